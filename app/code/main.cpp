@@ -1,0 +1,6 @@
+// Program entry.
+
+int main()
+{
+    return 0;
+}
