@@ -125,16 +125,21 @@ static void clear_edges(input_button* b)
     b->released = 0;
 }
 
+static void clear_player_edges(input_player* p)
+{
+    clear_edges(&p->left);
+    clear_edges(&p->right);
+    clear_edges(&p->up);
+    clear_edges(&p->down);
+    clear_edges(&p->in);
+    clear_edges(&p->out);
+}
+
 void main_loop_clear_input(input_state* input)
 {
-    for (input_player& p : input->players) {
-        clear_edges(&p.left);
-        clear_edges(&p.right);
-        clear_edges(&p.up);
-        clear_edges(&p.down);
-        clear_edges(&p.in);
-        clear_edges(&p.out);
-    }
+    for (input_player& p : input->player)
+        clear_player_edges(&p);
+    clear_player_edges(&input->any);
     clear_edges(&input->grab);
     clear_edges(&input->click);
     clear_edges(&input->menu);

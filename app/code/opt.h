@@ -11,11 +11,11 @@ struct opts {
     int32_t next_state;
     char next_level[256];
     int32_t next_number;
-    bool show_debug;
+    uint8_t show_debug;
     int32_t window_startup;
     int32_t window_width;
     int32_t window_height;
-    bool sfx_enabled;
+    uint8_t sfx_enabled;
     float sfx_background_volume;
     float sfx_foreground_volume;
     int32_t sfx_voices;
