@@ -137,9 +137,8 @@ static void clear_player_edges(input_player* p)
 
 void main_loop_clear_input(input_state* input)
 {
-    for (input_player& p : input->player)
+    for (input_player& p : input->players)
         clear_player_edges(&p);
-    clear_player_edges(&input->any);
     clear_edges(&input->grab);
     clear_edges(&input->click);
     clear_edges(&input->menu);

@@ -179,7 +179,7 @@ TEST_F(EntryTest, InputEdgesAreClearedButHeldFlagsAndAxesStay)
 {
     input_state in;
     memset(&in, 1, sizeof(in));
-    input_player* blocks[5] = {&in.player[0], &in.player[1], &in.player[2], &in.player[3], &in.any};
+    input_player* blocks[5] = {&in.players[0], &in.players[1], &in.players[2], &in.players[3], &in.players[4]};
     for (input_player* p : blocks)
         p->leftright = p->updown = p->inout = -7;
     main_loop_clear_input(&in);
