@@ -14,6 +14,7 @@
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/d3d_dbg.h"
 #include "engine/code/gfx/gfx.h"
+#include "engine/code/lua_compat.h"
 
 // Lua environment and options: without them there is no Lua, which ends start-up.
 STANDIN con_subsystem CON;
@@ -21,6 +22,8 @@ STANDIN opts OPT;
 STANDIN bool con_setup(con_subsystem* con) { return false; }
 STANDIN void con_clean(con_subsystem* con) {}
 STANDIN void con_update(con_subsystem* con) {}
+STANDIN int compat_getgccount(lua_State* L) { return 0; }
+STANDIN int compat_getgcthreshold(lua_State* L) { return 0; }
 
 // Application object.
 STANDIN app APP;
