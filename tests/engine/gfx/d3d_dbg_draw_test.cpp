@@ -14,6 +14,7 @@
 #include "engine/code/gfx/d3d_state.h"
 #include "engine/code/gfx/gfx.h"
 #include "platform/d3d8_debug.h"
+#include "platform/ilut_d3d8.h"
 #include "tests/engine/gfx/device_fixture.h"
 #include "tools/writer/wr_image.h"
 
@@ -222,6 +223,9 @@ TEST_F(ConsoleSetup, MissingFontFailsTheDeviceSetup)
     ASSERT_NE(font, std::string::npos);
     EXPECT_NE(e.find("D3D_DBG subsystem failed to initialize,\n", font), std::string::npos);
     EXPECT_EQ(d3d8_live_objects(D3DPOOL_DEFAULT), 0u);
+    // The loader's shared settings are back at their defaults after the failed load.
+    EXPECT_EQ(ilutGetInteger(ILUT_D3D_ALPHA_KEY_COLOR), -1);
+    EXPECT_EQ(ilutGetInteger(ILUT_D3D_MIPLEVELS), 0);
 }
 
 TEST_F(ConsoleSetup, SetupHooksTheLogAndResetKeepsTheDevice)
