@@ -33,10 +33,6 @@ STANDIN void hud_update(hud_subsystem* hud) {}
 STANDIN sfx_subsystem SFX;
 STANDIN void sfx_update(sfx_subsystem* sfx) {}
 
-// Graphics root, debug console and buffer manager.
-STANDIN d3d_dbg D3D_DBG;
-STANDIN void d3d_dbg_draw(d3d_dbg* dbg) {}
-
 // Main states.
 STANDIN extern const main_state_hooks main_state_menu = {};
 STANDIN extern const main_state_hooks main_state_structor = {};
