@@ -12,7 +12,9 @@
 #include "app/code/opt.h"
 #include "app/code/sfx/sfx.h"
 #include "engine/code/gfx/d3d_buffers.h"
+#include "engine/code/gfx/bubs.h"
 #include "engine/code/gfx/d3d_dbg.h"
+#include "engine/code/gfx/font.h"
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/lua_lib.h"
 
@@ -27,9 +29,7 @@ STANDIN di_input_subsystem DI_INPUT;
 STANDIN void di_input_update(di_input_subsystem* di) {}
 STANDIN input_state INPUT;
 
-// HUD and sound.
-STANDIN hud_subsystem HUD;
-STANDIN void hud_update(hud_subsystem* hud) {}
+// Sound.
 STANDIN sfx_subsystem SFX;
 STANDIN void sfx_update(sfx_subsystem* sfx) {}
 
@@ -55,9 +55,20 @@ STANDIN void journal_lua_setup(lua_State* L) { standin_library(L, "journal", tru
 STANDIN void profile_lua_setup(lua_State* L) { standin_library(L, "profile", true); }
 STANDIN void xtra_lua_register(lua_State* L) { standin_library(L, "xtra", false); }
 STANDIN void sfx_lua_setup(lua_State* L) { standin_library(L, "sfx", false); }
-STANDIN void hud_lua_setup(lua_State* L) { standin_library(L, "hud", false); }
 STANDIN void devil_lua_setup(lua_State* L) { standin_library(L, "devil", false); }
 STANDIN void mmap_lua_setup(lua_State* L) { standin_library(L, "mmap", false); }
 STANDIN void hmap_lua_setup(lua_State* L) { standin_library(L, "hmap", false); }
 STANDIN void soul_lua_setup(lua_State* L) { standin_library(L, "soul", true); }
 STANDIN void xlate_lua_setup(lua_State* L) { standin_library(L, "xlate", true); }
+
+// Text and balloon drawing the HUD calls: nothing drawn, nothing measured.
+STANDIN void font_select(gfx* root, font* f) {}
+STANDIN void font_set_style(gfx* root, float space_width, float size, float spacing, uint32_t top_colour,
+                            uint32_t bottom_colour) {}
+STANDIN void font_set_pos(gfx* root, float x, float y) {}
+STANDIN void font_move_x(gfx* root, float dx) {}
+STANDIN float font_text_width(gfx* root, const char* text) { return 0.0f; }
+STANDIN void font_draw_text(gfx* root, const char* text) {}
+STANDIN float font_word_width(gfx* root, const char** text) { return 0.0f; }
+STANDIN void font_draw_word(gfx* root, const char** text) {}
+STANDIN void bub_draw_balloon(const bub* b) {}
