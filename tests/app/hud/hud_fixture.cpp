@@ -128,8 +128,10 @@ hudgizmo* HudTest::gizmo(const char* name)
 
 hudgizmo* HudTest::build(const char* name, const std::string& table)
 {
-    if (!run(std::string(name) + " = hud.alloc():build(" + table + ")"))
+    if (!run(std::string(name) + " = hud.alloc():build(" + table + ")")) {
+        ADD_FAILURE() << "build failed: " << errors;
         return nullptr;
+    }
     return gizmo(name);
 }
 

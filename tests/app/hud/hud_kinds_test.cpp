@@ -309,17 +309,18 @@ TEST_F(HudKinds, WrappedLinesAlignAndJustify)
     const char* text = "'aa bb\\ncc dd'";
     struct {
         const char* align;
+        uint32_t flags;
         float x[4];
     } cases[] = {
-        {"xalign=-1", {0, 28, 0, 28}},
-        {"xalign=1", {72, 100, 72, 100}},
-        {"xalign=0", {36, 64, 36, 64}},
-        {"", {0, 28, 0, 100}}, // justified, except the line ended by the break
+        {"left", HUDGIZMO_ALIGN_LEFT, {0, 28, 0, 28}},
+        {"right", HUDGIZMO_ALIGN_RIGHT, {72, 100, 72, 100}},
+        {"centre", 0, {36, 64, 36, 64}},
+        {"justify", HUDGIZMO_STRETCH_X, {0, 28, 0, 100}}, // justified, except the line ended by the break
     };
     for (auto& c : cases) {
         hudgizmo* g = build("g", std::string("{aspect=1000, text=") + text + "}");
-        hudgizmo* parent = build("p", std::string("{") + c.align + ", {}}");
-        g->flags = (g->flags & ~HUDGIZMO_STRETCH_X) | (parent->flags & HUDGIZMO_STRETCH_X);
+        ASSERT_NE(g, nullptr);
+        g->flags = (g->flags & ~HUDGIZMO_STRETCH_X) | c.flags;
         EXPECT_EQ(hudgizmo_text_width(g), 120.0f);
         place(g, 0, 0, 300, 100);
         FAKE.words.clear();
