@@ -6,15 +6,18 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "app/code/opt.h"
 #include "engine/code/dbg.h"
+#include "engine/code/files.h"
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/gfx.h"
 #include "platform/d3d8_debug.h"
+#include "tests/harness/avatar_files.h"
 
 static std::string read_file(const char* name)
 {
@@ -44,12 +47,16 @@ void DeviceTest::SetUp()
     static uint8_t font[128 * 128 * 4];
     memset(font, 0xFF, sizeof(font));
     write_image("data/debug/debug8x8_font.png", 128, 128, 4, font);
+    // The avatar manager loads the shared animations through FILES.
+    files_setup(&FILES);
+    ASSERT_TRUE(harness_write_avatar_files());
     ASSERT_TRUE(gl_window_open(&win, 64, 48)) << "no GL context";
 }
 
 void DeviceTest::TearDown()
 {
     gfx_clean(&GFX);
+    files_clean(&FILES);
     d3d8_fault_clear();
     d3d8_log_stop();
     d3d8_set_texture_pitch_pad(0);
