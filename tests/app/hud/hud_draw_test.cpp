@@ -5,10 +5,13 @@
 
 #include <cstring>
 
+#include "engine/code/files.h"
+#include "engine/code/gfx/avatar.h"
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/gfx.h"
 #include "platform/d3d8_debug.h"
 #include "tests/app/hud/hud_fixture.h"
+#include "tests/harness/avatar_files.h"
 #include "tests/harness/gl_window.h"
 
 namespace {
@@ -39,6 +42,8 @@ struct HudDraw : HudTest {
         memset(&D3D_BUFFERS, 0, sizeof(D3D_BUFFERS));
         ilInit();
         write_console_font();
+        files_setup(&FILES);
+        ASSERT_TRUE(harness_write_avatar_files());
         ASSERT_TRUE(gl_window_open(&win, 64, 48)) << "no GL context";
         ASSERT_TRUE(gfx_setup(&GFX));
         HUD.root = &GFX;
@@ -50,6 +55,7 @@ struct HudDraw : HudTest {
         d3d8_log_stop();
         HudTest::TearDown();
         gfx_clean(&GFX);
+        files_clean(&FILES);
         gl_window_close(&win);
     }
     bool frame()
@@ -103,6 +109,26 @@ TEST_F(HudDraw, PointerSetsItsTransformsAndLightAndClearsDepthOnly)
     ASSERT_TRUE(frame());
     gfx_end_scene(&GFX);
     EXPECT_EQ(d3d8_log_count_of(D3D8_CALL_SetLight), 0u);
+}
+
+TEST_F(HudDraw, SetupTakesTheCartoonAvatarAndCleanGivesItBack)
+{
+    HudTest::TearDown(); // the fixture's own HUD and Lua
+    HudTest::SetUp();
+    hud_gfx = &hud_gfx_engine;
+    int32_t before = GFX.avatars.avatar_count;
+    ASSERT_TRUE(hud_setup(&HUD, &GFX));
+    ASSERT_NE(HUD.cartoon_avatar, nullptr);
+    EXPECT_EQ(GFX.avatars.avatar_count, before + 1);
+    ASSERT_TRUE(run("c = hud.alloc():build{{button='b', style='cartoon', min_width=40, min_height=20}} c:display()"));
+    ASSERT_TRUE(frame());
+    gfx_end_scene(&GFX);
+    EXPECT_EQ(HUD.cartoon_avatar->layers[0].slot, &GFX.avatars.anims[8]);
+    EXPECT_EQ(HUD.cartoon_avatar->layers[1].slot, nullptr);
+    EXPECT_TRUE(hud_reset(&HUD));
+    hud_clean(&HUD);
+    EXPECT_EQ(GFX.avatars.avatar_count, before);
+    EXPECT_EQ(gizmo("c"), nullptr);
 }
 
 } // namespace
