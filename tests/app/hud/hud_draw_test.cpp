@@ -131,4 +131,22 @@ TEST_F(HudDraw, SetupTakesTheCartoonAvatarAndCleanGivesItBack)
     EXPECT_EQ(gizmo("c"), nullptr);
 }
 
+TEST_F(HudDraw, TextFontsAndTheirSpacing)
+{
+    hud_gfx = &fake_calls;
+    ASSERT_TRUE(run("o = hud.alloc():build{text='a b'} c = hud.alloc():build{text='a b', font='COMIC'}"));
+    hudgizmo *o = gizmo("o"), *c = gizmo("c");
+    EXPECT_EQ(o->text_font, &GFX.outline16);
+    EXPECT_EQ(c->text_font, &GFX.comic16);
+    for (float aspect : {0.0f, 1.0f}) {
+        o->aspect = c->aspect = aspect;
+        FAKE.spacings.clear();
+        hudgizmo_draw(o);
+        EXPECT_EQ(FAKE.spacings.back(), -2.0f); // the outline font, whatever the use
+        FAKE.spacings.clear();
+        hudgizmo_draw(c);
+        EXPECT_EQ(FAKE.spacings.back(), aspect == 0.0f ? 0.0f : 1.0f);
+    }
+}
+
 } // namespace

@@ -334,20 +334,6 @@ TEST_F(HudKinds, WrappedLinesAlignAndJustify)
     }
 }
 
-TEST_F(HudKinds, TextSpacingByFontAndUse)
-{
-    // Without a graphics root both fonts are null, so only the non-outline rules show here.
-    hudgizmo* g = build("g", "{text='a b', font='comic'}");
-    place(g, 0, 0, 100, 40);
-    FAKE.spacings.clear();
-    hudgizmo_draw(g);
-    EXPECT_EQ(FAKE.spacings.back(), 0.0f); // one line
-    g->aspect = 1.0f;
-    FAKE.spacings.clear();
-    hudgizmo_draw(g);
-    EXPECT_EQ(FAKE.spacings.back(), 1.0f); // wrapped
-}
-
 TEST_F(HudKinds, FaceShadesClampPerChannelAndKeepAlpha)
 {
     hudgizmo* g = build("g", "{button='b', color='0x80fa0a0a'}");
