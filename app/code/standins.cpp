@@ -2,3 +2,70 @@
 // (strong) definition replaces its stand-in at link time; delete the stand-in with it.
 
 #define STANDIN __attribute__((weak))
+
+#include "app/code/app.h"
+#include "app/code/con.h"
+#include "app/code/di_input.h"
+#include "app/code/hud/hud.h"
+#include "app/code/input.h"
+#include "app/code/main_state.h"
+#include "app/code/opt.h"
+#include "app/code/sfx/sfx.h"
+#include "engine/code/gfx/d3d_buffers.h"
+#include "engine/code/gfx/d3d_dbg.h"
+#include "engine/code/gfx/gfx.h"
+#include "engine/code/lua_lib.h"
+
+// Application object.
+STANDIN app APP;
+STANDIN bool app_setup(app* a) { return true; }
+STANDIN void app_clean(app* a) {}
+STANDIN void app_wait_frame(app* a) {}
+
+// Input devices and control state.
+STANDIN di_input_subsystem DI_INPUT;
+STANDIN void di_input_update(di_input_subsystem* di) {}
+STANDIN input_state INPUT;
+
+// HUD and sound.
+STANDIN hud_subsystem HUD;
+STANDIN void hud_update(hud_subsystem* hud) {}
+STANDIN sfx_subsystem SFX;
+STANDIN void sfx_update(sfx_subsystem* sfx) {}
+
+// Graphics root, debug console and buffer manager.
+STANDIN gfx GFX;
+STANDIN bool gfx_begin_scene(gfx* root) { return false; }
+STANDIN void gfx_end_scene(gfx* root) {}
+STANDIN d3d_dbg D3D_DBG;
+STANDIN void d3d_dbg_draw(d3d_dbg* dbg) {}
+STANDIN d3d_buffers D3D_BUFFERS;
+
+// Main states.
+STANDIN extern const main_state_hooks main_state_menu = {};
+STANDIN extern const main_state_hooks main_state_structor = {};
+STANDIN extern const main_state_hooks main_state_bud_test = {};
+STANDIN extern const main_state_hooks main_state_amaze = {};
+
+// Lua libraries not built yet: an empty global table under the library's name, and the
+// library's script where it has one, so the installation's scripts run at their steps.
+static void standin_library(lua_State* L, const char* name, bool has_script)
+{
+    lua_lib_register(L, name, NULL);
+    if (has_script)
+        lua_lib_run_script(L, name);
+}
+
+STANDIN void zel_lua_setup(lua_State* L) { standin_library(L, "zel", true); }
+STANDIN void tdata_lua_setup(lua_State* L) { standin_library(L, "tdata", true); }
+STANDIN void input_lua_setup(lua_State* L) { standin_library(L, "input", true); }
+STANDIN void journal_lua_setup(lua_State* L) { standin_library(L, "journal", true); }
+STANDIN void profile_lua_setup(lua_State* L) { standin_library(L, "profile", true); }
+STANDIN void xtra_lua_register(lua_State* L) { standin_library(L, "xtra", false); }
+STANDIN void sfx_lua_setup(lua_State* L) { standin_library(L, "sfx", false); }
+STANDIN void hud_lua_setup(lua_State* L) { standin_library(L, "hud", false); }
+STANDIN void devil_lua_setup(lua_State* L) { standin_library(L, "devil", false); }
+STANDIN void mmap_lua_setup(lua_State* L) { standin_library(L, "mmap", false); }
+STANDIN void hmap_lua_setup(lua_State* L) { standin_library(L, "hmap", false); }
+STANDIN void soul_lua_setup(lua_State* L) { standin_library(L, "soul", true); }
+STANDIN void xlate_lua_setup(lua_State* L) { standin_library(L, "xlate", true); }
