@@ -230,7 +230,7 @@ static void xml_on_text(xml_scan_ctx* x)
 static void xml_on_space(xml_scan_ctx* x)
 {
     xtra_xml* s = (xtra_xml*)x->user;
-    if (x->token == s->area || x->token[-1] == ' ')
+    if (x->token == s->area || x->token[-1] == ' ' || x->token_capacity < 1)
         return;
     x->token[0] = ' ';
     x->token[1] = 0;
