@@ -2,3 +2,6 @@
 // (strong) definition replaces its stand-in at link time; delete the stand-in with it.
 
 #define STANDIN __attribute__((weak))
+
+#include "app/code/opt.h"
+STANDIN opts OPT;
