@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "app/code/opt.h"
@@ -184,4 +186,20 @@ TEST_F(Stream, NothingIsOpenedWithoutADevice)
     sfx_update(&SFX);
     sfx_clean(&SFX);
     EXPECT_EQ(sfx_test_errors(), "");
+}
+
+TEST_F(Stream, FileThatStopsDecodingEndsTheMusicInsteadOfHanging)
+{
+    sfx_test_write_ogg("long.ogg", 1, 22050, 5 * 22050);
+    sfx_stream_open(&SFX.music, "long.ogg");
+    ASSERT_NE(SFX.music.file, nullptr);
+    ASSERT_EQ(truncate("long.ogg", 0), 0); // nothing left to read or seek back to
+
+    for (int i = 0; i < 40 && SFX.music.file; i++) { // a few seconds of music
+        sfx_update(&SFX);
+        sfx_test_render(8192);
+    }
+    EXPECT_EQ(SFX.music.file, nullptr);
+    EXPECT_NE(state(), AL_PLAYING);
+    EXPECT_NE(sfx_test_errors().find("Music stream stopped"), std::string::npos);
 }
