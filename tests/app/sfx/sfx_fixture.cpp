@@ -93,65 +93,39 @@ const std::string& sfx_test_errors() { return errors; }
 
 static std::vector<std::string> calls;
 
-static ALCdevice* rec_open(const ALCchar* name)
-{
-    calls.push_back("alcOpenDevice");
-    return sfx_al_default.alcOpenDevice(name);
-}
-static ALCboolean rec_close(ALCdevice* d)
-{
-    calls.push_back("alcCloseDevice");
-    return sfx_al_default.alcCloseDevice(d);
-}
-static void rec_gen_buffers(ALsizei n, ALuint* b)
-{
-    calls.push_back("alGenBuffers");
-    sfx_al_default.alGenBuffers(n, b);
-}
-static void rec_delete_buffers(ALsizei n, const ALuint* b)
-{
-    calls.push_back("alDeleteBuffers");
-    sfx_al_default.alDeleteBuffers(n, b);
-}
-static void rec_buffer_data(ALuint b, ALenum f, const ALvoid* d, ALsizei s, ALsizei r)
-{
-    calls.push_back("alBufferData");
-    sfx_al_default.alBufferData(b, f, d, s, r);
-}
-static void rec_sourcei(ALuint s, ALenum p, ALint v)
-{
-    calls.push_back("alSourcei");
-    sfx_al_default.alSourcei(s, p, v);
-}
-static void rec_play(ALuint s)
-{
-    calls.push_back("alSourcePlay");
-    sfx_al_default.alSourcePlay(s);
-}
-static void rec_load(ALbyte* p, ALenum* f, void** d, ALsizei* s, ALsizei* r, ALboolean* l)
-{
-    calls.push_back("alutLoadWAVFile");
-    sfx_al_default.alutLoadWAVFile(p, f, d, s, r, l);
-}
-static void rec_unload(ALenum f, ALvoid* d, ALsizei s, ALsizei r)
-{
-    calls.push_back("alutUnloadWAV");
-    sfx_al_default.alutUnloadWAV(f, d, s, r);
-}
+// Each recorder notes its call's name and forwards it to the real library.
+#define SFX_TEST_RECORDER(name, ret, params, args)                                            \
+    static ret rec_##name params                                                           \
+    {                                                                                      \
+        calls.push_back(#name);                                                            \
+        return sfx_al_default.name args;                                                   \
+    }
+SFX_TEST_RECORDER(alcOpenDevice, ALCdevice*, (const ALCchar* n), (n))
+SFX_TEST_RECORDER(alcCloseDevice, ALCboolean, (ALCdevice* d), (d))
+SFX_TEST_RECORDER(alGenBuffers, void, (ALsizei n, ALuint* b), (n, b))
+SFX_TEST_RECORDER(alDeleteBuffers, void, (ALsizei n, const ALuint* b), (n, b))
+SFX_TEST_RECORDER(alBufferData, void, (ALuint b, ALenum f, const ALvoid* d, ALsizei s, ALsizei r),
+                  (b, f, d, s, r))
+SFX_TEST_RECORDER(alSourcei, void, (ALuint s, ALenum p, ALint v), (s, p, v))
+SFX_TEST_RECORDER(alSourcePlay, void, (ALuint s), (s))
+SFX_TEST_RECORDER(alutLoadWAVFile, void,
+                  (ALbyte* p, ALenum* f, void** d, ALsizei* s, ALsizei* r, ALboolean* l),
+                  (p, f, d, s, r, l))
+SFX_TEST_RECORDER(alutUnloadWAV, void, (ALenum f, ALvoid* d, ALsizei s, ALsizei r), (f, d, s, r))
 
 void sfx_test_record_calls()
 {
     calls.clear();
-    if (sfx_al.alcOpenDevice == sfx_al_default.alcOpenDevice)
-        sfx_al.alcOpenDevice = rec_open;
-    sfx_al.alcCloseDevice = rec_close;
-    sfx_al.alGenBuffers = rec_gen_buffers;
-    sfx_al.alDeleteBuffers = rec_delete_buffers;
-    sfx_al.alBufferData = rec_buffer_data;
-    sfx_al.alSourcei = rec_sourcei;
-    sfx_al.alSourcePlay = rec_play;
-    sfx_al.alutLoadWAVFile = rec_load;
-    sfx_al.alutUnloadWAV = rec_unload;
+    if (sfx_al.alcOpenDevice == sfx_al_default.alcOpenDevice) // keep a loopback device
+        sfx_al.alcOpenDevice = rec_alcOpenDevice;
+    sfx_al.alcCloseDevice = rec_alcCloseDevice;
+    sfx_al.alGenBuffers = rec_alGenBuffers;
+    sfx_al.alDeleteBuffers = rec_alDeleteBuffers;
+    sfx_al.alBufferData = rec_alBufferData;
+    sfx_al.alSourcei = rec_alSourcei;
+    sfx_al.alSourcePlay = rec_alSourcePlay;
+    sfx_al.alutLoadWAVFile = rec_alutLoadWAVFile;
+    sfx_al.alutUnloadWAV = rec_alutUnloadWAV;
 }
 
 const std::vector<std::string>& sfx_test_calls() { return calls; }

@@ -195,20 +195,6 @@ TEST_F(SfxLua, EffectPlayedFromAScriptIsRecorded)
     EXPECT_GT(recorded_peak(), 5000);
 }
 
-TEST_F(SfxLua, ZeroForegroundVolumeRecordsSilence)
-{
-    use_wave_writer();
-    sfx_test_options(4, 0.0f, 1.0f);
-    ASSERT_TRUE(sfx_setup(&SFX));
-    sfx_test_write_wav("tone.wav", 1, 22050, 4410);
-    ASSERT_EQ(run("sfx.load('tone.wav'):play(1, 1)"), "");
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    sfx_clean(&SFX);
-    int peak = recorded_peak();
-    EXPECT_GE(peak, 0);
-    EXPECT_LT(peak, 50);
-}
-
 TEST_F(SfxLua, MusicFromAScriptIsRecorded)
 {
     use_wave_writer();
