@@ -3,20 +3,15 @@
 //
 // These functions raise Lua errors (longjmp): none keeps an object with a destructor.
 
-#include <cstring>
-
 #include "app/code/sfx/sfx.h"
-#include "engine/code/lua_compat.h"
+#include "engine/code/lua_lib.h"
 
 static const char* const SFX_HANDLE = "oal_sfx_handle";
 
 // A handle argument, freed or not; raises "bad oal_sfx_handle" for anything else.
 static oal_sfx_handle* sfx_lua_any_handle(lua_State* L, int idx)
 {
-    oal_sfx_handle* h = (oal_sfx_handle*)compat_checkudata(L, idx, SFX_HANDLE);
-    if (!h)
-        luaL_argerror(L, idx, "bad oal_sfx_handle");
-    return h;
+    return (oal_sfx_handle*)lua_lib_check(L, idx, SFX_HANDLE);
 }
 
 oal_sfx_handle* sfx_lua_check_handle(lua_State* L, int idx)
@@ -38,10 +33,7 @@ void sfx_handle_play(const oal_sfx_handle* handle, float gain, float pitch,
 // so a failing userdata allocation cannot leak a buffer.
 static oal_sfx_handle* sfx_lua_new_handle(lua_State* L)
 {
-    oal_sfx_handle* h = (oal_sfx_handle*)lua_newuserdata(L, sizeof(oal_sfx_handle));
-    memset(h, 0, sizeof(*h));
-    luaL_getmetatable(L, SFX_HANDLE);
-    lua_setmetatable(L, -2);
+    oal_sfx_handle* h = (oal_sfx_handle*)lua_lib_new_record(L, SFX_HANDLE, sizeof(oal_sfx_handle));
     h->real = SFX.enabled;
     h->buffer = sfx_buffer_alloc(&SFX);
     if (!h->buffer)
@@ -122,15 +114,6 @@ static const luaL_Reg sfx_lua_methods[] = {
 
 void sfx_lua_setup(lua_State* L)
 {
-    lua_pushstring(L, "sfx");
-    lua_newtable(L);
-    compat_register(L, sfx_lua_lib);
-    lua_rawset(L, LUA_GLOBALSINDEX);
-
-    luaL_newmetatable(L, SFX_HANDLE);
-    lua_pushstring(L, "__index");
-    lua_pushvalue(L, -2);
-    lua_rawset(L, -3);
-    compat_register(L, sfx_lua_methods);
-    lua_pop(L, 1);
+    lua_lib_register(L, "sfx", sfx_lua_lib);
+    lua_lib_new_type(L, SFX_HANDLE, sfx_lua_methods);
 }
