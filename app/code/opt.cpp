@@ -11,11 +11,9 @@
 #include <string.h>
 
 #include "app/code/con.h"
+#include "app/code/main_state.h"
 #include "engine/code/dbg.h"
 #include "engine/code/safelua.h"
-
-// Main states (requests the state a choice value names).
-void set_next_main_state(int32_t value);
 
 opts OPT;
 
@@ -168,7 +166,7 @@ static float parse_float(const char* text)
 static void set_value(const opt_record* rec, void* var, lua_State* L, int idx)
 {
     if (rec->type == OPT_BOOL) {
-        *(uint8_t*)var = lua_toboolean(L, idx) ? 1 : 0;
+        *(bool*)var = lua_toboolean(L, idx) != 0;
         return;
     }
     const char* text = lua_tostring(L, idx);
@@ -215,7 +213,7 @@ static int push_value(const opt_record* rec, void* var, lua_State* L)
         return 1;
     }
     case OPT_BOOL: {
-        bool v = *(uint8_t*)var != 0;
+        bool v = *(bool*)var;
         dbg_print("%s=%s\n", rec->name, v ? "true" : "false");
         lua_pushboolean(L, v);
         return 1;
@@ -295,7 +293,7 @@ static void write_record(FILE* f, const opt_record* rec, const void* var)
         fprintf(f, "opt.%s(%f)\n", rec->name, *(const float*)var);
         break;
     case OPT_BOOL:
-        fprintf(f, "opt.%s(%s)\n", rec->name, *(const uint8_t*)var ? "true" : "false");
+        fprintf(f, "opt.%s(%s)\n", rec->name, *(const bool*)var ? "true" : "false");
         break;
     case OPT_CHOICE: {
         const char* name = opt_enum_name(*(const int32_t*)var);

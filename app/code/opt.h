@@ -14,11 +14,11 @@ struct opts {
     int32_t next_state;       // choice; setting it requests that main state
     char next_level[256];     // level folder of the amaze and structor states
     int32_t next_number;      // level number
-    uint8_t show_debug;       // console shown, keys to the console
+    bool show_debug;          // console shown, keys to the console
     int32_t window_startup;   // choice: 1 fullscreen, 2 maximised, 3 normal, 0 default show
     int32_t window_width;
     int32_t window_height;
-    uint8_t sfx_enabled;
+    bool sfx_enabled;
     float sfx_background_volume;
     float sfx_foreground_volume;
     int32_t sfx_voices;

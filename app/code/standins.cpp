@@ -3,13 +3,49 @@
 
 #define STANDIN __attribute__((weak))
 
-// ---- Lua libraries not built yet: an empty global table under the library's name, and the
-// library's script where it has one, so the installation's scripts run at their steps.
-#include <stdint.h>
-
+#include "app/code/app.h"
 #include "app/code/con.h"
+#include "app/code/di_input.h"
+#include "app/code/hud/hud.h"
+#include "app/code/input.h"
+#include "app/code/main_state.h"
+#include "app/code/opt.h"
+#include "engine/code/gfx/d3d_buffers.h"
+#include "engine/code/gfx/d3d_dbg.h"
+#include "engine/code/gfx/gfx.h"
 #include "engine/code/lua_lib.h"
 
+// Application object.
+STANDIN app APP;
+STANDIN bool app_setup(app* a) { return true; }
+STANDIN void app_clean(app* a) {}
+STANDIN void app_wait_frame(app* a) {}
+
+// Input devices and control state.
+STANDIN di_input_subsystem DI_INPUT;
+STANDIN void di_input_update(di_input_subsystem* di) {}
+STANDIN input_state INPUT;
+
+// HUD.
+STANDIN hud_subsystem HUD;
+STANDIN void hud_update(hud_subsystem* hud) {}
+
+// Graphics root, debug console and buffer manager.
+STANDIN gfx GFX;
+STANDIN bool gfx_begin_scene(gfx* root) { return false; }
+STANDIN void gfx_end_scene(gfx* root) {}
+STANDIN d3d_dbg D3D_DBG;
+STANDIN void d3d_dbg_draw(d3d_dbg* dbg) {}
+STANDIN d3d_buffers D3D_BUFFERS;
+
+// Main states.
+STANDIN extern const main_state_hooks main_state_menu = {};
+STANDIN extern const main_state_hooks main_state_structor = {};
+STANDIN extern const main_state_hooks main_state_bud_test = {};
+STANDIN extern const main_state_hooks main_state_amaze = {};
+
+// Lua libraries not built yet: an empty global table under the library's name, and the
+// library's script where it has one, so the installation's scripts run at their steps.
 static void standin_library(lua_State* L, const char* name, bool has_script)
 {
     lua_lib_register(L, name, NULL);
@@ -29,6 +65,3 @@ STANDIN void mmap_lua_setup(lua_State* L) { standin_library(L, "mmap", false); }
 STANDIN void hmap_lua_setup(lua_State* L) { standin_library(L, "hmap", false); }
 STANDIN void soul_lua_setup(lua_State* L) { standin_library(L, "soul", true); }
 STANDIN void xlate_lua_setup(lua_State* L) { standin_library(L, "xlate", true); }
-
-// Main states: requests the state a choice value names.
-STANDIN void set_next_main_state(int32_t value) {}

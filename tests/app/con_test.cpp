@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/code/con.h"
+#include "app/code/entry.h"
 #include "app/code/opt.h"
 #include "engine/code/dbg.h"
 
@@ -193,4 +194,16 @@ TEST_F(ConTest, ReloadRegistersSecondStageAgain)
     EXPECT_EQ(eval("souls .. xlates"), "22");
     EXPECT_EQ(eval("soul.mark"), "true");  // soul.lua ran on the fresh table
     EXPECT_EQ(errors, "");
+}
+
+TEST_F(ConTest, ProgramWithoutStartupScriptEndsWith20AndWritesOptions)
+{
+    mkdir("local", 0777);
+    mkdir("local/lua", 0777);
+    EXPECT_EQ(dorvale_main(), 20);
+    EXPECT_TRUE(exists("local/lua/opts.lua"));
+    std::string log = read_file("ERROR.TXT");
+    size_t config = log.find("Failed to run config file startup.lua\n");
+    ASSERT_NE(config, std::string::npos);
+    EXPECT_NE(log.find("CON(fig)(sole) subsystem failed to initialize,\n", config), std::string::npos);
 }

@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "app/code/main_state.h"
 #include "app/code/opt.h"
 #include "engine/code/dbg.h"
 #include "engine/code/safelua.h"
@@ -148,7 +149,11 @@ TEST_F(OptTest, CommandsAndCallbacksRunWithoutValue)
 
     EXPECT_EQ(call("opt.next_state('main_state_amaze')"), "main_state_amaze");
     EXPECT_EQ(OPT.next_state, 7);
-    EXPECT_EQ(call("opt.next_state()"), "main_state_amaze");
+    EXPECT_EQ(main_state_next, &main_state_amaze);
+    main_state_next = nullptr;
+    EXPECT_EQ(call("opt.next_state()"), "main_state_amaze");  // asks for the state again
+    EXPECT_EQ(main_state_next, &main_state_amaze);
+    EXPECT_EQ(call("opt.next_state('nowhere')"), "main_state_amaze");
 }
 
 TEST_F(OptTest, FileWithNothingSet)
