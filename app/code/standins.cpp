@@ -10,7 +10,6 @@
 #include "app/code/input.h"
 #include "app/code/main_state.h"
 #include "app/code/opt.h"
-#include "app/code/sfx/sfx.h"
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/bubs.h"
 #include "engine/code/gfx/d3d_dbg.h"
@@ -28,10 +27,6 @@ STANDIN void app_wait_frame(app* a) {}
 STANDIN di_input_subsystem DI_INPUT;
 STANDIN void di_input_update(di_input_subsystem* di) {}
 STANDIN input_state INPUT;
-
-// Sound.
-STANDIN sfx_subsystem SFX;
-STANDIN void sfx_update(sfx_subsystem* sfx) {}
 
 // Main states.
 STANDIN extern const main_state_hooks main_state_menu = {};
@@ -53,8 +48,6 @@ STANDIN void tdata_lua_setup(lua_State* L) { standin_library(L, "tdata", true); 
 STANDIN void input_lua_setup(lua_State* L) { standin_library(L, "input", true); }
 STANDIN void journal_lua_setup(lua_State* L) { standin_library(L, "journal", true); }
 STANDIN void profile_lua_setup(lua_State* L) { standin_library(L, "profile", true); }
-STANDIN void xtra_lua_register(lua_State* L) { standin_library(L, "xtra", false); }
-STANDIN void sfx_lua_setup(lua_State* L) { standin_library(L, "sfx", false); }
 STANDIN void devil_lua_setup(lua_State* L) { standin_library(L, "devil", false); }
 STANDIN void mmap_lua_setup(lua_State* L) { standin_library(L, "mmap", false); }
 STANDIN void hmap_lua_setup(lua_State* L) { standin_library(L, "hmap", false); }
