@@ -382,16 +382,6 @@ TEST_F(HudKinds, FaceQuadsRaisedAndDown)
     }
 }
 
-TEST_F(HudKinds, FaceInsetByStyle)
-{
-    hudgizmo* g = build("g", "{handle='h', style='CARTOON'}");
-    EXPECT_EQ(g->kind->width(g), 20.0f);
-    g->style = HUDGIZMO_STYLE_INVISIBLE;
-    EXPECT_EQ(g->kind->height(g), 4.0f);
-    g->style = 7;
-    EXPECT_EQ(hudgizmo_face_width(g), 0.0f);
-}
-
 TEST_F(HudKinds, CartoonFacesAdvanceOneClockAndWrapOnlyForAPositiveLength)
 {
     hudgizmo* g = build("g", "{{button='a', style='cartoon'}, {button='b', style='cartoon'}}");

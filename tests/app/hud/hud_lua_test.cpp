@@ -192,15 +192,4 @@ TEST_F(HudLua, ContextSlotRules)
     EXPECT_EQ(HUD.context_count, 0);
 }
 
-TEST_F(HudLua, PointerPosition)
-{
-    hud_set_pointer(&HUD, 12, -3);
-    ASSERT_TRUE(run("px, py = hud.pointer()"));
-    lua_getglobal(CON.L, "px");
-    lua_getglobal(CON.L, "py");
-    EXPECT_EQ(lua_tonumber(CON.L, -2), 12.0);
-    EXPECT_EQ(lua_tonumber(CON.L, -1), -3.0);
-    lua_pop(CON.L, 2);
-}
-
 } // namespace
