@@ -19,8 +19,8 @@ input_state INPUT;
 
 void input_state_setup(input_state* s)
 {
-    for (int i = 0; i < 5; i++) {
-        input_player* p = i < 4 ? &s->player[i] : &s->any;
+    for (input_player& block : s->players) {
+        input_player* p = &block;
         p->buttons[0] = &p->left;
         p->buttons[1] = &p->right;
         p->buttons[2] = &p->up;
@@ -28,28 +28,6 @@ void input_state_setup(input_state* s)
         p->buttons[4] = &p->in;
         p->buttons[5] = &p->out;
     }
-}
-
-static void clear_edges(input_button* b)
-{
-    b->pressed = 0;
-    b->released = 0;
-}
-
-void input_state_clear_edges(input_state* s)
-{
-    for (int i = 0; i < 5; i++) {
-        input_player* p = i < 4 ? &s->player[i] : &s->any;
-        clear_edges(&p->left);
-        clear_edges(&p->right);
-        clear_edges(&p->up);
-        clear_edges(&p->down);
-        clear_edges(&p->in);
-        clear_edges(&p->out);
-    }
-    clear_edges(&s->grab);
-    clear_edges(&s->click);
-    clear_edges(&s->menu);
 }
 
 void input_button_set(input_button* b, bool down)
@@ -148,7 +126,7 @@ static void keys_setup(lua_State* L, int table)
 {
     char name[32];
     for (int i = 0; i < 5; i++) {
-        input_player* p = i < 4 ? &INPUT.player[i] : &INPUT.any;
+        input_player* p = &INPUT.players[i];
         char prefix[4] = "";
         if (i < 4)
             snprintf(prefix, sizeof(prefix), "p%d_", i + 1);

@@ -28,8 +28,7 @@ struct input_player {
 };
 
 struct input_state {
-    input_player player[4]; // players 1 to 4 (the p1_ to p4_ functions)
-    input_player any;       // the unprefixed functions
+    input_player players[5]; // players 1 to 4 (p1_ to p4_), then the block of no player
     input_button grab, click, menu;
 };
 
@@ -38,8 +37,6 @@ extern input_state INPUT;
 enum { INPUT_TABLES = 24 }; // input[0] to input[23]: device keys and kind keys
 
 void input_state_setup(input_state* s);
-// Pressed and released of every button go back to 0; held flags and axis values stay.
-void input_state_clear_edges(input_state* s);
 // A button going down or up: a change of held sets pressed or released.
 void input_button_set(input_button* b, bool down);
 // An axis value: its sign presses one direction and releases the other; 0 releases both.

@@ -1,6 +1,5 @@
-// Program entry.
+// Program entry: the run itself lives in dorvale_main so that tests can drive it.
 
-int main()
-{
-    return 0;
-}
+#include "app/code/entry.h"
+
+int main() { return dorvale_main(); }

@@ -1,0 +1,240 @@
+// The frame loop's own steps: state switch order, failing setups and their exit code, the
+// message pump, clearing of input edges, the status lines and the Lua start-up failure.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/code/entry.h"
+#include "app/code/input.h"
+#include "engine/code/dbg.h"
+#include "engine/code/gfx/d3d_dbg.h"
+#include "engine/code/mem.h"
+#include "platform/plat_core.h"
+#include "platform/plat_msg.h"
+
+namespace {
+
+std::vector<std::string> events;
+int64_t fake_ms;
+int64_t fake_clock() { return fake_ms; }
+
+// Fake states whose hooks record their calls (with mind_time at setup, to see that the
+// clocks are reset only after the setup).
+bool a_setup(gfx*) { events.push_back("A.setup mind=" + std::to_string(mind_time)); return true; }
+void a_clean() { events.push_back("A.clean"); }
+bool b_setup(gfx*) { events.push_back("B.setup mind=" + std::to_string(mind_time)); return true; }
+void b_clean() { events.push_back("B.clean"); }
+bool f_setup(gfx*) { events.push_back("F.setup"); return false; }
+void f_clean() { events.push_back("F.clean"); }
+
+const main_state_hooks state_a = {a_setup, nullptr, a_clean, nullptr, nullptr, nullptr};
+const main_state_hooks state_b = {b_setup, nullptr, b_clean, nullptr, nullptr, nullptr};
+const main_state_hooks state_fail = {f_setup, nullptr, f_clean, nullptr, nullptr, nullptr};
+
+std::string status_text;
+void status_hook(const char* t) { status_text += t; }
+
+std::string slurp(const char* name)
+{
+    std::string s;
+    if (FILE* f = fopen(name, "rb")) {
+        char buf[256];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof(buf), f)) > 0)
+            s.append(buf, n);
+        fclose(f);
+    }
+    return s;
+}
+
+struct EntryTest : testing::Test {
+    void SetUp() override
+    {
+        events.clear();
+        status_text.clear();
+        dbg_reset_for_tests();
+        dbg_status_hook = status_hook;
+        fake_ms = 7000;
+        plat_set_clock(fake_clock, 1000);
+        main_state_prev = main_state_curr = main_state_next = nullptr;
+    }
+    void TearDown() override
+    {
+        plat_set_clock(nullptr, 0);
+        plat_set_msg_source(nullptr);
+        plat_set_wndproc(nullptr);
+        dbg_reset_for_tests();
+        main_state_prev = main_state_curr = main_state_next = nullptr;
+    }
+};
+
+} // namespace
+
+TEST_F(EntryTest, SwitchCleansTheOldStateThenSetsUpTheNewThenResetsTheClocks)
+{
+    main_state_curr = &state_a;
+    main_state_next = &state_b;
+    mind_time = 999;
+    body_time = 999;
+    until_tick = 0;
+    ASSERT_TRUE(main_loop_switch());
+    EXPECT_EQ(events, (std::vector<std::string>{"A.clean", "B.setup mind=999"}));
+    EXPECT_EQ(main_state_prev, &state_a);
+    EXPECT_EQ(main_state_curr, &state_b);
+    EXPECT_EQ(main_state_next, nullptr);
+    EXPECT_EQ(mind_time, 0);
+    EXPECT_EQ(body_time, 0);
+    EXPECT_EQ(mind_step, 100);
+    EXPECT_EQ(state_clock_now, 7000u);
+
+    // Nothing requested: nothing happens.
+    events.clear();
+    ASSERT_TRUE(main_loop_switch());
+    EXPECT_TRUE(events.empty());
+}
+
+TEST_F(EntryTest, SwitchToTheSameStateCleansAndSetsItUpAgain)
+{
+    main_state_curr = &state_a;
+    main_state_next = &state_a;
+    ASSERT_TRUE(main_loop_switch());
+    EXPECT_EQ(events, (std::vector<std::string>{"A.clean", "A.setup mind=" + std::to_string(mind_time)}));
+    EXPECT_EQ(main_state_curr, &state_a);
+}
+
+TEST_F(EntryTest, FailingSetupAtASwitchEndsTheLoopBeforeAnyStatusLine)
+{
+    main_state_next = &state_fail;
+    EXPECT_EQ(main_loop_run(&state_a), MAIN_EXIT_FAILED);
+    EXPECT_EQ(events, (std::vector<std::string>{"A.setup mind=" + std::to_string(mind_time), "A.clean",
+                                                "F.setup", "F.clean"}));
+    EXPECT_EQ(status_text, "");
+    EXPECT_EQ(slurp("ERROR.TXT"), "main_state subsystem hook failed to initialize,\n");
+    EXPECT_EQ(main_state_prev, nullptr);
+    EXPECT_EQ(main_state_curr, nullptr);
+    EXPECT_EQ(main_state_next, nullptr);
+}
+
+TEST_F(EntryTest, FailingFirstSetupSkipsTheLoopAndStillCleans)
+{
+    main_state_next = &state_a; // would be entered on the first frame
+    EXPECT_EQ(main_loop_run(&state_fail), MAIN_EXIT_FAILED);
+    EXPECT_EQ(events, (std::vector<std::string>{"F.setup", "F.clean"}));
+    EXPECT_EQ(slurp("ERROR.TXT"), "main_state subsystem hook failed to initialize,\n");
+    EXPECT_EQ(main_state_next, nullptr);
+}
+
+namespace {
+HWND const WIN = (HWND)0x2000;
+std::vector<MSG> scripted;
+int script_source(MSG* out, int max)
+{
+    int n = 0;
+    for (; n < max && n < (int)scripted.size(); n++)
+        out[n] = scripted[n];
+    scripted.erase(scripted.begin(), scripted.begin() + n);
+    return n;
+}
+// A window procedure that, like closing the window, posts the quit message on WM_DESTROY.
+LRESULT wndproc(HWND h, UINT m, WPARAM, LPARAM l)
+{
+    events.push_back(std::to_string(m) + ":" + std::to_string(l));
+    if (m == WM_DESTROY)
+        PostQuitMessage(0);
+    return 0;
+}
+MSG message(UINT m, HWND h, LPARAM l)
+{
+    MSG x{};
+    x.hwnd = h;
+    x.message = m;
+    x.lParam = l;
+    return x;
+}
+} // namespace
+
+TEST_F(EntryTest, QuitInTheMiddleOfABatchStillDispatchesTheRest)
+{
+    plat_set_msg_source(script_source);
+    plat_set_wndproc(wndproc);
+    scripted = {message(WM_MOUSEMOVE, WIN, 1), message(WM_QUIT, nullptr, 0), message(WM_MOUSEMOVE, WIN, 2),
+                message(WM_CHAR, WIN, 3)};
+    EXPECT_TRUE(main_loop_pump());
+    EXPECT_EQ(events, (std::vector<std::string>{"512:1", "512:2", "258:3"}));
+
+    // A quit posted by the window procedure is taken in the same pump.
+    events.clear();
+    scripted = {message(WM_DESTROY, WIN, 0), message(WM_PAINT, WIN, 4)};
+    EXPECT_TRUE(main_loop_pump());
+    EXPECT_EQ(events, (std::vector<std::string>{"2:0", "15:4"}));
+
+    scripted = {message(WM_PAINT, WIN, 5)};
+    EXPECT_FALSE(main_loop_pump());
+}
+
+TEST_F(EntryTest, InputEdgesAreClearedButHeldFlagsAndAxesStay)
+{
+    input_state in;
+    memset(&in, 1, sizeof(in));
+    for (input_player& p : in.players)
+        p.leftright = p.updown = p.inout = -7;
+    main_loop_clear_input(&in);
+    for (input_player& p : in.players) {
+        for (input_button* b : {&p.left, &p.right, &p.up, &p.down, &p.in, &p.out}) {
+            EXPECT_EQ(b->held, 1);
+            EXPECT_EQ(b->pressed, 0);
+            EXPECT_EQ(b->released, 0);
+        }
+        EXPECT_EQ(p.leftright, -7);
+        EXPECT_EQ(p.updown, -7);
+        EXPECT_EQ(p.inout, -7);
+    }
+    for (input_button* b : {&in.grab, &in.click, &in.menu}) {
+        EXPECT_EQ(b->held, 1);
+        EXPECT_EQ(b->pressed, 0);
+        EXPECT_EQ(b->released, 0);
+    }
+}
+
+TEST_F(EntryTest, StatusLinesShowTheFrameRateOnceTheTotalTimerPublishes)
+{
+    timer_setup(&D3D_DBG.TOTAL);
+    timer_setup(&D3D_DBG.CELLS);
+    timer_setup(&D3D_DBG.DRAW);
+    // The first frame's stop finds the timer never started: no sample.
+    timer_stop(&D3D_DBG.TOTAL);
+    EXPECT_EQ(D3D_DBG.TOTAL.sample_count, 0);
+
+    uint32_t heap = mem.bytes;
+    main_loop_status();
+    std::string lines = status_text;
+    EXPECT_EQ(lines.substr(0, lines.find('\n') + 1), "FPS=  0 TOTAL=  0 CELLS=  0 DRAW=  0 GC=0k GCT=0k\n");
+    EXPECT_NE(lines.find("mem=" + std::to_string(heap) + "\n"), std::string::npos);
+    EXPECT_NE(lines.find("avatars="), std::string::npos);
+
+    // Frames of 20 ms: FPS stays 0 for ten samples, the 11th publishes 50.
+    for (int i = 0; i < 11; i++) {
+        timer_start(&D3D_DBG.TOTAL);
+        fake_ms += 20;
+        timer_stop(&D3D_DBG.TOTAL);
+        status_text.clear();
+        main_loop_status();
+        EXPECT_EQ(status_text.substr(0, 8), i < 10 ? "FPS=  0 " : "FPS= 50 ") << i;
+    }
+    D3D_DBG.TOTAL.published_average = 1; // 1000 fps is shown as 999
+    status_text.clear();
+    main_loop_status();
+    EXPECT_EQ(status_text.substr(0, 8), "FPS=999 ");
+}
+
+TEST_F(EntryTest, NoLuaEnvironmentEndsTheProgramWithCode20)
+{
+    // The working folder holds no local/lua/startup.lua.
+    EXPECT_EQ(dorvale_main(), MAIN_EXIT_LUA);
+    std::string err = slurp("ERROR.TXT");
+    EXPECT_NE(err.find("CON(fig)(sole) subsystem failed to initialize,\n"), std::string::npos);
+    EXPECT_NE(err.find("+++ New Session Dorvale20050819v2"), std::string::npos);
+}

@@ -1,0 +1,161 @@
+// Timing driver phase sequences, switch requests and run flags, on an injected clock.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/code/main_state.h"
+#include "platform/plat_core.h"
+
+namespace {
+
+int64_t fake_ms;
+int64_t fake_clock() { return fake_ms; } // frequency 1000: one tick per millisecond
+
+struct call {
+    uint32_t phase;
+    int32_t body_step;
+};
+std::vector<call> calls;
+std::vector<std::string> broken;
+
+void record(uint32_t phase)
+{
+    calls.push_back({phase, body_step});
+    if (phase == UPDATE_MIND_TICK || phase == UPDATE_MIND_AFTER || phase == UPDATE_BODY_STEP)
+        return;
+    if (mind_time != body_time + until_tick)
+        broken.push_back("invariant at phase " + std::to_string(phase));
+}
+
+const main_state_hooks recorder = {nullptr, nullptr, nullptr, record, nullptr, nullptr};
+
+const uint32_t FB = UPDATE_FRAME_BEGIN, MT = UPDATE_MIND_TICK, MA = UPDATE_MIND_AFTER,
+               BS = UPDATE_BODY_STEP, FE = UPDATE_FRAME_END;
+
+struct DriverTest : testing::Test {
+    void SetUp() override
+    {
+        fake_ms = 50000;
+        plat_set_clock(fake_clock, 1000);
+        calls.clear();
+        broken.clear();
+        main_state_curr = &recorder;
+        reset_state_clocks(100);
+    }
+    void TearDown() override
+    {
+        plat_set_clock(nullptr, 0);
+        main_state_curr = nullptr;
+    }
+    // Advances the clock and runs the driver; returns the calls it made.
+    std::vector<call> run(int ms)
+    {
+        calls.clear();
+        fake_ms += ms;
+        run_state_update();
+        EXPECT_TRUE(broken.empty()) << broken[0];
+        EXPECT_EQ(mind_time, body_time + until_tick);
+        return calls;
+    }
+};
+
+bool operator==(const call& a, const call& b) { return a.phase == b.phase && (a.phase != BS || a.body_step == b.body_step); }
+std::ostream& operator<<(std::ostream& o, const call& c) { return o << std::hex << c.phase << std::dec << "/" << c.body_step; }
+
+} // namespace
+
+TEST_F(DriverTest, ResetStartsTheClocksAtNow)
+{
+    mind_time = body_time = until_tick = body_step = 7;
+    reset_state_clocks(100);
+    EXPECT_EQ(state_clock_last, 50000u);
+    EXPECT_EQ(state_clock_now, 50000u);
+    EXPECT_EQ(mind_time, 0);
+    EXPECT_EQ(body_time, 0);
+    EXPECT_EQ(until_tick, 0);
+    EXPECT_EQ(body_step, 0);
+    EXPECT_EQ(mind_step, 100);
+}
+
+TEST_F(DriverTest, FirstFrameAfterResetTicksAtOnceThenCatchesUp)
+{
+    std::vector<call> want = {{FB, 0}, {MT, 0}, {MA, 0}, {BS, 100}, {MT, 0}, {MA, 0},
+                              {BS, 100}, {MT, 0}, {MA, 0}, {BS, 50}, {FE, 0}};
+    EXPECT_EQ(run(250), want);
+    EXPECT_EQ(mind_time, 300);
+    EXPECT_EQ(body_time, 250);
+    EXPECT_EQ(until_tick, 50);
+}
+
+TEST_F(DriverTest, ExactlyReachingTheTickEndsWithAnEmptyBodyStep)
+{
+    run(250); // until_tick is now 50
+    std::vector<call> want = {{FB, 0}, {BS, 50}, {MT, 0}, {MA, 0}, {BS, 0}, {FE, 0}};
+    EXPECT_EQ(run(50), want);
+    EXPECT_EQ(mind_time, 400);
+    EXPECT_EQ(body_time, 300);
+    EXPECT_EQ(until_tick, 100);
+}
+
+TEST_F(DriverTest, FrameCrossingTwoBoundaries)
+{
+    run(250); // until_tick 50
+    std::vector<call> want = {{FB, 0}, {BS, 50}, {MT, 0}, {MA, 0}, {BS, 100}, {MT, 0}, {MA, 0}, {BS, 30}, {FE, 0}};
+    EXPECT_EQ(run(180), want);
+    EXPECT_EQ(mind_time, 500);
+    EXPECT_EQ(body_time, 430);
+    EXPECT_EQ(until_tick, 70);
+}
+
+TEST_F(DriverTest, FrameWithinATickIsOneBodyStep)
+{
+    run(250);
+    std::vector<call> want = {{FB, 0}, {BS, 20}, {FE, 0}};
+    EXPECT_EQ(run(20), want);
+    EXPECT_EQ(until_tick, 30);
+}
+
+TEST_F(DriverTest, NoTimePassedCallsNothing)
+{
+    run(250);
+    EXPECT_TRUE(run(0).empty());
+    EXPECT_EQ(mind_time, 300);
+    EXPECT_EQ(body_time, 250);
+}
+
+TEST_F(DriverTest, MillisecondClockWrapStillGivesTheDelta)
+{
+    fake_ms = 0xFFFFFFF0LL; // 16 ms before the 32-bit wrap
+    reset_state_clocks(100);
+    std::vector<call> want = {{FB, 0}, {MT, 0}, {MA, 0}, {BS, 32}, {FE, 0}};
+    EXPECT_EQ(run(32), want);
+    EXPECT_EQ(state_clock_now, 16u);
+    EXPECT_EQ(body_time, 32);
+}
+
+TEST(MainState, SwitchRequestsPickTheirTablesAndTheMenuOtherwise)
+{
+    main_state_next = nullptr;
+    for (int choice : {0, 4, 42, -1, 8}) {
+        set_next_main_state(choice);
+        EXPECT_EQ(main_state_next, &main_state_menu) << choice;
+    }
+    set_next_main_state(5);
+    EXPECT_EQ(main_state_next, &main_state_structor);
+    set_next_main_state(6);
+    EXPECT_EQ(main_state_next, &main_state_bud_test);
+    set_next_main_state(7);
+    EXPECT_EQ(main_state_next, &main_state_amaze);
+    main_state_next = nullptr;
+}
+
+TEST(MainState, RunFlagsSeeOnlyUpperCaseInTheFirstEightCharacters)
+{
+    EXPECT_EQ(parse_run_flags("TC"), 3);
+    EXPECT_EQ(parse_run_flags("tc"), 0);
+    EXPECT_EQ(parse_run_flags(""), 0);
+    EXPECT_EQ(parse_run_flags("xTxT"), 1);
+    EXPECT_EQ(parse_run_flags("1234567C"), 2);
+    EXPECT_EQ(parse_run_flags("12345678C"), 0);
+}

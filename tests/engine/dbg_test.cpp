@@ -1,0 +1,123 @@
+// The log: where each level's text goes, the session line, and long messages.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "engine/code/dbg.h"
+#include "platform/plat_core.h"
+
+namespace {
+
+std::string debugger, hooked[4];
+void rec_debug(const char* t) { debugger += t; }
+void hook_print(const char* t) { hooked[0] += t; }
+void hook_warning(const char* t) { hooked[1] += t; }
+void hook_error(const char* t) { hooked[2] += t; }
+void hook_status(const char* t) { hooked[3] += t; }
+
+std::string slurp(const char* name)
+{
+    std::string s;
+    FILE* f = fopen(name, "rb");
+    if (!f)
+        return "<missing>";
+    char buf[512];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof(buf), f)) > 0)
+        s.append(buf, n);
+    fclose(f);
+    return s;
+}
+
+struct DbgTest : testing::Test {
+    void SetUp() override
+    {
+        dbg_reset_for_tests();
+        remove("WARN.TXT");
+        remove("ERROR.TXT");
+        debugger.clear();
+        for (auto& h : hooked)
+            h.clear();
+        plat_set_debug_output(rec_debug);
+        dbg_print_hook = hook_print;
+        dbg_warning_hook = hook_warning;
+        dbg_error_hook = hook_error;
+        dbg_status_hook = hook_status;
+    }
+    void TearDown() override
+    {
+        plat_set_debug_output(nullptr);
+        dbg_reset_for_tests();
+    }
+};
+
+} // namespace
+
+TEST_F(DbgTest, EachLevelReachesItsOwnOutputs)
+{
+    testing::internal::CaptureStdout();
+    dbg_print("p%d\n", 1);
+    dbg_warning("w%d\n", 2);
+    dbg_error("e%d\n", 3);
+    dbg_status("s%d\n", 4);
+    std::string out = testing::internal::GetCapturedStdout();
+
+    EXPECT_EQ(out, "p1\nw2\ne3\n");
+    EXPECT_EQ(debugger, "p1\nw2\ne3\n");
+    EXPECT_EQ(hooked[0], "p1\n");
+    EXPECT_EQ(hooked[1], "w2\n");
+    EXPECT_EQ(hooked[2], "e3\n");
+    EXPECT_EQ(hooked[3], "s4\n"); // status reaches only its hook
+    EXPECT_EQ(slurp("WARN.TXT"), "w2\n");
+    EXPECT_EQ(slurp("ERROR.TXT"), "e3\n");
+}
+
+TEST_F(DbgTest, NoSessionLineBeforeTheSessionIsNamed)
+{
+    dbg_warning("a\n");
+    dbg_error("b\n");
+    EXPECT_EQ(slurp("WARN.TXT"), "a\n");
+    EXPECT_EQ(slurp("ERROR.TXT"), "b\n");
+}
+
+TEST_F(DbgTest, SessionLineWrittenOncePerFileAndAppended)
+{
+    dbg_warning("old\n");
+    dbg_set_session("Build7");
+    dbg_warning("one\n");
+    dbg_warning("two\n");
+    EXPECT_EQ(slurp("WARN.TXT"), "old\n\n+++ New Session Build7\n\none\ntwo\n");
+    EXPECT_EQ(slurp("ERROR.TXT"), "<missing>");
+    // The session line goes through the hook like any warning.
+    EXPECT_EQ(hooked[1], "old\n\n+++ New Session Build7\n\none\ntwo\n");
+
+    dbg_error("bad\n");
+    dbg_error("worse\n");
+    EXPECT_EQ(slurp("ERROR.TXT"), "\n+++ New Session Build7\n\nbad\nworse\n");
+}
+
+TEST_F(DbgTest, SessionNameIsCutTo63Characters)
+{
+    std::string name(100, 'n');
+    dbg_set_session(name.c_str());
+    EXPECT_EQ(std::string(dbg_session), std::string(63, 'n'));
+}
+
+TEST_F(DbgTest, OverlongMessageIsCutToTheBuffer)
+{
+    std::string big(6000, 'x');
+    dbg_status("%s", big.c_str());
+    EXPECT_EQ(hooked[3], std::string(4095, 'x'));
+}
+
+TEST_F(DbgTest, UnwritableLogFileIsSkipped)
+{
+    // A folder in the file's place makes the open fail; the message still reaches the rest.
+    ASSERT_EQ(system("mkdir WARN.TXT"), 0);
+    testing::internal::CaptureStdout();
+    dbg_warning("still here\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "still here\n");
+    EXPECT_EQ(hooked[1], "still here\n");
+    ASSERT_EQ(system("rmdir WARN.TXT"), 0);
+}

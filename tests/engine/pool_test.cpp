@@ -1,0 +1,219 @@
+// Lists, pools and growable arrays: walk idioms, hand-out order, reuse and growth.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "engine/code/mem.h"
+#include "engine/code/pool.h"
+
+namespace {
+
+struct rec {
+    list_node node;
+    int value;
+    char pad[20];
+};
+
+std::vector<int> walk_forward(list* l)
+{
+    std::vector<int> v;
+    for (list_node* n = list_first(l); n->next; n = n->next)
+        v.push_back(((rec*)n)->value);
+    return v;
+}
+
+std::vector<int> walk_backward(list* l)
+{
+    std::vector<int> v;
+    for (list_node* n = list_last(l); n->previous; n = n->previous)
+        v.push_back(((rec*)n)->value);
+    return v;
+}
+
+} // namespace
+
+TEST(List, EmptyWalksVisitNothing)
+{
+    list l;
+    list_setup(&l);
+    EXPECT_TRUE(walk_forward(&l).empty());
+    EXPECT_TRUE(walk_backward(&l).empty());
+}
+
+TEST(List, InsertFirstLastBeforeAndUnlink)
+{
+    list l;
+    list_setup(&l);
+    rec a{}, b{}, c{}, d{};
+    a.value = 1, b.value = 2, c.value = 3, d.value = 4;
+    list_append(&l, &b.node);                       // b
+    list_insert(&l.head, &a.node, nullptr);          // a b
+    list_insert(list_last(&l), &d.node, nullptr);    // a b d
+    list_insert(nullptr, &c.node, &d.node);          // a b c d
+    EXPECT_EQ(walk_forward(&l), (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(walk_backward(&l), (std::vector<int>{4, 3, 2, 1}));
+
+    list_unlink(&a.node);
+    list_unlink(&c.node);
+    EXPECT_EQ(a.node.next, nullptr);
+    EXPECT_EQ(a.node.previous, nullptr);
+    EXPECT_EQ(walk_forward(&l), (std::vector<int>{2, 4}));
+    EXPECT_EQ(walk_backward(&l), (std::vector<int>{4, 2}));
+    list_unlink(&b.node);
+    list_unlink(&d.node);
+    EXPECT_TRUE(list_empty(&l));
+    EXPECT_TRUE(walk_backward(&l).empty());
+}
+
+TEST(List, SetupArrayZeroesAndAppendsInAddressOrder)
+{
+    rec arr[3];
+    memset(arr, 0x7F, sizeof(arr));
+    list l;
+    list_setup_array(&l, arr, sizeof(rec), 3);
+    int i = 0;
+    for (list_node* n = list_first(&l); n->next; n = n->next, i++) {
+        EXPECT_EQ(n, &arr[i].node);
+        EXPECT_EQ(arr[i].value, 0);
+    }
+    EXPECT_EQ(i, 3);
+}
+
+TEST(Pool, FreshChunkHandsOutInAddressOrderThenGrows)
+{
+    pool p;
+    pool_setup(&p, sizeof(rec), 8);
+    EXPECT_TRUE(list_empty(&p.chunks));
+    rec* r[9];
+    for (int i = 0; i < 8; i++) {
+        r[i] = (rec*)pool_alloc(&p);
+        ASSERT_NE(r[i], nullptr);
+        if (i) {
+            EXPECT_EQ((char*)r[i], (char*)r[i - 1] + sizeof(rec));
+        }
+    }
+    // The first record sits right behind the chunk's own links.
+    EXPECT_EQ((char*)r[0], (char*)list_first(&p.chunks) + sizeof(list_node));
+    EXPECT_EQ(list_first(&p.chunks)->next, &p.chunks.tail);
+
+    r[8] = (rec*)pool_alloc(&p);
+    ASSERT_NE(r[8], nullptr);
+    list_node* second = list_first(&p.chunks)->next;
+    ASSERT_NE(second, &p.chunks.tail);
+    EXPECT_EQ((char*)r[8], (char*)second + sizeof(list_node));
+    pool_clean(&p);
+    EXPECT_TRUE(list_empty(&p.chunks));
+    EXPECT_TRUE(list_empty(&p.free));
+}
+
+TEST(Pool, FreedRecordsComeBackLastInFirstOutAndZeroed)
+{
+    pool p;
+    pool_setup(&p, sizeof(rec), 4);
+    rec* a = (rec*)pool_alloc(&p);
+    rec* b = (rec*)pool_alloc(&p);
+    list_append(&p.live, &a->node);
+    list_append(&p.live, &b->node);
+    a->value = 11;
+    b->value = 22;
+    memset(b->pad, 'x', sizeof(b->pad));
+
+    list_unlink(&a->node);
+    pool_free(&p, a);
+    list_unlink(&b->node);
+    pool_free(&p, b);
+
+    rec* c = (rec*)pool_alloc(&p);
+    EXPECT_EQ(c, b);
+    EXPECT_EQ(c->value, 0);
+    for (char ch : c->pad)
+        EXPECT_EQ(ch, 0);
+    EXPECT_EQ(c->node.next, nullptr);
+    EXPECT_EQ(c->node.previous, nullptr);
+    EXPECT_EQ(pool_alloc(&p), a);
+    pool_clean(&p);
+}
+
+TEST(Pool, CleanFreesEveryLiveRecordWithTheOwnersWalk)
+{
+    pool p;
+    pool_setup(&p, sizeof(rec), 3);
+    for (int i = 0; i < 10; i++)
+        list_append(&p.live, (list_node*)pool_alloc(&p));
+    int freed = 0;
+    list_node* n = list_first(&p.live);
+    while (n->next) {
+        list_node* next = n->next;
+        list_unlink(n);
+        pool_free(&p, n);
+        n = next;
+        freed++;
+    }
+    EXPECT_EQ(freed, 10);
+    EXPECT_TRUE(list_empty(&p.live));
+    pool_reset(&p);
+    EXPECT_EQ(p.record_size, sizeof(rec));
+    EXPECT_EQ(p.per_chunk, 3);
+    EXPECT_NE(pool_alloc(&p), nullptr);
+    pool_clean(&p);
+    pool_clean(&p); // twice is safe
+}
+
+TEST(Pool, CleanOfANeverSetUpPoolIsSafe)
+{
+    pool p;
+    memset(&p, 0, sizeof(p));
+    pool_clean(&p);
+    EXPECT_TRUE(list_empty(&p.free));
+}
+
+TEST(GrowArray, AllocGrowsByWholeGranulesWithZeroedElements)
+{
+    grow_array a;
+    ASSERT_TRUE(grow_array_setup(&a, sizeof(int), 16, 0));
+    EXPECT_EQ(a.data, nullptr);
+    for (int i = 0; i < 16; i++) {
+        int* e = (int*)grow_array_alloc(&a, 1);
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(*e, 0);
+        *e = i + 1;
+    }
+    EXPECT_EQ(a.capacity, 16);
+    int* e = (int*)grow_array_alloc(&a, 1);
+    EXPECT_EQ(a.capacity, 32);
+    EXPECT_EQ(a.count, 17);
+    EXPECT_EQ(*e, 0);
+    for (int i = 0; i < 16; i++)
+        EXPECT_EQ(((int*)a.data)[i], i + 1); // growth keeps the old elements
+    grow_array_clean(&a);
+    EXPECT_EQ(a.data, nullptr);
+    EXPECT_EQ(a.count, 0);
+    EXPECT_EQ(a.element_size, 0u);
+}
+
+TEST(GrowArray, ExpandRoundsUpToTheGranule)
+{
+    grow_array a;
+    ASSERT_TRUE(grow_array_setup(&a, 8, 4, 10));
+    EXPECT_EQ(a.capacity, 10);
+    ASSERT_TRUE(grow_array_expand(&a, 5));
+    EXPECT_EQ(a.capacity, 16);
+    for (int i = 0; i < 16 * 8; i++)
+        ASSERT_EQ(((unsigned char*)a.data)[i], 0);
+    grow_array_clean(&a);
+}
+
+TEST(Bytes, CopyAndFillTouchExactlyNBytes)
+{
+    unsigned char src[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    unsigned char dst[8] = {0};
+    mem_copy(src + 1, dst + 1, 7); // unaligned both sides
+    EXPECT_EQ(memcmp(dst + 1, src + 1, 7), 0);
+    EXPECT_EQ(dst[0], 0);
+    mem_fill(0xAB, dst, 0);
+    EXPECT_EQ(dst[0], 0);
+    mem_fill(0xAB, dst + 1, 5);
+    EXPECT_EQ(dst[5], 0xAB);
+    EXPECT_EQ(dst[6], 7);
+}
