@@ -5,13 +5,12 @@
 
 #include "app/code/input.h"
 
-#include <lua5.1/lua.hpp>
-
 #include <cmath>
 #include <cstdio>
 
 #include "app/code/con.h"
-#include "engine/code/dbg.h"
+#include "engine/code/lua_lib.h"
+#include "engine/code/safelua.h"
 
 input_state INPUT;
 
@@ -241,22 +240,6 @@ static void names_table(lua_State* L, int input, const char* field, void (*fill)
 
 // ---- registration ----
 
-// Errors of the script go to _ALERT, as every library script's do; they are not fatal.
-static void run_input_script(lua_State* L)
-{
-    int top = lua_gettop(L);
-    if (luaL_loadfile(L, "local/lua/input.lua") == 0 && lua_pcall(L, 0, 0, 0) == 0)
-        return;
-    lua_getglobal(L, "_ALERT");
-    if (lua_isfunction(L, -1)) {
-        lua_insert(L, -2);
-        lua_call(L, 1, 0);
-    } else {
-        dbg_error("LUA ERROR %s\n", lua_tostring(L, -2) ? lua_tostring(L, -2) : "(error with no message)");
-    }
-    lua_settop(L, top);
-}
-
 void input_lua_setup(lua_State* L)
 {
     input_state_setup(&INPUT);
@@ -278,7 +261,7 @@ void input_lua_setup(lua_State* L)
     keys_setup(L, lua_gettop(L));
     lua_rawset(L, LUA_GLOBALSINDEX);
 
-    run_input_script(L);
+    lua_lib_run_script(L, "input"); // its errors go to _ALERT and are not fatal
 }
 
 // ---- dispatch ----
@@ -329,13 +312,7 @@ int input_lua_dispatch(lua_State* L)
 
 bool input_dispatch(void)
 {
-    lua_State* L = CON.L;
-    if (!L)
+    if (!CON.L)
         return false;
-    if (lua_cpcall(L, input_lua_dispatch, &input_events) == 0)
-        return true;
-    const char* msg = lua_tostring(L, -1);
-    dbg_error("LUA ERROR %s in lua_cpcall\n", msg ? msg : "(error with no message)");
-    lua_pop(L, 1);
-    return false;
+    return safelua_cpcall(CON.L, input_lua_dispatch, &input_events);
 }
