@@ -145,7 +145,6 @@ HWND CreateWindowExA(DWORD ex_style, const char* class_name, const char* title, 
     main_window.sdl = w;
     main_window.id = SDL_GetWindowID(w);
     main_window.proc = c->wc.lpfnWndProc;
-    plat_set_wndproc(main_window.proc); // the queue dispatches to the one window's procedure
     SDL_StartTextInput();
     return &main_window;
 }
@@ -155,7 +154,6 @@ BOOL DestroyWindow(HWND window)
     if (!is_main(window))
         return FALSE;
     SDL_StopTextInput();
-    plat_set_wndproc(nullptr);
     SDL_DestroyWindow(main_window.sdl);
     memset(&main_window, 0, sizeof(main_window));
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -186,6 +184,8 @@ LRESULT DefWindowProcA(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) { re
 SDL_Window* plat_window_sdl(HWND window) { return is_main(window) ? main_window.sdl : nullptr; }
 
 WNDPROC plat_window_proc(HWND window) { return is_main(window) ? main_window.proc : nullptr; }
+
+WNDPROC plat_window_wndproc(HWND window) { return plat_window_proc(window); }
 
 // ---- translation ----
 

@@ -130,7 +130,8 @@ LRESULT DefWindowProcA(HWND window, UINT msg, WPARAM wparam, LPARAM lparam);
 // ---- for the platform layer ----
 
 SDL_Window* plat_window_sdl(HWND window);
-// The window procedure of the window a message is for (NULL when none).
+// The window procedure of the window a message is for (NULL when none); the message
+// queue dispatches through plat_window_wndproc, which is the same.
 WNDPROC plat_window_proc(HWND window);
 // Turns one SDL event into at most `max` messages; also hands it to the input devices.
 int plat_window_translate(const SDL_Event* ev, MSG* out, int max);
