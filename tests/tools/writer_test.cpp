@@ -1,0 +1,198 @@
+// The writer library: exact bytes of the data files and sounds it makes, and images that
+// read back through the image library as they were given.
+#include <gtest/gtest.h>
+
+#include <IL/il.h>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "tools/writer/wr_buf.h"
+#include "tools/writer/wr_data.h"
+#include "tools/writer/wr_image.h"
+#include "tools/writer/wr_wav.h"
+#include "tools/writer/wr_xtx.h"
+
+static uint32_t u32_at(const wr_buf& b, size_t at)
+{
+    uint32_t v;
+    memcpy(&v, b.bytes.data() + at, 4);
+    return v;
+}
+
+static uint16_t u16_at(const wr_buf& b, size_t at)
+{
+    return (uint16_t)(b.bytes[at] | b.bytes[at + 1] << 8);
+}
+
+static std::vector<uint8_t> read_file(const char* path)
+{
+    std::vector<uint8_t> out;
+    FILE* f = fopen(path, "rb");
+    if (!f)
+        return out;
+    int c;
+    while ((c = fgetc(f)) != EOF)
+        out.push_back((uint8_t)c);
+    fclose(f);
+    return out;
+}
+
+TEST(WriterXtx, ThreeTilesFiveKeysExactLayout)
+{
+    const xtx_tile tiles[3] = {{1, 2, 3, 4, 5, 6}, {10, 20, 30, 40, 0, 7}, {0xFFFF, 0, 1, 1, 0, 0}};
+    const uint16_t keys[5] = {0, 1, 2, 3, 1};
+    wr_buf b;
+    wr_xtx_file(&b, tiles, 3, keys, 5);
+    ASSERT_EQ(wr_buf_size(&b), 86u);
+    EXPECT_EQ(memcmp(b.bytes.data(), "0XTX", 4), 0);
+    EXPECT_EQ(u32_at(b, 0), (uint32_t)WR_MAGIC_XTX);
+    EXPECT_EQ(u32_at(b, 4), 19u);
+    EXPECT_EQ(u32_at(b, 8), 74u); // 28 + 36 + 10
+    const uint32_t info[7] = {3, 5, 0, 0, 28, 64, 74};
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(u32_at(b, 12 + 4 * i), info[i]) << "info word " << i;
+    const uint16_t* first = &tiles[0].x;
+    for (int i = 0; i < 18; ++i)
+        EXPECT_EQ(u16_at(b, 40 + 2 * i), first[i]) << "tile word " << i;
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(u16_at(b, 76 + 2 * i), keys[i]);
+
+    ASSERT_TRUE(wr_xtx_save("three.xtx", tiles, 3, keys, 5));
+    EXPECT_EQ(read_file("three.xtx"), b.bytes);
+}
+
+TEST(WriterXtx, EmptyMapIsHeaderAndInfo)
+{
+    wr_buf b;
+    wr_xtx_file(&b, nullptr, 0, nullptr, 0);
+    ASSERT_EQ(wr_buf_size(&b), 40u);
+    EXPECT_EQ(u32_at(b, 8), 28u);
+    EXPECT_EQ(u32_at(b, 32), 28u);
+    EXPECT_EQ(u32_at(b, 36), 28u);
+}
+
+TEST(WriterData, HeaderCarriesBodySizeAndPatchesInPlace)
+{
+    wr_buf body;
+    wr_buf_u32(&body, 0);
+    wr_buf_f32(&body, 1.5f);
+    wr_buf_i32(&body, -2);
+    wr_buf_patch_u32(&body, 0, 0xA1B2C3D4);
+    wr_buf file;
+    wr_data_file(&file, WR_MAGIC_XOX, &body);
+    ASSERT_EQ(wr_buf_size(&file), 24u);
+    EXPECT_EQ(memcmp(file.bytes.data(), "0XOX", 4), 0);
+    EXPECT_EQ(u32_at(file, 8), 12u);
+    EXPECT_EQ(u32_at(file, 12), 0xA1B2C3D4u);
+    EXPECT_EQ(u32_at(file, 16), 0x3FC00000u);
+    EXPECT_EQ(u32_at(file, 20), 0xFFFFFFFEu);
+    const uint32_t xsx = WR_MAGIC_XSX;
+    EXPECT_EQ(memcmp(&xsx, "0XSX", 4), 0);
+}
+
+TEST(WriterBuf, SaveToMissingFolderFails)
+{
+    wr_buf b;
+    wr_buf_u8(&b, 1);
+    EXPECT_FALSE(wr_buf_save(&b, "no/such/folder/file.bin"));
+}
+
+TEST(WriterWav, CanonicalHeaderThenSamples)
+{
+    const int16_t samples[4] = {0, 1000, -1000, 32767};
+    ASSERT_TRUE(wr_wav_save("tone.wav", 2, 22050, 16, samples, sizeof(samples)));
+    wr_buf b;
+    b.bytes = read_file("tone.wav");
+    ASSERT_EQ(wr_buf_size(&b), 44u + 8u);
+    EXPECT_EQ(memcmp(b.bytes.data(), "RIFF", 4), 0);
+    EXPECT_EQ(u32_at(b, 4), 36u + 8u);
+    EXPECT_EQ(memcmp(b.bytes.data() + 8, "WAVEfmt ", 8), 0);
+    EXPECT_EQ(u32_at(b, 16), 16u);
+    EXPECT_EQ(u16_at(b, 20), 1);       // PCM
+    EXPECT_EQ(u16_at(b, 22), 2);       // channels
+    EXPECT_EQ(u32_at(b, 24), 22050u);  // rate
+    EXPECT_EQ(u32_at(b, 28), 88200u);  // bytes a second
+    EXPECT_EQ(u16_at(b, 32), 4);       // block align
+    EXPECT_EQ(u16_at(b, 34), 16);      // bits
+    EXPECT_EQ(memcmp(b.bytes.data() + 36, "data", 4), 0);
+    EXPECT_EQ(u32_at(b, 40), 8u);
+    EXPECT_EQ(memcmp(b.bytes.data() + 44, samples, 8), 0);
+}
+
+// Loads a file the way the program sets the image library up (origin upper left).
+static ILuint load_image(const char* path)
+{
+    ilInit();
+    ilEnable(IL_ORIGIN_SET);
+    ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
+    ILuint id = 0;
+    ilGenImages(1, &id);
+    ilBindImage(id);
+    if (!ilLoadImage(path)) {
+        ilDeleteImages(1, &id);
+        return 0;
+    }
+    return id;
+}
+
+TEST(WriterImage, RgbaPngReadsBackTopRowFirst)
+{
+    const uint8_t px[2 * 3 * 4] = {
+        255, 0, 0, 255,   0, 255, 0, 128,
+        0, 0, 255, 0,     1, 2, 3, 4,
+        9, 9, 9, 9,       200, 100, 50, 25,
+    };
+    ASSERT_TRUE(wr_image_save("rgba.png", 2, 3, 4, px));
+    ILuint id = load_image("rgba.png");
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(ilGetInteger(IL_IMAGE_WIDTH), 2);
+    EXPECT_EQ(ilGetInteger(IL_IMAGE_HEIGHT), 3);
+    EXPECT_EQ(ilGetInteger(IL_IMAGE_FORMAT), IL_RGBA);
+    EXPECT_EQ(memcmp(ilGetData(), px, sizeof(px)), 0);
+    ilDeleteImages(1, &id);
+    EXPECT_EQ(ilGetError(), (ILenum)IL_NO_ERROR);
+}
+
+TEST(WriterImage, GreyStaysGreyAndIndexedKeepsItsPalette)
+{
+    const uint8_t grey[4] = {0, 64, 128, 255};
+    ASSERT_TRUE(wr_image_save("grey.png", 2, 2, 1, grey));
+    ILuint id = load_image("grey.png");
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(ilGetInteger(IL_IMAGE_FORMAT), IL_LUMINANCE);
+    EXPECT_EQ(memcmp(ilGetData(), grey, 4), 0);
+    ilDeleteImages(1, &id);
+
+    const uint8_t idx[4] = {0, 1, 2, 1};
+    const uint8_t pal[9] = {0, 0, 0, 255, 0, 0, 0, 0, 255};
+    ASSERT_TRUE(wr_image_save_indexed("pal.png", 2, 2, idx, pal, 3));
+    id = load_image("pal.png");
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(ilGetInteger(IL_IMAGE_FORMAT), IL_COLOUR_INDEX);
+    EXPECT_EQ(memcmp(ilGetData(), idx, 4), 0);
+    ilConvertImage(IL_RGB, IL_UNSIGNED_BYTE);
+    const uint8_t* rgb = ilGetData();
+    EXPECT_EQ(rgb[3], 255); // pixel 1 is palette entry 1, red
+    EXPECT_EQ(rgb[8], 255); // pixel 2 is palette entry 2, blue
+    ilDeleteImages(1, &id);
+
+    const uint8_t rgb3[3 * 4] = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120};
+    ASSERT_TRUE(wr_image_save("photo.jpg", 2, 2, 3, rgb3));
+    EXPECT_NE(load_image("photo.jpg"), 0u);
+    EXPECT_EQ(ilGetError(), (ILenum)IL_NO_ERROR);
+}
+
+TEST(WriterImage, ReplacesAnExistingFileAndRejectsBadShapes)
+{
+    const uint8_t a[4] = {1, 2, 3, 4}, b[4] = {5, 6, 7, 8};
+    ASSERT_TRUE(wr_image_save("twice.png", 1, 1, 4, a));
+    ASSERT_TRUE(wr_image_save("twice.png", 1, 1, 4, b));
+    ILuint id = load_image("twice.png");
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(memcmp(ilGetData(), b, 4), 0);
+    EXPECT_FALSE(wr_image_save("bad.png", 1, 1, 2, a));
+    EXPECT_FALSE(wr_image_save("bad.png", 0, 1, 4, a));
+    EXPECT_FALSE(wr_image_save("no/such/folder/x.png", 1, 1, 4, a));
+    EXPECT_EQ(ilGetError(), (ILenum)IL_NO_ERROR);
+}
