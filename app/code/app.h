@@ -48,6 +48,10 @@ struct app_hooks {
     void (*di_input_clean)(void);
     void (*journals_clean)(void);
     void (*files_clean)(void);
+    // What the window procedure hands on.
+    void (*dbg_key)(uint32_t vk);
+    void (*dbg_char)(uint32_t c);
+    void (*set_pointer)(int32_t x, int32_t y);
 };
 
 extern const app_hooks app_hooks_real;

@@ -8,6 +8,7 @@
 #include "app/code/di_input.h"
 #include "app/code/hud/hud.h"
 #include "app/code/input.h"
+#include "app/code/journal.h"
 #include "app/code/main_state.h"
 #include "app/code/opt.h"
 #include "app/code/sfx/sfx.h"
@@ -16,24 +17,30 @@
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/lua_lib.h"
 
-// Application object.
-STANDIN app APP;
-STANDIN bool app_setup(app* a) { return true; }
-STANDIN void app_clean(app* a) {}
-STANDIN void app_wait_frame(app* a) {}
-
 // HUD and sound.
 STANDIN hud_subsystem HUD;
+STANDIN bool hud_setup(hud_subsystem* hud, gfx* root) { return true; }
+STANDIN void hud_clean(hud_subsystem* hud) {}
 STANDIN void hud_update(hud_subsystem* hud) {}
+STANDIN void hud_set_pointer(hud_subsystem* hud, int32_t x, int32_t y) {}
 STANDIN sfx_subsystem SFX;
 STANDIN void sfx_update(sfx_subsystem* sfx) {}
 
+// Journals.
+STANDIN journals_subsystem JOURNALS;
+STANDIN bool journals_setup(journals_subsystem* j) { return true; }
+STANDIN void journals_clean(journals_subsystem* j) {}
+
 // Graphics root, debug console and buffer manager.
 STANDIN gfx GFX;
+STANDIN bool gfx_setup(gfx* root) { return true; }
+STANDIN void gfx_clean(gfx* root) {}
 STANDIN bool gfx_begin_scene(gfx* root) { return false; }
 STANDIN void gfx_end_scene(gfx* root) {}
 STANDIN d3d_dbg D3D_DBG;
 STANDIN void d3d_dbg_draw(d3d_dbg* dbg) {}
+STANDIN void d3d_dbg_key(d3d_dbg* console, uint32_t vk) {}
+STANDIN void d3d_dbg_char(d3d_dbg* console, uint32_t ch) {}
 STANDIN d3d_buffers D3D_BUFFERS;
 
 // Main states.

@@ -16,3 +16,5 @@ struct d3d_dbg {
 extern d3d_dbg D3D_DBG;
 
 void d3d_dbg_draw(d3d_dbg* dbg);
+void d3d_dbg_key(d3d_dbg* console, uint32_t vk); // a key-down's virtual-key code
+void d3d_dbg_char(d3d_dbg* console, uint32_t ch);

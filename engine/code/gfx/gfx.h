@@ -17,7 +17,13 @@ struct avatars {
     int32_t soul_count;
 };
 
+// The device wrapper: only what the window sets so far.
+struct d3d_gfx {
+    uint8_t resize_flag; // window resized: reset at the next begin scene
+};
+
 struct gfx {
+    struct d3d_gfx d3d_gfx;
     uint32_t soul_path_flag;
     struct xoxs xoxs;
     struct xsxs xsxs;
@@ -26,5 +32,7 @@ struct gfx {
 
 extern gfx GFX;
 
+bool gfx_setup(gfx* root);
+void gfx_clean(gfx* root);       // safe after a failed setup and twice
 bool gfx_begin_scene(gfx* root); // true when the frame may be drawn
 void gfx_end_scene(gfx* root);
