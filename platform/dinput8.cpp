@@ -43,7 +43,7 @@ const DIDATAFORMAT c_dfDIJoystick2 = {sizeof(DIDATAFORMAT), 16, 1, 272, 164, nul
 // Only compared by content; the value identifies this emulation's interface.
 const GUID IID_IDirectInput8A = {0x44494E38, 0x0800, 0x0001, {'d', 'i', 'n', 'p', 'u', 't', '8', 'a'}};
 
-enum { GUID_MARK = 0x4938 };
+enum { GUID_MARK = 0x4938, TEST_JOYSTICK_ID = 0x10000 };
 
 static bool injected_failure(plat_di8_call call)
 {
@@ -101,7 +101,7 @@ static void joysticks_close(void)
 static int32_t joystick_source(SDL_JoystickID id)
 {
     for (int32_t i = 0; i < SOURCE_MAX; i++)
-        if (sources[i].active && sources[i].joystick && sources[i].joystick_id == id)
+        if (sources[i].active && sources[i].joystick_id >= 0 && sources[i].joystick_id == id)
             return i;
     return -1;
 }
@@ -528,6 +528,10 @@ int32_t plat_di8_add_test_device(DWORD dev_type, const char* name)
     src->test = TRUE;
     src->dev_type = dev_type;
     src->joystick_id = -1;
+    BYTE type = GET_DIDEVICE_TYPE(dev_type);
+    if (type != DI8DEVTYPE_MOUSE && type != DI8DEVTYPE_SCREENPOINTER && type != DI8DEVTYPE_KEYBOARD &&
+        type != DI8DEVTYPE_DEVICE && type != DI8DEVTYPE_DEVICECTRL)
+        src->joystick_id = TEST_JOYSTICK_ID + s;
     strncpy(src->name, name ? name : "", sizeof(src->name) - 1);
     return s;
 }
@@ -536,6 +540,8 @@ void plat_di8_push_item(int32_t source, DWORD offset, DWORD data)
 {
     source_queue(source, offset, data, SDL_GetTicks());
 }
+
+int32_t plat_di8_test_joystick_id(int32_t source) { return TEST_JOYSTICK_ID + source; }
 
 int32_t plat_di8_mouse_source(void) { return SOURCE_MOUSE; }
 int32_t plat_di8_keyboard_source(void) { return SOURCE_KEYBOARD; }

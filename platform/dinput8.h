@@ -163,7 +163,10 @@ DWORD plat_di8_pov_from_hat(uint8_t sdl_hat);       // hundredths of degrees, 0x
 // ---- Test hooks ----
 
 // An extra device of the given type for the next enumeration; returns its source number.
+// A joystick-like one takes SDL joystick events whose instance id is
+// plat_di8_test_joystick_id of that number.
 int32_t plat_di8_add_test_device(DWORD dev_type, const char* name);
+int32_t plat_di8_test_joystick_id(int32_t source);
 // Delivers an item to every acquired device of a source, as an SDL event would.
 void plat_di8_push_item(int32_t source, DWORD offset, DWORD data);
 // Source numbers of the first mouse and keyboard.
