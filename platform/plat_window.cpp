@@ -136,12 +136,14 @@ HWND CreateWindowExA(DWORD ex_style, const char* class_name, const char* title, 
         return nullptr;
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         return nullptr;
+    // The GL library stays loaded for the whole run, not just while a window exists.
+    static bool gl_loaded;
+    if (!gl_loaded)
+        gl_loaded = SDL_GL_LoadLibrary(nullptr) == 0;
     SDL_Window* w = SDL_CreateWindow(title ? title : "", x, y, width, height,
                                      SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
-    if (!w) {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (!w)
         return nullptr;
-    }
     main_window.sdl = w;
     main_window.id = SDL_GetWindowID(w);
     main_window.proc = c->wc.lpfnWndProc;
@@ -156,7 +158,8 @@ BOOL DestroyWindow(HWND window)
     SDL_StopTextInput();
     SDL_DestroyWindow(main_window.sdl);
     memset(&main_window, 0, sizeof(main_window));
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    // SDL's video stays up (initialising it again is a count): unloading the GL drivers
+    // while the process runs gains nothing.
     return TRUE;
 }
 
