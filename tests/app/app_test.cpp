@@ -287,21 +287,3 @@ TEST_F(Pacing, AFreshFrameWaitsInMillisecondStepsUntilThePeriodHasPassed)
     app_wait_frame(&APP);
     EXPECT_EQ(waits, 3);
 }
-
-TEST_F(Pacing, PeriodTicksTruncateAtOddFrequencies)
-{
-    plat_set_clock(fake_clock, 3579545);
-    APP.frequency = 3579545;
-    APP.frame_period = 10;
-    now_ns = 1000;
-    APP.last_frame = now_ns;
-    // 10 ms is 35795 ticks; each fake wait moves the counter 1000000 ticks.
-    now_ns += 35794;
-    app_wait_frame(&APP);
-    EXPECT_EQ(waits, 1);
-    waits = 0;
-    APP.last_frame = now_ns;
-    now_ns += 35795;
-    app_wait_frame(&APP);
-    EXPECT_EQ(waits, 0);
-}

@@ -170,13 +170,3 @@ TEST_F(DiInput, SetupFailuresCleanUpAndCleanIsSafeTwice)
     EXPECT_EQ(DI_INPUT.keyboards, 1);
     EXPECT_EQ(DI_INPUT.window, GetDesktopWindow());
 }
-
-TEST_F(DiInput, DeviceResetKeepsItsInstanceAndOwner)
-{
-    start();
-    di_device* kb = device(DI_KIND_KEYBOARD, 1);
-    ASSERT_TRUE(kb);
-    ASSERT_TRUE(di_device_reset(kb));
-    EXPECT_EQ(kb->owner, &DI_INPUT);
-    EXPECT_STREQ(kb->instance.tszProductName, "Keyboard");
-}

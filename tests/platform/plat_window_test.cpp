@@ -154,40 +154,6 @@ struct Window : ::testing::Test {
 
 } // namespace
 
-TEST(WindowClass, RegisteredOnceAndRemovedByName)
-{
-    WNDCLASSEXA wc;
-    memset(&wc, 0, sizeof(wc));
-    wc.cbSize = sizeof(wc);
-    wc.lpszClassName = "test:class";
-    EXPECT_NE(RegisterClassExA(&wc), 0);
-    EXPECT_EQ(RegisterClassExA(&wc), 0);
-    EXPECT_TRUE(plat_window_class_registered("test:class"));
-    EXPECT_EQ(CreateWindowExA(0, "test:other", "", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr), nullptr);
-    EXPECT_TRUE(UnregisterClassA("test:class", nullptr));
-    EXPECT_FALSE(UnregisterClassA("test:class", nullptr));
-    EXPECT_FALSE(plat_window_class_registered("test:class"));
-}
-
-TEST(WindowProcess, PathHandlesAndWaits)
-{
-    char path[260];
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof(path));
-    EXPECT_GT(n, 0u);
-    EXPECT_EQ(strlen(path), n);
-    char tiny[4];
-    EXPECT_EQ(GetModuleFileNameA(nullptr, tiny, sizeof(tiny)), 3u); // cut, still terminated
-    EXPECT_EQ(tiny[3], 0);
-
-    EXPECT_EQ(FindWindowA("ConsoleWindowClass", path), nullptr);
-    HANDLE h = nullptr, self = GetCurrentProcess();
-    EXPECT_TRUE(DuplicateHandle(self, self, self, &h, 0, TRUE, DUPLICATE_SAME_ACCESS));
-    EXPECT_NE(h, nullptr);
-    EXPECT_TRUE(CloseHandle(h));
-    plat_window_fail_next_duplicate();
-    EXPECT_FALSE(DuplicateHandle(self, self, self, &h, 0, TRUE, DUPLICATE_SAME_ACCESS));
-}
-
 TEST_F(Window, HasAnOpenGlClientAreaOfTheAskedSize)
 {
     SDL_Window* w = plat_window_sdl(window);
