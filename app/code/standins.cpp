@@ -11,20 +11,17 @@
 #include "app/code/journal.h"
 #include "app/code/main_state.h"
 #include "app/code/opt.h"
-#include "app/code/sfx/sfx.h"
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/d3d_dbg.h"
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/lua_lib.h"
 
-// HUD and sound.
+// HUD.
 STANDIN hud_subsystem HUD;
 STANDIN bool hud_setup(hud_subsystem* hud, gfx* root) { return true; }
 STANDIN void hud_clean(hud_subsystem* hud) {}
 STANDIN void hud_update(hud_subsystem* hud) {}
 STANDIN void hud_set_pointer(hud_subsystem* hud, int32_t x, int32_t y) {}
-STANDIN sfx_subsystem SFX;
-STANDIN void sfx_update(sfx_subsystem* sfx) {}
 
 // Journals.
 STANDIN journals_subsystem JOURNALS;
@@ -62,7 +59,6 @@ STANDIN void zel_lua_setup(lua_State* L) { standin_library(L, "zel", true); }
 STANDIN void tdata_lua_setup(lua_State* L) { standin_library(L, "tdata", true); }
 STANDIN void journal_lua_setup(lua_State* L) { standin_library(L, "journal", true); }
 STANDIN void profile_lua_setup(lua_State* L) { standin_library(L, "profile", true); }
-STANDIN void xtra_lua_register(lua_State* L) { standin_library(L, "xtra", false); }
 STANDIN void hud_lua_setup(lua_State* L) { standin_library(L, "hud", false); }
 STANDIN void devil_lua_setup(lua_State* L) { standin_library(L, "devil", false); }
 STANDIN void mmap_lua_setup(lua_State* L) { standin_library(L, "mmap", false); }

@@ -114,12 +114,6 @@ TEST_F(SafeluaTest, MissingFileIsReportedAndFails)
     EXPECT_EQ(lua_gettop(L), top);
 }
 
-TEST_F(SafeluaTest, NonTextErrorHasNoMessage)
-{
-    EXPECT_FALSE(run("error({})"));
-    EXPECT_EQ(errors.substr(0, 35), "LUA ERROR (error with no message)\nL");
-}
-
 TEST_F(SafeluaTest, CpcallLogsPopsAndFails)
 {
     lua_pushnumber(L, 1);
@@ -129,16 +123,6 @@ TEST_F(SafeluaTest, CpcallLogsPopsAndFails)
     EXPECT_EQ(lua_gettop(L), 1);
     EXPECT_TRUE(safelua_cpcall(L, [](lua_State*) -> int { return 0; }, nullptr));
     EXPECT_EQ(lua_gettop(L), 1);
-}
-
-TEST_F(SafeluaTest, TostringConvertsInPlace)
-{
-    lua_pushnumber(L, 12);
-    lua_newtable(L);
-    EXPECT_EQ(safelua_tostring(L, -1), nullptr);
-    EXPECT_STREQ(safelua_tostring(L, -2), "12");
-    EXPECT_EQ(lua_type(L, -2), LUA_TSTRING);
-    EXPECT_EQ(lua_gettop(L), 2);
 }
 
 // ---- running and loading ----------------------------------------------------------------
@@ -165,19 +149,7 @@ TEST_F(SafeluaTest, LoadbufferPushesChunkOrNothing)
     EXPECT_EQ(lua_gettop(L), top);
 }
 
-// ---- libraries and print ----------------------------------------------------------------
-
-TEST_F(SafeluaTest, OpensTheStandardLibrariesWithOwnReporters)
-{
-    EXPECT_EQ(eval("type(coroutine.yield) .. type(table.insert) .. type(string.format) .. "
-                   "type(math.floor) .. type(io.open) .. type(os.time) .. type(debug.traceback)"),
-              "functionfunctionfunctionfunctionfunctionfunctionfunction");
-    lua_getglobal(L, "_ALERT");
-    EXPECT_EQ(lua_tocfunction(L, -1), safelua_alert);
-    lua_getglobal(L, "print");
-    EXPECT_EQ(lua_tocfunction(L, -1), safelua_print);
-    lua_pop(L, 2);
-}
+// ---- print ------------------------------------------------------------------------------
 
 TEST_F(SafeluaTest, PrintWritesPiecesSeparatedByTabs)
 {

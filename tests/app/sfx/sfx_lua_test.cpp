@@ -142,7 +142,8 @@ TEST_F(SfxLua, StreamStartsAndStopsTheMusic)
 
 namespace {
 
-// OpenAL writes everything it mixes to out.wav (mono, 16-bit, 22050 Hz).
+// OpenAL writes everything it mixes to out.wav (mono, 16-bit, 22050 Hz). OpenAL reads its
+// configuration once per process, before its first device: ctest runs each test alone.
 void use_wave_writer()
 {
     FILE* f = fopen("alsoft.conf", "w");

@@ -70,7 +70,9 @@ TEST_F(Sfx, SoundOffStartsDisabledAndNeverTouchesOpenAL)
 
 TEST_F(Sfx, NoDeviceFailsWithItsMessagesAndCleansQuietly)
 {
-    setenv("ALSOFT_DRIVERS", "nosuch", 1); // no backend at all: every open fails
+    // No backend at all: every open fails. OpenAL reads this once per process, before its
+    // first device: ctest runs each test alone.
+    setenv("ALSOFT_DRIVERS", "nosuch", 1);
     sfx_test_options(4, 1.0f, 1.0f);
     EXPECT_FALSE(sfx_setup(&SFX));
     EXPECT_FALSE(SFX.enabled);
