@@ -96,9 +96,11 @@ static int keys_axis(lua_State* L)
     input_player* p = (input_player*)lua_touserdata(L, lua_upvalueindex(1));
     int axis = (int)lua_tonumber(L, lua_upvalueindex(2));
     int32_t* value = axis == 0 ? &p->leftright : axis == 1 ? &p->updown : &p->inout;
+    input_button* negative = axis == 0 ? &p->left : axis == 1 ? &p->up : &p->in;
+    input_button* positive = axis == 0 ? &p->right : axis == 1 ? &p->down : &p->out;
     int32_t v;
     if (argument_value(L, &v))
-        input_axis_set(value, p->buttons[axis * 2], p->buttons[axis * 2 + 1], v);
+        input_axis_set(value, negative, positive, v);
     lua_pushnumber(L, *value);
     return 1;
 }
