@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/code/con.h"
+#include "app/code/entry.h"
 #include "app/code/input.h"
 #include "platform/dinput8.h"
 
@@ -107,6 +108,11 @@ TEST_F(Input, ButtonsReportHeldPressedReleased)
     EXPECT_EQ(run("return KEYS.p2_up('down')"), "t,t,f"); // other strings change nothing
     EXPECT_EQ(run("return KEYS['in'](1), KEYS.p4_out(1), KEYS.grab(1), KEYS.menu(1)"), "t,t,t,t,t,f"); // all but the last call give one value
     EXPECT_TRUE(INPUT.players[4].in.held && INPUT.players[3].out.held && INPUT.grab.held && INPUT.menu.held);
+
+    // The top of the next frame clears the edges; held stays until a release.
+    main_loop_clear_input(&INPUT);
+    EXPECT_EQ(run("return KEYS.grab()"), "t,f,f");
+    EXPECT_EQ(run("return KEYS.grab(0)"), "f,f,t");
 }
 
 TEST_F(Input, OutOfRangeNumbersSaturateAndNeverRaise)
