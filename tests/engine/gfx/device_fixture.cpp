@@ -69,8 +69,9 @@ bool DeviceTest::write_image(const char* path, int w, int h, int channels, const
     ilGenImages(1, &image);
     ilBindImage(image);
     bool ok = ilTexImage((ILuint)w, (ILuint)h, 1, (ILubyte)channels, channels == 1 ? IL_LUMINANCE : IL_BGRA,
-                         IL_UNSIGNED_BYTE, (void*)pixels) &&
-              ilSaveImage(path);
+                         IL_UNSIGNED_BYTE, (void*)pixels);
+    ilRegisterOrigin(IL_ORIGIN_UPPER_LEFT); // the rows given are top first
+    ok = ok && ilSaveImage(path);
     ilDeleteImages(1, &image);
     while (ilGetError() != IL_NO_ERROR) {
     }
