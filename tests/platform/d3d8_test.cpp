@@ -4,6 +4,7 @@
 
 #include "platform/d3d8.h"
 
+#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -352,4 +353,26 @@ TEST_F(D3d8, FaultsSkipThenFailForTheirCountAndAreLogged)
     d3d8_fault_set(D3D8_CALL_Direct3DCreate8, E_FAIL, 0, 1);
     EXPECT_EQ(Direct3DCreate8(D3D_SDK_VERSION), nullptr);
     EXPECT_EQ(Direct3DCreate8(120), nullptr) << "another SDK version";
+}
+
+TEST(D3d8Create, WithoutAGlContextTheDeviceIsNotAvailable)
+{
+    gl_window win = {};
+    ASSERT_TRUE(gl_window_open(&win, 16, 16));
+    SDL_GL_MakeCurrent(win.window, nullptr);
+    IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
+    ASSERT_NE(d3d, nullptr);
+    D3DDISPLAYMODE mode = {};
+    EXPECT_EQ(d3d->lpVtbl->GetAdapterDisplayMode(d3d, D3DADAPTER_DEFAULT, &mode), D3D_OK);
+    EXPECT_EQ(mode.Format, (D3DFORMAT)D3DFMT_X8R8G8B8);
+    EXPECT_GT(mode.Width, 0u);
+    D3DPRESENT_PARAMETERS pp = {};
+    pp.Windowed = TRUE;
+    IDirect3DDevice8* dev = (IDirect3DDevice8*)&pp; // must be cleared
+    EXPECT_EQ(d3d->lpVtbl->CreateDevice(d3d, 0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev),
+              D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(dev, nullptr);
+    EXPECT_EQ(d3d->lpVtbl->Release(d3d), 0u);
+    SDL_GL_MakeCurrent(win.window, (SDL_GLContext)win.context);
+    gl_window_close(&win);
 }
