@@ -21,6 +21,8 @@ static plat_msg_source_fn source;
 
 __attribute__((weak)) int plat_window_translate(const SDL_Event* ev, MSG* out, int max) { return 0; }
 
+__attribute__((weak)) WNDPROC plat_window_wndproc(HWND hwnd) { return nullptr; }
+
 void plat_set_wndproc(WNDPROC proc) { wndproc = proc; }
 
 // ---- queue ----
@@ -138,7 +140,8 @@ LRESULT DispatchMessageA(const MSG* msg)
 {
     if (!msg->hwnd)
         return 0;
-    return wndproc ? wndproc(msg->hwnd, msg->message, msg->wParam, msg->lParam) : 0;
+    WNDPROC proc = wndproc ? wndproc : plat_window_wndproc(msg->hwnd);
+    return proc ? proc(msg->hwnd, msg->message, msg->wParam, msg->lParam) : 0;
 }
 
 void PostQuitMessage(int exit_code) { push_quit(exit_code); }

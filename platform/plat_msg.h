@@ -43,7 +43,7 @@ BOOL PeekMessageA(MSG* msg, HWND hwnd, UINT filter_min, UINT filter_max, UINT re
 BOOL GetMessageA(MSG* msg, HWND hwnd, UINT filter_min, UINT filter_max);
 // Characters come from SDL's text input (see plat_window_translate), so nothing to do here.
 BOOL TranslateMessage(const MSG* msg);
-// Calls the window procedure with the message; messages without a window go nowhere.
+// Calls the procedure of msg->hwnd; messages without a window go nowhere.
 LRESULT DispatchMessageA(const MSG* msg);
 // Queues the quit message with the exit code as its wParam.
 void PostQuitMessage(int exit_code);
@@ -53,8 +53,10 @@ void PostQuitMessage(int exit_code);
 void plat_msg_setup(void);
 void plat_msg_clean(void);
 
-// The window procedure that DispatchMessageA calls for every message with a window (the
-// program has one window class); registering the class sets it.
+// The procedure of a window, from the window layer (none until it exists).
+WNDPROC plat_window_wndproc(HWND hwnd);
+// A procedure that takes every message with a window in place of the window's own (tests
+// drive the pump with it); NULL goes back to the windows' procedures.
 void plat_set_wndproc(WNDPROC proc);
 
 // The window layer's translation of one SDL event (window, keys, text, mouse) into at most

@@ -3,8 +3,6 @@
 
 #include "app/code/entry.h"
 
-#include <lua5.1/lua.hpp>
-
 #include "app/code/app.h"
 #include "app/code/con.h"
 #include "app/code/di_input.h"
@@ -16,6 +14,7 @@
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/d3d_dbg.h"
 #include "engine/code/gfx/gfx.h"
+#include "engine/code/lua_compat.h"
 #include "engine/code/mem.h"
 #include "engine/code/timer.h"
 #include "platform/plat_msg.h"
@@ -90,27 +89,15 @@ bool main_loop_switch(void)
     return true;
 }
 
-// Lua 5.1 has no query for the collection threshold; it is estimated from the count and
-// the collector's pause, which is where the next cycle starts after a full collection.
-static void lua_memory(int* count_kb, int* threshold_kb)
-{
-    *count_kb = *threshold_kb = 0;
-    if (!CON.L)
-        return;
-    *count_kb = lua_gc(CON.L, LUA_GCCOUNT, 0);
-    int pause = lua_gc(CON.L, LUA_GCSETPAUSE, 200);
-    lua_gc(CON.L, LUA_GCSETPAUSE, pause);
-    *threshold_kb = (int)((int64_t)*count_kb * pause / 100);
-}
-
 void main_loop_status(void)
 {
     int avg = D3D_DBG.TOTAL.published_average;
     int fps = avg > 0 ? 1000 / avg : 0;
     if (fps > 999)
         fps = 999;
-    int gc, gct;
-    lua_memory(&gc, &gct);
+    // After a failed reload the Lua state is gone: show 0 rather than touch it.
+    int gc = CON.L ? compat_getgccount(CON.L) : 0;
+    int gct = CON.L ? compat_getgcthreshold(CON.L) : 0;
     dbg_status("FPS=%3d TOTAL=%3d CELLS=%3d DRAW=%3d GC=%dk GCT=%dk\n", fps, D3D_DBG.TOTAL.last,
                D3D_DBG.CELLS.last, D3D_DBG.DRAW.last, gc, gct);
     dbg_status("dynavtxs=%3d vtxs=%3d idxs=%3d txts=%3d mem=%d\n", D3D_BUFFERS.dynavtx_count,
@@ -125,16 +112,20 @@ static void clear_edges(input_button* b)
     b->released = 0;
 }
 
+static void clear_player_edges(input_player* p)
+{
+    clear_edges(&p->left);
+    clear_edges(&p->right);
+    clear_edges(&p->up);
+    clear_edges(&p->down);
+    clear_edges(&p->in);
+    clear_edges(&p->out);
+}
+
 void main_loop_clear_input(input_state* input)
 {
-    for (input_player& p : input->players) {
-        clear_edges(&p.left);
-        clear_edges(&p.right);
-        clear_edges(&p.up);
-        clear_edges(&p.down);
-        clear_edges(&p.in);
-        clear_edges(&p.out);
-    }
+    for (input_player& p : input->players)
+        clear_player_edges(&p);
     clear_edges(&input->grab);
     clear_edges(&input->click);
     clear_edges(&input->menu);

@@ -20,7 +20,7 @@ struct input_player {
 };
 
 struct input_state {
-    input_player players[5]; // players 1 to 4, then the block of no player
+    input_player players[5]; // players 1 to 4 (p1_ to p4_), then the block of no player
     input_button grab, click, menu;
 };
 

@@ -179,10 +179,12 @@ TEST_F(EntryTest, InputEdgesAreClearedButHeldFlagsAndAxesStay)
 {
     input_state in;
     memset(&in, 1, sizeof(in));
-    for (input_player& p : in.players)
-        p.leftright = p.updown = p.inout = -7;
+    input_player* blocks[5] = {&in.players[0], &in.players[1], &in.players[2], &in.players[3], &in.players[4]};
+    for (input_player* p : blocks)
+        p->leftright = p->updown = p->inout = -7;
     main_loop_clear_input(&in);
-    for (input_player& p : in.players) {
+    for (input_player* pp : blocks) {
+        input_player& p = *pp;
         for (input_button* b : {&p.left, &p.right, &p.up, &p.down, &p.in, &p.out}) {
             EXPECT_EQ(b->held, 1);
             EXPECT_EQ(b->pressed, 0);

@@ -65,19 +65,6 @@ std::ostream& operator<<(std::ostream& o, const call& c) { return o << std::hex 
 
 } // namespace
 
-TEST_F(DriverTest, ResetStartsTheClocksAtNow)
-{
-    mind_time = body_time = until_tick = body_step = 7;
-    reset_state_clocks(100);
-    EXPECT_EQ(state_clock_last, 50000u);
-    EXPECT_EQ(state_clock_now, 50000u);
-    EXPECT_EQ(mind_time, 0);
-    EXPECT_EQ(body_time, 0);
-    EXPECT_EQ(until_tick, 0);
-    EXPECT_EQ(body_step, 0);
-    EXPECT_EQ(mind_step, 100);
-}
-
 TEST_F(DriverTest, FirstFrameAfterResetTicksAtOnceThenCatchesUp)
 {
     std::vector<call> want = {{FB, 0}, {MT, 0}, {MA, 0}, {BS, 100}, {MT, 0}, {MA, 0},

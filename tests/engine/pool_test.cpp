@@ -66,20 +66,6 @@ TEST(List, InsertFirstLastBeforeAndUnlink)
     EXPECT_TRUE(walk_backward(&l).empty());
 }
 
-TEST(List, SetupArrayZeroesAndAppendsInAddressOrder)
-{
-    rec arr[3];
-    memset(arr, 0x7F, sizeof(arr));
-    list l;
-    list_setup_array(&l, arr, sizeof(rec), 3);
-    int i = 0;
-    for (list_node* n = list_first(&l); n->next; n = n->next, i++) {
-        EXPECT_EQ(n, &arr[i].node);
-        EXPECT_EQ(arr[i].value, 0);
-    }
-    EXPECT_EQ(i, 3);
-}
-
 TEST(Pool, FreshChunkHandsOutInAddressOrderThenGrows)
 {
     pool p;
@@ -204,16 +190,3 @@ TEST(GrowArray, ExpandRoundsUpToTheGranule)
     grow_array_clean(&a);
 }
 
-TEST(Bytes, CopyAndFillTouchExactlyNBytes)
-{
-    unsigned char src[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-    unsigned char dst[8] = {0};
-    mem_copy(src + 1, dst + 1, 7); // unaligned both sides
-    EXPECT_EQ(memcmp(dst + 1, src + 1, 7), 0);
-    EXPECT_EQ(dst[0], 0);
-    mem_fill(0xAB, dst, 0);
-    EXPECT_EQ(dst[0], 0);
-    mem_fill(0xAB, dst + 1, 5);
-    EXPECT_EQ(dst[5], 0xAB);
-    EXPECT_EQ(dst[6], 7);
-}

@@ -30,21 +30,6 @@ struct TimerTest : testing::Test {
 
 } // namespace
 
-TEST_F(TimerTest, SetupReadsFrequencyAndResetsCounts)
-{
-    timer t;
-    memset(&t, 0x55, sizeof(t));
-    EXPECT_TRUE(timer_setup(&t));
-    EXPECT_EQ(t.frequency, 1000000);
-    EXPECT_EQ(t.ticks_per_ms, 1000);
-    EXPECT_EQ(t.start_count, 0);
-    EXPECT_EQ(t.sample_count, 0);
-    EXPECT_EQ(t.period, 10);
-    EXPECT_EQ(t.minimum, 0x7FFFFFFF);
-    EXPECT_EQ(t.maximum, 0);
-    EXPECT_EQ(t.published_average, 0);
-}
-
 TEST_F(TimerTest, StopWithoutStartChangesNothing)
 {
     timer t;

@@ -307,7 +307,7 @@ void d3d_txt_clean(d3d_txt* t) { d3d_txt_release(t); }
 static void copy_pixels(d3d_txt* t, const bmip* src)
 {
     int32_t bpp = src->format == 5 ? 4 : 1;
-    int32_t row_bytes = src->row_bytes > 0 ? src->row_bytes : src->w * bpp;
+    int32_t row_bytes = src->row > 0 ? src->row : src->w * bpp;
     for (int32_t y = 0; y < t->height; y++) {
         const uint8_t* in = src->data + (size_t)y * row_bytes;
         uint8_t* out = t->locked + (size_t)y * t->pitch;

@@ -3,6 +3,7 @@
 #include "tests/engine/gfx/device_fixture.h"
 
 #include <IL/il.h>
+#include <IL/ilu.h>
 
 #include <cstdio>
 #include <cstring>
@@ -36,6 +37,7 @@ void DeviceTest::SetUp()
     memset(&D3D_BUFFERS, 0, sizeof(D3D_BUFFERS));
     memset(&OPT, 0, sizeof(OPT));
     ilInit();
+    iluInit();
     ilEnable(IL_ORIGIN_SET);
     ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
     ilEnable(IL_FILE_OVERWRITE);
