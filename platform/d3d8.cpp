@@ -941,6 +941,10 @@ static d3d8_device* device_create(HWND focus, D3DPRESENT_PARAMETERS* params, HRE
     current_device = dev;
 
     gl_initial_state();
+    // Presents never wait for the display: windowed presents of the original device are
+    // immediate, and so is the interval the engine asks for in full screen. The frame loop
+    // paces itself.
+    SDL_GL_SetSwapInterval(0);
     p_glGenFramebuffers(1, &dev->fbo);
     p_glGenFramebuffers(1, &dev->read_fbo);
     glGenTextures(1, &dev->white);

@@ -102,6 +102,10 @@ TEST_F(D3dBuffers, VertexLocksWaitForTheResetWhileIndexLocksDoNot)
     GFX.d3d_gfx.reset_flag = 0;
     ASSERT_NE(d3d_vtx_lock(v), nullptr);
     d3d_vtx_unlock(v);
+    // Success with information is logged and not a failure, but still no lock.
+    d3d8_fault_set(D3D8_CALL_IndexBufferLock, S_FALSE, 0, 1);
+    EXPECT_EQ(d3d_idx_lock(i), nullptr);
+    EXPECT_EQ(GFX.d3d_gfx.reset_flag, 0);
 }
 
 TEST_F(D3dBuffers, TexturesCopyRowsAtThePitchAndExpandGreyscale)
