@@ -504,6 +504,10 @@ struct IDirect3DSurface8 {
 };
 
 // The entry point: null when the SDK version is not 220 or the fault table says so.
+// CreateDevice draws into the GL context current on the calling thread; when none is, it
+// makes one on the SDL window that plat_window_sdl gives for the device (or else the focus)
+// window, and deletes it with the device. One device exists at a time; it is never lost
+// except by fault injection, and Reset takes the window's drawable size.
 IDirect3D8* Direct3DCreate8(UINT sdk_version);
 
 // C-style call macros, one per method used.
