@@ -29,16 +29,10 @@ STANDIN bool journals_setup(journals_subsystem* j) { return true; }
 STANDIN void journals_clean(journals_subsystem* j) {}
 
 // Graphics root, debug console and buffer manager.
-STANDIN gfx GFX;
-STANDIN bool gfx_setup(gfx* root) { return true; }
-STANDIN void gfx_clean(gfx* root) {}
-STANDIN bool gfx_begin_scene(gfx* root) { return false; }
-STANDIN void gfx_end_scene(gfx* root) {}
 STANDIN d3d_dbg D3D_DBG;
 STANDIN void d3d_dbg_draw(d3d_dbg* dbg) {}
 STANDIN void d3d_dbg_key(d3d_dbg* console, uint32_t vk) {}
 STANDIN void d3d_dbg_char(d3d_dbg* console, uint32_t ch) {}
-STANDIN d3d_buffers D3D_BUFFERS;
 
 // Main states.
 STANDIN extern const main_state_hooks main_state_menu = {};
