@@ -10,20 +10,10 @@
 #include "app/code/input.h"
 #include "app/code/main_state.h"
 #include "app/code/opt.h"
-#include "app/code/sfx/sfx.h"
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/d3d_dbg.h"
 #include "engine/code/gfx/gfx.h"
-#include "engine/code/lua_compat.h"
-
-// Lua environment and options: without them there is no Lua, which ends start-up.
-STANDIN con_subsystem CON;
-STANDIN opts OPT;
-STANDIN bool con_setup(con_subsystem* con) { return false; }
-STANDIN void con_clean(con_subsystem* con) {}
-STANDIN void con_update(con_subsystem* con) {}
-STANDIN int compat_getgccount(lua_State* L) { return 0; }
-STANDIN int compat_getgcthreshold(lua_State* L) { return 0; }
+#include "engine/code/lua_lib.h"
 
 // Application object.
 STANDIN app APP;
@@ -36,11 +26,9 @@ STANDIN di_input_subsystem DI_INPUT;
 STANDIN void di_input_update(di_input_subsystem* di) {}
 STANDIN input_state INPUT;
 
-// HUD and sound.
+// HUD.
 STANDIN hud_subsystem HUD;
 STANDIN void hud_update(hud_subsystem* hud) {}
-STANDIN sfx_subsystem SFX;
-STANDIN void sfx_update(sfx_subsystem* sfx) {}
 
 // Graphics root, debug console and buffer manager.
 STANDIN d3d_dbg D3D_DBG;
@@ -51,3 +39,24 @@ STANDIN extern const main_state_hooks main_state_menu = {};
 STANDIN extern const main_state_hooks main_state_structor = {};
 STANDIN extern const main_state_hooks main_state_bud_test = {};
 STANDIN extern const main_state_hooks main_state_amaze = {};
+
+// Lua libraries not built yet: an empty global table under the library's name, and the
+// library's script where it has one, so the installation's scripts run at their steps.
+static void standin_library(lua_State* L, const char* name, bool has_script)
+{
+    lua_lib_register(L, name, NULL);
+    if (has_script)
+        lua_lib_run_script(L, name);
+}
+
+STANDIN void zel_lua_setup(lua_State* L) { standin_library(L, "zel", true); }
+STANDIN void tdata_lua_setup(lua_State* L) { standin_library(L, "tdata", true); }
+STANDIN void input_lua_setup(lua_State* L) { standin_library(L, "input", true); }
+STANDIN void journal_lua_setup(lua_State* L) { standin_library(L, "journal", true); }
+STANDIN void profile_lua_setup(lua_State* L) { standin_library(L, "profile", true); }
+STANDIN void hud_lua_setup(lua_State* L) { standin_library(L, "hud", false); }
+STANDIN void devil_lua_setup(lua_State* L) { standin_library(L, "devil", false); }
+STANDIN void mmap_lua_setup(lua_State* L) { standin_library(L, "mmap", false); }
+STANDIN void hmap_lua_setup(lua_State* L) { standin_library(L, "hmap", false); }
+STANDIN void soul_lua_setup(lua_State* L) { standin_library(L, "soul", true); }
+STANDIN void xlate_lua_setup(lua_State* L) { standin_library(L, "xlate", true); }

@@ -1,0 +1,2 @@
+-- Script of the input library: runs right after input and KEYS are registered; the device
+-- bindings go here.

@@ -1,0 +1,1 @@
+-- Script of the journal library: runs right after the library is registered.

@@ -1,0 +1,1 @@
+-- Script of the profile library: runs right after the library is registered.

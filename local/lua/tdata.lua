@@ -1,0 +1,1 @@
+-- Script of the tdata library: runs right after the library is registered.

@@ -1,0 +1,1 @@
+-- Script of the zel library: runs right after the library is registered.

@@ -1,0 +1,209 @@
+// The Lua environment: start-up and its failures, the registration order as the scripts
+// see it, the runners, the second stage and closing.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/code/con.h"
+#include "app/code/entry.h"
+#include "app/code/opt.h"
+#include "engine/code/dbg.h"
+
+namespace {
+
+std::string errors;
+void on_error(const char* text) { errors += text; }
+
+void write_script(const char* name, const char* text)
+{
+    mkdir("local", 0777);
+    mkdir("local/lua", 0777);
+    std::string path = std::string("local/lua/") + name + ".lua";
+    std::ofstream(path) << text;
+}
+
+std::string read_file(const char* path)
+{
+    std::ifstream f(path);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+bool exists(const char* path)
+{
+    struct stat st;
+    return stat(path, &st) == 0;
+}
+
+// A full, quiet installation of the scripts the environment runs.
+void write_installation()
+{
+    for (const char* name : {"global", "zel", "tdata", "input", "journal", "profile", "soul"})
+        write_script(name, "");
+    write_script("xlate", "function xlate.onexit() end");
+    write_script("startup", "opt.window_width(800)");
+}
+
+struct ConTest : testing::Test {
+    void SetUp() override
+    {
+        dbg_reset_for_tests();
+        dbg_error_hook = on_error;
+        errors.clear();
+    }
+    void TearDown() override
+    {
+        con_close(&CON);
+        dbg_reset_for_tests();
+    }
+    std::string eval(const char* expr)
+    {
+        std::string chunk = std::string("return tostring(") + expr + ")";
+        luaL_dostring(CON.L, chunk.c_str());
+        std::string out = lua_tostring(CON.L, -1);
+        lua_pop(CON.L, 1);
+        return out;
+    }
+};
+
+}  // namespace
+
+TEST_F(ConTest, MissingStartupFailsCleanedWithOptionsWritten)
+{
+    mkdir("local", 0777);
+    mkdir("local/lua", 0777);
+    EXPECT_FALSE(con_setup(&CON));
+    EXPECT_EQ(CON.L, nullptr);
+    // The missing library scripts are reported but do not stop start-up; startup.lua does.
+    EXPECT_NE(errors.find("LUA ERROR cannot open local/lua/global.lua"), std::string::npos);
+    EXPECT_NE(errors.find("LUA ERROR cannot open local/lua/zel.lua"), std::string::npos);
+    EXPECT_NE(errors.find("LUA ERROR lua_dofile(\"local/lua/startup.lua\") failed. in lua_cpcall\n"
+                          "Failed to run config file startup.lua\n"),
+              std::string::npos);
+    EXPECT_EQ(read_file("local/lua/opts.lua").rfind("-- This file is machine generated\n", 0), 0u);
+}
+
+TEST_F(ConTest, FailingStartupIsFatalFailingLibraryScriptIsNot)
+{
+    write_installation();
+    write_script("global", "error('global broke', 0)");
+    write_script("zel", "error('zel broke', 0)");
+    ASSERT_TRUE(con_setup(&CON));
+    EXPECT_NE(errors.find("LUA ERROR global broke\n"), std::string::npos);
+    EXPECT_NE(errors.find("LUA ERROR zel broke\n"), std::string::npos);
+    con_close(&CON);
+
+    errors.clear();
+    write_script("startup", "\nopt.nothing_here()");
+    EXPECT_FALSE(con_setup(&CON));
+    EXPECT_NE(errors.find("../../../vizavev/local/lua/startup.lua(2) : LUAFILE\n"), std::string::npos);
+    EXPECT_NE(errors.find("Failed to run config file startup.lua\n"), std::string::npos);
+    EXPECT_EQ(CON.L, nullptr);
+}
+
+TEST_F(ConTest, EachScriptSeesOnlyTheLibrariesBeforeIt)
+{
+    write_installation();
+    const char* probe =
+        "local names = {'zel','tdata','input','journal','profile','opt','xtra','sfx','hud',"
+        "'devil','mmap','hmap','soul','xlate'} "
+        "local s = '' for _, n in ipairs(names) do if type(_G[n]) == 'table' then s = s .. n .. ' ' end end "
+        "seen = seen or {} seen[#seen + 1] = s";
+    for (const char* name : {"global", "zel", "tdata", "input", "journal", "profile", "startup", "soul"})
+        write_script(name, probe);
+    write_script("xlate", (std::string(probe) + " function xlate.onexit() end").c_str());
+
+    ASSERT_TRUE(con_setup(&CON));
+    ASSERT_TRUE(con_postsetup(&CON));
+    EXPECT_EQ(eval("seen[1]"), "");
+    EXPECT_EQ(eval("seen[2]"), "zel ");
+    EXPECT_EQ(eval("seen[3]"), "zel tdata ");
+    EXPECT_EQ(eval("seen[4]"), "zel tdata input ");
+    EXPECT_EQ(eval("seen[5]"), "zel tdata input journal ");
+    EXPECT_EQ(eval("seen[6]"), "zel tdata input journal profile ");
+    EXPECT_EQ(eval("seen[7]"), "zel tdata input journal profile opt xtra sfx hud devil mmap hmap ");
+    EXPECT_EQ(eval("seen[8]"), "zel tdata input journal profile opt xtra sfx hud devil mmap hmap soul ");
+    EXPECT_EQ(eval("seen[9]"), "zel tdata input journal profile opt xtra sfx hud devil mmap hmap soul xlate ");
+    EXPECT_EQ(errors, "");
+    // The standard libraries are there, with the system's reporters.
+    EXPECT_EQ(eval("type(os.time) .. type(io.open) .. type(coroutine.yield)"),
+              "functionfunctionfunction");
+}
+
+TEST_F(ConTest, SetupStartsFromZeroedOptions)
+{
+    write_installation();
+    OPT.window_height = 77;
+    ASSERT_TRUE(con_setup(&CON));
+    EXPECT_EQ(OPT.window_height, 0);
+    EXPECT_EQ(OPT.window_width, 800);
+}
+
+TEST_F(ConTest, ThreadStringsRunFromNextUpdate)
+{
+    write_installation();
+    ASSERT_TRUE(con_setup(&CON));
+    EXPECT_FALSE(con_thread_string(&CON, "x = = 2"));
+    EXPECT_TRUE(con_exec_line("n = 1 coroutine.yield() n = 2"));
+    EXPECT_EQ(eval("n"), "nil");
+    con_update(&CON);
+    EXPECT_EQ(eval("n"), "1");
+    con_update(&CON);
+    EXPECT_EQ(eval("n"), "2");
+    EXPECT_EQ(lua_gettop(CON.L), 0);
+
+    EXPECT_TRUE(con_dostring(&CON, "m = 3"));
+    EXPECT_EQ(eval("m"), "3");
+    EXPECT_FALSE(con_dostring(&CON, "error('x')"));
+}
+
+TEST_F(ConTest, CloseRunsOnexitOnceAndLaterCallsAreRefused)
+{
+    write_installation();
+    write_script("xlate", "function xlate.onexit() local f = io.open('onexit.txt', 'a') f:write('x') f:close() end");
+    ASSERT_TRUE(con_setup(&CON));
+    ASSERT_TRUE(con_postsetup(&CON));
+    con_close(&CON);
+    con_close(&CON);
+    con_clean(&CON);
+    EXPECT_EQ(read_file("onexit.txt"), "x");
+    EXPECT_TRUE(exists("local/lua/opts.lua"));
+
+    EXPECT_EQ(CON.L, nullptr);
+    con_update(&CON);
+    EXPECT_FALSE(con_dostring(&CON, "x = 1"));
+    EXPECT_FALSE(con_dofile(&CON, "local/lua/startup.lua"));
+    EXPECT_FALSE(con_exec_line("x = 1"));
+    EXPECT_FALSE(con_postsetup(&CON));
+}
+
+TEST_F(ConTest, ReloadRegistersSecondStageAgain)
+{
+    write_installation();
+    write_script("soul", "souls = (souls or 0) + 1 soul.mark = true");
+    write_script("xlate", "xlates = (xlates or 0) + 1 function xlate.onexit() end");
+    ASSERT_TRUE(con_setup(&CON));
+    ASSERT_TRUE(con_postsetup(&CON));
+    EXPECT_TRUE(con_dostring(&CON, "opt.con_reload()"));
+    EXPECT_EQ(eval("souls .. xlates"), "22");
+    EXPECT_EQ(eval("soul.mark"), "true");  // soul.lua ran on the fresh table
+    EXPECT_EQ(errors, "");
+}
+
+TEST_F(ConTest, ProgramWithoutStartupScriptEndsWith20AndWritesOptions)
+{
+    mkdir("local", 0777);
+    mkdir("local/lua", 0777);
+    EXPECT_EQ(dorvale_main(), 20);
+    EXPECT_TRUE(exists("local/lua/opts.lua"));
+    std::string log = read_file("ERROR.TXT");
+    size_t config = log.find("Failed to run config file startup.lua\n");
+    ASSERT_NE(config, std::string::npos);
+    EXPECT_NE(log.find("CON(fig)(sole) subsystem failed to initialize,\n", config), std::string::npos);
+}

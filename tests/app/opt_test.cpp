@@ -1,0 +1,209 @@
+// Options: setting and reading through opt.<name>(), the choice names, bad arguments, and
+// the options file written and read back.
+#include <gtest/gtest.h>
+
+#include <float.h>
+#include <stdint.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "app/code/main_state.h"
+#include "app/code/opt.h"
+#include "engine/code/dbg.h"
+#include "engine/code/safelua.h"
+
+namespace {
+
+std::string prints;
+void on_print(const char* text) { prints += text; }
+
+std::string read_file(const char* path)
+{
+    std::ifstream f(path);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+struct OptTest : testing::Test {
+    lua_State* L = nullptr;
+    void SetUp() override
+    {
+        dbg_reset_for_tests();
+        dbg_print_hook = on_print;
+        memset(&OPT, 0, sizeof(OPT));
+        L = luaL_newstate();
+        ASSERT_TRUE(safelua_cpcall(L, safelua_open_libs, nullptr));
+        opt_lua_setup(L);
+        mkdir("local", 0777);
+        mkdir("local/lua", 0777);
+        prints.clear();
+    }
+    void TearDown() override
+    {
+        lua_close(L);
+        dbg_reset_for_tests();
+    }
+    // The results of a Lua expression, as tostring texts joined by commas.
+    std::string call(const char* expr)
+    {
+        std::string chunk = std::string("local function pack(...) return {n = select('#', ...), ...} end "
+                                        "local r = pack(") + expr +
+                            ") local s = {} for i = 1, r.n do s[i] = tostring(r[i]) end "
+                            "return table.concat(s, ',')";
+        if (luaL_dostring(L, chunk.c_str()) != 0) {
+            std::string err = lua_tostring(L, -1);
+            lua_pop(L, 1);
+            return "error: " + err;
+        }
+        std::string out = lua_tostring(L, -1);
+        lua_pop(L, 1);
+        return out;
+    }
+};
+
+}  // namespace
+
+TEST_F(OptTest, ChoicesIgnoreCaseAndKeepValueOnUnknownNames)
+{
+    EXPECT_EQ(call("opt.window_startup('MAXIMISED')"), "maximised");
+    EXPECT_EQ(OPT.window_startup, 2);
+    EXPECT_EQ(call("opt.window_startup('big')"), "maximised");
+    EXPECT_EQ(call("opt.start_state('main_state_game')"), "nil");
+    EXPECT_EQ(OPT.start_state, 0);
+    EXPECT_EQ(call("opt.start_state('Main_State_Amaze')"), "main_state_amaze");
+    EXPECT_EQ(OPT.start_state, 7);
+    // Any option takes any name of the shared list.
+    EXPECT_EQ(call("opt.window_startup('main_state_menu')"), "main_state_menu");
+
+    EXPECT_EQ(opt_enum_find("NORMAL"), 3);
+    EXPECT_EQ(opt_enum_find(""), 0);
+    EXPECT_EQ(opt_enum_find("normal "), 0);
+    EXPECT_EQ(opt_enum_name(0), nullptr);
+    EXPECT_EQ(opt_enum_name(8), nullptr);
+    EXPECT_STREQ(opt_enum_name(5), "main_state_structor");
+}
+
+TEST_F(OptTest, LastArgumentCountsAndValueIsLoggedAndReturned)
+{
+    EXPECT_EQ(call("opt.window_width(1024, 640)"), "640");
+    EXPECT_EQ(OPT.window_width, 640);
+    EXPECT_EQ(prints, "window_width=640\n");
+    EXPECT_EQ(call("opt.window_width()"), "640");
+
+    EXPECT_EQ(call("opt.show_debug(0)"), "true");  // 0 is a true value in Lua
+    EXPECT_EQ(call("opt.show_debug(nil)"), "false");
+    EXPECT_EQ(call("opt.show_debug(false, 'x')"), "true");
+
+    prints.clear();
+    EXPECT_EQ(call("opt.sfx_foreground_volume(0.5)"), "0.5");
+    EXPECT_EQ(prints, "sfx_foreground_volume=0.500000\n");
+}
+
+TEST_F(OptTest, NumbersParseTheLeadingDecimalText)
+{
+    EXPECT_EQ(call("opt.next_number('  -12abc')"), "-12");
+    EXPECT_EQ(call("opt.next_number('abc')"), "0");
+    EXPECT_EQ(call("opt.next_number(3.9)"), "3");
+    EXPECT_EQ(call("opt.next_number('0x10')"), "0");
+    EXPECT_EQ(call("opt.next_number('99999999999')"), "2147483647");
+    EXPECT_EQ(call("opt.next_number('-99999999999')"), "-2147483648");
+    EXPECT_EQ(call("opt.next_number({})"), "-2147483648");  // neither text nor number: unchanged
+
+    EXPECT_EQ(call("opt.sfx_background_volume('2.5x')"), "2.5");
+    EXPECT_EQ(call("opt.sfx_background_volume(' -.25e1')"), "-2.5");
+    EXPECT_EQ(call("opt.sfx_background_volume('x')"), "0");
+    EXPECT_EQ(call("opt.sfx_background_volume('inf')"), "0");
+    EXPECT_EQ(call("opt.sfx_background_volume('1e999')"), call("3.4028234663852886e38"));
+    EXPECT_EQ(OPT.sfx_background_volume, FLT_MAX);
+}
+
+TEST_F(OptTest, StringsAreCutToTheirField)
+{
+    EXPECT_EQ(call("opt.lang(string.rep('a', 40))"), std::string(31, 'a'));
+    EXPECT_EQ(strlen(OPT.lang), 31u);
+    EXPECT_EQ(call("opt.lang('en')"), "en");
+    EXPECT_EQ(OPT.lang[3], 0);  // the rest of the field is cleared
+    EXPECT_EQ(call("opt.next_level(12)"), "12");
+}
+
+TEST_F(OptTest, ValuesOfTheWrongKindLeaveStringsAndChoicesAlone)
+{
+    call("opt.lang('en'), opt.window_startup('normal')");
+    EXPECT_EQ(call("opt.lang(nil)"), "en");
+    EXPECT_EQ(call("opt.lang(true)"), "en");
+    EXPECT_EQ(call("opt.window_startup({})"), "normal");
+    EXPECT_EQ(call("opt.window_startup(print)"), "normal");
+}
+
+TEST_F(OptTest, CommandsAndCallbacksRunWithoutValue)
+{
+    EXPECT_EQ(call("select('#', opt.dumpopts())"), "0");
+    EXPECT_EQ(read_file("local/lua/opts.lua").rfind("-- This file", 0), 0u);
+    EXPECT_EQ(prints, "");
+
+    EXPECT_EQ(call("opt.next_state('main_state_amaze')"), "main_state_amaze");
+    EXPECT_EQ(OPT.next_state, 7);
+    EXPECT_EQ(main_state_next, &main_state_amaze);
+    main_state_next = nullptr;
+    EXPECT_EQ(call("opt.next_state()"), "main_state_amaze");  // asks for the state again
+    EXPECT_EQ(main_state_next, &main_state_amaze);
+    EXPECT_EQ(call("opt.next_state('nowhere')"), "main_state_amaze");
+}
+
+TEST_F(OptTest, FileWithNothingSet)
+{
+    opt_save(nullptr);
+    EXPECT_EQ(read_file("local/lua/opts.lua"),
+              "-- This file is machine generated\n"
+              "-- do not edit as it will be overwritten\n"
+              "-- edit startup.lua instead\n"
+              "\n"
+              "opt.lang(\"\")\n"
+              "opt.lang_alt(\"\")\n"
+              "opt.next_level(\"\")\n"
+              "opt.next_number(0)\n"
+              "opt.show_debug(false)\n"
+              "opt.window_width(0)\n"
+              "opt.window_height(0)\n"
+              "opt.sfx_enabled(false)\n"
+              "opt.sfx_background_volume(0.000000)\n"
+              "opt.sfx_foreground_volume(0.000000)\n"
+              "opt.sfx_voices(0)\n"
+              "opt.sfx_device_name(\"\")\n");
+}
+
+TEST_F(OptTest, FileReadsBackEveryType)
+{
+    const char* set =
+        "opt.lang('en \"quoted\"') opt.lang_alt('back\\\\slash') opt.start_state('main_state_structor') "
+        "opt.window_startup('fullscreen') opt.next_level('two\\nlines\\r') opt.next_number(-4) "
+        "opt.show_debug(true) opt.window_width(1024) opt.window_height(768) opt.sfx_enabled(true) "
+        "opt.sfx_background_volume(0.25) opt.sfx_foreground_volume(0.75) opt.sfx_voices(12) "
+        "opt.sfx_device_name('OpenAL Soft')";
+    ASSERT_EQ(luaL_dostring(L, set), 0);
+    opts before;
+    memcpy(&before, &OPT, sizeof(OPT));
+    opt_save(nullptr);
+    std::string text = read_file("local/lua/opts.lua");
+    EXPECT_NE(text.find("opt.sfx_device_name(\"OpenAL Soft\")\n"), std::string::npos);
+    EXPECT_NE(text.find("opt.lang(\"en \\\"quoted\\\"\")\n"), std::string::npos);
+
+    memset(&OPT, 0, sizeof(OPT));
+    ASSERT_EQ(luaL_dofile(L, "local/lua/opts.lua"), 0) << lua_tostring(L, -1);
+    EXPECT_EQ(memcmp(&before, &OPT, sizeof(OPT)), 0);
+    EXPECT_STREQ(OPT.next_level, "two\nlines\r");
+    EXPECT_EQ(OPT.next_state, 0);  // no line for an unset choice
+}
+
+TEST_F(OptTest, NoFolderNoFileNoFuss)
+{
+    std::filesystem::remove_all("local");
+    opt_save(nullptr);
+    EXPECT_NE(access("local/lua/opts.lua", F_OK), 0);
+}

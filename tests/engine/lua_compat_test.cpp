@@ -1,0 +1,130 @@
+// The older-API behaviours rebuilt on Lua 5.1: alerting runners, resume classification,
+// the non-raising userdata check and the collector figures.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/code/lua_compat.h"
+
+namespace {
+
+struct CompatTest : testing::Test {
+    lua_State* L = nullptr;
+    void SetUp() override
+    {
+        L = luaL_newstate();
+        luaL_openlibs(L);
+        // _ALERT records what it is given, like the system's reporter would.
+        luaL_dostring(L, "alerts = {} _ALERT = function(m) alerts[#alerts + 1] = m end");
+    }
+    void TearDown() override { lua_close(L); }
+
+    std::string global_string(const char* expr)
+    {
+        std::string chunk = std::string("return ") + expr;
+        luaL_dostring(L, chunk.c_str());
+        const char* s = lua_tostring(L, -1);
+        std::string out = s ? s : "<nil>";
+        lua_pop(L, 1);
+        return out;
+    }
+};
+
+}  // namespace
+
+TEST_F(CompatTest, FailuresGoToAlertAndLeaveTheStackAsItWas)
+{
+    int top = lua_gettop(L);
+    ASSERT_EQ(compat_dostring(L, "return 1, 2, 3"), 0);  // success keeps all results
+    EXPECT_EQ(lua_gettop(L), top + 3);
+    lua_settop(L, top);
+
+    EXPECT_NE(compat_dostring(L, "error('boom', 0)"), 0);
+    EXPECT_EQ(lua_gettop(L), top);
+    EXPECT_EQ(global_string("alerts[1]"), "boom");
+
+    EXPECT_NE(compat_dostring(L, "this is not lua"), 0);
+    EXPECT_EQ(lua_gettop(L), top);
+    EXPECT_NE(compat_dofile(L, "no/such/file.lua"), 0);
+    EXPECT_EQ(lua_gettop(L), top);
+    EXPECT_EQ(global_string("#alerts"), "3");
+    EXPECT_EQ(global_string("alerts[3]"), "cannot open no/such/file.lua: No such file or directory");
+}
+
+TEST_F(CompatTest, WithoutAlertFunctionMessageIsDropped)
+{
+    luaL_dostring(L, "_ALERT = nil");
+    int top = lua_gettop(L);
+    testing::internal::CaptureStderr();
+    EXPECT_NE(compat_dostring(L, "error('to stderr', 0)"), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "to stderr\n");
+    EXPECT_EQ(lua_gettop(L), top);
+}
+
+TEST_F(CompatTest, ResumeClassifiesYieldEndAndError)
+{
+    lua_State* co = lua_newthread(L);
+    luaL_loadstring(co, "coroutine.yield(7) return 1, 2");
+    EXPECT_EQ(compat_resume(co, 0), COMPAT_RESUME_YIELDED);
+    EXPECT_EQ(lua_tonumber(co, -1), 7);
+    lua_settop(co, 0);
+    EXPECT_EQ(compat_resume(co, 0), COMPAT_RESUME_FINISHED);
+    EXPECT_EQ(lua_gettop(co), 2);
+    // A finished coroutine is refused rather than calling what its stack holds.
+    EXPECT_EQ(compat_resume(co, 0), COMPAT_RESUME_FAILED);
+    EXPECT_STREQ(lua_tostring(co, -1), "cannot resume dead coroutine");
+    lua_pop(L, 1);
+
+    co = lua_newthread(L);
+    luaL_loadstring(co, "error('inside', 0)");
+    EXPECT_EQ(compat_resume(co, 0), COMPAT_RESUME_FAILED);
+    EXPECT_STREQ(lua_tostring(co, -1), "inside");
+    EXPECT_TRUE(compat_thread_is_dead(co));
+    lua_settop(co, 0);
+    EXPECT_EQ(compat_resume(co, 0), COMPAT_RESUME_FAILED);
+    lua_pop(L, 1);
+
+    co = lua_newthread(L);  // nothing to run at all
+    EXPECT_EQ(compat_resume(co, 0), COMPAT_RESUME_FAILED);
+    EXPECT_FALSE(compat_thread_is_dead(co));
+    lua_pop(L, 1);
+}
+
+TEST_F(CompatTest, CheckudataReturnsNullInsteadOfRaising)
+{
+    luaL_newmetatable(L, "alpha");
+    lua_pop(L, 1);
+    luaL_newmetatable(L, "beta");
+    lua_pop(L, 1);
+
+    void* a = lua_newuserdata(L, 8);
+    luaL_getmetatable(L, "alpha");
+    lua_setmetatable(L, -2);
+    lua_newuserdata(L, 8);
+    luaL_getmetatable(L, "beta");
+    lua_setmetatable(L, -2);
+    lua_newuserdata(L, 8);  // no metatable
+    lua_pushlightuserdata(L, a);
+    lua_pushnumber(L, 3);
+    int top = lua_gettop(L);
+
+    EXPECT_EQ(compat_checkudata(L, -5, "alpha"), a);
+    EXPECT_EQ(compat_checkudata(L, -4, "alpha"), nullptr);
+    EXPECT_EQ(compat_checkudata(L, -3, "alpha"), nullptr);
+    EXPECT_EQ(compat_checkudata(L, -2, "alpha"), nullptr);
+    EXPECT_EQ(compat_checkudata(L, -1, "alpha"), nullptr);
+    EXPECT_EQ(compat_checkudata(L, -5, "unregistered"), nullptr);
+    EXPECT_EQ(lua_gettop(L), top);
+}
+
+TEST_F(CompatTest, GcThresholdFollowsUseAndPause)
+{
+    luaL_dostring(L, "junk = {} for i = 1, 20000 do junk[i] = {i} end");
+    int count = compat_getgccount(L);
+    EXPECT_GT(count, 100);
+    EXPECT_EQ(compat_getgcthreshold(L), count * 2);
+
+    lua_gc(L, LUA_GCSETPAUSE, 300);
+    EXPECT_EQ(compat_getgcthreshold(L), count * 3);
+    EXPECT_EQ(lua_gc(L, LUA_GCSETPAUSE, 300), 300);  // left as it was
+}

@@ -1,0 +1,277 @@
+// The safe Lua layer: error reports, protected runners and loaders, the script-thread
+// queue, print and the console's call completion.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "engine/code/dbg.h"
+#include "engine/code/safelua.h"
+
+namespace {
+
+std::string errors;
+std::string prints;
+std::string print_pieces;
+
+void on_error(const char* text) { errors += text; }
+void on_print(const char* text)
+{
+    prints += text;
+    print_pieces += "[";
+    print_pieces += text;
+    print_pieces += "]";
+}
+
+struct SafeluaTest : testing::Test {
+    lua_State* L = nullptr;
+    void SetUp() override
+    {
+        dbg_reset_for_tests();
+        dbg_error_hook = on_error;
+        dbg_print_hook = on_print;
+        L = luaL_newstate();
+        ASSERT_TRUE(safelua_cpcall(L, safelua_open_libs, nullptr));
+        errors.clear();
+        prints.clear();
+        print_pieces.clear();
+    }
+    void TearDown() override
+    {
+        lua_close(L);
+        dbg_reset_for_tests();
+    }
+
+    bool run(const char* text) { return safelua_dobuffer(L, text, strlen(text)); }
+    bool queue(const char* text)
+    {
+        return safelua_loadbuffer(L, text, strlen(text)) && safelua_thread_add(L);
+    }
+    std::string eval(const char* expr)
+    {
+        std::string chunk = std::string("return tostring(") + expr + ")";
+        luaL_dostring(L, chunk.c_str());
+        std::string out = lua_tostring(L, -1);
+        lua_pop(L, 1);
+        return out;
+    }
+    // The keys of the thread table, in walk order, and its counter.
+    std::string thread_keys()
+    {
+        return eval("(function() local t = debug.getregistry().safelua_threads "
+                    "local s = '' for k, v in pairs(t) do "
+                    "if type(v) == 'thread' then s = s .. k .. ' ' end end "
+                    "return s .. 'idx=' .. t.idx end)()");
+    }
+};
+
+void write_file(const char* name, const char* text)
+{
+    FILE* f = fopen(name, "w");
+    ASSERT_NE(f, nullptr);
+    fputs(text, f);
+    fclose(f);
+}
+
+}  // namespace
+
+// ---- reports ----------------------------------------------------------------------------
+
+TEST_F(SafeluaTest, PlainErrorHasEmptySecondLineThenTheRunnerError)
+{
+    int top = lua_gettop(L);
+    EXPECT_TRUE(run("x = 5 return 1, 2"));  // results are not left behind
+    EXPECT_EQ(lua_gettop(L), top);
+    EXPECT_EQ(errors, "");
+    EXPECT_FALSE(run("error('boom', 0)"));
+    EXPECT_EQ(errors,
+              "LUA ERROR boom\n"
+              "LUA ERROR lua_dobuffer(\"error('boom', 0)\") failed. in lua_cpcall\n");
+    EXPECT_EQ(lua_gettop(L), top);
+}
+
+TEST_F(SafeluaTest, ScriptErrorNamesFileAndLineForTools)
+{
+    mkdir("local", 0777);
+    mkdir("local/lua", 0777);
+    write_file("local/lua/startup.lua", "\n\n\n\n\n\n\n\n\n\n\nerror('bad value')\n");
+    EXPECT_FALSE(safelua_dofile(L, "local/lua/startup.lua"));
+    EXPECT_EQ(errors,
+              "LUA ERROR local/lua/startup.lua:12: bad value\n"
+              "../../../vizavev/local/lua/startup.lua(12) : LUAFILE\n"
+              "LUA ERROR lua_dofile(\"local/lua/startup.lua\") failed. in lua_cpcall\n");
+}
+
+TEST_F(SafeluaTest, MissingFileIsReportedAndFails)
+{
+    int top = lua_gettop(L);
+    EXPECT_FALSE(safelua_dofile(L, "absent.lua"));
+    EXPECT_EQ(errors,
+              "LUA ERROR cannot open absent.lua: No such file or directory\n"
+              "LUA ERROR lua_dofile(\"absent.lua\") failed. in lua_cpcall\n");
+    EXPECT_EQ(lua_gettop(L), top);
+}
+
+TEST_F(SafeluaTest, CpcallLogsPopsAndFails)
+{
+    lua_pushnumber(L, 1);
+    auto body = [](lua_State* S) -> int { return luaL_error(S, "from body"); };
+    EXPECT_FALSE(safelua_cpcall(L, body, nullptr));
+    EXPECT_EQ(errors, "LUA ERROR from body in lua_cpcall\n");
+    EXPECT_EQ(lua_gettop(L), 1);
+    EXPECT_TRUE(safelua_cpcall(L, [](lua_State*) -> int { return 0; }, nullptr));
+    EXPECT_EQ(lua_gettop(L), 1);
+}
+
+// ---- running and loading ----------------------------------------------------------------
+
+TEST_F(SafeluaTest, LoadbufferPushesChunkOrNothing)
+{
+    int top = lua_gettop(L);
+    EXPECT_FALSE(safelua_loadbuffer(L, "x = = 1", 7));
+    EXPECT_EQ(lua_gettop(L), top);
+    // The compiler's own message is not reported.
+    EXPECT_EQ(errors, "LUA ERROR luaL_loadbuffer(\"x = = 1\") failed. in lua_cpcall\n");
+
+    ASSERT_TRUE(safelua_loadbuffer(L, "y = 3", 5));
+    EXPECT_EQ(lua_gettop(L), top + 1);
+    EXPECT_TRUE(lua_isfunction(L, -1));
+    lua_getfield(L, LUA_REGISTRYINDEX, "safelua_ret");
+    EXPECT_TRUE(lua_rawequal(L, -1, -2));
+    EXPECT_EQ(eval("y"), "nil");  // compiled, not run
+    lua_settop(L, top);
+
+    errors.clear();
+    EXPECT_FALSE(safelua_loadfile(L, "nope.lua"));
+    EXPECT_EQ(errors, "LUA ERROR luaL_loadfile(\"nope.lua\") failed. in lua_cpcall\n");
+    EXPECT_EQ(lua_gettop(L), top);
+}
+
+// ---- print ------------------------------------------------------------------------------
+
+TEST_F(SafeluaTest, PrintWritesPiecesSeparatedByTabs)
+{
+    EXPECT_TRUE(run("print(1, 'a', nil)"));
+    EXPECT_EQ(print_pieces, "[1][\t][a][\t][nil][\n]");
+    prints.clear();
+    EXPECT_TRUE(run("print()"));
+    EXPECT_EQ(prints, "\n");
+
+    EXPECT_FALSE(run("tostring = function() return {} end print(1)"));
+    EXPECT_NE(errors.find("'tostring' must return a string to 'print'"), std::string::npos);
+}
+
+// ---- script threads ---------------------------------------------------------------------
+
+TEST_F(SafeluaTest, ThreadKeysKeepGrowingAfterRemovals)
+{
+    EXPECT_TRUE(safelua_threads_update(L));  // no queue yet
+    EXPECT_FALSE(safelua_thread_add(L));     // nothing on the stack to queue
+    ASSERT_TRUE(queue("while true do coroutine.yield() end"));
+    ASSERT_TRUE(queue("n = 1"));
+    EXPECT_EQ(thread_keys(), "1 2 idx=2");
+    ASSERT_TRUE(safelua_threads_update(L));
+    EXPECT_EQ(thread_keys(), "1 idx=2");
+    ASSERT_TRUE(queue("n = 2"));
+    EXPECT_EQ(thread_keys(), "1 3 idx=3");
+    EXPECT_EQ(lua_gettop(L), 0);
+}
+
+TEST_F(SafeluaTest, ChunkYieldingTwiceRunsInThreeUpdates)
+{
+    ASSERT_TRUE(queue("n = 1 coroutine.yield() n = 2 coroutine.yield() n = 3"));
+    for (int i = 1; i <= 3; i++) {
+        ASSERT_TRUE(safelua_threads_update(L));
+        EXPECT_EQ(eval("n"), std::to_string(i));
+    }
+    EXPECT_EQ(thread_keys(), "idx=1");
+    ASSERT_TRUE(safelua_threads_update(L));
+    EXPECT_EQ(eval("n"), "3");
+    EXPECT_EQ(errors, "");
+}
+
+TEST_F(SafeluaTest, RemovalRestartsTheWalk)
+{
+    ASSERT_TRUE(queue("while true do a = (a or 0) + 1 coroutine.yield() end"));
+    ASSERT_TRUE(queue("b = (b or 0) + 1"));
+    ASSERT_TRUE(queue("while true do c = (c or 0) + 1 coroutine.yield() end"));
+    ASSERT_TRUE(safelua_threads_update(L));
+    EXPECT_EQ(eval("a .. b .. c"), "211");
+    ASSERT_TRUE(safelua_threads_update(L));
+    EXPECT_EQ(eval("a .. b .. c"), "312");
+}
+
+TEST_F(SafeluaTest, FailingThreadIsReportedOnceAndDropped)
+{
+    ASSERT_TRUE(queue("while true do a = (a or 0) + 1 coroutine.yield() end"));
+    ASSERT_TRUE(queue("coroutine.yield() error('thread broke', 0)"));
+    ASSERT_TRUE(safelua_threads_update(L));
+    ASSERT_TRUE(safelua_threads_update(L));
+    EXPECT_EQ(errors, "LUA ERROR thread broke\n");
+    for (int i = 0; i < 3; i++)
+        ASSERT_TRUE(safelua_threads_update(L));
+    EXPECT_EQ(errors, "LUA ERROR thread broke\n");
+    EXPECT_EQ(thread_keys(), "1 idx=2");
+    EXPECT_EQ(eval("a"), "6");
+}
+
+TEST_F(SafeluaTest, FailingThreadWithNumberOrTableError)
+{
+    ASSERT_TRUE(queue("error(42, 0)"));
+    ASSERT_TRUE(queue("error({})"));
+    ASSERT_TRUE(safelua_threads_update(L));
+    EXPECT_EQ(errors, "LUA ERROR 42\nLUA ERROR (error with no message)\n");
+}
+
+TEST_F(SafeluaTest, ChunkReturningValuesRunsOnce)
+{
+    ASSERT_TRUE(queue("n = (n or 0) + 1 return 1"));
+    ASSERT_TRUE(queue("m = (m or 0) + 1 return function() called = true end"));
+    for (int i = 0; i < 3; i++)
+        ASSERT_TRUE(safelua_threads_update(L));
+    EXPECT_EQ(eval("n .. m .. tostring(called)"), "11nil");
+    EXPECT_EQ(errors, "");
+}
+
+TEST_F(SafeluaTest, ThreadQueuedByAThreadRunsLater)
+{
+    lua_register(L, "queue", [](lua_State* S) -> int {
+        size_t n;
+        const char* text = luaL_checklstring(S, 1, &n);
+        safelua_loadbuffer(S, text, n);
+        safelua_thread_add(S);
+        return 0;
+    });
+    ASSERT_TRUE(queue("queue('late = true')"));
+    ASSERT_TRUE(safelua_threads_update(L));
+    ASSERT_TRUE(safelua_threads_update(L));
+    EXPECT_EQ(eval("late"), "true");
+    EXPECT_EQ(errors, "");
+}
+
+// ---- console lines ----------------------------------------------------------------------
+
+TEST(SafeluaAddParens, CompletesOnlyBareNames)
+{
+    struct {
+        const char* in;
+        const char* out;
+    } cases[] = {
+        {"a", "a()"},
+        {"menu.refresh", "menu.refresh()"},
+        {"opt.dump_2", "opt.dump_2()"},
+        {"9a", "9a"},
+        {"", ""},
+        {"x = 1", "x = 1"},
+        {"f(1)", "f(1)"},
+        {"_x", "_x"},
+    };
+    for (auto& c : cases) {
+        char line[64];
+        snprintf(line, sizeof(line), "%s", c.in);
+        safelua_add_parens(line);
+        EXPECT_STREQ(line, c.out) << c.in;
+    }
+}
