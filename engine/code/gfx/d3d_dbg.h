@@ -18,3 +18,4 @@ extern d3d_dbg D3D_DBG;
 void d3d_dbg_draw(d3d_dbg* dbg);
 void d3d_dbg_key(d3d_dbg* console, uint32_t vk); // a key-down's virtual-key code
 void d3d_dbg_char(d3d_dbg* console, uint32_t ch);
+void d3d_dbg_draw_text(const char* text, float x, float y, float scale);

@@ -13,6 +13,7 @@
 
 #include "app/code/opt.h"
 #include "engine/code/dbg.h"
+#include "engine/code/files.h"
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/gfx.h"
 #include "platform/d3d8_debug.h"
@@ -46,12 +47,16 @@ void DeviceTest::SetUp()
     static uint8_t font[128 * 128 * 4];
     memset(font, 0xFF, sizeof(font));
     write_image("data/debug/debug8x8_font.png", 128, 128, 4, font);
+    // The text fonts are required at start-up: the ones the build generated.
+    std::filesystem::create_symlink(DORVALE_GAME_DIR "/data/fonts", "data/fonts");
+    files_setup(&FILES);
     ASSERT_TRUE(gl_window_open(&win, 64, 48)) << "no GL context";
 }
 
 void DeviceTest::TearDown()
 {
     gfx_clean(&GFX);
+    files_clean(&FILES);
     d3d8_fault_clear();
     d3d8_log_stop();
     d3d8_set_texture_pitch_pad(0);
