@@ -3,10 +3,10 @@
 #include "tests/engine/gfx/device_fixture.h"
 
 #include <IL/il.h>
+#include <IL/ilu.h>
 
 #include <cstdio>
 #include <cstring>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -39,6 +39,7 @@ void DeviceTest::SetUp()
     memset(&D3D_BUFFERS, 0, sizeof(D3D_BUFFERS));
     memset(&OPT, 0, sizeof(OPT));
     ilInit();
+    iluInit();
     ilEnable(IL_ORIGIN_SET);
     ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
     ilEnable(IL_FILE_OVERWRITE);
@@ -47,7 +48,8 @@ void DeviceTest::SetUp()
     static uint8_t font[128 * 128 * 4];
     memset(font, 0xFF, sizeof(font));
     write_image("data/debug/debug8x8_font.png", 128, 128, 4, font);
-    // The avatar manager loads the shared animations through FILES.
+    // The text fonts are required at start-up: the ones the build generated.
+    std::filesystem::create_symlink(DORVALE_GAME_DIR "/data/fonts", "data/fonts");
     files_setup(&FILES);
     ASSERT_TRUE(harness_write_avatar_files());
     ASSERT_TRUE(gl_window_open(&win, 64, 48)) << "no GL context";
@@ -76,8 +78,9 @@ bool DeviceTest::write_image(const char* path, int w, int h, int channels, const
     ilGenImages(1, &image);
     ilBindImage(image);
     bool ok = ilTexImage((ILuint)w, (ILuint)h, 1, (ILubyte)channels, channels == 1 ? IL_LUMINANCE : IL_BGRA,
-                         IL_UNSIGNED_BYTE, (void*)pixels) &&
-              ilSaveImage(path);
+                         IL_UNSIGNED_BYTE, (void*)pixels);
+    ilRegisterOrigin(IL_ORIGIN_UPPER_LEFT); // the rows given are top first
+    ok = ok && ilSaveImage(path);
     ilDeleteImages(1, &image);
     while (ilGetError() != IL_NO_ERROR) {
     }
