@@ -143,8 +143,8 @@ TEST_F(ConsoleInput, EnteredLineRunsAtTheNextUpdate)
     mkdir("local/lua", 0777);
     for (const char* name : {"global", "zel", "tdata", "input", "journal", "profile", "soul"})
         std::ofstream(std::string("local/lua/") + name + ".lua") << "";
-    std::ofstream("local/lua/xlate.lua") << "function xlate.onexit() end";
-    std::ofstream("local/lua/startup.lua") << "function help() hits = (hits or 0) + 1 end";
+    std::ofstream("local/lua/startup.lua") << "xlate = {onexit = function() end}\n"
+                                              "function help() hits = (hits or 0) + 1 end";
     ASSERT_TRUE(con_setup(&CON));
     dbg_print_hook = d3d_dbg_print_hook;
     auto global = [](const char* name) {
