@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include "engine/code/mem.h"
+#include "platform/plat_fs.h"
 
 files FILES;
 
@@ -65,12 +66,9 @@ void files_free(files* f, files_data* d)
 // separators in the path are read as '/'.
 static FILE* files_open(const char* path, const char* mode, uint64_t* size)
 {
-    char p[1024];
-    size_t n = strlen(path);
-    if (n >= sizeof(p))
+    char p[4096];
+    if (!plat_path(path, p, sizeof(p)))
         return nullptr;
-    for (size_t i = 0; i <= n; i++)
-        p[i] = path[i] == '\\' ? '/' : path[i];
     FILE* fp = fopen(p, mode);
     if (!fp)
         return nullptr;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/code/files.h"
+#include "tools/writer/wr_xtx.h"
 
 namespace {
 
@@ -97,14 +98,15 @@ image make_xsx()
     return x;
 }
 
-// A tile file with 2 tiles and 3 keys, laid out as the tile-map writer lays it out.
+// A tile file with 2 tiles and 3 keys, from the writer library.
 image make_xtx()
 {
+    const xtx_tile tiles[2] = {{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}};
+    const uint16_t keys[3] = {2, 0, 1};
+    wr_buf out;
+    wr_xtx_file(&out, tiles, 2, keys, 3);
     image x(FILES_MAGIC_XTX);
-    x.u32(2); x.u32(3); x.u32(0); x.u32(0);
-    x.u32(28); x.u32(28 + 24); x.u32(28 + 24 + 6);
-    for (uint16_t v = 1; v <= 12; v++) x.u16(v);
-    x.u16(2); x.u16(0); x.u16(1);
+    x.b = out.bytes;
     return x;
 }
 

@@ -1,9 +1,7 @@
-// Weak stand-ins for the graphics modules the root sets up but other modules build (bitmaps,
-// textures, cut maps, meshes, animations, avatars, fonts, bubbles, the console), and for the
-// window layer's foreground window. Each real (strong) definition replaces its stand-in at
+// Weak stand-ins for the graphics modules the root sets up but other modules build (textures,
+// cut maps, meshes, animations, avatars, fonts, bubbles, the console), and for the window
+// layer's foreground window. Each real (strong) definition replaces its stand-in at
 // link time; delete the stand-in with it.
-
-#include <IL/il.h>
 
 #include "engine/code/gfx/d3d_dbg.h"
 #include "engine/code/gfx/gfx.h"
@@ -12,69 +10,6 @@
 #define STANDIN __attribute__((weak))
 
 struct d3d_gfx;
-
-STANDIN bool bmps_setup(bmps_pool* p, gfx* root)
-{
-    p->root = root;
-    return true;
-}
-STANDIN void bmps_clean(bmps_pool* p) {}
-
-STANDIN bool bmps_get_info(uint32_t image, bmip* info)
-{
-    *info = {};
-    ilBindImage(image);
-    ILint format = ilGetInteger(IL_IMAGE_FORMAT);
-    if (ilGetInteger(IL_IMAGE_TYPE) != IL_UNSIGNED_BYTE || (format != IL_LUMINANCE && format != IL_BGRA)) {
-        if (!ilConvertImage(IL_BGRA, IL_UNSIGNED_BYTE))
-            return false;
-        format = IL_BGRA;
-    }
-    info->format = format == IL_LUMINANCE ? 7 : 5;
-    info->w = ilGetInteger(IL_IMAGE_WIDTH);
-    info->h = ilGetInteger(IL_IMAGE_HEIGHT);
-    info->d = 1;
-    info->bytes_per_pixel = info->format == 5 ? 4 : 1;
-    info->row_bytes = info->bytes_per_pixel * info->w;
-    info->size = info->row_bytes * info->h;
-    info->data = ilGetData();
-    return info->data != nullptr;
-}
-
-STANDIN uint32_t bmps_load_image(const char* name, int32_t format, bmip* info)
-{
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    bool ok = ilLoadImage(name) == IL_TRUE;
-    if (ok && format == 5)
-        ok = ilConvertImage(IL_BGRA, IL_UNSIGNED_BYTE) == IL_TRUE;
-    else if (ok && format == 7)
-        ok = ilConvertImage(IL_LUMINANCE, IL_UNSIGNED_BYTE) == IL_TRUE;
-    bmip local;
-    ok = ok && bmps_get_info(image, info ? info : &local);
-    if (!ok) {
-        ilDeleteImages(1, &image);
-        while (ilGetError() != IL_NO_ERROR) {
-        }
-        if (info)
-            *info = {};
-        return 0;
-    }
-    return image;
-}
-
-STANDIN bool bmps_convert_image(uint32_t image)
-{
-    ilBindImage(image);
-    return ilConvertImage(IL_BGRA, IL_UNSIGNED_BYTE) == IL_TRUE;
-}
-
-STANDIN void bmps_delete_image(uint32_t image)
-{
-    ILuint id = image;
-    ilDeleteImages(1, &id);
-}
 
 STANDIN bool txts_setup(txts_pool* p, gfx* root) { return true; }
 STANDIN void txts_clean(txts_pool* p) {}
