@@ -22,10 +22,4 @@ STANDIN void xsxs_clean(xsxs* m) {}
 STANDIN bool avatars_setup(avatars* m) { return true; }
 STANDIN void avatars_clean(avatars* m) {}
 
-STANDIN bool d3d_dbg_setup(d3d_dbg* console, d3d_gfx* g) { return true; }
-STANDIN void d3d_dbg_clean(d3d_dbg* console) {}
-STANDIN bool d3d_dbg_restore(d3d_dbg* console) { return true; }
-STANDIN void d3d_dbg_lose(d3d_dbg* console) {}
-STANDIN void d3d_dbg_draw_text(const char* text, float x, float y, float scale) {}
-
 STANDIN HWND GetForegroundWindow(void) { return nullptr; }
