@@ -21,12 +21,6 @@ STANDIN journals_subsystem JOURNALS;
 STANDIN bool journals_setup(journals_subsystem* j) { return true; }
 STANDIN void journals_clean(journals_subsystem* j) {}
 
-// Graphics root, debug console and buffer manager.
-STANDIN d3d_dbg D3D_DBG;
-STANDIN void d3d_dbg_draw(d3d_dbg* dbg) {}
-STANDIN void d3d_dbg_key(d3d_dbg* console, uint32_t vk) {}
-STANDIN void d3d_dbg_char(d3d_dbg* console, uint32_t ch) {}
-
 // Main states.
 STANDIN extern const main_state_hooks main_state_menu = {};
 STANDIN extern const main_state_hooks main_state_structor = {};

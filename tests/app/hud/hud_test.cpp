@@ -1,5 +1,7 @@
 // The HUD subsystem: what takes input while a menu is shown, context priority, the lifetime
 // of shown gizmos (freed, collected, rebuilt), use before setup, and string interning.
+#include "app/code/app.h"
+#include "platform/plat_msg.h"
 #include "tests/app/hud/hud_fixture.h"
 
 namespace {
@@ -167,6 +169,32 @@ TEST_F(HudSub, NamesIgnoreCaseTextsAndScriptsKeepIt)
     EXPECT_EQ(a->target_name, b->target_name);
     EXPECT_STRNE(a->text, b->text);
     EXPECT_STRNE(a->lua, b->lua);
+}
+
+} // namespace
+
+namespace {
+
+// The whole road of a click: the window's mouse move places the pointer, the input
+// script's KEYS.click presses and releases, the HUD runs the handler and queues the
+// button's Lua string, which runs at the next coroutine step.
+TEST_F(HudSub, AScriptBuildsDisplaysAndClicksAMenu)
+{
+    ASSERT_TRUE(run("m = hud.alloc():build{xalign=-1, yalign=-1, {button='A', lua='done = true',"
+                    "{text='Go'}}} m:mastermenu()"));
+    hud_update(&HUD);
+    app_wndproc(nullptr, WM_MOUSEMOVE, 0, (10 << 16) | 12);
+    EXPECT_EQ(HUD.pointer.x, 12.0f);
+    for (const char* edge : {"KEYS.click(128)", "KEYS.click(0)"}) {
+        ASSERT_TRUE(run(edge));
+        hud_update(&HUD);
+        INPUT.click.pressed = INPUT.click.released = 0;
+    }
+    EXPECT_EQ(hits, 1);
+    con_update(&CON);
+    lua_getglobal(CON.L, "done");
+    EXPECT_TRUE(lua_toboolean(CON.L, -1));
+    lua_pop(CON.L, 1);
 }
 
 } // namespace
