@@ -18,7 +18,7 @@ struct opts {
     int32_t window_startup;   // choice: 1 fullscreen, 2 maximised, 3 normal, 0 default show
     int32_t window_width;
     int32_t window_height;
-    uint8_t sfx_enabled;
+    bool sfx_enabled;
     float sfx_background_volume;
     float sfx_foreground_volume;
     int32_t sfx_voices;

@@ -10,7 +10,6 @@
 #include "app/code/input.h"
 #include "app/code/main_state.h"
 #include "app/code/opt.h"
-#include "app/code/sfx/sfx.h"
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/d3d_dbg.h"
 #include "engine/code/gfx/gfx.h"
@@ -27,11 +26,9 @@ STANDIN di_input_subsystem DI_INPUT;
 STANDIN void di_input_update(di_input_subsystem* di) {}
 STANDIN input_state INPUT;
 
-// HUD and sound.
+// HUD.
 STANDIN hud_subsystem HUD;
 STANDIN void hud_update(hud_subsystem* hud) {}
-STANDIN sfx_subsystem SFX;
-STANDIN void sfx_update(sfx_subsystem* sfx) {}
 
 // Graphics root, debug console and buffer manager.
 STANDIN d3d_dbg D3D_DBG;
@@ -57,8 +54,6 @@ STANDIN void tdata_lua_setup(lua_State* L) { standin_library(L, "tdata", true); 
 STANDIN void input_lua_setup(lua_State* L) { standin_library(L, "input", true); }
 STANDIN void journal_lua_setup(lua_State* L) { standin_library(L, "journal", true); }
 STANDIN void profile_lua_setup(lua_State* L) { standin_library(L, "profile", true); }
-STANDIN void xtra_lua_register(lua_State* L) { standin_library(L, "xtra", false); }
-STANDIN void sfx_lua_setup(lua_State* L) { standin_library(L, "sfx", false); }
 STANDIN void hud_lua_setup(lua_State* L) { standin_library(L, "hud", false); }
 STANDIN void devil_lua_setup(lua_State* L) { standin_library(L, "devil", false); }
 STANDIN void mmap_lua_setup(lua_State* L) { standin_library(L, "mmap", false); }

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/code/lua_lib.h"
 #include "engine/code/xml.h"
 #include "platform/plat_fs.h"
 
@@ -229,7 +230,7 @@ static void xml_on_text(xml_scan_ctx* x)
 static void xml_on_space(xml_scan_ctx* x)
 {
     xtra_xml* s = (xtra_xml*)x->user;
-    if (x->token == s->area || x->token[-1] == ' ')
+    if (x->token == s->area || x->token[-1] == ' ' || x->token_capacity < 1)
         return;
     x->token[0] = ' ';
     x->token[1] = 0;
@@ -364,8 +365,5 @@ static const luaL_Reg xtra_funcs[] = {
 
 void xtra_lua_register(lua_State* L)
 {
-    lua_pushstring(L, "xtra");
-    lua_newtable(L);
-    compat_register(L, xtra_funcs);
-    lua_rawset(L, LUA_GLOBALSINDEX);
+    lua_lib_register(L, "xtra", xtra_funcs);
 }

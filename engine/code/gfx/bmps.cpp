@@ -357,6 +357,8 @@ void bmps_free(bmps_pool* p, gfx_bmps* b)
 
 gfx_bmps* bmps_find(bmps_pool* p, const char* name)
 {
+    if (!name)
+        return nullptr;
     for (list_node* n = list_first(&p->by_name); n->next; n = n->next) {
         gfx_bmps* b = (gfx_bmps*)n;
         if (strcasecmp(b->name, name) == 0)

@@ -1,0 +1,32 @@
+// Shared helpers of the sound tests: a loopback OpenAL device that renders on demand (so
+// no test waits on a real-time mixer), generated WAV and Ogg files, and a capture of the
+// error log.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Route SFX's device opening to a loopback device (mono, 16-bit, 22050 Hz). A device
+// name other than null fails, as an unknown device does.
+void sfx_test_use_loopback();
+// Mixes `frames` samples on SFX's loopback device; returns the largest magnitude.
+int sfx_test_render(int frames);
+
+// Sound on, with the given voices and volumes.
+void sfx_test_options(int voices, float foreground, float background);
+
+// A sine tone of 16-bit samples, written as WAV or Ogg Vorbis.
+std::vector<int16_t> sfx_test_tone(int channels, int rate, uint32_t frames, float hz);
+void sfx_test_write_wav(const char* path, int channels, int rate, uint32_t frames);
+void sfx_test_write_ogg(const char* path, int channels, int rate, uint32_t frames);
+
+// Every error-level log text since the capture began.
+void sfx_test_capture_errors();
+const std::string& sfx_test_errors();
+
+// The names of the seam's calls made since recording began (only the calls the tests look
+// for are recorded: device, buffer, play and ALUT calls).
+void sfx_test_record_calls();
+const std::vector<std::string>& sfx_test_calls();
+int sfx_test_count(const char* name);

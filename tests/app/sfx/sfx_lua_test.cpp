@@ -1,0 +1,212 @@
+// The Lua library "sfx" and the "oal_sfx_handle" userdata: handles made with sound off,
+// argument errors, loading and playing from scripts, and sound heard in a recorded
+// output file of OpenAL's wave writer.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/code/opt.h"
+#include "app/code/sfx/sfx.h"
+#include "engine/code/dbg.h"
+#include "engine/code/lua_compat.h"
+#include "tests/app/sfx/sfx_fixture.h"
+
+namespace {
+
+int open_libs(lua_State* L)
+{
+    luaL_openlibs(L);
+    sfx_lua_setup(L);
+    return 0;
+}
+
+struct SfxLua : testing::Test {
+    lua_State* L = nullptr;
+    void SetUp() override
+    {
+        sfx_al = sfx_al_default;
+        memset(&OPT, 0, sizeof(OPT));
+        sfx_test_capture_errors();
+        L = luaL_newstate();
+        ASSERT_EQ(lua_cpcall(L, open_libs, nullptr), 0);
+    }
+    void TearDown() override
+    {
+        if (L)
+            lua_close(L);
+        sfx_clean(&SFX);
+        sfx_al = sfx_al_default;
+        dbg_error_hook = nullptr;
+    }
+    // Runs a chunk; returns its error message, "" on success.
+    std::string run(const char* code)
+    {
+        if (luaL_dostring(L, code) == 0)
+            return "";
+        std::string msg = lua_tostring(L, -1);
+        lua_pop(L, 1);
+        return msg;
+    }
+    void start_loopback(int voices)
+    {
+        sfx_test_use_loopback();
+        sfx_test_options(voices, 1.0f, 1.0f);
+        ASSERT_TRUE(sfx_setup(&SFX));
+    }
+};
+
+bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+
+} // namespace
+
+TEST_F(SfxLua, HandlesWorkWithSoundOffAndNeverReachOpenAL)
+{
+    sfx_test_record_calls();
+    EXPECT_EQ(run("a = sfx.alloc() b = sfx.load('missing.wav')\n"
+                  "assert(type(a) == 'userdata' and type(b) == 'userdata')\n"
+                  "a:load('x.wav') a:play(1, 1) b:play(0.5, 2)\n"
+                  "a:free() a:free() sfx.free(b) b = nil collectgarbage()"),
+              "");
+    EXPECT_TRUE(sfx_test_calls().empty());
+    EXPECT_EQ(sfx_test_errors(), "");
+}
+
+TEST_F(SfxLua, HandlesMadeBeforeSoundStartsNeverNameItsBuffers)
+{
+    // Scripts that run before the sound subsystem starts get counter values 1, 2, 3...,
+    // which OpenAL also hands out as buffer names once it runs.
+    ASSERT_EQ(run("early = {} for i = 1, 8 do early[i] = sfx.alloc() end"), "");
+    start_loopback(2);
+    ASSERT_EQ(run("for i = 1, 8 do early[i]:play(1, 1) early[i]:load('x.wav') end"), "");
+    for (int v = 0; v < SFX.voice_count; v++) {
+        ALint buffer = -1;
+        alGetSourcei(SFX.voices[v], AL_BUFFER, &buffer);
+        EXPECT_EQ(buffer, 0);
+    }
+    ASSERT_EQ(run("for i = 1, 8 do early[i]:free() end early = nil collectgarbage()"), "");
+    EXPECT_TRUE(alIsBuffer(SFX.spare));
+    for (ALuint b : SFX.music.buffers)
+        EXPECT_TRUE(alIsBuffer(b));
+    EXPECT_EQ(sfx_test_errors(), "");
+}
+
+TEST_F(SfxLua, BadArgumentsRaiseErrors)
+{
+    EXPECT_TRUE(contains(run("sfx.free(1)"), "bad oal_sfx_handle"));
+    EXPECT_TRUE(contains(run("sfx.free(setmetatable({}, {}))"), "bad oal_sfx_handle"));
+    ASSERT_EQ(run("h = sfx.alloc()"), "");
+    EXPECT_TRUE(contains(run("h:play()"), "number expected"));
+    EXPECT_TRUE(contains(run("h:load()"), "string expected"));
+    EXPECT_TRUE(contains(run("sfx.load()"), "string expected"));
+    ASSERT_EQ(run("h:free()"), "");
+    EXPECT_TRUE(contains(run("h:play(1, 1)"), "bad oal_sfx_handle"));
+    EXPECT_TRUE(contains(run("h:load('x.wav')"), "bad oal_sfx_handle"));
+}
+
+TEST_F(SfxLua, LoadedEffectIsHeardAndFreedOnce)
+{
+    start_loopback(4);
+    sfx_test_write_wav("tone.wav", 1, 22050, 22050);
+    ASSERT_EQ(run("e = sfx.load('tone.wav') e:play(1, 1)"), "");
+    EXPECT_GT(sfx_test_render(2048), 5000);
+
+    // A missing file still gives a handle; the load failure is logged.
+    ASSERT_EQ(run("m = sfx.load('missing.wav') assert(type(m) == 'userdata')"), "");
+    EXPECT_EQ(sfx_test_errors(), "SFX.OpenAL failed to load \"missing.wav\" file,\n");
+
+    ALint playing = 0;
+    alGetSourcei(SFX.voices[0], AL_BUFFER, &playing);
+    ASSERT_NE(playing, 0);
+    ASSERT_EQ(run("e:free() e = nil m = nil collectgarbage()"), "");
+    EXPECT_FALSE(alIsBuffer((ALuint)playing));
+    EXPECT_EQ(sfx_test_errors(), "SFX.OpenAL failed to load \"missing.wav\" file,\n");
+}
+
+TEST_F(SfxLua, StreamStartsAndStopsTheMusic)
+{
+    start_loopback(1);
+    sfx_test_write_ogg("music.ogg", 2, 22050, 22050);
+    ASSERT_EQ(run("sfx.stream('music.ogg')"), "");
+    EXPECT_NE(SFX.music.file, nullptr);
+    ASSERT_EQ(run("sfx.stream()"), "");
+    EXPECT_EQ(SFX.music.file, nullptr);
+    EXPECT_EQ(sfx_test_errors(), "");
+}
+
+// ---- heard through OpenAL's wave writer, mixing in real time ----
+
+namespace {
+
+// OpenAL writes everything it mixes to out.wav (mono, 16-bit, 22050 Hz). OpenAL reads its
+// configuration once per process, before its first device: ctest runs each test alone.
+void use_wave_writer()
+{
+    FILE* f = fopen("alsoft.conf", "w");
+    fputs("[general]\nchannels = mono\nsample-type = int16\nfrequency = 22050\n"
+          "[wave]\nfile = out.wav\n", f);
+    fclose(f);
+    setenv("ALSOFT_CONF", "alsoft.conf", 1);
+    setenv("ALSOFT_DRIVERS", "wave", 1);
+}
+
+// The largest sample magnitude in the recorded file's data chunk, or -1.
+int recorded_peak()
+{
+    FILE* f = fopen("out.wav", "rb");
+    if (!f)
+        return -1;
+    std::vector<unsigned char> bytes;
+    int c;
+    while ((c = fgetc(f)) != EOF)
+        bytes.push_back((unsigned char)c);
+    fclose(f);
+    size_t at = 12;
+    while (at + 8 <= bytes.size() && memcmp(&bytes[at], "data", 4) != 0) {
+        uint32_t size;
+        memcpy(&size, &bytes[at + 4], 4);
+        at += 8 + size;
+    }
+    if (at + 8 > bytes.size())
+        return -1;
+    int peak = 0;
+    for (size_t i = at + 8; i + 1 < bytes.size(); i += 2) {
+        int16_t v;
+        memcpy(&v, &bytes[i], 2);
+        peak = std::max(peak, std::abs((int)v));
+    }
+    return peak;
+}
+
+} // namespace
+
+TEST_F(SfxLua, EffectPlayedFromAScriptIsRecorded)
+{
+    use_wave_writer();
+    sfx_test_options(4, 1.0f, 1.0f);
+    ASSERT_TRUE(sfx_setup(&SFX));
+    sfx_test_write_wav("tone.wav", 1, 22050, 4410); // 0.2 s
+    ASSERT_EQ(run("sfx.load('tone.wav'):play(1, 1)"), "");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    sfx_clean(&SFX); // closing the device completes the file
+    EXPECT_GT(recorded_peak(), 5000);
+}
+
+TEST_F(SfxLua, MusicFromAScriptIsRecorded)
+{
+    use_wave_writer();
+    sfx_test_options(1, 1.0f, 1.0f);
+    ASSERT_TRUE(sfx_setup(&SFX));
+    sfx_test_write_ogg("music.ogg", 1, 22050, 2205);
+    ASSERT_EQ(run("sfx.stream('music.ogg')"), "");
+    for (int frame = 0; frame < 20; frame++) {
+        sfx_update(&SFX);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    sfx_clean(&SFX);
+    EXPECT_GT(recorded_peak(), 5000);
+}
