@@ -112,6 +112,7 @@ struct d3d8_device {
     bool in_scene;
     uint32_t dirty;
     int mode;          // the transform set GL holds: 2D or 3D
+    int coord_units;   // texture units whose coordinate arrays the last draw set up
     float shininess;   // the power last given to GL
     d3d8_surface* backbuffer;
     d3d8_surface* implicit_depth;
@@ -624,7 +625,7 @@ static GLint gl_wrap(DWORD a)
         return GL_MIRRORED_REPEAT;
     case D3DTADDRESS_CLAMP:
         return GL_CLAMP_TO_EDGE;
-    case 4: // border
+    case D3DTADDRESS_BORDER:
         return GL_CLAMP_TO_BORDER;
     default:
         return GL_REPEAT;
@@ -718,6 +719,9 @@ static void prepare_draw(d3d8_device* dev, const BYTE* base)
         apply_raster(dev);
     if (dev->dirty & DIRTY_STAGES)
         apply_stages(dev);
+    dev->dirty &= ~(uint32_t)(DIRTY_RASTER | DIRTY_STAGES);
+    // Pre-transformed vertices bypass transform and lighting; what the 3D path needs stays
+    // marked until a 3D draw sends it.
     if (pretransformed) {
         if (dev->mode != MODE_2D)
             apply_transforms_2d(dev);
@@ -727,11 +731,11 @@ static void prepare_draw(d3d8_device* dev, const BYTE* base)
         if (dev->mode != MODE_3D || (dev->dirty & (DIRTY_TRANSFORM | DIRTY_LIGHTS)))
             apply_transforms_3d(dev);
         dev->mode = MODE_3D;
-        if (dev->dirty & (DIRTY_MATERIAL | DIRTY_RASTER))
+        if (dev->dirty & DIRTY_MATERIAL)
             apply_material(dev);
+        dev->dirty = 0;
         gl_enable(GL_LIGHTING, dev->rs[D3DRS_LIGHTING] != 0);
     }
-    dev->dirty = 0;
 
     uint32_t stride = dev->stride;
     const BYTE* p = base;
@@ -760,7 +764,10 @@ static void prepare_draw(d3d8_device* dev, const BYTE* base)
         p += 4;
     int sets = fvf_texcount(fvf);
     int running = stages_running(dev);
-    for (int i = 0; i < D3D_STAGES; i++) {
+    // Units past both the running stages and those set up last time are already off.
+    int units = running > dev->coord_units ? running : dev->coord_units;
+    dev->coord_units = running;
+    for (int i = 0; i < units; i++) {
         p_glClientActiveTexture(GL_TEXTURE0 + i);
         int set = (int)(dev->tss[i][D3DTSS_TEXCOORDINDEX] & 0xffff);
         if (i < running && set < sets) {
@@ -795,8 +802,8 @@ static GLenum gl_primitive(D3DPRIMITIVETYPE type, UINT count, GLsizei* vertices)
         *vertices = (GLsizei)(count + 2);
         return GL_TRIANGLE_FAN;
     default:
-        *vertices = 0;
-        return 0;
+        *vertices = 0; // no such type: callers refuse a draw of no vertices
+        return GL_POINTS;
     }
 }
 
@@ -938,6 +945,10 @@ static d3d8_device* device_create(HWND focus, D3DPRESENT_PARAMETERS* params, HRE
     current_device = dev;
 
     gl_initial_state();
+    // Presents never wait for the display: windowed presents of the original device are
+    // immediate, and so is the interval the engine asks for in full screen. The frame loop
+    // paces itself.
+    SDL_GL_SetSwapInterval(0);
     p_glGenFramebuffers(1, &dev->fbo);
     p_glGenFramebuffers(1, &dev->read_fbo);
     glGenTextures(1, &dev->white);
@@ -1323,8 +1334,10 @@ static HRESULT dev_draw_primitive(IDirect3DDevice8* self, D3DPRIMITIVETYPE type,
         return record(D3D8_CALL_DrawPrimitive, hr, type, start, count);
     GLsizei n = 0;
     GLenum mode = gl_primitive(type, count, &n);
+    if (count == 0 && type >= D3DPT_POINTLIST && type <= D3DPT_TRIANGLEFAN) // drawing nothing is no error
+        return record(D3D8_CALL_DrawPrimitive, D3D_OK, type, start, count);
     const BYTE* base = stream_range(dev, start, (uint64_t)n);
-    if (!mode || count == 0 || !base)
+    if (n == 0 || !base)
         return record(D3D8_CALL_DrawPrimitive, D3DERR_INVALIDCALL, type, start, count);
     prepare_draw(dev, base);
     glDrawArrays(mode, 0, n);
@@ -1340,10 +1353,12 @@ static HRESULT dev_draw_indexed_primitive(IDirect3DDevice8* self, D3DPRIMITIVETY
         return record(D3D8_CALL_DrawIndexedPrimitive, hr, type, min_index, num_vertices, start_index, count);
     GLsizei n = 0;
     GLenum mode = gl_primitive(type, count, &n);
+    if (count == 0 && type >= D3DPT_POINTLIST && type <= D3DPT_TRIANGLEFAN)
+        return record(D3D8_CALL_DrawIndexedPrimitive, D3D_OK, type, min_index, num_vertices, start_index, count);
     d3d8_ib* ib = dev->indices;
     uint32_t isize = ib && ib->format == D3DFMT_INDEX32 ? 4 : 2;
     const BYTE* base = stream_range(dev, (uint64_t)dev->base_vertex + min_index, num_vertices);
-    bool ok = mode && count && base && ib && ib->data && !ib->locked &&
+    bool ok = n > 0 && base && ib && ib->data && !ib->locked &&
               ((uint64_t)start_index + (uint64_t)n) * isize <= ib->length;
     // Every index must stay inside the declared vertex range, or GL would read past the buffer.
     if (ok) {

@@ -81,7 +81,8 @@ BYTE* d3d_dynavtx_lock(d3d_dynavtx* d, uint32_t n)
         flags = D3DLOCK_DISCARD;
     }
     BYTE* p = nullptr;
-    if (!D3DCHECK(d->buffer->lpVtbl->Lock(d->buffer, d->used * d->stride, n * d->stride, &p, flags)) || !p)
+    HRESULT hr = d->buffer->lpVtbl->Lock(d->buffer, d->used * d->stride, n * d->stride, &p, flags);
+    if (!D3DCHECK(hr) || hr != D3D_OK || !p) // any result but D3D_OK gives null
         return nullptr;
     d->locked_count = n;
     d->locked = p;
@@ -161,7 +162,8 @@ BYTE* d3d_vtx_lock(d3d_vtx* v)
     if (!v->buffer || v->gfx->reset_flag)
         return nullptr;
     BYTE* p = nullptr;
-    if (!D3DCHECK(v->buffer->lpVtbl->Lock(v->buffer, 0, v->count * v->stride, &p, D3DLOCK_DISCARD)))
+    HRESULT hr = v->buffer->lpVtbl->Lock(v->buffer, 0, v->count * v->stride, &p, D3DLOCK_DISCARD);
+    if (!D3DCHECK(hr) || hr != D3D_OK)
         return nullptr;
     v->locked = p;
     return p;
@@ -236,7 +238,8 @@ uint16_t* d3d_idx_lock(d3d_idx* i)
     if (!i->buffer)
         return nullptr;
     BYTE* p = nullptr;
-    if (!D3DCHECK(i->buffer->lpVtbl->Lock(i->buffer, 0, i->count * 2, &p, D3DLOCK_DISCARD)))
+    HRESULT hr = i->buffer->lpVtbl->Lock(i->buffer, 0, i->count * 2, &p, D3DLOCK_DISCARD);
+    if (!D3DCHECK(hr) || hr != D3D_OK)
         return nullptr;
     i->locked = p;
     return (uint16_t*)p;
@@ -484,11 +487,13 @@ bool d3d_buffers_restore(d3d_buffers* m)
 {
     if (!pool_ready(&m->dynavtxs))
         return false;
+    // Recreate rather than create: a restore without a lose before it must not leak objects.
+    d3d_buffers_free_dynavtx(m, m->buffer_2d);
     bool ok = true;
-    FOR_LIVE(d3d_dynavtx, &m->dynavtxs, d) if (ok) ok = d3d_dynavtx_create(d);
-    FOR_LIVE(d3d_vtx, &m->vtxs, v) if (ok) ok = d3d_vtx_create(v);
-    FOR_LIVE(d3d_idx, &m->idxs, i) if (ok) ok = d3d_idx_create(i);
-    FOR_LIVE(d3d_txt, &m->txts, t) if (ok && !d3d_txt_create(t)) {
+    FOR_LIVE(d3d_dynavtx, &m->dynavtxs, d) if (ok) ok = d3d_dynavtx_recreate(d);
+    FOR_LIVE(d3d_vtx, &m->vtxs, v) if (ok) ok = d3d_vtx_recreate(v);
+    FOR_LIVE(d3d_idx, &m->idxs, i) if (ok) ok = d3d_idx_recreate(i);
+    FOR_LIVE(d3d_txt, &m->txts, t) if (ok && !d3d_txt_recreate(t)) {
         // A texture whose file can no longer be read stays without its image (it binds as no
         // texture): one vanished file must not fail every later reset, and all drawing with it.
         if (txt_file_missing)
