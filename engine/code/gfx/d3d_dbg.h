@@ -16,3 +16,4 @@ struct d3d_dbg {
 extern d3d_dbg D3D_DBG;
 
 void d3d_dbg_draw(d3d_dbg* dbg);
+void d3d_dbg_draw_text(const char* text, float x, float y, float scale);

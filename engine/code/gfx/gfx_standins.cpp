@@ -15,14 +15,11 @@ STANDIN bool txts_setup(txts_pool* p, gfx* root) { return true; }
 STANDIN void txts_clean(txts_pool* p) {}
 STANDIN bool cmps_setup(cmps_pool* p, gfx* root) { return true; }
 STANDIN void cmps_clean(cmps_pool* p) {}
-STANDIN bool fonts_setup(gfx* root) { return true; }
-STANDIN void fonts_clean(gfx* root) {}
-STANDIN bool bubs_setup(bubs* m, gfx* root) { return true; }
-STANDIN void bubs_clean(bubs* m) {}
 
 STANDIN bool d3d_dbg_setup(d3d_dbg* console, d3d_gfx* g) { return true; }
 STANDIN void d3d_dbg_clean(d3d_dbg* console) {}
 STANDIN bool d3d_dbg_restore(d3d_dbg* console) { return true; }
 STANDIN void d3d_dbg_lose(d3d_dbg* console) {}
+STANDIN void d3d_dbg_draw_text(const char* text, float x, float y, float scale) {}
 
 STANDIN HWND GetForegroundWindow(void) { return nullptr; }
