@@ -83,40 +83,6 @@ protected:
                 }
     }
 
-    // With DORVALE_KEEP_RENDERS set, the picture goes to that folder for a look.
-    void keep(const char* name) const
-    {
-        const char* folder = getenv("DORVALE_KEEP_RENDERS");
-        if (!folder)
-            return;
-        std::vector<uint8_t> bgra(SIZE * SIZE * 4);
-        // The image library stores the rows bottom first.
-        for (int y = 0; y < SIZE; y++)
-            for (int x = 0; x < SIZE; x++)
-                for (int c = 0; c < 4; c++)
-                    bgra[((SIZE - 1 - y) * SIZE + x) * 4 + c] = (uint8_t)(pixels[y * SIZE + x] >> (8 * c));
-        write_image((std::string(folder) + "/" + name + ".png").c_str(), SIZE, SIZE, 4, bgra.data());
-    }
-
-    // The same, all pictures of one test side by side in rows of eight.
-    void keep_sheet(int index, int count, const char* name) const
-    {
-        const char* folder = getenv("DORVALE_KEEP_RENDERS");
-        if (!folder)
-            return;
-        static std::vector<uint8_t> sheet;
-        int cols = 8, rows = (count + cols - 1) / cols, w = cols * SIZE, h = rows * SIZE;
-        if (index == 0)
-            sheet.assign((size_t)w * h * 4, 0);
-        int ox = (index % cols) * SIZE, oy = (index / cols) * SIZE;
-        for (int y = 0; y < SIZE; y++)
-            for (int x = 0; x < SIZE; x++)
-                for (int c = 0; c < 4; c++)
-                    sheet[((size_t)(h - 1 - (oy + y)) * w + ox + x) * 4 + c] = (uint8_t)(pixels[y * SIZE + x] >> (8 * c));
-        if (index == count - 1)
-            write_image((std::string(folder) + "/" + name + ".png").c_str(), w, h, 4, sheet.data());
-    }
-
     std::vector<D3DCOLOR> pixels;
 };
 
@@ -161,7 +127,6 @@ TEST_F(AvatarContent, BothSoulsDressAFigureThatStandsInThePicture)
         EXPECT_GE(meshes, 15) << name;
         a->layers[0] = {1, 0, &GFX.avatars.anims[1]}; // pose_idle
         render(a);
-        keep(name);
         int top, bottom, left, right;
         covered_rows(&top, &bottom, &left, &right);
         // About 2 units tall from y -93.75 at a scale of 87.5: the feet near the bottom edge,
@@ -184,7 +149,6 @@ TEST_F(AvatarContent, EveryPoseDrawsAFigure)
         avatar_anim_slot* slot = &GFX.avatars.anims[i];
         a->layers[0] = {1, xsx_length(slot->anim) * 0.3f, slot};
         render(a);
-        keep_sheet(i, AVATAR_ANIM_COUNT, "poses");
         int top, bottom, left, right;
         covered_rows(&top, &bottom, &left, &right);
         EXPECT_GT(bottom - top, SIZE / 4) << avatar_anim_name(i);
