@@ -36,8 +36,9 @@ TEST_F(Xox, LoadCopiesMaterialsAndMapsKnownMorphNamesLastOneWinning)
     ASSERT_EQ(mesh->morph_count, 3u);
     EXPECT_EQ(mesh->morph_map[9], 2); // "smile": the later morph of that name
     for (int i = 0; i < 22; i++)
-        if (i != 9)
+        if (i != 9) {
             EXPECT_EQ(mesh->morph_map[i], XOX_NO_MORPH) << i;
+        }
     EXPECT_EQ(xox_find_weight(mesh, "WOBBLE"), &mesh->weights[1]);
     EXPECT_EQ(xox_find_weight(mesh, "none"), nullptr);
     xox_free(mesh);
@@ -185,8 +186,9 @@ TEST_F(Xox, DrawWalksMaterialsAndStripsSkippingStripsTooShortForATriangle)
             memcpy(&power, &r->a[2], 4);
             powers.push_back((uint32_t)power);
         }
-        if (r->call == D3D8_CALL_SetRenderState)
+        if (r->call == D3D8_CALL_SetRenderState) {
             EXPECT_NE(r->a[0], (uint32_t)D3DRS_CULLMODE); // not mirrored: culling left alone
+        }
     }
     std::vector<std::vector<uint32_t>> expected = {{5, 0, 4, 0, 2}, {5, 0, 4, 6, 1}, {5, 0, 4, 9, 1}};
     EXPECT_EQ(draws, expected);
