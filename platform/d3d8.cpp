@@ -2104,9 +2104,4 @@ D3DCOLOR d3d8_read_pixel(IDirect3DDevice8* device, int32_t x, int32_t y)
     return px;
 }
 
-float d3d8_gl_shininess(IDirect3DDevice8* device)
-{
-    float s = 0;
-    glGetMaterialfv(GL_FRONT, GL_SHININESS, &s);
-    return device ? s : 0;
-}
+float d3d8_gl_shininess(IDirect3DDevice8* device) { return device ? DEV(device)->shininess : 0.0f; }

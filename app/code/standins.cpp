@@ -8,6 +8,7 @@
 #include "app/code/di_input.h"
 #include "app/code/hud/hud.h"
 #include "app/code/input.h"
+#include "app/code/journal.h"
 #include "app/code/main_state.h"
 #include "app/code/opt.h"
 #include "engine/code/gfx/d3d_buffers.h"
@@ -15,24 +16,17 @@
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/lua_lib.h"
 
-// Application object.
-STANDIN app APP;
-STANDIN bool app_setup(app* a) { return true; }
-STANDIN void app_clean(app* a) {}
-STANDIN void app_wait_frame(app* a) {}
-
-// Input devices and control state.
-STANDIN di_input_subsystem DI_INPUT;
-STANDIN void di_input_update(di_input_subsystem* di) {}
-STANDIN input_state INPUT;
-
 // HUD.
 STANDIN hud_subsystem HUD;
+STANDIN bool hud_setup(hud_subsystem* hud, gfx* root) { return true; }
+STANDIN void hud_clean(hud_subsystem* hud) {}
 STANDIN void hud_update(hud_subsystem* hud) {}
+STANDIN void hud_set_pointer(hud_subsystem* hud, int32_t x, int32_t y) {}
 
-// Graphics root, debug console and buffer manager.
-STANDIN d3d_dbg D3D_DBG;
-STANDIN void d3d_dbg_draw(d3d_dbg* dbg) {}
+// Journals.
+STANDIN journals_subsystem JOURNALS;
+STANDIN bool journals_setup(journals_subsystem* j) { return true; }
+STANDIN void journals_clean(journals_subsystem* j) {}
 
 // Main states.
 STANDIN extern const main_state_hooks main_state_menu = {};
@@ -51,7 +45,6 @@ static void standin_library(lua_State* L, const char* name, bool has_script)
 
 STANDIN void zel_lua_setup(lua_State* L) { standin_library(L, "zel", true); }
 STANDIN void tdata_lua_setup(lua_State* L) { standin_library(L, "tdata", true); }
-STANDIN void input_lua_setup(lua_State* L) { standin_library(L, "input", true); }
 STANDIN void journal_lua_setup(lua_State* L) { standin_library(L, "journal", true); }
 STANDIN void profile_lua_setup(lua_State* L) { standin_library(L, "profile", true); }
 STANDIN void hud_lua_setup(lua_State* L) { standin_library(L, "hud", false); }

@@ -16,10 +16,4 @@ STANDIN void txts_clean(txts_pool* p) {}
 STANDIN bool cmps_setup(cmps_pool* p, gfx* root) { return true; }
 STANDIN void cmps_clean(cmps_pool* p) {}
 
-STANDIN bool d3d_dbg_setup(d3d_dbg* console, d3d_gfx* g) { return true; }
-STANDIN void d3d_dbg_clean(d3d_dbg* console) {}
-STANDIN bool d3d_dbg_restore(d3d_dbg* console) { return true; }
-STANDIN void d3d_dbg_lose(d3d_dbg* console) {}
-STANDIN void d3d_dbg_draw_text(const char* text, float x, float y, float scale) {}
-
 STANDIN HWND GetForegroundWindow(void) { return nullptr; }
