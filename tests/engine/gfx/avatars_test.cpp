@@ -74,19 +74,6 @@ TEST_F(Avatars, BonesFillPartsUnmarkedRightFirstMirroredOrLeftFirst)
     EXPECT_EQ(GFX.xsxs.count, count - 1);
 }
 
-TEST_F(Avatars, SharedAnimationsAreLoadedAndMappedToEveryPart)
-{
-    EXPECT_GE(GFX.xsxs.count, 33);
-    for (int i = 0; i < 33; i++) {
-        ASSERT_NE(GFX.avatars.anims[i].anim, nullptr) << i;
-        for (int p = 0; p < 22; p++)
-            EXPECT_NE(GFX.avatars.anims[i].part_bones[p], nullptr) << i << " " << p;
-    }
-    char name[64];
-    xsx_bone_name(GFX.avatars.anims[0].part_bones[14], name, sizeof name);
-    EXPECT_STREQ(name, "left_eyeball");
-}
-
 static void write_links(const char* text)
 {
     FILE* f = fopen("local/avatar/xox_links.lua", "w");
@@ -135,7 +122,7 @@ TEST_F(Avatars, MeshChoicesAreReadFromTheLinksScriptSkippingWhatIsNoEntry)
 
 TEST(AvatarsLinks, UnknownNamesChooseTheLastDefaultEntry)
 {
-    xox_link links[4] = {{"first", "a"}, {"Default", "b"}, {"other", "c"}, {"DEFAULT", "d"}};
+    xox_link links[4] = {{"first", "a", 0, 0}, {"Default", "b", 0, 0}, {"other", "c", 0, 0}, {"DEFAULT", "d", 0, 0}};
     avatar_group g = {"hat", 4, links};
     EXPECT_EQ(avatars_find_xox_link(&g, "unknown"), &links[3]);
     EXPECT_EQ(avatars_find_xox_link(&g, "OTHER"), &links[2]);

@@ -36,8 +36,9 @@ TEST_F(Xox, LoadCopiesMaterialsAndMapsKnownMorphNamesLastOneWinning)
     ASSERT_EQ(mesh->morph_count, 3u);
     EXPECT_EQ(mesh->morph_map[9], 2); // "smile": the later morph of that name
     for (int i = 0; i < 22; i++)
-        if (i != 9)
+        if (i != 9) {
             EXPECT_EQ(mesh->morph_map[i], XOX_NO_MORPH) << i;
+        }
     EXPECT_EQ(xox_find_weight(mesh, "WOBBLE"), &mesh->weights[1]);
     EXPECT_EQ(xox_find_weight(mesh, "none"), nullptr);
     xox_free(mesh);
@@ -185,8 +186,9 @@ TEST_F(Xox, DrawWalksMaterialsAndStripsSkippingStripsTooShortForATriangle)
             memcpy(&power, &r->a[2], 4);
             powers.push_back((uint32_t)power);
         }
-        if (r->call == D3D8_CALL_SetRenderState)
+        if (r->call == D3D8_CALL_SetRenderState) {
             EXPECT_NE(r->a[0], (uint32_t)D3DRS_CULLMODE); // not mirrored: culling left alone
+        }
     }
     std::vector<std::vector<uint32_t>> expected = {{5, 0, 4, 0, 2}, {5, 0, 4, 6, 1}, {5, 0, 4, 9, 1}};
     EXPECT_EQ(draws, expected);
@@ -259,4 +261,42 @@ TEST_F(Xox, BadFilesAreRefusedAndLeaveNothingCounted)
     EXPECT_EQ(GFX.xoxs.count, 0);
     EXPECT_EQ(D3D_BUFFERS.vtx_count, 0);
     EXPECT_EQ(D3D_BUFFERS.idx_count, 0);
+}
+
+// Truncations and a run of byte changes of a mesh with morphs: each file is refused or
+// loads into a mesh that blends and draws without reading outside its block.
+TEST_F(Xox, DamagedFilesAreRefusedOrStaySafeToUse)
+{
+    wr_xox_mesh m = quad_mesh("skin");
+    m.morphs = {uniform_morph("up", 0, 1, 0), uniform_morph("smile", 1, 0, 0)};
+    m.materials.push_back(m.materials[0]);
+    wr_buf good;
+    wr_xox_file(&good, &m);
+    auto exercise = [&](const wr_buf& b) {
+        wr_buf_save(&b, "d.xox");
+        xox_mesh* mesh = xoxs_load(&GFX.xoxs, "d.xox");
+        if (!mesh)
+            return;
+        for (uint32_t i = 0; i < mesh->morph_count; i++)
+            mesh->weights[i].weight = 1;
+        xox_update(mesh);
+        xox_draw(mesh);
+        xox_free(mesh);
+    };
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    for (size_t n = 0; n < good.bytes.size(); n += n < 64 ? 1 : 3) {
+        wr_buf b = good;
+        b.bytes.resize(n);
+        exercise(b);
+    }
+    uint32_t seed = 12345;
+    for (int i = 0; i < 400; i++) {
+        wr_buf b = good;
+        seed = seed * 1664525u + 1013904223u;
+        size_t at = 12 + (seed >> 8) % (b.bytes.size() - 12);
+        b.bytes[at] = (uint8_t)(seed >> 3);
+        exercise(b);
+    }
+    gfx_end_scene(&GFX);
+    EXPECT_EQ(GFX.xoxs.count, 0);
 }
