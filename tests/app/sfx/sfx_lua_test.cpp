@@ -15,6 +15,8 @@
 #include "engine/code/dbg.h"
 #include "engine/code/lua_compat.h"
 #include "tests/app/sfx/sfx_fixture.h"
+#include "tests/harness/log_capture.h"
+#include "tests/harness/lua_fixture.h"
 
 namespace {
 
@@ -29,9 +31,7 @@ struct SfxLua : testing::Test {
     lua_State* L = nullptr;
     void SetUp() override
     {
-        sfx_al = sfx_al_default;
-        memset(&OPT, 0, sizeof(OPT));
-        sfx_test_capture_errors();
+        sfx_test_begin();
         L = luaL_newstate();
         ASSERT_EQ(lua_cpcall(L, open_libs, nullptr), 0);
     }
@@ -39,19 +39,10 @@ struct SfxLua : testing::Test {
     {
         if (L)
             lua_close(L);
-        sfx_clean(&SFX);
-        sfx_al = sfx_al_default;
-        dbg_error_hook = nullptr;
+        sfx_test_end();
     }
     // Runs a chunk; returns its error message, "" on success.
-    std::string run(const char* code)
-    {
-        if (luaL_dostring(L, code) == 0)
-            return "";
-        std::string msg = lua_tostring(L, -1);
-        lua_pop(L, 1);
-        return msg;
-    }
+    std::string run(const char* code) { return lua_fixture_run(L, code); }
     void start_loopback(int voices)
     {
         sfx_test_use_loopback();
@@ -73,7 +64,7 @@ TEST_F(SfxLua, HandlesWorkWithSoundOffAndNeverReachOpenAL)
                   "a:free() a:free() sfx.free(b) b = nil collectgarbage()"),
               "");
     EXPECT_TRUE(sfx_test_calls().empty());
-    EXPECT_EQ(sfx_test_errors(), "");
+    EXPECT_EQ(LOGGED.error, "");
 }
 
 TEST_F(SfxLua, HandlesMadeBeforeSoundStartsNeverNameItsBuffers)
@@ -92,7 +83,7 @@ TEST_F(SfxLua, HandlesMadeBeforeSoundStartsNeverNameItsBuffers)
     EXPECT_TRUE(alIsBuffer(SFX.spare));
     for (ALuint b : SFX.music.buffers)
         EXPECT_TRUE(alIsBuffer(b));
-    EXPECT_EQ(sfx_test_errors(), "");
+    EXPECT_EQ(LOGGED.error, "");
 }
 
 TEST_F(SfxLua, BadArgumentsRaiseErrors)
@@ -117,14 +108,14 @@ TEST_F(SfxLua, LoadedEffectIsHeardAndFreedOnce)
 
     // A missing file still gives a handle; the load failure is logged.
     ASSERT_EQ(run("m = sfx.load('missing.wav') assert(type(m) == 'userdata')"), "");
-    EXPECT_EQ(sfx_test_errors(), "SFX.OpenAL failed to load \"missing.wav\" file,\n");
+    EXPECT_EQ(LOGGED.error, "SFX.OpenAL failed to load \"missing.wav\" file,\n");
 
     ALint playing = 0;
     alGetSourcei(SFX.voices[0], AL_BUFFER, &playing);
     ASSERT_NE(playing, 0);
     ASSERT_EQ(run("e:free() e = nil m = nil collectgarbage()"), "");
     EXPECT_FALSE(alIsBuffer((ALuint)playing));
-    EXPECT_EQ(sfx_test_errors(), "SFX.OpenAL failed to load \"missing.wav\" file,\n");
+    EXPECT_EQ(LOGGED.error, "SFX.OpenAL failed to load \"missing.wav\" file,\n");
 }
 
 TEST_F(SfxLua, StreamStartsAndStopsTheMusic)
@@ -135,7 +126,7 @@ TEST_F(SfxLua, StreamStartsAndStopsTheMusic)
     EXPECT_NE(SFX.music.file, nullptr);
     ASSERT_EQ(run("sfx.stream()"), "");
     EXPECT_EQ(SFX.music.file, nullptr);
-    EXPECT_EQ(sfx_test_errors(), "");
+    EXPECT_EQ(LOGGED.error, "");
 }
 
 // ---- heard through OpenAL's wave writer, mixing in real time ----

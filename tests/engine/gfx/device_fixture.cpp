@@ -8,8 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "app/code/opt.h"
 #include "engine/code/dbg.h"
@@ -17,14 +15,7 @@
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/gfx.h"
 #include "platform/d3d8_debug.h"
-
-static std::string read_file(const char* name)
-{
-    std::ifstream f(name, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
+#include "tests/harness/harness.h"
 
 void DeviceTest::SetUp()
 {
@@ -67,8 +58,8 @@ bool DeviceTest::setup_gfx() { return gfx_setup(&GFX); }
 
 IDirect3DDevice8* DeviceTest::device() { return GFX.d3d_gfx.device; }
 
-std::string DeviceTest::errors() { return read_file("ERROR.TXT"); }
-std::string DeviceTest::warnings() { return read_file("WARN.TXT"); }
+std::string DeviceTest::errors() { return harness_read_file("ERROR.TXT"); }
+std::string DeviceTest::warnings() { return harness_read_file("WARN.TXT"); }
 
 bool DeviceTest::write_image(const char* path, int w, int h, int channels, const uint8_t* pixels)
 {
