@@ -58,7 +58,7 @@ TEST_F(ConTest, MissingStartupFailsCleanedWithOptionsWritten)
     EXPECT_NE(LOGGED.error.find("LUA ERROR cannot open local/lua/global.lua"), std::string::npos);
     EXPECT_NE(LOGGED.error.find("LUA ERROR cannot open local/lua/zel.lua"), std::string::npos);
     EXPECT_NE(LOGGED.error.find("LUA ERROR lua_dofile(\"local/lua/startup.lua\") failed. in lua_cpcall\n"
-                          "Failed to run config file startup.lua\n"),
+                                "Failed to run config file startup.lua\n"),
               std::string::npos);
     EXPECT_EQ(harness_read_file("local/lua/opts.lua").rfind("-- This file is machine generated\n", 0), 0u);
 }

@@ -51,6 +51,13 @@ void sfx_test_use_loopback()
     sfx_al.alcCreateContext = loopback_context;
 }
 
+bool sfx_test_start_loopback(int voices)
+{
+    sfx_test_use_loopback();
+    sfx_test_options(voices, 1.0f, 1.0f);
+    return sfx_setup(&SFX);
+}
+
 int sfx_test_render(int frames)
 {
     std::vector<int16_t> out((size_t)frames);

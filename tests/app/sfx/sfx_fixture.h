@@ -15,6 +15,8 @@ void sfx_test_end();
 // Route SFX's device opening to a loopback device (mono, 16-bit, 22050 Hz). A device
 // name other than null fails, as an unknown device does.
 void sfx_test_use_loopback();
+// Sound on a loopback device with `voices` voices at full volume; false when setup fails.
+bool sfx_test_start_loopback(int voices);
 // Mixes `frames` samples on SFX's loopback device; returns the largest magnitude.
 int sfx_test_render(int frames);
 

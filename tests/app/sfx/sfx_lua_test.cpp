@@ -43,12 +43,6 @@ struct SfxLua : testing::Test {
     }
     // Runs a chunk; returns its error message, "" on success.
     std::string run(const char* code) { return lua_fixture_run(L, code); }
-    void start_loopback(int voices)
-    {
-        sfx_test_use_loopback();
-        sfx_test_options(voices, 1.0f, 1.0f);
-        ASSERT_TRUE(sfx_setup(&SFX));
-    }
 };
 
 bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
@@ -72,7 +66,7 @@ TEST_F(SfxLua, HandlesMadeBeforeSoundStartsNeverNameItsBuffers)
     // Scripts that run before the sound subsystem starts get counter values 1, 2, 3...,
     // which OpenAL also hands out as buffer names once it runs.
     ASSERT_EQ(run("early = {} for i = 1, 8 do early[i] = sfx.alloc() end"), "");
-    start_loopback(2);
+    ASSERT_TRUE(sfx_test_start_loopback(2));
     ASSERT_EQ(run("for i = 1, 8 do early[i]:play(1, 1) early[i]:load('x.wav') end"), "");
     for (int v = 0; v < SFX.voice_count; v++) {
         ALint buffer = -1;
@@ -101,7 +95,7 @@ TEST_F(SfxLua, BadArgumentsRaiseErrors)
 
 TEST_F(SfxLua, LoadedEffectIsHeardAndFreedOnce)
 {
-    start_loopback(4);
+    ASSERT_TRUE(sfx_test_start_loopback(4));
     sfx_test_write_wav("tone.wav", 1, 22050, 22050);
     ASSERT_EQ(run("e = sfx.load('tone.wav') e:play(1, 1)"), "");
     EXPECT_GT(sfx_test_render(2048), 5000);
@@ -120,7 +114,7 @@ TEST_F(SfxLua, LoadedEffectIsHeardAndFreedOnce)
 
 TEST_F(SfxLua, StreamStartsAndStopsTheMusic)
 {
-    start_loopback(1);
+    ASSERT_TRUE(sfx_test_start_loopback(1));
     sfx_test_write_ogg("music.ogg", 2, 22050, 22050);
     ASSERT_EQ(run("sfx.stream('music.ogg')"), "");
     EXPECT_NE(SFX.music.file, nullptr);

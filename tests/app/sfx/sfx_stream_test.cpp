@@ -19,9 +19,7 @@ struct Stream : testing::Test {
     void SetUp() override
     {
         sfx_test_begin();
-        sfx_test_use_loopback();
-        sfx_test_options(2, 1.0f, 1.0f);
-        ASSERT_TRUE(sfx_setup(&SFX));
+        ASSERT_TRUE(sfx_test_start_loopback(2));
     }
     void TearDown() override
     {
@@ -140,7 +138,7 @@ TEST_F(Stream, MissingAndForeignFilesStopTheMusicWithAMessage)
     sfx_update(&SFX);
     EXPECT_NE(state(), AL_PLAYING);
     EXPECT_EQ(LOGGED.error, "Failed to open file \"missing.ogg\"\n"
-                                 "Failed to open ogg \"sound.wav\"\n");
+                            "Failed to open ogg \"sound.wav\"\n");
 }
 
 TEST_F(Stream, EmptyAndManyChannelFilesAreRefused)
@@ -153,7 +151,7 @@ TEST_F(Stream, EmptyAndManyChannelFilesAreRefused)
     sfx_stream_open(&SFX.music, "six.ogg");
     EXPECT_EQ(SFX.music.file, nullptr);
     EXPECT_EQ(LOGGED.error, "Failed to open ogg \"empty.ogg\"\n"
-                                 "Failed to open ogg \"six.ogg\"\n");
+                            "Failed to open ogg \"six.ogg\"\n");
 }
 
 TEST_F(Stream, ZeroBackgroundVolumeNeitherStartsNorStops)

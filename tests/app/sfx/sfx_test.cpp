@@ -82,8 +82,8 @@ TEST_F(Sfx, NoDeviceFailsWithItsMessagesAndCleansQuietly)
     strcpy(OPT.sfx_device_name, "bogus");
     EXPECT_FALSE(sfx_setup(&SFX));
     EXPECT_EQ(LOGGED.error, "SFX.OpenAL subsystem failed to initialize device,\n"
-                                 "SFX.OpenAL subsystem failed to initialize bogus device,\n"
-                                 "SFX.OpenAL subsystem failed to initialize DEFAULT device,\n");
+                            "SFX.OpenAL subsystem failed to initialize bogus device,\n"
+                            "SFX.OpenAL subsystem failed to initialize DEFAULT device,\n");
 }
 
 TEST_F(Sfx, UnknownNamedDeviceFallsBackToTheDefault)
@@ -136,25 +136,21 @@ TEST_F(Sfx, VoiceCountIsKeptWithinOneToThirtyTwo)
 
 TEST_F(Sfx, CheckReportsTheFailingCall)
 {
-    sfx_test_use_loopback();
-    sfx_test_options(1, 1.0f, 1.0f);
-    ASSERT_TRUE(sfx_setup(&SFX));
+    ASSERT_TRUE(sfx_test_start_loopback(1));
     EXPECT_TRUE(sfx_check("fine()", "f.cpp", 1, "stamp"));
     EXPECT_EQ(LOGGED.error, "");
 
     alSourcePlay(0xBADu);
     EXPECT_FALSE(sfx_check("alSourcePlay(x)", "dir/f.cpp", 12, "Sun Dec  6 10:00:00 2026"));
     EXPECT_EQ(LOGGED.error, "\ndir/f.cpp(12) : Sun Dec  6 10:00:00 2026 ****OPENALCHECK**** "
-                                 "Invalid Name($a001)==alSourcePlay(x)\n");
+                            "Invalid Name($a001)==alSourcePlay(x)\n");
 }
 
 // ---- playing ----
 
 TEST_F(Sfx, FifthEffectOnFourVoicesCutsOffTheFirst)
 {
-    sfx_test_use_loopback();
-    sfx_test_options(4, 1.0f, 1.0f);
-    ASSERT_TRUE(sfx_setup(&SFX));
+    ASSERT_TRUE(sfx_test_start_loopback(4));
     sfx_test_write_wav("tone.wav", 1, 22050, 22050);
     uint32_t buffers[5];
     for (uint32_t& b : buffers) {
@@ -217,9 +213,7 @@ TEST_F(Sfx, GainIsTheProductPositionIsOptionalAndZeroVolumeStartsNothing)
 
 TEST_F(Sfx, WavLoadsIntoTheBuffer)
 {
-    sfx_test_use_loopback();
-    sfx_test_options(1, 1.0f, 1.0f);
-    ASSERT_TRUE(sfx_setup(&SFX));
+    ASSERT_TRUE(sfx_test_start_loopback(1));
     sfx_test_write_wav("stereo.wav", 2, 11025, 1000);
     sfx_test_record_calls();
     uint32_t b = sfx_buffer_alloc(&SFX);
@@ -233,9 +227,7 @@ TEST_F(Sfx, WavLoadsIntoTheBuffer)
 
 TEST_F(Sfx, BadWavPathsFailWithTheMessage)
 {
-    sfx_test_use_loopback();
-    sfx_test_options(1, 1.0f, 1.0f);
-    ASSERT_TRUE(sfx_setup(&SFX));
+    ASSERT_TRUE(sfx_test_start_loopback(1));
     sfx_test_write_wav("good.wav", 1, 22050, 100);
     FILE* f = fopen("text.wav", "w");
     fputs("this is not a sound file at all, just words", f);
@@ -258,18 +250,16 @@ TEST_F(Sfx, BadWavPathsFailWithTheMessage)
     EXPECT_EQ(buffer_int(b, AL_SIZE), 0);
 
     EXPECT_EQ(LOGGED.error, "SFX.OpenAL failed to load \"good.ogg\" file,\n"
-                                 "SFX.OpenAL failed to load \"music.OGG\" file,\n"
-                                 "SFX.OpenAL failed to load \"missing.wav\" file,\n"
-                                 "SFX.OpenAL failed to load \"og\" file,\n"
-                                 "SFX.OpenAL failed to load \"\" file,\n"
-                                 "SFX.OpenAL failed to load \"text.wav\" file,\n");
+                            "SFX.OpenAL failed to load \"music.OGG\" file,\n"
+                            "SFX.OpenAL failed to load \"missing.wav\" file,\n"
+                            "SFX.OpenAL failed to load \"og\" file,\n"
+                            "SFX.OpenAL failed to load \"\" file,\n"
+                            "SFX.OpenAL failed to load \"text.wav\" file,\n");
 }
 
 TEST_F(Sfx, FailedBufferFillStillReleasesTheWavData)
 {
-    sfx_test_use_loopback();
-    sfx_test_options(1, 1.0f, 1.0f);
-    ASSERT_TRUE(sfx_setup(&SFX));
+    ASSERT_TRUE(sfx_test_start_loopback(1));
     sfx_test_write_wav("good.wav", 1, 22050, 100);
     sfx_test_record_calls();
     EXPECT_FALSE(sfx_load_wav(&SFX, 0xBADu, "good.wav")); // no such buffer
@@ -281,9 +271,7 @@ TEST_F(Sfx, FailedBufferFillStillReleasesTheWavData)
 
 TEST_F(Sfx, FreeingABufferThatIsPlayingDeletesIt)
 {
-    sfx_test_use_loopback();
-    sfx_test_options(2, 1.0f, 1.0f);
-    ASSERT_TRUE(sfx_setup(&SFX));
+    ASSERT_TRUE(sfx_test_start_loopback(2));
     sfx_test_write_wav("tone.wav", 1, 22050, 22050);
     uint32_t b = sfx_buffer_alloc(&SFX);
     ASSERT_TRUE(sfx_load_wav(&SFX, b, "tone.wav"));

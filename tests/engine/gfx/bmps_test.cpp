@@ -184,7 +184,7 @@ TEST_F(Bmps, FailuresLogTheCallAndEmptyTheErrorList)
     LOGGED.error.clear();
     EXPECT_EQ(bmps_alloc(&pool, BMIP_BGRA, 0x10000, 0x10000, 1, nullptr), nullptr);
     EXPECT_EQ(LOGGED.error, "Failed to ilTexImage(w,h,d,4,IL_BGRA,IL_UNSIGNED_BYTE,0) : invalid parameter \n"
-                      "Failed to setup gfx bitmap,\n");
+                            "Failed to setup gfx bitmap,\n");
     EXPECT_TRUE(list_empty(&pool.records.live));
 }
 
