@@ -16,6 +16,7 @@
 #include "platform/plat_msg.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/log_capture.h"
+#include "tests/harness/msg_script.h"
 
 namespace {
 
@@ -113,15 +114,6 @@ TEST_F(EntryTest, FailingFirstSetupSkipsTheLoopAndStillCleans)
 
 namespace {
 HWND const WIN = (HWND)0x2000;
-std::vector<MSG> scripted;
-int script_source(MSG* out, int max)
-{
-    int n = 0;
-    for (; n < max && n < (int)scripted.size(); n++)
-        out[n] = scripted[n];
-    scripted.erase(scripted.begin(), scripted.begin() + n);
-    return n;
-}
 // A window procedure that, like closing the window, posts the quit message on WM_DESTROY.
 LRESULT wndproc(HWND h, UINT m, WPARAM, LPARAM l)
 {
@@ -142,20 +134,20 @@ MSG message(UINT m, HWND h, LPARAM l)
 
 TEST_F(EntryTest, QuitInTheMiddleOfABatchStillDispatchesTheRest)
 {
-    plat_set_msg_source(script_source);
+    plat_set_msg_source(msg_script_source);
     plat_set_wndproc(wndproc);
-    scripted = {message(WM_MOUSEMOVE, WIN, 1), message(WM_QUIT, nullptr, 0), message(WM_MOUSEMOVE, WIN, 2),
-                message(WM_CHAR, WIN, 3)};
+    MSG_SCRIPT = {message(WM_MOUSEMOVE, WIN, 1), message(WM_QUIT, nullptr, 0), message(WM_MOUSEMOVE, WIN, 2),
+                  message(WM_CHAR, WIN, 3)};
     EXPECT_TRUE(main_loop_pump());
     EXPECT_EQ(events, (std::vector<std::string>{"512:1", "512:2", "258:3"}));
 
     // A quit posted by the window procedure is taken in the same pump.
     events.clear();
-    scripted = {message(WM_DESTROY, WIN, 0), message(WM_PAINT, WIN, 4)};
+    MSG_SCRIPT = {message(WM_DESTROY, WIN, 0), message(WM_PAINT, WIN, 4)};
     EXPECT_TRUE(main_loop_pump());
     EXPECT_EQ(events, (std::vector<std::string>{"2:0", "15:4"}));
 
-    scripted = {message(WM_PAINT, WIN, 5)};
+    MSG_SCRIPT = {message(WM_PAINT, WIN, 5)};
     EXPECT_FALSE(main_loop_pump());
 }
 
