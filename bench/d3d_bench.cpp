@@ -2,12 +2,15 @@
 // least once a frame) and an empty begin/end frame, on the offscreen GL device. It prints
 // figures and judges nothing.
 
+#include <IL/il.h>
 #include <SDL2/SDL.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
+#include "engine/code/files.h"
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/d3d_state.h"
 #include "engine/code/gfx/gfx.h"
@@ -21,8 +24,16 @@ template <typename F> static double per_call_us(int n, F f)
     return d.count() / n;
 }
 
-int main()
+int main(int argc, char** argv)
 {
+    // The graphics root needs the installation's fonts and avatar animations.
+    const char* game = argc > 1 ? argv[1] : "build/game";
+    if (chdir(game) != 0) {
+        fprintf(stderr, "no game folder %s\n", game);
+        return 1;
+    }
+    files_setup(&FILES);
+    ilInit();
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
     if (SDL_Init(SDL_INIT_VIDEO) != 0)
         return 1;

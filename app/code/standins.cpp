@@ -16,13 +16,6 @@
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/lua_lib.h"
 
-// HUD.
-STANDIN hud_subsystem HUD;
-STANDIN bool hud_setup(hud_subsystem* hud, gfx* root) { return true; }
-STANDIN void hud_clean(hud_subsystem* hud) {}
-STANDIN void hud_update(hud_subsystem* hud) {}
-STANDIN void hud_set_pointer(hud_subsystem* hud, int32_t x, int32_t y) {}
-
 // Journals.
 STANDIN journals_subsystem JOURNALS;
 STANDIN bool journals_setup(journals_subsystem* j) { return true; }
@@ -47,7 +40,6 @@ STANDIN void zel_lua_setup(lua_State* L) { standin_library(L, "zel", true); }
 STANDIN void tdata_lua_setup(lua_State* L) { standin_library(L, "tdata", true); }
 STANDIN void journal_lua_setup(lua_State* L) { standin_library(L, "journal", true); }
 STANDIN void profile_lua_setup(lua_State* L) { standin_library(L, "profile", true); }
-STANDIN void hud_lua_setup(lua_State* L) { standin_library(L, "hud", false); }
 STANDIN void devil_lua_setup(lua_State* L) { standin_library(L, "devil", false); }
 STANDIN void mmap_lua_setup(lua_State* L) { standin_library(L, "mmap", false); }
 STANDIN void hmap_lua_setup(lua_State* L) { standin_library(L, "hmap", false); }

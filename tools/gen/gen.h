@@ -21,3 +21,5 @@ inline uint8_t* gen_image_pixel(gen_image* image, int x, int y)
 // with a line on stderr.
 bool gen_fonts(const char* data_dir);
 bool gen_debug_font(const char* data_dir);
+// Avatar part meshes and animations, the logo and the pointer.
+bool gen_avatars(const char* data_dir);

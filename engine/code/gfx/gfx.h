@@ -9,20 +9,10 @@
 #include "engine/code/gfx/bubs.h"
 #include "engine/code/gfx/d3d_gfx.h"
 #include "engine/code/gfx/font.h"
+#include "engine/code/gfx/avatars.h"
+#include "engine/code/gfx/xox.h"
+#include "engine/code/gfx/xsx.h"
 
-// Managers whose modules are not built yet: only what the status line reads.
-struct xoxs {
-    int32_t count; // meshes handed out
-};
-
-struct xsxs {
-    int32_t count; // animation instances handed out
-};
-
-struct avatars {
-    int32_t avatar_count;
-    int32_t soul_count;
-};
 
 struct txts_pool {
     gfx* root;
@@ -72,9 +62,3 @@ bool txts_setup(txts_pool* p, gfx* root);
 void txts_clean(txts_pool* p);
 bool cmps_setup(cmps_pool* p, gfx* root);
 void cmps_clean(cmps_pool* p);
-bool xoxs_setup(xoxs* m);
-void xoxs_clean(xoxs* m);
-bool xsxs_setup(xsxs* m);
-void xsxs_clean(xsxs* m);
-bool avatars_setup(avatars* m);
-void avatars_clean(avatars* m);

@@ -15,11 +15,5 @@ STANDIN bool txts_setup(txts_pool* p, gfx* root) { return true; }
 STANDIN void txts_clean(txts_pool* p) {}
 STANDIN bool cmps_setup(cmps_pool* p, gfx* root) { return true; }
 STANDIN void cmps_clean(cmps_pool* p) {}
-STANDIN bool xoxs_setup(xoxs* m) { return true; }
-STANDIN void xoxs_clean(xoxs* m) {}
-STANDIN bool xsxs_setup(xsxs* m) { return true; }
-STANDIN void xsxs_clean(xsxs* m) {}
-STANDIN bool avatars_setup(avatars* m) { return true; }
-STANDIN void avatars_clean(avatars* m) {}
 
 STANDIN HWND GetForegroundWindow(void) { return nullptr; }

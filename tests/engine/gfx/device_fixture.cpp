@@ -15,6 +15,7 @@
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/gfx.h"
 #include "platform/d3d8_debug.h"
+#include "tests/harness/avatar_files.h"
 #include "tests/harness/harness.h"
 
 void DeviceTest::SetUp()
@@ -39,8 +40,11 @@ void DeviceTest::SetUp()
     memset(font, 0xFF, sizeof(font));
     write_image("data/debug/debug8x8_font.png", 128, 128, 4, font);
     // The text fonts are required at start-up: the ones the build generated.
-    std::filesystem::create_symlink(DORVALE_GAME_DIR "/data/fonts", "data/fonts");
+    std::error_code exists; // a test earlier in this process made it already
+    std::filesystem::create_symlink(DORVALE_GAME_DIR "/data/fonts", "data/fonts", exists);
+    // The avatar manager loads the shared animations through FILES.
     files_setup(&FILES);
+    ASSERT_TRUE(harness_write_avatar_files());
     ASSERT_TRUE(gl_window_open(&win, 64, 48)) << "no GL context";
 }
 
