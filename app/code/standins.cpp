@@ -58,7 +58,6 @@ STANDIN void tdata_lua_setup(lua_State* L) { standin_library(L, "tdata", true); 
 STANDIN void input_lua_setup(lua_State* L) { standin_library(L, "input", true); }
 STANDIN void journal_lua_setup(lua_State* L) { standin_library(L, "journal", true); }
 STANDIN void profile_lua_setup(lua_State* L) { standin_library(L, "profile", true); }
-STANDIN void xtra_lua_register(lua_State* L) { standin_library(L, "xtra", false); }
 STANDIN void hud_lua_setup(lua_State* L) { standin_library(L, "hud", false); }
 STANDIN void devil_lua_setup(lua_State* L) { standin_library(L, "devil", false); }
 STANDIN void mmap_lua_setup(lua_State* L) { standin_library(L, "mmap", false); }

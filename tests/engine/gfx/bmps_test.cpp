@@ -1,0 +1,264 @@
+// Bitmaps: image pairs, palettes and grey images through the image library, the error
+// discipline, the shared by-name bitmaps, and the BGRA fill and copy.
+#include <gtest/gtest.h>
+
+#include <IL/il.h>
+#include <IL/ilu.h>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/code/dbg.h"
+#include "engine/code/gfx/bmps.h"
+#include "tools/writer/wr_image.h"
+
+namespace {
+
+std::string errors;
+void on_error(const char* text) { errors += text; }
+
+// Image names in use among the first few hundred (the library hands out small numbers),
+// beyond those it keeps for itself.
+int baseline = 0;
+int count_images()
+{
+    int n = 0;
+    for (ILuint i = 1; i < 300; i++)
+        n += ilIsImage(i) ? 1 : 0;
+    return n;
+}
+int live_images() { return count_images() - baseline; }
+
+void save_grey(const char* path, int w, int h, uint8_t v)
+{
+    std::vector<uint8_t> px(w * h, v);
+    ASSERT_TRUE(wr_image_save(path, w, h, 1, px.data()));
+}
+
+void save_rgb(const char* path, int w, int h, uint8_t r, uint8_t g, uint8_t b)
+{
+    std::vector<uint8_t> px;
+    for (int i = 0; i < w * h; i++)
+        px.insert(px.end(), {r, g, b});
+    ASSERT_TRUE(wr_image_save(path, w, h, 3, px.data()));
+}
+
+uint32_t pixel(const bmip& info, int x, int y)
+{
+    uint32_t v;
+    memcpy(&v, info.data + y * info.row + x * 4, 4);
+    return v;
+}
+
+struct Bmps : testing::Test {
+    bmps_pool pool;
+    void SetUp() override
+    {
+        ilInit();
+        iluInit();
+        ilEnable(IL_FILE_OVERWRITE);
+        ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
+        ilEnable(IL_ORIGIN_SET);
+        baseline = count_images();
+        dbg_reset_for_tests();
+        dbg_error_hook = on_error;
+        errors.clear();
+        memset(&pool, 0, sizeof(pool));
+        ASSERT_TRUE(bmps_setup(&pool, nullptr));
+    }
+    void TearDown() override
+    {
+        bmps_clean(&pool);
+        EXPECT_EQ(live_images(), 0) << "every image was deleted";
+        EXPECT_EQ(ilGetError(), (ILenum)IL_NO_ERROR) << "no error left pending";
+        dbg_reset_for_tests();
+    }
+};
+
+} // namespace
+
+TEST_F(Bmps, ImagePairJoinsAlphaAndColour)
+{
+    save_grey("x.a.png", 3, 2, 128);
+    save_rgb("x.b.png", 3, 2, 255, 0, 0);
+    for (const char* name : {"x.a.png", "x.b.png"}) {
+        bmip info;
+        uint32_t image = bmps_load_image(name, 0, &info);
+        ASSERT_NE(image, 0u) << name;
+        EXPECT_EQ(info.format, BMIP_BGRA);
+        EXPECT_EQ(info.w, 3);
+        EXPECT_EQ(info.row, 12);
+        EXPECT_EQ(info.size, 24);
+        for (int i = 0; i < 6; i++)
+            EXPECT_EQ(pixel(info, i % 3, i / 3), 0x80FF0000u) << "alpha 128, red 255";
+        bmps_delete_image(image);
+    }
+    EXPECT_EQ(live_images(), 0) << "the halves are deleted";
+
+    // The pair rule ignores case; only the letter between the dots is replaced.
+    save_grey("Sky.a.PNG", 1, 1, 7);
+    save_rgb("Sky.b.PNG", 1, 1, 1, 2, 3);
+    bmip info;
+    uint32_t sky = bmps_load_image("Sky.A.PNG", 7, &info);
+    ASSERT_NE(sky, 0u);
+    EXPECT_EQ(pixel(info, 0, 0), 0x07010203u);
+    bmps_delete_image(sky);
+    EXPECT_EQ(errors, "");
+}
+
+TEST_F(Bmps, BrokenPairsGiveNothing)
+{
+    save_grey("odd.a.png", 2, 2, 1);
+    save_rgb("odd.b.png", 3, 2, 1, 1, 1);
+    bmip info;
+    EXPECT_EQ(bmps_load_image("odd.b.png", 0, &info), 0u);
+    EXPECT_EQ(info.data, nullptr);
+    EXPECT_EQ(errors, "") << "halves of different sizes log nothing of their own";
+
+    save_rgb("half.b.png", 2, 2, 1, 1, 1);
+    EXPECT_EQ(bmps_load_image("half.b.png", 0, &info), 0u);
+    EXPECT_EQ(errors, "Failed to ilLoadImage((char*const)filename) : could not open file \n");
+    EXPECT_EQ(live_images(), 0);
+}
+
+TEST_F(Bmps, PaletteIndexZeroIsTransparent)
+{
+    const uint8_t indices[] = {0, 1, 2, 0};
+    const uint8_t palette[] = {10, 20, 30, 255, 0, 0, 0, 0, 255};
+    ASSERT_TRUE(wr_image_save_indexed("pal.png", 2, 2, indices, palette, 3));
+    bmip info;
+    uint32_t image = bmps_load_image("pal.png", 0, &info);
+    ASSERT_NE(image, 0u);
+    EXPECT_EQ(info.format, BMIP_BGRA);
+    EXPECT_EQ(pixel(info, 0, 0), 0x000A141Eu) << "colour kept, alpha 0";
+    EXPECT_EQ(pixel(info, 1, 0), 0xFFFF0000u);
+    EXPECT_EQ(pixel(info, 0, 1), 0xFF0000FFu);
+    EXPECT_EQ(pixel(info, 1, 1) >> 24, 0u);
+    bmps_delete_image(image);
+}
+
+TEST_F(Bmps, GreyImagesStayGreyUnlessBgraIsAsked)
+{
+    save_grey(".a.png", 2, 2, 200); // six characters: a plain file, not a pair
+    bmip info;
+    uint32_t image = bmps_load_image(".a.png", 0, &info);
+    EXPECT_EQ(info.format, BMIP_LUMINANCE);
+    EXPECT_EQ(info.bpp, 1);
+    EXPECT_EQ(info.data[3], 200);
+    bmps_delete_image(image);
+    image = bmps_load_image(".a.png", BMIP_BGRA, &info);
+    EXPECT_EQ(info.format, BMIP_BGRA);
+    EXPECT_EQ(pixel(info, 1, 1), 0xFFC8C8C8u);
+    bmps_delete_image(image);
+}
+
+// A 16-bit grey image must be described in 8-bit pixels, not as one of its bytes.
+TEST_F(Bmps, SixteenBitGreyIsConverted)
+{
+    const uint16_t px[4] = {0x0000, 0x8080, 0xFFFF, 0x4040};
+    ILuint id = 0;
+    ilGenImages(1, &id);
+    ilBindImage(id);
+    ilTexImage(2, 2, 1, 1, IL_LUMINANCE, IL_UNSIGNED_SHORT, (void*)px);
+    ilRegisterOrigin(IL_ORIGIN_UPPER_LEFT);
+    ASSERT_TRUE(ilSaveImage("g16.png"));
+    ilLoadImage("g16.png");
+    ASSERT_EQ(ilGetInteger(IL_IMAGE_TYPE), IL_UNSIGNED_SHORT) << "the file really is 16-bit";
+    ilDeleteImages(1, &id);
+
+    bmip info;
+    uint32_t image = bmps_load_image("g16.png", 0, &info);
+    ASSERT_NE(image, 0u);
+    EXPECT_EQ(info.format, BMIP_LUMINANCE);
+    EXPECT_EQ(info.row, 2);
+    EXPECT_EQ(std::vector<uint8_t>(info.data, info.data + 4), (std::vector<uint8_t>{0x00, 0x80, 0xFF, 0x40}));
+    bmps_delete_image(image);
+}
+
+TEST_F(Bmps, FailuresLogTheCallAndEmptyTheErrorList)
+{
+    bmip info;
+    // A missing file with an unknown extension pushes two codes.
+    EXPECT_EQ(bmps_load_image("nothing.qqq", 5, &info), 0u);
+    EXPECT_EQ(info.format, BMIP_NONE);
+    EXPECT_EQ(errors.rfind("Failed to ilLoadImage((char*const)filename) : ", 0), 0u) << errors;
+    EXPECT_NE(errors.find("ILERROR "), std::string::npos) << errors;
+    EXPECT_EQ(ilGetError(), (ILenum)IL_NO_ERROR);
+
+    errors.clear();
+    EXPECT_EQ(bmps_alloc(&pool, BMIP_BGRA, 0x10000, 0x10000, 1, nullptr), nullptr);
+    EXPECT_EQ(errors, "Failed to ilTexImage(w,h,d,4,IL_BGRA,IL_UNSIGNED_BYTE,0) : invalid parameter \n"
+                      "Failed to setup gfx bitmap,\n");
+    EXPECT_TRUE(list_empty(&pool.records.live));
+}
+
+TEST_F(Bmps, ManagerSharesBitmapsByName)
+{
+    save_grey("shared.png", 2, 2, 5);
+    gfx_bmps* a = bmps_find(&pool, "shared.png");
+    ASSERT_TRUE(a);
+    gfx_bmps* b = bmps_find(&pool, "SHARED.PNG");
+    EXPECT_EQ(a, b) << "one record, loaded once";
+    EXPECT_EQ(a->owner, &pool);
+    EXPECT_TRUE(list_empty(&pool.records.live));
+    EXPECT_EQ(bmps_find(&pool, "absent.png"), nullptr);
+    EXPECT_EQ(bmps_find(&pool, "absent.png"), nullptr) << "failures are tried again";
+
+    gfx_bmps* made = bmps_alloc(&pool, BMIP_BGRA, 4, 3, 1, nullptr);
+    ASSERT_TRUE(made);
+    EXPECT_STREQ(made->name, "");
+    EXPECT_EQ(made->info.row, 16);
+    EXPECT_EQ(made->info.size, 48);
+    EXPECT_EQ(pixel(made->info, 3, 2), 0u) << "created pixels start at zero";
+    gfx_bmps* grey = bmps_alloc(&pool, BMIP_LUMINANCE, 5, 1, 1, "");
+    ASSERT_TRUE(grey);
+    EXPECT_EQ(grey->info.format, BMIP_LUMINANCE);
+    gfx_bmps_free(grey);
+    EXPECT_EQ(live_images(), 2);
+    bmps_clean(&pool);
+    EXPECT_EQ(live_images(), 0);
+    bmps_clean(&pool);
+    ASSERT_TRUE(bmps_reset(&pool));
+}
+
+TEST_F(Bmps, FillAndCopyAreClipped)
+{
+    gfx_bmps* dst = bmps_alloc(&pool, BMIP_BGRA, 8, 2, 1, nullptr);
+    gfx_bmps* src = bmps_alloc(&pool, BMIP_BGRA, 10, 1, 1, nullptr);
+    ASSERT_TRUE(dst && src);
+    for (int x = 0; x < 10; x++)
+        memcpy(src->info.data + 4 * x, &x, 4);
+
+    bmps_fill(&dst->info, 0xFFFFFFFF, nullptr);
+    bmps_rect part = {-2, 1, 0, 4, 5, 1};
+    bmps_fill(&dst->info, 0x11, &part);
+    EXPECT_EQ(pixel(dst->info, 1, 1), 0x11u);
+    EXPECT_EQ(pixel(dst->info, 2, 1), 0xFFFFFFFFu);
+    EXPECT_EQ(pixel(dst->info, 0, 0), 0xFFFFFFFFu);
+
+    // A destination at x -4, width 10: source columns 4..9 land in columns 0..5.
+    bmps_rect s = {0, 0, 0, 10, 1, 1}, t = {-4, 0, 0, 10, 1, 1};
+    bmps_copy_rect(&src->info, &s, &dst->info, &t, nullptr, -1.0f);
+    for (int x = 0; x < 6; x++)
+        EXPECT_EQ(pixel(dst->info, x, 0), (uint32_t)(x + 4));
+    EXPECT_EQ(pixel(dst->info, 6, 0), 0xFFFFFFFFu);
+
+    bmps_clip clip = {2, 0, 0, 4, 10, 1};
+    bmps_rect t2 = {0, 1, 0, 10, 1, 1};
+    bmps_copy_rect(&src->info, &s, &dst->info, &t2, &clip, -1.0f);
+    EXPECT_EQ(pixel(dst->info, 1, 1), 0x11u);
+    EXPECT_EQ(pixel(dst->info, 2, 1), 2u);
+    EXPECT_EQ(pixel(dst->info, 3, 1), 3u);
+    EXPECT_EQ(pixel(dst->info, 4, 1), 0xFFFFFFFFu);
+
+    bmps_rect far = {1e9f, 0, 0, 1e9f, 1, 1}, nan = {0.0f / 0.0f, 0, 0, 5, 1, 1};
+    bmps_copy_rect(&src->info, &s, &dst->info, &far, nullptr, -1.0f);
+    bmps_copy_rect(&src->info, &nan, &dst->info, &t, nullptr, -1.0f);
+    bmps_fill(&dst->info, 0, &nan);
+    bmps_copy_rect(&src->info, &s, &dst->info, &t2, nullptr, 0.5f);
+    EXPECT_EQ(pixel(dst->info, 4, 1), 0xFFFFFFFFu) << "other modes copy nothing";
+
+    gfx_bmps* grey = bmps_alloc(&pool, BMIP_LUMINANCE, 4, 1, 1, nullptr);
+    bmps_fill(&grey->info, 0xFFFFFFFF, nullptr);
+    EXPECT_EQ(grey->info.data[0], 0) << "only BGRA bitmaps are written";
+}

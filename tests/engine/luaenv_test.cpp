@@ -1,0 +1,116 @@
+// Second Lua environment: running files, and reading tables through the current pair
+// without ever raising, also on files shaped other than expected.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "engine/code/dbg.h"
+#include "engine/code/luaenv.h"
+
+namespace {
+
+std::string errors;
+void on_error(const char* text) { errors += text; }
+
+struct Luaenv : testing::Test {
+    luaenv env;
+    void SetUp() override
+    {
+        dbg_reset_for_tests();
+        dbg_error_hook = on_error;
+        errors.clear();
+        ASSERT_TRUE(luaenv_setup(&env));
+    }
+    void TearDown() override
+    {
+        luaenv_clean(&env);
+        luaenv_clean(&env);
+        dbg_reset_for_tests();
+    }
+};
+
+// Reads every entry of the group table the way the avatar manager does, in walk order.
+std::string read_group(luaenv* e, const char* group)
+{
+    std::string out;
+    if (!luaenv_get_global(e, group))
+        return "(none)";
+    luaenv_enter(e);
+    while (luaenv_next(e)) {
+        const char* key = luaenv_get_key(e);
+        out += std::string(key ? key : "?") + "=";
+        luaenv_enter(e);
+        out += luaenv_get_field(e, "xox") ? luaenv_get_value(e) : "-";
+        out += luaenv_get_field(e, "boi") ? std::string("/") + luaenv_get_value(e) : "";
+        luaenv_leave(e);
+        out += ";";
+    }
+    return out;
+}
+
+} // namespace
+
+TEST_F(Luaenv, MissingGlobalAndFile)
+{
+    EXPECT_FALSE(luaenv_get_global(&env, "nothing"));
+    luaenv_enter(&env);
+    EXPECT_FALSE(luaenv_next(&env));
+    EXPECT_FALSE(luaenv_next(&env));
+
+    EXPECT_FALSE(luaenv_dofile(&env, "missing.lua"));
+    EXPECT_NE(errors.find("LUA ERROR"), std::string::npos);
+    EXPECT_FALSE(luaenv_get_global(&env, "hair"));
+}
+
+TEST_F(Luaenv, ReadsTablesOfTables)
+{
+    FILE* f = fopen("links.lua", "w");
+    fputs("hair = { short = { xox = 'h1', boi = 1, grl = '0' }, long = { xox = 'h2' } }\n", f);
+    fclose(f);
+    ASSERT_TRUE(luaenv_dofile(&env, "links.lua"));
+    std::string first = read_group(&env, "hair");
+    EXPECT_TRUE(first == "short=h1/1;long=h2;" || first == "long=h2;short=h1/1;") << first;
+    EXPECT_EQ(read_group(&env, "hair"), first) << "a second pass walks in the same order";
+
+    ASSERT_TRUE(luaenv_get_global(&env, "hair"));
+    EXPECT_TRUE(luaenv_is_table(&env));
+    luaenv_enter(&env);
+    EXPECT_FALSE(luaenv_get_field(&env, "absent"));
+    EXPECT_EQ(luaenv_get_value(&env), nullptr);
+}
+
+// Number keys, entries that are not tables and strings where a table is expected must
+// neither raise nor end the walk early.
+TEST_F(Luaenv, OddShapesAreSafe)
+{
+    ASSERT_TRUE(luaenv_dostring(&env, "g = { [1] = { xox = 'one' }, [2.5] = 'flat', x = 7 } s = 'text'"));
+    std::string got = read_group(&env, "g");
+    EXPECT_NE(got.find("1=one;"), std::string::npos) << got;
+    EXPECT_NE(got.find("2.5=-;"), std::string::npos) << got;
+    EXPECT_NE(got.find("x=-;"), std::string::npos) << got;
+
+    EXPECT_TRUE(luaenv_get_global(&env, "s"));
+    EXPECT_STREQ(luaenv_get_value(&env), "text");
+    luaenv_enter(&env);
+    EXPECT_FALSE(luaenv_get_field(&env, "len")) << "a field of a string is nil, not an error";
+    EXPECT_FALSE(luaenv_next(&env));
+
+    // A walk whose pair was replaced by a field that is no key of the table ends quietly.
+    ASSERT_TRUE(luaenv_get_global(&env, "g"));
+    luaenv_enter(&env);
+    ASSERT_TRUE(luaenv_next(&env));
+    luaenv_get_field(&env, "nokey");
+    EXPECT_FALSE(luaenv_next(&env));
+
+    // Operations on an empty stack or a closed environment give nothing.
+    luaenv_leave(&env);
+    luaenv_leave(&env);
+    luaenv_leave(&env);
+    EXPECT_EQ(luaenv_get_key(&env), nullptr);
+    EXPECT_FALSE(luaenv_next(&env));
+    luaenv_clean(&env);
+    EXPECT_FALSE(luaenv_get_global(&env, "g"));
+    EXPECT_FALSE(luaenv_dostring(&env, "x = 1"));
+    EXPECT_TRUE(errors.find("PANIC") == std::string::npos);
+}

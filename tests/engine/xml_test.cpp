@@ -1,0 +1,137 @@
+// XML scanner: the token sequences callers build on, the skipped constructs, the error
+// states, token capacity and the end of the buffer.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/code/xml.h"
+
+namespace {
+
+struct recorder {
+    std::vector<std::string> events;
+    std::vector<char> token;
+    int width = 1;
+};
+
+std::string token_text(xml_scan_ctx* x)
+{
+    recorder* r = (recorder*)x->user;
+    std::string s;
+    for (const char* p = x->token; r->width == 1 ? p[0] != 0 : (p[0] != 0 || p[1] != 0); p += r->width)
+        s += p[0];
+    return s;
+}
+
+void on(xml_scan_ctx* x, const char* kind) { ((recorder*)x->user)->events.push_back(kind + token_text(x)); }
+void on_element(xml_scan_ctx* x) { on(x, "E:"); }
+void on_name(xml_scan_ctx* x) { on(x, "A:"); }
+void on_value(xml_scan_ctx* x) { on(x, "V:"); }
+void on_text(xml_scan_ctx* x) { on(x, "T:"); }
+void on_space(xml_scan_ctx* x) { on(x, "S:"); }
+void on_entity(xml_scan_ctx* x) { on(x, "N:"); }
+
+// Scans text and returns the events joined by '|', plus the final state.
+std::string scan(const std::string& text, int* state = nullptr, int capacity = 64, int width = 1)
+{
+    recorder r;
+    r.width = width;
+    r.token.assign(capacity + 2, 'Z');
+    std::string buf;
+    if (width == 2)
+        for (char c : text) { buf += c; buf += '\0'; }
+    else
+        buf = text;
+    xml_scan_ctx x = {};
+    x.buffer = buf.data();
+    x.length = (int32_t)buf.size();
+    x.width = width;
+    x.token = r.token.data();
+    x.token_capacity = capacity;
+    x.on_element = on_element;
+    x.on_attribute_name = on_name;
+    x.on_attribute_value = on_value;
+    x.on_text = on_text;
+    x.on_space = on_space;
+    x.on_entity = on_entity;
+    x.user = &r;
+    xml_scan(&x);
+    EXPECT_LE(x.position, x.length + width) << "the scan ends at the buffer's end";
+    if (state)
+        *state = x.state;
+    std::string out;
+    for (auto& e : r.events)
+        out += (out.empty() ? "" : "|") + e;
+    return out;
+}
+
+} // namespace
+
+TEST(XmlScan, TextEntitiesAndTrailingText)
+{
+    EXPECT_EQ(scan("a&amp;b<x>"), "T:a|N:&amp|T:b|E:x");
+    EXPECT_EQ(scan("<x>tail"), "E:x") << "text at the end is never reported";
+    EXPECT_EQ(scan("<x>tail end"), "E:x|T:tail|S: ") << "only the last run is lost";
+    EXPECT_EQ(scan("<x> a  b </x>"), "E:x|S: |T:a|S:  |T:b|S: |E:/x");
+    EXPECT_EQ(scan("<x>&#65;&#x4f;</x>"), "E:x|N:&#65|N:&#x4f|E:/x");
+}
+
+TEST(XmlScan, TagForms)
+{
+    EXPECT_EQ(scan("<x/>"), "E:x/");
+    EXPECT_EQ(scan("<x a='1'/>"), "E:x|A:a|V:1|E:/");
+    EXPECT_EQ(scan("<x a = \"1\" b='2'></x >"), "E:x|A:a|V:1|A:b|V:2|E:/x");
+    EXPECT_EQ(scan("<ns:x-1._y>"), "E:ns:x-1._y");
+    // An entity inside a value ends the value token: only the part after it is reported.
+    EXPECT_EQ(scan("<x a='p&lt;q'>"), "E:x|A:a|N:p&lt|V:q");
+}
+
+TEST(XmlScan, SkippedConstructsReportNothing)
+{
+    EXPECT_EQ(scan("<a><!-- c <b> - d --></a>"), "E:a|E:/a");
+    EXPECT_EQ(scan("<a><![CDATA[ <b> ]] ]> ]]></a>"), "E:a|E:/a");
+    EXPECT_EQ(scan("<?xml version='1.0'?><a>"), "E:a");
+    EXPECT_EQ(scan("<!DOCTYPE a [ <!ENTITY e \"x>y\"> <!ELEMENT a (#PCDATA)> ]><a>"), "E:a");
+}
+
+TEST(XmlScan, ErrorsStopTheScan)
+{
+    int state = 0;
+    EXPECT_EQ(scan("ab\x01<x>", &state), "");
+    EXPECT_EQ(state, -1) << "a control character outside markup";
+    EXPECT_EQ(scan("<x a='1<'>", &state), "E:x|A:a");
+    EXPECT_EQ(state, -2) << "'<' inside a value";
+    EXPECT_EQ(scan("<a><!-- x -- y --></a>", &state), "E:a");
+    EXPECT_EQ(state, -1) << "two dashes inside a comment must end it";
+    EXPECT_EQ(scan("<1x>", &state), "");
+    EXPECT_EQ(state, -1);
+}
+
+TEST(XmlScan, TruncatedInputEndsCleanly)
+{
+    int state = 0;
+    EXPECT_EQ(scan("<a><!DOCTYPE x [ <!ENTITY y 'z'>", &state), "E:a");
+    EXPECT_EQ(state, 20) << "the unclosed DOCTYPE ran to the end";
+    EXPECT_EQ(scan("<a b='unterminated", &state), "E:a|A:b");
+    EXPECT_EQ(scan("<a><", &state), "E:a");
+    EXPECT_EQ(state, 1);
+}
+
+TEST(XmlScan, LongTokensAreCut)
+{
+    EXPECT_EQ(scan("<abcdefgh>", nullptr, 4), "E:abcd");
+    EXPECT_EQ(scan("<abc>", nullptr, 3), "E:abc") << "exactly full";
+    // Two-byte characters are stored whole or not at all.
+    EXPECT_EQ(scan("<abcdefgh>", nullptr, 5, 2), "E:ab");
+}
+
+TEST(XmlScan, SixteenBitTextGivesTheSameTokens)
+{
+    const char* doc = "<r x='1'>a&amp;b <c/></r>";
+    EXPECT_EQ(scan(doc, nullptr, 64, 2), scan(doc));
+    int state = 0;
+    // An odd byte count: the last half character reads as 0 and stops the scan.
+    EXPECT_EQ(scan("<r>", &state, 64, 2), "E:r");
+}

@@ -1,0 +1,172 @@
+// Lua library xtra, driven from Lua: folders and copies, listings, colours, the XML and
+// CSV parsers.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <sys/stat.h>
+
+#include "engine/code/safelua.h"
+#include "engine/code/xtra.h"
+
+namespace {
+
+// A printable form of a result: tables with [0] first, then named fields in order, then items.
+const char* DUMP = R"(
+function dump(v)
+  if type(v) ~= "table" then return type(v) == "string" and ("'" .. v .. "'") or tostring(v) end
+  local parts, names = {}, {}
+  if v[0] ~= nil then table.insert(parts, "0=" .. dump(v[0])) end
+  for k in pairs(v) do if type(k) == "string" then table.insert(names, k) end end
+  table.sort(names)
+  for _, k in ipairs(names) do table.insert(parts, k .. "=" .. dump(v[k])) end
+  for i = 1, table.getn(v) do table.insert(parts, dump(v[i])) end
+  return "{" .. table.concat(parts, ",") .. "}"
+end
+)";
+
+int open_body(lua_State* L)
+{
+    safelua_open_libs(L);
+    xtra_lua_register(L);
+    return 0;
+}
+
+struct Xtra : testing::Test {
+    lua_State* L = nullptr;
+    void SetUp() override
+    {
+        L = luaL_newstate();
+        ASSERT_TRUE(safelua_cpcall(L, open_body, nullptr));
+        ASSERT_EQ(luaL_dostring(L, DUMP), 0);
+    }
+    void TearDown() override { lua_close(L); }
+    // Runs "return <expr>" and gives dump(result), or "error: <message>".
+    std::string eval(const std::string& expr)
+    {
+        std::string code = "return dump(" + expr + ")";
+        if (luaL_loadstring(L, code.c_str()) != 0 || lua_pcall(L, 0, 1, 0) != 0) {
+            std::string msg = std::string("error: ") + (lua_tostring(L, -1) ? lua_tostring(L, -1) : "?");
+            lua_pop(L, 1);
+            return msg;
+        }
+        std::string out = lua_tostring(L, -1) ? lua_tostring(L, -1) : "?";
+        lua_pop(L, 1);
+        return out;
+    }
+};
+
+// An error result whose message ends with the given text (Lua puts the caller's position first).
+bool raises(const std::string& result, const std::string& tail)
+{
+    return result.rfind("error: ", 0) == 0 && result.size() >= tail.size() &&
+           result.compare(result.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+void touch(const char* path)
+{
+    FILE* f = fopen(path, "w");
+    fputs(path, f);
+    fclose(f);
+}
+
+std::string read_all(const char* path)
+{
+    std::string s;
+    FILE* f = fopen(path, "r");
+    if (!f)
+        return "(none)";
+    int c;
+    while ((c = fgetc(f)) != EOF)
+        s += (char)c;
+    fclose(f);
+    return s;
+}
+
+} // namespace
+
+TEST_F(Xtra, FoldersAndCopies)
+{
+    EXPECT_EQ(eval("xtra.makedir('sub')"), "nil");
+    EXPECT_EQ(eval("xtra.makedir('sub')"), "nil") << "an existing folder is fine";
+    EXPECT_TRUE(raises(eval("xtra.makedir('no/such/parent')"), "_mkdir(no/such/parent) failed"));
+    EXPECT_NE(eval("xtra.makedir()").find("bad argument #1"), std::string::npos);
+
+    touch("a.txt");
+    touch("sub/b.txt");
+    EXPECT_EQ(eval("xtra.copyfile('a.txt', 'sub\\\\b.txt')"), "nil") << "replaces, '\\' is a separator";
+    EXPECT_EQ(read_all("sub/b.txt"), "a.txt");
+    EXPECT_TRUE(raises(eval("xtra.copyfile('missing', 'c.txt')"), "CopyFile(missing,c.txt) failed"));
+    EXPECT_TRUE(raises(eval("xtra.copyfile('a.txt', './a.txt')"), "CopyFile(a.txt,./a.txt) failed"))
+        << "a file copied onto itself would be lost";
+    EXPECT_EQ(read_all("a.txt"), "a.txt");
+}
+
+TEST_F(Xtra, DirListsLikeTheWindowsSearch)
+{
+    mkdir("d", 0777);
+    mkdir("d/Folder", 0777);
+    for (const char* f : {"d/b.lua", "d/A.lua", "d/x.TXT", "d/y.txt", "d/noext"})
+        touch(f);
+    EXPECT_EQ(eval("xtra.dir('d/*.lua', 'd\\\\*.txt')"), "{'A.lua','b.lua','x.TXT','y.txt'}");
+    EXPECT_EQ(eval("xtra.dir('d/*.*')"), "{'.','..','A.lua','b.lua','Folder','noext','x.TXT','y.txt'}");
+    EXPECT_EQ(eval("xtra.dir('d/*.png', 'd/?.LUA')"), "{'A.lua','b.lua'}");
+    EXPECT_EQ(eval("xtra.dir('d/noext', {}, 'd/*.lua')"), "{'noext'}") << "stops at a non-string";
+    EXPECT_EQ(eval("xtra.dir('nowhere/*.*')"), "{}");
+    chdir("d");
+    EXPECT_EQ(eval("table.getn(xtra.dir())"), "8") << "no pattern means *.*";
+    chdir("..");
+}
+
+TEST_F(Xtra, Colours)
+{
+    EXPECT_EQ(eval("xtra.str2argb('0x10203')"), "{a=0,b=3,g=2,r=1}");
+    EXPECT_EQ(eval("xtra.str2argb(' 0xff102030 ')"), "{a=255,b=48,g=32,r=16}");
+    EXPECT_EQ(eval("xtra.str2argb('010')"), "{a=0,b=8,g=0,r=0}") << "octal";
+    EXPECT_EQ(eval("xtra.str2argb('-1')"), "{a=255,b=255,g=255,r=255}");
+    EXPECT_EQ(eval("xtra.str2argb('junk')"), "{a=0,b=0,g=0,r=0}");
+    EXPECT_EQ(eval("xtra.str2argb()"), "{a=0,b=0,g=0,r=0}");
+    EXPECT_EQ(eval("xtra.argb2str({a=300, r=-5, g=16, b=1})"), "'0xff001001'");
+    EXPECT_EQ(eval("xtra.argb2str({r=12.9, b=0/0, g=1e300})"), "'0x000cff00'") << "truncated, NaN and huge clamped";
+    EXPECT_EQ(eval("xtra.argb2str(xtra.str2argb('0x80402010'))"), "'0x80402010'");
+}
+
+TEST_F(Xtra, ParseXmlBuildsTheTree)
+{
+    EXPECT_EQ(eval("xtra.parse_xml([[<a x='1'>hi<b/>there</a>]])"), "{{0='a',x='1','hi',{0='b'},'there'}}");
+    EXPECT_EQ(eval("xtra.parse_xml([[<a><c k=\"v\" j='w'/> tail</a>]])"),
+              "{{0='a',{0='c',j='w',k='v'},'tail'}}");
+    EXPECT_EQ(eval("xtra.parse_xml('<p>\\n  one \\t two&amp;three<!-- c -->four  </p>')"),
+              "{{0='p','one twothreefour'}}") << "white space collapsed, entities dropped, runs joined";
+    EXPECT_EQ(eval("xtra.parse_xml('lead <a>x</a> <b>y</b> trailing')"), "{'lead',{0='a','x'},{0='b','y'}}");
+    EXPECT_EQ(eval("xtra.parse_xml('<?xml version=\"1.0\"?><!DOCTYPE a><a/>')"), "{{0='a'}}");
+}
+
+TEST_F(Xtra, ParseXmlFailuresAreClean)
+{
+    EXPECT_EQ(eval("xtra.parse_xml('<a><b>x</b><c>unfinished')"), "{}") << "open elements are lost";
+    EXPECT_EQ(eval("xtra.parse_xml('<a/><b>x</b><c \\1 ')"), "{{0='a'},{0='b','x'}}") << "stops at a bad character";
+    EXPECT_TRUE(raises(eval("xtra.parse_xml('<a/></a>')"), "XML end tag </a> without an open element"));
+    EXPECT_TRUE(raises(eval("xtra.parse_xml('</x>')"), "without an open element"));
+    EXPECT_TRUE(raises(eval("xtra.parse_xml(string.rep('<a>', 4000))"), "Failed to grow stack, XML file is too deep"));
+    EXPECT_EQ(eval("table.getn(xtra.parse_xml(string.rep('<a>', 500) .. string.rep('</a>', 500)))"), "1");
+    // The state still works after the error.
+    EXPECT_EQ(eval("xtra.parse_xml('<ok/>')"), "{{0='ok'}}");
+}
+
+TEST_F(Xtra, ParseCsvLine)
+{
+    const char* line = "'a, \"b,c\" ,,d'";
+    EXPECT_EQ(eval(std::string("xtra.parse_csv_line(") + line + ")"), "{'a','b,c','','d'}");
+    EXPECT_EQ(eval(std::string("xtra.parse_csv_line(") + line + ", 3)"), "nil");
+    EXPECT_EQ(eval(std::string("xtra.parse_csv_line(") + line + ", 4)"), "'d'");
+    EXPECT_EQ(eval(std::string("xtra.parse_csv_line(") + line + ", 9)"), "nil");
+    EXPECT_EQ(eval(std::string("xtra.parse_csv_line(") + line + ", 0)"), "nil");
+    EXPECT_EQ(eval(std::string("xtra.parse_csv_line(") + line + ", 0/0)"), "nil");
+    EXPECT_EQ(eval("xtra.parse_csv_line('\"x\"\"y\"\"z\"')"), "{'x\"\"y\"\"z'}") << "doubled quotes stay doubled";
+    EXPECT_EQ(eval("xtra.parse_csv_line('a,b,')"), "{'a','b'}") << "a trailing comma adds nothing";
+    EXPECT_EQ(eval("xtra.parse_csv_line(',a')"), "{'','a'}") << "a leading comma is an empty first field";
+    EXPECT_EQ(eval("xtra.parse_csv_line('\"q\"rest , t ')"), "{'q','rest','t'}");
+    EXPECT_EQ(eval("xtra.parse_csv_line('\" open, end')"), "{'open, end'}");
+    EXPECT_EQ(eval("xtra.parse_csv_line('')"), "{}");
+}

@@ -1,0 +1,171 @@
+// The installation content the build generated: the three fonts' metrics agree with their
+// page images, and the console font image has one glyph per cell of its grid.
+#include <gtest/gtest.h>
+
+#include <IL/il.h>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "engine/code/gfx/xtx.h"
+
+static std::string data_path(const char* name) { return std::string(DORVALE_GAME_DIR "/data/") + name; }
+
+static std::vector<uint8_t> read_file(const std::string& path)
+{
+    std::vector<uint8_t> out;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f)
+        return out;
+    int c;
+    while ((c = fgetc(f)) != EOF)
+        out.push_back((uint8_t)c);
+    fclose(f);
+    return out;
+}
+
+struct rgba_image {
+    int w = 0, h = 0;
+    ILint format = 0;
+    std::vector<uint8_t> px;
+    const uint8_t* at(int x, int y) const { return &px[((size_t)y * w + x) * 4]; }
+};
+
+static rgba_image load_png(const std::string& path)
+{
+    rgba_image im;
+    ilInit();
+    ilEnable(IL_ORIGIN_SET);
+    ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
+    ILuint id;
+    ilGenImages(1, &id);
+    ilBindImage(id);
+    if (ilLoadImage(path.c_str())) {
+        im.w = ilGetInteger(IL_IMAGE_WIDTH);
+        im.h = ilGetInteger(IL_IMAGE_HEIGHT);
+        im.format = ilGetInteger(IL_IMAGE_FORMAT);
+        ilConvertImage(IL_RGBA, IL_UNSIGNED_BYTE);
+        const uint8_t* d = ilGetData();
+        im.px.assign(d, d + (size_t)im.w * im.h * 4);
+    }
+    ilDeleteImages(1, &id);
+    return im;
+}
+
+struct font_case {
+    const char* base;
+    int page;
+};
+
+class GeneratedFont : public testing::TestWithParam<font_case> {};
+
+TEST_P(GeneratedFont, MetricsAgreeWithPage)
+{
+    const font_case fc = GetParam();
+    std::vector<uint8_t> file = read_file(data_path(fc.base) + ".xtx");
+    ASSERT_GE(file.size(), 40u);
+    uint32_t magic, version;
+    memcpy(&magic, file.data(), 4);
+    memcpy(&version, file.data() + 4, 4);
+    EXPECT_EQ(magic, (uint32_t)XTX_MAGIC);
+    EXPECT_EQ(version, 19u);
+    std::vector<uint8_t> body(file.begin() + 12, file.end());
+    xtx_view v;
+    ASSERT_TRUE(xtx_view_setup(&v, body.data(), (uint32_t)body.size()));
+    ASSERT_EQ(v.key_count, 256u);
+
+    rgba_image page = load_png(data_path(fc.base) + ".png");
+    ASSERT_GT(page.w, 0);
+    EXPECT_EQ(page.format, IL_RGBA);
+    EXPECT_EQ(page.w & (page.w - 1), 0) << "power of two";
+    EXPECT_EQ(page.h & (page.h - 1), 0) << "power of two";
+
+    for (int c = 0; c <= 32; ++c)
+        EXPECT_EQ(xtx_view_tile(&v, c), nullptr) << c;
+    for (int c = 127; c <= 160; ++c)
+        EXPECT_EQ(xtx_view_tile(&v, c), nullptr) << c;
+    for (const char* s = "AZaz09!~"; *s; ++s)
+        EXPECT_NE(xtx_view_tile(&v, (uint8_t)*s), nullptr) << *s;
+    EXPECT_NE(xtx_view_tile(&v, 0xE9), nullptr); // e acute
+    EXPECT_NE(xtx_view_tile(&v, 0xC5), nullptr); // A ring
+
+    std::vector<uint8_t> covered((size_t)page.w * page.h, 0);
+    for (uint32_t i = 0; i < v.tile_count; ++i) {
+        const xtx_tile& t = v.tiles[i];
+        ASSERT_GT(t.w, 0);
+        ASSERT_GT(t.h, 0);
+        ASSERT_LE(t.x + t.w, page.w);
+        ASSERT_LE(t.y + t.h, page.h);
+        EXPECT_LE(t.offset_y + t.h, fc.page) << "glyph leaves its line cell";
+        bool ink = false;
+        for (int y = t.y; y < t.y + t.h; ++y)
+            for (int x = t.x; x < t.x + t.w; ++x) {
+                EXPECT_EQ(covered[(size_t)y * page.w + x], 0) << "tiles overlap";
+                covered[(size_t)y * page.w + x] = 1;
+                ink = ink || page.at(x, y)[3] != 0;
+            }
+        EXPECT_TRUE(ink) << "tile " << i << " is empty";
+    }
+    for (int y = 0; y < page.h; ++y)
+        for (int x = 0; x < page.w; ++x)
+            if (!covered[(size_t)y * page.w + x]) {
+                ASSERT_EQ(page.at(x, y)[3], 0) << "ink outside every tile at " << x << "," << y;
+            }
+
+    // Proportional: a narrow and a wide letter differ sensibly.
+    EXPECT_LT(xtx_view_tile(&v, 'i')->w * 2, xtx_view_tile(&v, 'W')->w);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fonts, GeneratedFont,
+                         testing::Values(font_case{"fonts/outlined_16_latin", 16},
+                                         font_case{"fonts/comic_16_latin", 16},
+                                         font_case{"fonts/comic_32_latin", 32}));
+
+TEST(GeneratedFontStyle, ComicIsWhiteAndOutlineHasABlackRim)
+{
+    rgba_image comic = load_png(data_path("fonts/comic_16_latin.png"));
+    rgba_image outline = load_png(data_path("fonts/outlined_16_latin.png"));
+    ASSERT_GT(comic.w, 0);
+    ASSERT_GT(outline.w, 0);
+    int dark_comic = 0, rim = 0, fill = 0;
+    for (size_t i = 0; i < comic.px.size(); i += 4)
+        dark_comic += comic.px[i + 3] && comic.px[i] != 255;
+    for (size_t i = 0; i < outline.px.size(); i += 4) {
+        rim += outline.px[i + 3] == 255 && outline.px[i] == 0;
+        fill += outline.px[i + 3] == 255 && outline.px[i] == 255;
+    }
+    EXPECT_EQ(dark_comic, 0);
+    EXPECT_GT(rim, 100);
+    EXPECT_GT(fill, 100);
+}
+
+TEST(GeneratedConsoleFont, OneGlyphPerCellAndNothingBetween)
+{
+    rgba_image im = load_png(data_path("debug/debug8x8_font.png"));
+    ASSERT_EQ(im.w, 128);
+    ASSERT_EQ(im.h, 128);
+    EXPECT_EQ(im.format, IL_RGBA);
+    std::vector<uint8_t> inside(128 * 128, 0);
+    for (int c = 32; c <= 126; ++c) {
+        int col = (c - 32) % 12, row = (c - 32) / 12;
+        int ink = 0;
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x) {
+                int px = col * 10 + 1 + x, py = row * 10 + 1 + y;
+                inside[py * 128 + px] = 1;
+                ink += im.at(px, py)[3] != 0;
+                if (im.at(px, py)[3]) {
+                    EXPECT_EQ(im.at(px, py)[0], 255);
+                }
+            }
+        if (c == 32) {
+            EXPECT_EQ(ink, 0);
+        } else {
+            EXPECT_GT(ink, 0) << "character " << c;
+        }
+    }
+    for (int i = 0; i < 128 * 128; ++i)
+        if (!inside[i]) {
+            ASSERT_EQ(im.px[i * 4 + 3], 0) << "ink between cells at " << i % 128 << "," << i / 128;
+        }
+}

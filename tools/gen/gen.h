@@ -1,0 +1,23 @@
+// The installation generator: makes the data files the program needs at start-up (the
+// fonts' metrics and page images, the console's font image) from the system's free fonts.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// An RGBA image being built, top row first, cleared to transparent black.
+struct gen_image {
+    int w, h;
+    std::vector<uint8_t> rgba;
+};
+
+void gen_image_setup(gen_image* image, int w, int h);
+inline uint8_t* gen_image_pixel(gen_image* image, int x, int y)
+{
+    return &image->rgba[((size_t)y * image->w + x) * 4];
+}
+
+// Every generator writes under data_dir (the game's "data" folder) and reports failure
+// with a line on stderr.
+bool gen_fonts(const char* data_dir);
+bool gen_debug_font(const char* data_dir);
