@@ -53,14 +53,10 @@ static void standin_library(lua_State* L, const char* name, bool has_script)
         lua_lib_run_script(L, name);
 }
 
-STANDIN void zel_lua_setup(lua_State* L) { standin_library(L, "zel", true); }
-STANDIN void tdata_lua_setup(lua_State* L) { standin_library(L, "tdata", true); }
 STANDIN void input_lua_setup(lua_State* L) { standin_library(L, "input", true); }
 STANDIN void journal_lua_setup(lua_State* L) { standin_library(L, "journal", true); }
-STANDIN void profile_lua_setup(lua_State* L) { standin_library(L, "profile", true); }
 STANDIN void hud_lua_setup(lua_State* L) { standin_library(L, "hud", false); }
 STANDIN void devil_lua_setup(lua_State* L) { standin_library(L, "devil", false); }
 STANDIN void mmap_lua_setup(lua_State* L) { standin_library(L, "mmap", false); }
 STANDIN void hmap_lua_setup(lua_State* L) { standin_library(L, "hmap", false); }
 STANDIN void soul_lua_setup(lua_State* L) { standin_library(L, "soul", true); }
-STANDIN void xlate_lua_setup(lua_State* L) { standin_library(L, "xlate", true); }
