@@ -4,7 +4,10 @@
 
 #include <cstdint>
 
+#include "platform/win_types.h"
+
 struct app {
+    HWND window;          // the main window
     int32_t frame_period; // ms between frames, set by every state's setup
 };
 

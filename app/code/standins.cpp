@@ -31,12 +31,8 @@ STANDIN hud_subsystem HUD;
 STANDIN void hud_update(hud_subsystem* hud) {}
 
 // Graphics root, debug console and buffer manager.
-STANDIN gfx GFX;
-STANDIN bool gfx_begin_scene(gfx* root) { return false; }
-STANDIN void gfx_end_scene(gfx* root) {}
 STANDIN d3d_dbg D3D_DBG;
 STANDIN void d3d_dbg_draw(d3d_dbg* dbg) {}
-STANDIN d3d_buffers D3D_BUFFERS;
 
 // Main states.
 STANDIN extern const main_state_hooks main_state_menu = {};

@@ -7,22 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/code/files.h"
 #include "engine/code/gfx/xtx.h"
 
 static std::string data_path(const char* name) { return std::string(DORVALE_GAME_DIR "/data/") + name; }
-
-static std::vector<uint8_t> read_file(const std::string& path)
-{
-    std::vector<uint8_t> out;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f)
-        return out;
-    int c;
-    while ((c = fgetc(f)) != EOF)
-        out.push_back((uint8_t)c);
-    fclose(f);
-    return out;
-}
 
 struct rgba_image {
     int w = 0, h = 0;
@@ -62,17 +50,21 @@ class GeneratedFont : public testing::TestWithParam<font_case> {};
 TEST_P(GeneratedFont, MetricsAgreeWithPage)
 {
     const font_case fc = GetParam();
-    std::vector<uint8_t> file = read_file(data_path(fc.base) + ".xtx");
-    ASSERT_GE(file.size(), 40u);
-    uint32_t magic, version;
-    memcpy(&magic, file.data(), 4);
-    memcpy(&version, file.data() + 4, 4);
-    EXPECT_EQ(magic, (uint32_t)XTX_MAGIC);
-    EXPECT_EQ(version, 19u);
-    std::vector<uint8_t> body(file.begin() + 12, file.end());
-    xtx_view v;
-    ASSERT_TRUE(xtx_view_setup(&v, body.data(), (uint32_t)body.size()));
-    ASSERT_EQ(v.key_count, 256u);
+    files_setup(&FILES);
+    files_data* d = files_load(&FILES, (data_path(fc.base) + ".xtx").c_str());
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->header.magic, (uint32_t)XTX_MAGIC);
+    ASSERT_EQ(xtx_key_count(d), 256u);
+    EXPECT_TRUE(xtx_keys_valid(d));
+    auto has = [&](int code) {
+        xtx_tile t;
+        return xtx_key_tile(d, (uint32_t)code, &t);
+    };
+    auto width = [&](int code) {
+        xtx_tile t = {};
+        xtx_key_tile(d, (uint32_t)code, &t);
+        return (int)t.w;
+    };
 
     rgba_image page = load_png(data_path(fc.base) + ".png");
     ASSERT_GT(page.w, 0);
@@ -81,17 +73,18 @@ TEST_P(GeneratedFont, MetricsAgreeWithPage)
     EXPECT_EQ(page.h & (page.h - 1), 0) << "power of two";
 
     for (int c = 0; c <= 32; ++c)
-        EXPECT_EQ(xtx_view_tile(&v, c), nullptr) << c;
+        EXPECT_FALSE(has(c)) << c;
     for (int c = 127; c <= 160; ++c)
-        EXPECT_EQ(xtx_view_tile(&v, c), nullptr) << c;
+        EXPECT_FALSE(has(c)) << c;
     for (const char* s = "AZaz09!~"; *s; ++s)
-        EXPECT_NE(xtx_view_tile(&v, (uint8_t)*s), nullptr) << *s;
-    EXPECT_NE(xtx_view_tile(&v, 0xE9), nullptr); // e acute
-    EXPECT_NE(xtx_view_tile(&v, 0xC5), nullptr); // A ring
+        EXPECT_TRUE(has((uint8_t)*s)) << *s;
+    EXPECT_TRUE(has(0xE9)); // e acute
+    EXPECT_TRUE(has(0xC5)); // A ring
 
     std::vector<uint8_t> covered((size_t)page.w * page.h, 0);
-    for (uint32_t i = 0; i < v.tile_count; ++i) {
-        const xtx_tile& t = v.tiles[i];
+    for (uint32_t i = 0; i < xtx_tile_count(d); ++i) {
+        xtx_tile t;
+        ASSERT_TRUE(xtx_get_tile(d, i, &t));
         ASSERT_GT(t.w, 0);
         ASSERT_GT(t.h, 0);
         ASSERT_LE(t.x + t.w, page.w);
@@ -113,7 +106,8 @@ TEST_P(GeneratedFont, MetricsAgreeWithPage)
             }
 
     // Proportional: a narrow and a wide letter differ sensibly.
-    EXPECT_LT(xtx_view_tile(&v, 'i')->w * 2, xtx_view_tile(&v, 'W')->w);
+    EXPECT_LT(width('i') * 2, width('W'));
+    files_clean(&FILES);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fonts, GeneratedFont,

@@ -1,50 +1,38 @@
-// XTX tile files: the one check of a loaded body, after which tiles and keys are read
-// through the view without further bounds tests than the key's own index.
+// XTX tile files: tiles and keys read through the loader's accessors.
 
 #include "engine/code/gfx/xtx.h"
 
-#include <cstring>
+#include "engine/code/files.h"
 
-// Whether [offset, offset + count * size) lies inside a body of body_size bytes, in 64 bits
-// so that huge counts cannot wrap.
-static bool span_fits(uint32_t offset, uint32_t count, uint32_t size, uint32_t body_size)
-{
-    return (uint64_t)offset + (uint64_t)count * size <= body_size;
-}
+uint32_t xtx_tile_count(const files_data* d) { return files_word(d, FILES_XTX_TILE_COUNT); }
 
-bool xtx_view_setup(xtx_view* view, const void* body, uint32_t body_size)
+uint32_t xtx_key_count(const files_data* d) { return files_word(d, FILES_XTX_KEY_COUNT); }
+
+bool xtx_get_tile(const files_data* d, uint32_t i, xtx_tile* out)
 {
-    memset(view, 0, sizeof(*view));
-    if (body_size == 0)
-        return true;
-    if (!body || body_size < XTX_INFO_SIZE)
+    const uint8_t* rec = files_xtx_tile(d, i);
+    if (!rec)
         return false;
-    xtx_info info;
-    memcpy(&info, body, sizeof(info));
-    if (!span_fits(info.tiles_offset, info.tile_count, XTX_TILE_SIZE, body_size)
-        || !span_fits(info.keys_offset, info.key_count, 2, body_size))
-        return false;
-    // Tiles and keys are read in place: they need their natural 2-byte alignment.
-    if ((info.tiles_offset | info.keys_offset) & 1)
-        return false;
-    const uint8_t* base = (const uint8_t*)body;
-    const uint16_t* keys = (const uint16_t*)(base + info.keys_offset);
-    for (uint32_t i = 0; i < info.key_count; ++i)
-        if (keys[i] > info.tile_count)
-            return false;
-    view->tile_count = info.tile_count;
-    view->key_count = info.key_count;
-    view->tiles = info.tile_count ? (const xtx_tile*)(base + info.tiles_offset) : nullptr;
-    view->keys = info.key_count ? keys : nullptr;
+    out->x = files_u16(rec, 0);
+    out->y = files_u16(rec, 2);
+    out->w = files_u16(rec, 4);
+    out->h = files_u16(rec, 6);
+    out->offset_x = files_u16(rec, 8);
+    out->offset_y = files_u16(rec, 10);
     return true;
 }
 
-const xtx_tile* xtx_view_tile(const xtx_view* view, uint32_t index)
+bool xtx_key_tile(const files_data* d, uint32_t index, xtx_tile* out)
 {
-    if (index >= view->key_count)
-        return nullptr;
-    uint16_t key = view->keys[index];
-    if (key == 0 || key > view->tile_count)
-        return nullptr;
-    return &view->tiles[key - 1];
+    uint16_t key = files_xtx_key(d, index);
+    return key != 0 && xtx_get_tile(d, key - 1u, out);
+}
+
+bool xtx_keys_valid(const files_data* d)
+{
+    uint32_t tiles = xtx_tile_count(d), keys = xtx_key_count(d);
+    for (uint32_t i = 0; i < keys; ++i)
+        if (files_xtx_key(d, i) > tiles)
+            return false;
+    return true;
 }

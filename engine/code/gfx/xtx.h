@@ -1,7 +1,7 @@
 // XTX tile files: a list of tile rectangles in an image and a key table that maps key
 // positions to 1-based tile numbers (0 = no tile). Fonts use them with keys indexed by
 // character code; the tile-map writer produces them. The layout here is shared with the
-// writer library, so it must stay free of engine dependencies.
+// writer library, so the layout part must stay free of engine dependencies.
 //
 // Layout after the 12-byte data-file header (little-endian, no padding):
 //   body +0   xtx_info (28 bytes)
@@ -36,18 +36,16 @@ struct xtx_tile {
 static_assert(sizeof(xtx_info) == XTX_INFO_SIZE, "xtx_info layout");
 static_assert(sizeof(xtx_tile) == XTX_TILE_SIZE, "xtx_tile layout");
 
-// A loaded body, checked once: every tile and key lies inside the body, and every key is
-// at most the tile count. Readers go through it instead of the stored offsets.
-struct xtx_view {
-    uint32_t tile_count;
-    uint32_t key_count;
-    const xtx_tile* tiles;
-    const uint16_t* keys;
-};
+// Reading a loaded XTX file. Everything goes through the data-file loader's checked
+// accessors, so no index can reach outside the file's block.
+struct files_data;
 
-// Checks `body` (body_size bytes, the data after the file header) and fills the view.
-// An empty body (a bare header) is a valid view with no tiles and no keys. False (and a
-// cleared view) for anything inconsistent.
-bool xtx_view_setup(xtx_view* view, const void* body, uint32_t body_size);
-// The tile that key position `index` names, or null for no tile or an index out of range.
-const xtx_tile* xtx_view_tile(const xtx_view* view, uint32_t index);
+uint32_t xtx_tile_count(const files_data* d);
+uint32_t xtx_key_count(const files_data* d);
+// Tile i (0-based) copied out; false when i is not below the tile count.
+bool xtx_get_tile(const files_data* d, uint32_t i, xtx_tile* out);
+// The tile that key position `index` names; false for key 0 (no tile), an index past the
+// keys, or a key past the tiles.
+bool xtx_key_tile(const files_data* d, uint32_t index, xtx_tile* out);
+// True when every key is 0 or names an existing tile.
+bool xtx_keys_valid(const files_data* d);

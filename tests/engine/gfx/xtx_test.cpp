@@ -1,90 +1,82 @@
-// XTX bodies as the writer makes them are accepted whole; anything that would make a
-// reader step outside the body is refused.
+// XTX files: what the writer makes, the loader accepts and every field reads back; keys
+// that name missing tiles are caught.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
+#include "engine/code/files.h"
 #include "engine/code/gfx/xtx.h"
+#include "tools/writer/wr_buf.h"
 #include "tools/writer/wr_xtx.h"
 
-static const xtx_tile kTiles[3] = {{1, 2, 3, 4, 5, 6}, {10, 20, 30, 40, 0, 7}, {7, 7, 1, 1, 0, 0}};
-static const uint16_t kKeys[5] = {0, 1, 2, 3, 1};
+namespace {
 
-// The body of a written file, in an aligned block as the loader holds it.
-struct body_copy {
-    alignas(8) uint8_t bytes[512];
-    uint32_t size;
+const xtx_tile kTiles[3] = {{1, 2, 3, 4, 5, 6}, {10, 20, 30, 40, 0, 7}, {0xFFFF, 7, 1, 1, 0, 0}};
+const uint16_t kKeys[5] = {0, 1, 2, 3, 1};
+
+struct XtxFile : testing::Test {
+    void SetUp() override { files_setup(&FILES); }
+    void TearDown() override { files_clean(&FILES); }
 };
 
-static body_copy body_of(const wr_buf& file)
+bool same(const xtx_tile& a, const xtx_tile& b) { return memcmp(&a, &b, sizeof(a)) == 0; }
+
+} // namespace
+
+TEST_F(XtxFile, WriterAndLoaderAgreeOnEveryField)
 {
-    body_copy b;
-    b.size = (uint32_t)file.bytes.size() - 12;
-    memcpy(b.bytes, file.bytes.data() + 12, b.size);
-    return b;
+    ASSERT_TRUE(wr_xtx_save("three.xtx", kTiles, 3, kKeys, 5));
+    files_data* d = files_load(&FILES, "three.xtx");
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->header.magic, (uint32_t)XTX_MAGIC);
+    EXPECT_EQ(d->header.version, (uint32_t)XTX_VERSION);
+    EXPECT_EQ(d->header.third, 74u);
+    EXPECT_EQ(d->payload_size, 74u);
+    EXPECT_EQ(xtx_tile_count(d), 3u);
+    EXPECT_EQ(xtx_key_count(d), 5u);
+    for (uint32_t i = 0; i < 3; ++i) {
+        xtx_tile t;
+        ASSERT_TRUE(xtx_get_tile(d, i, &t));
+        EXPECT_TRUE(same(t, kTiles[i])) << "tile " << i;
+    }
+    xtx_tile t;
+    EXPECT_FALSE(xtx_get_tile(d, 3, &t));
+    EXPECT_FALSE(xtx_key_tile(d, 0, &t));   // key 0: no tile
+    ASSERT_TRUE(xtx_key_tile(d, 3, &t));
+    EXPECT_TRUE(same(t, kTiles[2]));
+    ASSERT_TRUE(xtx_key_tile(d, 4, &t));
+    EXPECT_TRUE(same(t, kTiles[0]));
+    EXPECT_FALSE(xtx_key_tile(d, 5, &t));   // past the keys
+    EXPECT_TRUE(xtx_keys_valid(d));
+    files_free(&FILES, d);
 }
 
-static void poke_u32(body_copy* b, uint32_t at, uint32_t v) { memcpy(b->bytes + at, &v, 4); }
-
-TEST(Xtx, WrittenBodyResolvesTilesAndKeys)
+TEST_F(XtxFile, BareHeaderHasNothing)
 {
-    wr_buf file;
-    wr_xtx_file(&file, kTiles, 3, kKeys, 5);
-    body_copy b = body_of(file);
-    xtx_view v;
-    ASSERT_TRUE(xtx_view_setup(&v, b.bytes, b.size));
-    EXPECT_EQ(v.tile_count, 3u);
-    EXPECT_EQ(v.key_count, 5u);
-    EXPECT_EQ((const uint8_t*)v.tiles, b.bytes + 28);
-    EXPECT_EQ((const uint8_t*)v.keys, b.bytes + 64);
-    EXPECT_EQ(xtx_view_tile(&v, 0), nullptr);
-    ASSERT_NE(xtx_view_tile(&v, 2), nullptr);
-    EXPECT_EQ(xtx_view_tile(&v, 2)->h, 40);
-    EXPECT_EQ(xtx_view_tile(&v, 2)->offset_y, 7);
-    EXPECT_EQ(xtx_view_tile(&v, 4), xtx_view_tile(&v, 1));
-    EXPECT_EQ(xtx_view_tile(&v, 5), nullptr);       // past the keys
-    EXPECT_EQ(xtx_view_tile(&v, 0xFFFFFFFF), nullptr);
+    wr_buf b;
+    wr_buf_u32(&b, XTX_MAGIC);
+    wr_buf_u32(&b, XTX_VERSION);
+    wr_buf_u32(&b, 0);
+    ASSERT_TRUE(wr_buf_save(&b, "bare.xtx"));
+    files_data* d = files_load(&FILES, "bare.xtx");
+    ASSERT_NE(d, nullptr);
+    xtx_tile t;
+    EXPECT_EQ(xtx_tile_count(d), 0u);
+    EXPECT_EQ(xtx_key_count(d), 0u);
+    EXPECT_FALSE(xtx_key_tile(d, 0, &t));
+    EXPECT_TRUE(xtx_keys_valid(d));
+    files_free(&FILES, d);
 }
 
-TEST(Xtx, BareHeaderIsAnEmptyView)
+TEST_F(XtxFile, KeyPastTheTilesIsNoTileAndFailsTheCheck)
 {
-    xtx_view v;
-    ASSERT_TRUE(xtx_view_setup(&v, nullptr, 0));
-    EXPECT_EQ(v.tile_count, 0u);
-    EXPECT_EQ(v.key_count, 0u);
-    EXPECT_EQ(xtx_view_tile(&v, 0), nullptr);
-}
-
-TEST(Xtx, InconsistentBodiesAreRefused)
-{
-    wr_buf file;
-    wr_xtx_file(&file, kTiles, 3, kKeys, 5);
-    xtx_view v;
-
-    body_copy b = body_of(file);
-    EXPECT_FALSE(xtx_view_setup(&v, b.bytes, b.size - 1)) << "truncated keys";
-    EXPECT_FALSE(xtx_view_setup(&v, b.bytes, 27)) << "shorter than the info";
-
-    b = body_of(file);
-    poke_u32(&b, 0, 4); // one tile more than stored: tiles run into the keys, keys past the end
-    poke_u32(&b, 20, 28 + 48);
-    EXPECT_FALSE(xtx_view_setup(&v, b.bytes, b.size));
-
-    b = body_of(file);
-    poke_u32(&b, 4, 0x80000000); // key count so large that 2 x count wraps in 32 bits
-    EXPECT_FALSE(xtx_view_setup(&v, b.bytes, b.size));
-
-    b = body_of(file);
-    poke_u32(&b, 16, 0xFFFFFFF0); // tiles offset outside the body
-    EXPECT_FALSE(xtx_view_setup(&v, b.bytes, b.size));
-
-    b = body_of(file);
-    poke_u32(&b, 20, 65); // odd keys offset
-    EXPECT_FALSE(xtx_view_setup(&v, b.bytes, b.size));
-
-    b = body_of(file);
-    b.bytes[64 + 2 * 3] = 4; // key 4 with three tiles
-    EXPECT_FALSE(xtx_view_setup(&v, b.bytes, b.size));
-    EXPECT_EQ(v.tiles, nullptr);
-    EXPECT_EQ(v.key_count, 0u);
+    const uint16_t keys[3] = {1, 4, 0};
+    ASSERT_TRUE(wr_xtx_save("bad.xtx", kTiles, 3, keys, 3));
+    files_data* d = files_load(&FILES, "bad.xtx");
+    ASSERT_NE(d, nullptr); // the loader leaves key values to the reader
+    xtx_tile t;
+    EXPECT_FALSE(xtx_keys_valid(d));
+    EXPECT_FALSE(xtx_key_tile(d, 1, &t));
+    EXPECT_TRUE(xtx_key_tile(d, 0, &t));
+    files_free(&FILES, d);
 }

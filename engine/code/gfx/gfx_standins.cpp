@@ -1,0 +1,30 @@
+// Weak stand-ins for the graphics modules the root sets up but other modules build (bitmaps,
+// textures, cut maps, meshes, animations, avatars, fonts, bubbles, the console), and for the
+// window layer's foreground window. Each real (strong) definition replaces its stand-in at
+// link time; delete the stand-in with it.
+
+#include <IL/il.h>
+
+#include "engine/code/gfx/d3d_dbg.h"
+#include "engine/code/gfx/gfx.h"
+#include "platform/win_types.h"
+
+#define STANDIN __attribute__((weak))
+
+struct d3d_gfx;
+
+STANDIN bool txts_setup(txts_pool* p, gfx* root) { return true; }
+STANDIN void txts_clean(txts_pool* p) {}
+STANDIN bool cmps_setup(cmps_pool* p, gfx* root) { return true; }
+STANDIN void cmps_clean(cmps_pool* p) {}
+STANDIN bool fonts_setup(gfx* root) { return true; }
+STANDIN void fonts_clean(gfx* root) {}
+STANDIN bool bubs_setup(bubs* m, gfx* root) { return true; }
+STANDIN void bubs_clean(bubs* m) {}
+
+STANDIN bool d3d_dbg_setup(d3d_dbg* console, d3d_gfx* g) { return true; }
+STANDIN void d3d_dbg_clean(d3d_dbg* console) {}
+STANDIN bool d3d_dbg_restore(d3d_dbg* console) { return true; }
+STANDIN void d3d_dbg_lose(d3d_dbg* console) {}
+
+STANDIN HWND GetForegroundWindow(void) { return nullptr; }

@@ -1,0 +1,85 @@
+// The graphics tests' device fixture.
+
+#include "tests/engine/gfx/device_fixture.h"
+
+#include <IL/il.h>
+
+#include <cstdio>
+#include <cstring>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/code/opt.h"
+#include "engine/code/dbg.h"
+#include "engine/code/files.h"
+#include "engine/code/gfx/d3d_buffers.h"
+#include "engine/code/gfx/gfx.h"
+#include "platform/d3d8_debug.h"
+#include "tests/harness/avatar_files.h"
+
+static std::string read_file(const char* name)
+{
+    std::ifstream f(name, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+void DeviceTest::SetUp()
+{
+    std::remove("ERROR.TXT");
+    std::remove("WARN.TXT");
+    dbg_reset_for_tests();
+    d3d8_fault_clear();
+    d3d8_log_stop();
+    d3d8_set_texture_pitch_pad(0);
+    memset(&GFX, 0, sizeof(GFX));
+    memset(&D3D_BUFFERS, 0, sizeof(D3D_BUFFERS));
+    memset(&OPT, 0, sizeof(OPT));
+    ilInit();
+    ilEnable(IL_ORIGIN_SET);
+    ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
+    ilEnable(IL_FILE_OVERWRITE);
+    // The console loads its font at every restore.
+    std::filesystem::create_directories("data/debug");
+    static uint8_t font[128 * 128 * 4];
+    memset(font, 0xFF, sizeof(font));
+    write_image("data/debug/debug8x8_font.png", 128, 128, 4, font);
+    // The avatar manager loads the shared animations through FILES.
+    files_setup(&FILES);
+    ASSERT_TRUE(harness_write_avatar_files());
+    ASSERT_TRUE(gl_window_open(&win, 64, 48)) << "no GL context";
+}
+
+void DeviceTest::TearDown()
+{
+    gfx_clean(&GFX);
+    files_clean(&FILES);
+    d3d8_fault_clear();
+    d3d8_log_stop();
+    d3d8_set_texture_pitch_pad(0);
+    gl_window_close(&win);
+}
+
+bool DeviceTest::setup_gfx() { return gfx_setup(&GFX); }
+
+IDirect3DDevice8* DeviceTest::device() { return GFX.d3d_gfx.device; }
+
+std::string DeviceTest::errors() { return read_file("ERROR.TXT"); }
+std::string DeviceTest::warnings() { return read_file("WARN.TXT"); }
+
+bool DeviceTest::write_image(const char* path, int w, int h, int channels, const uint8_t* pixels)
+{
+    ILuint image = 0;
+    ilGenImages(1, &image);
+    ilBindImage(image);
+    bool ok = ilTexImage((ILuint)w, (ILuint)h, 1, (ILubyte)channels, channels == 1 ? IL_LUMINANCE : IL_BGRA,
+                         IL_UNSIGNED_BYTE, (void*)pixels) &&
+              ilSaveImage(path);
+    ilDeleteImages(1, &image);
+    while (ilGetError() != IL_NO_ERROR) {
+    }
+    return ok;
+}

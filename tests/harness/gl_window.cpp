@@ -1,0 +1,40 @@
+// Offscreen GL windows for tests.
+
+#include "tests/harness/gl_window.h"
+
+#include <SDL2/SDL.h>
+
+bool gl_window_open(gl_window* w, int width, int height)
+{
+    *w = {};
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
+        return false;
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    w->window = SDL_CreateWindow("test", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (!w->window) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+    w->context = SDL_GL_CreateContext(w->window);
+    if (!w->context) {
+        SDL_DestroyWindow(w->window);
+        w->window = nullptr;
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
+    SDL_GL_MakeCurrent(w->window, (SDL_GLContext)w->context);
+    return true;
+}
+
+void gl_window_close(gl_window* w)
+{
+    if (!w->window)
+        return;
+    SDL_GL_MakeCurrent(w->window, nullptr);
+    SDL_GL_DeleteContext((SDL_GLContext)w->context);
+    SDL_DestroyWindow(w->window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    *w = {};
+}
