@@ -11,7 +11,9 @@
 #include "app/code/main_state.h"
 #include "app/code/opt.h"
 #include "engine/code/gfx/d3d_buffers.h"
+#include "engine/code/gfx/bubs.h"
 #include "engine/code/gfx/d3d_dbg.h"
+#include "engine/code/gfx/font.h"
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/lua_lib.h"
 
@@ -25,14 +27,6 @@ STANDIN void app_wait_frame(app* a) {}
 STANDIN di_input_subsystem DI_INPUT;
 STANDIN void di_input_update(di_input_subsystem* di) {}
 STANDIN input_state INPUT;
-
-// HUD.
-STANDIN hud_subsystem HUD;
-STANDIN void hud_update(hud_subsystem* hud) {}
-
-// Graphics root, debug console and buffer manager.
-STANDIN d3d_dbg D3D_DBG;
-STANDIN void d3d_dbg_draw(d3d_dbg* dbg) {}
 
 // Main states.
 STANDIN extern const main_state_hooks main_state_menu = {};
@@ -51,7 +45,18 @@ static void standin_library(lua_State* L, const char* name, bool has_script)
 
 STANDIN void input_lua_setup(lua_State* L) { standin_library(L, "input", true); }
 STANDIN void journal_lua_setup(lua_State* L) { standin_library(L, "journal", true); }
-STANDIN void hud_lua_setup(lua_State* L) { standin_library(L, "hud", false); }
 STANDIN void devil_lua_setup(lua_State* L) { standin_library(L, "devil", false); }
 STANDIN void mmap_lua_setup(lua_State* L) { standin_library(L, "mmap", false); }
 STANDIN void hmap_lua_setup(lua_State* L) { standin_library(L, "hmap", false); }
+
+// Text and balloon drawing the HUD calls: nothing drawn, nothing measured.
+STANDIN void font_select(gfx* root, font* f) {}
+STANDIN void font_set_style(gfx* root, float space_width, float size, float spacing, uint32_t top_colour,
+                            uint32_t bottom_colour) {}
+STANDIN void font_set_pos(gfx* root, float x, float y) {}
+STANDIN void font_move_x(gfx* root, float dx) {}
+STANDIN float font_text_width(gfx* root, const char* text) { return 0.0f; }
+STANDIN void font_draw_text(gfx* root, const char* text) {}
+STANDIN float font_word_width(gfx* root, const char** text) { return 0.0f; }
+STANDIN void font_draw_word(gfx* root, const char** text) {}
+STANDIN void bub_draw_balloon(const bub* b) {}

@@ -22,9 +22,4 @@ STANDIN void fonts_clean(gfx* root) {}
 STANDIN bool bubs_setup(bubs* m, gfx* root) { return true; }
 STANDIN void bubs_clean(bubs* m) {}
 
-STANDIN bool d3d_dbg_setup(d3d_dbg* console, d3d_gfx* g) { return true; }
-STANDIN void d3d_dbg_clean(d3d_dbg* console) {}
-STANDIN bool d3d_dbg_restore(d3d_dbg* console) { return true; }
-STANDIN void d3d_dbg_lose(d3d_dbg* console) {}
-
 STANDIN HWND GetForegroundWindow(void) { return nullptr; }

@@ -1,0 +1,259 @@
+// Debug console on the GL device: the font and its colour key, glyph cells, the sliding
+// panel, the command line and status text as drawn, the font across device resets, and log
+// lines written while the scroll-back is being drawn.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/code/dbg.h"
+#include "engine/code/gfx/d3d_dbg.h"
+#include "engine/code/gfx/d3d_gfx.h"
+#include "engine/code/gfx/d3d_state.h"
+#include "engine/code/gfx/gfx.h"
+#include "platform/d3d8_debug.h"
+#include "platform/ilut_d3d8.h"
+#include "tests/engine/gfx/device_fixture.h"
+#include "tools/writer/wr_image.h"
+
+namespace {
+
+const uint32_t CLEAR = 0xFF000080;
+
+// Glyph of character c: an 8x8 block whose red is c; the rest of the image is the key
+// colour, pure blue, which the loader makes transparent.
+uint32_t glyph_colour(int c) { return 0xFF000000u | (uint32_t)c << 16 | 0x8040; }
+
+class ConsoleDraw : public DeviceTest {
+protected:
+    void SetUp() override
+    {
+        DeviceTest::SetUp();
+        std::vector<uint8_t> rgb(128 * 128 * 3);
+        for (int i = 0; i < 128 * 128; ++i)
+            rgb[i * 3 + 2] = 0xFF;  // pure blue
+        for (int c = 32; c < 127; ++c) {
+            int x0 = (c - 32) % 12 * 10 + 1, y0 = (c - 32) / 12 * 10 + 1;
+            uint32_t argb = glyph_colour(c);
+            for (int y = y0; y < y0 + 8; ++y) {
+                for (int x = x0; x < x0 + 8; ++x) {
+                    uint8_t* p = &rgb[(y * 128 + x) * 3];
+                    p[0] = (uint8_t)(argb >> 16);
+                    p[1] = (uint8_t)(argb >> 8);
+                    p[2] = (uint8_t)argb;
+                }
+            }
+        }
+        ASSERT_TRUE(wr_image_save("data/debug/debug8x8_font.png", 128, 128, 3, rgb.data()));
+        gl_window_close(&win);  // room for the whole open panel
+        ASSERT_TRUE(gl_window_open(&win, 128, 96));
+        ASSERT_TRUE(setup_gfx());
+    }
+    void frame(void (*draw)(void))
+    {
+        ASSERT_TRUE(gfx_begin_scene(&GFX));
+        draw();
+        gfx_end_scene(&GFX);
+    }
+    uint32_t pixel(int x, int y) { return d3d8_read_pixel(device(), x, y); }
+    int red(int x, int y) { return channel(pixel(x, y), 16); }
+};
+
+void draw_console(void) { d3d_dbg_draw(&D3D_DBG); }
+
+} // namespace
+
+TEST_F(ConsoleDraw, GlyphsComeFromTheirCellsAndOddBytesAreSpaces)
+{
+    ASSERT_NE(D3D_DBG.font, nullptr);
+    frame([] { d3d_dbg_draw_text("A\xC8\x7F~", 0.0f, 0.0f, 2.0f); });
+    EXPECT_COLOUR_NEAR(pixel(8, 8), glyph_colour('A'), 2);
+    EXPECT_EQ(red(24, 8), 32);  // byte 200
+    EXPECT_EQ(red(40, 8), 32);  // 127
+    EXPECT_EQ(red(56, 8), '~');
+    // The key colour around the glyphs is transparent: the clear colour shows between rows.
+    frame([] {
+        d3d_state_set_texture(0, GFX.d3d_gfx.device, D3D_DBG.font);
+        d3d_dbg_draw_char('A', 0.0f, 0.0f, 4.0f);
+    });
+    EXPECT_COLOUR_NEAR(pixel(16, 16), glyph_colour('A'), 2);
+    EXPECT_COLOUR_NEAR(pixel(16, 40), CLEAR, 2);
+
+    // Without a font nothing is drawn.
+    d3d_dbg_lose(&D3D_DBG);
+    frame([] { d3d_dbg_draw_text("A", 0.0f, 0.0f, 2.0f); });
+    EXPECT_COLOUR_NEAR(pixel(8, 8), CLEAR, 2);
+}
+
+TEST_F(ConsoleDraw, PanelSlidesByHalvesAndShowsTheCommandLine)
+{
+    d3d_dbg_char(&D3D_DBG, '`');
+    d3d_dbg_char(&D3D_DBG, 'A');
+    std::vector<float> open;
+    for (int i = 0; i < 8; ++i) {
+        frame(draw_console);
+        open.push_back(D3D_DBG.slide);
+    }
+    EXPECT_EQ(open, (std::vector<float>{32, 48, 56, 60, 62, 63, 64, 64}));
+
+    // Translucent green over the clear colour, darker at the top.
+    uint32_t top = pixel(32, 1);
+    EXPECT_EQ(channel(top, 16), 0);
+    EXPECT_NEAR(channel(top, 8), 0x40 * 0xE0 / 255, 4);
+    EXPECT_NEAR(channel(top, 0), 0x80 * (255 - 0xE0) / 255, 4);
+    EXPECT_GT(channel(pixel(32, 40), 8), channel(top, 8));
+    // The typed 'A' after the prompt on the row above the panel's edge (64 - 8).
+    EXPECT_EQ(red(12, 60), 'A');
+    EXPECT_EQ(red(4, 60), '>');
+
+    d3d_dbg_char(&D3D_DBG, '`');
+    std::vector<float> shut;
+    for (int i = 0; i < 8; ++i) {
+        frame(draw_console);
+        shut.push_back(D3D_DBG.slide);
+    }
+    EXPECT_EQ(shut, (std::vector<float>{32, 16, 8, 4, 2, 1, 0, 0}));
+}
+
+TEST_F(ConsoleDraw, CursorFadesAfterTypingAndWraps)
+{
+    d3d_dbg_char(&D3D_DBG, '`');
+    d3d_dbg_char(&D3D_DBG, 'x');
+    frame(draw_console);
+    EXPECT_EQ(D3D_DBG.line.cursor_colour, 0xE0FFFFFFu);
+    for (int i = 0; i < 14; ++i)
+        frame(draw_console);
+    EXPECT_EQ(D3D_DBG.line.cursor_colour, 0x00FFFFFFu);
+    frame(draw_console);
+    EXPECT_EQ(D3D_DBG.line.cursor_colour, 0xF0FFFFFFu);
+}
+
+TEST_F(ConsoleDraw, StatusLinesAreDrawnBelowThePanelThenEmptied)
+{
+    dbg_status("A\n");
+    dbg_status("B\n");
+    frame(draw_console);  // panel shut: status from the top of the screen
+    EXPECT_EQ(red(4, 4), 'A');
+    EXPECT_EQ(red(4, 12), 'B');
+    EXPECT_EQ(D3D_DBG.status_length, 0u);
+    EXPECT_STREQ(D3D_DBG.status, "");
+
+    D3D_DBG.status_hidden = 1;
+    dbg_status("C\n");
+    frame(draw_console);
+    EXPECT_COLOUR_NEAR(pixel(4, 4), CLEAR, 2);
+    EXPECT_EQ(D3D_DBG.status_length, 0u);
+}
+
+TEST_F(ConsoleDraw, ScrollBackNewestJustAboveTheCommandLine)
+{
+    D3D_DBG.shown = true;
+    D3D_DBG.slide = 64;
+    dbg_print("~\n");
+    dbg_print("A\n");
+    frame(draw_console);
+    EXPECT_EQ(red(4, 52), 'A');  // row 64 - 2 * 8
+    EXPECT_EQ(red(4, 44), '~');
+}
+
+TEST_F(ConsoleDraw, FontFollowsTheDeviceAndAMissingFileDoesNotStopIt)
+{
+    uint32_t live = d3d8_live_objects(D3DPOOL_DEFAULT);
+    d3d_gfx_lose(&GFX.d3d_gfx);
+    EXPECT_EQ(D3D_DBG.font, nullptr);
+    EXPECT_LT(d3d8_live_objects(D3DPOOL_DEFAULT), live);
+    ASSERT_TRUE(d3d_gfx_reset_device(&GFX.d3d_gfx));
+    EXPECT_NE(D3D_DBG.font, nullptr);
+
+    // The file vanishes: the next reset still brings the device back, without console text.
+    std::remove("data/debug/debug8x8_font.png");
+    GFX.d3d_gfx.resize_flag = 1;
+    EXPECT_TRUE(gfx_begin_scene(&GFX));
+    gfx_end_scene(&GFX);
+    EXPECT_EQ(D3D_DBG.font, nullptr);
+    EXPECT_NE(errors().find("Failed to load DBG Font texture,\n"), std::string::npos);
+    EXPECT_EQ(GFX.d3d_gfx.reset_flag, 0);
+}
+
+TEST_F(ConsoleDraw, LinesLoggedWhileTheScrollBackIsDrawnJoinItAfterwards)
+{
+    D3D_DBG.shown = true;
+    D3D_DBG.slide = 64;
+    // Fill the scroll-back so that any push overwrites the oldest lines.
+    char line[64];
+    for (int i = 0; i < 600; ++i) {
+        snprintf(line, sizeof(line), "line %d of the scroll-back\n", i);
+        dbg_print("%s", line);
+    }
+    d3d8_fault_set(D3D8_CALL_DrawPrimitive, D3DERR_DEVICELOST, 0, 0);
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    d3d_dbg_draw(&D3D_DBG);
+    d3d8_fault_clear();
+
+    // Every entry is whole: a line of ours or a device-check line, walked both ways.
+    text_ring* r = &D3D_DBG.scroll_back;
+    int back = 0, checks = 0;
+    for (text_ring_entry* e = text_ring_previous(r, r->newest); e; e = text_ring_previous(r, e)) {
+        std::string t = text_ring_entry_text(e);
+        bool ours = t.rfind("line ", 0) == 0 && t.find(" of the scroll-back\n") != std::string::npos;
+        bool check = t.find("D3DCHECK") != std::string::npos || t.find("New Session") != std::string::npos ||
+                     t == "\n";
+        EXPECT_TRUE(ours || check) << t;
+        checks += t.find("D3DCHECK") != std::string::npos;
+        ++back;
+    }
+    int forward = 0;
+    for (text_ring_entry* e = r->oldest; e != r->newest; e = text_ring_next(r, e))
+        ++forward;
+    EXPECT_EQ(back, forward);
+    EXPECT_EQ(back, r->count);
+    EXPECT_GT(checks, 0);
+}
+
+class ConsoleSetup : public DeviceTest {};
+
+TEST_F(ConsoleSetup, MissingFontFailsTheDeviceSetup)
+{
+    std::remove("data/debug/debug8x8_font.png");
+    EXPECT_FALSE(setup_gfx());
+    std::string e = errors();
+    size_t font = e.find("Failed to load DBG Font texture,\n");
+    ASSERT_NE(font, std::string::npos);
+    EXPECT_NE(e.find("D3D_DBG subsystem failed to initialize,\n", font), std::string::npos);
+    EXPECT_EQ(d3d8_live_objects(D3DPOOL_DEFAULT), 0u);
+    // The loader's shared settings are back at their defaults after the failed load.
+    EXPECT_EQ(ilutGetInteger(ILUT_D3D_ALPHA_KEY_COLOR), -1);
+    EXPECT_EQ(ilutGetInteger(ILUT_D3D_MIPLEVELS), 0);
+}
+
+TEST_F(ConsoleSetup, SetupHooksTheLogAndResetKeepsTheDevice)
+{
+    ASSERT_TRUE(setup_gfx());
+    EXPECT_EQ(dbg_print_hook, d3d_dbg_print_hook);
+    EXPECT_EQ(dbg_warning_hook, d3d_dbg_print_hook);
+    EXPECT_EQ(dbg_error_hook, d3d_dbg_print_hook);
+    EXPECT_EQ(dbg_status_hook, d3d_dbg_status_hook);
+    EXPECT_EQ(D3D_DBG.text_scale, 1.0f);
+    EXPECT_EQ(D3D_DBG.height_lines, 8.0f);
+    EXPECT_EQ(D3D_DBG.line.capacity, 1024);
+    EXPECT_EQ(D3D_DBG.line.cursor_colour, 0x00FFFFFFu);
+
+    dbg_warning("kept\n");
+    text_ring_entry* e = text_ring_previous(&D3D_DBG.scroll_back, D3D_DBG.scroll_back.newest);
+    ASSERT_NE(e, nullptr);
+    EXPECT_STREQ(text_ring_entry_text(e), "kept\n");
+
+    ASSERT_TRUE(d3d_dbg_reset(&D3D_DBG));
+    EXPECT_EQ(D3D_DBG.gfx, &GFX.d3d_gfx);
+    EXPECT_NE(D3D_DBG.font, nullptr);
+    EXPECT_EQ(D3D_DBG.scroll_back.count, 0);
+
+    // After clean the hooks stay, and a line logged then goes nowhere.
+    d3d_dbg_clean(&D3D_DBG);
+    d3d_dbg_clean(&D3D_DBG);
+    dbg_print("dropped\n");
+    EXPECT_EQ(D3D_DBG.scroll_back.block, nullptr);
+    EXPECT_EQ(D3D_DBG.font, nullptr);
+}

@@ -1,0 +1,219 @@
+// Camera: screen-mode and camera-mode builds, projection to pixels, the screen size being
+// picked up only at a rebuild, and the view made current on the device.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "engine/code/gfx/d3d_buffers.h"
+#include "engine/code/gfx/d3d_state.h"
+#include "engine/code/gfx/gfx.h"
+#include "engine/code/gfx/view.h"
+#include "platform/d3d8_debug.h"
+#include "tests/engine/gfx/device_fixture.h"
+
+namespace {
+
+struct screen_size {
+    int w, h;
+    screen_size(int width, int height) : w(GFX.screen_width), h(GFX.screen_height)
+    {
+        GFX.screen_width = width;
+        GFX.screen_height = height;
+    }
+    ~screen_size()
+    {
+        GFX.screen_width = w;
+        GFX.screen_height = h;
+    }
+};
+
+vec3 project(gfx_view* v, float x, float y, float z)
+{
+    vec3 p = {x, y, z};
+    EXPECT_TRUE(view_project(v, &p));
+    return p;
+}
+
+} // namespace
+
+TEST(View, ScreenModeMapsUnitsToPixelsAroundTheCentre)
+{
+    screen_size s(800, 600);
+    gfx_view v;
+    ASSERT_TRUE(view_setup(&v, VIEW_MODE_SCREEN));
+    vec3 p = project(&v, 0, 0, 0);
+    EXPECT_NEAR(p.x, 400.0f, 1e-3f);
+    EXPECT_NEAR(p.y, 300.0f, 1e-3f);
+    EXPECT_NEAR(p.z, 1024.0f / 4096.0f, 1e-6f);
+    p = project(&v, 100, 50, 0);
+    EXPECT_NEAR(p.x, 500.0f, 1e-3f);
+    EXPECT_NEAR(p.y, 250.0f, 1e-3f);  // y runs down the screen
+
+    // Zoom and shift.
+    v.derived.position.z = 2.0f;
+    view_build(&v);
+    p = project(&v, 100, 0, 0);
+    EXPECT_NEAR(p.x, 600.0f, 1e-3f);
+    v.derived.position = {10.0f, 20.0f, 1.0f};
+    view_build(&v);
+    p = project(&v, 0, 0, 0);
+    EXPECT_NEAR(p.x, 410.0f, 1e-3f);
+    EXPECT_NEAR(p.y, 280.0f, 1e-3f);
+
+    // An offset is scaled only: no centring, no flip.
+    v.derived.position = {0.0f, 0.0f, 1.0f};
+    view_build(&v);
+    vec3 o = {10, 10, 0};
+    EXPECT_TRUE(view_project_offset(&v, &o));
+    EXPECT_NEAR(o.x, 10.0f, 1e-4f);
+    EXPECT_NEAR(o.y, 10.0f, 1e-4f);
+
+    EXPECT_NEAR(v.light_dir.x, 0.455842f, 1e-5f);
+    EXPECT_NEAR(v.light_dir.y, -0.683763f, 1e-5f);
+    EXPECT_NEAR(v.light_dir.z, 0.569803f, 1e-5f);
+}
+
+TEST(View, ResizeTakesEffectOnlyAtTheNextBuild)
+{
+    screen_size s(800, 600);
+    gfx_view v;
+    view_setup(&v, VIEW_MODE_SCREEN);
+    GFX.screen_width = 1000;
+    GFX.screen_height = 500;
+    vec3 p = project(&v, 0, 0, 0);
+    EXPECT_NEAR(p.x, 400.0f, 1e-3f);
+    view_build(&v);
+    p = project(&v, 0, 0, 0);
+    EXPECT_NEAR(p.x, 500.0f, 1e-3f);
+    EXPECT_NEAR(p.y, 250.0f, 1e-3f);
+    EXPECT_EQ(v.width, 1000.0f);
+
+    // A reset keeps the mode and goes back to no shift and zoom 1.
+    v.derived.position = {5, 5, 3};
+    ASSERT_TRUE(view_reset(&v));
+    EXPECT_EQ(v.mode, VIEW_MODE_SCREEN);
+    EXPECT_EQ(v.derived.position.z, 1.0f);
+}
+
+TEST(View, CameraModeLooksFromThePositionAndKeepsItNegated)
+{
+    screen_size s(800, 600);
+    gfx_view v;
+    view_setup(&v, VIEW_MODE_CAMERA);
+    v.light_dir = {0, 0, 1};
+    v.camera.position = {30, -40, 50};
+    quat_rotation_z(&v.camera.orientation, 0.7f);
+    v.camera.scale = {2, 2, 2};
+    view_build(&v);
+
+    EXPECT_NEAR(v.derived.position.x, -30.0f, 1e-4f);
+    EXPECT_NEAR(v.derived.position.y, 40.0f, 1e-4f);
+    EXPECT_NEAR(v.derived.position.z, -50.0f, 1e-4f);
+    EXPECT_EQ(v.light_dir.z, 1.0f);  // the owner's light is left alone
+    EXPECT_NEAR(v.projection.m[10], 1.0f / 256.0f, 1e-9f);
+
+    // With no rotation and unit scale the camera position lands at the screen centre.
+    v.camera.position = {30, -40, 50};
+    v.camera.orientation = {0, 0, 0, 1};
+    v.camera.scale = {1, 1, 1};
+    view_build(&v);
+    vec3 p = project(&v, 30, -40, 50);
+    EXPECT_NEAR(p.x, 400.0f, 1e-3f);
+    EXPECT_NEAR(p.y, 300.0f, 1e-3f);
+    p = project(&v, 40, -40, 50);  // 10 units right: 10 pixels right
+    EXPECT_NEAR(p.x, 410.0f, 1e-3f);
+}
+
+namespace {
+
+class ViewDevice : public DeviceTest {
+protected:
+    void SetUp() override
+    {
+        DeviceTest::SetUp();
+        ASSERT_TRUE(setup_gfx());
+        ASSERT_TRUE(gfx_begin_scene(&GFX));
+    }
+    void TearDown() override
+    {
+        gfx_end_scene(&GFX);
+        DeviceTest::TearDown();
+    }
+};
+
+struct lit_vertex {
+    float x, y, z, nx, ny, nz, u, v;
+};
+
+// A square of 20 pixels centred at (cx, cy) in screen-mode units with the given normal.
+void fill_square(lit_vertex* out, float cx, float cy, vec3 n)
+{
+    const float c[4][2] = {{-10, 10}, {10, 10}, {-10, -10}, {10, -10}};
+    for (int i = 0; i < 4; ++i)
+        out[i] = {cx + c[i][0], cy + c[i][1], 0.0f, n.x, n.y, n.z, 0.0f, 0.0f};
+}
+
+} // namespace
+
+TEST_F(ViewDevice, ApplySetsTransformsStatesAndLight)
+{
+    gfx_view v;
+    view_setup(&v, VIEW_MODE_SCREEN);
+    IDirect3DDevice8_SetRenderState(device(), D3DRS_ZWRITEENABLE, 0);
+    d3d8_log_start();
+    view_apply(&v);
+    d3d8_log_stop();
+
+    D3DMATRIX m;
+    IDirect3DDevice8_GetTransform(device(), D3DTS_VIEW, &m);
+    EXPECT_EQ(0, memcmp(&m, &v.view, sizeof(m)));
+    IDirect3DDevice8_GetTransform(device(), D3DTS_PROJECTION, &m);
+    EXPECT_EQ(0, memcmp(&m, &v.projection, sizeof(m)));
+    DWORD value = 0;
+    IDirect3DDevice8_GetRenderState(device(), D3DRS_ZWRITEENABLE, &value);
+    EXPECT_EQ(value, 1u);
+    IDirect3DDevice8_GetRenderState(device(), D3DRS_AMBIENT, &value);
+    EXPECT_EQ(value, 0xFF606060u);
+    int32_t light = d3d8_log_find(D3D8_CALL_SetLight, 0);
+    ASSERT_GE(light, 0);
+    EXPECT_EQ(d3d8_log_get(light)->a[0], 0u);  // light 0
+    int32_t enable = d3d8_log_find(D3D8_CALL_LightEnable, (uint32_t)light);
+    ASSERT_GE(enable, 0);
+    EXPECT_EQ(d3d8_log_get(enable)->a[1], 1u);
+    // The default states come first: the z write set by the view follows the reset.
+    EXPECT_LT(d3d8_log_find(D3D8_CALL_SetRenderState, 0), light);
+}
+
+TEST_F(ViewDevice, FaceTowardsTheLightIsBrighter)
+{
+    gfx_view v;
+    view_setup(&v, VIEW_MODE_SCREEN);
+    view_apply(&v);
+    IDirect3DDevice8_SetRenderState(device(), D3DRS_CULLMODE, D3DCULL_NONE);
+    gfx_material white = {0xFFFFFFFF, 0xFFFFFFFF, 0xFF000000, 0.0f};
+    gfx_set_material(&GFX, &white);
+    D3DMATRIX world = {};
+    world.m[0][0] = world.m[1][1] = world.m[2][2] = world.m[3][3] = 1.0f;
+    IDirect3DDevice8_SetTransform(device(), D3DTS_WORLD, &world);
+
+    d3d_vtx* quads = d3d_buffers_alloc_vtx(&D3D_BUFFERS, D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1,
+                                           sizeof(lit_vertex), 8);
+    ASSERT_NE(quads, nullptr);
+    lit_vertex* p = (lit_vertex*)d3d_vtx_lock(quads);
+    ASSERT_NE(p, nullptr);
+    vec3 towards = {-v.light_dir.x, -v.light_dir.y, -v.light_dir.z};
+    fill_square(p, -16, 0, towards);     // left of the centre
+    fill_square(p + 4, 16, 0, v.light_dir);  // right of the centre
+    d3d_vtx_unlock(quads);
+    d3d_vtx_set(quads);
+    IDirect3DDevice8_DrawPrimitive(device(), D3DPT_TRIANGLESTRIP, 0, 2);
+    IDirect3DDevice8_DrawPrimitive(device(), D3DPT_TRIANGLESTRIP, 4, 2);
+
+    int w = GFX.screen_width, h = GFX.screen_height;
+    uint32_t lit = d3d8_read_pixel(device(), w / 2 - 16, h / 2);
+    uint32_t dark = d3d8_read_pixel(device(), w / 2 + 16, h / 2);
+    EXPECT_GT(channel(lit, 0), 0xF0);      // ambient and full diffuse
+    EXPECT_NEAR(channel(dark, 0), 0x60, 4); // the view's ambient only
+    d3d_buffers_free_vtx(&D3D_BUFFERS, quads);
+}
