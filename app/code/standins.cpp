@@ -29,7 +29,6 @@ STANDIN void di_input_update(di_input_subsystem* di) {}
 STANDIN input_state INPUT;
 
 // Main states.
-STANDIN extern const main_state_hooks main_state_menu = {};
 STANDIN extern const main_state_hooks main_state_structor = {};
 STANDIN extern const main_state_hooks main_state_bud_test = {};
 STANDIN extern const main_state_hooks main_state_amaze = {};
