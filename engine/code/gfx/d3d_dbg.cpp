@@ -23,17 +23,19 @@ static const uint32_t CURSOR_TYPED = 0xF0FFFFFF;
 static const uint32_t BACKGROUND_TOP = 0xE0004000;
 static const uint32_t BACKGROUND_BOTTOM = 0xE0008000;
 
+// Windows virtual-key codes of the keys the console reads (Page Up, Page Down and the
+// editing keys), and the two characters it acts on.
 enum {
-    VK_BACK = 8,
-    VK_PRIOR = 33,
-    VK_NEXT = 34,
-    VK_END = 35,
-    VK_HOME = 36,
-    VK_LEFT = 37,
-    VK_UP = 38,
-    VK_RIGHT = 39,
-    VK_DOWN = 40,
-    VK_DELETE = 46,
+    KEY_BACK = 8,
+    KEY_PRIOR = 33,
+    KEY_NEXT = 34,
+    KEY_END = 35,
+    KEY_HOME = 36,
+    KEY_LEFT = 37,
+    KEY_UP = 38,
+    KEY_RIGHT = 39,
+    KEY_DOWN = 40,
+    KEY_DELETE = 46,
     CHAR_ENTER = 13,
     CHAR_BACKQUOTE = 96,
 };
@@ -101,24 +103,25 @@ bool d3d_dbg_reset(d3d_dbg* console)
     return d3d_dbg_setup(console, gfx);
 }
 
+// A font that cannot be loaded is logged and left null, but the restore still succeeds: a
+// file lost after start-up must not keep the whole device from coming back. Setup checks
+// the font itself.
 bool d3d_dbg_restore(d3d_dbg* console)
 {
     d3d_dbg_lose(console);
-    if (!console->gfx || !console->gfx->device) {
-        dbg_error("Failed to load DBG Font texture,\n");
-        return true;
-    }
-    ilutSetInteger(ILUT_D3D_MIPLEVELS, 1);
-    ilutSetInteger(ILUT_D3D_ALPHA_KEY_COLOR, 255);
+    IDirect3DDevice8* device = console->gfx ? console->gfx->device : nullptr;
     IDirect3DTexture8* font = nullptr;
-    bool loaded = ilutD3D8TexFromFile(console->gfx->device, FONT_FILE, &font) != 0 && font;
-    // The loader's settings are shared: put them back whether or not the load worked.
-    ilutSetInteger(ILUT_D3D_ALPHA_KEY_COLOR, -1);
-    ilutSetInteger(ILUT_D3D_MIPLEVELS, 0);
-    if (!loaded) {
-        dbg_error("Failed to load DBG Font texture,\n");
-        return true;
+    if (device) {
+        ilutSetInteger(ILUT_D3D_MIPLEVELS, 1);
+        ilutSetInteger(ILUT_D3D_ALPHA_KEY_COLOR, 255);
+        if (!ilutD3D8TexFromFile(device, FONT_FILE, &font))
+            font = nullptr;
+        // The loader's settings are shared: put them back whether or not the load worked.
+        ilutSetInteger(ILUT_D3D_ALPHA_KEY_COLOR, -1);
+        ilutSetInteger(ILUT_D3D_MIPLEVELS, 0);
     }
+    if (!font)
+        dbg_error("Failed to load DBG Font texture,\n");
     console->font = font;
     return true;
 }
@@ -298,9 +301,9 @@ void d3d_dbg_key(d3d_dbg* console, uint32_t vk)
 {
     if (!console->shown)
         return;
-    if (vk == VK_PRIOR) {
+    if (vk == KEY_PRIOR) {
         console->height_lines -= 1.0f;
-    } else if (vk == VK_NEXT) {
+    } else if (vk == KEY_NEXT) {
         console->height_lines += 1.0f;
     } else {
         console->line.cursor_colour = CURSOR_TYPED;
@@ -377,34 +380,34 @@ void d3d_dbg_line_key(d3d_dbg_line* line, uint32_t vk)
 {
     int32_t length = (int32_t)strlen(line->text);
     switch (vk) {
-    case VK_BACK:
+    case KEY_BACK:
         if (line->cursor >= 1) {
             memmove(line->text + line->cursor - 1, line->text + line->cursor,
                     (size_t)(length - line->cursor) + 1);
             line->cursor -= 1;
         }
         break;
-    case VK_END:
+    case KEY_END:
         line->cursor = length;
         break;
-    case VK_HOME:
+    case KEY_HOME:
         line->cursor = 0;
         break;
-    case VK_LEFT:
+    case KEY_LEFT:
         if (line->cursor >= 1)
             line->cursor -= 1;
         break;
-    case VK_UP:
+    case KEY_UP:
         history_step(line, 1);
         break;
-    case VK_RIGHT:
+    case KEY_RIGHT:
         if (line->cursor < length)
             line->cursor += 1;
         break;
-    case VK_DOWN:
+    case KEY_DOWN:
         history_step(line, -1);
         break;
-    case VK_DELETE:
+    case KEY_DELETE:
         if (line->cursor < length)
             memmove(line->text + line->cursor, line->text + line->cursor + 1,
                     (size_t)(length - line->cursor));

@@ -108,6 +108,12 @@ TEST_F(ConsoleDraw, PanelSlidesByHalvesAndShowsTheCommandLine)
     EXPECT_EQ(red(12, 60), 'A');
     EXPECT_EQ(red(4, 60), '>');
 
+    // The cursor: solid after typing, fading by 0x10 of alpha a frame, wrapping.
+    EXPECT_EQ(D3D_DBG.line.cursor_colour, 0x70FFFFFFu);
+    for (int i = 0; i < 8; ++i)
+        frame(draw_console);
+    EXPECT_EQ(D3D_DBG.line.cursor_colour, 0xF0FFFFFFu);
+
     d3d_dbg_char(&D3D_DBG, '`');
     std::vector<float> shut;
     for (int i = 0; i < 8; ++i) {
@@ -115,19 +121,6 @@ TEST_F(ConsoleDraw, PanelSlidesByHalvesAndShowsTheCommandLine)
         shut.push_back(D3D_DBG.slide);
     }
     EXPECT_EQ(shut, (std::vector<float>{32, 16, 8, 4, 2, 1, 0, 0}));
-}
-
-TEST_F(ConsoleDraw, CursorFadesAfterTypingAndWraps)
-{
-    d3d_dbg_char(&D3D_DBG, '`');
-    d3d_dbg_char(&D3D_DBG, 'x');
-    frame(draw_console);
-    EXPECT_EQ(D3D_DBG.line.cursor_colour, 0xE0FFFFFFu);
-    for (int i = 0; i < 14; ++i)
-        frame(draw_console);
-    EXPECT_EQ(D3D_DBG.line.cursor_colour, 0x00FFFFFFu);
-    frame(draw_console);
-    EXPECT_EQ(D3D_DBG.line.cursor_colour, 0xF0FFFFFFu);
 }
 
 TEST_F(ConsoleDraw, StatusLinesAreDrawnBelowThePanelThenEmptied)
@@ -226,34 +219,4 @@ TEST_F(ConsoleSetup, MissingFontFailsTheDeviceSetup)
     // The loader's shared settings are back at their defaults after the failed load.
     EXPECT_EQ(ilutGetInteger(ILUT_D3D_ALPHA_KEY_COLOR), -1);
     EXPECT_EQ(ilutGetInteger(ILUT_D3D_MIPLEVELS), 0);
-}
-
-TEST_F(ConsoleSetup, SetupHooksTheLogAndResetKeepsTheDevice)
-{
-    ASSERT_TRUE(setup_gfx());
-    EXPECT_EQ(dbg_print_hook, d3d_dbg_print_hook);
-    EXPECT_EQ(dbg_warning_hook, d3d_dbg_print_hook);
-    EXPECT_EQ(dbg_error_hook, d3d_dbg_print_hook);
-    EXPECT_EQ(dbg_status_hook, d3d_dbg_status_hook);
-    EXPECT_EQ(D3D_DBG.text_scale, 1.0f);
-    EXPECT_EQ(D3D_DBG.height_lines, 8.0f);
-    EXPECT_EQ(D3D_DBG.line.capacity, 1024);
-    EXPECT_EQ(D3D_DBG.line.cursor_colour, 0x00FFFFFFu);
-
-    dbg_warning("kept\n");
-    text_ring_entry* e = text_ring_previous(&D3D_DBG.scroll_back, D3D_DBG.scroll_back.newest);
-    ASSERT_NE(e, nullptr);
-    EXPECT_STREQ(text_ring_entry_text(e), "kept\n");
-
-    ASSERT_TRUE(d3d_dbg_reset(&D3D_DBG));
-    EXPECT_EQ(D3D_DBG.gfx, &GFX.d3d_gfx);
-    EXPECT_NE(D3D_DBG.font, nullptr);
-    EXPECT_EQ(D3D_DBG.scroll_back.count, 0);
-
-    // After clean the hooks stay, and a line logged then goes nowhere.
-    d3d_dbg_clean(&D3D_DBG);
-    d3d_dbg_clean(&D3D_DBG);
-    dbg_print("dropped\n");
-    EXPECT_EQ(D3D_DBG.scroll_back.block, nullptr);
-    EXPECT_EQ(D3D_DBG.font, nullptr);
 }

@@ -35,6 +35,12 @@ vec3 project(gfx_view* v, float x, float y, float z)
     return p;
 }
 
+#define EXPECT_PIXEL(p, px, py)             \
+    do {                                    \
+        EXPECT_NEAR((p).x, (px), 1e-3f);    \
+        EXPECT_NEAR((p).y, (py), 1e-3f);    \
+    } while (0)
+
 } // namespace
 
 TEST(View, ScreenModeMapsUnitsToPixelsAroundTheCentre)
@@ -43,12 +49,10 @@ TEST(View, ScreenModeMapsUnitsToPixelsAroundTheCentre)
     gfx_view v;
     ASSERT_TRUE(view_setup(&v, VIEW_MODE_SCREEN));
     vec3 p = project(&v, 0, 0, 0);
-    EXPECT_NEAR(p.x, 400.0f, 1e-3f);
-    EXPECT_NEAR(p.y, 300.0f, 1e-3f);
+    EXPECT_PIXEL(p, 400.0f, 300.0f);
     EXPECT_NEAR(p.z, 1024.0f / 4096.0f, 1e-6f);
     p = project(&v, 100, 50, 0);
-    EXPECT_NEAR(p.x, 500.0f, 1e-3f);
-    EXPECT_NEAR(p.y, 250.0f, 1e-3f);  // y runs down the screen
+    EXPECT_PIXEL(p, 500.0f, 250.0f);  // y runs down the screen
 
     // Zoom and shift.
     v.derived.position.z = 2.0f;
@@ -58,16 +62,14 @@ TEST(View, ScreenModeMapsUnitsToPixelsAroundTheCentre)
     v.derived.position = {10.0f, 20.0f, 1.0f};
     view_build(&v);
     p = project(&v, 0, 0, 0);
-    EXPECT_NEAR(p.x, 410.0f, 1e-3f);
-    EXPECT_NEAR(p.y, 280.0f, 1e-3f);
+    EXPECT_PIXEL(p, 410.0f, 280.0f);
 
     // An offset is scaled only: no centring, no flip.
     v.derived.position = {0.0f, 0.0f, 1.0f};
     view_build(&v);
     vec3 o = {10, 10, 0};
     EXPECT_TRUE(view_project_offset(&v, &o));
-    EXPECT_NEAR(o.x, 10.0f, 1e-4f);
-    EXPECT_NEAR(o.y, 10.0f, 1e-4f);
+    EXPECT_PIXEL(o, 10.0f, 10.0f);
 
     EXPECT_NEAR(v.light_dir.x, 0.455842f, 1e-5f);
     EXPECT_NEAR(v.light_dir.y, -0.683763f, 1e-5f);
@@ -85,8 +87,7 @@ TEST(View, ResizeTakesEffectOnlyAtTheNextBuild)
     EXPECT_NEAR(p.x, 400.0f, 1e-3f);
     view_build(&v);
     p = project(&v, 0, 0, 0);
-    EXPECT_NEAR(p.x, 500.0f, 1e-3f);
-    EXPECT_NEAR(p.y, 250.0f, 1e-3f);
+    EXPECT_PIXEL(p, 500.0f, 250.0f);
     EXPECT_EQ(v.width, 1000.0f);
 
     // A reset keeps the mode and goes back to no shift and zoom 1.
@@ -119,8 +120,7 @@ TEST(View, CameraModeLooksFromThePositionAndKeepsItNegated)
     v.camera.scale = {1, 1, 1};
     view_build(&v);
     vec3 p = project(&v, 30, -40, 50);
-    EXPECT_NEAR(p.x, 400.0f, 1e-3f);
-    EXPECT_NEAR(p.y, 300.0f, 1e-3f);
+    EXPECT_PIXEL(p, 400.0f, 300.0f);
     p = project(&v, 40, -40, 50);  // 10 units right: 10 pixels right
     EXPECT_NEAR(p.x, 410.0f, 1e-3f);
 }
