@@ -718,6 +718,9 @@ static void prepare_draw(d3d8_device* dev, const BYTE* base)
         apply_raster(dev);
     if (dev->dirty & DIRTY_STAGES)
         apply_stages(dev);
+    dev->dirty &= ~(uint32_t)(DIRTY_RASTER | DIRTY_STAGES);
+    // Pre-transformed vertices bypass transform and lighting; what the 3D path needs stays
+    // marked until a 3D draw sends it.
     if (pretransformed) {
         if (dev->mode != MODE_2D)
             apply_transforms_2d(dev);
@@ -727,11 +730,11 @@ static void prepare_draw(d3d8_device* dev, const BYTE* base)
         if (dev->mode != MODE_3D || (dev->dirty & (DIRTY_TRANSFORM | DIRTY_LIGHTS)))
             apply_transforms_3d(dev);
         dev->mode = MODE_3D;
-        if (dev->dirty & (DIRTY_MATERIAL | DIRTY_RASTER))
+        if (dev->dirty & DIRTY_MATERIAL)
             apply_material(dev);
+        dev->dirty = 0;
         gl_enable(GL_LIGHTING, dev->rs[D3DRS_LIGHTING] != 0);
     }
-    dev->dirty = 0;
 
     uint32_t stride = dev->stride;
     const BYTE* p = base;
@@ -795,8 +798,8 @@ static GLenum gl_primitive(D3DPRIMITIVETYPE type, UINT count, GLsizei* vertices)
         *vertices = (GLsizei)(count + 2);
         return GL_TRIANGLE_FAN;
     default:
-        *vertices = 0;
-        return 0;
+        *vertices = 0; // no such type: callers refuse a draw of no vertices
+        return GL_POINTS;
     }
 }
 
@@ -1323,8 +1326,10 @@ static HRESULT dev_draw_primitive(IDirect3DDevice8* self, D3DPRIMITIVETYPE type,
         return record(D3D8_CALL_DrawPrimitive, hr, type, start, count);
     GLsizei n = 0;
     GLenum mode = gl_primitive(type, count, &n);
+    if (count == 0 && type >= D3DPT_POINTLIST && type <= D3DPT_TRIANGLEFAN) // drawing nothing is no error
+        return record(D3D8_CALL_DrawPrimitive, D3D_OK, type, start, count);
     const BYTE* base = stream_range(dev, start, (uint64_t)n);
-    if (!mode || count == 0 || !base)
+    if (n == 0 || !base)
         return record(D3D8_CALL_DrawPrimitive, D3DERR_INVALIDCALL, type, start, count);
     prepare_draw(dev, base);
     glDrawArrays(mode, 0, n);
@@ -1340,10 +1345,12 @@ static HRESULT dev_draw_indexed_primitive(IDirect3DDevice8* self, D3DPRIMITIVETY
         return record(D3D8_CALL_DrawIndexedPrimitive, hr, type, min_index, num_vertices, start_index, count);
     GLsizei n = 0;
     GLenum mode = gl_primitive(type, count, &n);
+    if (count == 0 && type >= D3DPT_POINTLIST && type <= D3DPT_TRIANGLEFAN)
+        return record(D3D8_CALL_DrawIndexedPrimitive, D3D_OK, type, min_index, num_vertices, start_index, count);
     d3d8_ib* ib = dev->indices;
     uint32_t isize = ib && ib->format == D3DFMT_INDEX32 ? 4 : 2;
     const BYTE* base = stream_range(dev, (uint64_t)dev->base_vertex + min_index, num_vertices);
-    bool ok = mode && count && base && ib && ib->data && !ib->locked &&
+    bool ok = n > 0 && base && ib && ib->data && !ib->locked &&
               ((uint64_t)start_index + (uint64_t)n) * isize <= ib->length;
     // Every index must stay inside the declared vertex range, or GL would read past the buffer.
     if (ok) {

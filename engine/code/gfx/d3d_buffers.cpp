@@ -484,11 +484,13 @@ bool d3d_buffers_restore(d3d_buffers* m)
 {
     if (!pool_ready(&m->dynavtxs))
         return false;
+    // Recreate rather than create: a restore without a lose before it must not leak objects.
+    d3d_buffers_free_dynavtx(m, m->buffer_2d);
     bool ok = true;
-    FOR_LIVE(d3d_dynavtx, &m->dynavtxs, d) if (ok) ok = d3d_dynavtx_create(d);
-    FOR_LIVE(d3d_vtx, &m->vtxs, v) if (ok) ok = d3d_vtx_create(v);
-    FOR_LIVE(d3d_idx, &m->idxs, i) if (ok) ok = d3d_idx_create(i);
-    FOR_LIVE(d3d_txt, &m->txts, t) if (ok && !d3d_txt_create(t)) {
+    FOR_LIVE(d3d_dynavtx, &m->dynavtxs, d) if (ok) ok = d3d_dynavtx_recreate(d);
+    FOR_LIVE(d3d_vtx, &m->vtxs, v) if (ok) ok = d3d_vtx_recreate(v);
+    FOR_LIVE(d3d_idx, &m->idxs, i) if (ok) ok = d3d_idx_recreate(i);
+    FOR_LIVE(d3d_txt, &m->txts, t) if (ok && !d3d_txt_recreate(t)) {
         // A texture whose file can no longer be read stays without its image (it binds as no
         // texture): one vanished file must not fail every later reset, and all drawing with it.
         if (txt_file_missing)

@@ -269,7 +269,8 @@ bool d3d_gfx_reset_device(d3d_gfx* g)
     d3d_gfx_lose(g);
     D3DPRESENT_PARAMETERS* p = &g->present_params;
     if (fullscreen_chosen()) {
-        if (GetForegroundWindow() == p->hDeviceWindow) {
+        // A windowed creation leaves no device window, so such a device stays windowed.
+        if (p->hDeviceWindow && GetForegroundWindow() == p->hDeviceWindow) {
             p->Windowed = FALSE;
             p->BackBufferWidth = (UINT)OPT.window_width;
             p->BackBufferHeight = (UINT)OPT.window_height;

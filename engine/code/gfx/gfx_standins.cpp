@@ -1,9 +1,7 @@
-// Weak stand-ins for the graphics modules the root sets up but other modules build (bitmaps,
-// textures, cut maps, meshes, animations, avatars, fonts, bubbles, the console), and for the
-// window layer's foreground window. Each real (strong) definition replaces its stand-in at
+// Weak stand-ins for the graphics modules the root sets up but other modules build (textures,
+// cut maps, meshes, animations, avatars, fonts, bubbles, the console), and for the window
+// layer's foreground window. Each real (strong) definition replaces its stand-in at
 // link time; delete the stand-in with it.
-
-#include <IL/il.h>
 
 #include "engine/code/gfx/d3d_dbg.h"
 #include "engine/code/gfx/gfx.h"

@@ -3,6 +3,11 @@
 
 #include "engine/code/gfx/d3d_gfx.h"
 
+#include <SDL2/SDL.h>
+
+#include <string>
+#include <vector>
+
 #include "app/code/opt.h"
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/d3d_state.h"
@@ -24,4 +29,207 @@ TEST_F(D3dGfx, BeginSceneClearsToTheEngineBlueAndSetsTheScreenSize)
     EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 63, 47), 0xFF000080, 0);
     gfx_end_scene(&GFX);
     EXPECT_EQ(errors(), "");
+}
+
+// The device-type argument of each CreateDevice try, in order.
+static std::vector<uint32_t> create_tries()
+{
+    std::vector<uint32_t> out;
+    for (uint32_t i = 0; i < d3d8_log_count(); i++)
+        if (d3d8_log_get(i)->call == D3D8_CALL_CreateDevice)
+            out.push_back(d3d8_log_get(i)->a[1] * 100 + d3d8_log_get(i)->a[2]);
+    return out;
+}
+
+TEST_F(D3dGfx, WindowedCreationFallsBackThroughItsTriesToTheReferenceDevice)
+{
+    d3d8_log_start();
+    d3d8_fault_set(D3D8_CALL_CreateDevice, D3DERR_NOTAVAILABLE, 0, 3);
+    ASSERT_TRUE(setup_gfx());
+    EXPECT_EQ(create_tries(), (std::vector<uint32_t>{100 + 0x40, 100 + 0x20, 300 + 0x20, 200 + 0x20}));
+    std::string w = warnings();
+    size_t a = w.find("Failed to use windowed D3DCREATE_HARDWARE_VERTEXPROCESSING\n");
+    size_t b = w.find("Failed to use windowed D3DDEVTYPE_HAL\n");
+    size_t c = w.find("Failed to use windowed software device\n");
+    EXPECT_TRUE(a != std::string::npos && a < b && b < c && c != std::string::npos) << w;
+    EXPECT_EQ(w.find("fullscreen"), std::string::npos);
+    std::string e = errors();
+    EXPECT_NE(e.find("****D3DCHECK**** 0x8876086a from:2166 code:2154 D3DERR_NOTAVAILABLE\n"), std::string::npos) << e;
+
+    const D3DPRESENT_PARAMETERS& p = GFX.d3d_gfx.present_params;
+    EXPECT_EQ(p.BackBufferWidth, 0u);
+    EXPECT_EQ(p.BackBufferHeight, 0u);
+    EXPECT_EQ(p.BackBufferCount, 0u);
+    EXPECT_EQ(p.BackBufferFormat, (D3DFORMAT)D3DFMT_X8R8G8B8);
+    EXPECT_EQ(p.AutoDepthStencilFormat, (D3DFORMAT)D3DFMT_D16);
+    EXPECT_EQ(p.FullScreen_PresentationInterval, 0u);
+    EXPECT_TRUE(p.Windowed);
+    EXPECT_EQ(p.hDeviceWindow, nullptr);
+    EXPECT_EQ(GFX.d3d_gfx.reset_flag, 0) << "the restore at setup succeeded";
+}
+
+TEST_F(D3dGfx, FullscreenTriesComeFirstWithTheOptionsSize)
+{
+    OPT.window_startup = 1; // fullscreen
+    OPT.window_width = 1024;
+    OPT.window_height = 768;
+    d3d8_log_start();
+    d3d8_fault_set(D3D8_CALL_CreateDevice, D3DERR_NOTAVAILABLE, 0, 2);
+    ASSERT_TRUE(setup_gfx());
+    EXPECT_EQ(create_tries(), (std::vector<uint32_t>{100 + 0x40, 100 + 0x20, 100 + 0x40}));
+    EXPECT_EQ(d3d8_log_get(d3d8_log_find(D3D8_CALL_CreateDevice, 0))->a[3], 0u) << "first try full screen";
+    std::string w = warnings();
+    EXPECT_NE(w.find("Failed to use fullscreen(1024x768) D3DCREATE_HARDWARE_VERTEXPROCESSING\n"), std::string::npos);
+    EXPECT_NE(w.find("Failed to use fullscreen(1024x768) D3DDEVTYPE_HAL\n"), std::string::npos);
+    EXPECT_TRUE(GFX.d3d_gfx.present_params.Windowed);
+    EXPECT_EQ(GFX.d3d_gfx.present_params.hDeviceWindow, nullptr);
+    // Later resets ask for full screen only when the device window has the focus, and
+    // the windowed device has none.
+    GFX.d3d_gfx.resize_flag = 1;
+    d3d8_log_start();
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    const d3d8_record* reset = d3d8_log_get(d3d8_log_find(D3D8_CALL_Reset, 0));
+    ASSERT_NE(reset, nullptr);
+    EXPECT_EQ(reset->a[0], 1u) << "windowed";
+    gfx_end_scene(&GFX);
+}
+
+TEST_F(D3dGfx, FullscreenParametersAskForTheOptionsSize)
+{
+    OPT.window_startup = 1;
+    OPT.window_width = 800;
+    OPT.window_height = 600;
+    ASSERT_TRUE(setup_gfx());
+    const D3DPRESENT_PARAMETERS& p = GFX.d3d_gfx.present_params;
+    EXPECT_FALSE(p.Windowed);
+    EXPECT_EQ(p.BackBufferWidth, 800u);
+    EXPECT_EQ(p.BackBufferHeight, 600u);
+    EXPECT_EQ(p.BackBufferCount, 1u);
+    EXPECT_EQ(p.AutoDepthStencilFormat, (D3DFORMAT)D3DFMT_D24S8);
+    EXPECT_EQ(p.FullScreen_PresentationInterval, D3DPRESENT_INTERVAL_IMMEDIATE);
+}
+
+TEST_F(D3dGfx, CreationFailuresCleanUpAndCanBeCleanedTwice)
+{
+    d3d8_fault_set(D3D8_CALL_CreateDevice, D3DERR_NOTAVAILABLE, 0, 0);
+    EXPECT_FALSE(setup_gfx());
+    std::string e = errors();
+    size_t a = e.find("Failed to create d3d device,\n");
+    size_t b = e.find("GFX.D3D_GFX subsystem failed to initialize,\n");
+    EXPECT_TRUE(a != std::string::npos && b != std::string::npos && a < b) << e;
+    EXPECT_EQ(GFX.d3d_gfx.device, nullptr);
+    EXPECT_EQ(GFX.d3d_gfx.d3d, nullptr);
+    gfx_clean(&GFX);
+    gfx_clean(&GFX);
+    EXPECT_FALSE(gfx_begin_scene(&GFX));
+
+    d3d8_fault_clear();
+    d3d8_fault_set(D3D8_CALL_Direct3DCreate8, E_FAIL, 0, 1);
+    EXPECT_FALSE(setup_gfx());
+    EXPECT_NE(errors().find("Failed to open DirectX 9\n"), std::string::npos);
+
+    d3d8_fault_set(D3D8_CALL_GetAdapterDisplayMode, E_FAIL, 0, 1);
+    EXPECT_FALSE(setup_gfx());
+    EXPECT_NE(errors().find("Failed to get desktop mode,\n"), std::string::npos);
+}
+
+TEST_F(D3dGfx, CheckLogsResultsAndFlagsOnlyFailures)
+{
+    EXPECT_TRUE(d3d_check(D3D_OK, "a.cpp", 1, "Fri Aug 12 01:26:18 2005"));
+    EXPECT_EQ(errors(), "");
+    EXPECT_TRUE(d3d_check(S_FALSE, "a.cpp", 12, "Fri Aug 12 01:26:18 2005"));
+    EXPECT_EQ(GFX.d3d_gfx.reset_flag, 0);
+    EXPECT_FALSE(d3d_check(D3DERR_DEVICELOST, "b.cpp", 34, "Sat Aug 13 02:00:00 2005"));
+    EXPECT_EQ(GFX.d3d_gfx.reset_flag, 1);
+    d3d_check((HRESULT)0x88761234u, "c.cpp", 5, "t");
+    std::string e = errors();
+    EXPECT_NE(e.find("\na.cpp(12) : Fri Aug 12 01:26:18 2005 ****D3DCHECK**** 0x00000001 from:0 code:1 S_FALSE\n"),
+              std::string::npos)
+        << e;
+    EXPECT_NE(e.find("\nb.cpp(34) : Sat Aug 13 02:00:00 2005 ****D3DCHECK**** 0x88760868 from:2166 code:2152 "
+                     "D3DERR_DEVICELOST\n"),
+              std::string::npos)
+        << e;
+    EXPECT_NE(e.find("0x88761234 from:2166 code:4660 unknown\n"), std::string::npos) << e;
+}
+
+TEST_F(D3dGfx, FailedPresentResetsTheDeviceAtTheNextBeginAndThatFrameDraws)
+{
+    ASSERT_TRUE(setup_gfx());
+    d3d_vtx* v = d3d_buffers_alloc_vtx(&D3D_BUFFERS, 0x112, 32, 4);
+    d3d_idx* i = d3d_buffers_alloc_idx(&D3D_BUFFERS, 6);
+    ASSERT_TRUE(v && i);
+    v->needs_refill = 0;
+    i->needs_refill = 0;
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    gfx_draw2d_quad(0, 0, 8, 8, ~0u, ~0u, ~0u, ~0u);
+    d3d8_fault_set(D3D8_CALL_Present, D3DERR_DEVICELOST, 0, 1);
+    gfx_end_scene(&GFX);
+    EXPECT_EQ(GFX.d3d_gfx.reset_flag, 1);
+
+    d3d8_log_start();
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    int32_t reset = d3d8_log_find(D3D8_CALL_Reset, 0);
+    ASSERT_GE(reset, 0);
+    EXPECT_EQ(d3d8_log_get(reset)->result, D3D_OK) << "no default-pool object was left alive";
+    // Lose released every buffer before the reset; restore made them after it, 2D buffer last.
+    EXPECT_GE(d3d8_log_find(D3D8_CALL_Release, 0), 0);
+    EXPECT_LT(d3d8_log_find(D3D8_CALL_Release, 0), reset);
+    EXPECT_EQ(d3d8_log_find(D3D8_CALL_Release, reset), -1);
+    int32_t made = d3d8_log_find(D3D8_CALL_CreateVertexBuffer, reset);
+    ASSERT_GT(made, reset);
+    EXPECT_EQ(d3d8_log_get(made)->a[0], 32u * 4) << "the static buffer first";
+    int32_t made_2d = d3d8_log_find(D3D8_CALL_CreateVertexBuffer, made + 1);
+    EXPECT_EQ(d3d8_log_get(made_2d)->a[0], 65520u) << "then the 2D buffer";
+    EXPECT_LT(made_2d, d3d8_log_find(D3D8_CALL_Clear, 0));
+    EXPECT_EQ(GFX.d3d_gfx.reset_flag, 0);
+    EXPECT_EQ(v->needs_refill, 1u);
+    EXPECT_EQ(i->needs_refill, 1u);
+    EXPECT_EQ(D3D_BUFFERS.vtx_count, 1);
+    EXPECT_EQ(D3D_BUFFERS.idx_count, 1);
+    EXPECT_EQ(D3D_BUFFERS.dynavtx_count, 1) << "the 2D buffer";
+    gfx_draw2d_quad(0, 0, 64, 48, 0xFF00FF00, 0xFF00FF00, 0xFF00FF00, 0xFF00FF00);
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 10, 10), 0xFF00FF00, 0);
+    gfx_end_scene(&GFX);
+}
+
+TEST_F(D3dGfx, FailingResetDrawsNothingAndKeepsTheScreenSize)
+{
+    ASSERT_TRUE(setup_gfx());
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    gfx_end_scene(&GFX);
+    d3d8_fault_set(D3D8_CALL_Reset, D3DERR_DEVICELOST, 0, 0);
+    GFX.d3d_gfx.reset_flag = 1;
+    for (int frame = 0; frame < 3; frame++)
+        EXPECT_FALSE(gfx_begin_scene(&GFX));
+    EXPECT_EQ(GFX.screen_width, 64);
+    EXPECT_EQ(GFX.screen_height, 48);
+    std::string e = errors();
+    size_t first = e.find("Failed to reset D3D device,\n");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_NE(e.find("Failed to reset D3D device,\n", first + 1), std::string::npos) << "tried again";
+    EXPECT_EQ(D3D_BUFFERS.buffer_2d, nullptr) << "the parts stay lost";
+    d3d8_fault_clear();
+    EXPECT_TRUE(gfx_begin_scene(&GFX));
+    EXPECT_NE(D3D_BUFFERS.buffer_2d, nullptr);
+    gfx_end_scene(&GFX);
+}
+
+TEST_F(D3dGfx, ResizeResetsToTheClientAreaAndTheNewSizeReachesTheRoot)
+{
+    ASSERT_TRUE(setup_gfx());
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    gfx_end_scene(&GFX);
+    SDL_SetWindowSize(win.window, 40, 30);
+    GFX.d3d_gfx.resize_flag = 1;
+    d3d8_log_start();
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    const d3d8_record* reset = d3d8_log_get(d3d8_log_find(D3D8_CALL_Reset, 0));
+    ASSERT_NE(reset, nullptr);
+    EXPECT_EQ(reset->a[1], 0u);
+    EXPECT_EQ(reset->a[2], 0u);
+    EXPECT_EQ(GFX.d3d_gfx.resize_flag, 0);
+    EXPECT_EQ(GFX.screen_width, 40);
+    EXPECT_EQ(GFX.screen_height, 30);
+    gfx_end_scene(&GFX);
 }

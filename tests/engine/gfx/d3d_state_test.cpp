@@ -3,6 +3,8 @@
 
 #include "engine/code/gfx/d3d_state.h"
 
+#include <cstring>
+
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/gfx.h"
 #include "platform/d3d8_debug.h"
@@ -25,4 +27,174 @@ TEST_F(D3dState, QuadAfterResetShowsPureCornerColoursEvenAfterATextureWasBound)
     EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 63, 47), 0xFFFFFFFF, 8);
     gfx_end_scene(&GFX);
     EXPECT_EQ(errors(), "");
+}
+
+TEST_F(D3dState, ResetSendsTheWholeTableAndLeavesTheKeyDefaults)
+{
+    ASSERT_TRUE(setup_gfx());
+    IDirect3DDevice8* dev = device();
+    d3d_state_set_texture(0, dev, nullptr);
+    d3d8_log_start();
+    EXPECT_TRUE(d3d_state_reset(dev));
+    EXPECT_EQ(d3d8_log_count(), 211u);
+    EXPECT_EQ(d3d8_log_count_of(D3D8_CALL_SetRenderState), 67u);
+    EXPECT_EQ(d3d8_log_count_of(D3D8_CALL_SetTextureStageState), 136u);
+    EXPECT_EQ(d3d8_log_count_of(D3D8_CALL_SetTexture), 8u);
+    EXPECT_EQ(d3d8_log_get(0)->a[0], (uint32_t)D3DRS_ZENABLE);
+    EXPECT_EQ(d3d8_log_get(66)->a[0], (uint32_t)D3DRS_BLENDOP);
+    auto rs = [&](DWORD s) {
+        DWORD v = 0;
+        dev->lpVtbl->GetRenderState(dev, s, &v);
+        return v;
+    };
+    auto tss = [&](DWORD stage, DWORD s) {
+        DWORD v = 0;
+        dev->lpVtbl->GetTextureStageState(dev, stage, s, &v);
+        return v;
+    };
+    EXPECT_EQ(rs(D3DRS_ZWRITEENABLE), 0u);
+    EXPECT_EQ(rs(D3DRS_ALPHABLENDENABLE), 1u);
+    EXPECT_EQ(rs(D3DRS_CULLMODE), (DWORD)D3DCULL_CCW);
+    EXPECT_EQ(rs(D3DRS_LIGHTING), 1u);
+    EXPECT_EQ(rs(D3DRS_FOGEND), 0x3F800000u);
+    EXPECT_EQ(tss(0, D3DTSS_COLOROP), (DWORD)D3DTOP_SELECTARG1);
+    EXPECT_EQ(tss(0, D3DTSS_COLORARG1), (DWORD)D3DTA_CURRENT);
+    for (DWORD stage = 1; stage < 8; stage++)
+        EXPECT_EQ(tss(stage, D3DTSS_COLOROP), (DWORD)D3DTOP_DISABLE);
+    // Never touched by the table: the device's own point sampling with wrap.
+    EXPECT_EQ(tss(0, D3DTSS_MAGFILTER), (DWORD)D3DTEXF_POINT);
+    EXPECT_EQ(tss(0, D3DTSS_ADDRESSU), (DWORD)D3DTADDRESS_WRAP);
+}
+
+TEST_F(D3dState, LinesBeyondDepthOneAreSkipped)
+{
+    ASSERT_TRUE(setup_gfx());
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    d3d8_log_start();
+    gfx_draw2d_line(0, 10.5f, 64, 10.5f, 1.0001f, 0xFFFF0000, 0xFFFF0000);
+    EXPECT_EQ(d3d8_log_count(), 0u);
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 30, 10), 0xFF000080, 0);
+    gfx_draw2d_line(0, 10.5f, 64, 10.5f, 1.0f, 0xFFFF0000, 0xFFFF0000);
+    EXPECT_EQ(d3d8_log_count_of(D3D8_CALL_DrawPrimitive), 1u);
+    EXPECT_EQ(d3d8_log_get(d3d8_log_find(D3D8_CALL_DrawPrimitive, 0))->a[0], (uint32_t)D3DPT_LINELIST);
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 30, 10), 0xFFFF0000, 0);
+    gfx_end_scene(&GFX);
+}
+
+TEST_F(D3dState, MaterialChannelsAreScaledAndPowerFollowsGloss)
+{
+    gfx_material m = {0xFF808080, 0x40FF0000, 0x00000000, 0.0f};
+    D3DMATERIAL8 d;
+    gfx_material_to_d3d(&m, &d);
+    EXPECT_FLOAT_EQ(d.Diffuse.r, 128.0f / 255.0f);
+    EXPECT_FLOAT_EQ(d.Diffuse.g, 128.0f / 255.0f);
+    EXPECT_FLOAT_EQ(d.Diffuse.b, 128.0f / 255.0f);
+    EXPECT_FLOAT_EQ(d.Diffuse.a, 1.0f);
+    EXPECT_FLOAT_EQ(d.Ambient.r, 1.0f);
+    EXPECT_FLOAT_EQ(d.Ambient.a, 64.0f / 255.0f);
+    EXPECT_FLOAT_EQ(d.Emissive.a, 0.0f);
+    EXPECT_FLOAT_EQ(d.Power, 2.0f);
+    m.gloss = 1.0f;
+    gfx_material_to_d3d(&m, &d);
+    EXPECT_FLOAT_EQ(d.Power, 514.0f);
+
+    ASSERT_TRUE(setup_gfx());
+    EXPECT_TRUE(gfx_set_material(&GFX, &m)) << "a power GL cannot take is still accepted";
+    D3DMATERIAL8 held;
+    device()->lpVtbl->GetMaterial(device(), &held);
+    EXPECT_FLOAT_EQ(held.Power, 514.0f);
+}
+
+TEST_F(D3dState, UnbindLeavesModulateAndUntexturedQuadsKeepTheirColour)
+{
+    ASSERT_TRUE(setup_gfx());
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    EXPECT_TRUE(d3d_state_set_texture(0, device(), nullptr));
+    DWORD op = 0, flags = 7;
+    device()->lpVtbl->GetTextureStageState(device(), 0, D3DTSS_COLOROP, &op);
+    device()->lpVtbl->GetTextureStageState(device(), 0, D3DTSS_TEXTURETRANSFORMFLAGS, &flags);
+    EXPECT_EQ(op, (DWORD)D3DTOP_MODULATE);
+    EXPECT_EQ(flags, (DWORD)D3DTTFF_DISABLE);
+    gfx_draw2d_quad(0, 0, 64, 48, 0xFF20C040, 0xFF20C040, 0xFF20C040, 0xFF20C040);
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 32, 24), 0xFF20C040, 1);
+    gfx_end_scene(&GFX);
+}
+
+TEST_F(D3dState, TexturedQuadIsModulatedByTheVertexColourAndBlended)
+{
+    ASSERT_TRUE(setup_gfx());
+    d3d_txt* t = d3d_buffers_alloc_txt(&D3D_BUFFERS, 0, 1, 1, 1, nullptr);
+    ASSERT_NE(t, nullptr);
+    BYTE* p = d3d_txt_lock(t);
+    ASSERT_NE(p, nullptr);
+    const uint32_t texel = 0x80FFFFFF; // white, half transparent
+    memcpy(p, &texel, 4);
+    d3d_txt_unlock(t);
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    gfx_draw2d_quad(0, 0, 64, 48, 0xFF000000, 0xFF000000, 0xFF000000, 0xFF000000);
+    EXPECT_TRUE(d3d_txt_set(t, 0));
+    DWORD flags = 0;
+    device()->lpVtbl->GetTextureStageState(device(), 0, D3DTSS_TEXTURETRANSFORMFLAGS, &flags);
+    EXPECT_EQ(flags, (DWORD)D3DTTFF_COUNT2);
+    gfx_draw2d_quad(0, 0, 64, 48, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000);
+    // Red times white, at half alpha over black.
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 32, 24), 0xFF800000, 2);
+    gfx_end_scene(&GFX);
+}
+
+TEST_F(D3dState, DepthTestAndWriteFollowTheSetters)
+{
+    ASSERT_TRUE(setup_gfx());
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    IDirect3DDevice8* dev = device();
+    // Quads at z 0 through the 2D buffer; the depth buffer was cleared to 1.
+    gfx_set_zwrite(&GFX, true);
+    gfx_draw2d_quad(0, 0, 32, 48, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000);
+    const d3d_vertex_2d far_quad[4] = {{0, 0, 0.5f, 1, 0xFF00FF00, 0, 0}, {64, 0, 0.5f, 1, 0xFF00FF00, 0, 0},
+                                       {0, 48, 0.5f, 1, 0xFF00FF00, 0, 0}, {64, 48, 0.5f, 1, 0xFF00FF00, 0, 0}};
+    ASSERT_TRUE(d3d_buffers_draw2d(&D3D_BUFFERS, far_quad, 4, D3DPT_TRIANGLESTRIP, 2));
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 10, 10), 0xFFFF0000, 0); // the written depth hides it
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 50, 10), 0xFF00FF00, 0);
+    gfx_set_zfunc(&GFX, false); // always
+    ASSERT_TRUE(d3d_buffers_draw2d(&D3D_BUFFERS, far_quad, 4, D3DPT_TRIANGLESTRIP, 2));
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 10, 10), 0xFF00FF00, 0);
+    gfx_end_scene(&GFX);
+}
+
+TEST_F(D3dState, IndexedDrawsLightMeshesFromTheirBuffers)
+{
+    ASSERT_TRUE(setup_gfx());
+    struct V {
+        float x, y, z, nx, ny, nz, u, v;
+    };
+    d3d_vtx* vb = d3d_buffers_alloc_vtx(&D3D_BUFFERS, D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1, sizeof(V), 4);
+    d3d_idx* ib = d3d_buffers_alloc_idx(&D3D_BUFFERS, 4);
+    ASSERT_TRUE(vb && ib);
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    const V quad[4] = {{-1, 1, 0.5f, 0, 0, -1, 0, 0}, {1, 1, 0.5f, 0, 0, -1, 0, 0},
+                       {-1, -1, 0.5f, 0, 0, -1, 0, 0}, {1, -1, 0.5f, 0, 0, -1, 0, 0}};
+    memcpy(d3d_vtx_lock(vb), quad, sizeof(quad));
+    d3d_vtx_unlock(vb);
+    const uint16_t strip[4] = {0, 1, 2, 3};
+    memcpy(d3d_idx_lock(ib), strip, sizeof(strip));
+    d3d_idx_unlock(ib);
+    IDirect3DDevice8* dev = device();
+    D3DLIGHT8 light = {};
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    light.Diffuse = {1, 1, 1, 1};
+    light.Direction = {0, 0, 1};
+    dev->lpVtbl->SetLight(dev, 0, &light);
+    dev->lpVtbl->LightEnable(dev, 0, TRUE);
+    gfx_material m = {0xFF00FF00, 0xFFFFFFFF, 0, 0};
+    gfx_set_material(&GFX, &m);
+    gfx_set_ambient(&GFX, 0xFF400000); // adds red through the white ambient material
+    EXPECT_TRUE(d3d_vtx_set(vb));
+    EXPECT_TRUE(d3d_idx_set(ib));
+    EXPECT_TRUE(gfx_draw3d_tristrip(0, 4, 0, 2));
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 32, 24), 0xFF40FF00, 2);
+    // Lighting off: a format without colour draws white.
+    dev->lpVtbl->SetRenderState(dev, D3DRS_LIGHTING, FALSE);
+    EXPECT_TRUE(gfx_draw3d_tristrip(0, 4, 0, 2));
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 32, 24), 0xFFFFFFFF, 0);
+    gfx_end_scene(&GFX);
 }

@@ -3,6 +3,7 @@
 #include "tests/engine/gfx/device_fixture.h"
 
 #include <IL/il.h>
+#include <IL/ilu.h>
 
 #include <cstdio>
 #include <cstring>
@@ -39,6 +40,7 @@ void DeviceTest::SetUp()
     memset(&D3D_BUFFERS, 0, sizeof(D3D_BUFFERS));
     memset(&OPT, 0, sizeof(OPT));
     ilInit();
+    iluInit();
     ilEnable(IL_ORIGIN_SET);
     ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
     ilEnable(IL_FILE_OVERWRITE);
@@ -76,8 +78,9 @@ bool DeviceTest::write_image(const char* path, int w, int h, int channels, const
     ilGenImages(1, &image);
     ilBindImage(image);
     bool ok = ilTexImage((ILuint)w, (ILuint)h, 1, (ILubyte)channels, channels == 1 ? IL_LUMINANCE : IL_BGRA,
-                         IL_UNSIGNED_BYTE, (void*)pixels) &&
-              ilSaveImage(path);
+                         IL_UNSIGNED_BYTE, (void*)pixels);
+    ilRegisterOrigin(IL_ORIGIN_UPPER_LEFT); // the rows given are top first
+    ok = ok && ilSaveImage(path);
     ilDeleteImages(1, &image);
     while (ilGetError() != IL_NO_ERROR) {
     }

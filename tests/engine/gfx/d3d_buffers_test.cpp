@@ -1,0 +1,222 @@
+// The buffer manager: the 2D buffer's append and discard rules, locks while the device is
+// flagged, records surviving a reset (refill flags, textures read again from their files),
+// texture copies that honour the pitch and expand greyscale sources, a vanished texture file,
+// and clean with live records.
+
+#include "engine/code/gfx/d3d_buffers.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/code/gfx/bmps.h"
+#include "engine/code/gfx/d3d_state.h"
+#include "engine/code/gfx/gfx.h"
+#include "platform/d3d8_debug.h"
+#include "tests/engine/gfx/device_fixture.h"
+
+using D3dBuffers = DeviceTest;
+
+namespace {
+
+struct lock_call {
+    uint32_t offset, size, flags;
+};
+
+std::vector<lock_call> locks()
+{
+    std::vector<lock_call> out;
+    for (uint32_t i = 0; i < d3d8_log_count(); i++)
+        if (d3d8_log_get(i)->call == D3D8_CALL_VertexBufferLock)
+            out.push_back({d3d8_log_get(i)->a[0], d3d8_log_get(i)->a[1], d3d8_log_get(i)->a[2]});
+    return out;
+}
+
+std::vector<uint32_t> draw_starts()
+{
+    std::vector<uint32_t> out;
+    for (uint32_t i = 0; i < d3d8_log_count(); i++)
+        if (d3d8_log_get(i)->call == D3D8_CALL_DrawPrimitive)
+            out.push_back(d3d8_log_get(i)->a[1]);
+    return out;
+}
+
+void quad() { gfx_draw2d_quad(0, 0, 4, 4, ~0u, ~0u, ~0u, ~0u); }
+
+} // namespace
+
+TEST_F(D3dBuffers, TwoDrawsInAFrameAppendAndTheFirstAfterPresentDiscards)
+{
+    ASSERT_TRUE(setup_gfx());
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    d3d8_log_start();
+    quad();
+    quad();
+    gfx_end_scene(&GFX);
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    quad();
+    std::vector<lock_call> l = locks();
+    ASSERT_EQ(l.size(), 3u);
+    EXPECT_EQ(l[0].offset, 0u);
+    EXPECT_EQ(l[0].size, 112u);
+    EXPECT_EQ(l[0].flags, (uint32_t)D3DLOCK_DISCARD);
+    EXPECT_EQ(l[1].offset, 112u);
+    EXPECT_EQ(l[1].flags, (uint32_t)D3DLOCK_NOOVERWRITE);
+    EXPECT_EQ(l[2].offset, 0u);
+    EXPECT_EQ(l[2].flags, (uint32_t)D3DLOCK_DISCARD);
+    EXPECT_EQ(draw_starts(), (std::vector<uint32_t>{0, 4, 0}));
+    gfx_end_scene(&GFX);
+}
+
+TEST_F(D3dBuffers, ADrawThatWouldNotFitDiscardsAndOneAboveCapacityIsRefused)
+{
+    ASSERT_TRUE(setup_gfx());
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    d3d_dynavtx* d = D3D_BUFFERS.buffer_2d;
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->capacity, 2340u);
+    EXPECT_EQ(d->size, 65520u);
+    static d3d_vertex_2d many[2341];
+    ASSERT_TRUE(d3d_buffers_draw2d(&D3D_BUFFERS, many, 2338, D3DPT_POINTLIST, 2338));
+    d3d8_log_start();
+    quad(); // 2338 + 4 > 2340
+    EXPECT_EQ(locks().at(0).flags, (uint32_t)D3DLOCK_DISCARD);
+    EXPECT_EQ(draw_starts(), (std::vector<uint32_t>{0}));
+    d3d8_log_start();
+    EXPECT_FALSE(d3d_buffers_draw2d(&D3D_BUFFERS, many, 2341, D3DPT_POINTLIST, 2341));
+    EXPECT_EQ(d3d8_log_count(), 0u) << "refused before the device sees it";
+    EXPECT_EQ(GFX.d3d_gfx.reset_flag, 0);
+    gfx_end_scene(&GFX);
+}
+
+TEST_F(D3dBuffers, VertexLocksWaitForTheResetWhileIndexLocksDoNot)
+{
+    ASSERT_TRUE(setup_gfx());
+    d3d_vtx* v = d3d_buffers_alloc_vtx(&D3D_BUFFERS, 0x112, 32, 3);
+    d3d_idx* i = d3d_buffers_alloc_idx(&D3D_BUFFERS, 3);
+    ASSERT_TRUE(v && i);
+    GFX.d3d_gfx.reset_flag = 1;
+    EXPECT_EQ(d3d_vtx_lock(v), nullptr);
+    ASSERT_NE(d3d_idx_lock(i), nullptr);
+    d3d_idx_unlock(i);
+    GFX.d3d_gfx.reset_flag = 0;
+    ASSERT_NE(d3d_vtx_lock(v), nullptr);
+    d3d_vtx_unlock(v);
+}
+
+TEST_F(D3dBuffers, TexturesCopyRowsAtThePitchAndExpandGreyscale)
+{
+    d3d8_set_texture_pitch_pad(16);
+    ASSERT_TRUE(setup_gfx());
+    uint8_t bgra[3 * 2 * 4];
+    for (int k = 0; k < (int)sizeof(bgra); k++)
+        bgra[k] = (uint8_t)(k * 9 + 1);
+    ASSERT_TRUE(write_image("colour.png", 3, 2, 4, bgra));
+    const uint8_t grey[3 * 2] = {0, 50, 100, 150, 200, 250};
+    ASSERT_TRUE(write_image("grey.png", 3, 2, 1, grey));
+
+    d3d_txt* c = d3d_buffers_alloc_txt(&D3D_BUFFERS, 0, 0, 0, 1, "colour.png");
+    d3d_txt* g = d3d_buffers_alloc_txt(&D3D_BUFFERS, 6, 0, 0, 1, "grey.png");
+    ASSERT_TRUE(c && g);
+    EXPECT_EQ(c->width, 3);
+    EXPECT_EQ(c->height, 2);
+    EXPECT_FLOAT_EQ(c->inv_width, 1.0f / 3);
+    EXPECT_EQ(c->format, (uint32_t)D3DFMT_A8R8G8B8);
+    BYTE* p = d3d_txt_lock(c);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(c->pitch, 3 * 4 + 16);
+    for (int y = 0; y < 2; y++)
+        EXPECT_EQ(memcmp(p + y * c->pitch, bgra + y * 12, 12), 0) << "row " << y;
+    d3d_txt_unlock(c);
+    p = d3d_txt_lock(g);
+    ASSERT_NE(p, nullptr);
+    for (int y = 0; y < 2; y++)
+        for (int x = 0; x < 3; x++) {
+            const BYTE* px = p + y * g->pitch + x * 4;
+            uint8_t v = grey[y * 3 + x];
+            EXPECT_EQ(px[0], v);
+            EXPECT_EQ(px[1], v);
+            EXPECT_EQ(px[2], v);
+            EXPECT_EQ(px[3], 255);
+        }
+    d3d_txt_unlock(g);
+
+    // From a bitmap: its rows are copied the same way.
+    gfx_bmps bitmap = {};
+    bitmap.info = {5, 3, 2, 1, 4, 12, 24, bgra};
+    d3d_txt* b = d3d_buffers_alloc_txt_bitmap(&D3D_BUFFERS, &bitmap, 1);
+    ASSERT_NE(b, nullptr);
+    p = d3d_txt_lock(b);
+    EXPECT_EQ(memcmp(p + b->pitch, bgra + 12, 12), 0);
+    d3d_txt_unlock(b);
+    d3d_buffers_free_txt(&D3D_BUFFERS, b);
+    EXPECT_EQ(D3D_BUFFERS.txt_count, 2);
+}
+
+TEST_F(D3dBuffers, AResetReadsFileTexturesAgainAndSurvivesAVanishedFile)
+{
+    ASSERT_TRUE(setup_gfx());
+    uint32_t red[4] = {0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000};
+    uint32_t blue[4] = {0xFF0000FF, 0xFF0000FF, 0xFF0000FF, 0xFF0000FF};
+    ASSERT_TRUE(write_image("tile.png", 2, 2, 4, (const uint8_t*)red));
+    ASSERT_TRUE(write_image("gone.png", 2, 2, 4, (const uint8_t*)red));
+    d3d_txt* tile = d3d_buffers_alloc_txt(&D3D_BUFFERS, 0, 0, 0, 1, "tile.png");
+    d3d_txt* gone = d3d_buffers_alloc_txt(&D3D_BUFFERS, 0, 0, 0, 1, "gone.png");
+    ASSERT_TRUE(tile && gone);
+
+    ASSERT_TRUE(write_image("tile.png", 2, 2, 4, (const uint8_t*)blue));
+    std::remove("gone.png");
+    GFX.d3d_gfx.resize_flag = 1;
+    ASSERT_TRUE(gfx_begin_scene(&GFX)) << errors();
+    EXPECT_NE(errors().find("Failed to Load Texture\n"), std::string::npos);
+    EXPECT_EQ(gone->texture, nullptr);
+    EXPECT_EQ(D3D_BUFFERS.txt_count, 2);
+    d3d_txt_set(tile, 0);
+    const d3d_vertex_2d q[4] = {{0, 0, 0, 1, ~0u, 0, 0}, {64, 0, 0, 1, ~0u, 1, 0}, {0, 48, 0, 1, ~0u, 0, 1},
+                                {64, 48, 0, 1, ~0u, 1, 1}};
+    ASSERT_TRUE(d3d_buffers_draw2d(&D3D_BUFFERS, q, 4, D3DPT_TRIANGLESTRIP, 2));
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 20, 20), 0xFF0000FF, 0); // the file's new pixels
+    d3d_txt_set(gone, 0); // binds no texture: white times the vertex colour
+    ASSERT_TRUE(d3d_buffers_draw2d(&D3D_BUFFERS, q, 4, D3DPT_TRIANGLESTRIP, 2));
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 20, 20), 0xFFFFFFFF, 0);
+    gfx_end_scene(&GFX);
+}
+
+TEST_F(D3dBuffers, FailedCreationsLogAndLeaveTheCountsAlone)
+{
+    ASSERT_TRUE(setup_gfx());
+    int32_t before = D3D_BUFFERS.vtx_count;
+    d3d8_fault_set(D3D8_CALL_CreateVertexBuffer, D3DERR_OUTOFVIDEOMEMORY, 0, 1);
+    EXPECT_EQ(d3d_buffers_alloc_vtx(&D3D_BUFFERS, 0x112, 32, 8), nullptr);
+    EXPECT_EQ(D3D_BUFFERS.vtx_count, before);
+    std::string e = errors();
+    size_t a = e.find("Failed to allocate vertex buffer,\n");
+    size_t b = e.find("Failed to setup vertex buffer,\n");
+    EXPECT_TRUE(a != std::string::npos && b != std::string::npos && a < b) << e;
+    d3d8_fault_set(D3D8_CALL_CreateTexture, D3DERR_OUTOFVIDEOMEMORY, 0, 1);
+    EXPECT_EQ(d3d_buffers_alloc_txt(&D3D_BUFFERS, 0, 4, 4, 1, nullptr), nullptr);
+    EXPECT_NE(errors().find("Failed to DX9 : CreateTexture\n"), std::string::npos);
+    EXPECT_EQ(d3d_buffers_alloc_txt(&D3D_BUFFERS, 0, 0, 0, 1, "missing.png"), nullptr);
+    EXPECT_NE(errors().find("Failed to Load Texture\n"), std::string::npos);
+    EXPECT_EQ(D3D_BUFFERS.txt_count, 0);
+}
+
+TEST_F(D3dBuffers, CleanFreesEveryLiveRecordAndReleasesEveryObject)
+{
+    ASSERT_TRUE(setup_gfx());
+    ASSERT_TRUE(d3d_buffers_alloc_dynavtx(&D3D_BUFFERS, 0x144, 28));
+    ASSERT_TRUE(d3d_buffers_alloc_vtx(&D3D_BUFFERS, 0x112, 32, 8));
+    ASSERT_TRUE(d3d_buffers_alloc_idx(&D3D_BUFFERS, 8));
+    ASSERT_TRUE(d3d_buffers_alloc_txt(&D3D_BUFFERS, 0, 8, 8, 0, nullptr));
+    EXPECT_EQ(D3D_BUFFERS.dynavtx_count, 2) << "with the 2D buffer";
+    d3d_buffers_clean(&D3D_BUFFERS);
+    EXPECT_EQ(D3D_BUFFERS.dynavtx_count, 0);
+    EXPECT_EQ(D3D_BUFFERS.vtx_count, 0);
+    EXPECT_EQ(D3D_BUFFERS.idx_count, 0);
+    EXPECT_EQ(D3D_BUFFERS.txt_count, 0);
+    EXPECT_EQ(D3D_BUFFERS.buffer_2d, nullptr);
+    EXPECT_EQ(d3d8_live_objects(D3DPOOL_DEFAULT), 0u);
+    EXPECT_EQ(d3d8_live_objects(D3DPOOL_MANAGED), 0u);
+    d3d_buffers_clean(&D3D_BUFFERS);
+    EXPECT_FALSE(d3d_buffers_draw2d(&D3D_BUFFERS, nullptr, 4, D3DPT_TRIANGLESTRIP, 2));
+}
