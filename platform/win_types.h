@@ -55,3 +55,15 @@ typedef struct RECT {
 typedef struct POINT {
     LONG x, y;
 } POINT;
+
+#ifndef GUID_DEFINED
+#define GUID_DEFINED
+typedef struct GUID {
+    DWORD Data1;
+    WORD Data2;
+    WORD Data3;
+    BYTE Data4[8];
+} GUID;
+#endif
+typedef const GUID& REFGUID;
+typedef const GUID& REFIID;

@@ -8,6 +8,7 @@
 #include "app/code/di_input.h"
 #include "app/code/hud/hud.h"
 #include "app/code/input.h"
+#include "app/code/journal.h"
 #include "app/code/main_state.h"
 #include "app/code/opt.h"
 #include "engine/code/gfx/d3d_buffers.h"
@@ -17,16 +18,10 @@
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/lua_lib.h"
 
-// Application object.
-STANDIN app APP;
-STANDIN bool app_setup(app* a) { return true; }
-STANDIN void app_clean(app* a) {}
-STANDIN void app_wait_frame(app* a) {}
-
-// Input devices and control state.
-STANDIN di_input_subsystem DI_INPUT;
-STANDIN void di_input_update(di_input_subsystem* di) {}
-STANDIN input_state INPUT;
+// Journals.
+STANDIN journals_subsystem JOURNALS;
+STANDIN bool journals_setup(journals_subsystem* j) { return true; }
+STANDIN void journals_clean(journals_subsystem* j) {}
 
 // Main states.
 STANDIN extern const main_state_hooks main_state_structor = {};
@@ -42,7 +37,6 @@ static void standin_library(lua_State* L, const char* name, bool has_script)
         lua_lib_run_script(L, name);
 }
 
-STANDIN void input_lua_setup(lua_State* L) { standin_library(L, "input", true); }
 STANDIN void journal_lua_setup(lua_State* L) { standin_library(L, "journal", true); }
 STANDIN void devil_lua_setup(lua_State* L) { standin_library(L, "devil", false); }
 STANDIN void mmap_lua_setup(lua_State* L) { standin_library(L, "mmap", false); }

@@ -1,0 +1,172 @@
+// Device handlers: enumeration into kinds and numbers, the per-frame poll into the event
+// list, and the failures that skip a device or end the setup.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/code/di_input.h"
+#include "engine/code/dbg.h"
+#include "platform/plat_window.h"
+
+namespace {
+
+std::string errors;
+void capture(const char* text) { errors += text; }
+
+struct DiInput : ::testing::Test {
+    void SetUp() override
+    {
+        plat_di8_reset_for_tests();
+        errors.clear();
+        dbg_error_hook = capture;
+    }
+    void TearDown() override
+    {
+        di_input_clean(&DI_INPUT);
+        dbg_error_hook = nullptr;
+        plat_di8_reset_for_tests();
+    }
+    // The first poll only acquires; items queued after it are read by the next.
+    void start()
+    {
+        ASSERT_TRUE(di_input_setup(&DI_INPUT, GetDesktopWindow()));
+        di_input_update(&DI_INPUT);
+        ASSERT_EQ(input_events.count, 0);
+    }
+    std::vector<input_event> frame()
+    {
+        di_input_update(&DI_INPUT);
+        return std::vector<input_event>(input_events.events, input_events.events + input_events.count);
+    }
+    di_device* device(int kind, int number)
+    {
+        for (list_node* n = list_first(&DI_INPUT.devices.live); n->next; n = n->next) {
+            di_device* d = (di_device*)n;
+            if (d->kind == kind && d->number == number)
+                return d;
+        }
+        return nullptr;
+    }
+};
+
+bool operator==(const input_event& a, const input_event& b)
+{
+    return a.device_key == b.device_key && a.kind_key == b.kind_key && a.offset == b.offset && a.data == b.data;
+}
+
+} // namespace
+
+TEST_F(DiInput, KeyAndButtonEventsCarryDeviceAndKindKeys)
+{
+    start();
+    plat_di8_push_item(plat_di8_keyboard_source(), 30, 0x80);
+    plat_di8_push_item(plat_di8_mouse_source(), 12, 0x80);
+    plat_di8_push_item(plat_di8_keyboard_source(), 30, 0);
+    auto ev = frame();
+    ASSERT_EQ(ev.size(), 3u);
+    // Devices are listed in enumeration order (mouse first), each in its buffered order.
+    EXPECT_TRUE((ev[0] == input_event{9, 8, 12, 0x80}));
+    EXPECT_TRUE((ev[1] == input_event{17, 16, 30, 0x80}));
+    EXPECT_TRUE((ev[2] == input_event{17, 16, 30, 0}));
+    EXPECT_TRUE(frame().empty()); // each item is listed once
+}
+
+TEST_F(DiInput, KindsAndNumbersFollowTheDeviceTypes)
+{
+    int32_t kb2 = plat_di8_add_test_device(DI8DEVTYPE_KEYBOARD, "Second keyboard");
+    int32_t ctrl = plat_di8_add_test_device(DI8DEVTYPE_DEVICECTRL, "Control");
+    int32_t pad = plat_di8_add_test_device(DI8DEVTYPE_GAMEPAD | 0x0100, "Pad");
+    int32_t pointer = plat_di8_add_test_device(DI8DEVTYPE_SCREENPOINTER, "Pen");
+    start();
+    EXPECT_EQ(DI_INPUT.keyboards, 2);
+    EXPECT_EQ(DI_INPUT.mice, 2);
+    EXPECT_GE(DI_INPUT.joysticks, 1);
+    ASSERT_TRUE(device(DI_KIND_KEYBOARD, 2));
+    EXPECT_STREQ(device(DI_KIND_KEYBOARD, 2)->instance.tszProductName, "Second keyboard");
+    ASSERT_TRUE(device(DI_KIND_NONE, 0));
+    EXPECT_STREQ(device(DI_KIND_NONE, 0)->instance.tszInstanceName, "Control");
+
+    plat_di8_push_item(kb2, 1, 0x80);
+    plat_di8_push_item(ctrl, 1, 0x80); // never polled
+    plat_di8_push_item(pad, 48, 0x80);
+    plat_di8_push_item(pointer, 12, 0);
+    auto ev = frame();
+    ASSERT_EQ(ev.size(), 3u);
+    int32_t pad_number = device(DI_KIND_JOYSTICK, DI_INPUT.joysticks)->number;
+    EXPECT_TRUE((ev[0] == input_event{18, 16, 1, 0x80}));
+    EXPECT_TRUE((ev[1] == input_event{pad_number, 0, 48, 0x80}));
+    EXPECT_TRUE((ev[2] == input_event{10, 8, 12, 0}));
+}
+
+TEST_F(DiInput, ABusyFrameLeavesTheRestForTheNextFrame)
+{
+    start();
+    for (int i = 0; i < 300; i++)
+        plat_di8_push_item(plat_di8_keyboard_source(), 30, i % 2 ? 0 : 0x80);
+    auto first = frame();
+    ASSERT_EQ(first.size(), 256u);
+    auto second = frame();
+    ASSERT_EQ(second.size(), 44u);
+    EXPECT_EQ(second.back().data, 0); // the final release is not lost
+}
+
+TEST_F(DiInput, NoEventsWhileTheWindowIsInTheBackground)
+{
+    start();
+    plat_di8_push_item(plat_di8_keyboard_source(), 30, 0x80);
+    plat_di8_set_foreground(FALSE);
+    plat_di8_push_item(plat_di8_keyboard_source(), 31, 0x80);
+    EXPECT_TRUE(frame().empty());
+    plat_di8_set_foreground(TRUE);
+    EXPECT_TRUE(frame().empty()); // re-acquired this frame; earlier items are gone
+    plat_di8_push_item(plat_di8_keyboard_source(), 32, 0x80);
+    auto ev = frame();
+    ASSERT_EQ(ev.size(), 1u);
+    EXPECT_EQ(ev[0].offset, 32);
+}
+
+TEST_F(DiInput, AFailingDeviceIsLoggedAndSkipped)
+{
+    plat_di8_fail_next(PLAT_DI8_FORMAT, 1); // the mouse, enumerated first
+    start();
+    EXPECT_EQ(errors, "Failed to set data format of input device.\nFailed to setup input device handler,\n");
+    EXPECT_EQ(DI_INPUT.mice, 1); // raised before the format was refused
+    EXPECT_FALSE(device(DI_KIND_MOUSE, 1));
+    ASSERT_TRUE(device(DI_KIND_KEYBOARD, 1));
+    plat_di8_push_item(plat_di8_keyboard_source(), 2, 0x80);
+    EXPECT_EQ(frame().size(), 1u);
+
+    for (plat_di8_call call : {PLAT_DI8_CREATE_DEVICE, PLAT_DI8_COOP, PLAT_DI8_PROPERTY}) {
+        di_input_clean(&DI_INPUT);
+        errors.clear();
+        plat_di8_fail_next(call, 1);
+        ASSERT_TRUE(di_input_setup(&DI_INPUT, GetDesktopWindow()));
+        EXPECT_NE(errors.find("input device"), std::string::npos) << call;
+        EXPECT_TRUE(device(DI_KIND_KEYBOARD, 1)) << call;
+    }
+}
+
+TEST_F(DiInput, SetupFailuresCleanUpAndCleanIsSafeTwice)
+{
+    plat_di8_fail_next(PLAT_DI8_CREATE, 1);
+    EXPECT_FALSE(di_input_setup(&DI_INPUT, GetDesktopWindow()));
+    EXPECT_EQ(errors, "DirectInput8Create failed,\n");
+    EXPECT_EQ(DI_INPUT.di, nullptr);
+
+    errors.clear();
+    plat_di8_fail_next(PLAT_DI8_ENUM, 1);
+    EXPECT_FALSE(di_input_setup(&DI_INPUT, GetDesktopWindow()));
+    EXPECT_EQ(errors, "Failed to enumerate input devices.\n");
+    EXPECT_EQ(DI_INPUT.di, nullptr);
+
+    di_input_clean(&DI_INPUT);
+    di_input_clean(&DI_INPUT);
+    di_input_update(&DI_INPUT); // nothing to poll
+    EXPECT_EQ(input_events.count, 0);
+
+    start();
+    ASSERT_TRUE(di_input_reset(&DI_INPUT));
+    EXPECT_EQ(DI_INPUT.keyboards, 1);
+    EXPECT_EQ(DI_INPUT.window, GetDesktopWindow());
+}
