@@ -180,6 +180,8 @@ struct MenuState : testing::Test {
         for (auto& f : std::filesystem::directory_iterator(std::string(DORVALE_SOURCE_DIR) + "/local/lua"))
             std::filesystem::copy_file(f.path(), "local/lua" / f.path().filename(),
                                        std::filesystem::copy_options::overwrite_existing);
+        // The text fonts are required at start-up: the ones the build generated.
+        std::filesystem::create_symlink(DORVALE_GAME_DIR "/data/fonts", "data/fonts");
         files_setup(&FILES);
         ASSERT_TRUE(harness_write_avatar_files());
         ASSERT_TRUE(gl_window_open(&win, 800, 600));

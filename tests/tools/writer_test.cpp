@@ -60,42 +60,9 @@ TEST(WriterXtx, ThreeTilesFiveKeysExactLayout)
 
     ASSERT_TRUE(wr_xtx_save("three.xtx", tiles, 3, keys, 5));
     EXPECT_EQ(read_file("three.xtx"), b.bytes);
-}
 
-TEST(WriterXtx, EmptyMapIsHeaderAndInfo)
-{
-    wr_buf b;
-    wr_xtx_file(&b, nullptr, 0, nullptr, 0);
-    ASSERT_EQ(wr_buf_size(&b), 40u);
-    EXPECT_EQ(u32_at(b, 8), 28u);
-    EXPECT_EQ(u32_at(b, 32), 28u);
-    EXPECT_EQ(u32_at(b, 36), 28u);
-}
-
-TEST(WriterData, HeaderCarriesBodySizeAndPatchesInPlace)
-{
-    wr_buf body;
-    wr_buf_u32(&body, 0);
-    wr_buf_f32(&body, 1.5f);
-    wr_buf_i32(&body, -2);
-    wr_buf_patch_u32(&body, 0, 0xA1B2C3D4);
-    wr_buf file;
-    wr_data_file(&file, WR_MAGIC_XOX, &body);
-    ASSERT_EQ(wr_buf_size(&file), 24u);
-    EXPECT_EQ(memcmp(file.bytes.data(), "0XOX", 4), 0);
-    EXPECT_EQ(u32_at(file, 8), 12u);
-    EXPECT_EQ(u32_at(file, 12), 0xA1B2C3D4u);
-    EXPECT_EQ(u32_at(file, 16), 0x3FC00000u);
-    EXPECT_EQ(u32_at(file, 20), 0xFFFFFFFEu);
-    const uint32_t xsx = WR_MAGIC_XSX;
-    EXPECT_EQ(memcmp(&xsx, "0XSX", 4), 0);
-}
-
-TEST(WriterBuf, SaveToMissingFolderFails)
-{
-    wr_buf b;
-    wr_buf_u8(&b, 1);
-    EXPECT_FALSE(wr_buf_save(&b, "no/such/folder/file.bin"));
+    const uint32_t others[2] = {WR_MAGIC_XOX, WR_MAGIC_XSX};
+    EXPECT_EQ(memcmp(others, "0XOX0XSX", 8), 0);
 }
 
 TEST(WriterWav, CanonicalHeaderThenSamples)
@@ -176,11 +143,6 @@ TEST(WriterImage, GreyStaysGreyAndIndexedKeepsItsPalette)
     EXPECT_EQ(rgb[3], 255); // pixel 1 is palette entry 1, red
     EXPECT_EQ(rgb[8], 255); // pixel 2 is palette entry 2, blue
     ilDeleteImages(1, &id);
-
-    const uint8_t rgb3[3 * 4] = {10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120};
-    ASSERT_TRUE(wr_image_save("photo.jpg", 2, 2, 3, rgb3));
-    EXPECT_NE(load_image("photo.jpg"), 0u);
-    EXPECT_EQ(ilGetError(), (ILenum)IL_NO_ERROR);
 }
 
 TEST(WriterImage, ReplacesAnExistingFileAndRejectsBadShapes)

@@ -2,7 +2,7 @@
 // packed into one page image (white, alpha = coverage; the outlined font gets a one-pixel
 // black rim). The metrics go to an XTX file with 256 keys indexed by character code.
 //
-// Sections: sources and specs; rendering; page packing; writing.
+// Sections: sources and plans; rendering; page packing; writing.
 
 #include <algorithm>
 #include <cstdio>
@@ -17,7 +17,7 @@
 #include "tools/writer/wr_image.h"
 #include "tools/writer/wr_xtx.h"
 
-// ---- sources and specs ----
+// ---- sources and plans ----
 
 static const char* const dejavu_bold = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf";
 static const char* const comic_sources[] = {
@@ -29,7 +29,7 @@ static const char* const comic_sources[] = {
 };
 static const char* const outline_sources[] = {dejavu_bold, nullptr};
 
-struct font_spec {
+struct font_plan {
     const char* base;             // file name under data/fonts, without extension
     const char* const* sources;   // tried in order
     int page;                     // line cell height in pixels
@@ -37,7 +37,7 @@ struct font_spec {
     int image;                    // starting page image side
 };
 
-static const font_spec specs[] = {
+static const font_plan plans[] = {
     {"outlined_16_latin", outline_sources, 16, 1, 256},
     {"comic_16_latin", comic_sources, 16, 0, 256},
     {"comic_32_latin", comic_sources, 32, 0, 512},
@@ -101,20 +101,20 @@ static bool render(FT_Face face, int code, int rim, coverage* out)
 
 // The largest pixel size at which every glyph, rim included, fits the cell height; the
 // baseline then sits below the cell top by the tallest glyph's height above it.
-static int fit_size(FT_Face face, const font_spec* spec, int* baseline)
+static int fit_size(FT_Face face, const font_plan* plan, int* baseline)
 {
-    for (int px = spec->page; px >= 4; --px) {
+    for (int px = plan->page; px >= 4; --px) {
         if (FT_Set_Pixel_Sizes(face, 0, (FT_UInt)px) != 0)
             continue;
         int above = 0, below = 0;
         coverage c;
         for (int code = 0; code < KEY_COUNT; ++code) {
-            if (!code_has_glyph(code) || !render(face, code, spec->rim, &c))
+            if (!code_has_glyph(code) || !render(face, code, plan->rim, &c))
                 continue;
             above = std::max(above, c.top);
             below = std::max(below, c.h - c.top);
         }
-        if (above + below <= spec->page) {
+        if (above + below <= plan->page) {
             *baseline = above;
             return px;
         }
@@ -171,11 +171,11 @@ static bool trim(glyph* g)
     return true;
 }
 
-static bool render_all(FT_Face face, const font_spec* spec, int baseline, std::vector<glyph>* out)
+static bool render_all(FT_Face face, const font_plan* plan, int baseline, std::vector<glyph>* out)
 {
     coverage c;
     for (int code = 0; code < KEY_COUNT; ++code) {
-        if (!code_has_glyph(code) || !render(face, code, spec->rim, &c))
+        if (!code_has_glyph(code) || !render(face, code, plan->rim, &c))
             continue;
         glyph g;
         g.code = code;
@@ -184,10 +184,10 @@ static bool render_all(FT_Face face, const font_spec* spec, int baseline, std::v
         g.offset_x = c.left;
         g.offset_y = baseline - c.top;
         g.x = g.y = 0;
-        colour(c, spec->rim, &g.rgba);
+        colour(c, plan->rim, &g.rgba);
         if (!trim(&g))
             continue;
-        if (g.offset_y < 0 || g.offset_y + g.h > spec->page)
+        if (g.offset_y < 0 || g.offset_y + g.h > plan->page)
             return false; // the fitted size guarantees this; never write a glyph outside its cell
         g.offset_x = std::max(g.offset_x, 0); // written but unused by readers
         out->push_back(std::move(g));
@@ -223,7 +223,7 @@ static bool pack(std::vector<glyph>* glyphs, int side)
 
 // ---- writing ----
 
-static bool write_font(const char* data_dir, const font_spec* spec, const std::vector<glyph>& glyphs, int side)
+static bool write_font(const char* data_dir, const font_plan* plan, const std::vector<glyph>& glyphs, int side)
 {
     gen_image page;
     gen_image_setup(&page, side, side);
@@ -237,7 +237,7 @@ static bool write_font(const char* data_dir, const font_spec* spec, const std::v
         tiles.push_back(t);
         keys[g.code] = (uint16_t)tiles.size();
     }
-    std::string base = std::string(data_dir) + "/fonts/" + spec->base;
+    std::string base = std::string(data_dir) + "/fonts/" + plan->base;
     if (!wr_image_save((base + ".png").c_str(), side, side, 4, page.rgba.data())) {
         fprintf(stderr, "dorvale_gen: cannot write %s.png\n", base.c_str());
         return false;
@@ -249,31 +249,31 @@ static bool write_font(const char* data_dir, const font_spec* spec, const std::v
     return true;
 }
 
-static bool make_font(FT_Library lib, const char* data_dir, const font_spec* spec)
+static bool make_font(FT_Library lib, const char* data_dir, const font_plan* plan)
 {
     const char* used = nullptr;
-    FT_Face face = open_face(lib, spec->sources, &used);
+    FT_Face face = open_face(lib, plan->sources, &used);
     if (!face) {
-        fprintf(stderr, "dorvale_gen: no source font for %s (first choice %s)\n", spec->base, spec->sources[0]);
+        fprintf(stderr, "dorvale_gen: no source font for %s (first choice %s)\n", plan->base, plan->sources[0]);
         return false;
     }
     int baseline = 0;
-    int px = fit_size(face, spec, &baseline);
+    int px = fit_size(face, plan, &baseline);
     std::vector<glyph> glyphs;
-    bool ok = px > 0 && render_all(face, spec, baseline, &glyphs);
+    bool ok = px > 0 && render_all(face, plan, baseline, &glyphs);
     FT_Done_Face(face);
     if (!ok) {
-        fprintf(stderr, "dorvale_gen: cannot fit %s into %d-pixel cells\n", used, spec->page);
+        fprintf(stderr, "dorvale_gen: cannot fit %s into %d-pixel cells\n", used, plan->page);
         return false;
     }
-    int side = spec->image;
+    int side = plan->image;
     while (!pack(&glyphs, side) && side < 4096)
         side *= 2;
     if (side >= 4096 && !pack(&glyphs, side))
         return false;
-    if (!write_font(data_dir, spec, glyphs, side))
+    if (!write_font(data_dir, plan, glyphs, side))
         return false;
-    printf("dorvale_gen: fonts/%s from %s at %d px: %d glyphs on %dx%d\n", spec->base, used, px,
+    printf("dorvale_gen: fonts/%s from %s at %d px: %d glyphs on %dx%d\n", plan->base, used, px,
            (int)glyphs.size(), side, side);
     return true;
 }
@@ -286,8 +286,8 @@ bool gen_fonts(const char* data_dir)
         return false;
     }
     bool ok = true;
-    for (const font_spec& spec : specs)
-        ok = make_font(lib, data_dir, &spec) && ok;
+    for (const font_plan& plan : plans)
+        ok = make_font(lib, data_dir, &plan) && ok;
     FT_Done_FreeType(lib);
     return ok;
 }

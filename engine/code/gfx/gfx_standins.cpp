@@ -15,9 +15,4 @@ STANDIN bool txts_setup(txts_pool* p, gfx* root) { return true; }
 STANDIN void txts_clean(txts_pool* p) {}
 STANDIN bool cmps_setup(cmps_pool* p, gfx* root) { return true; }
 STANDIN void cmps_clean(cmps_pool* p) {}
-STANDIN bool fonts_setup(gfx* root) { return true; }
-STANDIN void fonts_clean(gfx* root) {}
-STANDIN bool bubs_setup(bubs* m, gfx* root) { return true; }
-STANDIN void bubs_clean(bubs* m) {}
-
 STANDIN HWND GetForegroundWindow(void) { return nullptr; }

@@ -49,6 +49,8 @@ void DeviceTest::SetUp()
     static uint8_t font[128 * 128 * 4];
     memset(font, 0xFF, sizeof(font));
     write_image("data/debug/debug8x8_font.png", 128, 128, 4, font);
+    // The text fonts are required at start-up: the ones the build generated.
+    std::filesystem::create_symlink(DORVALE_GAME_DIR "/data/fonts", "data/fonts");
     // The avatar manager loads the shared animations through FILES.
     files_setup(&FILES);
     ASSERT_TRUE(harness_write_avatar_files());

@@ -51,23 +51,6 @@ TEST_F(XtxFile, WriterAndLoaderAgreeOnEveryField)
     files_free(&FILES, d);
 }
 
-TEST_F(XtxFile, BareHeaderHasNothing)
-{
-    wr_buf b;
-    wr_buf_u32(&b, XTX_MAGIC);
-    wr_buf_u32(&b, XTX_VERSION);
-    wr_buf_u32(&b, 0);
-    ASSERT_TRUE(wr_buf_save(&b, "bare.xtx"));
-    files_data* d = files_load(&FILES, "bare.xtx");
-    ASSERT_NE(d, nullptr);
-    xtx_tile t;
-    EXPECT_EQ(xtx_tile_count(d), 0u);
-    EXPECT_EQ(xtx_key_count(d), 0u);
-    EXPECT_FALSE(xtx_key_tile(d, 0, &t));
-    EXPECT_TRUE(xtx_keys_valid(d));
-    files_free(&FILES, d);
-}
-
 TEST_F(XtxFile, KeyPastTheTilesIsNoTileAndFailsTheCheck)
 {
     const uint16_t keys[3] = {1, 4, 0};

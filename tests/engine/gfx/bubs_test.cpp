@@ -1,0 +1,268 @@
+// Speech bubbles: start from the text, fade, follow the anchor, push apart, and the
+// balloon's pieces with the tail's gap.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/code/gfx/bubs.h"
+#include "engine/code/gfx/font.h"
+#include "engine/code/gfx/gfx.h"
+#include "tests/engine/gfx/device_fixture.h"
+#include "tests/engine/gfx/draw_fixture.h"
+#include "tools/writer/wr_image.h"
+#include "tools/writer/wr_xtx.h"
+
+namespace {
+
+// Comic16 stand-in: 'A' is 25 pixels wide at page size 16, so 50 at the bubbles' size 32.
+struct Bubbles : DeviceTest {
+    bubs m;
+    void SetUp() override
+    {
+        DeviceTest::SetUp();
+        ASSERT_TRUE(setup_gfx());
+        font_free(&GFX.comic16);
+        const xtx_tile tile = {0, 0, 25, 10, 0, 2};
+        uint16_t keys[256] = {};
+        keys['A'] = 1;
+        std::vector<uint8_t> px(32 * 16 * 4, 255);
+        ASSERT_TRUE(wr_image_save("c16.png", 32, 16, 4, px.data()));
+        ASSERT_TRUE(wr_xtx_save("c16.xtx", &tile, 1, keys, 256));
+        memset(&GFX.comic16, 0, sizeof(font));
+        ASSERT_TRUE(font_setup(&GFX.comic16.page, "c16"));
+        GFX.comic16.page.page_size = 16.0f;
+        GFX.comic16.page_count = 1;
+        memset(&m, 0, sizeof(m));
+        ASSERT_TRUE(bubs_setup(&m, &GFX));
+    }
+    void TearDown() override
+    {
+        bubs_clean(&m);
+        bubs_clean(&m);
+        font_free(&GFX.comic16);
+        font_select(&GFX, nullptr);
+        DeviceTest::TearDown();
+    }
+    // A bubble at rest: its anchor pulls neither way.
+    bub* at(float x, float y, const char* text)
+    {
+        bub* b = bub_alloc(&m);
+        bub_set_text(b, text);
+        b->x = x;
+        b->y = y;
+        b->anchor_x = x + 10;
+        b->anchor_y = y + b->height + 32;
+        return b;
+    }
+    int live()
+    {
+        int n = 0;
+        for (list_node* p = list_first(&m.records.live); p->next; p = p->next)
+            ++n;
+        return n;
+    }
+};
+
+} // namespace
+
+TEST_F(Bubbles, TextSetsSizeLifeAndFlags)
+{
+    bub* b = bub_alloc(&m);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->owner, &m);
+    EXPECT_EQ(b->flags, 0u);
+    bub_set_text(b, "AA");
+    EXPECT_FLOAT_EQ(b->width, 108.0f);
+    EXPECT_FLOAT_EQ(b->height, 40.0f);
+    EXPECT_FLOAT_EQ(b->life, 2.0f); // 1.6875 raised to the minimum
+    EXPECT_FLOAT_EQ(b->alpha, 1.0f);
+    EXPECT_EQ(b->flags, 15u);
+    EXPECT_EQ(GFX.current_font, &GFX.comic16);
+    bub_set_text(b, "AAAA");
+    EXPECT_FLOAT_EQ(b->life, 3.25f);
+
+    bub_set_text(b, nullptr);
+    ASSERT_NE(b->text, nullptr);
+    EXPECT_STREQ(b->text, "");
+    EXPECT_FLOAT_EQ(b->width, 8.0f);
+    EXPECT_FLOAT_EQ(b->life, 2.0f);
+}
+
+TEST_F(Bubbles, FadesOutAfterItsLifeAndStaysAllocated)
+{
+    bub* b = at(100, 100, "AA");
+    m.frame_time = 0.5f;
+    for (int i = 0; i < 4; ++i)
+        bubs_update(&m);
+    EXPECT_FLOAT_EQ(b->life, 0.0f);
+    EXPECT_FLOAT_EQ(b->alpha, 1.0f);
+    bubs_update(&m);
+    EXPECT_FLOAT_EQ(b->alpha, 0.75f);
+    for (int i = 0; i < 2; ++i)
+        bubs_update(&m);
+    EXPECT_FLOAT_EQ(b->alpha, 0.25f);
+    EXPECT_EQ(b->flags, 15u);
+    bubs_update(&m);
+    EXPECT_EQ(b->flags, 0u);
+    EXPECT_EQ(b->text, nullptr);
+    EXPECT_EQ(live(), 1);
+    draws_start();
+    bubs_draw(&m);
+    EXPECT_TRUE(draws_get().empty());
+}
+
+TEST_F(Bubbles, MovesAQuarterTowardsItsAnchor)
+{
+    bub* b = at(100, 100, "AA");
+    b->anchor_y += 100;
+    m.frame_time = 0.01f;
+    bubs_update(&m);
+    EXPECT_FLOAT_EQ(b->y, 125.0f);
+    EXPECT_FLOAT_EQ(b->x, 100.0f);
+
+    // Sideways only beyond 32 pixels past either edge.
+    b->y = 100;
+    b->anchor_y = 172;
+    b->anchor_x = 100 - 32 - 40;
+    bubs_update(&m);
+    EXPECT_FLOAT_EQ(b->x, 90.0f);
+    b->anchor_x = b->x + b->width + 32;
+    bubs_update(&m);
+    EXPECT_FLOAT_EQ(b->x, 90.0f);
+}
+
+TEST_F(Bubbles, OverlappingBubblesPushApart)
+{
+    bub* a = at(0, 0, "AA");
+    bub* b = at(0, 0, "AA");
+    m.frame_time = 0.01f;
+    bubs_update(&m);
+    EXPECT_FLOAT_EQ(a->count, 2.0f);
+    EXPECT_FLOAT_EQ(b->count, 2.0f);
+    // a's centre is not left of or above b's: a goes right and down by b's size, halved, quartered.
+    EXPECT_FLOAT_EQ(a->x, 13.5f);
+    EXPECT_FLOAT_EQ(a->y, 5.0f);
+    EXPECT_FLOAT_EQ(b->x, -13.5f);
+    EXPECT_FLOAT_EQ(b->y, -5.0f);
+
+    // Touching edges do not overlap.
+    a->x = 0;
+    a->y = 0;
+    b->x = 108;
+    b->y = 0;
+    a->anchor_x = 10;
+    b->anchor_x = 118;
+    a->anchor_y = b->anchor_y = 72;
+    bubs_update(&m);
+    EXPECT_FLOAT_EQ(a->count, 1.0f);
+    EXPECT_FLOAT_EQ(b->x, 108.0f);
+
+    // Without the separate flag nothing pushes.
+    b->x = 0;
+    b->flags &= ~BUB_SEPARATE;
+    bubs_update(&m);
+    EXPECT_FLOAT_EQ(a->count, 1.0f);
+}
+
+TEST_F(Bubbles, BalloonPiecesAndTailGap)
+{
+    bub b;
+    memset(&b, 0, sizeof(b)); // as a caller outside the pool makes it
+    b.x = 100;
+    b.y = 50;
+    b.width = 108;
+    b.height = 40;
+    b.anchor_x = 100; // under the left edge
+    b.anchor_y = 130;
+    b.alpha = 0.5f;
+    draws_start();
+    bub_draw_balloon(&b);
+    std::vector<drawn> d = draws_get();
+    ASSERT_EQ(d.size(), 10u);
+    for (const drawn& p : d) {
+        for (const d3d_vertex_2d& v : p.v) {
+            EXPECT_EQ(v.diffuse, 0x60FFFFFFu);
+            EXPECT_FLOAT_EQ(v.z, 0.0f);
+            EXPECT_FLOAT_EQ(v.rhw, 1.0f);
+            EXPECT_FLOAT_EQ(v.u, 0.0f);
+        }
+        for (float w : draws_windings(p))
+            EXPECT_GE(w, 0.0f) << "a piece faces away and would be culled";
+    }
+    // body, left, right and top bands
+    EXPECT_EQ(d[0].type, (uint32_t)D3DPT_TRIANGLESTRIP);
+    EXPECT_FLOAT_EQ(d[0].v[0].x, 100.0f);
+    EXPECT_FLOAT_EQ(d[0].v[3].x, 208.0f);
+    EXPECT_FLOAT_EQ(d[0].v[3].y, 90.0f);
+    EXPECT_FLOAT_EQ(d[1].v[0].x, 92.0f);
+    EXPECT_FLOAT_EQ(d[2].v[3].x, 216.0f);
+    EXPECT_FLOAT_EQ(d[3].v[0].y, 42.0f);
+    // bottom band around the gap x .. x + 16 on its outer edge, then the tail
+    ASSERT_EQ(d[4].v.size(), 6u);
+    EXPECT_EQ(d[4].prims, 4u);
+    EXPECT_FLOAT_EQ(d[4].v[2].x, 100.0f);
+    EXPECT_FLOAT_EQ(d[4].v[2].y, 98.0f);
+    EXPECT_FLOAT_EQ(d[4].v[4].x, 116.0f);
+    EXPECT_FLOAT_EQ(d[4].v[4].y, 98.0f);
+    ASSERT_EQ(d[5].v.size(), 3u);
+    EXPECT_EQ(d[5].prims, 1u);
+    EXPECT_FLOAT_EQ(d[5].v[2].x, 100.0f);
+    EXPECT_FLOAT_EQ(d[5].v[2].y, 130.0f);
+    // four rounded corners of radius 8
+    for (int i = 6; i < 10; ++i) {
+        EXPECT_EQ(d[i].type, (uint32_t)D3DPT_TRIANGLEFAN);
+        ASSERT_EQ(d[i].v.size(), 5u);
+        for (int k = 1; k < 5; ++k) {
+            float dx = d[i].v[k].x - d[i].v[0].x, dy = d[i].v[k].y - d[i].v[0].y;
+            EXPECT_NEAR(dx * dx + dy * dy, 66.0f, 2.0f); // the arc points lie 8 to 8.24 out
+        }
+    }
+
+    // Anchor above the bubble: a plain band and no tail.
+    b.anchor_y = 10;
+    draws_start();
+    bub_draw_balloon(&b);
+    EXPECT_EQ(draws_get().size(), 9u);
+}
+
+TEST_F(Bubbles, NarrowBubbleKeepsTheTailInside)
+{
+    bub* b = at(100, 50, "");
+    ASSERT_FLOAT_EQ(b->width, 8.0f);
+    b->anchor_x = 104;
+    b->anchor_y = 200;
+    draws_start();
+    bub_draw_balloon(b);
+    std::vector<drawn> d = draws_get();
+    ASSERT_EQ(d.size(), 10u);
+    for (const d3d_vertex_2d& v : d[4].v) {
+        EXPECT_GE(v.x, 100.0f);
+        EXPECT_LE(v.x, 108.0f);
+    }
+    for (float w : draws_windings(d[4]))
+        EXPECT_GE(w, 0.0f) << "the band folds over itself";
+}
+
+TEST_F(Bubbles, DrawsVisibleBubblesWithTheirText)
+{
+    bub* a = at(10, 20, "A");
+    bub* hidden = at(300, 20, "AA");
+    hidden->flags &= ~BUB_VISIBLE;
+    a->alpha = 1.0f;
+    draws_start();
+    bubs_draw(&m);
+    std::vector<drawn> d = draws_get();
+    ASSERT_EQ(d.size(), 11u); // balloon with its tail, then one glyph
+    const drawn& glyph = d.back();
+    EXPECT_TRUE(glyph.textured);
+    EXPECT_FLOAT_EQ(glyph.v[0].x, 14.0f);
+    EXPECT_FLOAT_EQ(glyph.v[0].y, 24.0f + 4.0f);
+    EXPECT_EQ(glyph.v[0].diffuse, 0xC0000000u);
+    EXPECT_FALSE(d[0].textured);
+
+    bub_free(&m, nullptr);
+    bub_free(&m, hidden);
+    EXPECT_EQ(live(), 1);
+}

@@ -1,0 +1,318 @@
+// Text: UTF-8 decoding, measuring and wrapping rules, the quads a glyph becomes, the
+// console-font fallback and the fonts' start-up.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/code/dbg.h"
+#include "engine/code/files.h"
+#include "engine/code/gfx/d3d_buffers.h"
+#include "engine/code/gfx/font.h"
+#include "engine/code/gfx/gfx.h"
+#include "tests/engine/gfx/device_fixture.h"
+#include "tests/engine/gfx/draw_fixture.h"
+#include "platform/d3d8_debug.h"
+#include "tools/writer/wr_image.h"
+#include "tools/writer/wr_xtx.h"
+
+namespace {
+
+// A 64 x 32 page with two glyphs: 'A' (tile 1) and 'i' (tile 2, also used for e acute).
+const xtx_tile kTiles[2] = {{4, 2, 10, 12, 0, 3}, {20, 4, 6, 8, 1, 5}};
+
+void write_hand_font(const char* base, const uint16_t* keys = nullptr, uint32_t key_count = 256)
+{
+    uint16_t k[256] = {};
+    k['A'] = 1;
+    k['i'] = 2;
+    k[0xE9] = 2;
+    std::vector<uint8_t> px(64 * 32 * 4, 255);
+    ASSERT_TRUE(wr_image_save((std::string(base) + ".png").c_str(), 64, 32, 4, px.data()));
+    ASSERT_TRUE(wr_xtx_save((std::string(base) + ".xtx").c_str(), kTiles, 2, keys ? keys : k, key_count));
+}
+
+bool load_hand_font(font* f, const char* base)
+{
+    memset(f, 0, sizeof(*f));
+    if (!font_setup(&f->page, base))
+        return false;
+    f->page.page_size = 16.0f;
+    f->page_count = 1;
+    return true;
+}
+
+struct Text : DeviceTest {
+    font hand;
+    void SetUp() override
+    {
+        DeviceTest::SetUp();
+        ASSERT_TRUE(setup_gfx());
+        write_hand_font("hand");
+        ASSERT_TRUE(load_hand_font(&hand, "hand"));
+        font_select(&GFX, &hand);
+        font_set_style(&GFX, 8.0f, 32.0f, 1.0f, 0xFF112233, 0x80445566);
+        font_set_pos(&GFX, 100.0f, 50.0f);
+        draws_start();
+    }
+    void TearDown() override
+    {
+        font_select(&GFX, nullptr);
+        font_free(&hand);
+        DeviceTest::TearDown();
+    }
+};
+
+struct FontSetup : DeviceTest {};
+
+} // namespace
+
+TEST(Utf8, DecodesLeadsAndStopsAtTheEnd)
+{
+    const char* t = "\xC3\xA9\xC2\xA9z";
+    uint32_t c = 0;
+    ASSERT_EQ(font_utf8_next(&t, &c), FONT_UTF8_CODE);
+    EXPECT_EQ(c, 0xE9u);
+    ASSERT_EQ(font_utf8_next(&t, &c), FONT_UTF8_CODE);
+    EXPECT_EQ(c, 0xA9u);
+    ASSERT_EQ(font_utf8_next(&t, &c), FONT_UTF8_CODE);
+    EXPECT_EQ(c, (uint32_t)'z');
+    EXPECT_EQ(font_utf8_next(&t, &c), FONT_UTF8_END);
+
+    t = "\xE2\x82\xAC\xF0\x9F\x98\x80";
+    ASSERT_EQ(font_utf8_next(&t, &c), FONT_UTF8_CODE);
+    EXPECT_EQ(c, 0x20ACu);
+    ASSERT_EQ(font_utf8_next(&t, &c), FONT_UTF8_CODE);
+    EXPECT_EQ(c, 0x1F600u);
+
+    // Cut short by the terminator: the string ends there and nothing after it is read.
+    const char cut[] = "\xE2\x82\0AB";
+    t = cut;
+    EXPECT_EQ(font_utf8_next(&t, &c), FONT_UTF8_END);
+    EXPECT_EQ(t, cut + 2);
+
+    // Continuation bytes and leads with bit 0x04 above 0xF0 cannot start a character.
+    t = "\x80\xF4";
+    EXPECT_EQ(font_utf8_next(&t, &c), FONT_UTF8_INVALID);
+    EXPECT_EQ(font_utf8_next(&t, &c), FONT_UTF8_INVALID);
+    EXPECT_EQ(font_utf8_next(&t, &c), FONT_UTF8_END);
+
+    t = "\xC0\x80x"; // an encoded zero ends the string too
+    EXPECT_EQ(font_utf8_next(&t, &c), FONT_UTF8_END);
+}
+
+TEST_F(Text, MeasuresGlyphsSpacesAndFixedPitch)
+{
+    // Scale 32 / 16 = 2: 'A' is 20 wide, 'i' 12, a glyphless character the space width.
+    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, 'A'), 21.0f);
+    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, 'i'), 13.0f);
+    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, ' '), 9.0f);
+    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, 0x141), 9.0f); // beyond the page
+    EXPECT_FLOAT_EQ(font_text_width(&GFX, "Ai \xC3\xA9"), 21.0f + 13.0f + 9.0f + 13.0f);
+    EXPECT_FLOAT_EQ(font_text_width(&GFX, "A\x80i"), 21.0f) << "an invalid lead ends the text";
+    EXPECT_FLOAT_EQ(font_text_width(&GFX, "A\xC3"), 21.0f) << "a cut sequence ends the text";
+
+    font_set_style(&GFX, -10.0f, 32.0f, 1.0f, 0, 0);
+    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, 'A'), 11.0f);
+    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, ' '), 11.0f);
+    EXPECT_FLOAT_EQ(font_text_width(&GFX, "AiA"), 33.0f);
+}
+
+TEST_F(Text, GlyphIsOneShadedQuadOfItsTile)
+{
+    font_draw_glyph(&GFX, 'A');
+    std::vector<drawn> d = draws_get();
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_EQ(d[0].type, (uint32_t)D3DPT_TRIANGLESTRIP);
+    EXPECT_EQ(d[0].prims, 2u);
+    ASSERT_EQ(d[0].v.size(), 4u);
+    EXPECT_TRUE(d[0].textured);
+    const d3d_vertex_2d* v = d[0].v.data();
+    // left 100, top 50 + 3 x 2, 20 x 24; u 4/64..14/64, v 2/32..14/32
+    const float xs[4] = {100, 120, 100, 120}, ys[4] = {56, 56, 80, 80};
+    const float us[4] = {4 / 64.f, 14 / 64.f, 4 / 64.f, 14 / 64.f};
+    const float vs[4] = {2 / 32.f, 2 / 32.f, 14 / 32.f, 14 / 32.f};
+    const uint32_t cs[4] = {0xFF112233, 0xFF112233, 0x80445566, 0x80445566};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_FLOAT_EQ(v[i].x, xs[i]) << i;
+        EXPECT_FLOAT_EQ(v[i].y, ys[i]) << i;
+        EXPECT_FLOAT_EQ(v[i].z, 0.0f);
+        EXPECT_FLOAT_EQ(v[i].rhw, 1.0f);
+        EXPECT_FLOAT_EQ(v[i].u, us[i]) << i;
+        EXPECT_FLOAT_EQ(v[i].v, vs[i]) << i;
+        EXPECT_EQ(v[i].diffuse, cs[i]) << i;
+    }
+    EXPECT_FLOAT_EQ(GFX.pen_x, 121.0f);
+    EXPECT_FLOAT_EQ(GFX.pen_y, 50.0f);
+
+    font_draw_glyph(&GFX, ' ');
+    font_draw_glyph(&GFX, 0x141);
+    EXPECT_EQ(draws_get().size(), 1u) << "glyphless characters draw nothing";
+    EXPECT_FLOAT_EQ(GFX.pen_x, 121.0f + 9.0f + 9.0f);
+}
+
+TEST_F(Text, FixedPitchCentresGlyphsInTheCell)
+{
+    font_set_style(&GFX, -30.0f, 32.0f, 2.0f, 0, 0);
+    font_draw_glyph(&GFX, 'i'); // 12 wide in a 30 cell
+    std::vector<drawn> d = draws_get();
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_FLOAT_EQ(d[0].v[0].x, 109.0f);
+    EXPECT_FLOAT_EQ(d[0].v[1].x, 121.0f);
+    EXPECT_FLOAT_EQ(GFX.pen_x, 132.0f);
+}
+
+TEST_F(Text, TextBindsOnceAndLeavesStageZeroEmpty)
+{
+    float before = GFX.pen_x;
+    float width = font_text_width(&GFX, "AiA x");
+    font_draw_text(&GFX, "AiA x");
+    EXPECT_FLOAT_EQ(GFX.pen_x - before, width);
+    std::vector<drawn> d = draws_get();
+    EXPECT_EQ(d.size(), 3u);
+    EXPECT_EQ(draws_binds(), 2) << "one bind for the page, one unbind at the end";
+    EXPECT_EQ(GFX.last_texture, nullptr);
+}
+
+TEST_F(Text, WordsAndLineBreaks)
+{
+    const char* t = "\n  Ai A";
+    EXPECT_FLOAT_EQ(font_word_width(&GFX, &t), -1.0f);
+    EXPECT_EQ(*t, ' ');
+    EXPECT_FLOAT_EQ(font_word_width(&GFX, &t), 21.0f + 13.0f);
+    EXPECT_EQ(*t, ' ');
+    EXPECT_FLOAT_EQ(font_word_width(&GFX, &t), 21.0f);
+    EXPECT_FLOAT_EQ(font_word_width(&GFX, &t), 0.0f);
+    EXPECT_EQ(*t, '\0');
+
+    t = "A\x80i rest"; // an invalid lead inside a word counts as code 0 and reading goes on
+    EXPECT_FLOAT_EQ(font_word_width(&GFX, &t), 21.0f + 9.0f + 13.0f);
+    EXPECT_STREQ(t, " rest");
+
+    t = "A\xC3"; // cut short at the end
+    EXPECT_FLOAT_EQ(font_word_width(&GFX, &t), 21.0f);
+    EXPECT_EQ(*t, '\0');
+}
+
+TEST_F(Text, DrawnWordMatchesItsMeasure)
+{
+    // U+0141 has no glyph: it advances by the space as measured, never as the glyph of 0x41.
+    const char* m = " \n A\xC5\x81i next";
+    const char* d = m;
+    font_word_width(&GFX, &m); // line feed
+    float width = font_word_width(&GFX, &m);
+    float before = GFX.pen_x;
+    font_draw_word(&GFX, &d);
+    EXPECT_EQ(d, m);
+    EXPECT_FLOAT_EQ(GFX.pen_x - before, width);
+    std::vector<drawn> q = draws_get();
+    ASSERT_EQ(q.size(), 2u);
+    EXPECT_FLOAT_EQ(q[1].v[0].x, before + 21.0f + 9.0f);
+    EXPECT_EQ(GFX.last_texture, nullptr);
+}
+
+TEST_F(Text, WithoutAFontTheConsoleFontStandsIn)
+{
+    font_select(&GFX, nullptr);
+    font_set_style(&GFX, 8.0f, 16.0f, 0.0f, 0, 0);
+    font_set_pos(&GFX, 10.0f, 20.0f);
+    EXPECT_FLOAT_EQ(font_text_width(&GFX, "abc"), 48.0f);
+    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, 'a'), 0.0f);
+    font_draw_text(&GFX, "abc");
+    EXPECT_FLOAT_EQ(GFX.pen_x, 58.0f);
+    font_draw_glyph(&GFX, 'a');
+    EXPECT_FLOAT_EQ(GFX.pen_x, 58.0f);
+}
+
+TEST_F(FontSetup, BadFilesFailAndLeaveNothingBehind)
+{
+    ASSERT_TRUE(setup_gfx());
+    font f;
+    EXPECT_FALSE(load_hand_font(&f, "missing"));
+    EXPECT_EQ(f.page.file, nullptr);
+    EXPECT_EQ(f.page.texture, nullptr);
+
+    uint16_t keys[4] = {0, 1, 3, 0}; // key 3 with two tiles
+    write_hand_font("badkeys", keys, 4);
+    EXPECT_FALSE(load_hand_font(&f, "badkeys"));
+    EXPECT_EQ(f.page.file, nullptr);
+
+    write_hand_font("noimage");
+    remove("noimage.png");
+    EXPECT_FALSE(load_hand_font(&f, "noimage"));
+    EXPECT_EQ(f.page.file, nullptr);
+    EXPECT_EQ(f.page.texture, nullptr);
+
+    // A data file of another kind is foreign.
+    ASSERT_TRUE(wr_image_save("mesh.png", 1, 1, 4, (const uint8_t*)"\xff\xff\xff\xff"));
+    FILE* fp = fopen("mesh.xtx", "wb");
+    fwrite("0XOX\x13\0\0\0\0\0\0\0", 1, 12, fp);
+    fclose(fp);
+    EXPECT_FALSE(load_hand_font(&f, "mesh"));
+    EXPECT_EQ(D3D_BUFFERS.txt_count, 3) << "only the three start-up fonts hold textures";
+}
+
+TEST_F(FontSetup, GeneratedFontsLoadAndMeasureSensibly)
+{
+    ASSERT_TRUE(setup_gfx());
+    font* fonts[3] = {&GFX.outline16, &GFX.comic16, &GFX.comic32};
+    for (font* f : fonts) {
+        EXPECT_EQ(f->page_count, 1);
+        EXPECT_EQ(f->page.count, 256u);
+        EXPECT_FLOAT_EQ(f->nominal_space_width, 8.0f);
+        EXPECT_FLOAT_EQ(f->page.page_size, f->nominal_size);
+        font_select(&GFX, f);
+        font_set_style(&GFX, 8.0f, 32.0f, 0.0f, 0, 0);
+        EXPECT_GT(font_glyph_width(&GFX, 0xE9), font_glyph_width(&GFX, 'i'));
+    }
+    EXPECT_FLOAT_EQ(GFX.comic16.nominal_size, 16.0f);
+    EXPECT_FLOAT_EQ(GFX.comic32.nominal_size, 32.0f);
+    fonts_clean(&GFX);
+    fonts_clean(&GFX);
+    EXPECT_EQ(GFX.comic16.page.file, nullptr);
+    EXPECT_EQ(D3D_BUFFERS.txt_count, 0);
+}
+
+TEST_F(FontSetup, MissingFontStopsStartUpWithItsName)
+{
+    std::filesystem::remove("data/fonts");
+    std::filesystem::create_directories("data/fonts");
+    for (const char* ext : {".xtx", ".png"}) {
+        std::string name = std::string("/fonts/outlined_16_latin") + ext;
+        std::filesystem::create_symlink(DORVALE_GAME_DIR "/data" + name, "data" + name);
+    }
+    EXPECT_FALSE(setup_gfx());
+    EXPECT_NE(errors().find("GFX.Font.Comic16 subsystem failed to initialize,\n"
+                            "GFX.Font subsystem failed to initialize,\n"),
+              std::string::npos)
+        << errors();
+    EXPECT_EQ(errors().find("Outline16"), std::string::npos);
+    EXPECT_EQ(GFX.outline16.page.file, nullptr) << "the root was cleaned";
+    EXPECT_EQ(GFX.outline16.page.texture, nullptr);
+    EXPECT_EQ(D3D_BUFFERS.txt_count, 0);
+}
+
+TEST_F(FontSetup, DrawnWordPutsInkWhereItIsMeasured)
+{
+    ASSERT_TRUE(setup_gfx());
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    font_select(&GFX, &GFX.comic32);
+    font_set_style(&GFX, 8.0f, 32.0f, 0.0f, 0xFFFFFFFF, 0xFFFFFFFF);
+    font_set_pos(&GFX, 4.0f, 8.0f);
+    const char* word = "W";
+    float width = font_text_width(&GFX, word);
+    font_draw_text(&GFX, word);
+    // The clear colour is dark blue; white ink shows as a bright red channel.
+    int inside = 0, outside = 0;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) {
+            bool ink = channel(d3d8_read_pixel(device(), x, y), 16) > 128;
+            bool within = x >= 4 && x < 4 + width && y >= 8 && y < 40;
+            (within ? inside : outside) += ink;
+        }
+    EXPECT_GT(inside, 20);
+    EXPECT_EQ(outside, 0);
+    gfx_end_scene(&GFX);
+}
