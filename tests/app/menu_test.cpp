@@ -24,10 +24,10 @@
 #include "platform/d3d8.h"
 #include "platform/d3d8_debug.h"
 #include "platform/plat_msg.h"
+#include "tests/app/menu_fixture.h"
 #include "tests/harness/avatar_files.h"
 #include "tests/harness/gl_window.h"
 #include "tools/writer/wr_image.h"
-#include "tools/writer/wr_mesh.h"
 
 namespace {
 
@@ -135,20 +135,6 @@ std::string read_text(const std::string& path)
     return s.str();
 }
 
-void write_logo()
-{
-    wr_xox_mesh mesh;
-    mesh.vertices = {{-1, -1, 0, 0, 0, -1, 0, 0}, {-1, 1, 0, 0, 0, -1, 0, 1},
-                     {1, -1, 0, 0, 0, -1, 1, 0}, {1, 1, 0, 0, 0, -1, 1, 1}};
-    mesh.indices = {0, 1, 2, 3};
-    wr_xox_material m;
-    m.name = "logo";
-    m.strips = {4};
-    mesh.materials.push_back(m);
-    std::filesystem::create_directories("data/logos/xox");
-    ASSERT_TRUE(wr_xox_save("data/logos/xox/qem.xox", &mesh));
-}
-
 // Records every world matrix the device is given, then passes the call on.
 IDirect3DDevice8Vtbl recording_vtbl;
 const IDirect3DDevice8Vtbl* real_vtbl;
@@ -221,7 +207,7 @@ TEST_F(MenuState, MissingLogoFailsSetup)
 
 TEST_F(MenuState, FirstSetupRunsMenuScriptOnceAndLinksEveryRecord)
 {
-    write_logo();
+    ASSERT_TRUE(menu_fixture_write_logo());
     std::ofstream("local/lua/menu.lua", std::ios::app) << "\nmenu_runs = (menu_runs or 0) + 1\n";
     ASSERT_TRUE(menu_setup(&MENU, &GFX));
     EXPECT_EQ(33, APP.frame_period);
@@ -256,7 +242,7 @@ TEST_F(MenuState, FirstSetupRunsMenuScriptOnceAndLinksEveryRecord)
 
 TEST_F(MenuState, BrokenMenuScriptFailsSetupWithItsMessage)
 {
-    write_logo();
+    ASSERT_TRUE(menu_fixture_write_logo());
     std::ofstream("local/lua/menu.lua") << "menu.gizmos = {}\n";
     // The script runs but builds nothing: refresh fails, and is only logged.
     EXPECT_TRUE(menu_setup(&MENU, &GFX));
@@ -270,7 +256,7 @@ TEST_F(MenuState, BrokenMenuScriptFailsSetupWithItsMessage)
 
 TEST_F(MenuState, LogoDrawsEightCopiesFiveTimesApartAndCyclesIn128Frames)
 {
-    write_logo();
+    ASSERT_TRUE(menu_fixture_write_logo());
     ASSERT_TRUE(menu_setup(&MENU, &GFX));
     menu_update(&MENU, UPDATE_FRAME_END);
     IDirect3DDevice8* device = GFX.d3d_gfx.device;
