@@ -3,6 +3,6 @@
 
 // data/logos/xox/qem.xox: one quad.
 bool menu_fixture_write_logo();
-// The working folder as a game folder: the build's generated data, the source tree's
-// scripts, the shared animations and the logo.
+// The working folder as a game folder: the build's generated data and the source tree's
+// scripts, as the build stages them.
 bool menu_fixture_stage();

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -260,6 +261,7 @@ namespace {
 int shot_frames;          // frames since the menu was first shown
 std::vector<uint8_t> shot; // RGBA, top row first
 int shot_w, shot_h;
+float button_x, button_y, button_w, button_h; // the Options button when the shot was taken
 
 void grab_back_buffer()
 {
@@ -300,16 +302,26 @@ int screenshot_driver(MSG* out, int max)
         return n;
     if (++shot_frames == 48) {
         grab_back_buffer();
+        hudgizmo* b = options_button();
+        button_x = b->x, button_y = b->y, button_w = b->w, button_h = b->h;
         PostQuitMessage(0);
     }
     return n;
 }
 
-uint32_t pixel(int x, int y)
+// Pixels of the rectangle whose colour passes the test.
+int count(int x0, int y0, int x1, int y1, bool (*test)(const uint8_t* rgb))
 {
-    const uint8_t* p = &shot[((size_t)y * shot_w + x) * 4];
-    return (uint32_t)p[0] << 16 | (uint32_t)p[1] << 8 | p[2];
+    int n = 0;
+    for (int y = std::max(y0, 0); y < std::min(y1, shot_h); y++)
+        for (int x = std::max(x0, 0); x < std::min(x1, shot_w); x++)
+            n += test(&shot[((size_t)y * shot_w + x) * 4]);
+    return n;
 }
+
+// The logo's ring is a lit orange; the captions are white.
+bool orange(const uint8_t* c) { return c[0] > 150 && c[1] > 90 && c[1] < 210 && c[2] < 90; }
+bool white(const uint8_t* c) { return c[0] > 220 && c[1] > 220 && c[2] > 220; }
 
 } // namespace
 
@@ -321,6 +333,12 @@ TEST_F(MenuRun, ScreenshotShowsTheLogoAndTheButtons)
     plat_set_msg_source(NULL);
     ASSERT_EQ((size_t)800 * 600 * 4, shot.size());
     ASSERT_TRUE(wr_image_save("menu.png", shot_w, shot_h, 4, shot.data()));
+    EXPECT_GT(count(0, 0, shot_w, shot_h, orange), shot_w * shot_h / 20);
+    ASSERT_GT(button_w, 0.0f);
+    int bx = (int)button_x, by = (int)button_y, bw = (int)button_w, bh = (int)button_h;
+    EXPECT_GT(count(bx, by, bx + bw, by + bh, white), 50);
+    // No caption below the last button.
+    EXPECT_EQ(0, count(bx, by + 3 * bh, bx + bw, by + 4 * bh, white));
     if (const char* keep = getenv("DORVALE_SCREENSHOT"))
         std::filesystem::copy_file("menu.png", keep, std::filesystem::copy_options::overwrite_existing);
 }

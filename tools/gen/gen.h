@@ -1,5 +1,6 @@
 // The installation generator: makes the data files the program needs at start-up (the
-// fonts' metrics and page images, the console's font image) from the system's free fonts.
+// fonts' metrics and page images, the console's font image) from the system's free fonts,
+// and the menu's logo and the avatars' shared animations from the writer library.
 #pragma once
 
 #include <cstdint>
@@ -21,3 +22,4 @@ inline uint8_t* gen_image_pixel(gen_image* image, int x, int y)
 // with a line on stderr.
 bool gen_fonts(const char* data_dir);
 bool gen_debug_font(const char* data_dir);
+bool gen_models(const char* data_dir); // the logo mesh and the shared avatar animations
