@@ -71,34 +71,40 @@ struct step {
     bool (*ready)();                 // null: at once
     hudgizmo* (*target)();           // the button to click, or null
     SDL_Keycode key;                 // or the key to press
-    bool (*skip)();                  // null: never skipped
+    void (*act)();                   // or something else to do
 };
 
 hudgizmo* options_button() { return button_in(menu_table[MENU_LayoutMain].gizmo, "MENU_Options"); }
 hudgizmo* back_button() { return button_in(menu_table[MENU_LayoutOptions].gizmo, "MENU_MainMenu"); }
-hudgizmo* editor_button() { return button_in(menu_table[MENU_LayoutMain].gizmo, "MENU_StartAvatarEditor"); }
 hudgizmo* pause_main_button() { return menu_table[MENU_MainMenu].gizmo; } // linked last: the pause menu's
 hudgizmo* quit_button() { return button_in(menu_table[MENU_LayoutMain].gizmo, "MENU_Quit"); }
 
 bool in_menu() { return main_state_curr == &main_state_menu && HUD.display_gizmo && shown(MENU_LayoutMain) && options_button()->w > 0; }
 bool options_shown() { return shown(MENU_LayoutOptions) && !shown(MENU_LayoutMain); }
 bool main_shown() { return shown(MENU_LayoutMain) && !shown(MENU_LayoutOptions); }
-bool in_editor() { return main_state_curr == &main_state_bud_test; }
 bool pause_shown() { return HUD.displayed_menu && HUD.displayed_menu == HUD.master_menu; }
 bool pause_hidden() { return !HUD.displayed_menu; }
+bool in_menu_alone() { return in_menu() && !HUD.displayed_menu; }
 bool pause_laid_out() { return pause_shown() && menu_table[MENU_Restart].gizmo->w > 0; }
+
+// A game state of the test's own: it runs the HUD as every game state does and, like
+// them, takes the HUD's display and menu down in its clean.
+bool probe_setup(gfx*) { return true; }
+void probe_clean() { HUD.display_gizmo = NULL; HUD.displayed_menu = NULL; }
+void probe_draw() { hud_draw(&HUD); }
+const main_state_hooks probe_state = {probe_setup, NULL, probe_clean, NULL, probe_draw, NULL};
+bool in_probe() { return main_state_curr == &probe_state; }
+void enter_probe() { main_state_next = &probe_state; }
 
 const step script[] = {
     {"menu shown", in_menu, options_button, 0, NULL},
     {"options layout after the click", options_shown, back_button, 0, NULL},
-    {"main layout after Back", main_shown, editor_button, 0, NULL},
-    {"editor state", in_editor, NULL, SDLK_ESCAPE, NULL},
+    {"main layout after Back", main_shown, NULL, 0, enter_probe},
+    {"another state", in_probe, NULL, SDLK_ESCAPE, NULL},
     {"pause menu on Escape", pause_shown, NULL, SDLK_ESCAPE, NULL},
     {"pause menu gone on Escape", pause_hidden, NULL, SDLK_ESCAPE, NULL},
     {"pause menu back", pause_laid_out, pause_main_button, 0, NULL},
-    // A game state's clean takes the pause menu down; the stand-in states leave it up.
-    {"menu again", in_menu, NULL, SDLK_ESCAPE, pause_hidden},
-    {"menu again without the pause menu", pause_hidden, quit_button, 0, NULL},
+    {"menu again, without the pause menu", in_menu_alone, quit_button, 0, NULL},
 };
 const int script_steps = sizeof script / sizeof script[0];
 
@@ -169,7 +175,8 @@ int driver(MSG* out, int max)
         fprintf(stderr, "frame %d step %d curr %p display %p main %d opt.w %g\n", frames, step_at, (void*)main_state_curr, (void*)HUD.display_gizmo, shown(MENU_LayoutMain), options_button() ? options_button()->w : -1.0f);
     if (click_phase == 0 && s.ready && !s.ready())
         return n;
-    if (s.skip && s.skip()) {
+    if (s.act) {
+        s.act();
         step_at++;
         return n;
     }
@@ -219,6 +226,14 @@ TEST_F(MenuRun, ClickThroughTheMenuEscapeInAnotherStateAndQuit)
     EXPECT_EQ(0, code);
     EXPECT_TRUE(exists("local/lua/opts.lua"));
     EXPECT_EQ("", read_text("ERROR.TXT"));
+}
+
+TEST_F(MenuRun, MissingLogoStopsTheStartWithTheHookFailure)
+{
+    std::remove("data/logos/xox/qem.xox");
+    EXPECT_EQ(MAIN_EXIT_FAILED, dorvale_main());
+    EXPECT_NE(std::string::npos, read_text("ERROR.TXT").find("main_state subsystem hook failed to initialize,\n"));
+    EXPECT_TRUE(exists("local/lua/opts.lua"));
 }
 
 // The real program in a process of its own, stopped by SIGTERM once the menu has been shown.

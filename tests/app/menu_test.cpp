@@ -200,11 +200,6 @@ struct MenuState : testing::Test {
 
 } // namespace
 
-TEST_F(MenuState, MissingLogoFailsSetup)
-{
-    EXPECT_FALSE(menu_setup(&MENU, &GFX));
-}
-
 TEST_F(MenuState, FirstSetupRunsMenuScriptOnceAndLinksEveryRecord)
 {
     ASSERT_TRUE(menu_fixture_write_logo());
