@@ -112,6 +112,7 @@ struct d3d8_device {
     bool in_scene;
     uint32_t dirty;
     int mode;          // the transform set GL holds: 2D or 3D
+    int coord_units;   // texture units whose coordinate arrays the last draw set up
     float shininess;   // the power last given to GL
     d3d8_surface* backbuffer;
     d3d8_surface* implicit_depth;
@@ -624,7 +625,7 @@ static GLint gl_wrap(DWORD a)
         return GL_MIRRORED_REPEAT;
     case D3DTADDRESS_CLAMP:
         return GL_CLAMP_TO_EDGE;
-    case 4: // border
+    case D3DTADDRESS_BORDER:
         return GL_CLAMP_TO_BORDER;
     default:
         return GL_REPEAT;
@@ -763,7 +764,10 @@ static void prepare_draw(d3d8_device* dev, const BYTE* base)
         p += 4;
     int sets = fvf_texcount(fvf);
     int running = stages_running(dev);
-    for (int i = 0; i < D3D_STAGES; i++) {
+    // Units past both the running stages and those set up last time are already off.
+    int units = running > dev->coord_units ? running : dev->coord_units;
+    dev->coord_units = running;
+    for (int i = 0; i < units; i++) {
         p_glClientActiveTexture(GL_TEXTURE0 + i);
         int set = (int)(dev->tss[i][D3DTSS_TEXCOORDINDEX] & 0xffff);
         if (i < running && set < sets) {
@@ -941,6 +945,10 @@ static d3d8_device* device_create(HWND focus, D3DPRESENT_PARAMETERS* params, HRE
     current_device = dev;
 
     gl_initial_state();
+    // Presents never wait for the display: windowed presents of the original device are
+    // immediate, and so is the interval the engine asks for in full screen. The frame loop
+    // paces itself.
+    SDL_GL_SetSwapInterval(0);
     p_glGenFramebuffers(1, &dev->fbo);
     p_glGenFramebuffers(1, &dev->read_fbo);
     glGenTextures(1, &dev->white);
@@ -2096,9 +2104,4 @@ D3DCOLOR d3d8_read_pixel(IDirect3DDevice8* device, int32_t x, int32_t y)
     return px;
 }
 
-float d3d8_gl_shininess(IDirect3DDevice8* device)
-{
-    float s = 0;
-    glGetMaterialfv(GL_FRONT, GL_SHININESS, &s);
-    return device ? s : 0;
-}
+float d3d8_gl_shininess(IDirect3DDevice8* device) { return device ? DEV(device)->shininess : 0.0f; }

@@ -82,6 +82,7 @@ typedef DWORD D3DLIGHTTYPE;
 #define D3DSWAPEFFECT_DISCARD 1
 #define D3DPRESENT_INTERVAL_DEFAULT 0
 #define D3DPRESENT_INTERVAL_IMMEDIATE 0x80000000u
+#define D3DBACKBUFFER_TYPE_MONO 0
 
 // Clear flags
 #define D3DCLEAR_TARGET 0x1
@@ -292,6 +293,7 @@ typedef DWORD D3DLIGHTTYPE;
 #define D3DTADDRESS_WRAP 1
 #define D3DTADDRESS_MIRROR 2
 #define D3DTADDRESS_CLAMP 3
+#define D3DTADDRESS_BORDER 4
 #define D3DTEXF_NONE 0
 #define D3DTEXF_POINT 1
 #define D3DTEXF_LINEAR 2
@@ -502,6 +504,10 @@ struct IDirect3DSurface8 {
 };
 
 // The entry point: null when the SDK version is not 220 or the fault table says so.
+// CreateDevice draws into the GL context current on the calling thread; when none is, it
+// makes one on the SDL window that plat_window_sdl gives for the device (or else the focus)
+// window, and deletes it with the device. One device exists at a time; it is never lost
+// except by fault injection, and Reset takes the window's drawable size.
 IDirect3D8* Direct3DCreate8(UINT sdk_version);
 
 // C-style call macros, one per method used.

@@ -12,9 +12,7 @@
 #include "app/code/main_state.h"
 #include "app/code/opt.h"
 #include "engine/code/gfx/d3d_buffers.h"
-#include "engine/code/gfx/bubs.h"
 #include "engine/code/gfx/d3d_dbg.h"
-#include "engine/code/gfx/font.h"
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/lua_lib.h"
 
@@ -43,15 +41,3 @@ STANDIN void journal_lua_setup(lua_State* L) { standin_library(L, "journal", tru
 STANDIN void devil_lua_setup(lua_State* L) { standin_library(L, "devil", false); }
 STANDIN void mmap_lua_setup(lua_State* L) { standin_library(L, "mmap", false); }
 STANDIN void hmap_lua_setup(lua_State* L) { standin_library(L, "hmap", false); }
-
-// Text and balloon drawing the HUD calls: nothing drawn, nothing measured.
-STANDIN void font_select(gfx* root, font* f) {}
-STANDIN void font_set_style(gfx* root, float space_width, float size, float spacing, uint32_t top_colour,
-                            uint32_t bottom_colour) {}
-STANDIN void font_set_pos(gfx* root, float x, float y) {}
-STANDIN void font_move_x(gfx* root, float dx) {}
-STANDIN float font_text_width(gfx* root, const char* text) { return 0.0f; }
-STANDIN void font_draw_text(gfx* root, const char* text) {}
-STANDIN float font_word_width(gfx* root, const char** text) { return 0.0f; }
-STANDIN void font_draw_word(gfx* root, const char** text) {}
-STANDIN void bub_draw_balloon(const bub* b) {}

@@ -117,6 +117,7 @@ TEST_F(D3d8, ClearIgnoresTheWriteMasks)
 {
     set(D3DRS_COLORWRITEENABLE, 0);
     set(D3DRS_ZWRITEENABLE, FALSE);
+    triangle_2d(0xFFFFFFFF, false); // a draw sends the masks to GL
     clear(0xFF102030, 0.25f);
     EXPECT_TRUE(near(pixel(5, 5), 0xFF102030, 0));
     // Depth was cleared to 0.25 too: a triangle at 0.5 fails the depth test.

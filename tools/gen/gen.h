@@ -1,6 +1,5 @@
 // The installation generator: makes the data files the program needs at start-up (the
-// fonts' metrics and page images, the console's font image) from the system's free fonts,
-// and the menu's logo and the avatars' shared animations from the writer library.
+// fonts' metrics and page images, the console's font image) from the system's free fonts.
 #pragma once
 
 #include <cstdint>
@@ -22,4 +21,5 @@ inline uint8_t* gen_image_pixel(gen_image* image, int x, int y)
 // with a line on stderr.
 bool gen_fonts(const char* data_dir);
 bool gen_debug_font(const char* data_dir);
-bool gen_models(const char* data_dir); // the logo mesh and the shared avatar animations
+// Avatar part meshes and animations, the logo and the pointer.
+bool gen_avatars(const char* data_dir);

@@ -32,6 +32,6 @@ int main(int argc, char** argv)
     }
     bool ok = gen_fonts(data.c_str());
     ok = gen_debug_font(data.c_str()) && ok;
-    ok = gen_models(data.c_str()) && ok;
+    ok = gen_avatars(data.c_str()) && ok;
     return ok ? 0 : 1;
 }

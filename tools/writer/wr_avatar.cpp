@@ -13,16 +13,16 @@ static const wr_avatar_rest rest[WR_AVATAR_BONES] = {
     {"mouth", 6, 0, 0.1f, -0.17f},
     {"nose", 6, 0, 0.2f, -0.2f},
     {"tail", 1, 0, 0.05f, 0.13f},
-    {"left_wrist", 4, 0.25f, 0, 0},
+    {"left_wrist", 4, 0.3f, 0, 0},
     {"left_hand", 10, 0, 0, 0},         // the arm hangs from here
     {"left_foot", 2, 0.12f, 0, 0},      // the leg hangs from here
-    {"left_eye", 6, 0.075f, 0.27f, -0.15f},
+    {"left_eye", 6, 0.075f, 0.27f, -0.165f},
     {"left_eyeball", 13, 0, 0, 0},
     {"left_ear", 6, 0.2f, 0.2f, 0},
-    {"right_wrist", 4, -0.25f, 0, 0},
+    {"right_wrist", 4, -0.3f, 0, 0},
     {"right_hand", 16, 0, 0, 0},
     {"right_foot", 2, -0.12f, 0, 0},
-    {"right_eye", 6, -0.075f, 0.27f, -0.15f},
+    {"right_eye", 6, -0.075f, 0.27f, -0.165f},
     {"right_eyeball", 19, 0, 0, 0},
     {"right_ear", 6, -0.2f, 0.2f, 0},
 };

@@ -8,16 +8,11 @@
 #include "app/code/input.h"
 #include "engine/code/gfx/d3d_gfx.h"
 #include "engine/code/gfx/gfx.h"
+#include "engine/code/gfx/xox.h"
 #include "engine/code/maths.h"
 
 static const float DEG = 0.017453292f;
 static const char* const POINTER_MESH = "data/objects/xox/pointer.xox";
-
-// The mesh manager does not load meshes yet: the pointer runs without a model.
-static xox_mesh* mesh_load(const char* path) { return nullptr; }
-static void mesh_free(xox_mesh* mesh) {}
-static void mesh_update(xox_mesh* mesh) {}
-static void mesh_draw(xox_mesh* mesh) {}
 
 bool hud_pointer_setup(hud_pointer* p, hud_subsystem* owner)
 {
@@ -26,7 +21,8 @@ bool hud_pointer_setup(hud_pointer* p, hud_subsystem* owner)
     p->turn = 30.0f * DEG;
     p->x = p->y = p->z = 0.0f;
     p->last_x = p->last_y = p->last_z = 0.0f;
-    p->mesh = mesh_load(POINTER_MESH);
+    gfx* root = owner ? owner->root : nullptr;
+    p->mesh = root ? xoxs_load(&root->xoxs, POINTER_MESH) : nullptr;
     return true;
 }
 
@@ -39,8 +35,9 @@ bool hud_pointer_reset(hud_pointer* p)
 
 void hud_pointer_clean(hud_pointer* p)
 {
-    if (p->mesh)
-        mesh_free(p->mesh);
+    gfx* root = p->owner ? p->owner->root : nullptr;
+    if (p->mesh && root)
+        xoxs_free(&root->xoxs, p->mesh);
     p->mesh = nullptr;
 }
 
@@ -67,7 +64,7 @@ void hud_pointer_update(hud_pointer* p)
     p->tilt = clampf(p->tilt, -80.0f * DEG, 0.0f);
     p->turn = clampf(p->turn, -90.0f * DEG, 90.0f * DEG);
     if (p->mesh)
-        mesh_update(p->mesh);
+        xox_update(p->mesh);
     p->last_x = p->x;
     p->last_y = p->y;
     p->last_z = p->z;
@@ -135,5 +132,5 @@ void hud_pointer_draw(hud_pointer* p)
     D3DCHECK(IDirect3DDevice8_Clear(device, 0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0));
     set_light(device);
     if (p->mesh)
-        mesh_draw(p->mesh);
+        xox_draw(p->mesh);
 }

@@ -81,7 +81,8 @@ BYTE* d3d_dynavtx_lock(d3d_dynavtx* d, uint32_t n)
         flags = D3DLOCK_DISCARD;
     }
     BYTE* p = nullptr;
-    if (!D3DCHECK(d->buffer->lpVtbl->Lock(d->buffer, d->used * d->stride, n * d->stride, &p, flags)) || !p)
+    HRESULT hr = d->buffer->lpVtbl->Lock(d->buffer, d->used * d->stride, n * d->stride, &p, flags);
+    if (!D3DCHECK(hr) || hr != D3D_OK || !p) // any result but D3D_OK gives null
         return nullptr;
     d->locked_count = n;
     d->locked = p;
@@ -161,7 +162,8 @@ BYTE* d3d_vtx_lock(d3d_vtx* v)
     if (!v->buffer || v->gfx->reset_flag)
         return nullptr;
     BYTE* p = nullptr;
-    if (!D3DCHECK(v->buffer->lpVtbl->Lock(v->buffer, 0, v->count * v->stride, &p, D3DLOCK_DISCARD)))
+    HRESULT hr = v->buffer->lpVtbl->Lock(v->buffer, 0, v->count * v->stride, &p, D3DLOCK_DISCARD);
+    if (!D3DCHECK(hr) || hr != D3D_OK)
         return nullptr;
     v->locked = p;
     return p;
@@ -236,7 +238,8 @@ uint16_t* d3d_idx_lock(d3d_idx* i)
     if (!i->buffer)
         return nullptr;
     BYTE* p = nullptr;
-    if (!D3DCHECK(i->buffer->lpVtbl->Lock(i->buffer, 0, i->count * 2, &p, D3DLOCK_DISCARD)))
+    HRESULT hr = i->buffer->lpVtbl->Lock(i->buffer, 0, i->count * 2, &p, D3DLOCK_DISCARD);
+    if (!D3DCHECK(hr) || hr != D3D_OK)
         return nullptr;
     i->locked = p;
     return (uint16_t*)p;

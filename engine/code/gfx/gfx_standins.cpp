@@ -15,4 +15,5 @@ STANDIN bool txts_setup(txts_pool* p, gfx* root) { return true; }
 STANDIN void txts_clean(txts_pool* p) {}
 STANDIN bool cmps_setup(cmps_pool* p, gfx* root) { return true; }
 STANDIN void cmps_clean(cmps_pool* p) {}
+
 STANDIN HWND GetForegroundWindow(void) { return nullptr; }

@@ -157,8 +157,17 @@ void xsx_clean(xsx_anim* anim)
     anim->track_count = 0;
 }
 
-float xsx_start(const xsx_anim* anim) { return anim->file ? files_f32(anim->body, FILES_XSX_START) : 0; }
-float xsx_length(const xsx_anim* anim) { return anim->file ? files_f32(anim->body, FILES_XSX_LENGTH) : 0; }
+// A float of the body head, 0 where a short body has none.
+static float head_f32(const xsx_anim* anim, uint32_t at)
+{
+    uint32_t bits = anim->file ? files_word(anim->file, at) : 0;
+    float f;
+    memcpy(&f, &bits, 4);
+    return f;
+}
+
+float xsx_start(const xsx_anim* anim) { return head_f32(anim, FILES_XSX_START); }
+float xsx_length(const xsx_anim* anim) { return head_f32(anim, FILES_XSX_LENGTH); }
 uint32_t xsx_bone_flags(const xsx_bone* bone) { return files_u32(bone->bone, FILES_XSX_BONE_FLAGS); }
 
 void xsx_bone_name(const xsx_bone* bone, char* out, uint32_t size)

@@ -103,6 +103,10 @@ TEST_F(D3dBuffers, VertexLocksWaitForTheResetWhileIndexLocksDoNot)
     GFX.d3d_gfx.reset_flag = 0;
     ASSERT_NE(d3d_vtx_lock(v), nullptr);
     d3d_vtx_unlock(v);
+    // Success with information is logged and not a failure, but still no lock.
+    d3d8_fault_set(D3D8_CALL_IndexBufferLock, S_FALSE, 0, 1);
+    EXPECT_EQ(d3d_idx_lock(i), nullptr);
+    EXPECT_EQ(GFX.d3d_gfx.reset_flag, 0);
 }
 
 TEST_F(D3dBuffers, TexturesCopyRowsAtThePitchAndExpandGreyscale)
@@ -208,8 +212,7 @@ TEST_F(D3dBuffers, FailedCreationsLogAndLeaveTheCountsAlone)
 TEST_F(D3dBuffers, CleanFreesEveryLiveRecordAndReleasesEveryObject)
 {
     ASSERT_TRUE(setup_gfx());
-    // The console's font texture is not the buffers' to release.
-    uint32_t others_default = d3d8_live_objects(D3DPOOL_DEFAULT) - 1; // less the 2D buffer
+    uint32_t others = d3d8_live_objects(D3DPOOL_DEFAULT) - 1; // all but the 2D buffer (the console's font)
     ASSERT_TRUE(d3d_buffers_alloc_dynavtx(&D3D_BUFFERS, 0x144, 28));
     ASSERT_TRUE(d3d_buffers_alloc_vtx(&D3D_BUFFERS, 0x112, 32, 8));
     ASSERT_TRUE(d3d_buffers_alloc_idx(&D3D_BUFFERS, 8));
@@ -222,7 +225,7 @@ TEST_F(D3dBuffers, CleanFreesEveryLiveRecordAndReleasesEveryObject)
     EXPECT_EQ(D3D_BUFFERS.idx_count, 0);
     EXPECT_EQ(D3D_BUFFERS.txt_count, 0);
     EXPECT_EQ(D3D_BUFFERS.buffer_2d, nullptr);
-    EXPECT_EQ(d3d8_live_objects(D3DPOOL_DEFAULT), others_default);
+    EXPECT_EQ(d3d8_live_objects(D3DPOOL_DEFAULT), others);
     EXPECT_EQ(d3d8_live_objects(D3DPOOL_MANAGED), 0u);
     d3d_buffers_clean(&D3D_BUFFERS);
     EXPECT_FALSE(d3d_buffers_draw2d(&D3D_BUFFERS, nullptr, 4, D3DPT_TRIANGLESTRIP, 2));

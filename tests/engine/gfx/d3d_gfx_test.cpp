@@ -233,3 +233,20 @@ TEST_F(D3dGfx, ResizeResetsToTheClientAreaAndTheNewSizeReachesTheRoot)
     EXPECT_EQ(GFX.screen_height, 30);
     gfx_end_scene(&GFX);
 }
+
+TEST_F(D3dGfx, AFailedFirstRestoreLeavesTheResetToTheFirstBegin)
+{
+    d3d8_fault_set(D3D8_CALL_CreateVertexBuffer, D3DERR_OUTOFVIDEOMEMORY, 0, 1); // the 2D buffer
+    ASSERT_TRUE(setup_gfx()) << "the restore's result is not looked at";
+    std::string e = errors();
+    size_t a = e.find("Failed to setup dynamic D3DFVF_2D buffer,\n");
+    size_t b = e.find("D3D_BUFFERS subsystem failed to initialize,\n");
+    EXPECT_TRUE(a != std::string::npos && b != std::string::npos && a < b) << e;
+    EXPECT_EQ(GFX.d3d_gfx.reset_flag, 1);
+    EXPECT_EQ(D3D_BUFFERS.buffer_2d, nullptr);
+    EXPECT_EQ(D3D_BUFFERS.dynavtx_count, 0);
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    EXPECT_EQ(GFX.d3d_gfx.reset_flag, 0);
+    EXPECT_NE(D3D_BUFFERS.buffer_2d, nullptr);
+    gfx_end_scene(&GFX);
+}

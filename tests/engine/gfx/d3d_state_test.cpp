@@ -188,6 +188,7 @@ TEST_F(D3dState, IndexedDrawsLightMeshesFromTheirBuffers)
     gfx_material m = {0xFF00FF00, 0xFFFFFFFF, 0, 0};
     gfx_set_material(&GFX, &m);
     gfx_set_ambient(&GFX, 0xFF400000); // adds red through the white ambient material
+    gfx_draw2d_quad(0, 0, 8, 8, ~0u, ~0u, ~0u, ~0u); // 2D draws between must not lose the 3D state
     EXPECT_TRUE(d3d_vtx_set(vb));
     EXPECT_TRUE(d3d_idx_set(ib));
     EXPECT_TRUE(gfx_draw3d_tristrip(0, 4, 0, 2));

@@ -1,0 +1,142 @@
+// Shared set-up of the HUD tests.
+#include "tests/app/hud/hud_fixture.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <fstream>
+
+#include "engine/code/dbg.h"
+
+fake_gfx FAKE;
+
+static std::string* error_sink;
+static void on_error(const char* text)
+{
+    if (error_sink)
+        *error_sink += text;
+}
+
+static bool is_gap(char c) { return c == ' ' || c == '\t'; }
+
+static void quad(float x1, float y1, float x2, float y2, uint32_t c1, uint32_t, uint32_t, uint32_t)
+{
+    FAKE.quads.push_back({x1, y1, x2, y2, c1});
+}
+static void select(gfx*, font*) {}
+static void style(gfx*, float, float, float spacing, uint32_t, uint32_t) { FAKE.spacings.push_back(spacing); }
+static void pos(gfx*, float x, float y)
+{
+    FAKE.pen_x = x;
+    FAKE.pen_y = y;
+}
+static void move_x(gfx*, float dx) { FAKE.pen_x += dx; }
+static float text_width(gfx*, const char* text) { return 10.0f * (float)strlen(text); }
+static float word_width(gfx*, const char** text)
+{
+    const char* p = *text;
+    while (is_gap(*p))
+        p++;
+    if (*p == '\n') {
+        *text = p + 1;
+        return -1.0f;
+    }
+    const char* start = p;
+    while (*p && !is_gap(*p) && *p != '\n')
+        p++;
+    *text = p;
+    return 10.0f * (float)(p - start);
+}
+static void draw_word(gfx*, const char** text)
+{
+    const char* p = *text;
+    while (is_gap(*p) || *p == '\n')
+        p++;
+    const char* start = p;
+    while (*p && !is_gap(*p) && *p != '\n')
+        p++;
+    FAKE.words.emplace_back(start, p);
+    FAKE.word_x.push_back(FAKE.pen_x);
+    FAKE.word_y.push_back(FAKE.pen_y);
+    FAKE.pen_x += 10.0f * (float)(p - start);
+    *text = p;
+}
+static void draw_text(gfx*, const char* text)
+{
+    FAKE.words.emplace_back(text);
+    FAKE.word_x.push_back(FAKE.pen_x);
+    FAKE.word_y.push_back(FAKE.pen_y);
+}
+static void balloon(const bub* b);
+static void avatar_draw(hud_subsystem*, float) { FAKE.avatar_draws++; }
+static float length(hud_subsystem*) { return FAKE.cartoon_length; }
+
+#include "engine/code/gfx/bubs.h"
+static void balloon(const bub* b)
+{
+    FAKE.balloons++;
+    FAKE.balloon_alpha = b->alpha;
+}
+
+const hud_gfx_calls fake_calls = {quad,      select,    style,   pos,         move_x, text_width,
+                                  word_width, draw_word, draw_text, balloon, avatar_draw, length};
+
+static void write_script(const char* name, const char* text)
+{
+    mkdir("local", 0777);
+    mkdir("local/lua", 0777);
+    std::ofstream(std::string("local/lua/") + name + ".lua") << text;
+}
+
+void HudTest::SetUp()
+{
+    dbg_reset_for_tests();
+    error_sink = &errors;
+    dbg_error_hook = on_error;
+    for (const char* name : {"global", "zel", "tdata", "input", "journal", "profile", "soul", "startup"})
+        write_script(name, "");
+    write_script("xlate", "function xlate.onexit() end");
+    memset(&HUD, 0, sizeof(HUD));
+    ASSERT_TRUE(hud_setup_pools(&HUD));
+    HUD.window_width = 800.0f;
+    HUD.window_height = 600.0f;
+    INPUT = {};
+    FAKE = fake_gfx();
+    hud_gfx = &fake_calls;
+    ASSERT_TRUE(con_setup(&CON));
+}
+
+void HudTest::TearDown()
+{
+    run("xlate = {onexit = function() end}"); // the second stage that registers it is not run
+    con_close(&CON);
+    hud_clean(&HUD);
+    hud_gfx = &hud_gfx_engine;
+    error_sink = nullptr;
+    dbg_reset_for_tests();
+}
+
+bool HudTest::run(const std::string& chunk) { return con_dostring(&CON, chunk.c_str()); }
+
+hudgizmo* HudTest::gizmo(const char* name)
+{
+    lua_getglobal(CON.L, name);
+    hudgizmo** slot = (hudgizmo**)compat_checkudata(CON.L, -1, "hudgizmo");
+    lua_pop(CON.L, 1);
+    return slot ? *slot : nullptr;
+}
+
+hudgizmo* HudTest::build(const char* name, const std::string& table)
+{
+    if (!run(std::string(name) + " = hud.alloc():build(" + table + ")")) {
+        ADD_FAILURE() << "build failed: " << errors;
+        return nullptr;
+    }
+    return gizmo(name);
+}
+
+void HudTest::set_pointer(float x, float y)
+{
+    HUD.pointer.x = x;
+    HUD.pointer.y = y;
+}

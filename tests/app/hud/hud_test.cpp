@@ -1,0 +1,200 @@
+// The HUD subsystem: what takes input while a menu is shown, context priority, the lifetime
+// of shown gizmos (freed, collected, rebuilt), use before setup, and string interning.
+#include "app/code/app.h"
+#include "platform/plat_msg.h"
+#include "tests/app/hud/hud_fixture.h"
+
+namespace {
+
+int32_t hits;
+int32_t count_hit(menu_def*, hudgizmo*, int32_t, int32_t) { return ++hits; }
+
+hudgizmo* first(hudgizmo* g) { return (hudgizmo*)list_first(&g->children); }
+
+struct HudSub : HudTest {
+    menu_def table[4] = {{"A", 0, nullptr, 0, count_hit, nullptr, 0},
+                         {"B", 1, nullptr, 0, count_hit, nullptr, 0},
+                         {"C", 2, nullptr, 0, count_hit, nullptr, 0},
+                         {}};
+    void SetUp() override
+    {
+        HudTest::SetUp();
+        hits = 0;
+        HUD.menu_table = table;
+    }
+    void TearDown() override
+    {
+        HUD.menu_table = nullptr;
+        HudTest::TearDown();
+    }
+    // A full-window tree whose only button covers the window.
+    hudgizmo* panel(const char* global, const char* button)
+    {
+        return build(global, std::string("{{button='") + button + "'}}");
+    }
+    void click_at(float x, float y)
+    {
+        set_pointer(x, y);
+        press();
+        hud_update(&HUD);
+        release();
+        hud_update(&HUD);
+        INPUT.click = {};
+    }
+};
+
+TEST_F(HudSub, ShownMenuTakesInputWhileTheDisplayGizmoIsStillLaidOutAndDrawn)
+{
+    hudgizmo* display = panel("display", "A");
+    hudgizmo* menu = build("menu", "{xalign=-1, yalign=-1, {button='B', min_width=100, min_height=100}}");
+    ASSERT_TRUE(run("display:display() menu:mastermenu()"));
+    EXPECT_EQ(HUD.display_gizmo, display);
+    EXPECT_EQ(HUD.displayed_menu, menu);
+    EXPECT_EQ(HUD.master_menu, menu);
+    hud_update(&HUD);
+    EXPECT_EQ(first(display)->w, 800.0f);
+    click_at(500, 500); // on the display gizmo's button, off the menu's
+    EXPECT_EQ(hits, 0);
+    EXPECT_EQ(first(display)->w, 800.0f);
+    FAKE.quads.clear();
+    hud_draw(&HUD);
+    EXPECT_EQ(FAKE.quads.size(), 10u);
+    click_at(50, 50);
+    EXPECT_EQ(hits, 1);
+    EXPECT_EQ(menu->record, nullptr);
+    EXPECT_EQ(table[1].gizmo, first(menu));
+
+    HUD.displayed_menu = nullptr; // as Escape does
+    click_at(500, 500);
+    EXPECT_EQ(hits, 2);
+}
+
+TEST_F(HudSub, HigherContextSlotsTakeThePressFirstThenTheDisplayGizmo)
+{
+    hudgizmo* display = panel("display", "A");
+    hudgizmo* low = panel("low", "B");
+    hudgizmo* high = panel("high", "C");
+    ASSERT_TRUE(run("display:display() low:context(1, 'none') high:context(2, 'none')"));
+    EXPECT_EQ(HUD.context_count, 2);
+    hud_update(&HUD);
+    set_pointer(10, 10);
+    press();
+    hud_update(&HUD);
+    EXPECT_EQ(HUD.pressed, first(high));
+    ASSERT_TRUE(run("hud.context(0)"));
+    INPUT.click = {};
+    HUD.pressed = nullptr;
+    press();
+    hud_update(&HUD);
+    EXPECT_EQ(HUD.pressed, first(display));
+    (void)low;
+}
+
+TEST_F(HudSub, NullContextSlotsAreSkipped)
+{
+    HUD.context_count = 3;
+    ASSERT_TRUE(run("g = hud.alloc():build{{button='A'}} g:context(2, 'none')"));
+    EXPECT_EQ(HUD.context_count, 2);
+    EXPECT_EQ(HUD.contexts[0], nullptr);
+    hud_update(&HUD);
+    hud_draw(&HUD);
+    // A slot number with no gizmo is refused before anything changes.
+    EXPECT_FALSE(run("hud.context(5)"));
+    EXPECT_NE(errors.find("bad hudgizmo"), std::string::npos);
+    EXPECT_EQ(HUD.context_count, 2);
+}
+
+TEST_F(HudSub, FreedOrCollectedShownTreesLeaveNoReferences)
+{
+    ASSERT_TRUE(run("d = hud.alloc():build{{button='A'}} d:display() d:context(1, 'none')"
+                    "m = hud.alloc():build{{button='B'}} m:mastermenu()"));
+    hud_update(&HUD);
+    set_pointer(10, 10);
+    press();
+    hud_update(&HUD);
+    ASSERT_EQ(HUD.pressed, first(gizmo("m")));
+    ASSERT_TRUE(run("hud.free(m)"));
+    EXPECT_EQ(HUD.displayed_menu, nullptr);
+    EXPECT_EQ(HUD.master_menu, nullptr);
+    EXPECT_EQ(HUD.pressed, nullptr);
+    EXPECT_EQ(table[1].gizmo, nullptr);
+    ASSERT_TRUE(run("d = nil collectgarbage() collectgarbage()"));
+    EXPECT_EQ(HUD.display_gizmo, nullptr);
+    EXPECT_EQ(HUD.contexts[0], nullptr);
+    EXPECT_EQ(table[0].gizmo, nullptr);
+    EXPECT_TRUE(list_empty(&HUD.gizmos.live));
+    hud_update(&HUD);
+    hud_draw(&HUD);
+    EXPECT_TRUE(run("m:free() m:display('center')")); // a freed userdata holds nothing
+    EXPECT_EQ(HUD.display_gizmo, nullptr);
+}
+
+TEST_F(HudSub, RebuildingAShownTreeKeepsItShown)
+{
+    ASSERT_TRUE(run("d = hud.alloc():build{{button='A'}} d:display() d:mastermenu() d:context(1, 'none')"
+                    "d:build{{button='B'}, {button='C'}}"));
+    hudgizmo* d = gizmo("d");
+    EXPECT_EQ(HUD.display_gizmo, d);
+    EXPECT_EQ(HUD.displayed_menu, d);
+    EXPECT_EQ(HUD.master_menu, d);
+    EXPECT_EQ(HUD.contexts[0], d);
+    EXPECT_EQ(table[0].gizmo, nullptr); // the old tree is gone...
+    EXPECT_EQ(table[2].gizmo, (hudgizmo*)list_last(&d->children)); // ...the new one linked
+    int roots = 0;
+    for (list_node* n = list_first(&HUD.gizmos.live); n->next; n = n->next)
+        roots++;
+    EXPECT_EQ(roots, 1);
+}
+
+TEST_F(HudSub, CleanReleasesUserdataAndBuildingBeforeSetupRaises)
+{
+    ASSERT_TRUE(run("d = hud.alloc():build{{button='A'}}"));
+    hud_clean(&HUD);
+    hud_clean(&HUD);
+    EXPECT_EQ(gizmo("d"), nullptr);
+    EXPECT_TRUE(run("d = nil collectgarbage()"));
+    EXPECT_FALSE(run("e = hud.alloc():build{}"));
+    EXPECT_NE(errors.find("failed to allocate HUD gizmo"), std::string::npos);
+    EXPECT_EQ(hud_gizmo_alloc(&HUD), nullptr);
+    ASSERT_TRUE(hud_setup_pools(&HUD));
+}
+
+TEST_F(HudSub, NamesIgnoreCaseTextsAndScriptsKeepIt)
+{
+    ASSERT_TRUE(run("a = hud.alloc():build{label='Panel', group='G', target='T', text='None', lua='x=1'}"
+                    "b = hud.alloc():build{label='PANEL', group='g', target='t', text='none', lua='X=1'}"));
+    hudgizmo *a = gizmo("a"), *b = gizmo("b");
+    EXPECT_EQ(a->name, b->name);
+    EXPECT_EQ(a->group_name, b->group_name);
+    EXPECT_EQ(a->target_name, b->target_name);
+    EXPECT_STRNE(a->text, b->text);
+    EXPECT_STRNE(a->lua, b->lua);
+}
+
+} // namespace
+
+namespace {
+
+// The whole road of a click: the window's mouse move places the pointer, the input
+// script's KEYS.click presses and releases, the HUD runs the handler and queues the
+// button's Lua string, which runs at the next coroutine step.
+TEST_F(HudSub, AScriptBuildsDisplaysAndClicksAMenu)
+{
+    ASSERT_TRUE(run("m = hud.alloc():build{xalign=-1, yalign=-1, {button='A', lua='done = true',"
+                    "{text='Go'}}} m:mastermenu()"));
+    hud_update(&HUD);
+    app_wndproc(nullptr, WM_MOUSEMOVE, 0, (10 << 16) | 12);
+    EXPECT_EQ(HUD.pointer.x, 12.0f);
+    for (const char* edge : {"KEYS.click(128)", "KEYS.click(0)"}) {
+        ASSERT_TRUE(run(edge));
+        hud_update(&HUD);
+        INPUT.click.pressed = INPUT.click.released = 0;
+    }
+    EXPECT_EQ(hits, 1);
+    con_update(&CON);
+    lua_getglobal(CON.L, "done");
+    EXPECT_TRUE(lua_toboolean(CON.L, -1));
+    lua_pop(CON.L, 1);
+}
+
+} // namespace

@@ -1,0 +1,281 @@
+// Gizmo trees: the child grid and its sizes, the layout's alignment, stretching and
+// limits, linking to menu records, the finds, and which passes reach which gizmos.
+#include <cmath>
+
+#include "tests/app/hud/hud_fixture.h"
+
+namespace {
+
+std::string boxes(int n, const char* box = "{min_width=10, min_height=10}")
+{
+    std::string s;
+    for (int i = 0; i < n; i++)
+        s += std::string(box) + ",";
+    return s;
+}
+
+hudgizmo* child(hudgizmo* g, int index)
+{
+    list_node* n = list_first(&g->children);
+    for (int i = 0; i < index; i++)
+        n = n->next;
+    return (hudgizmo*)n;
+}
+
+void measure_and_layout(hudgizmo* g)
+{
+    g->x = g->y = 0.0f;
+    g->w = 800.0f;
+    g->h = 600.0f;
+    hudgizmo_measure(g);
+    hudgizmo_layout(g);
+}
+
+using HudTree = HudTest;
+
+TEST_F(HudTree, GridFromCountAndLimits)
+{
+    struct {
+        const char* extra;
+        int count, columns, rows;
+    } cases[] = {
+        {"", 3, 3, 1}, {"", 4, 2, 2}, {"", 5, 3, 2}, {"limit_wide=2,", 5, 2, 3}, {"limit_high=1,", 5, 5, 1},
+        {"limit_wide=9,", 5, 5, 1},
+    };
+    for (auto& c : cases) {
+        hudgizmo* g = build("g", std::string("{xalign=-1, yalign=-1,") + c.extra + boxes(c.count) + "}");
+        ASSERT_NE(g, nullptr);
+        measure_and_layout(g);
+        EXPECT_EQ(g->columns, c.columns) << c.extra << c.count;
+        EXPECT_EQ(g->rows, c.rows) << c.extra << c.count;
+        EXPECT_EQ(g->measured_width, 10.0f * c.columns);
+        EXPECT_EQ(g->measured_height, 10.0f * c.rows);
+        // The last child sits at the end of the row-by-row walk.
+        hudgizmo* last = child(g, c.count - 1);
+        EXPECT_EQ(last->x, 10.0f * ((c.count - 1) % c.columns));
+        EXPECT_EQ(last->y, 10.0f * ((c.count - 1) / c.columns));
+    }
+}
+
+TEST_F(HudTree, EmptyContainerMeasuresItsInsetRaisedToMinima)
+{
+    hudgizmo* g = build("g", "{button='b', {hide=1, min_width=50}}");
+    hudgizmo_measure(g);
+    EXPECT_EQ(g->columns, 0);
+    EXPECT_EQ(g->rows, 0);
+    EXPECT_EQ(g->measured_width, 4.0f);
+    EXPECT_EQ(g->measured_height, 4.0f);
+    g = build("g", "{button='b', min_width=30}");
+    hudgizmo_measure(g);
+    EXPECT_EQ(g->measured_width, 30.0f);
+    EXPECT_EQ(g->measured_height, 4.0f);
+}
+
+TEST_F(HudTree, HiddenTrailingChildKeepsTheLastRow)
+{
+    hudgizmo* g = build("g", "{" + boxes(5) + "{hide=1, min_width=10, min_height=10}}");
+    hudgizmo_measure(g);
+    EXPECT_EQ(g->columns, 3);
+    EXPECT_EQ(g->measured_height, 20.0f);
+}
+
+TEST_F(HudTree, ColumnsTakeTheWidestAndRowsTheTallest)
+{
+    hudgizmo* g = build("g", "{xalign=-1, yalign=-1, {min_width=10, min_height=5}, {min_width=30, min_height=5},"
+                             "{min_width=20, min_height=40}, {min_width=5, min_height=5}}");
+    measure_and_layout(g);
+    EXPECT_EQ(g->measured_width, 50.0f);
+    EXPECT_EQ(g->measured_height, 45.0f);
+    EXPECT_EQ(child(g, 0)->w, 20.0f);
+    EXPECT_EQ(child(g, 3)->h, 40.0f);
+    const float expect[4][2] = {{0, 0}, {20, 0}, {0, 5}, {20, 5}};
+    for (int i = 0; i < 4; i++) {
+        EXPECT_EQ(child(g, i)->x, expect[i][0]);
+        EXPECT_EQ(child(g, i)->y, expect[i][1]);
+    }
+}
+
+TEST_F(HudTree, SpansCountInTheGrid)
+{
+    // Spans 2+1 fill a row of three columns; the next child starts the second row.
+    hudgizmo* g = build("g", "{xalign=-1, yalign=-1, limit_wide=3, {span_width=2, min_width=20, min_height=10},"
+                             "{min_width=10, min_height=10}, {min_width=10, min_height=10}}");
+    measure_and_layout(g);
+    EXPECT_EQ(g->columns, 3);
+    EXPECT_EQ(child(g, 1)->x, 20.0f);
+    EXPECT_EQ(child(g, 2)->x, 0.0f);
+    EXPECT_EQ(child(g, 2)->y, 10.0f);
+    // Meaningless spans and limits read as the nearest meaningful ones.
+    g = build("g", "{limit_wide=-3, limit_high=-1, {span_width=0, span_height=-5}, {}}");
+    EXPECT_EQ(g->limit_wide, 0);
+    EXPECT_EQ(child(g, 0)->span_width, 1);
+    EXPECT_EQ(child(g, 0)->span_height, 1);
+    hudgizmo_measure(g);
+    EXPECT_EQ(g->columns, 2);
+}
+
+TEST_F(HudTree, AlignmentPlacesTheBlock)
+{
+    struct {
+        const char* keys;
+        float x, y;
+    } cases[] = {
+        {"xalign=-1, yalign=-1", 0, 0}, {"xalign=0, yalign=0", 395, 295}, {"xalign=1, yalign=1", 790, 590},
+    };
+    for (auto& c : cases) {
+        hudgizmo* g = build("g", std::string("{") + c.keys + ", {min_width=10, min_height=10}}");
+        measure_and_layout(g);
+        EXPECT_EQ(child(g, 0)->x, c.x) << c.keys;
+        EXPECT_EQ(child(g, 0)->y, c.y) << c.keys;
+    }
+}
+
+TEST_F(HudTree, ButtonInsetOffsetsItsChildren)
+{
+    hudgizmo* g = build("g", "{xalign=-1, yalign=-1, {button='b', xalign=-1, yalign=-1, {min_width=10, min_height=10}}}");
+    measure_and_layout(g);
+    hudgizmo* b = child(g, 0);
+    EXPECT_EQ(b->w, 14.0f);
+    EXPECT_EQ(child(b, 0)->x, 2.0f);
+    EXPECT_EQ(child(b, 0)->y, 2.0f);
+}
+
+TEST_F(HudTree, StretchSharesByMeasuredSize)
+{
+    hudgizmo* g = build("g", "{{min_width=10, min_height=10}, {min_width=30, min_height=10}}");
+    measure_and_layout(g);
+    EXPECT_EQ(child(g, 0)->w, 200.0f);
+    EXPECT_EQ(child(g, 1)->w, 600.0f);
+    EXPECT_EQ(child(g, 1)->x, 200.0f);
+    EXPECT_EQ(child(g, 0)->h, 600.0f);
+}
+
+TEST_F(HudTree, StretchPinsAChildAtItsMaximum)
+{
+    hudgizmo* g = build("g", "{yalign=-1, {min_width=10, min_height=10, max_width=100}, {min_width=30, min_height=10}}");
+    measure_and_layout(g);
+    EXPECT_EQ(child(g, 0)->w, 100.0f);
+    EXPECT_EQ(child(g, 1)->w, 600.0f + 100.0f * 30.0f / 40.0f);
+}
+
+TEST_F(HudTree, StretchOfChildrenMeasuringZeroGivesNoNaN)
+{
+    hudgizmo* g = build("g", "{{}, {}, {gfx=1}}");
+    measure_and_layout(g);
+    for (int i = 0; i < 3; i++) {
+        EXPECT_EQ(child(g, i)->w, 0.0f);
+        EXPECT_EQ(child(g, i)->h, 0.0f);
+        EXPECT_FALSE(std::isnan(child(g, i)->x));
+        EXPECT_FALSE(std::isnan(child(g, i)->y));
+    }
+}
+
+TEST_F(HudTree, HandlesKeepTheirPosition)
+{
+    hudgizmo* g = build("g", "{{handle='h', min_width=10, min_height=10}, {min_width=10, min_height=10}}");
+    child(g, 0)->x = 123.0f;
+    child(g, 0)->y = 45.0f;
+    measure_and_layout(g);
+    EXPECT_EQ(child(g, 0)->x, 123.0f);
+    EXPECT_EQ(child(g, 0)->y, 45.0f);
+    EXPECT_EQ(child(g, 1)->x, 400.0f); // the handle still takes its place in the walk
+}
+
+int32_t handler_calls;
+int32_t count_call(menu_def*, hudgizmo*, int32_t, int32_t) { return ++handler_calls; }
+
+TEST_F(HudTree, LinkBuildsRingsTargetsAndRecords)
+{
+    static menu_def table[] = {
+        {"MENU_A", 0, nullptr, 0, nullptr, nullptr, 0}, {"MENU_B", 1, nullptr, 0, nullptr, nullptr, 0},
+        {"MENU_A", 2, nullptr, 0, nullptr, nullptr, 0}, {"HX", 3, nullptr, 0, nullptr, nullptr, 0},
+        {"HY", 4, nullptr, 0, nullptr, nullptr, 0},     {nullptr, 0, nullptr, 0, nullptr, nullptr, 0},
+    };
+    HUD.menu_table = table;
+    hudgizmo* g = build("g", "{{button='MENU_A', group='g', target='pa'}, {button='MENU_B', group='g', target='pb'},"
+                             "{button='c', group='G'}, {label='pa', hide=1}, {label='pb', hide=1},"
+                             "{handle_x='HX', handle_y='HY'}, {button='lone', target='nowhere'}}");
+    hudgizmo *a = child(g, 0), *b = child(g, 1), *c = child(g, 2), *h = child(g, 5);
+    // Ring in tree order from the anchor, each new member inserted right after it.
+    EXPECT_EQ(a->group_next, c);
+    EXPECT_EQ(c->group_next, b);
+    EXPECT_EQ(b->group_next, a);
+    EXPECT_EQ(child(g, 6)->group_next, nullptr);
+    EXPECT_EQ(a->target, child(g, 3));
+    EXPECT_EQ(b->target, child(g, 4));
+    EXPECT_EQ(child(g, 6)->target, nullptr);
+    // Every matching record points at the gizmo; the last one wins in the gizmo.
+    EXPECT_EQ(a->record, &table[2]);
+    EXPECT_EQ(table[0].gizmo, a);
+    EXPECT_EQ(table[2].gizmo, a);
+    EXPECT_EQ(b->record, &table[1]);
+    EXPECT_EQ(h->handle_x_record, &table[3]);
+    EXPECT_EQ(h->handle_y_record, &table[4]);
+    EXPECT_EQ(table[4].gizmo, h);
+    // Freeing the tree leaves no record pointing into it.
+    EXPECT_TRUE(run("hud.free(g)"));
+    for (menu_def* r = table; r->name; r++)
+        EXPECT_EQ(r->gizmo, nullptr) << r->name;
+    HUD.menu_table = nullptr;
+}
+
+TEST_F(HudTree, RingsAndTargetsResolveWithoutAMenuTable)
+{
+    hudgizmo* g = build("g", "{{button='a', group='g', target='p'}, {button='b', group='g'}, {label='p'}}");
+    EXPECT_EQ(child(g, 0)->group_next, child(g, 1));
+    EXPECT_EQ(child(g, 0)->target, child(g, 2));
+}
+
+TEST_F(HudTree, NamesInternedInAnotherCaseLinkOnlyToThatSpelling)
+{
+    static menu_def table[] = {{"MENU_Quit", 0, nullptr, 0, nullptr, nullptr, 0}, {}};
+    build("first", "{label='Menu_Quit'}");
+    HUD.menu_table = table;
+    hudgizmo* g = build("g", "{button='MENU_Quit'}");
+    EXPECT_STREQ(g->name, "Menu_Quit");
+    EXPECT_EQ(g->record, nullptr);
+    EXPECT_EQ(table[0].gizmo, nullptr);
+    HUD.menu_table = nullptr;
+}
+
+TEST_F(HudTree, FindShownSkipsOnlyHiddenDirectChildren)
+{
+    hudgizmo* g = build("g", "{label='root', {label='a', hide=1, {label='deep'}}, {label='b', {label='c', hide=1, {label='x'}}}}");
+    const char* deep = str_pool_add(&HUD.name_pool, "deep");
+    const char* x = str_pool_add(&HUD.name_pool, "X");
+    EXPECT_EQ(hudgizmo_find_shown(g, deep), nullptr);
+    EXPECT_EQ(hudgizmo_find(g, deep), child(child(g, 0), 0));
+    EXPECT_NE(hudgizmo_find_shown(g, x), nullptr);
+    EXPECT_EQ(hudgizmo_find_shown(g, str_pool_add(&HUD.name_pool, "root")), g);
+    EXPECT_EQ(hudgizmo_find(g, nullptr), nullptr);
+}
+
+TEST_F(HudTree, PassesSkipGfxSubtreesTextChildrenAndHiddenChildren)
+{
+    static menu_def table[] = {{"B", 0, nullptr, 0, count_call, nullptr, 0}, {}};
+    HUD.menu_table = table;
+    hudgizmo* g = build("g", "{gfx=1, {button='B', min_width=20, min_height=20}}");
+    hudgizmo* t = build("t", "{text='hi', {min_width=500, min_height=500}}");
+    hudgizmo* h = build("h", "{hide=1, {gfx=1, min_width=5, min_height=5}, {hide=1, gfx=1, min_width=5}}");
+    measure_and_layout(g);
+    hudgizmo* b = child(g, 0);
+    set_pointer(b->x + 1, b->y + 1);
+    press();
+    hudgizmo_update(g);
+    EXPECT_EQ(HUD.pressed, nullptr); // a gfx gizmo's buttons never react...
+    FAKE.quads.clear();
+    hudgizmo_draw(g);
+    EXPECT_EQ(FAKE.quads.size(), 1u + 5u); // ...but are drawn
+    // A text gizmo's children are not measured.
+    hudgizmo_measure(t);
+    EXPECT_EQ(t->measured_width, 36.0f);
+    EXPECT_EQ(t->measured_height, 32.0f);
+    // The hidden flag of the gizmo a pass starts on is ignored; a hidden child is skipped.
+    measure_and_layout(h);
+    FAKE.quads.clear();
+    hudgizmo_draw(h);
+    EXPECT_EQ(FAKE.quads.size(), 1u);
+    HUD.menu_table = nullptr;
+}
+
+} // namespace

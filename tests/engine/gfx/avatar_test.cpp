@@ -1,0 +1,265 @@
+// Avatars: how layers blend into the part bones (none, one, two, the same animation twice,
+// a part a layer lacks), morph weights from morph tracks, the fist of a holding hand, soul
+// sizes, part meshes chosen through the soul and the links, the counts an avatar leaves
+// behind, and what a drawn avatar covers on screen.
+
+#include "engine/code/gfx/avatar.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "engine/code/gfx/d3d_buffers.h"
+#include "engine/code/gfx/gfx.h"
+#include "engine/code/gfx/soul.h"
+#include "engine/code/gfx/xox.h"
+#include "engine/code/gfx/xsx.h"
+#include "platform/d3d8_debug.h"
+#include "tests/engine/gfx/avatar_fixture.h"
+#include "tools/writer/wr_avatar.h"
+
+enum { HEAD = 6, LEFT_HAND = 11, RIGHT_HAND = 17, LEFT_EAR = 15, RIGHT_EAR = 21 };
+
+class Avatar : public GfxTest {
+protected:
+    void SetUp() override
+    {
+        GfxTest::SetUp();
+        std::filesystem::create_directories("local/avatar/soul");
+        std::filesystem::create_directories("data/avatar/xox");
+    }
+    // Loads a variant of the rest skeleton into a slot of its own.
+    avatar_anim_slot* pose(const char* name, const wr_xsx_anim& a)
+    {
+        std::string path = std::string("data/avatar/xsx/") + name + ".xsx";
+        EXPECT_TRUE(wr_xsx_save(path.c_str(), &a));
+        slots.emplace_back(new avatar_anim_slot());
+        EXPECT_TRUE(avatar_anim_load(slots.back().get(), name));
+        return slots.back().get();
+    }
+    static wr_xsx_anim rest(float length = 1)
+    {
+        wr_xsx_anim a;
+        wr_avatar_skeleton(&a, length);
+        return a;
+    }
+    static void set(wr_xsx_anim* a, int bone, int track, float value)
+    {
+        a->bones[bone].tracks[track].keys[0].value = value;
+    }
+    static void soul_file(const char* name, const std::string& flavour)
+    {
+        std::ofstream(std::string("local/avatar/soul/") + name + ".xml") << "<soul><flavour>" << flavour
+                                                                         << "</flavour></soul>";
+    }
+    std::vector<std::unique_ptr<avatar_anim_slot>> slots;
+};
+
+static const ::transform& part(const avatar* a, int p) { return a->base.part_bones[p]->transform; }
+
+TEST_F(Avatar, WithoutLayersEveryPartBoneCollapses)
+{
+    avatar* a = avatar_alloc(&GFX.avatars, "nobody");
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->soul, nullptr);
+    avatar_update(a);
+    ::transform zero = {};
+    for (int p = 0; p < 22; p++)
+        EXPECT_EQ(memcmp(&part(a, p), &zero, sizeof zero), 0) << p;
+    EXPECT_FALSE(avatar_save_soul(a, "x.xml"));
+}
+
+TEST_F(Avatar, LayersBlendComponentWiseAndAPartALayerLacksGetsNothingFromIt)
+{
+    wr_xsx_anim one = rest(), two = rest();
+    set(&one, HEAD, 0, 1);
+    set(&one, HEAD, 5, 0.5f);
+    set(&two, HEAD, 0, 3);
+    set(&two, HEAD, 7, 2);
+    two.bones.erase(two.bones.begin() + RIGHT_EAR); // the last bone: the others keep their parents
+    avatar_anim_slot* s1 = pose("one", one);
+    avatar_anim_slot* s2 = pose("two", two);
+    avatar* a = avatar_alloc(&GFX.avatars, "nobody");
+    ASSERT_NE(a, nullptr);
+
+    a->layers[0] = {1.0f, 0, s1};
+    avatar_update(a);
+    EXPECT_EQ(memcmp(&part(a, HEAD), &s1->part_bones[HEAD]->transform, sizeof(::transform)), 0);
+
+    a->layers[0] = {0.3f, 0, s1};
+    a->layers[1] = {0.7f, 0, s2};
+    avatar_update(a);
+    const ::transform& h = part(a, HEAD);
+    EXPECT_FLOAT_EQ(h.position.x, 0.3f * 1 + 0.7f * 3);
+    EXPECT_FLOAT_EQ(h.position.y, 0.62f);
+    EXPECT_FLOAT_EQ(h.orientation.z, 0.3f * sinf(0.25f));
+    EXPECT_FLOAT_EQ(h.orientation.w, 0.3f * cosf(0.25f) + 0.7f); // summed, not renormalised
+    EXPECT_FLOAT_EQ(h.scale.y, 0.3f + 0.7f * 2);
+    EXPECT_FLOAT_EQ(part(a, RIGHT_EAR).scale.x, 0.3f);
+    EXPECT_FLOAT_EQ(part(a, LEFT_EAR).scale.x, 1.0f);
+    // The world matrices follow the blended transforms.
+    EXPECT_FLOAT_EQ(a->base.part_bones[HEAD]->world.m[12], 0.3f * 1 + 0.7f * 3);
+}
+
+TEST_F(Avatar, OneAnimationInTwoLayersBlendsEachLayersOwnTime)
+{
+    wr_xsx_anim cycle = rest();
+    const float times[2] = {0, 1}, values[2] = {0, 10};
+    wr_avatar_set_track(&cycle, HEAD, 0, times, values, 2, WR_KEY_LINEAR);
+    avatar_anim_slot* s = pose("cycle", cycle);
+    avatar* a = avatar_alloc(&GFX.avatars, "nobody");
+    ASSERT_NE(a, nullptr);
+    a->layers[0] = {0.5f, 0.2f, s};
+    a->layers[1] = {0.5f, 0.8f, s};
+    avatar_update(a);
+    EXPECT_FLOAT_EQ(part(a, HEAD).position.x, 0.5f * 2 + 0.5f * 8);
+}
+
+TEST_F(Avatar, SoulSizesScaleEveryLayerAndTheBase)
+{
+    soul_file("big", "<part name='head' Xsize='2' Ysize='3'/>");
+    wr_xsx_anim tall = rest();
+    set(&tall, HEAD, 6, 1.5f);
+    avatar_anim_slot* s = pose("tall", tall);
+    avatar* a = avatar_alloc(&GFX.avatars, "big");
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(a->soul, nullptr);
+    a->layers[0] = {1, 0, s};
+    avatar_update(a);
+    EXPECT_FLOAT_EQ(part(a, HEAD).scale.x, 3.0f);
+    EXPECT_FLOAT_EQ(part(a, HEAD).scale.y, 3.0f);
+    EXPECT_EQ(a->base.part_bones[HEAD]->base_scale.x, 2.0f);
+}
+
+// A hand mesh with a fist and a point morph, hung on both hands through the soul.
+static void write_hand_mesh()
+{
+    wr_xox_mesh m = quad_mesh("skin");
+    m.morphs = {uniform_morph("fist0", 0, -1, 0), uniform_morph("point0", 1, 0, 0)};
+    ASSERT_TRUE(wr_xox_save("data/avatar/xox/hand_a.xox", &m));
+}
+
+TEST_F(Avatar, MorphTracksDriveMeshWeightsAndAHeldObjectClosesTheHand)
+{
+    write_hand_mesh();
+    std::ofstream("local/avatar/xox_links.lua") << "hand = { a = { xox = 'hand_a' } }\n"
+                                                   "inhand = { cup = { xox = 'hand_a' } }\n";
+    gfx_clean(&GFX);
+    ASSERT_TRUE(setup_gfx());
+    soul_file("hands", "<part name='left_hand'><object group='hand' name='a'/></part>"
+                       "<part name='right_hand'><object group='hand' name='a'/></part>");
+    wr_xsx_anim point = rest();
+    const float t[1] = {0}, half[1] = {0.5f}, one[1] = {1};
+    wr_avatar_add_morph(&point, RIGHT_HAND, "point0", t, one, 1, WR_KEY_LINEAR);
+    wr_avatar_add_morph(&point, LEFT_HAND, "POINT0", t, half, 1, WR_KEY_LINEAR);
+    wr_avatar_add_morph(&point, LEFT_HAND, "fist0", t, one, 1, WR_KEY_LINEAR);
+    avatar_anim_slot* s = pose("point", point);
+    avatar* a = avatar_alloc(&GFX.avatars, "hands");
+    ASSERT_NE(a, nullptr);
+    avatar_load_parts(a);
+    xox_mesh* left = a->base.part_bones[LEFT_HAND]->meshes[0];
+    xox_mesh* right = a->base.part_bones[RIGHT_HAND]->meshes[0];
+    ASSERT_NE(left, nullptr);
+    ASSERT_NE(right, nullptr);
+    a->layers[0] = {0.5f, 0, s};
+    a->layers[1] = {0.5f, 0, s};
+    avatar_update(a);
+    EXPECT_FLOAT_EQ(right->weights[1].weight, 1.0f); // 1 x 0.5 from each layer
+    EXPECT_FLOAT_EQ(left->weights[1].weight, 0.5f);
+    EXPECT_FLOAT_EQ(left->weights[0].weight, 1.0f);
+    EXPECT_EQ(right->weights[0].weight, 0.0f);
+    EXPECT_FLOAT_EQ(right->weights[1].applied, 1.0f); // blended by the base update
+
+    // Something in the right hand's fourth slot: only the fist, whatever the layers say.
+    a->base.part_bones[RIGHT_HAND]->meshes[3] = xoxs_load(&GFX.xoxs, "data/avatar/xox/hand_a.xox");
+    avatar_update(a);
+    EXPECT_EQ(right->weights[0].weight, 1.0f);
+    EXPECT_EQ(right->weights[1].weight, 0.0f);
+    EXPECT_EQ(a->base.part_bones[RIGHT_HAND]->meshes[3]->weights[0].weight, 1.0f);
+    EXPECT_FLOAT_EQ(left->weights[1].weight, 0.5f);
+}
+
+TEST_F(Avatar, PartsComeFromTheSoulThroughTheLinksRecolouredAndMirroredOnTheLeft)
+{
+    wr_xox_mesh ear = quad_mesh("skin");
+    ASSERT_TRUE(wr_xox_save("data/avatar/xox/ear_big.xox", &ear));
+    std::ofstream("local/avatar/xox_links.lua") << "ear = { big = { xox = 'ear_big' } }\n"
+                                                   "hat = { none = { xox = 'missing' } }\n";
+    gfx_clean(&GFX);
+    ASSERT_TRUE(setup_gfx());
+    soul_file("eared", "<part name='left_ear'><object group='ear' name='big'/><object group='hat' name='none'/>"
+                       "<object group='nosuch' name='big'/></part>"
+                       "<part name='right_ear'><object/><object group='ear' name='unknown'/></part>"
+                       "<surface name='skin' argb='0xFF102030'/>");
+    int32_t meshes = GFX.xoxs.count, xsxs = GFX.xsxs.count, vtxs = D3D_BUFFERS.vtx_count;
+    avatar* a = avatar_alloc(&GFX.avatars, "eared");
+    ASSERT_NE(a, nullptr);
+    EXPECT_TRUE(avatar_load_parts(a));
+    xox_mesh** left = a->base.part_bones[LEFT_EAR]->meshes;
+    xox_mesh** right = a->base.part_bones[RIGHT_EAR]->meshes;
+    ASSERT_NE(left[0], nullptr);
+    EXPECT_EQ(left[0]->mirrored, 1);
+    EXPECT_EQ(left[0]->materials[0].colour, 0xFF102030u);
+    EXPECT_EQ(left[1], nullptr); // its mesh file is missing
+    EXPECT_EQ(left[2], nullptr); // unknown group
+    EXPECT_EQ(right[0], nullptr);
+    ASSERT_NE(right[1], nullptr); // unknown entry name: the group's first entry
+    EXPECT_EQ(right[1]->mirrored, 0);
+    EXPECT_EQ(GFX.xoxs.count, meshes + 2);
+
+    strcpy(a->soul->surfaces[0].name, "skin");
+    a->soul->surfaces[0].argb = 0xFF405060;
+    avatar_recolour(a);
+    EXPECT_EQ(right[1]->materials[0].colour, 0xFF405060u);
+
+    avatar_free_parts(a);
+    EXPECT_EQ(GFX.xoxs.count, meshes);
+    EXPECT_EQ(left[0], nullptr);
+    avatar_load_parts(a);
+    EXPECT_EQ(GFX.xoxs.count, meshes + 2);
+
+    EXPECT_TRUE(avatar_set_soul(a, "nobody") == false);
+    EXPECT_EQ(GFX.avatars.soul_count, 0);
+    avatar_free(&GFX.avatars, a);
+    EXPECT_EQ(GFX.avatars.avatar_count, 0);
+    EXPECT_EQ(GFX.xoxs.count, meshes);
+    EXPECT_EQ(GFX.xsxs.count, xsxs);
+    EXPECT_EQ(D3D_BUFFERS.vtx_count, vtxs);
+}
+
+TEST_F(Avatar, ADrawnAvatarCoversItsPartOfTheScreen)
+{
+    // A unit quad on the body bone, drawn through an orthographic view of x and y from -1
+    // to 1; the avatar placed so that the quad fills the upper right quarter.
+    wr_xox_mesh body = quad_mesh("body");
+    body.materials[0].colour = 0xFFFFFFFF;
+    ASSERT_TRUE(wr_xox_save("data/avatar/xox/body_box.xox", &body));
+    std::ofstream("local/avatar/xox_links.lua") << "body = { box = { xox = 'body_box' } }\n";
+    gfx_clean(&GFX);
+    ASSERT_TRUE(setup_gfx());
+    soul_file("boxy", "<part name='body'><object group='body' name='box'/></part>");
+    avatar* a = avatar_alloc(&GFX.avatars, "boxy");
+    ASSERT_NE(a, nullptr);
+    avatar_load_parts(a);
+    a->layers[0] = {1, 0, &GFX.avatars.anims[1]};
+    avatar_update(a);
+    transform place = {{0, -1.0f, 0}, {0, 0, 0, 1}, {1, 1, 1}}; // the body bone rests at y 1
+    mat4_from_transform(&a->base.anim->matrix, &place);
+
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    D3DMATRIX view = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 2, 1}}};
+    D3DMATRIX proj = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 0.25f, 0}, {0, 0, 0, 1}}};
+    IDirect3DDevice8_SetTransform(device(), D3DTS_VIEW, &view);
+    IDirect3DDevice8_SetTransform(device(), D3DTS_PROJECTION, &proj);
+    IDirect3DDevice8_SetRenderState(device(), D3DRS_LIGHTING, FALSE);
+    IDirect3DDevice8_SetRenderState(device(), D3DRS_CULLMODE, D3DCULL_NONE);
+    avatar_draw(a);
+    D3DCOLOR inside = d3d8_read_pixel(device(), 48, 12);
+    D3DCOLOR outside = d3d8_read_pixel(device(), 16, 36);
+    gfx_end_scene(&GFX);
+    EXPECT_NE(inside, 0xFF000080u);
+    EXPECT_EQ(outside, 0xFF000080u);
+    EXPECT_EQ(errors(), "");
+}

@@ -1,0 +1,174 @@
+// Souls: defaults, reading parts, objects and surfaces from a document, refusing documents
+// without a flavour, and a save that reads back as the same soul.
+
+#include "engine/code/gfx/soul.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "engine/code/dbg.h"
+#include "engine/code/gfx/avatars.h"
+#include "engine/code/gfx/gfx.h"
+#include "engine/code/pool.h"
+
+class Soul : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::remove("ERROR.TXT");
+        dbg_reset_for_tests();
+        GFX.soul_path_flag = 0;
+        memset(&m, 0, sizeof m);
+        pool_setup(&m.soul_pool, sizeof(avatar_soul), 8);
+        std::filesystem::create_directories("local/avatar/soul");
+    }
+    void TearDown() override
+    {
+        for (list_node* n = list_first(&m.soul_pool.live); n->next;) {
+            list_node* next = n->next;
+            soul_free(&m, (avatar_soul*)n);
+            n = next;
+        }
+        pool_clean(&m.soul_pool);
+        GFX.soul_path_flag = 0;
+    }
+    avatar_soul* with_flavour(const std::string& inside)
+    {
+        write("local/avatar/soul/t.xml", "<soul><flavour>" + inside + "</flavour></soul>");
+        return soul_alloc(&m, "t");
+    }
+    static void write(const char* path, const std::string& text) { std::ofstream(path) << text; }
+    static std::string read(const char* path)
+    {
+        std::ifstream f(path);
+        std::stringstream s;
+        s << f.rdbuf();
+        return s.str();
+    }
+    avatars m;
+};
+
+TEST_F(Soul, DocumentWithOnlyAFlavourGivesTheDefaults)
+{
+    avatar_soul* s = with_flavour("");
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(m.soul_count, 1);
+    for (int p = 0; p < 22; p++) {
+        EXPECT_EQ(s->sizes[p].x, 1.0f);
+        EXPECT_EQ(s->sizes[p].z, 1.0f);
+        for (int j = 0; j < 4; j++) {
+            EXPECT_EQ(s->objects[p][j].part, p);
+            EXPECT_EQ(s->objects[p][j].group, -1);
+            EXPECT_STREQ(s->objects[p][j].name, "");
+        }
+    }
+    EXPECT_STREQ(s->surfaces[16].name, "sole");
+    EXPECT_EQ(s->surfaces[16].argb, 0xFFFFFFFFu);
+    soul_free(&m, s);
+    EXPECT_EQ(m.soul_count, 0);
+}
+
+TEST_F(Soul, PartsObjectsAndSurfacesAreReadByName)
+{
+    avatar_soul* s = with_flavour(
+        "<part name='HEAD' Xsize='1.5' Zsize='oops'>"
+        "  <object group='head' name='round'/><object group='nosuch' name='kept'/><object/>"
+        "  <object group='hat' name='four'/><object group='hat' name='five'/></part>"
+        "<part name='nosuch'><object group='hat' name='lost'/></part>"
+        "<part name='head' Ysize='0.5'><object group='hair' name='again'/></part>"
+        "<part name='legs' Xsize='2'/>"
+        "<surface name='Skin' argb='0x80112233' spec='AABBCCDD' gloss='0.75'/>"
+        "<surface name='hair' argb='zz'/><surface name='nosuch' argb='0'/>");
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->sizes[6].x, 1.5f);
+    EXPECT_EQ(s->sizes[6].y, 0.5f);
+    EXPECT_EQ(s->sizes[6].z, 1.0f); // unparsable: kept
+    EXPECT_EQ(s->sizes[2].x, 2.0f); // parts that are never saved are still read
+    // The second element for the head refills slot 0 and leaves the others as they were.
+    EXPECT_EQ(s->objects[6][0].group, 6);
+    EXPECT_STREQ(s->objects[6][0].name, "again");
+    EXPECT_EQ(s->objects[6][1].group, -1);
+    EXPECT_STREQ(s->objects[6][1].name, "kept");
+    EXPECT_STREQ(s->objects[6][2].name, "");
+    EXPECT_STREQ(s->objects[6][3].name, "four"); // a fifth object is ignored
+    EXPECT_EQ(s->objects[6][3].group, 9);
+    EXPECT_EQ(s->surfaces[0].argb, 0x80112233u);
+    EXPECT_EQ(s->surfaces[0].spec, 0xAABBCCDDu);
+    EXPECT_EQ(s->surfaces[0].gloss, 0.75f);
+    EXPECT_EQ(s->surfaces[3].argb, 0xFFFFFFFFu);
+}
+
+TEST_F(Soul, DocumentsThatCannotBeUsedGiveNoSoul)
+{
+    EXPECT_EQ(soul_alloc(&m, "missing"), nullptr);
+    EXPECT_NE(read("ERROR.TXT").find("tinyxml.LoadFile(local/avatar/soul/missing.xml)\n"), std::string::npos);
+    write("local/avatar/soul/t.xml", "<soul><other/></soul>");
+    EXPECT_EQ(soul_alloc(&m, "t"), nullptr);
+    write("local/avatar/soul/t.xml", "<soul>flavour<!-- no element --></soul>");
+    EXPECT_EQ(soul_alloc(&m, "t"), nullptr);
+    EXPECT_NE(read("ERROR.TXT").find("Invalid XML.\n"), std::string::npos);
+    write("local/avatar/soul/t.xml", "<soul><flavour></soul>");
+    EXPECT_EQ(soul_alloc(&m, "t"), nullptr);
+    EXPECT_EQ(m.soul_count, 0);
+    EXPECT_TRUE(list_empty(&m.soul_pool.live));
+
+    // With the path flag the name is the document's path.
+    write("elsewhere.xml", "<soul><flavour/></soul>");
+    EXPECT_EQ(soul_alloc(&m, "elsewhere.xml"), nullptr);
+    GFX.soul_path_flag = 1;
+    EXPECT_NE(soul_alloc(&m, "elsewhere.xml"), nullptr);
+}
+
+TEST_F(Soul, SaveWritesWhatALoadReadsBack)
+{
+    avatar_soul* s = with_flavour("");
+    ASSERT_NE(s, nullptr);
+    s->sizes[6] = {1.25f, 1, 1};
+    s->sizes[7] = {1, 1.0000001f, 1};
+    s->sizes[0] = {3, 3, 3}; // never written
+    s->objects[6][1].group = 11;
+    strcpy(s->objects[6][1].name, "round");
+    s->objects[6][2].group = -1;
+    strcpy(s->objects[6][2].name, "groupless");
+    s->objects[1][0].group = 1;
+    strcpy(s->objects[1][0].name, "lost");
+    s->surfaces[5].argb = 0x01020304;
+    s->surfaces[5].spec = 0xFFEEDDCC;
+    s->surfaces[5].gloss = 0.125f;
+    ASSERT_TRUE(soul_save(s, "saved.txt"));
+    EXPECT_FALSE(std::filesystem::exists("saved.txt"));
+    std::string text = read("saved.xml");
+    EXPECT_EQ(text.rfind("<?xml version=\"1.0\" standalone=\"no\" ?>", 0), 0u) << text;
+    EXPECT_NE(text.find("<part name=\"head\" Xsize=\"1.250000\" Ysize=\"1.000000\" Zsize=\"1.000000\">"),
+              std::string::npos);
+    EXPECT_NE(text.find("<part name=\"mouth\" Xsize="), std::string::npos);
+    EXPECT_NE(text.find("<part name=\"nose\">"), std::string::npos);
+    EXPECT_NE(text.find("<object group=\"head\" name=\"round\" />"), std::string::npos);
+    EXPECT_NE(text.find("<object name=\"groupless\" />"), std::string::npos);
+    EXPECT_NE(text.find("<object />"), std::string::npos);
+    EXPECT_NE(text.find("<surface name=\"hairlo\" argb=\"0x01020304\" spec=\"0xffeeddcc\" gloss=\"0.125000\" />"),
+              std::string::npos);
+    for (const char* never : {"handle", "center", "legs", "upper", "arms", "left_wrist", "right_wrist"})
+        EXPECT_EQ(text.find(std::string("\"") + never + "\""), std::string::npos) << never;
+
+    GFX.soul_path_flag = 1;
+    avatar_soul* back = soul_alloc(&m, "saved.xml");
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->sizes[6].x, 1.25f);
+    EXPECT_EQ(back->sizes[0].x, 1.0f);
+    EXPECT_EQ(back->objects[6][1].group, 11);
+    EXPECT_STREQ(back->objects[6][1].name, "round");
+    EXPECT_EQ(back->objects[6][2].group, -1);
+    EXPECT_STREQ(back->objects[6][2].name, "groupless");
+    EXPECT_STREQ(back->objects[1][0].name, "");
+    EXPECT_EQ(memcmp(back->surfaces, s->surfaces, sizeof s->surfaces), 0);
+
+    EXPECT_FALSE(soul_save(s, "no/such/folder/x"));
+    EXPECT_NE(read("ERROR.TXT").find("tinyxml.SaveFile\n"), std::string::npos);
+}

@@ -1,0 +1,302 @@
+// Meshes on the GL device: what the vertex buffer holds after blending morphs (plain and
+// mirrored), the draw calls per material and strip, recolouring, recovery after a device
+// reset, and files that must be refused.
+
+#include "engine/code/gfx/xox.h"
+
+#include <cstring>
+
+#include "engine/code/files.h"
+#include "engine/code/gfx/d3d_buffers.h"
+#include "engine/code/gfx/gfx.h"
+#include "engine/code/gfx/soul.h"
+#include "platform/d3d8_debug.h"
+#include "tests/engine/gfx/avatar_fixture.h"
+
+using Xox = GfxTest;
+
+static xox_mesh* load(const wr_xox_mesh& m, const char* path = "m.xox")
+{
+    EXPECT_TRUE(wr_xox_save(path, &m));
+    return xoxs_load(&GFX.xoxs, path);
+}
+
+TEST_F(Xox, LoadCopiesMaterialsAndMapsKnownMorphNamesLastOneWinning)
+{
+    wr_xox_mesh m = quad_mesh("skin");
+    m.morphs = {uniform_morph("SMILE", 0, 1, 0), uniform_morph("wobble", 1, 0, 0), uniform_morph("smile", 0, 2, 0)};
+    xox_mesh* mesh = load(m);
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(GFX.xoxs.count, 1);
+    EXPECT_EQ(mesh->owner, &GFX.xoxs);
+    ASSERT_EQ(mesh->material_count, 1u);
+    EXPECT_STREQ(mesh->materials[0].name, "skin");
+    EXPECT_EQ(mesh->materials[0].colour, 0xFF808080u);
+    EXPECT_EQ(mesh->materials[0].strip_count, 1u);
+    ASSERT_EQ(mesh->morph_count, 3u);
+    EXPECT_EQ(mesh->morph_map[9], 2); // "smile": the later morph of that name
+    for (int i = 0; i < 22; i++)
+        if (i != 9) {
+            EXPECT_EQ(mesh->morph_map[i], XOX_NO_MORPH) << i;
+        }
+    EXPECT_EQ(xox_find_weight(mesh, "WOBBLE"), &mesh->weights[1]);
+    EXPECT_EQ(xox_find_weight(mesh, "none"), nullptr);
+    xox_free(mesh);
+    EXPECT_EQ(GFX.xoxs.count, 0);
+}
+
+TEST_F(Xox, MeshWithoutMorphsHasNoWeightsAndIsWrittenOnceUntilTheBufferIsMadeAnew)
+{
+    xox_mesh* mesh = load(quad_mesh("skin"));
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->weights, nullptr);
+    EXPECT_EQ(mesh->morph_map, nullptr);
+    d3d8_log_start();
+    xox_update(mesh);
+    xox_update(mesh);
+    EXPECT_EQ(d3d8_log_count_of(D3D8_CALL_VertexBufferLock), 1u);
+    EXPECT_EQ(d3d8_log_count_of(D3D8_CALL_IndexBufferLock), 1u);
+    std::vector<float> v = vertex_buffer(mesh);
+    ASSERT_EQ(v.size(), 32u);
+    EXPECT_EQ(v[8 * 3 + 0], 1.0f); // vertex 3 at (1, 1, 0), normal -z
+    EXPECT_EQ(v[8 * 3 + 1], 1.0f);
+    EXPECT_EQ(v[8 * 3 + 5], -1.0f);
+
+    // A device reset remakes both buffers; the next update refills them.
+    d3d_gfx_lose(&GFX.d3d_gfx);
+    ASSERT_TRUE(d3d_gfx_restore(&GFX.d3d_gfx));
+    EXPECT_EQ(mesh->vtx->needs_refill, 1u);
+    EXPECT_EQ(mesh->idx->needs_refill, 1u);
+    d3d8_log_start();
+    xox_update(mesh);
+    EXPECT_EQ(d3d8_log_count_of(D3D8_CALL_VertexBufferLock), 1u);
+    EXPECT_EQ(d3d8_log_count_of(D3D8_CALL_IndexBufferLock), 1u);
+    EXPECT_EQ(mesh->vtx->needs_refill, 0u);
+    EXPECT_EQ(vertex_buffer(mesh)[8 * 3 + 1], 1.0f);
+    d3d8_log_stop();
+}
+
+TEST_F(Xox, WeightsAreAbsoluteAndOnlyAChangeRewritesTheVertices)
+{
+    wr_xox_mesh m = quad_mesh("skin");
+    m.morphs = {uniform_morph("up", 0, 1, 0, 0, 0.5f, 0), uniform_morph("out", 0, 0, -2)};
+    m.morphs[1].first = 2; // vertices 2 and 3 only
+    m.morphs[1].deltas.resize(12);
+    xox_mesh* mesh = load(m);
+    ASSERT_NE(mesh, nullptr);
+    xox_update(mesh);
+    mesh->weights[0].weight = 0.5f;
+    mesh->weights[1].weight = 1.0f;
+    xox_update(mesh);
+    std::vector<float> v = vertex_buffer(mesh);
+    EXPECT_FLOAT_EQ(v[0 * 8 + 1], 0.5f);  // y 0 + 0.5 x 1
+    EXPECT_FLOAT_EQ(v[0 * 8 + 4], 0.25f); // ny 0 + 0.5 x 0.5
+    EXPECT_FLOAT_EQ(v[0 * 8 + 2], 0.0f);  // outside the second morph's range
+    EXPECT_FLOAT_EQ(v[3 * 8 + 2], -2.0f);
+    EXPECT_FLOAT_EQ(mesh->weights[0].applied, 0.5f);
+
+    d3d8_log_start();
+    xox_update(mesh);
+    EXPECT_EQ(d3d8_log_count_of(D3D8_CALL_VertexBufferLock), 0u);
+    mesh->weights[0].weight = 0;
+    xox_update(mesh);
+    EXPECT_EQ(d3d8_log_count_of(D3D8_CALL_VertexBufferLock), 1u);
+    d3d8_log_stop();
+    v = vertex_buffer(mesh);
+    EXPECT_FLOAT_EQ(v[0 * 8 + 1], 0.0f); // back to the file vertex, not cumulative
+    EXPECT_FLOAT_EQ(v[3 * 8 + 2], -2.0f);
+
+    // While the device waits for a reset the lock is refused and the change stays pending.
+    mesh->weights[0].weight = 1;
+    GFX.d3d_gfx.reset_flag = 1;
+    xox_update(mesh);
+    EXPECT_EQ(mesh->weights[0].applied, 0.0f);
+    GFX.d3d_gfx.reset_flag = 0;
+    xox_update(mesh);
+    EXPECT_EQ(mesh->weights[0].applied, 1.0f);
+    EXPECT_FLOAT_EQ(vertex_buffer(mesh)[0 * 8 + 1], 1.0f);
+}
+
+TEST_F(Xox, MirroredMeshNegatesXAndSubtractsXDeltasAndIsCulledClockwise)
+{
+    wr_xox_mesh m = quad_mesh("skin");
+    m.vertices[3].nx = 0.5f;
+    m.morphs = {uniform_morph("left", 0.25f, 0.5f, 0, 0.1f, 0, 0)};
+    xox_mesh* mesh = load(m);
+    ASSERT_NE(mesh, nullptr);
+    mesh->mirrored = 1;
+    mesh->weights[0].weight = 1;
+    xox_update(mesh);
+    std::vector<float> v = vertex_buffer(mesh);
+    EXPECT_FLOAT_EQ(v[3 * 8 + 0], -1.25f); // -(1) - 0.25
+    EXPECT_FLOAT_EQ(v[3 * 8 + 1], 1.5f);
+    EXPECT_FLOAT_EQ(v[3 * 8 + 3], -0.6f); // -(0.5) - 0.1
+
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    d3d8_log_start();
+    xox_draw(mesh);
+    d3d8_log_stop();
+    gfx_end_scene(&GFX);
+    std::vector<uint32_t> culls;
+    for (uint32_t i = 0; i < d3d8_log_count(); i++) {
+        const d3d8_record* r = d3d8_log_get(i);
+        if (r->call == D3D8_CALL_SetRenderState && r->a[0] == D3DRS_CULLMODE)
+            culls.push_back(r->a[1]);
+    }
+    EXPECT_EQ(culls, (std::vector<uint32_t>{D3DCULL_CW, D3DCULL_CCW}));
+    int32_t draw = d3d8_log_find(D3D8_CALL_DrawIndexedPrimitive, 0);
+    int32_t cw = -1;
+    for (uint32_t i = 0; i < d3d8_log_count(); i++)
+        if (d3d8_log_get(i)->call == D3D8_CALL_SetRenderState && d3d8_log_get(i)->a[0] == D3DRS_CULLMODE) {
+            cw = (int32_t)i;
+            break;
+        }
+    EXPECT_LT(cw, draw);
+}
+
+TEST_F(Xox, DrawWalksMaterialsAndStripsSkippingStripsTooShortForATriangle)
+{
+    wr_xox_mesh m = quad_mesh("skin");
+    m.indices = {0, 1, 2, 3, 0, 1, 2, 3, 2, 1, 0, 1};
+    m.materials[0].strips = {4, 2, 3}; // the 2-index strip draws nothing but still takes its indices
+    wr_xox_material second;
+    second.name = "hair";
+    second.colour = 0xFF00FF00;
+    second.gloss = 0.25f;
+    second.first_index = 9;
+    second.strips = {3};
+    m.materials.push_back(second);
+    xox_mesh* mesh = load(m);
+    ASSERT_NE(mesh, nullptr);
+    xox_update(mesh);
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    d3d8_log_start();
+    xox_draw(mesh);
+    d3d8_log_stop();
+    gfx_end_scene(&GFX);
+
+    std::vector<std::vector<uint32_t>> draws;
+    std::vector<uint32_t> powers;
+    for (uint32_t i = 0; i < d3d8_log_count(); i++) {
+        const d3d8_record* r = d3d8_log_get(i);
+        if (r->call == D3D8_CALL_DrawIndexedPrimitive)
+            draws.push_back({r->a[0], r->a[1], r->a[2], r->a[3], r->a[4]});
+        if (r->call == D3D8_CALL_SetMaterial) {
+            float power;
+            memcpy(&power, &r->a[2], 4);
+            powers.push_back((uint32_t)power);
+        }
+        if (r->call == D3D8_CALL_SetRenderState) {
+            EXPECT_NE(r->a[0], (uint32_t)D3DRS_CULLMODE); // not mirrored: culling left alone
+        }
+    }
+    std::vector<std::vector<uint32_t>> expected = {{5, 0, 4, 0, 2}, {5, 0, 4, 6, 1}, {5, 0, 4, 9, 1}};
+    EXPECT_EQ(draws, expected);
+    EXPECT_EQ(powers, (std::vector<uint32_t>{2, 130})); // gloss x 512 + 2
+    EXPECT_EQ(errors(), "");
+}
+
+TEST_F(Xox, RecolourTakesTheFirstSurfaceOfExactlyTheSameName)
+{
+    wr_xox_mesh m = quad_mesh("skin");
+    m.materials.push_back(m.materials[0]);
+    m.materials[1].name = "Hair";
+    m.materials.push_back(m.materials[0]);
+    m.materials[2].name = "";
+    xox_mesh* mesh = load(m);
+    ASSERT_NE(mesh, nullptr);
+    soul_surface s[4] = {};
+    strcpy(s[0].name, "");
+    s[0].argb = 0xFF000001;
+    strcpy(s[1].name, "skin");
+    s[1].argb = 0xFF000002;
+    s[1].spec = 0xFF0000AA;
+    s[1].gloss = 0.5f;
+    strcpy(s[2].name, "skin");
+    s[2].argb = 0xFF000003;
+    strcpy(s[3].name, "hair");
+    s[3].argb = 0xFF000004;
+    xox_recolour(mesh, s, 4);
+    EXPECT_EQ(mesh->materials[0].colour, 0xFF000002u);
+    EXPECT_EQ(mesh->materials[0].specular, 0xFF0000AAu);
+    EXPECT_EQ(mesh->materials[0].gloss, 0.5f);
+    EXPECT_EQ(mesh->materials[1].colour, 0xFF808080u); // "Hair" is not "hair"
+    EXPECT_EQ(mesh->materials[2].colour, 0xFF808080u); // an empty name matches nothing
+}
+
+TEST_F(Xox, BadFilesAreRefusedAndLeaveNothingCounted)
+{
+    wr_xox_mesh m = quad_mesh("skin");
+    m.morphs = {uniform_morph("up", 0, 1, 0)};
+    wr_buf good;
+    wr_xox_file(&good, &m);
+
+    auto refused = [&](const wr_buf& b) {
+        wr_buf_save(&b, "bad.xox");
+        return xoxs_load(&GFX.xoxs, "bad.xox") == nullptr;
+    };
+    wr_xsx_anim a = one_bone_anim("body", 0, 0, 0);
+    wr_buf other;
+    wr_xsx_file(&other, &a);
+    EXPECT_TRUE(refused(other)); // an animation is no mesh
+    wr_buf b = good;
+    b.bytes.resize(b.bytes.size() - 8);
+    EXPECT_TRUE(refused(b)); // truncated
+    b = good;
+    wr_buf_patch_u32(&b, 12 + 56 + 72 + 32, 2); // morph of 3 vertices from vertex 2: past the 4 vertices
+    wr_buf_patch_u32(&b, 12 + 56 + 72 + 36, 3);
+    EXPECT_TRUE(refused(b));
+    EXPECT_EQ(xoxs_load(&GFX.xoxs, "missing.xox"), nullptr);
+
+    wr_xox_mesh many = quad_mesh("skin");
+    for (int i = 0; i < 255; i++)
+        many.morphs.push_back(uniform_morph("up", 0, 1, 0));
+    wr_xox_save("many.xox", &many);
+    EXPECT_EQ(xoxs_load(&GFX.xoxs, "many.xox"), nullptr); // more than the byte map can address
+    many.morphs.pop_back();
+    wr_xox_save("many.xox", &many);
+    xox_mesh* ok = xoxs_load(&GFX.xoxs, "many.xox");
+    EXPECT_NE(ok, nullptr);
+    xox_free(ok);
+    EXPECT_EQ(GFX.xoxs.count, 0);
+    EXPECT_EQ(D3D_BUFFERS.vtx_count, 0);
+    EXPECT_EQ(D3D_BUFFERS.idx_count, 0);
+}
+
+// Truncations and a run of byte changes of a mesh with morphs: each file is refused or
+// loads into a mesh that blends and draws without reading outside its block.
+TEST_F(Xox, DamagedFilesAreRefusedOrStaySafeToUse)
+{
+    wr_xox_mesh m = quad_mesh("skin");
+    m.morphs = {uniform_morph("up", 0, 1, 0), uniform_morph("smile", 1, 0, 0)};
+    m.materials.push_back(m.materials[0]);
+    wr_buf good;
+    wr_xox_file(&good, &m);
+    auto exercise = [&](const wr_buf& b) {
+        wr_buf_save(&b, "d.xox");
+        xox_mesh* mesh = xoxs_load(&GFX.xoxs, "d.xox");
+        if (!mesh)
+            return;
+        for (uint32_t i = 0; i < mesh->morph_count; i++)
+            mesh->weights[i].weight = 1;
+        xox_update(mesh);
+        xox_draw(mesh);
+        xox_free(mesh);
+    };
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    for (size_t n = 0; n < good.bytes.size(); n += n < 64 ? 1 : 3) {
+        wr_buf b = good;
+        b.bytes.resize(n);
+        exercise(b);
+    }
+    uint32_t seed = 12345;
+    for (int i = 0; i < 400; i++) {
+        wr_buf b = good;
+        seed = seed * 1664525u + 1013904223u;
+        size_t at = 12 + (seed >> 8) % (b.bytes.size() - 12);
+        b.bytes[at] = (uint8_t)(seed >> 3);
+        exercise(b);
+    }
+    gfx_end_scene(&GFX);
+    EXPECT_EQ(GFX.xoxs.count, 0);
+}
