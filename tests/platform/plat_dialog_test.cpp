@@ -60,27 +60,21 @@ const DWORD SAVE_FLAGS = OPEN_FLAGS | OFN_OVERWRITEPROMPT;
 
 } // namespace
 
-TEST(PlatDialogPrompt, EnterKeepsTheInitialPathShownRelative)
+TEST(PlatDialogPrompt, AnswersDefaultAndCancel)
 {
     mkdir("soul", 0755);
     std::string initial = cwd() + "/soul/me.xml";
-    prompt_run r = prompt("\n", PLAT_DIALOG_SAVE, SAVE_FLAGS, initial);
+    prompt_run r = prompt("\n", PLAT_DIALOG_SAVE, SAVE_FLAGS, initial); // Enter keeps the default
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(initial, r.path);
     EXPECT_EQ("Select soul to save [soul/me.xml]: ", r.shown);
-}
 
-TEST(PlatDialogPrompt, RelativeAnswerIsTakenFromTheWorkingFolder)
-{
-    prompt_run r = prompt("  other.xml \n", PLAT_DIALOG_OPEN, OPEN_FLAGS);
+    r = prompt("  other.xml \n", PLAT_DIALOG_OPEN, OPEN_FLAGS); // taken from the working folder
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(cwd() + "/other.xml", r.path);
-}
 
-TEST(PlatDialogPrompt, CancelsOnEndOfInputOrEmptyAnswerWithoutDefault)
-{
-    EXPECT_FALSE(prompt("", PLAT_DIALOG_OPEN, OPEN_FLAGS, "/tmp/x").ok);
-    EXPECT_FALSE(prompt("\n", PLAT_DIALOG_OPEN, OPEN_FLAGS).ok);
+    EXPECT_FALSE(prompt("", PLAT_DIALOG_OPEN, OPEN_FLAGS, "/tmp/x").ok); // end of input
+    EXPECT_FALSE(prompt("\n", PLAT_DIALOG_OPEN, OPEN_FLAGS).ok);         // nothing to keep
 }
 
 TEST(PlatDialogPrompt, RefusesMissingFolderFoldersAndOverlongPathsThenAsksAgain)
