@@ -8,7 +8,6 @@
 #include <SDL2/SDL.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,7 +15,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,23 +24,10 @@
 #include "platform/d3d8.h"
 #include "platform/plat_msg.h"
 #include "tests/app/menu_fixture.h"
+#include "tests/harness/harness.h"
 #include "tools/writer/wr_image.h"
 
 namespace {
-
-std::string read_text(const char* path)
-{
-    std::ifstream f(path);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-bool exists(const char* path)
-{
-    struct stat st;
-    return stat(path, &st) == 0;
-}
 
 bool shown(int id) { return menu_table[id].gizmo && !(menu_table[id].gizmo->flags & HUDGIZMO_HIDDEN); }
 
@@ -214,8 +199,8 @@ TEST_F(MenuRun, ClickThroughTheMenuEscapeInAnotherStateAndQuit)
     EXPECT_EQ("", stuck);
     EXPECT_EQ(script_steps, step_at);
     EXPECT_EQ(0, code);
-    EXPECT_TRUE(exists("local/lua/opts.lua"));
-    EXPECT_EQ("", read_text("ERROR.TXT"));
+    EXPECT_TRUE(harness_file_exists("local/lua/opts.lua"));
+    EXPECT_EQ("", harness_read_file("ERROR.TXT"));
 
     // The frame read back shows the logo around the buttons and their captions.
     ASSERT_EQ((size_t)800 * 600 * 4, shot.size());
@@ -232,8 +217,8 @@ TEST_F(MenuRun, MissingLogoStopsTheStartWithTheHookFailure)
 {
     std::remove("data/logos/xox/qem.xox");
     EXPECT_EQ(MAIN_EXIT_FAILED, dorvale_main());
-    EXPECT_NE(std::string::npos, read_text("ERROR.TXT").find("main_state subsystem hook failed to initialize,\n"));
-    EXPECT_TRUE(exists("local/lua/opts.lua"));
+    EXPECT_NE(std::string::npos, harness_read_file("ERROR.TXT").find("main_state subsystem hook failed to initialize,\n"));
+    EXPECT_TRUE(harness_file_exists("local/lua/opts.lua"));
 }
 
 // The real program in a process of its own, stopped by SIGTERM once the menu has been shown.
@@ -251,11 +236,11 @@ TEST_F(MenuRun, ProgramStopsCleanlyOnSigterm)
     }
     int status = 0;
     bool ended = false;
-    for (int i = 0; i < 1200 && !exists("menu_shown") && !ended; i++) {
+    for (int i = 0; i < 1200 && !harness_file_exists("menu_shown") && !ended; i++) {
         ended = waitpid(pid, &status, WNOHANG) == pid;
         usleep(50 * 1000);
     }
-    bool menu_was_shown = exists("menu_shown");
+    bool menu_was_shown = harness_file_exists("menu_shown");
     if (!ended) {
         kill(pid, SIGTERM);
         waitpid(pid, &status, 0);
@@ -263,6 +248,6 @@ TEST_F(MenuRun, ProgramStopsCleanlyOnSigterm)
     EXPECT_TRUE(menu_was_shown);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(0, WEXITSTATUS(status));
-    EXPECT_TRUE(exists("local/lua/opts.lua"));
-    EXPECT_EQ("", read_text("ERROR.TXT"));
+    EXPECT_TRUE(harness_file_exists("local/lua/opts.lua"));
+    EXPECT_EQ("", harness_read_file("ERROR.TXT"));
 }

@@ -8,7 +8,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "app/code/app.h"
@@ -22,6 +21,8 @@
 #include "platform/d3d8.h"
 #include "platform/plat_msg.h"
 #include "tests/app/menu_fixture.h"
+#include "tests/harness/harness.h"
+#include "tests/harness/lua_fixture.h"
 #include "tests/harness/gl_window.h"
 
 namespace {
@@ -122,14 +123,6 @@ TEST_F(MenuActions, QuitContinueAndNativeTexts)
 
 namespace {
 
-std::string read_text(const std::string& path)
-{
-    std::ifstream f(path);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
 // Records every world matrix the device is given, then passes the call on.
 IDirect3DDevice8Vtbl recording_vtbl;
 const IDirect3DDevice8Vtbl* real_vtbl;
@@ -174,14 +167,7 @@ struct MenuState : testing::Test {
         main_state_curr = main_state_next = NULL;
         dbg_reset_for_tests();
     }
-    std::string eval(const char* expr)
-    {
-        std::string chunk = std::string("return tostring(") + expr + ")";
-        luaL_dostring(CON.L, chunk.c_str());
-        std::string out = lua_tostring(CON.L, -1) ? lua_tostring(CON.L, -1) : "?";
-        lua_pop(CON.L, 1);
-        return out;
-    }
+    std::string eval(const char* expr) { return lua_fixture_eval(CON.L, expr); }
 };
 
 } // namespace
@@ -192,7 +178,7 @@ TEST_F(MenuState, FirstSetupRunsMenuScriptOnceAndLinksEveryRecord)
     ASSERT_TRUE(menu_setup(&MENU, &GFX));
     EXPECT_EQ(33, APP.frame_period);
     EXPECT_EQ(menu_table, HUD.menu_table);
-    EXPECT_EQ("", read_text("ERROR.TXT"));
+    EXPECT_EQ("", harness_read_file("ERROR.TXT"));
     for (int id : {MENU_StartAvatarEditor, MENU_StartLevelTest, MENU_StartAmaze, MENU_LayoutMain,
                    MENU_LayoutContinueQuit, MENU_LayoutOptions, MENU_LayoutLang, MENU_LayoutAmazeBasic,
                    MENU_Options, MENU_Quit, MENU_Continue, MENU_Restart, MENU_MainMenu, MENU_Lang})
@@ -224,7 +210,7 @@ TEST_F(MenuState, WithoutLuaTheMenuLibraryFailsSetup)
 {
     con_close(&CON);
     EXPECT_FALSE(menu_setup(&MENU, &GFX));
-    EXPECT_NE(std::string::npos, read_text("ERROR.TXT").find("MENU.LUA subsystem failed to initialize,\n"));
+    EXPECT_NE(std::string::npos, harness_read_file("ERROR.TXT").find("MENU.LUA subsystem failed to initialize,\n"));
 }
 
 TEST_F(MenuState, LogoDrawsEightCopiesFiveTimesApartAndCyclesIn128Frames)
@@ -258,5 +244,5 @@ TEST_F(MenuState, LogoDrawsEightCopiesFiveTimesApartAndCyclesIn128Frames)
         menu_draw(&MENU);
     EXPECT_EQ(0, menu_logo_frame);
     EXPECT_FLOAT_EQ(1.0f, menu_logo_zoom);
-    EXPECT_EQ("", read_text("ERROR.TXT"));
+    EXPECT_EQ("", harness_read_file("ERROR.TXT"));
 }

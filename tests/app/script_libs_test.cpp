@@ -6,12 +6,13 @@
 #include <sys/stat.h>
 #include <time.h>
 
-#include <fstream>
 #include <string>
 
 #include "app/code/con.h"
 #include "app/code/zel.h"
 #include "engine/code/safelua.h"
+#include "tests/harness/harness.h"
+#include "tests/harness/lua_fixture.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ void write_script(const char* name, const char* text)
 {
     mkdir("local", 0777);
     mkdir("local/lua", 0777);
-    std::ofstream(std::string("local/lua/") + name + ".lua") << text;
+    harness_write_file((std::string("local/lua/") + name + ".lua").c_str(), text);
 }
 
 // 2005-08-19 07:05:09 UTC.
@@ -54,18 +55,7 @@ struct ScriptLibs : testing::Test {
         unsetenv("TZ");
         tzset();
     }
-    std::string eval(const char* expr)
-    {
-        std::string chunk = std::string("return tostring(") + expr + ")";
-        if (luaL_dostring(L, chunk.c_str()) != 0) {
-            std::string err = lua_tostring(L, -1);
-            lua_pop(L, 1);
-            return "error: " + err;
-        }
-        std::string out = lua_tostring(L, -1);
-        lua_pop(L, 1);
-        return out;
-    }
+    std::string eval(const char* expr) { return lua_fixture_eval(L, expr); }
 };
 
 }  // namespace

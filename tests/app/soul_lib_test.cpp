@@ -5,30 +5,28 @@
 #include <sys/stat.h>
 
 #include <cstring>
-#include <fstream>
 #include <string>
 
 #include "app/code/con.h"
 #include "app/code/soul_lib.h"
-#include "engine/code/dbg.h"
 #include "engine/code/files.h"
 #include "engine/code/gfx/avatar.h"
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/gfx/soul.h"
 #include "engine/code/gfx/xsx.h"
 #include "engine/code/safelua.h"
+#include "tests/harness/harness.h"
+#include "tests/harness/log_capture.h"
+#include "tests/harness/lua_fixture.h"
 #include "tools/writer/wr_avatar.h"
 
 namespace {
-
-std::string errors;
-void on_error(const char* text) { errors += text; }
 
 void write_soul_script(const char* text)
 {
     mkdir("local", 0777);
     mkdir("local/lua", 0777);
-    std::ofstream("local/lua/soul.lua") << text;
+    harness_write_file("local/lua/soul.lua", text);
 }
 
 // Two head choices; every other group empty.
@@ -50,9 +48,7 @@ struct SoulLib : testing::Test {
 
     void SetUp() override
     {
-        dbg_reset_for_tests();
-        dbg_error_hook = on_error;
-        errors.clear();
+        log_capture_start();
         memset(&GFX.avatars, 0, sizeof GFX.avatars);
         GFX.avatars.groups[11].count = 2;
         GFX.avatars.groups[11].entries = head_links;
@@ -74,31 +70,16 @@ struct SoulLib : testing::Test {
             "end\n");
         L = luaL_newstate();
         ASSERT_TRUE(safelua_cpcall(L, safelua_open_libs, NULL));
-        luaL_dostring(L, "global = _G");
+        lua_fixture_run(L, "global = _G");
     }
     void TearDown() override
     {
         lua_close(L);
         memset(&GFX.avatars, 0, sizeof GFX.avatars);
-        dbg_reset_for_tests();
+        log_capture_stop();
     }
-    std::string eval(const char* expr)
-    {
-        std::string chunk = std::string("return tostring(") + expr + ")";
-        if (luaL_dostring(L, chunk.c_str()) != 0) {
-            std::string err = lua_tostring(L, -1);
-            lua_pop(L, 1);
-            return "error: " + err;
-        }
-        std::string out = lua_tostring(L, -1);
-        lua_pop(L, 1);
-        return out;
-    }
-    void pick(const char* what)
-    {
-        std::string s = std::string("pick = '") + what + "'";
-        luaL_dostring(L, s.c_str());
-    }
+    std::string eval(const char* expr) { return lua_fixture_eval(L, expr); }
+    void pick(const char* what) { lua_fixture_run(L, (std::string("pick = '") + what + "'").c_str()); }
     // A recognisable soul: every slot and surface filled.
     void fill_soul()
     {
@@ -185,7 +166,7 @@ TEST_F(SoulLib, RandomSoulFillsSlotsAndSurfaces)
     EXPECT_EQ(0xFFFFFFFFu, soul.surfaces[17].argb); // socks: missing
     EXPECT_EQ(0u, soul.surfaces[17].spec);
     EXPECT_FLOAT_EQ(0.0f, soul.surfaces[17].gloss);
-    EXPECT_EQ("", errors);
+    EXPECT_EQ("", LOGGED.error);
 }
 
 TEST_F(SoulLib, SexChoicePicksTheArgument)
@@ -205,16 +186,16 @@ TEST_F(SoulLib, ScriptFailures)
     fill_soul();
     pick("error");
     EXPECT_TRUE(soul_randomize(L, &a, 0));
-    EXPECT_NE(std::string::npos, errors.find("no luck"));
+    EXPECT_NE(std::string::npos, LOGGED.error.find("no luck"));
     EXPECT_STREQ("round", soul.objects[6][0].name);
 
     // Not a soul table: false, and the soul is left as it was.
     for (const char* what : {"nil", "no_surfaces"}) {
         fill_soul();
         pick(what);
-        errors.clear();
+        LOGGED.error.clear();
         EXPECT_FALSE(soul_randomize(L, &a, 0)) << what;
-        EXPECT_NE(std::string::npos, errors.find("in lua_cpcall")) << what;
+        EXPECT_NE(std::string::npos, LOGGED.error.find("in lua_cpcall")) << what;
         EXPECT_STREQ("old", soul.objects[6][0].name) << what;
         EXPECT_EQ(0x12345678u, soul.surfaces[0].argb) << what;
     }
@@ -225,9 +206,7 @@ TEST_F(SoulLib, ScriptFailures)
 
 TEST_F(SoulLib, InstalledScriptPicksChoicesWeightedBySex)
 {
-    std::ifstream src(std::string(DORVALE_SOURCE_DIR) + "/local/lua/soul.lua");
-    std::string text((std::istreambuf_iterator<char>(src)), std::istreambuf_iterator<char>());
-    write_soul_script(text.c_str());
+    write_soul_script(harness_read_file(DORVALE_SOURCE_DIR "/local/lua/soul.lua").c_str());
     ASSERT_TRUE(safelua_cpcall(L, register_soul, NULL));
     for (int i = 0; i < 20; i++) {
         ASSERT_TRUE(soul_randomize(L, &a, 1)); // "round" weighs 0 for boi
@@ -236,5 +215,5 @@ TEST_F(SoulLib, InstalledScriptPicksChoicesWeightedBySex)
     }
     EXPECT_EQ(0xFFFFFFFFu, soul.surfaces[9].argb); // eye white
     EXPECT_EQ(0xFFu, soul.surfaces[0].argb >> 24);
-    EXPECT_EQ("", errors);
+    EXPECT_EQ("", LOGGED.error);
 }
