@@ -1,5 +1,5 @@
-// Weak stand-ins for the graphics modules the root sets up but other modules build (textures,
-// cut maps, meshes, animations, avatars, fonts, bubbles, the console), and for the window
+// Weak stand-ins for the graphics modules the root sets up but other modules build (meshes,
+// animations, avatars, fonts, bubbles, the console), and for the window
 // layer's foreground window. Each real (strong) definition replaces its stand-in at
 // link time; delete the stand-in with it.
 
@@ -10,10 +10,5 @@
 #define STANDIN __attribute__((weak))
 
 struct d3d_gfx;
-
-STANDIN bool txts_setup(txts_pool* p, gfx* root) { return true; }
-STANDIN void txts_clean(txts_pool* p) {}
-STANDIN bool cmps_setup(cmps_pool* p, gfx* root) { return true; }
-STANDIN void cmps_clean(cmps_pool* p) {}
 
 STANDIN HWND GetForegroundWindow(void) { return nullptr; }
