@@ -7,9 +7,11 @@
 
 #include <IL/il.h>
 #include <IL/ilu.h>
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 #include <strings.h>
+#include <sys/stat.h>
 
 #include "engine/code/dbg.h"
 #include "platform/plat_fs.h"
@@ -96,6 +98,37 @@ static void bmip_clear(bmip* info)
         memset(info, 0, sizeof(*info));
 }
 
+// The image library's PNG reader does not stop at the end of a truncated file: it keeps
+// asking for more and never returns. A file that starts as a PNG (the library goes by the
+// content when the extension says nothing) must have all of its chunks inside the file,
+// up to the end chunk, before the library sees it. Anything else is left to the library.
+static bool bmps_png_whole(const char* path)
+{
+    static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    FILE* f = fopen(path, "rb");
+    if (!f)
+        return true;
+    uint8_t head[8];
+    bool whole = true;
+    struct stat st;
+    if (fread(head, 1, 8, f) == 8 && memcmp(head, signature, 8) == 0 && fstat(fileno(f), &st) == 0) {
+        uint64_t at = 8, size = (uint64_t)st.st_size;
+        whole = false;
+        while (at + 12 <= size && fseek(f, (long)at, SEEK_SET) == 0 && fread(head, 1, 8, f) == 8) {
+            uint64_t len = ((uint64_t)head[0] << 24) | (head[1] << 16) | (head[2] << 8) | head[3];
+            if (at + 12 + len > size)
+                break;
+            if (memcmp(head + 4, "IEND", 4) == 0) {
+                whole = true;
+                break;
+            }
+            at += 12 + len;
+        }
+    }
+    fclose(f);
+    return whole;
+}
+
 uint32_t bmps_load_file(const char* name, int32_t format, bmip* info)
 {
     bmip_clear(info);
@@ -105,6 +138,10 @@ uint32_t bmps_load_file(const char* name, int32_t format, bmip* info)
     char path[4096];
     if (!plat_path(name, path, sizeof(path))) {
         il_report("Failed to ilLoadImage((char*const)filename) : %s \n", IL_INVALID_PARAM, &made);
+        return 0;
+    }
+    if (!bmps_png_whole(path)) {
+        il_report("Failed to ilLoadImage((char*const)filename) : %s \n", IL_FILE_READ_ERROR, &made);
         return 0;
     }
     ilLoadImage(path);
@@ -237,7 +274,7 @@ static uint32_t bmps_load_pair(const char* name, bmip* info)
     buf[n - 5] = 'a';
     uint32_t alpha = bmps_load_file(buf, BMIP_LUMINANCE, &a);
     buf[n - 5] = 'b';
-    uint32_t colour = alpha ? bmps_load_file(buf, BMIP_BGRA, &b) : 0;
+    uint32_t colour = bmps_load_file(buf, BMIP_BGRA, &b); // tried even without alpha: both failures are logged
     uint32_t result = 0;
     if (alpha && colour && a.format == BMIP_LUMINANCE && b.format == BMIP_BGRA && a.w == b.w && a.h == b.h &&
         a.d == b.d) {
