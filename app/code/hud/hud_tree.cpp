@@ -115,8 +115,8 @@ void hudgizmo_link(hudgizmo* g, menu_def* table)
 // The placement walk: a child takes the current column and row; the column counter then
 // moves by its span width and wraps to the next row at the column count.
 struct grid_walk {
-    int32_t columns;
-    int32_t column, row;
+    int64_t columns;
+    int64_t column, row; // 64 bits: a column plus a script's span must not overflow
 };
 
 // Moves past c; true when its row ended there.

@@ -112,6 +112,12 @@ TEST_F(HudTree, SpansCountInTheGrid)
     EXPECT_EQ(child(g, 0)->span_height, 1);
     hudgizmo_measure(g);
     EXPECT_EQ(g->columns, 2);
+    // A span as large as an integer holds still ends its row instead of overflowing the walk.
+    g = build("g", "{xalign=-1, yalign=-1, limit_wide=2147483647, {span_width=5, min_height=10},"
+                   "{span_width=2147483647, min_height=10}, {span_width=2147483647, min_height=10}}");
+    measure_and_layout(g);
+    EXPECT_EQ(child(g, 1)->y, 0.0f);
+    EXPECT_EQ(child(g, 2)->y, 10.0f);
 }
 
 TEST_F(HudTree, AlignmentPlacesTheBlock)
