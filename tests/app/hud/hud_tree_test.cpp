@@ -105,6 +105,7 @@ TEST_F(HudTree, SpansCountInTheGrid)
     EXPECT_EQ(child(g, 1)->x, 20.0f);
     EXPECT_EQ(child(g, 2)->x, 0.0f);
     EXPECT_EQ(child(g, 2)->y, 10.0f);
+    EXPECT_EQ(child(g, 2)->w, 20.0f); // it starts in the wide child's column
     // Meaningless spans and limits read as the nearest meaningful ones.
     g = build("g", "{limit_wide=-3, limit_high=-1, {span_width=0, span_height=-5}, {}}");
     EXPECT_EQ(g->limit_wide, 0);
