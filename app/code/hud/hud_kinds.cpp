@@ -69,8 +69,9 @@ static void call_handler(menu_def* record, hudgizmo* g, int32_t event)
         record->handler(record, g, event, 0);
 }
 
-// The handler may rebuild the menu and free g, so its script text is taken first; the
-// text lives in the HUD's text pool, which outlives every gizmo.
+// The handler may run Lua that rebuilds the menu and frees g, so its script text is taken
+// first; the text lives in the HUD's script pool, which outlives every gizmo. (The update
+// holds the HUD, so g's record itself stays readable until the update ends.)
 static void click(hudgizmo* g)
 {
     const char* lua = g->lua;
