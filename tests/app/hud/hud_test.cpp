@@ -175,6 +175,28 @@ TEST_F(HudSub, TreeCollectedDuringAClickIsFreedAfterTheUpdate)
     lua_pop(CON.L, 1);
 }
 
+int rebuild_menu(menu_def*, hudgizmo*, int32_t, int32_t)
+{
+    con_dostring(&CON, "m:build{{button='C'}}");
+    return 0;
+}
+
+TEST_F(HudSub, TreeRebuiltByAHandlerStaysShown)
+{
+    table[0].handler = rebuild_menu;
+    ASSERT_TRUE(run("m = hud.alloc():build{xalign=-1, yalign=-1, {button='A', min_width=100, min_height=100},"
+                    "{button='B', min_width=100, min_height=100}} m:mastermenu()"));
+    hud_update(&HUD);
+    click_at(10, 10);
+    hudgizmo* m = gizmo("m");
+    EXPECT_EQ(HUD.displayed_menu, m);
+    EXPECT_EQ(table[2].gizmo, first(m));
+    EXPECT_EQ(table[0].gizmo, nullptr);
+    EXPECT_EQ(list_first(&HUD.gizmos.live), &m->link);
+    EXPECT_EQ(list_last(&HUD.gizmos.live), &m->link);
+    hud_draw(&HUD);
+}
+
 // A table's metamethods run script code in the middle of a build; freeing or rebuilding the
 // tree being built must not let the build write into records handed out again.
 TEST_F(HudSub, FreeingOrRebuildingATreeWhileItIsBuilt)
