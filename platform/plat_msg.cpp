@@ -21,10 +21,6 @@ static plat_msg_source_fn source;
 
 // ---- the window layer's hooks ----
 
-__attribute__((weak)) int plat_window_translate(const SDL_Event* ev, MSG* out, int max) { return 0; }
-
-__attribute__((weak)) WNDPROC plat_window_wndproc(HWND hwnd) { return nullptr; }
-
 void plat_set_wndproc(WNDPROC proc) { wndproc = proc; }
 
 // ---- queue ----
