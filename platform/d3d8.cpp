@@ -1380,43 +1380,56 @@ static HRESULT dev_draw_indexed_primitive(IDirect3DDevice8* self, D3DPRIMITIVETY
 // Buffers
 // ---------------------------------------------------------------------------------------
 
-static ULONG vb_addref(IDirect3DVertexBuffer8* self) { return ++((d3d8_vb*)self)->obj.refs; }
-
 static void object_free(d3d8_object* o);
 
-static ULONG vb_release(IDirect3DVertexBuffer8* self)
+// Release of a buffer or texture: logged with the object's kind and pool; frees it at 0.
+static ULONG object_release(d3d8_object* o)
 {
-    d3d8_vb* vb = (d3d8_vb*)self;
-    record(D3D8_CALL_Release, 0, D3D8_KIND_VERTEXBUFFER, vb->obj.pool);
-    if (--vb->obj.refs)
-        return vb->obj.refs;
-    object_free(&vb->obj);
+    record(D3D8_CALL_Release, 0, o->kind, o->pool);
+    if (--o->refs)
+        return o->refs;
+    object_free(o);
     return 0;
 }
+
+// Vertex and index buffers are both a byte block in system memory with a lock flag; `call`
+// names the buffer's own lock or unlock in the fault table and the call log.
+static HRESULT block_lock(d3d8_call call, BYTE* block, uint32_t length, bool* locked, UINT offset, UINT size,
+                          BYTE** data, DWORD flags)
+{
+    HRESULT hr = D3D_OK;
+    if (data)
+        *data = nullptr;
+    if (fault_hit(call, &hr))
+        return record(call, hr, offset, size, flags);
+    if (!data || !block || (uint64_t)offset + size > length || offset > length)
+        return record(call, D3DERR_INVALIDCALL, offset, size, flags);
+    *locked = true;
+    *data = block + offset;
+    return record(call, D3D_OK, offset, size, flags);
+}
+
+static HRESULT block_unlock(d3d8_call call, bool* locked)
+{
+    HRESULT hr = D3D_OK;
+    if (fault_hit(call, &hr))
+        return record(call, hr);
+    *locked = false;
+    return record(call, D3D_OK);
+}
+
+static ULONG vb_addref(IDirect3DVertexBuffer8* self) { return ++((d3d8_vb*)self)->obj.refs; }
+static ULONG vb_release(IDirect3DVertexBuffer8* self) { return object_release(&((d3d8_vb*)self)->obj); }
 
 static HRESULT vb_lock(IDirect3DVertexBuffer8* self, UINT offset, UINT size, BYTE** data, DWORD flags)
 {
     d3d8_vb* vb = (d3d8_vb*)self;
-    HRESULT hr = D3D_OK;
-    if (data)
-        *data = nullptr;
-    if (fault_hit(D3D8_CALL_VertexBufferLock, &hr))
-        return record(D3D8_CALL_VertexBufferLock, hr, offset, size, flags);
-    if (!data || !vb->data || (uint64_t)offset + size > vb->length || offset > vb->length)
-        return record(D3D8_CALL_VertexBufferLock, D3DERR_INVALIDCALL, offset, size, flags);
-    vb->locked = true;
-    *data = vb->data + offset;
-    return record(D3D8_CALL_VertexBufferLock, D3D_OK, offset, size, flags);
+    return block_lock(D3D8_CALL_VertexBufferLock, vb->data, vb->length, &vb->locked, offset, size, data, flags);
 }
 
 static HRESULT vb_unlock(IDirect3DVertexBuffer8* self)
 {
-    d3d8_vb* vb = (d3d8_vb*)self;
-    HRESULT hr = D3D_OK;
-    if (fault_hit(D3D8_CALL_VertexBufferUnlock, &hr))
-        return record(D3D8_CALL_VertexBufferUnlock, hr);
-    vb->locked = false;
-    return record(D3D8_CALL_VertexBufferUnlock, D3D_OK);
+    return block_unlock(D3D8_CALL_VertexBufferUnlock, &((d3d8_vb*)self)->locked);
 }
 
 static const IDirect3DVertexBuffer8Vtbl vb_vtbl = {vb_addref, vb_release, vb_lock, vb_unlock};
@@ -1450,40 +1463,17 @@ static HRESULT dev_create_vertex_buffer(IDirect3DDevice8* self, UINT length, DWO
 }
 
 static ULONG ib_addref(IDirect3DIndexBuffer8* self) { return ++((d3d8_ib*)self)->obj.refs; }
-
-static ULONG ib_release(IDirect3DIndexBuffer8* self)
-{
-    d3d8_ib* ib = (d3d8_ib*)self;
-    record(D3D8_CALL_Release, 0, D3D8_KIND_INDEXBUFFER, ib->obj.pool);
-    if (--ib->obj.refs)
-        return ib->obj.refs;
-    object_free(&ib->obj);
-    return 0;
-}
+static ULONG ib_release(IDirect3DIndexBuffer8* self) { return object_release(&((d3d8_ib*)self)->obj); }
 
 static HRESULT ib_lock(IDirect3DIndexBuffer8* self, UINT offset, UINT size, BYTE** data, DWORD flags)
 {
     d3d8_ib* ib = (d3d8_ib*)self;
-    HRESULT hr = D3D_OK;
-    if (data)
-        *data = nullptr;
-    if (fault_hit(D3D8_CALL_IndexBufferLock, &hr))
-        return record(D3D8_CALL_IndexBufferLock, hr, offset, size, flags);
-    if (!data || !ib->data || (uint64_t)offset + size > ib->length || offset > ib->length)
-        return record(D3D8_CALL_IndexBufferLock, D3DERR_INVALIDCALL, offset, size, flags);
-    ib->locked = true;
-    *data = ib->data + offset;
-    return record(D3D8_CALL_IndexBufferLock, D3D_OK, offset, size, flags);
+    return block_lock(D3D8_CALL_IndexBufferLock, ib->data, ib->length, &ib->locked, offset, size, data, flags);
 }
 
 static HRESULT ib_unlock(IDirect3DIndexBuffer8* self)
 {
-    d3d8_ib* ib = (d3d8_ib*)self;
-    HRESULT hr = D3D_OK;
-    if (fault_hit(D3D8_CALL_IndexBufferUnlock, &hr))
-        return record(D3D8_CALL_IndexBufferUnlock, hr);
-    ib->locked = false;
-    return record(D3D8_CALL_IndexBufferUnlock, D3D_OK);
+    return block_unlock(D3D8_CALL_IndexBufferUnlock, &((d3d8_ib*)self)->locked);
 }
 
 static const IDirect3DIndexBuffer8Vtbl ib_vtbl = {ib_addref, ib_release, ib_lock, ib_unlock};
@@ -1522,15 +1512,7 @@ static HRESULT dev_create_index_buffer(IDirect3DDevice8* self, UINT length, DWOR
 
 static ULONG tex_addref(IDirect3DTexture8* self) { return ++((d3d8_tex*)self)->obj.refs; }
 
-static ULONG tex_release(IDirect3DTexture8* self)
-{
-    d3d8_tex* t = (d3d8_tex*)self;
-    record(D3D8_CALL_Release, 0, D3D8_KIND_TEXTURE, t->obj.pool);
-    if (--t->obj.refs)
-        return t->obj.refs;
-    object_free(&t->obj);
-    return 0;
-}
+static ULONG tex_release(IDirect3DTexture8* self) { return object_release(&((d3d8_tex*)self)->obj); }
 
 static DWORD tex_get_level_count(IDirect3DTexture8* self) { return ((d3d8_tex*)self)->levels; }
 

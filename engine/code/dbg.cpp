@@ -37,6 +37,20 @@ static void emit(const char* file_name, dbg_hook hook)
         hook(dbg_text);
 }
 
+// Warnings and errors: the first message after a session change is preceded by a
+// "+++ New Session" line, which goes the same way (file, hook) as the message.
+static void log_to_file(const char* file_name, unsigned char* new_session, dbg_hook* hook,
+                        const char* format, va_list ap)
+{
+    if (*new_session) {
+        *new_session = 0;
+        snprintf(dbg_text, sizeof(dbg_text), "\n+++ New Session %s\n\n", dbg_session);
+        emit(file_name, *hook);
+    }
+    format_text(format, ap);
+    emit(file_name, *hook);
+}
+
 void dbg_set_session(const char* name)
 {
     strncpy(dbg_session, name, sizeof(dbg_session) - 1);
@@ -56,28 +70,18 @@ void dbg_print(const char* format, ...)
 
 void dbg_warning(const char* format, ...)
 {
-    if (dbg_warning_new_session) {
-        dbg_warning_new_session = 0;
-        dbg_warning("\n+++ New Session %s\n\n", dbg_session);
-    }
     va_list ap;
     va_start(ap, format);
-    format_text(format, ap);
+    log_to_file("WARN.TXT", &dbg_warning_new_session, &dbg_warning_hook, format, ap);
     va_end(ap);
-    emit("WARN.TXT", dbg_warning_hook);
 }
 
 void dbg_error(const char* format, ...)
 {
-    if (dbg_error_new_session) {
-        dbg_error_new_session = 0;
-        dbg_error("\n+++ New Session %s\n\n", dbg_session);
-    }
     va_list ap;
     va_start(ap, format);
-    format_text(format, ap);
+    log_to_file("ERROR.TXT", &dbg_error_new_session, &dbg_error_hook, format, ap);
     va_end(ap);
-    emit("ERROR.TXT", dbg_error_hook);
 }
 
 void dbg_status(const char* format, ...)

@@ -12,12 +12,12 @@
 #include "engine/code/gfx/gfx.h"
 #include "platform/plat_core.h"
 #include "platform/plat_msg.h"
+#include "tests/harness/log_capture.h"
 
 namespace {
 
 std::vector<std::string> calls;
 std::string failing; // the step that reports failure
-std::string errors;
 HWND input_window;
 std::vector<std::pair<int32_t, int32_t>> pointer;
 
@@ -58,14 +58,11 @@ std::vector<std::string> concat(std::vector<std::string> a, const std::vector<st
     return a;
 }
 
-void capture(const char* text) { errors += text; }
-
 struct App : ::testing::Test {
     void SetUp() override
     {
         calls.clear();
         failing.clear();
-        errors.clear();
         pointer.clear();
         input_window = nullptr;
         APP = app();
@@ -74,14 +71,14 @@ struct App : ::testing::Test {
         OPT.show_debug = false;
         OPT.window_startup = 0;
         app_set_hooks(&recording);
-        dbg_error_hook = capture;
+        log_capture_start();
         plat_msg_setup();
     }
     void TearDown() override
     {
         app_clean(&APP);
         app_set_hooks(nullptr);
-        dbg_error_hook = nullptr;
+        log_capture_stop();
         plat_msg_clean();
     }
 };
@@ -93,7 +90,7 @@ TEST_F(App, StartsEverythingInOrderAndStopsInTheReverseOrder)
     ASSERT_TRUE(app_setup(&APP));
     EXPECT_EQ(calls, (std::vector<std::string>{"image", "files", "journals", "di_input", "gfx", "sfx", "con_post",
                                                "begin", "end", "hud"}));
-    EXPECT_EQ(errors, "");
+    EXPECT_EQ(LOGGED.error, "");
     EXPECT_NE(APP.window, nullptr);
     EXPECT_EQ(input_window, APP.window);
     EXPECT_NE(APP.process, nullptr);
@@ -136,10 +133,10 @@ TEST_F(App, EachFailureLogsItsMessageAndCleansEverything)
                                             "begin", "end", "hud"};
     for (const failure& f : failures) {
         calls.clear();
-        errors.clear();
+        LOGGED.error.clear();
         failing = f.step;
         EXPECT_FALSE(app_setup(&APP)) << f.step;
-        EXPECT_EQ(errors, f.message);
+        EXPECT_EQ(LOGGED.error, f.message);
         size_t reached = 0;
         while (order[reached] != f.step)
             reached++;
@@ -154,7 +151,7 @@ TEST_F(App, SoundFailureOnlyLogsAndAFailedBeginStillEnds)
 {
     failing = "sfx";
     EXPECT_TRUE(app_setup(&APP));
-    EXPECT_EQ(errors, "SFX subsystem failed to initialize,\n");
+    EXPECT_EQ(LOGGED.error, "SFX subsystem failed to initialize,\n");
     EXPECT_EQ(calls.back(), "hud");
     app_clean(&APP);
 
@@ -168,7 +165,7 @@ TEST_F(App, NoProcessHandleEndsStartUpBeforeAnySubsystem)
 {
     plat_window_fail_next_duplicate();
     EXPECT_FALSE(app_setup(&APP));
-    EXPECT_EQ(errors, "Couldn't get handle on current process,\n");
+    EXPECT_EQ(LOGGED.error, "Couldn't get handle on current process,\n");
     EXPECT_EQ(calls, clean_order);
 }
 

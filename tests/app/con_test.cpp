@@ -5,40 +5,23 @@
 #include <stdio.h>
 #include <sys/stat.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "app/code/con.h"
 #include "app/code/entry.h"
 #include "app/code/opt.h"
 #include "engine/code/dbg.h"
+#include "tests/harness/harness.h"
+#include "tests/harness/log_capture.h"
+#include "tests/harness/lua_fixture.h"
 
 namespace {
-
-std::string errors;
-void on_error(const char* text) { errors += text; }
 
 void write_script(const char* name, const char* text)
 {
     mkdir("local", 0777);
     mkdir("local/lua", 0777);
-    std::string path = std::string("local/lua/") + name + ".lua";
-    std::ofstream(path) << text;
-}
-
-std::string read_file(const char* path)
-{
-    std::ifstream f(path);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
-bool exists(const char* path)
-{
-    struct stat st;
-    return stat(path, &st) == 0;
+    harness_write_file((std::string("local/lua/") + name + ".lua").c_str(), text);
 }
 
 // A full, quiet installation of the scripts the environment runs.
@@ -53,23 +36,14 @@ void write_installation()
 struct ConTest : testing::Test {
     void SetUp() override
     {
-        dbg_reset_for_tests();
-        dbg_error_hook = on_error;
-        errors.clear();
+        log_capture_start();
     }
     void TearDown() override
     {
         con_close(&CON);
-        dbg_reset_for_tests();
+        log_capture_stop();
     }
-    std::string eval(const char* expr)
-    {
-        std::string chunk = std::string("return tostring(") + expr + ")";
-        luaL_dostring(CON.L, chunk.c_str());
-        std::string out = lua_tostring(CON.L, -1);
-        lua_pop(CON.L, 1);
-        return out;
-    }
+    std::string eval(const char* expr) { return lua_fixture_eval(CON.L, expr); }
 };
 
 }  // namespace
@@ -81,12 +55,12 @@ TEST_F(ConTest, MissingStartupFailsCleanedWithOptionsWritten)
     EXPECT_FALSE(con_setup(&CON));
     EXPECT_EQ(CON.L, nullptr);
     // The missing library scripts are reported but do not stop start-up; startup.lua does.
-    EXPECT_NE(errors.find("LUA ERROR cannot open local/lua/global.lua"), std::string::npos);
-    EXPECT_NE(errors.find("LUA ERROR cannot open local/lua/zel.lua"), std::string::npos);
-    EXPECT_NE(errors.find("LUA ERROR lua_dofile(\"local/lua/startup.lua\") failed. in lua_cpcall\n"
-                          "Failed to run config file startup.lua\n"),
+    EXPECT_NE(LOGGED.error.find("LUA ERROR cannot open local/lua/global.lua"), std::string::npos);
+    EXPECT_NE(LOGGED.error.find("LUA ERROR cannot open local/lua/zel.lua"), std::string::npos);
+    EXPECT_NE(LOGGED.error.find("LUA ERROR lua_dofile(\"local/lua/startup.lua\") failed. in lua_cpcall\n"
+                                "Failed to run config file startup.lua\n"),
               std::string::npos);
-    EXPECT_EQ(read_file("local/lua/opts.lua").rfind("-- This file is machine generated\n", 0), 0u);
+    EXPECT_EQ(harness_read_file("local/lua/opts.lua").rfind("-- This file is machine generated\n", 0), 0u);
 }
 
 TEST_F(ConTest, FailingStartupIsFatalFailingLibraryScriptIsNot)
@@ -95,15 +69,15 @@ TEST_F(ConTest, FailingStartupIsFatalFailingLibraryScriptIsNot)
     write_script("global", "error('global broke', 0)");
     write_script("zel", "error('zel broke', 0)");
     ASSERT_TRUE(con_setup(&CON));
-    EXPECT_NE(errors.find("LUA ERROR global broke\n"), std::string::npos);
-    EXPECT_NE(errors.find("LUA ERROR zel broke\n"), std::string::npos);
+    EXPECT_NE(LOGGED.error.find("LUA ERROR global broke\n"), std::string::npos);
+    EXPECT_NE(LOGGED.error.find("LUA ERROR zel broke\n"), std::string::npos);
     con_close(&CON);
 
-    errors.clear();
+    LOGGED.error.clear();
     write_script("startup", "\nopt.nothing_here()");
     EXPECT_FALSE(con_setup(&CON));
-    EXPECT_NE(errors.find("../../../vizavev/local/lua/startup.lua(2) : LUAFILE\n"), std::string::npos);
-    EXPECT_NE(errors.find("Failed to run config file startup.lua\n"), std::string::npos);
+    EXPECT_NE(LOGGED.error.find("../../../vizavev/local/lua/startup.lua(2) : LUAFILE\n"), std::string::npos);
+    EXPECT_NE(LOGGED.error.find("Failed to run config file startup.lua\n"), std::string::npos);
     EXPECT_EQ(CON.L, nullptr);
 }
 
@@ -130,7 +104,7 @@ TEST_F(ConTest, EachScriptSeesOnlyTheLibrariesBeforeIt)
     EXPECT_EQ(eval("seen[7]"), "zel tdata input journal profile opt xtra sfx hud devil mmap hmap ");
     EXPECT_EQ(eval("seen[8]"), "zel tdata input journal profile opt xtra sfx hud devil mmap hmap soul ");
     EXPECT_EQ(eval("seen[9]"), "zel tdata input journal profile opt xtra sfx hud devil mmap hmap soul xlate ");
-    EXPECT_EQ(errors, "");
+    EXPECT_EQ(LOGGED.error, "");
     // The standard libraries are there, with the system's reporters.
     EXPECT_EQ(eval("type(os.time) .. type(io.open) .. type(coroutine.yield)"),
               "functionfunctionfunction");
@@ -150,6 +124,7 @@ TEST_F(ConTest, ThreadStringsRunFromNextUpdate)
     write_installation();
     ASSERT_TRUE(con_setup(&CON));
     EXPECT_FALSE(con_thread_string(&CON, "x = = 2"));
+    EXPECT_EQ(eval("debug.getregistry().safelua_threads"), "nil");  // nothing queued
     EXPECT_TRUE(con_exec_line("n = 1 coroutine.yield() n = 2"));
     EXPECT_EQ(eval("n"), "nil");
     con_update(&CON);
@@ -172,8 +147,8 @@ TEST_F(ConTest, CloseRunsOnexitOnceAndLaterCallsAreRefused)
     con_close(&CON);
     con_close(&CON);
     con_clean(&CON);
-    EXPECT_EQ(read_file("onexit.txt"), "x");
-    EXPECT_TRUE(exists("local/lua/opts.lua"));
+    EXPECT_EQ(harness_read_file("onexit.txt"), "x");
+    EXPECT_TRUE(harness_file_exists("local/lua/opts.lua"));
 
     EXPECT_EQ(CON.L, nullptr);
     con_update(&CON);
@@ -193,7 +168,20 @@ TEST_F(ConTest, ReloadRegistersSecondStageAgain)
     EXPECT_TRUE(con_dostring(&CON, "opt.con_reload()"));
     EXPECT_EQ(eval("souls .. xlates"), "22");
     EXPECT_EQ(eval("soul.mark"), "true");  // soul.lua ran on the fresh table
-    EXPECT_EQ(errors, "");
+
+    // Typed at the console, the command runs inside a script thread while the reload works
+    // on the main state.
+    EXPECT_TRUE(con_exec_line("opt.con_reload()"));
+    con_update(&CON);
+    EXPECT_EQ(eval("souls .. xlates"), "33");
+    EXPECT_EQ(LOGGED.error, "");
+
+    // A script that reloads from inside the reload is stopped by Lua's own depth limit; the
+    // state stays open and usable.
+    write_script("soul", "opt.con_reload()");
+    EXPECT_TRUE(con_dostring(&CON, "opt.con_reload()"));
+    EXPECT_NE(CON.L, nullptr);
+    EXPECT_TRUE(con_dostring(&CON, "x = 1"));
 }
 
 TEST_F(ConTest, ProgramWithoutStartupScriptEndsWith20AndWritesOptions)
@@ -201,8 +189,8 @@ TEST_F(ConTest, ProgramWithoutStartupScriptEndsWith20AndWritesOptions)
     mkdir("local", 0777);
     mkdir("local/lua", 0777);
     EXPECT_EQ(dorvale_main(), 20);
-    EXPECT_TRUE(exists("local/lua/opts.lua"));
-    std::string log = read_file("ERROR.TXT");
+    EXPECT_TRUE(harness_file_exists("local/lua/opts.lua"));
+    std::string log = harness_read_file("ERROR.TXT");
     size_t config = log.find("Failed to run config file startup.lua\n");
     ASSERT_NE(config, std::string::npos);
     EXPECT_NE(log.find("CON(fig)(sole) subsystem failed to initialize,\n", config), std::string::npos);

@@ -8,23 +8,20 @@
 #include "app/code/di_input.h"
 #include "engine/code/dbg.h"
 #include "platform/plat_window.h"
+#include "tests/harness/log_capture.h"
 
 namespace {
-
-std::string errors;
-void capture(const char* text) { errors += text; }
 
 struct DiInput : ::testing::Test {
     void SetUp() override
     {
         plat_di8_reset_for_tests();
-        errors.clear();
-        dbg_error_hook = capture;
+        log_capture_start();
     }
     void TearDown() override
     {
         di_input_clean(&DI_INPUT);
-        dbg_error_hook = nullptr;
+        log_capture_stop();
         plat_di8_reset_for_tests();
     }
     // The first poll only acquires; items queued after it are read by the next.
@@ -130,7 +127,7 @@ TEST_F(DiInput, AFailingDeviceIsLoggedAndSkipped)
 {
     plat_di8_fail_next(PLAT_DI8_FORMAT, 1); // the mouse, enumerated first
     start();
-    EXPECT_EQ(errors, "Failed to set data format of input device.\nFailed to setup input device handler,\n");
+    EXPECT_EQ(LOGGED.error, "Failed to set data format of input device.\nFailed to setup input device handler,\n");
     EXPECT_EQ(DI_INPUT.mice, 1); // raised before the format was refused
     EXPECT_FALSE(device(DI_KIND_MOUSE, 1));
     ASSERT_TRUE(device(DI_KIND_KEYBOARD, 1));
@@ -139,10 +136,10 @@ TEST_F(DiInput, AFailingDeviceIsLoggedAndSkipped)
 
     for (plat_di8_call call : {PLAT_DI8_CREATE_DEVICE, PLAT_DI8_COOP, PLAT_DI8_PROPERTY}) {
         di_input_clean(&DI_INPUT);
-        errors.clear();
+        LOGGED.error.clear();
         plat_di8_fail_next(call, 1);
         ASSERT_TRUE(di_input_setup(&DI_INPUT, GetDesktopWindow()));
-        EXPECT_NE(errors.find("input device"), std::string::npos) << call;
+        EXPECT_NE(LOGGED.error.find("input device"), std::string::npos) << call;
         EXPECT_TRUE(device(DI_KIND_KEYBOARD, 1)) << call;
     }
 }
@@ -151,13 +148,13 @@ TEST_F(DiInput, SetupFailuresCleanUpAndCleanIsSafeTwice)
 {
     plat_di8_fail_next(PLAT_DI8_CREATE, 1);
     EXPECT_FALSE(di_input_setup(&DI_INPUT, GetDesktopWindow()));
-    EXPECT_EQ(errors, "DirectInput8Create failed,\n");
+    EXPECT_EQ(LOGGED.error, "DirectInput8Create failed,\n");
     EXPECT_EQ(DI_INPUT.di, nullptr);
 
-    errors.clear();
+    LOGGED.error.clear();
     plat_di8_fail_next(PLAT_DI8_ENUM, 1);
     EXPECT_FALSE(di_input_setup(&DI_INPUT, GetDesktopWindow()));
-    EXPECT_EQ(errors, "Failed to enumerate input devices.\n");
+    EXPECT_EQ(LOGGED.error, "Failed to enumerate input devices.\n");
     EXPECT_EQ(DI_INPUT.di, nullptr);
 
     di_input_clean(&DI_INPUT);

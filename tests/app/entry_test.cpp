@@ -20,6 +20,9 @@
 #include "platform/plat_core.h"
 #include "platform/plat_msg.h"
 #include "platform/plat_window.h"
+#include "tests/harness/harness.h"
+#include "tests/harness/log_capture.h"
+#include "tests/harness/msg_script.h"
 
 namespace {
 
@@ -40,29 +43,11 @@ const main_state_hooks state_a = {a_setup, nullptr, a_clean, nullptr, nullptr, n
 const main_state_hooks state_b = {b_setup, nullptr, b_clean, nullptr, nullptr, nullptr};
 const main_state_hooks state_fail = {f_setup, nullptr, f_clean, nullptr, nullptr, nullptr};
 
-std::string status_text;
-void status_hook(const char* t) { status_text += t; }
-
-std::string slurp(const char* name)
-{
-    std::string s;
-    if (FILE* f = fopen(name, "rb")) {
-        char buf[256];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof(buf), f)) > 0)
-            s.append(buf, n);
-        fclose(f);
-    }
-    return s;
-}
-
 struct EntryTest : testing::Test {
     void SetUp() override
     {
         events.clear();
-        status_text.clear();
-        dbg_reset_for_tests();
-        dbg_status_hook = status_hook;
+        log_capture_start();
         fake_ms = 7000;
         plat_set_clock(fake_clock, 1000);
         main_state_prev = main_state_curr = main_state_next = nullptr;
@@ -72,7 +57,7 @@ struct EntryTest : testing::Test {
         plat_set_clock(nullptr, 0);
         plat_set_msg_source(nullptr);
         plat_set_wndproc(nullptr);
-        dbg_reset_for_tests();
+        log_capture_stop();
         main_state_prev = main_state_curr = main_state_next = nullptr;
     }
 };
@@ -117,8 +102,8 @@ TEST_F(EntryTest, FailingSetupAtASwitchEndsTheLoopBeforeAnyStatusLine)
     EXPECT_EQ(main_loop_run(&state_a), MAIN_EXIT_FAILED);
     EXPECT_EQ(events, (std::vector<std::string>{"A.setup mind=" + std::to_string(mind_time), "A.clean",
                                                 "F.setup", "F.clean"}));
-    EXPECT_EQ(status_text, "");
-    EXPECT_EQ(slurp("ERROR.TXT"), "main_state subsystem hook failed to initialize,\n");
+    EXPECT_EQ(LOGGED.status, "");
+    EXPECT_EQ(harness_read_file("ERROR.TXT"), "main_state subsystem hook failed to initialize,\n");
     EXPECT_EQ(main_state_prev, nullptr);
     EXPECT_EQ(main_state_curr, nullptr);
     EXPECT_EQ(main_state_next, nullptr);
@@ -129,21 +114,12 @@ TEST_F(EntryTest, FailingFirstSetupSkipsTheLoopAndStillCleans)
     main_state_next = &state_a; // would be entered on the first frame
     EXPECT_EQ(main_loop_run(&state_fail), MAIN_EXIT_FAILED);
     EXPECT_EQ(events, (std::vector<std::string>{"F.setup", "F.clean"}));
-    EXPECT_EQ(slurp("ERROR.TXT"), "main_state subsystem hook failed to initialize,\n");
+    EXPECT_EQ(harness_read_file("ERROR.TXT"), "main_state subsystem hook failed to initialize,\n");
     EXPECT_EQ(main_state_next, nullptr);
 }
 
 namespace {
 HWND const WIN = (HWND)0x2000;
-std::vector<MSG> scripted;
-int script_source(MSG* out, int max)
-{
-    int n = 0;
-    for (; n < max && n < (int)scripted.size(); n++)
-        out[n] = scripted[n];
-    scripted.erase(scripted.begin(), scripted.begin() + n);
-    return n;
-}
 // A window procedure that, like closing the window, posts the quit message on WM_DESTROY.
 LRESULT wndproc(HWND h, UINT m, WPARAM, LPARAM l)
 {
@@ -164,20 +140,20 @@ MSG message(UINT m, HWND h, LPARAM l)
 
 TEST_F(EntryTest, QuitInTheMiddleOfABatchStillDispatchesTheRest)
 {
-    plat_set_msg_source(script_source);
+    plat_set_msg_source(msg_script_source);
     plat_set_wndproc(wndproc);
-    scripted = {message(WM_MOUSEMOVE, WIN, 1), message(WM_QUIT, nullptr, 0), message(WM_MOUSEMOVE, WIN, 2),
-                message(WM_CHAR, WIN, 3)};
+    MSG_SCRIPT = {message(WM_MOUSEMOVE, WIN, 1), message(WM_QUIT, nullptr, 0), message(WM_MOUSEMOVE, WIN, 2),
+                  message(WM_CHAR, WIN, 3)};
     EXPECT_TRUE(main_loop_pump());
     EXPECT_EQ(events, (std::vector<std::string>{"512:1", "512:2", "258:3"}));
 
     // A quit posted by the window procedure is taken in the same pump.
     events.clear();
-    scripted = {message(WM_DESTROY, WIN, 0), message(WM_PAINT, WIN, 4)};
+    MSG_SCRIPT = {message(WM_DESTROY, WIN, 0), message(WM_PAINT, WIN, 4)};
     EXPECT_TRUE(main_loop_pump());
     EXPECT_EQ(events, (std::vector<std::string>{"2:0", "15:4"}));
 
-    scripted = {message(WM_PAINT, WIN, 5)};
+    MSG_SCRIPT = {message(WM_PAINT, WIN, 5)};
     EXPECT_FALSE(main_loop_pump());
 }
 
@@ -218,7 +194,7 @@ TEST_F(EntryTest, StatusLinesShowTheFrameRateOnceTheTotalTimerPublishes)
 
     uint32_t heap = mem.bytes;
     main_loop_status();
-    std::string lines = status_text;
+    std::string lines = LOGGED.status;
     EXPECT_EQ(lines.substr(0, lines.find('\n') + 1), "FPS=  0 TOTAL=  0 CELLS=  0 DRAW=  0 GC=0k GCT=0k\n");
     EXPECT_NE(lines.find("mem=" + std::to_string(heap) + "\n"), std::string::npos);
     EXPECT_NE(lines.find("avatars="), std::string::npos);
@@ -228,21 +204,21 @@ TEST_F(EntryTest, StatusLinesShowTheFrameRateOnceTheTotalTimerPublishes)
         timer_start(&D3D_DBG.TOTAL);
         fake_ms += 20;
         timer_stop(&D3D_DBG.TOTAL);
-        status_text.clear();
+        LOGGED.status.clear();
         main_loop_status();
-        EXPECT_EQ(status_text.substr(0, 8), i < 10 ? "FPS=  0 " : "FPS= 50 ") << i;
+        EXPECT_EQ(LOGGED.status.substr(0, 8), i < 10 ? "FPS=  0 " : "FPS= 50 ") << i;
     }
     D3D_DBG.TOTAL.published_average = 1; // 1000 fps is shown as 999
-    status_text.clear();
+    LOGGED.status.clear();
     main_loop_status();
-    EXPECT_EQ(status_text.substr(0, 8), "FPS=999 ");
+    EXPECT_EQ(LOGGED.status.substr(0, 8), "FPS=999 ");
 }
 
 TEST_F(EntryTest, NoLuaEnvironmentEndsTheProgramWithCode20)
 {
     // The working folder holds no local/lua/startup.lua.
     EXPECT_EQ(dorvale_main(), MAIN_EXIT_LUA);
-    std::string err = slurp("ERROR.TXT");
+    std::string err = harness_read_file("ERROR.TXT");
     EXPECT_NE(err.find("CON(fig)(sole) subsystem failed to initialize,\n"), std::string::npos);
     EXPECT_NE(err.find("+++ New Session Dorvale20050819v2"), std::string::npos);
 }
@@ -270,17 +246,14 @@ const main_state_hooks observer = {nullptr, nullptr, nullptr, observing_update, 
 // updates; the window messages are dispatched after it, at the end of the frame.
 TEST_F(EntryTest, AFrameReadsDevicesAndRunsScriptsBeforeTheUpdateAndPumpsLast)
 {
-    namespace fs = std::filesystem;
-    fs::create_directories("local/lua");
-    FILE* f = fopen("local/lua/startup.lua", "w");
-    fputs("xlate = {onexit = function() end}\n", f);
-    fclose(f);
+    std::filesystem::create_directories("local/lua");
+    harness_write_file("local/lua/startup.lua", "xlate = {onexit = function() end}\n");
     ASSERT_TRUE(con_setup(&CON));
     ASSERT_TRUE(con_dostring(&CON, "input[16][30] = function(v) KEYS.click(v) end"));
     plat_di8_reset_for_tests();
     ASSERT_TRUE(di_input_setup(&DI_INPUT, GetDesktopWindow()));
     INPUT = input_state();
-    plat_set_msg_source(script_source);
+    plat_set_msg_source(msg_script_source);
     plat_set_wndproc(wndproc);
     main_state_curr = &observer;
     reset_state_clocks(100);
@@ -288,13 +261,13 @@ TEST_F(EntryTest, AFrameReadsDevicesAndRunsScriptsBeforeTheUpdateAndPumpsLast)
     // Frame 1: a stale edge, a queued script, a message waiting; the devices get acquired.
     INPUT.click.pressed = 1;
     ASSERT_TRUE(con_thread_string(&CON, "ran = 1"));
-    scripted = {message(WM_MOUSEMOVE, WIN, 1)};
+    MSG_SCRIPT = {message(WM_MOUSEMOVE, WIN, 1)};
     fake_ms += 40;
     bool quit = false;
     ASSERT_TRUE(main_loop_frame(&quit));
     // Frame 2: a key bound to the click, buffered since the last pump.
     plat_di8_push_item(plat_di8_keyboard_source(), 30, 0x80);
-    scripted = {message(WM_MOUSEMOVE, WIN, 2)};
+    MSG_SCRIPT = {message(WM_MOUSEMOVE, WIN, 2)};
     fake_ms += 40;
     ASSERT_TRUE(main_loop_frame(&quit));
     EXPECT_FALSE(quit);

@@ -8,46 +8,33 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "app/code/main_state.h"
 #include "app/code/opt.h"
 #include "engine/code/dbg.h"
 #include "engine/code/safelua.h"
+#include "tests/harness/harness.h"
+#include "tests/harness/log_capture.h"
 
 namespace {
-
-std::string prints;
-void on_print(const char* text) { prints += text; }
-
-std::string read_file(const char* path)
-{
-    std::ifstream f(path);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
 
 struct OptTest : testing::Test {
     lua_State* L = nullptr;
     void SetUp() override
     {
-        dbg_reset_for_tests();
-        dbg_print_hook = on_print;
+        log_capture_start();
         memset(&OPT, 0, sizeof(OPT));
         L = luaL_newstate();
         ASSERT_TRUE(safelua_cpcall(L, safelua_open_libs, nullptr));
         opt_lua_setup(L);
         mkdir("local", 0777);
         mkdir("local/lua", 0777);
-        prints.clear();
     }
     void TearDown() override
     {
         lua_close(L);
-        dbg_reset_for_tests();
+        log_capture_stop();
     }
     // The results of a Lua expression, as tostring texts joined by commas.
     std::string call(const char* expr)
@@ -93,16 +80,16 @@ TEST_F(OptTest, LastArgumentCountsAndValueIsLoggedAndReturned)
 {
     EXPECT_EQ(call("opt.window_width(1024, 640)"), "640");
     EXPECT_EQ(OPT.window_width, 640);
-    EXPECT_EQ(prints, "window_width=640\n");
+    EXPECT_EQ(LOGGED.print, "window_width=640\n");
     EXPECT_EQ(call("opt.window_width()"), "640");
 
     EXPECT_EQ(call("opt.show_debug(0)"), "true");  // 0 is a true value in Lua
     EXPECT_EQ(call("opt.show_debug(nil)"), "false");
     EXPECT_EQ(call("opt.show_debug(false, 'x')"), "true");
 
-    prints.clear();
+    LOGGED.print.clear();
     EXPECT_EQ(call("opt.sfx_foreground_volume(0.5)"), "0.5");
-    EXPECT_EQ(prints, "sfx_foreground_volume=0.500000\n");
+    EXPECT_EQ(LOGGED.print, "sfx_foreground_volume=0.500000\n");
 }
 
 TEST_F(OptTest, NumbersParseTheLeadingDecimalText)
@@ -144,8 +131,8 @@ TEST_F(OptTest, ValuesOfTheWrongKindLeaveStringsAndChoicesAlone)
 TEST_F(OptTest, CommandsAndCallbacksRunWithoutValue)
 {
     EXPECT_EQ(call("select('#', opt.dumpopts())"), "0");
-    EXPECT_EQ(read_file("local/lua/opts.lua").rfind("-- This file", 0), 0u);
-    EXPECT_EQ(prints, "");
+    EXPECT_EQ(harness_read_file("local/lua/opts.lua").rfind("-- This file", 0), 0u);
+    EXPECT_EQ(LOGGED.print, "");
 
     EXPECT_EQ(call("opt.next_state('main_state_amaze')"), "main_state_amaze");
     EXPECT_EQ(OPT.next_state, 7);
@@ -159,7 +146,7 @@ TEST_F(OptTest, CommandsAndCallbacksRunWithoutValue)
 TEST_F(OptTest, FileWithNothingSet)
 {
     opt_save(nullptr);
-    EXPECT_EQ(read_file("local/lua/opts.lua"),
+    EXPECT_EQ(harness_read_file("local/lua/opts.lua"),
               "-- This file is machine generated\n"
               "-- do not edit as it will be overwritten\n"
               "-- edit startup.lua instead\n"
@@ -190,7 +177,7 @@ TEST_F(OptTest, FileReadsBackEveryType)
     opts before;
     memcpy(&before, &OPT, sizeof(OPT));
     opt_save(nullptr);
-    std::string text = read_file("local/lua/opts.lua");
+    std::string text = harness_read_file("local/lua/opts.lua");
     EXPECT_NE(text.find("opt.sfx_device_name(\"OpenAL Soft\")\n"), std::string::npos);
     EXPECT_NE(text.find("opt.lang(\"en \\\"quoted\\\"\")\n"), std::string::npos);
 

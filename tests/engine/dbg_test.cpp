@@ -6,6 +6,7 @@
 
 #include "engine/code/dbg.h"
 #include "platform/plat_core.h"
+#include "tests/harness/harness.h"
 
 namespace {
 
@@ -15,20 +16,6 @@ void hook_print(const char* t) { hooked[0] += t; }
 void hook_warning(const char* t) { hooked[1] += t; }
 void hook_error(const char* t) { hooked[2] += t; }
 void hook_status(const char* t) { hooked[3] += t; }
-
-std::string slurp(const char* name)
-{
-    std::string s;
-    FILE* f = fopen(name, "rb");
-    if (!f)
-        return "<missing>";
-    char buf[512];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof(buf), f)) > 0)
-        s.append(buf, n);
-    fclose(f);
-    return s;
-}
 
 struct DbgTest : testing::Test {
     void SetUp() override
@@ -69,16 +56,16 @@ TEST_F(DbgTest, EachLevelReachesItsOwnOutputs)
     EXPECT_EQ(hooked[1], "w2\n");
     EXPECT_EQ(hooked[2], "e3\n");
     EXPECT_EQ(hooked[3], "s4\n"); // status reaches only its hook
-    EXPECT_EQ(slurp("WARN.TXT"), "w2\n");
-    EXPECT_EQ(slurp("ERROR.TXT"), "e3\n");
+    EXPECT_EQ(harness_read_file("WARN.TXT"), "w2\n");
+    EXPECT_EQ(harness_read_file("ERROR.TXT"), "e3\n");
 }
 
 TEST_F(DbgTest, NoSessionLineBeforeTheSessionIsNamed)
 {
     dbg_warning("a\n");
     dbg_error("b\n");
-    EXPECT_EQ(slurp("WARN.TXT"), "a\n");
-    EXPECT_EQ(slurp("ERROR.TXT"), "b\n");
+    EXPECT_EQ(harness_read_file("WARN.TXT"), "a\n");
+    EXPECT_EQ(harness_read_file("ERROR.TXT"), "b\n");
 }
 
 TEST_F(DbgTest, SessionLineWrittenOncePerFileAndAppended)
@@ -87,14 +74,14 @@ TEST_F(DbgTest, SessionLineWrittenOncePerFileAndAppended)
     dbg_set_session("Build7");
     dbg_warning("one\n");
     dbg_warning("two\n");
-    EXPECT_EQ(slurp("WARN.TXT"), "old\n\n+++ New Session Build7\n\none\ntwo\n");
-    EXPECT_EQ(slurp("ERROR.TXT"), "<missing>");
+    EXPECT_EQ(harness_read_file("WARN.TXT"), "old\n\n+++ New Session Build7\n\none\ntwo\n");
+    EXPECT_FALSE(harness_file_exists("ERROR.TXT"));
     // The session line goes through the hook like any warning.
     EXPECT_EQ(hooked[1], "old\n\n+++ New Session Build7\n\none\ntwo\n");
 
     dbg_error("bad\n");
     dbg_error("worse\n");
-    EXPECT_EQ(slurp("ERROR.TXT"), "\n+++ New Session Build7\n\nbad\nworse\n");
+    EXPECT_EQ(harness_read_file("ERROR.TXT"), "\n+++ New Session Build7\n\nbad\nworse\n");
 }
 
 TEST_F(DbgTest, SessionNameIsCutTo63Characters)

@@ -7,26 +7,23 @@
 
 #include "engine/code/dbg.h"
 #include "engine/code/luaenv.h"
+#include "tests/harness/harness.h"
+#include "tests/harness/log_capture.h"
 
 namespace {
-
-std::string errors;
-void on_error(const char* text) { errors += text; }
 
 struct Luaenv : testing::Test {
     luaenv env;
     void SetUp() override
     {
-        dbg_reset_for_tests();
-        dbg_error_hook = on_error;
-        errors.clear();
+        log_capture_start();
         ASSERT_TRUE(luaenv_setup(&env));
     }
     void TearDown() override
     {
         luaenv_clean(&env);
         luaenv_clean(&env);
-        dbg_reset_for_tests();
+        log_capture_stop();
     }
 };
 
@@ -59,15 +56,13 @@ TEST_F(Luaenv, MissingGlobalAndFile)
     EXPECT_FALSE(luaenv_next(&env));
 
     EXPECT_FALSE(luaenv_dofile(&env, "missing.lua"));
-    EXPECT_NE(errors.find("LUA ERROR"), std::string::npos);
+    EXPECT_NE(LOGGED.error.find("LUA ERROR"), std::string::npos);
     EXPECT_FALSE(luaenv_get_global(&env, "hair"));
 }
 
 TEST_F(Luaenv, ReadsTablesOfTables)
 {
-    FILE* f = fopen("links.lua", "w");
-    fputs("hair = { short = { xox = 'h1', boi = 1, grl = '0' }, long = { xox = 'h2' } }\n", f);
-    fclose(f);
+    harness_write_file("links.lua", "hair = { short = { xox = 'h1', boi = 1, grl = '0' }, long = { xox = 'h2' } }\n");
     ASSERT_TRUE(luaenv_dofile(&env, "links.lua"));
     std::string first = read_group(&env, "hair");
     EXPECT_TRUE(first == "short=h1/1;long=h2;" || first == "long=h2;short=h1/1;") << first;
@@ -112,5 +107,5 @@ TEST_F(Luaenv, OddShapesAreSafe)
     luaenv_clean(&env);
     EXPECT_FALSE(luaenv_get_global(&env, "g"));
     EXPECT_FALSE(luaenv_dostring(&env, "x = 1"));
-    EXPECT_TRUE(errors.find("PANIC") == std::string::npos);
+    EXPECT_TRUE(LOGGED.error.find("PANIC") == std::string::npos);
 }

@@ -9,14 +9,15 @@
 
 #include "engine/code/dbg.h"
 #include "engine/code/safelua.h"
+#include "tests/harness/harness.h"
+#include "tests/harness/log_capture.h"
+#include "tests/harness/lua_fixture.h"
 
 namespace {
 
-std::string errors;
 std::string prints;
 std::string print_pieces;
 
-void on_error(const char* text) { errors += text; }
 void on_print(const char* text)
 {
     prints += text;
@@ -29,19 +30,18 @@ struct SafeluaTest : testing::Test {
     lua_State* L = nullptr;
     void SetUp() override
     {
-        dbg_reset_for_tests();
-        dbg_error_hook = on_error;
-        dbg_print_hook = on_print;
+        log_capture_start();
+        dbg_print_hook = on_print; // keeps the pieces apart
         L = luaL_newstate();
         ASSERT_TRUE(safelua_cpcall(L, safelua_open_libs, nullptr));
-        errors.clear();
+        LOGGED.error.clear();
         prints.clear();
         print_pieces.clear();
     }
     void TearDown() override
     {
         lua_close(L);
-        dbg_reset_for_tests();
+        log_capture_stop();
     }
 
     bool run(const char* text) { return safelua_dobuffer(L, text, strlen(text)); }
@@ -49,14 +49,7 @@ struct SafeluaTest : testing::Test {
     {
         return safelua_loadbuffer(L, text, strlen(text)) && safelua_thread_add(L);
     }
-    std::string eval(const char* expr)
-    {
-        std::string chunk = std::string("return tostring(") + expr + ")";
-        luaL_dostring(L, chunk.c_str());
-        std::string out = lua_tostring(L, -1);
-        lua_pop(L, 1);
-        return out;
-    }
+    std::string eval(const char* expr) { return lua_fixture_eval(L, expr); }
     // The keys of the thread table, in walk order, and its counter.
     std::string thread_keys()
     {
@@ -67,14 +60,6 @@ struct SafeluaTest : testing::Test {
     }
 };
 
-void write_file(const char* name, const char* text)
-{
-    FILE* f = fopen(name, "w");
-    ASSERT_NE(f, nullptr);
-    fputs(text, f);
-    fclose(f);
-}
-
 }  // namespace
 
 // ---- reports ----------------------------------------------------------------------------
@@ -84,9 +69,9 @@ TEST_F(SafeluaTest, PlainErrorHasEmptySecondLineThenTheRunnerError)
     int top = lua_gettop(L);
     EXPECT_TRUE(run("x = 5 return 1, 2"));  // results are not left behind
     EXPECT_EQ(lua_gettop(L), top);
-    EXPECT_EQ(errors, "");
+    EXPECT_EQ(LOGGED.error, "");
     EXPECT_FALSE(run("error('boom', 0)"));
-    EXPECT_EQ(errors,
+    EXPECT_EQ(LOGGED.error,
               "LUA ERROR boom\n"
               "LUA ERROR lua_dobuffer(\"error('boom', 0)\") failed. in lua_cpcall\n");
     EXPECT_EQ(lua_gettop(L), top);
@@ -96,9 +81,9 @@ TEST_F(SafeluaTest, ScriptErrorNamesFileAndLineForTools)
 {
     mkdir("local", 0777);
     mkdir("local/lua", 0777);
-    write_file("local/lua/startup.lua", "\n\n\n\n\n\n\n\n\n\n\nerror('bad value')\n");
+    harness_write_file("local/lua/startup.lua", "\n\n\n\n\n\n\n\n\n\n\nerror('bad value')\n");
     EXPECT_FALSE(safelua_dofile(L, "local/lua/startup.lua"));
-    EXPECT_EQ(errors,
+    EXPECT_EQ(LOGGED.error,
               "LUA ERROR local/lua/startup.lua:12: bad value\n"
               "../../../vizavev/local/lua/startup.lua(12) : LUAFILE\n"
               "LUA ERROR lua_dofile(\"local/lua/startup.lua\") failed. in lua_cpcall\n");
@@ -108,7 +93,7 @@ TEST_F(SafeluaTest, MissingFileIsReportedAndFails)
 {
     int top = lua_gettop(L);
     EXPECT_FALSE(safelua_dofile(L, "absent.lua"));
-    EXPECT_EQ(errors,
+    EXPECT_EQ(LOGGED.error,
               "LUA ERROR cannot open absent.lua: No such file or directory\n"
               "LUA ERROR lua_dofile(\"absent.lua\") failed. in lua_cpcall\n");
     EXPECT_EQ(lua_gettop(L), top);
@@ -119,10 +104,24 @@ TEST_F(SafeluaTest, CpcallLogsPopsAndFails)
     lua_pushnumber(L, 1);
     auto body = [](lua_State* S) -> int { return luaL_error(S, "from body"); };
     EXPECT_FALSE(safelua_cpcall(L, body, nullptr));
-    EXPECT_EQ(errors, "LUA ERROR from body in lua_cpcall\n");
+    EXPECT_EQ(LOGGED.error, "LUA ERROR from body in lua_cpcall\n");
     EXPECT_EQ(lua_gettop(L), 1);
     EXPECT_TRUE(safelua_cpcall(L, [](lua_State*) -> int { return 0; }, nullptr));
     EXPECT_EQ(lua_gettop(L), 1);
+}
+
+TEST_F(SafeluaTest, TostringConvertsNumbersInPlaceAndRefusesOtherSlots)
+{
+    EXPECT_EQ(safelua_tostring(L, -1), nullptr);  // empty stack: no slot to read
+    lua_pushnumber(L, 2.5);
+    lua_newtable(L);
+    EXPECT_EQ(safelua_tostring(L, -1), nullptr);
+    EXPECT_STREQ(safelua_tostring(L, -2), "2.5");
+    EXPECT_EQ(lua_type(L, 1), LUA_TSTRING);  // the text lives in the caller's slot
+    EXPECT_EQ(safelua_tostring(L, 3), nullptr);
+    EXPECT_EQ(safelua_tostring(L, -3), nullptr);
+    EXPECT_EQ(lua_gettop(L), 2);
+    EXPECT_EQ(LOGGED.error, "");
 }
 
 // ---- running and loading ----------------------------------------------------------------
@@ -133,7 +132,7 @@ TEST_F(SafeluaTest, LoadbufferPushesChunkOrNothing)
     EXPECT_FALSE(safelua_loadbuffer(L, "x = = 1", 7));
     EXPECT_EQ(lua_gettop(L), top);
     // The compiler's own message is not reported.
-    EXPECT_EQ(errors, "LUA ERROR luaL_loadbuffer(\"x = = 1\") failed. in lua_cpcall\n");
+    EXPECT_EQ(LOGGED.error, "LUA ERROR luaL_loadbuffer(\"x = = 1\") failed. in lua_cpcall\n");
 
     ASSERT_TRUE(safelua_loadbuffer(L, "y = 3", 5));
     EXPECT_EQ(lua_gettop(L), top + 1);
@@ -143,9 +142,9 @@ TEST_F(SafeluaTest, LoadbufferPushesChunkOrNothing)
     EXPECT_EQ(eval("y"), "nil");  // compiled, not run
     lua_settop(L, top);
 
-    errors.clear();
+    LOGGED.error.clear();
     EXPECT_FALSE(safelua_loadfile(L, "nope.lua"));
-    EXPECT_EQ(errors, "LUA ERROR luaL_loadfile(\"nope.lua\") failed. in lua_cpcall\n");
+    EXPECT_EQ(LOGGED.error, "LUA ERROR luaL_loadfile(\"nope.lua\") failed. in lua_cpcall\n");
     EXPECT_EQ(lua_gettop(L), top);
 }
 
@@ -160,7 +159,7 @@ TEST_F(SafeluaTest, PrintWritesPiecesSeparatedByTabs)
     EXPECT_EQ(prints, "\n");
 
     EXPECT_FALSE(run("tostring = function() return {} end print(1)"));
-    EXPECT_NE(errors.find("'tostring' must return a string to 'print'"), std::string::npos);
+    EXPECT_NE(LOGGED.error.find("'tostring' must return a string to 'print'"), std::string::npos);
 }
 
 // ---- script threads ---------------------------------------------------------------------
@@ -189,7 +188,7 @@ TEST_F(SafeluaTest, ChunkYieldingTwiceRunsInThreeUpdates)
     EXPECT_EQ(thread_keys(), "idx=1");
     ASSERT_TRUE(safelua_threads_update(L));
     EXPECT_EQ(eval("n"), "3");
-    EXPECT_EQ(errors, "");
+    EXPECT_EQ(LOGGED.error, "");
 }
 
 TEST_F(SafeluaTest, RemovalRestartsTheWalk)
@@ -209,10 +208,10 @@ TEST_F(SafeluaTest, FailingThreadIsReportedOnceAndDropped)
     ASSERT_TRUE(queue("coroutine.yield() error('thread broke', 0)"));
     ASSERT_TRUE(safelua_threads_update(L));
     ASSERT_TRUE(safelua_threads_update(L));
-    EXPECT_EQ(errors, "LUA ERROR thread broke\n");
+    EXPECT_EQ(LOGGED.error, "LUA ERROR thread broke\n");
     for (int i = 0; i < 3; i++)
         ASSERT_TRUE(safelua_threads_update(L));
-    EXPECT_EQ(errors, "LUA ERROR thread broke\n");
+    EXPECT_EQ(LOGGED.error, "LUA ERROR thread broke\n");
     EXPECT_EQ(thread_keys(), "1 idx=2");
     EXPECT_EQ(eval("a"), "6");
 }
@@ -222,7 +221,7 @@ TEST_F(SafeluaTest, FailingThreadWithNumberOrTableError)
     ASSERT_TRUE(queue("error(42, 0)"));
     ASSERT_TRUE(queue("error({})"));
     ASSERT_TRUE(safelua_threads_update(L));
-    EXPECT_EQ(errors, "LUA ERROR 42\nLUA ERROR (error with no message)\n");
+    EXPECT_EQ(LOGGED.error, "LUA ERROR 42\nLUA ERROR (error with no message)\n");
 }
 
 TEST_F(SafeluaTest, ChunkReturningValuesRunsOnce)
@@ -232,7 +231,7 @@ TEST_F(SafeluaTest, ChunkReturningValuesRunsOnce)
     for (int i = 0; i < 3; i++)
         ASSERT_TRUE(safelua_threads_update(L));
     EXPECT_EQ(eval("n .. m .. tostring(called)"), "11nil");
-    EXPECT_EQ(errors, "");
+    EXPECT_EQ(LOGGED.error, "");
 }
 
 TEST_F(SafeluaTest, ThreadQueuedByAThreadRunsLater)
@@ -248,7 +247,7 @@ TEST_F(SafeluaTest, ThreadQueuedByAThreadRunsLater)
     ASSERT_TRUE(safelua_threads_update(L));
     ASSERT_TRUE(safelua_threads_update(L));
     EXPECT_EQ(eval("late"), "true");
-    EXPECT_EQ(errors, "");
+    EXPECT_EQ(LOGGED.error, "");
 }
 
 // ---- console lines ----------------------------------------------------------------------

@@ -8,6 +8,7 @@
 
 #include "engine/code/safelua.h"
 #include "engine/code/xtra.h"
+#include "tests/harness/harness.h"
 
 namespace {
 
@@ -63,25 +64,8 @@ bool raises(const std::string& result, const std::string& tail)
            result.compare(result.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-void touch(const char* path)
-{
-    FILE* f = fopen(path, "w");
-    fputs(path, f);
-    fclose(f);
-}
-
-std::string read_all(const char* path)
-{
-    std::string s;
-    FILE* f = fopen(path, "r");
-    if (!f)
-        return "(none)";
-    int c;
-    while ((c = fgetc(f)) != EOF)
-        s += (char)c;
-    fclose(f);
-    return s;
-}
+// A small file whose text is its own path.
+void touch(const char* path) { harness_write_file(path, path); }
 
 } // namespace
 
@@ -95,11 +79,11 @@ TEST_F(Xtra, FoldersAndCopies)
     touch("a.txt");
     touch("sub/b.txt");
     EXPECT_EQ(eval("xtra.copyfile('a.txt', 'sub\\\\b.txt')"), "nil") << "replaces, '\\' is a separator";
-    EXPECT_EQ(read_all("sub/b.txt"), "a.txt");
+    EXPECT_EQ(harness_read_file("sub/b.txt"), "a.txt");
     EXPECT_TRUE(raises(eval("xtra.copyfile('missing', 'c.txt')"), "CopyFile(missing,c.txt) failed"));
     EXPECT_TRUE(raises(eval("xtra.copyfile('a.txt', './a.txt')"), "CopyFile(a.txt,./a.txt) failed"))
         << "a file copied onto itself would be lost";
-    EXPECT_EQ(read_all("a.txt"), "a.txt");
+    EXPECT_EQ(harness_read_file("a.txt"), "a.txt");
 }
 
 TEST_F(Xtra, DirListsLikeTheWindowsSearch)

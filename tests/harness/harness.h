@@ -1,5 +1,13 @@
-// Shared helpers for the tests: the temporary working folder and the source/game folders.
+// Shared helpers for the tests: the temporary working folder and the source/game folders,
+// and small files read and written whole.
 #pragma once
+
+#include <string>
 
 // The fresh folder this test process runs in (its working folder at start).
 const char* harness_tmp_dir();
+
+std::string harness_read_file(const char* path); // "" when the file cannot be read
+// Creates or replaces the file; a failure to write it fails the running test.
+void harness_write_file(const char* path, const char* text);
+bool harness_file_exists(const char* path);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/plat_msg.h"
+#include "tests/harness/msg_script.h"
 
 namespace {
 
@@ -16,16 +17,6 @@ LRESULT proc(HWND h, UINT m, WPARAM w, LPARAM l)
     EXPECT_EQ(h, WIN);
     seen.push_back(m);
     return 5;
-}
-
-std::vector<MSG> scripted;
-int script_source(MSG* out, int max)
-{
-    int n = 0;
-    for (; n < max && n < (int)scripted.size(); n++)
-        out[n] = scripted[n];
-    scripted.erase(scripted.begin(), scripted.begin() + n);
-    return n;
 }
 
 MSG msg(UINT m, HWND h = WIN)
@@ -41,7 +32,7 @@ struct PlatMsgTest : testing::Test {
     {
         plat_msg_setup();
         seen.clear();
-        scripted.clear();
+        MSG_SCRIPT.clear();
         plat_set_wndproc(proc);
     }
     void TearDown() override
@@ -70,8 +61,8 @@ TEST_F(PlatMsgTest, PostedQuitIsPeekedThenTakenWithItsCode)
 
 TEST_F(PlatMsgTest, MessagesKeepTheirOrderAndReachTheWindowProcedure)
 {
-    plat_set_msg_source(script_source);
-    scripted = {msg(WM_KEYDOWN), msg(WM_QUIT, nullptr), msg(WM_CHAR)};
+    plat_set_msg_source(msg_script_source);
+    MSG_SCRIPT = {msg(WM_KEYDOWN), msg(WM_QUIT, nullptr), msg(WM_CHAR)};
     MSG m;
     std::vector<BOOL> results;
     while (PeekMessageA(&m, nullptr, 0, 0, PM_NOREMOVE)) {

@@ -5,14 +5,16 @@
 
 #include <cstdint>
 
+#include "engine/code/files.h" // the layout constants only: the writer links nothing of the engine
 #include "tools/writer/wr_buf.h"
 
+// The loader's names for the header layout, under the writer's prefix.
 enum : uint32_t {
-    WR_MAGIC_XOX = 0x584F5830, // "0XOX"
-    WR_MAGIC_XSX = 0x58535830, // "0XSX"
-    WR_MAGIC_XTX = 0x58545830, // "0XTX"
-    WR_DATA_VERSION = 19,
-    WR_DATA_HEADER_SIZE = 12,
+    WR_MAGIC_XOX = FILES_MAGIC_XOX,
+    WR_MAGIC_XSX = FILES_MAGIC_XSX,
+    WR_MAGIC_XTX = FILES_MAGIC_XTX,
+    WR_DATA_VERSION = FILES_VERSION,
+    WR_DATA_HEADER_SIZE = FILES_HEADER_SIZE,
 };
 
 void wr_data_header(wr_buf* out, uint32_t magic, uint32_t version, uint32_t third);

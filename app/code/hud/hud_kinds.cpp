@@ -65,12 +65,15 @@ static void call_handler(menu_def* record, hudgizmo* g, int32_t event)
         record->handler(record, g, event, 0);
 }
 
+// The handler may rebuild the menu and free g, so its script text is taken first; the
+// text lives in the HUD's text pool, which outlives every gizmo.
 static void click(hudgizmo* g)
 {
+    const char* lua = g->lua;
     select_in_ring(g);
     call_handler(g->record, g, 1);
-    if (g->lua)
-        con_thread_string(&CON, g->lua);
+    if (lua)
+        con_thread_string(&CON, lua);
 }
 
 void hudgizmo_button_update(hudgizmo* g)

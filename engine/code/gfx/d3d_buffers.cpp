@@ -538,14 +538,17 @@ void d3d_buffers_rewind(d3d_buffers* m)
     FOR_LIVE(d3d_dynavtx, &m->dynavtxs, d) d3d_dynavtx_rewind(d);
 }
 
-// Takes a zeroed record from `p` and appends it to the live list; null when none can be had.
-static void* take(pool* p)
+// Takes a zeroed record from `p`, appends it to the live list and counts it; null (and the
+// failure logged) when none can be had.
+static void* take(pool* p, int32_t* count, const char* what)
 {
-    if (!pool_ready(p))
+    list_node* rec = pool_ready(p) ? (list_node*)pool_alloc(p) : nullptr;
+    if (!rec) {
+        dbg_error("Failed to allocate %s handler,\n", what);
         return nullptr;
-    list_node* rec = (list_node*)pool_alloc(p);
-    if (rec)
-        list_append(&p->live, rec);
+    }
+    list_append(&p->live, rec);
+    (*count)++;
     return rec;
 }
 
@@ -557,12 +560,9 @@ static void give_back(pool* p, void* rec)
 
 d3d_dynavtx* d3d_buffers_alloc_dynavtx(d3d_buffers* m, uint32_t fvf, uint32_t stride)
 {
-    d3d_dynavtx* d = (d3d_dynavtx*)take(&m->dynavtxs);
-    if (!d) {
-        dbg_error("Failed to allocate dynamic vertex buffer handler,\n");
+    d3d_dynavtx* d = (d3d_dynavtx*)take(&m->dynavtxs, &m->dynavtx_count, "dynamic vertex buffer");
+    if (!d)
         return nullptr;
-    }
-    m->dynavtx_count++;
     if (!d3d_dynavtx_setup(d, m->gfx, fvf, stride)) {
         dbg_error("Failed to setup dynamic vertex buffer,\n");
         d3d_buffers_free_dynavtx(m, d);
@@ -573,12 +573,9 @@ d3d_dynavtx* d3d_buffers_alloc_dynavtx(d3d_buffers* m, uint32_t fvf, uint32_t st
 
 d3d_vtx* d3d_buffers_alloc_vtx(d3d_buffers* m, uint32_t fvf, uint32_t stride, uint32_t count)
 {
-    d3d_vtx* v = (d3d_vtx*)take(&m->vtxs);
-    if (!v) {
-        dbg_error("Failed to allocate vertex buffer handler,\n");
+    d3d_vtx* v = (d3d_vtx*)take(&m->vtxs, &m->vtx_count, "vertex buffer");
+    if (!v)
         return nullptr;
-    }
-    m->vtx_count++;
     if (!d3d_vtx_setup(v, m->gfx, fvf, stride, count)) {
         dbg_error("Failed to setup vertex buffer,\n");
         d3d_buffers_free_vtx(m, v);
@@ -589,12 +586,9 @@ d3d_vtx* d3d_buffers_alloc_vtx(d3d_buffers* m, uint32_t fvf, uint32_t stride, ui
 
 d3d_idx* d3d_buffers_alloc_idx(d3d_buffers* m, uint32_t count)
 {
-    d3d_idx* i = (d3d_idx*)take(&m->idxs);
-    if (!i) {
-        dbg_error("Failed to allocate index buffer handler,\n");
+    d3d_idx* i = (d3d_idx*)take(&m->idxs, &m->idx_count, "index buffer");
+    if (!i)
         return nullptr;
-    }
-    m->idx_count++;
     if (!d3d_idx_setup(i, m->gfx, count)) {
         dbg_error("Failed to setup index buffer,\n");
         d3d_buffers_free_idx(m, i);
@@ -606,12 +600,9 @@ d3d_idx* d3d_buffers_alloc_idx(d3d_buffers* m, uint32_t count)
 d3d_txt* d3d_buffers_alloc_txt(d3d_buffers* m, uint32_t kind, int32_t width, int32_t height, uint32_t levels,
                                const char* file)
 {
-    d3d_txt* t = (d3d_txt*)take(&m->txts);
-    if (!t) {
-        dbg_error("Failed to allocate texture buffer handler,\n");
+    d3d_txt* t = (d3d_txt*)take(&m->txts, &m->txt_count, "texture buffer");
+    if (!t)
         return nullptr;
-    }
-    m->txt_count++;
     if (!d3d_txt_setup(t, m->gfx, kind, width, height, levels, file)) {
         dbg_error("Failed to setup texture buffer,\n");
         d3d_buffers_free_txt(m, t);
@@ -622,12 +613,9 @@ d3d_txt* d3d_buffers_alloc_txt(d3d_buffers* m, uint32_t kind, int32_t width, int
 
 d3d_txt* d3d_buffers_alloc_txt_bitmap(d3d_buffers* m, gfx_bmps* bitmap, uint32_t levels)
 {
-    d3d_txt* t = (d3d_txt*)take(&m->txts);
-    if (!t) {
-        dbg_error("Failed to allocate texture buffer handler,\n");
+    d3d_txt* t = (d3d_txt*)take(&m->txts, &m->txt_count, "texture buffer");
+    if (!t)
         return nullptr;
-    }
-    m->txt_count++;
     if (!bitmap || !d3d_txt_setup_bitmap(t, m->gfx, bitmap, levels)) {
         dbg_error("Failed to setup texture buffer,\n");
         d3d_buffers_free_txt(m, t);

@@ -11,10 +11,11 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 
 #include "app/code/opt.h"
 #include "app/code/sfx/sfx.h"
-#include "engine/code/dbg.h"
+#include "tests/harness/log_capture.h"
 #include "tools/writer/wr_ogg.h"
 #include "tools/writer/wr_wav.h"
 
@@ -30,10 +31,31 @@ static ALCcontext* loopback_context(ALCdevice* device, const ALCint*)
     return alcCreateContext(device, attributes);
 }
 
+void sfx_test_begin()
+{
+    sfx_al = sfx_al_default;
+    memset(&OPT, 0, sizeof(OPT));
+    log_capture_start();
+}
+
+void sfx_test_end()
+{
+    sfx_clean(&SFX);
+    sfx_al = sfx_al_default;
+    log_capture_stop();
+}
+
 void sfx_test_use_loopback()
 {
     sfx_al.alcOpenDevice = loopback_open;
     sfx_al.alcCreateContext = loopback_context;
+}
+
+bool sfx_test_start_loopback(int voices)
+{
+    sfx_test_use_loopback();
+    sfx_test_options(voices, 1.0f, 1.0f);
+    return sfx_setup(&SFX);
 }
 
 int sfx_test_render(int frames)
@@ -76,18 +98,6 @@ void sfx_test_write_ogg(const char* path, int channels, int rate, uint32_t frame
     std::vector<int16_t> pcm = sfx_test_tone(channels, rate, frames, 440.0f);
     ASSERT_TRUE(wr_ogg_save(path, channels, rate, pcm.data(), frames));
 }
-
-static std::string errors;
-
-static void collect_error(const char* text) { errors += text; }
-
-void sfx_test_capture_errors()
-{
-    errors.clear();
-    dbg_error_hook = collect_error;
-}
-
-const std::string& sfx_test_errors() { return errors; }
 
 // ---- recording ----
 

@@ -15,6 +15,8 @@
 #include "engine/code/dbg.h"
 #include "engine/code/lua_compat.h"
 #include "tests/app/sfx/sfx_fixture.h"
+#include "tests/harness/log_capture.h"
+#include "tests/harness/lua_fixture.h"
 
 namespace {
 
@@ -29,9 +31,7 @@ struct SfxLua : testing::Test {
     lua_State* L = nullptr;
     void SetUp() override
     {
-        sfx_al = sfx_al_default;
-        memset(&OPT, 0, sizeof(OPT));
-        sfx_test_capture_errors();
+        sfx_test_begin();
         L = luaL_newstate();
         ASSERT_EQ(lua_cpcall(L, open_libs, nullptr), 0);
     }
@@ -39,25 +39,10 @@ struct SfxLua : testing::Test {
     {
         if (L)
             lua_close(L);
-        sfx_clean(&SFX);
-        sfx_al = sfx_al_default;
-        dbg_error_hook = nullptr;
+        sfx_test_end();
     }
     // Runs a chunk; returns its error message, "" on success.
-    std::string run(const char* code)
-    {
-        if (luaL_dostring(L, code) == 0)
-            return "";
-        std::string msg = lua_tostring(L, -1);
-        lua_pop(L, 1);
-        return msg;
-    }
-    void start_loopback(int voices)
-    {
-        sfx_test_use_loopback();
-        sfx_test_options(voices, 1.0f, 1.0f);
-        ASSERT_TRUE(sfx_setup(&SFX));
-    }
+    std::string run(const char* code) { return lua_fixture_run(L, code); }
 };
 
 bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
@@ -73,7 +58,7 @@ TEST_F(SfxLua, HandlesWorkWithSoundOffAndNeverReachOpenAL)
                   "a:free() a:free() sfx.free(b) b = nil collectgarbage()"),
               "");
     EXPECT_TRUE(sfx_test_calls().empty());
-    EXPECT_EQ(sfx_test_errors(), "");
+    EXPECT_EQ(LOGGED.error, "");
 }
 
 TEST_F(SfxLua, HandlesMadeBeforeSoundStartsNeverNameItsBuffers)
@@ -81,7 +66,7 @@ TEST_F(SfxLua, HandlesMadeBeforeSoundStartsNeverNameItsBuffers)
     // Scripts that run before the sound subsystem starts get counter values 1, 2, 3...,
     // which OpenAL also hands out as buffer names once it runs.
     ASSERT_EQ(run("early = {} for i = 1, 8 do early[i] = sfx.alloc() end"), "");
-    start_loopback(2);
+    ASSERT_TRUE(sfx_test_start_loopback(2));
     ASSERT_EQ(run("for i = 1, 8 do early[i]:play(1, 1) early[i]:load('x.wav') end"), "");
     for (int v = 0; v < SFX.voice_count; v++) {
         ALint buffer = -1;
@@ -92,7 +77,7 @@ TEST_F(SfxLua, HandlesMadeBeforeSoundStartsNeverNameItsBuffers)
     EXPECT_TRUE(alIsBuffer(SFX.spare));
     for (ALuint b : SFX.music.buffers)
         EXPECT_TRUE(alIsBuffer(b));
-    EXPECT_EQ(sfx_test_errors(), "");
+    EXPECT_EQ(LOGGED.error, "");
 }
 
 TEST_F(SfxLua, BadArgumentsRaiseErrors)
@@ -110,32 +95,32 @@ TEST_F(SfxLua, BadArgumentsRaiseErrors)
 
 TEST_F(SfxLua, LoadedEffectIsHeardAndFreedOnce)
 {
-    start_loopback(4);
+    ASSERT_TRUE(sfx_test_start_loopback(4));
     sfx_test_write_wav("tone.wav", 1, 22050, 22050);
     ASSERT_EQ(run("e = sfx.load('tone.wav') e:play(1, 1)"), "");
     EXPECT_GT(sfx_test_render(2048), 5000);
 
     // A missing file still gives a handle; the load failure is logged.
     ASSERT_EQ(run("m = sfx.load('missing.wav') assert(type(m) == 'userdata')"), "");
-    EXPECT_EQ(sfx_test_errors(), "SFX.OpenAL failed to load \"missing.wav\" file,\n");
+    EXPECT_EQ(LOGGED.error, "SFX.OpenAL failed to load \"missing.wav\" file,\n");
 
     ALint playing = 0;
     alGetSourcei(SFX.voices[0], AL_BUFFER, &playing);
     ASSERT_NE(playing, 0);
     ASSERT_EQ(run("e:free() e = nil m = nil collectgarbage()"), "");
     EXPECT_FALSE(alIsBuffer((ALuint)playing));
-    EXPECT_EQ(sfx_test_errors(), "SFX.OpenAL failed to load \"missing.wav\" file,\n");
+    EXPECT_EQ(LOGGED.error, "SFX.OpenAL failed to load \"missing.wav\" file,\n");
 }
 
 TEST_F(SfxLua, StreamStartsAndStopsTheMusic)
 {
-    start_loopback(1);
+    ASSERT_TRUE(sfx_test_start_loopback(1));
     sfx_test_write_ogg("music.ogg", 2, 22050, 22050);
     ASSERT_EQ(run("sfx.stream('music.ogg')"), "");
     EXPECT_NE(SFX.music.file, nullptr);
     ASSERT_EQ(run("sfx.stream()"), "");
     EXPECT_EQ(SFX.music.file, nullptr);
-    EXPECT_EQ(sfx_test_errors(), "");
+    EXPECT_EQ(LOGGED.error, "");
 }
 
 // ---- heard through OpenAL's wave writer, mixing in real time ----

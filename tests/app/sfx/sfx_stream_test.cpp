@@ -11,24 +11,19 @@
 #include "app/code/sfx/sfx.h"
 #include "engine/code/dbg.h"
 #include "tests/app/sfx/sfx_fixture.h"
+#include "tests/harness/log_capture.h"
 
 namespace {
 
 struct Stream : testing::Test {
     void SetUp() override
     {
-        sfx_al = sfx_al_default;
-        memset(&OPT, 0, sizeof(OPT));
-        sfx_test_capture_errors();
-        sfx_test_use_loopback();
-        sfx_test_options(2, 1.0f, 1.0f);
-        ASSERT_TRUE(sfx_setup(&SFX));
+        sfx_test_begin();
+        ASSERT_TRUE(sfx_test_start_loopback(2));
     }
     void TearDown() override
     {
-        sfx_clean(&SFX);
-        sfx_al = sfx_al_default;
-        dbg_error_hook = nullptr;
+        sfx_test_end();
     }
     ALint state()
     {
@@ -77,7 +72,7 @@ TEST_F(Stream, FormatFollowsChannelsAndPlayStartsOnTheFourthUpdate)
     sfx_update(&SFX);
     EXPECT_EQ(state(), AL_PLAYING);
     EXPECT_GT(sfx_test_render(2048), 5000);
-    EXPECT_EQ(sfx_test_errors(), "");
+    EXPECT_EQ(LOGGED.error, "");
 }
 
 TEST_F(Stream, ShortFileFillsTheBlockWithCopiesAndLoops)
@@ -98,7 +93,7 @@ TEST_F(Stream, ShortFileFillsTheBlockWithCopiesAndLoops)
         EXPECT_GT(sfx_test_render(1024), 3000) << "frame " << i;
     }
     EXPECT_EQ(state(), AL_PLAYING);
-    EXPECT_EQ(sfx_test_errors(), "");
+    EXPECT_EQ(LOGGED.error, "");
 }
 
 TEST_F(Stream, RestartsAfterANewFileAStopAndAnUnderrun)
@@ -125,7 +120,7 @@ TEST_F(Stream, RestartsAfterANewFileAStopAndAnUnderrun)
     EXPECT_EQ(state(), AL_STOPPED);
     EXPECT_GT(frames_to_play(6), 0);
     EXPECT_GT(sfx_test_render(1024), 3000);
-    EXPECT_EQ(sfx_test_errors(), "");
+    EXPECT_EQ(LOGGED.error, "");
 }
 
 TEST_F(Stream, MissingAndForeignFilesStopTheMusicWithAMessage)
@@ -142,8 +137,8 @@ TEST_F(Stream, MissingAndForeignFilesStopTheMusicWithAMessage)
     EXPECT_EQ(SFX.music.file, nullptr);
     sfx_update(&SFX);
     EXPECT_NE(state(), AL_PLAYING);
-    EXPECT_EQ(sfx_test_errors(), "Failed to open file \"missing.ogg\"\n"
-                                 "Failed to open ogg \"sound.wav\"\n");
+    EXPECT_EQ(LOGGED.error, "Failed to open file \"missing.ogg\"\n"
+                            "Failed to open ogg \"sound.wav\"\n");
 }
 
 TEST_F(Stream, EmptyAndManyChannelFilesAreRefused)
@@ -155,8 +150,8 @@ TEST_F(Stream, EmptyAndManyChannelFilesAreRefused)
     sfx_update(&SFX); // would spin forever on a stream that never yields a sample
     sfx_stream_open(&SFX.music, "six.ogg");
     EXPECT_EQ(SFX.music.file, nullptr);
-    EXPECT_EQ(sfx_test_errors(), "Failed to open ogg \"empty.ogg\"\n"
-                                 "Failed to open ogg \"six.ogg\"\n");
+    EXPECT_EQ(LOGGED.error, "Failed to open ogg \"empty.ogg\"\n"
+                            "Failed to open ogg \"six.ogg\"\n");
 }
 
 TEST_F(Stream, ZeroBackgroundVolumeNeitherStartsNorStops)
@@ -171,7 +166,7 @@ TEST_F(Stream, ZeroBackgroundVolumeNeitherStartsNorStops)
     EXPECT_EQ(state(), AL_PLAYING);
 
     sfx_stream_open(&SFX.music, "missing.ogg");
-    EXPECT_EQ(sfx_test_errors(), "");
+    EXPECT_EQ(LOGGED.error, "");
 }
 
 TEST_F(Stream, NothingIsOpenedWithoutADevice)
@@ -179,13 +174,13 @@ TEST_F(Stream, NothingIsOpenedWithoutADevice)
     sfx_clean(&SFX);
     sfx_al.alcOpenDevice = [](const ALCchar*) -> ALCdevice* { return nullptr; };
     EXPECT_FALSE(sfx_setup(&SFX));
-    sfx_test_capture_errors();
+    LOGGED.error.clear();
     sfx_test_write_ogg("a.ogg", 1, 22050, 1000);
     sfx_stream_open(&SFX.music, "a.ogg");
     EXPECT_EQ(SFX.music.file, nullptr);
     sfx_update(&SFX);
     sfx_clean(&SFX);
-    EXPECT_EQ(sfx_test_errors(), "");
+    EXPECT_EQ(LOGGED.error, "");
 }
 
 TEST_F(Stream, FileThatStopsDecodingEndsTheMusicInsteadOfHanging)
@@ -201,5 +196,5 @@ TEST_F(Stream, FileThatStopsDecodingEndsTheMusicInsteadOfHanging)
     }
     EXPECT_EQ(SFX.music.file, nullptr);
     EXPECT_NE(state(), AL_PLAYING);
-    EXPECT_NE(sfx_test_errors().find("Music stream stopped"), std::string::npos);
+    EXPECT_NE(LOGGED.error.find("Music stream stopped"), std::string::npos);
 }

@@ -11,21 +11,18 @@
 #include "engine/code/dbg.h"
 #include "engine/code/maths.h"
 #include "tests/app/sfx/sfx_fixture.h"
+#include "tests/harness/log_capture.h"
 
 namespace {
 
 struct Sfx : testing::Test {
     void SetUp() override
     {
-        sfx_al = sfx_al_default;
-        memset(&OPT, 0, sizeof(OPT));
-        sfx_test_capture_errors();
+        sfx_test_begin();
     }
     void TearDown() override
     {
-        sfx_clean(&SFX);
-        sfx_al = sfx_al_default;
-        dbg_error_hook = nullptr;
+        sfx_test_end();
     }
 };
 
@@ -65,7 +62,7 @@ TEST_F(Sfx, SoundOffStartsDisabledAndNeverTouchesOpenAL)
     sfx_clean(&SFX);
 
     EXPECT_TRUE(sfx_test_calls().empty());
-    EXPECT_EQ(sfx_test_errors(), "");
+    EXPECT_EQ(LOGGED.error, "");
 }
 
 TEST_F(Sfx, NoDeviceFailsWithItsMessagesAndCleansQuietly)
@@ -84,9 +81,9 @@ TEST_F(Sfx, NoDeviceFailsWithItsMessagesAndCleansQuietly)
 
     strcpy(OPT.sfx_device_name, "bogus");
     EXPECT_FALSE(sfx_setup(&SFX));
-    EXPECT_EQ(sfx_test_errors(), "SFX.OpenAL subsystem failed to initialize device,\n"
-                                 "SFX.OpenAL subsystem failed to initialize bogus device,\n"
-                                 "SFX.OpenAL subsystem failed to initialize DEFAULT device,\n");
+    EXPECT_EQ(LOGGED.error, "SFX.OpenAL subsystem failed to initialize device,\n"
+                            "SFX.OpenAL subsystem failed to initialize bogus device,\n"
+                            "SFX.OpenAL subsystem failed to initialize DEFAULT device,\n");
 }
 
 TEST_F(Sfx, UnknownNamedDeviceFallsBackToTheDefault)
@@ -95,7 +92,7 @@ TEST_F(Sfx, UnknownNamedDeviceFallsBackToTheDefault)
     strcpy(OPT.sfx_device_name, "bogus");
     ASSERT_TRUE(sfx_setup(&SFX));
     EXPECT_TRUE(SFX.enabled);
-    EXPECT_EQ(sfx_test_errors(), "SFX.OpenAL subsystem failed to initialize bogus device,\n");
+    EXPECT_EQ(LOGGED.error, "SFX.OpenAL subsystem failed to initialize bogus device,\n");
 }
 
 static ALCcontext* no_context(ALCdevice*, const ALCint*) { return nullptr; }
@@ -107,15 +104,15 @@ TEST_F(Sfx, ContextFailuresReleaseTheDevice)
     sfx_al.alcCreateContext = no_context;
     sfx_test_record_calls();
     EXPECT_FALSE(sfx_setup(&SFX));
-    EXPECT_EQ(sfx_test_errors(), "SFX.OpenAL subsystem failed to initialize context,\n");
+    EXPECT_EQ(LOGGED.error, "SFX.OpenAL subsystem failed to initialize context,\n");
     EXPECT_EQ(sfx_test_count("alcCloseDevice"), 1);
 
     sfx_al = sfx_al_default;
     sfx_al.alcMakeContextCurrent = refuse_current;
-    sfx_test_capture_errors();
+    LOGGED.error.clear();
     sfx_test_record_calls();
     EXPECT_FALSE(sfx_setup(&SFX));
-    EXPECT_EQ(sfx_test_errors(), "SFX.OpenAL subsystem failed to set current context,\n");
+    EXPECT_EQ(LOGGED.error, "SFX.OpenAL subsystem failed to set current context,\n");
     EXPECT_EQ(sfx_test_count("alcCloseDevice"), 1);
     EXPECT_EQ(SFX.device, nullptr);
     EXPECT_EQ(SFX.context, nullptr);
@@ -134,30 +131,26 @@ TEST_F(Sfx, VoiceCountIsKeptWithinOneToThirtyTwo)
             EXPECT_NE(SFX.voices[v], 0u);
         sfx_clean(&SFX);
     }
-    EXPECT_EQ(sfx_test_errors(), "");
+    EXPECT_EQ(LOGGED.error, "");
 }
 
 TEST_F(Sfx, CheckReportsTheFailingCall)
 {
-    sfx_test_use_loopback();
-    sfx_test_options(1, 1.0f, 1.0f);
-    ASSERT_TRUE(sfx_setup(&SFX));
+    ASSERT_TRUE(sfx_test_start_loopback(1));
     EXPECT_TRUE(sfx_check("fine()", "f.cpp", 1, "stamp"));
-    EXPECT_EQ(sfx_test_errors(), "");
+    EXPECT_EQ(LOGGED.error, "");
 
     alSourcePlay(0xBADu);
     EXPECT_FALSE(sfx_check("alSourcePlay(x)", "dir/f.cpp", 12, "Sun Dec  6 10:00:00 2026"));
-    EXPECT_EQ(sfx_test_errors(), "\ndir/f.cpp(12) : Sun Dec  6 10:00:00 2026 ****OPENALCHECK**** "
-                                 "Invalid Name($a001)==alSourcePlay(x)\n");
+    EXPECT_EQ(LOGGED.error, "\ndir/f.cpp(12) : Sun Dec  6 10:00:00 2026 ****OPENALCHECK**** "
+                            "Invalid Name($a001)==alSourcePlay(x)\n");
 }
 
 // ---- playing ----
 
 TEST_F(Sfx, FifthEffectOnFourVoicesCutsOffTheFirst)
 {
-    sfx_test_use_loopback();
-    sfx_test_options(4, 1.0f, 1.0f);
-    ASSERT_TRUE(sfx_setup(&SFX));
+    ASSERT_TRUE(sfx_test_start_loopback(4));
     sfx_test_write_wav("tone.wav", 1, 22050, 22050);
     uint32_t buffers[5];
     for (uint32_t& b : buffers) {
@@ -174,7 +167,7 @@ TEST_F(Sfx, FifthEffectOnFourVoicesCutsOffTheFirst)
         EXPECT_EQ(source_int(SFX.voices[v], AL_SOURCE_STATE), AL_PLAYING);
     EXPECT_EQ(SFX.next_voice, 1);
     EXPECT_GT(sfx_test_render(2048), 5000);
-    EXPECT_EQ(sfx_test_errors(), "");
+    EXPECT_EQ(LOGGED.error, "");
 
     sfx_stop(&SFX);
     for (int v = 0; v < 4; v++)
@@ -220,9 +213,7 @@ TEST_F(Sfx, GainIsTheProductPositionIsOptionalAndZeroVolumeStartsNothing)
 
 TEST_F(Sfx, WavLoadsIntoTheBuffer)
 {
-    sfx_test_use_loopback();
-    sfx_test_options(1, 1.0f, 1.0f);
-    ASSERT_TRUE(sfx_setup(&SFX));
+    ASSERT_TRUE(sfx_test_start_loopback(1));
     sfx_test_write_wav("stereo.wav", 2, 11025, 1000);
     sfx_test_record_calls();
     uint32_t b = sfx_buffer_alloc(&SFX);
@@ -231,14 +222,12 @@ TEST_F(Sfx, WavLoadsIntoTheBuffer)
     EXPECT_EQ(buffer_int(b, AL_CHANNELS), 2);
     EXPECT_EQ(buffer_int(b, AL_SIZE), 4000);
     EXPECT_EQ(sfx_test_count("alutUnloadWAV"), 1);
-    EXPECT_EQ(sfx_test_errors(), "");
+    EXPECT_EQ(LOGGED.error, "");
 }
 
 TEST_F(Sfx, BadWavPathsFailWithTheMessage)
 {
-    sfx_test_use_loopback();
-    sfx_test_options(1, 1.0f, 1.0f);
-    ASSERT_TRUE(sfx_setup(&SFX));
+    ASSERT_TRUE(sfx_test_start_loopback(1));
     sfx_test_write_wav("good.wav", 1, 22050, 100);
     FILE* f = fopen("text.wav", "w");
     fputs("this is not a sound file at all, just words", f);
@@ -260,33 +249,29 @@ TEST_F(Sfx, BadWavPathsFailWithTheMessage)
     EXPECT_EQ(sfx_test_count("alBufferData"), 0);
     EXPECT_EQ(buffer_int(b, AL_SIZE), 0);
 
-    EXPECT_EQ(sfx_test_errors(), "SFX.OpenAL failed to load \"good.ogg\" file,\n"
-                                 "SFX.OpenAL failed to load \"music.OGG\" file,\n"
-                                 "SFX.OpenAL failed to load \"missing.wav\" file,\n"
-                                 "SFX.OpenAL failed to load \"og\" file,\n"
-                                 "SFX.OpenAL failed to load \"\" file,\n"
-                                 "SFX.OpenAL failed to load \"text.wav\" file,\n");
+    EXPECT_EQ(LOGGED.error, "SFX.OpenAL failed to load \"good.ogg\" file,\n"
+                            "SFX.OpenAL failed to load \"music.OGG\" file,\n"
+                            "SFX.OpenAL failed to load \"missing.wav\" file,\n"
+                            "SFX.OpenAL failed to load \"og\" file,\n"
+                            "SFX.OpenAL failed to load \"\" file,\n"
+                            "SFX.OpenAL failed to load \"text.wav\" file,\n");
 }
 
 TEST_F(Sfx, FailedBufferFillStillReleasesTheWavData)
 {
-    sfx_test_use_loopback();
-    sfx_test_options(1, 1.0f, 1.0f);
-    ASSERT_TRUE(sfx_setup(&SFX));
+    ASSERT_TRUE(sfx_test_start_loopback(1));
     sfx_test_write_wav("good.wav", 1, 22050, 100);
     sfx_test_record_calls();
     EXPECT_FALSE(sfx_load_wav(&SFX, 0xBADu, "good.wav")); // no such buffer
     EXPECT_EQ(sfx_test_count("alutUnloadWAV"), 1);
-    EXPECT_NE(sfx_test_errors().find("alBufferData(buffer,format,data,size,freq)"), std::string::npos);
-    EXPECT_NE(sfx_test_errors().find("SFX.OpenAL failed to load \"good.wav\" file,\n"),
+    EXPECT_NE(LOGGED.error.find("alBufferData(buffer,format,data,size,freq)"), std::string::npos);
+    EXPECT_NE(LOGGED.error.find("SFX.OpenAL failed to load \"good.wav\" file,\n"),
               std::string::npos);
 }
 
 TEST_F(Sfx, FreeingABufferThatIsPlayingDeletesIt)
 {
-    sfx_test_use_loopback();
-    sfx_test_options(2, 1.0f, 1.0f);
-    ASSERT_TRUE(sfx_setup(&SFX));
+    ASSERT_TRUE(sfx_test_start_loopback(2));
     sfx_test_write_wav("tone.wav", 1, 22050, 22050);
     uint32_t b = sfx_buffer_alloc(&SFX);
     ASSERT_TRUE(sfx_load_wav(&SFX, b, "tone.wav"));
@@ -298,5 +283,5 @@ TEST_F(Sfx, FreeingABufferThatIsPlayingDeletesIt)
     EXPECT_EQ(source_int(SFX.voices[0], AL_BUFFER), 0);
     EXPECT_NE(source_int(SFX.voices[0], AL_SOURCE_STATE), AL_PLAYING);
     EXPECT_TRUE(alIsBuffer(SFX.spare));
-    EXPECT_EQ(sfx_test_errors(), "");
+    EXPECT_EQ(LOGGED.error, "");
 }

@@ -11,11 +11,9 @@
 #include "engine/code/dbg.h"
 #include "engine/code/gfx/bmps.h"
 #include "tools/writer/wr_image.h"
+#include "tests/harness/log_capture.h"
 
 namespace {
-
-std::string errors;
-void on_error(const char* text) { errors += text; }
 
 // Image names in use among the first few hundred (the library hands out small numbers),
 // beyond those it keeps for itself.
@@ -60,9 +58,7 @@ struct Bmps : testing::Test {
         ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
         ilEnable(IL_ORIGIN_SET);
         baseline = count_images();
-        dbg_reset_for_tests();
-        dbg_error_hook = on_error;
-        errors.clear();
+        log_capture_start();
         memset(&pool, 0, sizeof(pool));
         ASSERT_TRUE(bmps_setup(&pool, nullptr));
     }
@@ -71,7 +67,7 @@ struct Bmps : testing::Test {
         bmps_clean(&pool);
         EXPECT_EQ(live_images(), 0) << "every image was deleted";
         EXPECT_EQ(ilGetError(), (ILenum)IL_NO_ERROR) << "no error left pending";
-        dbg_reset_for_tests();
+        log_capture_stop();
     }
 };
 
@@ -103,7 +99,7 @@ TEST_F(Bmps, ImagePairJoinsAlphaAndColour)
     ASSERT_NE(sky, 0u);
     EXPECT_EQ(pixel(info, 0, 0), 0x07010203u);
     bmps_delete_image(sky);
-    EXPECT_EQ(errors, "");
+    EXPECT_EQ(LOGGED.error, "");
 }
 
 TEST_F(Bmps, BrokenPairsGiveNothing)
@@ -113,11 +109,11 @@ TEST_F(Bmps, BrokenPairsGiveNothing)
     bmip info;
     EXPECT_EQ(bmps_load_image("odd.b.png", 0, &info), 0u);
     EXPECT_EQ(info.data, nullptr);
-    EXPECT_EQ(errors, "") << "halves of different sizes log nothing of their own";
+    EXPECT_EQ(LOGGED.error, "") << "halves of different sizes log nothing of their own";
 
     save_rgb("half.b.png", 2, 2, 1, 1, 1);
     EXPECT_EQ(bmps_load_image("half.b.png", 0, &info), 0u);
-    EXPECT_EQ(errors, "Failed to ilLoadImage((char*const)filename) : could not open file \n");
+    EXPECT_EQ(LOGGED.error, "Failed to ilLoadImage((char*const)filename) : could not open file \n");
     EXPECT_EQ(live_images(), 0);
 }
 
@@ -181,14 +177,14 @@ TEST_F(Bmps, FailuresLogTheCallAndEmptyTheErrorList)
     // A missing file with an unknown extension pushes two codes.
     EXPECT_EQ(bmps_load_image("nothing.qqq", 5, &info), 0u);
     EXPECT_EQ(info.format, BMIP_NONE);
-    EXPECT_EQ(errors.rfind("Failed to ilLoadImage((char*const)filename) : ", 0), 0u) << errors;
-    EXPECT_NE(errors.find("ILERROR "), std::string::npos) << errors;
+    EXPECT_EQ(LOGGED.error.rfind("Failed to ilLoadImage((char*const)filename) : ", 0), 0u) << LOGGED.error;
+    EXPECT_NE(LOGGED.error.find("ILERROR "), std::string::npos) << LOGGED.error;
     EXPECT_EQ(ilGetError(), (ILenum)IL_NO_ERROR);
 
-    errors.clear();
+    LOGGED.error.clear();
     EXPECT_EQ(bmps_alloc(&pool, BMIP_BGRA, 0x10000, 0x10000, 1, nullptr), nullptr);
-    EXPECT_EQ(errors, "Failed to ilTexImage(w,h,d,4,IL_BGRA,IL_UNSIGNED_BYTE,0) : invalid parameter \n"
-                      "Failed to setup gfx bitmap,\n");
+    EXPECT_EQ(LOGGED.error, "Failed to ilTexImage(w,h,d,4,IL_BGRA,IL_UNSIGNED_BYTE,0) : invalid parameter \n"
+                            "Failed to setup gfx bitmap,\n");
     EXPECT_TRUE(list_empty(&pool.records.live));
 }
 

@@ -7,10 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "app/code/opt.h"
 #include "engine/code/dbg.h"
@@ -19,14 +16,7 @@
 #include "engine/code/gfx/gfx.h"
 #include "platform/d3d8_debug.h"
 #include "tests/harness/avatar_files.h"
-
-static std::string read_file(const char* name)
-{
-    std::ifstream f(name, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
+#include "tests/harness/harness.h"
 
 void DeviceTest::SetUp()
 {
@@ -72,8 +62,8 @@ bool DeviceTest::setup_gfx() { return gfx_setup(&GFX); }
 
 IDirect3DDevice8* DeviceTest::device() { return GFX.d3d_gfx.device; }
 
-std::string DeviceTest::errors() { return read_file("ERROR.TXT"); }
-std::string DeviceTest::warnings() { return read_file("WARN.TXT"); }
+std::string DeviceTest::errors() { return harness_read_file("ERROR.TXT"); }
+std::string DeviceTest::warnings() { return harness_read_file("WARN.TXT"); }
 
 bool DeviceTest::write_image(const char* path, int w, int h, int channels, const uint8_t* pixels)
 {
