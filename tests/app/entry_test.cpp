@@ -276,4 +276,5 @@ TEST_F(EntryTest, AFrameReadsDevicesAndRunsScriptsBeforeTheUpdateAndPumpsLast)
     di_input_clean(&DI_INPUT);
     con_clean(&CON);
     plat_di8_reset_for_tests();
+    std::filesystem::remove("local/lua/startup.lua");
 }
