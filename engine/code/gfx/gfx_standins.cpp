@@ -1,6 +1,6 @@
-// Weak stand-ins for the graphics modules the root sets up but other modules build (textures,
-// cut maps, meshes, animations, avatars, fonts, bubbles, the console). Each real (strong)
-// definition replaces its stand-in at link time; delete the stand-in with it.
+// Weak stand-ins for the graphics modules the root sets up that are not built yet (textures,
+// cut maps). Each real (strong) definition replaces its stand-in at link time; delete the
+// stand-in with it.
 
 #include "engine/code/gfx/d3d_dbg.h"
 #include "engine/code/gfx/gfx.h"
