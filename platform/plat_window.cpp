@@ -323,7 +323,7 @@ static int translate_key(const SDL_KeyboardEvent* e, MSG* out, int max)
 static int translate_text(const SDL_TextInputEvent* e, MSG* out, int max)
 {
     int n = 0;
-    for (const char* c = e->text; *c && (size_t)(c - e->text) < sizeof(e->text); c++)
+    for (const char* c = e->text; (size_t)(c - e->text) < sizeof(e->text) && *c; c++)
         if ((unsigned char)*c < 128)
             n = put(out, n, max, WM_CHAR, (WPARAM)(unsigned char)*c, 1);
     return n;

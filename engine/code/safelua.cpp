@@ -122,6 +122,10 @@ const char* safelua_tostring(lua_State* L, int idx)
 {
     if (idx < 0 && idx > LUA_REGISTRYINDEX)
         idx = lua_gettop(L) + idx + 1;
+    // A slot below the bottom or above the top holds nothing to convert (and index 0 is
+    // no slot at all).
+    if (idx > LUA_REGISTRYINDEX && (idx <= 0 || idx > lua_gettop(L)))
+        return NULL;
     if (lua_type(L, idx) == LUA_TSTRING)
         return lua_tostring(L, idx);
     if (idx <= 0 || lua_type(L, idx) != LUA_TNUMBER)

@@ -124,6 +124,7 @@ TEST_F(ConTest, ThreadStringsRunFromNextUpdate)
     write_installation();
     ASSERT_TRUE(con_setup(&CON));
     EXPECT_FALSE(con_thread_string(&CON, "x = = 2"));
+    EXPECT_EQ(eval("debug.getregistry().safelua_threads"), "nil");  // nothing queued
     EXPECT_TRUE(con_exec_line("n = 1 coroutine.yield() n = 2"));
     EXPECT_EQ(eval("n"), "nil");
     con_update(&CON);
@@ -167,7 +168,20 @@ TEST_F(ConTest, ReloadRegistersSecondStageAgain)
     EXPECT_TRUE(con_dostring(&CON, "opt.con_reload()"));
     EXPECT_EQ(eval("souls .. xlates"), "22");
     EXPECT_EQ(eval("soul.mark"), "true");  // soul.lua ran on the fresh table
+
+    // Typed at the console, the command runs inside a script thread while the reload works
+    // on the main state.
+    EXPECT_TRUE(con_exec_line("opt.con_reload()"));
+    con_update(&CON);
+    EXPECT_EQ(eval("souls .. xlates"), "33");
     EXPECT_EQ(LOGGED.error, "");
+
+    // A script that reloads from inside the reload is stopped by Lua's own depth limit; the
+    // state stays open and usable.
+    write_script("soul", "opt.con_reload()");
+    EXPECT_TRUE(con_dostring(&CON, "opt.con_reload()"));
+    EXPECT_NE(CON.L, nullptr);
+    EXPECT_TRUE(con_dostring(&CON, "x = 1"));
 }
 
 TEST_F(ConTest, ProgramWithoutStartupScriptEndsWith20AndWritesOptions)

@@ -110,6 +110,20 @@ TEST_F(SafeluaTest, CpcallLogsPopsAndFails)
     EXPECT_EQ(lua_gettop(L), 1);
 }
 
+TEST_F(SafeluaTest, TostringConvertsNumbersInPlaceAndRefusesOtherSlots)
+{
+    EXPECT_EQ(safelua_tostring(L, -1), nullptr);  // empty stack: no slot to read
+    lua_pushnumber(L, 2.5);
+    lua_newtable(L);
+    EXPECT_EQ(safelua_tostring(L, -1), nullptr);
+    EXPECT_STREQ(safelua_tostring(L, -2), "2.5");
+    EXPECT_EQ(lua_type(L, 1), LUA_TSTRING);  // the text lives in the caller's slot
+    EXPECT_EQ(safelua_tostring(L, 3), nullptr);
+    EXPECT_EQ(safelua_tostring(L, -3), nullptr);
+    EXPECT_EQ(lua_gettop(L), 2);
+    EXPECT_EQ(LOGGED.error, "");
+}
+
 // ---- running and loading ----------------------------------------------------------------
 
 TEST_F(SafeluaTest, LoadbufferPushesChunkOrNothing)

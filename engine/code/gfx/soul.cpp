@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 #include <tinyxml.h>
 
 #include "engine/code/dbg.h"
@@ -146,6 +147,26 @@ static void read_surface(avatar_soul* soul, const TiXmlElement* e)
     read_float(e, "gloss", &soul->surfaces[s].gloss);
 }
 
+// Loads the document from a regular file only. The XML library sizes its read buffer from
+// the file's seek length, which for a folder is meaningless and ends the program with an
+// allocation failure; anything that is not a regular file fails as a missing file does.
+static void load_document(TiXmlDocument* doc, const char* path)
+{
+    FILE* fp = fopen(path, "rb");
+    struct stat st;
+    if (fp && (fstat(fileno(fp), &st) != 0 || !S_ISREG(st.st_mode))) {
+        fclose(fp);
+        fp = nullptr;
+    }
+    doc->SetValue(path);
+    if (!fp) {
+        doc->SetError(TiXmlBase::TIXML_ERROR_OPENING_FILE, nullptr, nullptr, TIXML_ENCODING_UNKNOWN);
+        return;
+    }
+    doc->LoadFile(fp);
+    fclose(fp);
+}
+
 bool soul_load(avatar_soul* soul, const char* name)
 {
     set_defaults(soul);
@@ -155,7 +176,7 @@ bool soul_load(avatar_soul* soul, const char* name)
     else
         snprintf(path, sizeof path, "local/avatar/soul/%s.xml", name ? name : "");
     TiXmlDocument doc;
-    doc.LoadFile(path);
+    load_document(&doc, path);
     char step[600];
     snprintf(step, sizeof step, "LoadFile(%s)", path);
     if (xml_failed(&doc, step))

@@ -123,6 +123,10 @@ TEST_F(Soul, DocumentsThatCannotBeUsedGiveNoSoul)
     EXPECT_EQ(soul_alloc(&m, "elsewhere.xml"), nullptr);
     GFX.soul_path_flag = 1;
     EXPECT_NE(soul_alloc(&m, "elsewhere.xml"), nullptr);
+    // A folder is refused like a missing file (it used to end the program).
+    std::filesystem::create_directories("folder.xml");
+    EXPECT_EQ(soul_alloc(&m, "folder.xml"), nullptr);
+    EXPECT_NE(read("ERROR.TXT").find("tinyxml.LoadFile(folder.xml)\nfolder.xml("), std::string::npos);
 }
 
 TEST_F(Soul, SaveWritesWhatALoadReadsBack)

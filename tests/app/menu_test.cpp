@@ -1,0 +1,248 @@
+// The menu state: its actions and layouts, the first-time run of menu.lua and the links it
+// makes, and the logo's animation on a real device.
+#include <gtest/gtest.h>
+
+#include <IL/il.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "app/code/app.h"
+#include "app/code/con.h"
+#include "app/code/main_state.h"
+#include "app/code/menu.h"
+#include "engine/code/dbg.h"
+#include "engine/code/files.h"
+#include "engine/code/gfx/d3d_buffers.h"
+#include "engine/code/gfx/gfx.h"
+#include "platform/d3d8.h"
+#include "platform/plat_msg.h"
+#include "tests/app/menu_fixture.h"
+#include "tests/harness/harness.h"
+#include "tests/harness/lua_fixture.h"
+#include "tests/harness/gl_window.h"
+
+namespace {
+
+// ---- actions, with the layout panels as plain gizmos ----
+
+struct MenuActions : testing::Test {
+    hudgizmo panels[5];
+    void SetUp() override
+    {
+        memset(panels, 0, sizeof panels);
+        for (int i = 0; i < 5; i++)
+            menu_table[MENU_LayoutMain + i].gizmo = &panels[i];
+        main_state_curr = &main_state_menu;
+        main_state_next = NULL;
+    }
+    void TearDown() override
+    {
+        for (int i = 0; i < MENU_RECORDS; i++)
+            menu_table[i].gizmo = NULL;
+        main_state_curr = main_state_next = NULL;
+        HUD.displayed_menu = NULL;
+    }
+    void act(int id, hudgizmo* g = NULL) { menu_table[id].handler(&menu_table[id], g, 1, 0); }
+    // Which of the five panels show, as a string of 0/1 from main to amaze.
+    std::string shown()
+    {
+        std::string s;
+        for (auto& p : panels)
+            s += (p.flags & HUDGIZMO_HIDDEN) ? '0' : '1';
+        return s;
+    }
+};
+
+} // namespace
+
+TEST_F(MenuActions, StateSwitches)
+{
+    act(MENU_StartAvatarEditor);
+    EXPECT_EQ(&main_state_bud_test, main_state_next);
+    act(MENU_StartLevelTest);
+    EXPECT_EQ(&main_state_structor, main_state_next);
+    main_state_curr = &main_state_amaze;
+    act(MENU_Restart);
+    EXPECT_EQ(&main_state_amaze, main_state_next);
+    act(MENU_MainMenu); // outside the menu: back to it
+    EXPECT_EQ(&main_state_menu, main_state_next);
+}
+
+TEST_F(MenuActions, LayoutsShowOnePanel)
+{
+    act(MENU_StartAmaze);
+    EXPECT_EQ("00001", shown());
+    act(MENU_Options);
+    EXPECT_EQ("00100", shown());
+    act(MENU_Lang);
+    EXPECT_EQ("00010", shown());
+    act(MENU_MainMenu); // inside the menu: the main page
+    EXPECT_EQ("10000", shown());
+    EXPECT_EQ(nullptr, main_state_next);
+    menu_show_layout(MENU_Lua); // no panel of its own: all hidden
+    EXPECT_EQ("00000", shown());
+}
+
+TEST_F(MenuActions, QuitContinueAndNativeTexts)
+{
+    MSG msg;
+    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+    }
+    act(MENU_Quit);
+    ASSERT_TRUE(PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE));
+    EXPECT_EQ((UINT)WM_QUIT, msg.message);
+    EXPECT_EQ(0u, (unsigned)msg.wParam);
+
+    hudgizmo pause;
+    HUD.displayed_menu = &pause;
+    act(MENU_Continue);
+    EXPECT_EQ(nullptr, HUD.displayed_menu);
+
+    // A button carrying a text runs it; anything else does nothing.
+    CON.L = luaL_newstate();
+    hudgizmo g;
+    memset(&g, 0, sizeof g);
+    g.data_kind = HUDGIZMO_DATA_BUTTON;
+    g.text = "ran = (ran or 0) + 1";
+    act(MENU_SetOpt, &g);
+    act(MENU_SetOptLang, &g);
+    g.data_kind = HUDGIZMO_DATA_TEXT;
+    act(MENU_SetOpt, &g);
+    act(MENU_SetOpt, NULL);
+    lua_getglobal(CON.L, "ran");
+    EXPECT_EQ(2, lua_tointeger(CON.L, -1));
+    lua_close(CON.L);
+    CON.L = NULL;
+}
+
+// ---- the whole state on a device, with the installation's scripts ----
+
+namespace {
+
+// Records every world matrix the device is given, then passes the call on.
+IDirect3DDevice8Vtbl recording_vtbl;
+const IDirect3DDevice8Vtbl* real_vtbl;
+std::vector<D3DMATRIX> worlds;
+
+HRESULT record_transform(IDirect3DDevice8* self, D3DTRANSFORMSTATETYPE state, const D3DMATRIX* m)
+{
+    if (state == D3DTS_WORLD)
+        worlds.push_back(*m);
+    return real_vtbl->SetTransform(self, state, m);
+}
+
+struct MenuState : testing::Test {
+    gl_window win = {};
+
+    void SetUp() override
+    {
+        std::remove("ERROR.TXT");
+        dbg_reset_for_tests();
+        memset(&GFX, 0, sizeof GFX);
+        memset(&D3D_BUFFERS, 0, sizeof D3D_BUFFERS);
+        memset(&HUD, 0, sizeof HUD);
+        memset(&MENU, 0, sizeof MENU);
+        ilInit();
+        ASSERT_TRUE(menu_fixture_stage());
+        files_setup(&FILES);
+        ASSERT_TRUE(gl_window_open(&win, 800, 600));
+        ASSERT_TRUE(gfx_setup(&GFX));
+        HUD.root = &GFX;
+        ASSERT_TRUE(hud_setup_pools(&HUD));
+        ASSERT_TRUE(con_setup(&CON));
+        main_state_curr = &main_state_menu;
+    }
+    void TearDown() override
+    {
+        menu_clean(&MENU);
+        con_close(&CON);
+        hud_clean(&HUD);
+        gfx_clean(&GFX);
+        files_clean(&FILES);
+        gl_window_close(&win);
+        main_state_curr = main_state_next = NULL;
+        dbg_reset_for_tests();
+    }
+    std::string eval(const char* expr) { return lua_fixture_eval(CON.L, expr); }
+};
+
+} // namespace
+
+TEST_F(MenuState, FirstSetupRunsMenuScriptOnceAndLinksEveryRecord)
+{
+    std::ofstream("local/lua/menu.lua", std::ios::app) << "\nmenu_runs = (menu_runs or 0) + 1\n";
+    ASSERT_TRUE(menu_setup(&MENU, &GFX));
+    EXPECT_EQ(33, APP.frame_period);
+    EXPECT_EQ(menu_table, HUD.menu_table);
+    EXPECT_EQ("", harness_read_file("ERROR.TXT"));
+    for (int id : {MENU_StartAvatarEditor, MENU_StartLevelTest, MENU_StartAmaze, MENU_LayoutMain,
+                   MENU_LayoutContinueQuit, MENU_LayoutOptions, MENU_LayoutLang, MENU_LayoutAmazeBasic,
+                   MENU_Options, MENU_Quit, MENU_Continue, MENU_Restart, MENU_MainMenu, MENU_Lang})
+        EXPECT_NE(nullptr, menu_table[id].gizmo) << menu_table[id].name;
+    // The main tree is shown on its first page.
+    ASSERT_NE(nullptr, HUD.display_gizmo);
+    EXPECT_FALSE(menu_table[MENU_LayoutMain].gizmo->flags & HUDGIZMO_HIDDEN);
+    EXPECT_TRUE(menu_table[MENU_LayoutOptions].gizmo->flags & HUDGIZMO_HIDDEN);
+
+    // The clean leaves the pause menu as the master; the next setup reuses the gizmos.
+    menu_clean(&MENU);
+    EXPECT_EQ(nullptr, HUD.display_gizmo);
+    EXPECT_EQ(nullptr, HUD.displayed_menu);
+    ASSERT_NE(nullptr, HUD.master_menu);
+    EXPECT_EQ(menu_table[MENU_Restart].gizmo->root, HUD.master_menu);
+    menu_show_layout(MENU_LayoutOptions);
+    ASSERT_TRUE(menu_setup(&MENU, &GFX));
+    EXPECT_EQ("1", eval("menu_runs"));
+    EXPECT_NE(nullptr, HUD.display_gizmo);
+
+    // Restart inside the menu cleans and sets it up again; the gizmos survive.
+    hudgizmo* main_panel = menu_table[MENU_LayoutMain].gizmo;
+    ASSERT_TRUE(main_state_menu.reset());
+    EXPECT_EQ(main_panel, menu_table[MENU_LayoutMain].gizmo);
+    EXPECT_EQ("1", eval("menu_runs"));
+}
+
+TEST_F(MenuState, WithoutLuaTheMenuLibraryFailsSetup)
+{
+    con_close(&CON);
+    EXPECT_FALSE(menu_setup(&MENU, &GFX));
+    EXPECT_NE(std::string::npos, harness_read_file("ERROR.TXT").find("MENU.LUA subsystem failed to initialize,\n"));
+}
+
+TEST_F(MenuState, LogoDrawsEightCopiesFiveTimesApartAndCyclesIn128Frames)
+{
+    ASSERT_TRUE(menu_setup(&MENU, &GFX));
+    menu_update(&MENU, UPDATE_FRAME_END);
+    IDirect3DDevice8* device = GFX.d3d_gfx.device;
+    real_vtbl = device->lpVtbl;
+    recording_vtbl = *real_vtbl;
+    recording_vtbl.SetTransform = record_transform;
+    device->lpVtbl = &recording_vtbl;
+
+    menu_logo_zoom = 1.0f;
+    menu_logo_frame = 0;
+    worlds.clear();
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    menu_draw(&MENU);
+    gfx_end_scene(&GFX);
+    device->lpVtbl = real_vtbl;
+
+    // Uniform scales: the length of a matrix's first row.
+    auto scale = [](const D3DMATRIX& m) { return std::hypot(m.m[0][0], m.m[0][1], m.m[0][2]); };
+    ASSERT_EQ(8u, worlds.size());
+    EXPECT_NEAR(1.0254663f * 0.04f, scale(worlds[0]), 1e-5f);
+    for (size_t i = 1; i < worlds.size(); i++) {
+        EXPECT_NEAR(5.0f, scale(worlds[i]) / scale(worlds[i - 1]), 1e-3f) << i;
+        EXPECT_GT(worlds[i].m[3][2], worlds[i - 1].m[3][2]) << i; // each copy further back
+    }
+
+    for (int i = 1; i < 128; i++)
+        menu_draw(&MENU);
+    EXPECT_EQ(0, menu_logo_frame);
+    EXPECT_FLOAT_EQ(1.0f, menu_logo_zoom);
+    EXPECT_EQ("", harness_read_file("ERROR.TXT"));
+}
