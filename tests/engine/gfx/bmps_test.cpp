@@ -197,17 +197,23 @@ TEST_F(Bmps, FailuresLogTheCallAndEmptyTheErrorList)
     EXPECT_NE(LOGGED.error.find("ILERROR "), std::string::npos) << LOGGED.error;
     EXPECT_EQ(ilGetError(), (ILenum)IL_NO_ERROR);
 
-    // A PNG cut off inside a text chunk would keep the library reading forever, whatever
-    // its name says.
+    // A PNG cut off inside a text chunk, or a JPEG inside a segment the decoder skips,
+    // would keep the library reading forever, whatever the name says.
     save_grey("cut.png", 64, 64, 9);
     std::string cut = harness_read_file("cut.png").substr(0, 33) + std::string("\0\0\0\x3ftEXtComment\0cut", 22);
     write_bytes("cut.png", cut);
     write_bytes("cut.img", cut);
-    for (const char* name : {"cut.png", "cut.img"}) {
+    write_bytes("cut.jpg", std::string("\xff\xd8\x93\xe0\x2b\xff\xed\x95\x1c", 9));
+    for (const char* name : {"cut.png", "cut.img", "cut.jpg"}) {
         LOGGED.error.clear();
         EXPECT_EQ(bmps_load_image(name, 0, &info), 0u) << name;
         EXPECT_EQ(LOGGED.error, "Failed to ilLoadImage((char*const)filename) : file read error \n") << name;
     }
+    save_rgb("whole.jpg", 16, 16, 255, 0, 0);
+    uint32_t image = bmps_load_image("whole.jpg", 5, &info);
+    EXPECT_NE(image, 0u) << "a whole JPEG passes the walk";
+    EXPECT_EQ(info.w, 16);
+    bmps_delete_image(image);
 
     LOGGED.error.clear();
     EXPECT_EQ(bmps_alloc(&pool, BMIP_BGRA, 0x10000, 0x10000, 1, nullptr), nullptr);
