@@ -200,10 +200,12 @@ TEST_F(Bmps, FailuresLogTheCallAndEmptyTheErrorList)
     // A PNG cut off inside a text chunk, or a JPEG inside a segment the decoder skips,
     // would keep the library reading forever, whatever the name says.
     save_grey("cut.png", 64, 64, 9);
-    std::string cut = harness_read_file("cut.png").substr(0, 33) + std::string("\0\0\0\x3ftEXtComment\0cut", 22);
+    static const char text_chunk[] = "\0\0\0\x3ftEXtComment\0cut"; // claims 63 bytes, holds 7
+    std::string cut = harness_read_file("cut.png").substr(0, 33) + std::string(text_chunk, sizeof(text_chunk) - 1);
     write_bytes("cut.png", cut);
     write_bytes("cut.img", cut);
-    write_bytes("cut.jpg", std::string("\xff\xd8\x93\xe0\x2b\xff\xed\x95\x1c", 9));
+    static const char jpeg_segment[] = "\xff\xd8\x93\xe0\x2b\xff\xed\x95\x1c"; // ends in a segment's length
+    write_bytes("cut.jpg", std::string(jpeg_segment, sizeof(jpeg_segment) - 1));
     for (const char* name : {"cut.png", "cut.img", "cut.jpg"}) {
         LOGGED.error.clear();
         EXPECT_EQ(bmps_load_image(name, 0, &info), 0u) << name;
