@@ -38,5 +38,4 @@ static void standin_library(lua_State* L, const char* name, bool has_script)
 }
 
 STANDIN void journal_lua_setup(lua_State* L) { standin_library(L, "journal", true); }
-STANDIN void mmap_lua_setup(lua_State* L) { standin_library(L, "mmap", false); }
 STANDIN void hmap_lua_setup(lua_State* L) { standin_library(L, "hmap", false); }

@@ -378,6 +378,11 @@ static int type_bytes(ILenum type)
     }
 }
 
+void devil_register_origin(void)
+{
+    ilRegisterOrigin(ilGetInteger(IL_ORIGIN_MODE));
+}
+
 static int devil_create(lua_State* L)
 {
     devil_image* img = devil_check_open(L, 1);
@@ -396,6 +401,7 @@ static int devil_create(lua_State* L)
     devil_bind(L, img);
     ilTexImage((ILuint)w, (ILuint)h, (ILuint)d, (ILubyte)bpp, format, type, NULL);
     devil_raise_pending(L);
+    devil_register_origin();
     ilClearImage();
     devil_raise_pending(L);
     return 0;

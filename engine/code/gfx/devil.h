@@ -32,5 +32,9 @@ devil_image* devil_check(lua_State* L, int idx);
 devil_image* devil_check_open(lua_State* L, int idx);
 // Binds the image and activates its selected frame, layer and mipmap; raises on error.
 void devil_bind(lua_State* L, const devil_image* img);
+// A freshly defined image (ilTexImage) is marked with a lower-left origin and would be
+// saved upside down; this marks the bound image with the origin the library is set to, as
+// loaded images are, so rows are top first in memory and in files alike.
+void devil_register_origin(void);
 // Raises "DevIL ERROR <text>" when the image library has an error pending.
 void devil_raise_pending(lua_State* L);

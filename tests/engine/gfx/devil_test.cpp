@@ -192,3 +192,21 @@ TEST_F(Devil, AttributeStackAndStrings)
     EXPECT_TRUE(ends_with(run("for i = 1, 40 do devil.push() end"), "DevIL ERROR stack overflow"));
     EXPECT_EQ(run("for i = 1, 32 do pcall(devil.pop) end"), "");
 }
+
+TEST_F(Devil, CreatedImagesKeepTheirTopRowFirstInFiles)
+{
+    EXPECT_EQ(run("img = devil.alloc() img:create(1, 2, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
+    lua_getglobal(L, "img");
+    devil_image* img = devil_test(L, -1);
+    lua_pop(L, 1);
+    ASSERT_NE(img, nullptr);
+    ilBindImage(img->image);
+    ilGetData()[0] = 10; // top row
+    ilGetData()[1] = 20;
+    EXPECT_EQ(run("img:save('col.png') back = devil.alloc() back:load('col.png')"), "");
+    lua_getglobal(L, "back");
+    ilBindImage(devil_test(L, -1)->image);
+    lua_pop(L, 1);
+    EXPECT_EQ(ilGetData()[0], 10);
+    EXPECT_EQ(ilGetData()[1], 20);
+}
