@@ -38,4 +38,3 @@ static void standin_library(lua_State* L, const char* name, bool has_script)
 }
 
 STANDIN void journal_lua_setup(lua_State* L) { standin_library(L, "journal", true); }
-STANDIN void hmap_lua_setup(lua_State* L) { standin_library(L, "hmap", false); }
