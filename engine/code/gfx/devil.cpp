@@ -29,7 +29,7 @@ static const devil_const ENUMS[] = {
     E(IL_PAL_RGB32), E(IL_PAL_RGBA32), E(IL_PAL_BGR24), E(IL_PAL_BGR32), E(IL_PAL_BGRA32),
     E(IL_TYPE_UNKNOWN), E(IL_BMP), E(IL_CUT), E(IL_DOOM), E(IL_DOOM_FLAT), E(IL_ICO),
     E(IL_JPG), E(IL_JFIF),
-    {"IL_LBM", IL_ILBM}, // the library's later headers spell the Amiga bitmap type so
+    {"IL_LBM", IL_ILBM}, // the name the library's current headers give the same value
     E(IL_PCD), E(IL_PCX), E(IL_PIC), E(IL_PNG), E(IL_PNM), E(IL_SGI), E(IL_TGA), E(IL_TIF),
     E(IL_CHEAD), E(IL_RAW), E(IL_MDL), E(IL_WAL), E(IL_LIF), E(IL_MNG), E(IL_JNG), E(IL_GIF),
     E(IL_DDS), E(IL_DCX), E(IL_PSD), E(IL_EXIF), E(IL_PSP), E(IL_PIX), E(IL_PXR), E(IL_XPM),

@@ -110,6 +110,8 @@ bool mmap_bind_image(mmap* m)
     m->image_w = m->image_h = m->bpp = m->row = 0;
     m->format = m->type = 0;
     m->data = nullptr;
+    if (m->image == 0) // a closed image: binding it would give the library's default image
+        return false;
     ilBindImage(m->image);
     ILint w = ilGetInteger(IL_IMAGE_WIDTH);
     ILint h = ilGetInteger(IL_IMAGE_HEIGHT);

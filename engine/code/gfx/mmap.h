@@ -43,7 +43,8 @@ struct mmap {
 
 bool mmap_setup(mmap* m);   // clears the record; true
 bool mmap_clean(mmap* m);   // frees the tiles (clearing links into them); true
-// Binds the image and reads its size, layout and pixels. False without pixels.
+// Binds the image and reads its size, layout and pixels. False without pixels (image 0,
+// a closed image, has none).
 bool mmap_bind_image(mmap* m);
 // Replaces the tiles with a grid of (image w / w) x (image h / h) cells of w x h, row by
 // row. False for a cell size below 1, an image without pixels or a failed allocation.

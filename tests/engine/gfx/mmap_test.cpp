@@ -196,8 +196,10 @@ TEST_F(Mmap, KeymapLinksToTheMastersTilesButNeverToItself)
     mmap_clean(&mb.m);
     EXPECT_EQ(ma.m.tiles[0].link, nullptr);
     EXPECT_EQ(ma.m.tiles[1].link, nullptr);
-    // A map with no pixels does nothing.
+    // A map over a closed image (0) has no pixels and does nothing.
     Map none(0);
+    EXPECT_FALSE(mmap_cutup(&none.m, 4, 4));
+    EXPECT_EQ(none.m.count, 0);
     EXPECT_FALSE(mmap_merge(&none.m));
 }
 
