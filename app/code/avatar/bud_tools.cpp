@@ -70,11 +70,17 @@ bool bud_test_output_image(uint32_t src, uint32_t dst, int32_t w, int32_t h)
     }
     uint32_t* out = (uint32_t*)ilGetData();
     for (int32_t y = 0; y < h; y++) {
+        // A box never shrinks below one pixel, so enlarging repeats pixels instead of
+        // leaving empty rows and columns between them.
         int32_t y0 = (int32_t)((int64_t)y * H / h), y1 = (int32_t)((int64_t)(y + 1) * H / h);
+        if (y1 <= y0)
+            y1 = y0 + 1;
         if (y1 > H)
             y1 = H;
         for (int32_t x = 0; x < w; x++) {
             int32_t x0 = (int32_t)((int64_t)x * W / w), x1 = (int32_t)((int64_t)(x + 1) * W / w);
+            if (x1 <= x0)
+                x1 = x0 + 1;
             if (x1 > W)
                 x1 = W;
             uint32_t sum[4] = {0, 0, 0, 0};
