@@ -369,17 +369,17 @@ static void free_preview(bud_test_preview* p)
     p->mesh = NULL;
 }
 
-static void load_preview(bud_test_preview* p)
+static void load_preview(bud_test* b, bud_test_preview* p)
 {
     int32_t group = avatar_group_find(p->group);
     if (group < 0 || strcmp(p->name, "none") == 0)
         return;
-    const xox_link* link = avatars_find_xox_link(&GFX.avatars.groups[group], p->name);
+    const xox_link* link = avatars_find_xox_link(&b->gfx->avatars.groups[group], p->name);
     if (!link || !link->xox[0])
         return;
     char path[128];
     snprintf(path, sizeof path, "data/avatar/xox/%s.xox", link->xox);
-    p->mesh = xoxs_load(&GFX.xoxs, path);
+    p->mesh = xoxs_load(&b->gfx->xoxs, path);
 }
 
 // The mesh's own radius, from its file body; 1 when it has none usable.
@@ -418,7 +418,7 @@ static void update_previews(bud_test* b, float angle)
             p->name = p->gizmo->part_name;
         }
         if (!p->mesh)
-            load_preview(p);
+            load_preview(b, p);
         if (!p->mesh)
             continue;
         if (soul)
