@@ -188,6 +188,14 @@ BOOL UpdateWindow(HWND window) { return is_main(window) ? TRUE : FALSE; }
 
 HWND GetForegroundWindow(void) { return main_window.sdl && plat_di8_foreground() ? &main_window : nullptr; }
 
+BOOL SetForegroundWindow(HWND window)
+{
+    if (!is_main(window) || !main_window.sdl)
+        return FALSE;
+    SDL_RaiseWindow(main_window.sdl);
+    return TRUE;
+}
+
 BOOL ValidateRect(HWND window, const RECT* rect) { return window ? TRUE : FALSE; }
 
 LRESULT DefWindowProcA(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) { return 0; }

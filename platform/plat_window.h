@@ -124,6 +124,8 @@ BOOL DestroyWindow(HWND window);
 BOOL ShowWindow(HWND window, int show);
 BOOL UpdateWindow(HWND window);
 HWND GetForegroundWindow(void);
+// Raises the program's window; FALSE for any other window.
+BOOL SetForegroundWindow(HWND window);
 BOOL ValidateRect(HWND window, const RECT* rect);
 LRESULT DefWindowProcA(HWND window, UINT msg, WPARAM wparam, LPARAM lparam);
 

@@ -25,7 +25,6 @@ STANDIN void journals_clean(journals_subsystem* j) {}
 // frame loop's hook-failure message rather than leaving the user on a blank screen.
 static bool standin_state_setup(gfx* root) { return false; }
 STANDIN extern const main_state_hooks main_state_structor = {standin_state_setup, NULL, NULL, NULL, NULL, NULL};
-STANDIN extern const main_state_hooks main_state_bud_test = {standin_state_setup, NULL, NULL, NULL, NULL, NULL};
 STANDIN extern const main_state_hooks main_state_amaze = {standin_state_setup, NULL, NULL, NULL, NULL, NULL};
 
 // Lua libraries not built yet: an empty global table under the library's name, and the
@@ -38,6 +37,3 @@ static void standin_library(lua_State* L, const char* name, bool has_script)
 }
 
 STANDIN void journal_lua_setup(lua_State* L) { standin_library(L, "journal", true); }
-STANDIN void devil_lua_setup(lua_State* L) { standin_library(L, "devil", false); }
-STANDIN void mmap_lua_setup(lua_State* L) { standin_library(L, "mmap", false); }
-STANDIN void hmap_lua_setup(lua_State* L) { standin_library(L, "hmap", false); }
