@@ -13,6 +13,7 @@
 
 #include "platform/d3d8.h"
 #include "platform/d3d8_debug.h"
+#include "platform/plat_window.h"
 
 #include <SDL2/SDL.h>
 #include <GL/gl.h>
@@ -21,9 +22,6 @@
 #include <cstdlib>
 #include <cstring>
 
-// The SDL window behind an application window handle; the window layer provides it. Only
-// consulted when no GL context is current at device creation.
-__attribute__((weak)) SDL_Window* plat_window_sdl(HWND window) { return nullptr; }
 
 // ---------------------------------------------------------------------------------------
 // Objects and registry
@@ -915,9 +913,7 @@ static d3d8_device* device_create(HWND focus, D3DPRESENT_PARAMETERS* params, HRE
     if (!ctx) {
         win = plat_window_sdl(params->hDeviceWindow ? params->hDeviceWindow : focus);
         if (win) {
-            SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-            SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-            SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+            plat_window_gl_attributes();
             ctx = SDL_GL_CreateContext(win);
             own = ctx != nullptr;
         }

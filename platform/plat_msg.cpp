@@ -9,7 +9,9 @@
 
 #include "platform/plat_core.h"
 
-enum { QUEUE_SIZE = 1024, FILL_MAX = 64 };
+// One SDL event gives at most one message per byte of a text event; a batch takes a new
+// event only while that much room is left, so no event loses part of its messages.
+enum { QUEUE_SIZE = 1024, FILL_MAX = 128, EVENT_MESSAGES_MAX = SDL_TEXTINPUTEVENT_TEXT_SIZE };
 
 static MSG queue[QUEUE_SIZE];
 static int queue_head, queue_count;
@@ -18,10 +20,6 @@ static WNDPROC wndproc;
 static plat_msg_source_fn source;
 
 // ---- the window layer's hooks ----
-
-__attribute__((weak)) int plat_window_translate(const SDL_Event* ev, MSG* out, int max) { return 0; }
-
-__attribute__((weak)) WNDPROC plat_window_wndproc(HWND hwnd) { return nullptr; }
 
 void plat_set_wndproc(WNDPROC proc) { wndproc = proc; }
 
@@ -69,7 +67,7 @@ static int sdl_source(MSG* out, int max)
     SDL_PumpEvents();
     int n = 0;
     SDL_Event ev;
-    while (n < max && SDL_PeepEvents(&ev, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
+    while (max - n >= EVENT_MESSAGES_MAX && SDL_PeepEvents(&ev, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
         if (ev.type == SDL_QUIT) {
             memset(&out[n], 0, sizeof(MSG));
             out[n++].message = WM_QUIT;

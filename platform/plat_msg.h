@@ -53,14 +53,14 @@ void PostQuitMessage(int exit_code);
 void plat_msg_setup(void);
 void plat_msg_clean(void);
 
-// The procedure of a window, from the window layer (none until it exists).
+// The procedure of a window, from the window layer.
 WNDPROC plat_window_wndproc(HWND hwnd);
 // A procedure that takes every message with a window in place of the window's own (tests
 // drive the pump with it); NULL goes back to the windows' procedures.
 void plat_set_wndproc(WNDPROC proc);
 
 // The window layer's translation of one SDL event (window, keys, text, mouse) into at most
-// max messages; returns how many it wrote. Stands in as "nothing" until that layer exists.
+// max messages; returns how many it wrote.
 int plat_window_translate(const SDL_Event* ev, MSG* out, int max);
 
 // Event source injection for tests: fills at most max messages, returns how many.

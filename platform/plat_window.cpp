@@ -128,6 +128,13 @@ HWND GetDesktopWindow(void) { return &desktop; }
 
 static bool is_main(HWND w) { return w == &main_window && main_window.sdl; }
 
+void plat_window_gl_attributes(void)
+{
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+}
+
 HWND CreateWindowExA(DWORD ex_style, const char* class_name, const char* title, DWORD style, int x,
                      int y, int width, int height, HWND parent, HMENU menu, HINSTANCE module, void* param)
 {
@@ -140,6 +147,7 @@ HWND CreateWindowExA(DWORD ex_style, const char* class_name, const char* title, 
     static bool gl_loaded;
     if (!gl_loaded)
         gl_loaded = SDL_GL_LoadLibrary(nullptr) == 0;
+    plat_window_gl_attributes();
     SDL_Window* w = SDL_CreateWindow(title ? title : "", x, y, width, height,
                                      SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
     if (!w)
@@ -179,6 +187,14 @@ BOOL ShowWindow(HWND window, int show)
 BOOL UpdateWindow(HWND window) { return is_main(window) ? TRUE : FALSE; }
 
 HWND GetForegroundWindow(void) { return main_window.sdl && plat_di8_foreground() ? &main_window : nullptr; }
+
+BOOL SetForegroundWindow(HWND window)
+{
+    if (!is_main(window) || !main_window.sdl)
+        return FALSE;
+    SDL_RaiseWindow(main_window.sdl);
+    return TRUE;
+}
 
 BOOL ValidateRect(HWND window, const RECT* rect) { return window ? TRUE : FALSE; }
 
@@ -323,7 +339,7 @@ static int translate_key(const SDL_KeyboardEvent* e, MSG* out, int max)
 static int translate_text(const SDL_TextInputEvent* e, MSG* out, int max)
 {
     int n = 0;
-    for (const char* c = e->text; *c && (size_t)(c - e->text) < sizeof(e->text); c++)
+    for (const char* c = e->text; (size_t)(c - e->text) < sizeof(e->text) && *c; c++)
         if ((unsigned char)*c < 128)
             n = put(out, n, max, WM_CHAR, (WPARAM)(unsigned char)*c, 1);
     return n;

@@ -124,11 +124,17 @@ BOOL DestroyWindow(HWND window);
 BOOL ShowWindow(HWND window, int show);
 BOOL UpdateWindow(HWND window);
 HWND GetForegroundWindow(void);
+// Raises the program's window; FALSE for any other window.
+BOOL SetForegroundWindow(HWND window);
 BOOL ValidateRect(HWND window, const RECT* rect);
 LRESULT DefWindowProcA(HWND window, UINT msg, WPARAM wparam, LPARAM lparam);
 
 // ---- for the platform layer ----
 
+// The GL attributes every window and context of the program asks for: compatibility
+// profile, 24-bit depth, 8-bit stencil. Set before a window is made, since X11 picks the
+// window's visual from them.
+void plat_window_gl_attributes(void);
 SDL_Window* plat_window_sdl(HWND window);
 // The window procedure of the window a message is for (NULL when none); the message
 // queue dispatches through plat_window_wndproc, which is the same.

@@ -103,3 +103,15 @@ void* lua_lib_bound_ptr(lua_State* L, const char* what)
         luaL_error(L, "null pointer in %s usedata", what);
     return *slot;
 }
+
+int32_t lua_lib_check_int(lua_State* L, int idx)
+{
+    lua_Number n = luaL_checknumber(L, idx);
+    if (n != n)
+        return 0;
+    if (n >= 2147483647.0)
+        return INT32_MAX;
+    if (n <= -2147483648.0)
+        return INT32_MIN;
+    return (int32_t)n;
+}

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <stddef.h>
+#include <stdint.h>
 
 #include "engine/code/lua_compat.h"
 
@@ -45,3 +46,7 @@ void lua_lib_push_bound(lua_State* L, int ud_idx, const luaL_Reg* funcs);
 // Inside such a closure: the record its userdata points to, or the error
 // "null pointer in <what> usedata" when the pointer has been cleared.
 void* lua_lib_bound_ptr(lua_State* L, const char* what);
+
+// Argument idx as an integer: luaL_checknumber truncated towards zero, saturated to the
+// 32-bit range, NaN as 0 (a C cast of such numbers would be undefined).
+int32_t lua_lib_check_int(lua_State* L, int idx);

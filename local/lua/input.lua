@@ -9,12 +9,14 @@ local function bind(kind, offset, fn)
     input[kind][offset] = fn
 end
 
--- Mouse: the left button clicks the HUD, the right button grabs (drags the view).
+-- Mouse: the left button clicks the HUD, the right button is the menu button (held for an
+-- item's menu), the middle button grabs (drags the view).
 bind(8, M.B0, function(v) KEYS.click(v) end)
-bind(8, M.B1, function(v) KEYS.grab(v) end)
+bind(8, M.B1, function(v) KEYS.menu(v) end)
+bind(8, M.B2, function(v) KEYS.grab(v) end)
 
--- Keyboard: arrows move, Page Up / Page Down zoom in and out, Space clicks, Escape is the
--- menu button (the window also toggles the HUD menu on Escape).
+-- Keyboard: arrows move, Page Up / Page Down zoom in and out, Space clicks. Escape is left
+-- to the window, which toggles the HUD menu with it.
 bind(16, K.LEFT, function(v) KEYS.left(v) end)
 bind(16, K.RIGHT, function(v) KEYS.right(v) end)
 bind(16, K.UP, function(v) KEYS.up(v) end)
@@ -22,7 +24,6 @@ bind(16, K.DOWN, function(v) KEYS.down(v) end)
 bind(16, K.PRIOR, function(v) KEYS["in"](v) end)
 bind(16, K.NEXT, function(v) KEYS.out(v) end)
 bind(16, K.SPACE, function(v) KEYS.click(v) end)
-bind(16, K.ESCAPE, function(v) KEYS.menu(v) end)
 
 -- Joysticks report axes from 0 to 65535 with the centre at 32768; a quarter of the range
 -- either side of the centre is dead.

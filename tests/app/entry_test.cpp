@@ -4,16 +4,22 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "app/code/con.h"
+#include "app/code/di_input.h"
 #include "app/code/entry.h"
 #include "app/code/input.h"
 #include "engine/code/dbg.h"
 #include "engine/code/gfx/d3d_dbg.h"
 #include "engine/code/mem.h"
+#include "engine/code/safelua.h"
+#include "platform/dinput8.h"
 #include "platform/plat_core.h"
 #include "platform/plat_msg.h"
+#include "platform/plat_window.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/log_capture.h"
 #include "tests/harness/msg_script.h"
@@ -215,4 +221,60 @@ TEST_F(EntryTest, NoLuaEnvironmentEndsTheProgramWithCode20)
     std::string err = harness_read_file("ERROR.TXT");
     EXPECT_NE(err.find("CON(fig)(sole) subsystem failed to initialize,\n"), std::string::npos);
     EXPECT_NE(err.find("+++ New Session Dorvale20050819v2"), std::string::npos);
+}
+
+namespace {
+
+// What the state sees at the start of its update: the click, the queued script's work, and
+// whether this frame's window messages were dispatched already.
+void observing_update(uint32_t phase)
+{
+    if (phase != UPDATE_FRAME_BEGIN)
+        return;
+    lua_getglobal(CON.L, "ran");
+    std::string ran = lua_isnumber(CON.L, -1) ? std::to_string((int)lua_tonumber(CON.L, -1)) : "nil";
+    lua_pop(CON.L, 1);
+    events.push_back("update click=" + std::to_string(INPUT.click.held) + std::to_string(INPUT.click.pressed) +
+                     " ran=" + ran);
+}
+const main_state_hooks observer = {nullptr, nullptr, nullptr, observing_update, nullptr, nullptr};
+
+} // namespace
+
+// The frame's order as the road of a click needs it: last frame's edges are gone, this
+// frame's device events have reached KEYS and the queued scripts have run before the state
+// updates; the window messages are dispatched after it, at the end of the frame.
+TEST_F(EntryTest, AFrameReadsDevicesAndRunsScriptsBeforeTheUpdateAndPumpsLast)
+{
+    std::filesystem::create_directories("local/lua");
+    harness_write_file("local/lua/startup.lua", "xlate = {onexit = function() end}\n");
+    ASSERT_TRUE(con_setup(&CON));
+    ASSERT_TRUE(con_dostring(&CON, "input[16][30] = function(v) KEYS.click(v) end"));
+    plat_di8_reset_for_tests();
+    ASSERT_TRUE(di_input_setup(&DI_INPUT, GetDesktopWindow()));
+    INPUT = input_state();
+    plat_set_msg_source(msg_script_source);
+    plat_set_wndproc(wndproc);
+    main_state_curr = &observer;
+    reset_state_clocks(100);
+
+    // Frame 1: a stale edge, a queued script, a message waiting; the devices get acquired.
+    INPUT.click.pressed = 1;
+    ASSERT_TRUE(con_thread_string(&CON, "ran = 1"));
+    MSG_SCRIPT = {message(WM_MOUSEMOVE, WIN, 1)};
+    fake_ms += 40;
+    bool quit = false;
+    ASSERT_TRUE(main_loop_frame(&quit));
+    // Frame 2: a key bound to the click, buffered since the last pump.
+    plat_di8_push_item(plat_di8_keyboard_source(), 30, 0x80);
+    MSG_SCRIPT = {message(WM_MOUSEMOVE, WIN, 2)};
+    fake_ms += 40;
+    ASSERT_TRUE(main_loop_frame(&quit));
+    EXPECT_FALSE(quit);
+    EXPECT_EQ(events, (std::vector<std::string>{"update click=00 ran=1", "512:1", "update click=11 ran=1", "512:2"}));
+
+    di_input_clean(&DI_INPUT);
+    con_clean(&CON);
+    plat_di8_reset_for_tests();
+    std::filesystem::remove("local/lua/startup.lua");
 }

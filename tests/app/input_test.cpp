@@ -227,12 +227,20 @@ TEST(InputScript, InstallationBindingsReachKeys)
     input_events.events[input_events.count++] = {17, 16, 201, 0x80};    // Page Up
     input_events.events[input_events.count++] = {1, 0, 0, 0};          // joystick X fully left
     input_events.events[input_events.count++] = {9, 8, 13, 0x80};       // right button
+    input_events.events[input_events.count++] = {9, 8, 14, 0x80};       // middle button
+    input_events.events[input_events.count++] = {17, 16, 1, 0x80};      // Escape: the window's alone
     ASSERT_EQ(lua_cpcall(L, input_lua_dispatch, &input_events), 0);
     EXPECT_TRUE(INPUT.click.held && INPUT.click.pressed);
     EXPECT_TRUE(INPUT.players[4].up.held);
     EXPECT_TRUE(INPUT.players[4].in.held);
     EXPECT_TRUE(INPUT.players[4].left.held);
     EXPECT_TRUE(INPUT.grab.held);
+    EXPECT_TRUE(INPUT.menu.held && INPUT.menu.pressed);
+    input_events.count = 0;
+    input_events.events[input_events.count++] = {9, 8, 13, 0};
+    input_events.events[input_events.count++] = {17, 16, 1, 0x80};
+    ASSERT_EQ(lua_cpcall(L, input_lua_dispatch, &input_events), 0);
+    EXPECT_FALSE(INPUT.menu.held);
     input_events.count = 0;
     input_events.events[input_events.count++] = {1, 0, 0, 32768}; // centred
     ASSERT_EQ(lua_cpcall(L, input_lua_dispatch, &input_events), 0);

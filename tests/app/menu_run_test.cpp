@@ -23,7 +23,7 @@
 #include "engine/code/gfx/gfx.h"
 #include "platform/d3d8.h"
 #include "platform/plat_msg.h"
-#include "tests/app/menu_fixture.h"
+#include "tests/harness/menu_fixture.h"
 #include "tests/harness/harness.h"
 #include "tools/writer/wr_image.h"
 

@@ -20,7 +20,7 @@
 #include "engine/code/gfx/gfx.h"
 #include "platform/d3d8.h"
 #include "platform/plat_msg.h"
-#include "tests/app/menu_fixture.h"
+#include "tests/harness/menu_fixture.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/lua_fixture.h"
 #include "tests/harness/gl_window.h"

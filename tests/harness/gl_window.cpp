@@ -1,5 +1,6 @@
 // Offscreen GL windows for tests.
 
+#include "platform/plat_window.h"
 #include "tests/harness/gl_window.h"
 
 #include <SDL2/SDL.h>
@@ -17,9 +18,7 @@ bool gl_window_open(gl_window* w, int width, int height)
     *w = {};
     if (!video_ready())
         return false;
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    plat_window_gl_attributes();
     w->window = SDL_CreateWindow("test", 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     if (!w->window)
         return false;

@@ -220,6 +220,55 @@ TEST_F(D3d8, LightingLightsFacesTowardsTheLightAndNeverPreTransformedVertices)
     EXPECT_TRUE(near(pixel(5, 5), 0xFF336699)) << "pre-transformed vertices are not lit";
 }
 
+TEST_F(D3d8, WorldAppliesBeforeViewAndProjection)
+{
+    set(D3DRS_LIGHTING, FALSE);
+    set(D3DRS_CULLMODE, D3DCULL_NONE);
+    D3DMATRIX world = IDENTITY, view = IDENTITY, proj = IDENTITY;
+    world.m[3][0] = 1.0f;   // move right by 1
+    view.m[0][0] = 0.5f;    // then halve x: the square lands right of the centre
+    proj.m[1][1] = 2.0f;    // then stretch y
+    dev->lpVtbl->SetTransform(dev, D3DTS_WORLD, &world);
+    dev->lpVtbl->SetTransform(dev, D3DTS_VIEW, &view);
+    dev->lpVtbl->SetTransform(dev, D3DTS_PROJECTION, &proj);
+    clear(0xFF000000);
+    const float h = 0.25f;
+    V3 sq[6] = {{-h, h, 0.5f, 0, 0, -1, ~0u}, {h, h, 0.5f, 0, 0, -1, ~0u}, {-h, -h, 0.5f, 0, 0, -1, ~0u},
+                {h, h, 0.5f, 0, 0, -1, ~0u}, {h, -h, 0.5f, 0, 0, -1, ~0u}, {-h, -h, 0.5f, 0, 0, -1, ~0u}};
+    EXPECT_EQ(draw(FVF_V3, D3DPT_TRIANGLELIST, sq, 6, 2), D3D_OK);
+    // x in [0.375, 0.625] -> pixels 22..26; y in [-0.5, 0.5] -> pixels 8..24.
+    EXPECT_TRUE(near(pixel(24, 16), 0xFFFFFFFF));
+    EXPECT_TRUE(near(pixel(24, 10), 0xFFFFFFFF));
+    EXPECT_TRUE(near(pixel(20, 16), 0xFF000000));
+    EXPECT_TRUE(near(pixel(28, 16), 0xFF000000));
+    EXPECT_TRUE(near(pixel(24, 6), 0xFF000000));
+}
+
+TEST_F(D3d8, TexturesArePointSampledAndWrapByDefault)
+{
+    IDirect3DTexture8* tex = nullptr;
+    // A full chain asked for, only level 0 filled: it must still sample.
+    ASSERT_EQ(dev->lpVtbl->CreateTexture(dev, 2, 1, 0, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &tex), D3D_OK);
+    EXPECT_EQ(tex->lpVtbl->GetLevelCount(tex), 2u);
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(tex->lpVtbl->LockRect(tex, 0, &lr, nullptr, 0), D3D_OK);
+    const uint32_t texels[2] = {0xFFFF0000, 0xFF0000FF};
+    memcpy(lr.pBits, texels, 8);
+    ASSERT_EQ(tex->lpVtbl->UnlockRect(tex, 0), D3D_OK);
+    set(D3DRS_LIGHTING, FALSE);
+    clear(0xFF000000);
+    dev->lpVtbl->SetTexture(dev, 0, tex);
+    // u runs 0..2 across the quad: the two texels appear twice, 8 pixels each.
+    VT q[4] = {{0, 0, 0, 1, ~0u, 0, 0}, {32, 0, 0, 1, ~0u, 2, 0}, {0, 32, 0, 1, ~0u, 0, 1}, {32, 32, 0, 1, ~0u, 2, 1}};
+    EXPECT_EQ(draw(FVF_VT, D3DPT_TRIANGLESTRIP, q, 4, 2), D3D_OK);
+    // Next to each texel edge a filtered texture would blend the two colours.
+    EXPECT_TRUE(near(pixel(6, 16), 0xFFFF0000, 1));
+    EXPECT_TRUE(near(pixel(9, 16), 0xFF0000FF, 1));
+    EXPECT_TRUE(near(pixel(17, 16), 0xFFFF0000, 1)) << "wrapped, not clamped";
+    EXPECT_TRUE(near(pixel(30, 16), 0xFF0000FF, 1));
+    tex->lpVtbl->Release(tex);
+}
+
 TEST_F(D3d8, StagesModulateAndAMissingTextureCountsAsWhite)
 {
     d3d8_set_texture_pitch_pad(16); // rows must follow the locked pitch

@@ -215,6 +215,32 @@ TEST_F(Window, TextBecomesAsciiCharacters)
     EXPECT_EQ(chars[0].w, 96u);
 }
 
+TEST_F(Window, ABusyQueueLosesNoCharacters)
+{
+    // Many events in one pump: every Return keeps its character and every text event all
+    // of its characters, wherever the queue's batches happen to end.
+    const int rounds = 40;
+    for (int i = 0; i < rounds; i++) {
+        SDL_Event e;
+        memset(&e, 0, sizeof(e));
+        e.type = SDL_MOUSEMOTION;
+        e.motion.windowID = SDL_GetWindowID(plat_window_sdl(window));
+        e.motion.x = i;
+        push(e);
+        push_key(SDL_KEYDOWN, SDL_SCANCODE_RETURN);
+        push_text("ab");
+    }
+    pump();
+    std::string got;
+    for (auto& c : only(WM_CHAR))
+        got += c.w == 13 ? '|' : (char)c.w;
+    std::string want;
+    for (int i = 0; i < rounds; i++)
+        want += "|ab";
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(only(WM_MOUSEMOVE).size(), (size_t)rounds);
+}
+
 TEST_F(Window, MouseMovesKeepTheirSignAndButtonsAndWheelGoToTheDevice)
 {
     IDirectInputDevice8A* mouse = device(DI8DEVTYPE_MOUSE, &c_dfDIMouse2);

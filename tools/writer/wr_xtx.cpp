@@ -7,14 +7,14 @@
 void wr_xtx_body(wr_buf* out, const xtx_tile* tiles, uint32_t tile_count,
                  const uint16_t* keys, uint32_t key_count)
 {
-    uint32_t keys_offset = XTX_INFO_SIZE + XTX_TILE_SIZE * tile_count;
-    wr_buf_u32(out, tile_count);
-    wr_buf_u32(out, key_count);
-    wr_buf_u32(out, 0);
-    wr_buf_u32(out, 0);
-    wr_buf_u32(out, XTX_INFO_SIZE);
-    wr_buf_u32(out, keys_offset);
-    wr_buf_u32(out, keys_offset + 2 * key_count);
+    xtx_info info = xtx_make_info(tile_count, key_count);
+    wr_buf_u32(out, info.tile_count);
+    wr_buf_u32(out, info.key_count);
+    wr_buf_u32(out, info.zero);
+    wr_buf_u32(out, info.reserved);
+    wr_buf_u32(out, info.tiles_offset);
+    wr_buf_u32(out, info.keys_offset);
+    wr_buf_u32(out, info.end_offset);
     for (uint32_t i = 0; i < tile_count; ++i) {
         const xtx_tile* t = &tiles[i];
         wr_buf_u16(out, t->x);

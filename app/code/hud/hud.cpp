@@ -14,6 +14,8 @@ bool hud_setup_pools(hud_subsystem* hud)
 {
     if (!pool_setup(&hud->gizmos, sizeof(hudgizmo), 64))
         return false;
+    list_setup(&hud->doomed);
+    hud->holds = 0;
     str_pool_setup(&hud->name_pool);
     str_pool_setup(&hud->text_pool);
     str_pool_setup(&hud->script_pool);
@@ -64,6 +66,8 @@ void hud_clean(hud_subsystem* hud)
         hud->gizmos.record_size = 0;
     }
     hud_cartoon_clean(hud);
+    list_setup(&hud->doomed); // its records went with the pool
+    hud->holds = 0;
     hud->display_gizmo = nullptr;
     hud->displayed_menu = nullptr;
     hud->master_menu = nullptr;
@@ -128,6 +132,13 @@ static void forget(hud_subsystem* hud, const hudgizmo* g)
         forget_record(r, g);
 }
 
+static void forget_tree(hud_subsystem* hud, const hudgizmo* g)
+{
+    forget(hud, g);
+    for (list_node* n = g->children.head.next; n->next; n = n->next)
+        forget_tree(hud, (const hudgizmo*)n);
+}
+
 void hud_gizmo_free(hud_subsystem* hud, hudgizmo* g)
 {
     if (!g)
@@ -135,11 +146,29 @@ void hud_gizmo_free(hud_subsystem* hud, hudgizmo* g)
     if (g->lua_slot && *g->lua_slot == g)
         *g->lua_slot = nullptr;
     g->lua_slot = nullptr;
+    if (hud->holds > 0 && !g->parent && hud->gizmos.record_size) {
+        forget_tree(hud, g);
+        list_unlink(&g->link);
+        list_append(&hud->doomed, &g->link);
+        return;
+    }
     while (!list_empty(&g->children))
         hud_gizmo_free(hud, (hudgizmo*)list_last(&g->children));
     forget(hud, g);
     list_unlink(&g->link);
     pool_free(&hud->gizmos, g);
+}
+
+void hud_hold(hud_subsystem* hud) { hud->holds++; }
+
+void hud_release(hud_subsystem* hud)
+{
+    if (hud->holds > 0)
+        hud->holds--;
+    if (hud->holds > 0 || !hud->gizmos.record_size)
+        return;
+    while (!list_empty(&hud->doomed))
+        hud_gizmo_free(hud, (hudgizmo*)list_first(&hud->doomed));
 }
 
 void hud_gizmo_replace(hud_subsystem* hud, hudgizmo* old_root, hudgizmo* new_root)
@@ -168,6 +197,7 @@ static void measure_full(hud_subsystem* hud, hudgizmo* g)
 
 void hud_update(hud_subsystem* hud)
 {
+    hud_hold(hud);
     hud_refresh_window(hud);
     if (hud->display_gizmo)
         measure_full(hud, hud->display_gizmo);
@@ -195,6 +225,7 @@ void hud_update(hud_subsystem* hud)
         if (hud->contexts[i])
             hudgizmo_layout(hud->contexts[i]);
     hud_pointer_update(&hud->pointer);
+    hud_release(hud);
 }
 
 void hud_draw(hud_subsystem* hud)

@@ -133,6 +133,8 @@ struct hud_subsystem {
     str_pool script_pool;                // Lua strings, matched with case
     pool gizmos;                         // live list: the roots
     float grab_x, grab_y;                // pointer minus the dragged handle's corner at the press
+    int32_t holds;                       // see hud_hold
+    list doomed;                         // trees freed while held, given back at the last release
 };
 
 extern hud_subsystem HUD;
@@ -149,6 +151,13 @@ hudgizmo* hud_gizmo_alloc(hud_subsystem* hud);
 // Frees g with its subtree (null ignored). Every HUD field and menu record that points into
 // the subtree is cleared, and so is the Lua slot holding g.
 void hud_gizmo_free(hud_subsystem* hud, hudgizmo* g);
+// While the HUD is held, a freed tree leaves the HUD, its menu records and its userdata at
+// once but its records go back to the pool only when the last hold is released, so code
+// walking the tree can finish. Held around the update pass (a handler, or compiling a queued
+// Lua string, may run the collector, which frees the trees of unreferenced userdata) and
+// around reading a Lua table into a tree (its metamethods may free or rebuild that tree).
+void hud_hold(hud_subsystem* hud);
+void hud_release(hud_subsystem* hud);
 // Moves every HUD reference to old_root onto new_root (a rebuilt tree keeps its place).
 void hud_gizmo_replace(hud_subsystem* hud, hudgizmo* old_root, hudgizmo* new_root);
 

@@ -40,6 +40,10 @@ static void consume(input_button* b)
     b->released = 0;
 }
 
+// Down and up within one frame. A release with the button held again belongs to an
+// earlier press.
+static bool released_with_press(const input_button* b) { return b->pressed && b->released && !b->held; }
+
 // g becomes the selected member of its ring, showing its target and hiding the others'.
 static void select_in_ring(hudgizmo* g)
 {
@@ -65,8 +69,9 @@ static void call_handler(menu_def* record, hudgizmo* g, int32_t event)
         record->handler(record, g, event, 0);
 }
 
-// The handler may rebuild the menu and free g, so its script text is taken first; the
-// text lives in the HUD's text pool, which outlives every gizmo.
+// The handler may run Lua that rebuilds the menu and frees g, so its script text is taken
+// first; the text lives in the HUD's script pool, which outlives every gizmo. (The update
+// holds the HUD, so g's record itself stays readable until the update ends.)
 static void click(hudgizmo* g)
 {
     const char* lua = g->lua;
@@ -82,11 +87,13 @@ void hudgizmo_button_update(hudgizmo* g)
     if (pointer_on(g)) {
         if (HUD.pressed != g && b->pressed) {
             HUD.pressed = g;
-            b->pressed = 0;
-            // A press whose release came in the same frame completes the click now;
-            // otherwise the release would be consumed with the press and lost.
-            if (!b->released)
+            // A press whose release came in the same frame (the button is up again) completes
+            // the click now; otherwise the release would be consumed with the press and lost.
+            if (!released_with_press(b)) {
+                consume(b);
                 return;
+            }
+            b->pressed = 0;
         }
         if (HUD.pressed == g && b->released)
             click(g);
@@ -167,7 +174,7 @@ void hudgizmo_handle_update(hudgizmo* g)
     bool inside = g->x <= px && px < g->x + g->w && g->y <= py && py < g->y + g->h;
     if (!inside || !b->pressed)
         return;
-    bool released = b->released != 0; // press and release in one frame: the drag ends at once
+    bool released = released_with_press(b); // the drag ends at once
     consume(b);
     HUD.grab_x = px - g->x;
     HUD.grab_y = py - g->y;

@@ -263,6 +263,16 @@ static int l_free(lua_State* L)
     return 0;
 }
 
+// Reads the table (argument 2) into the root (argument 1, a light userdata) and links it.
+static int read_and_link(lua_State* L)
+{
+    hudgizmo* root = (hudgizmo*)lua_touserdata(L, 1);
+    lua_settop(L, 2);
+    hudgizmo_read_table(L, root);
+    hudgizmo_link(root, HUD.menu_table);
+    return 0;
+}
+
 static int l_build(lua_State* L)
 {
     hudgizmo** slot = check(L);
@@ -281,10 +291,17 @@ static int l_build(lua_State* L)
     *slot = root;
     root->lua_slot = slot;
     root->root = root;
+    // The table's metamethods, and finalizers run by the collector, may free or rebuild
+    // this very tree while it is read: the hold keeps its records valid until the read
+    // ends, and the protected call makes sure the hold is released.
+    hud_hold(&HUD);
+    lua_pushcfunction(L, read_and_link);
+    lua_pushlightuserdata(L, root);
     lua_pushvalue(L, 2);
-    hudgizmo_read_table(L, root);
-    lua_pop(L, 1);
-    hudgizmo_link(root, HUD.menu_table);
+    int failed = lua_pcall(L, 2, 0, 0);
+    hud_release(&HUD);
+    if (failed)
+        lua_error(L);
     lua_settop(L, 1);
     return 1;
 }

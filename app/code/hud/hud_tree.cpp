@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <algorithm>
+#include <vector>
 
 #include "app/code/hud/hud.h"
 
@@ -115,8 +117,8 @@ void hudgizmo_link(hudgizmo* g, menu_def* table)
 // The placement walk: a child takes the current column and row; the column counter then
 // moves by its span width and wraps to the next row at the column count.
 struct grid_walk {
-    int32_t columns;
-    int32_t column, row;
+    int64_t columns;
+    int64_t column, row; // 64 bits: a column plus a script's span must not overflow
 };
 
 // Moves past c; true when its row ended there.
@@ -178,22 +180,42 @@ static void choose_grid(hudgizmo* g, int64_t span_w, int64_t span_h)
 }
 
 // Every child starting in the same column takes the widest of their measured widths; every
-// child of the same row (below the row count) the tallest of their heights.
+// child of the same row (below the row count) the tallest of their heights. Rows are runs of
+// the walk; columns are gathered by sorting, so a container of many children stays cheap.
 static void equalise_cells(hudgizmo* g)
 {
-    grid_walk a = {g->columns, 0, 0};
-    for (hudgizmo* c = first_shown(g); c; walk_step(&a, c), c = next_shown(c)) {
-        grid_walk b = {g->columns, 0, 0};
-        float widest = 0.0f, tallest = 0.0f;
-        for (hudgizmo* d = first_shown(g); d; walk_step(&b, d), d = next_shown(d)) {
-            if (b.column == a.column)
-                widest = fmaxf(widest, d->measured_width);
-            if (b.row == a.row)
-                tallest = fmaxf(tallest, d->measured_height);
+    struct cell {
+        int64_t column;
+        hudgizmo* child;
+    };
+    static std::vector<cell> cells; // scratch, reused: this never recurses
+    cells.clear();
+    grid_walk w = {g->columns, 0, 0};
+    hudgizmo* row_start = first_shown(g);
+    float tallest = 0.0f;
+    for (hudgizmo* c = row_start; c;) {
+        cells.push_back({w.column, c});
+        tallest = fmaxf(tallest, c->measured_height);
+        int64_t row = w.row;
+        bool ended = walk_step(&w, c);
+        hudgizmo* next = next_shown(c);
+        if (ended || !next) {
+            if (row < g->rows)
+                for (hudgizmo* d = row_start; d != next; d = next_shown(d))
+                    d->measured_height = tallest;
+            row_start = next;
+            tallest = 0.0f;
         }
-        c->measured_width = widest;
-        if (a.row < g->rows)
-            c->measured_height = tallest;
+        c = next;
+    }
+    std::stable_sort(cells.begin(), cells.end(), [](const cell& a, const cell& b) { return a.column < b.column; });
+    for (size_t i = 0; i < cells.size();) {
+        size_t end = i;
+        float widest = 0.0f;
+        while (end < cells.size() && cells[end].column == cells[i].column)
+            widest = fmaxf(widest, cells[end++].child->measured_width);
+        for (; i < end; i++)
+            cells[i].child->measured_width = widest;
     }
 }
 

@@ -10,6 +10,7 @@
 #include "engine/code/dbg.h"
 #include "engine/code/gfx/font.h"
 #include "engine/code/gfx/d3d_buffers.h"
+#include "engine/code/gfx/d3d_state.h"
 #include "engine/code/gfx/gfx.h"
 
 enum { BUBS_PER_CHUNK = 16 };
@@ -218,6 +219,12 @@ static void draw_bottom(const bub* b, uint32_t c)
 
 void bub_draw_balloon(const bub* b)
 {
+    // The balloon is vertex colour only: whatever earlier drawing left on stage 0 would
+    // otherwise tint it (or, for a transparent texel, hide it). Text drawn next binds its
+    // page again.
+    if (GFX.d3d_gfx.device)
+        d3d_state_set_texture(0, GFX.d3d_gfx.device, nullptr);
+    GFX.last_texture = nullptr;
     uint32_t c = 0x00FFFFFF | alpha_byte(b->alpha);
     float x0 = b->x, y0 = b->y, x1 = b->x + b->width, y1 = b->y + b->height;
     const float m = BUB_MARGIN;

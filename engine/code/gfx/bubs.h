@@ -55,5 +55,5 @@ void bub_separate(bub* a, bub* b);
 void bub_move(bub* b);
 void bub_draw(gfx* root, bub* b);
 // Draws the balloon of b from its x, y, width, height, anchor and alpha alone, so a record
-// outside the pool may be given.
+// outside the pool may be given. It empties stage 0 first (the balloon is vertex colour only).
 void bub_draw_balloon(const bub* b);

@@ -216,7 +216,9 @@ void d3d_dbg_draw_text(const char* text, float x, float y, float scale)
 
 // --- frame draw -----------------------------------------------------------------------
 
-// Half the remaining distance per frame, never less than one pixel.
+// Half the remaining distance per frame, never less than one pixel. The panel never
+// reaches above the screen's top: a height at or below zero (Page Up has no bound) keeps
+// it shut at 0, so the status lines under it stay in view.
 static void slide_step(d3d_dbg* console)
 {
     float target = console->height_lines * 8.0f;
@@ -227,10 +229,10 @@ static void slide_step(d3d_dbg* console)
         float step = console->slide * 0.5f;
         console->slide -= step < 1.0f ? 1.0f : step;
     }
-    if (console->slide < 0.0f)
-        console->slide = 0.0f;
     if (console->slide > target)
         console->slide = target;
+    if (console->slide < 0.0f)
+        console->slide = 0.0f;
 }
 
 // Newest line just above the command line, older lines climbing out of the top.

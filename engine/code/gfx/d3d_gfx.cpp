@@ -10,14 +10,7 @@
 #include "engine/code/gfx/d3d_dbg.h"
 #include "engine/code/gfx/d3d_state.h"
 #include "engine/code/gfx/gfx.h"
-
-// The console (D3D_DBG) joins the protocol through these.
-bool d3d_dbg_setup(d3d_dbg* console, d3d_gfx* g);
-void d3d_dbg_clean(d3d_dbg* console);
-bool d3d_dbg_restore(d3d_dbg* console);
-void d3d_dbg_lose(d3d_dbg* console);
-// The window layer's foreground window.
-HWND GetForegroundWindow(void);
+#include "platform/plat_window.h"
 
 d3d_2d D3D_2D;
 

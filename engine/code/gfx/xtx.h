@@ -36,6 +36,21 @@ struct xtx_tile {
 static_assert(sizeof(xtx_info) == XTX_INFO_SIZE, "xtx_info layout");
 static_assert(sizeof(xtx_tile) == XTX_TILE_SIZE, "xtx_tile layout");
 
+// Size of the body (everything after the 12-byte header) for that many tiles and keys.
+inline uint32_t xtx_body_size(uint32_t tile_count, uint32_t key_count)
+{
+    return XTX_INFO_SIZE + XTX_TILE_SIZE * tile_count + 2 * key_count;
+}
+
+// The info block every XTX writer puts first in the body (reserved word 0), so the
+// engine's tile-map writer and the tools' writer cannot disagree on it.
+inline xtx_info xtx_make_info(uint32_t tile_count, uint32_t key_count)
+{
+    uint32_t keys_offset = XTX_INFO_SIZE + XTX_TILE_SIZE * tile_count;
+    return xtx_info{tile_count, key_count, 0, 0, XTX_INFO_SIZE, keys_offset,
+                    xtx_body_size(tile_count, key_count)};
+}
+
 // Reading a loaded XTX file. Everything goes through the data-file loader's checked
 // accessors, so no index can reach outside the file's block.
 struct files_data;

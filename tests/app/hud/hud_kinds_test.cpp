@@ -138,6 +138,17 @@ TEST_F(HudKinds, PressAndReleaseInOneFrameStillClick)
     EXPECT_EQ(HUD.pressed, nullptr);
     EXPECT_EQ(INPUT.click.pressed, 0);
     EXPECT_EQ(INPUT.click.released, 0);
+
+    // Up then down in one frame: the release belongs to an earlier press, so this is only a
+    // press, and the click comes with the next release.
+    INPUT.click = {1, 1, 1};
+    hudgizmo_update(g);
+    EXPECT_EQ(calls.size(), 1u);
+    EXPECT_EQ(HUD.pressed, g);
+    EXPECT_EQ(INPUT.click.released, 0);
+    release();
+    hudgizmo_update(g);
+    EXPECT_EQ(calls.size(), 2u);
 }
 
 TEST_F(HudKinds, PressOutsideEveryButtonIsLeftForTheState)
@@ -235,6 +246,21 @@ TEST_F(HudHandle, DragClampsWritesFractionsAndCallsHandlersInOrder)
         EXPECT_EQ(calls[i].record, &table[i % 3]);
         EXPECT_EQ(calls[i].event, i < 6 ? 2 : 1);
     }
+}
+
+TEST_F(HudHandle, PressAndReleaseInOneFrameEndTheDragAtOnce)
+{
+    frame(h);
+    set_pointer(195, 110);
+    INPUT.click = {0, 1, 1};
+    frame(h);
+    EXPECT_EQ(HUD.pressed, nullptr);
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].event, 1);
+    INPUT.click = {1, 1, 1}; // up then down: a press that starts a drag
+    frame(h);
+    EXPECT_EQ(HUD.pressed, h);
+    EXPECT_EQ(calls.size(), 3u);
 }
 
 TEST_F(HudHandle, HandleWithoutParentMovesFreely)

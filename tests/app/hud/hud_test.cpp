@@ -146,6 +146,91 @@ TEST_F(HudSub, RebuildingAShownTreeKeepsItShown)
     EXPECT_EQ(roots, 1);
 }
 
+// A handler that runs Lua (and so the collector) while the update walks a tree whose
+// userdata nobody references any more: the tree leaves the HUD at once and goes back to the
+// pool only after the walk.
+int collect_garbage(menu_def*, hudgizmo*, int32_t, int32_t)
+{
+    lua_gc(CON.L, LUA_GCCOLLECT, 0);
+    return 0;
+}
+
+TEST_F(HudSub, TreeCollectedDuringAClickIsFreedAfterTheUpdate)
+{
+    table[0].handler = collect_garbage;
+    ASSERT_TRUE(run("do local m = hud.alloc():build{xalign=-1, yalign=-1, {button='A', min_width=100,"
+                    "min_height=100, lua='clicked = true'}, {button='B', min_width=100, min_height=100}}"
+                    "m:mastermenu() end"));
+    hud_update(&HUD);
+    click_at(10, 10);
+    EXPECT_EQ(HUD.displayed_menu, nullptr);
+    EXPECT_EQ(HUD.master_menu, nullptr);
+    EXPECT_EQ(table[0].gizmo, nullptr);
+    EXPECT_EQ(table[1].gizmo, nullptr);
+    EXPECT_TRUE(list_empty(&HUD.gizmos.live));
+    EXPECT_TRUE(list_empty(&HUD.doomed));
+    con_update(&CON); // the click completed before the tree went
+    lua_getglobal(CON.L, "clicked");
+    EXPECT_TRUE(lua_toboolean(CON.L, -1));
+    lua_pop(CON.L, 1);
+}
+
+int rebuild_menu(menu_def*, hudgizmo*, int32_t, int32_t)
+{
+    con_dostring(&CON, "m:build{{button='C'}}");
+    return 0;
+}
+
+TEST_F(HudSub, TreeRebuiltByAHandlerStaysShown)
+{
+    table[0].handler = rebuild_menu;
+    ASSERT_TRUE(run("m = hud.alloc():build{xalign=-1, yalign=-1, {button='A', min_width=100, min_height=100},"
+                    "{button='B', min_width=100, min_height=100}} m:mastermenu()"));
+    hud_update(&HUD);
+    click_at(10, 10);
+    hudgizmo* m = gizmo("m");
+    EXPECT_EQ(HUD.displayed_menu, m);
+    EXPECT_EQ(table[2].gizmo, first(m));
+    EXPECT_EQ(table[0].gizmo, nullptr);
+    EXPECT_EQ(list_first(&HUD.gizmos.live), &m->link);
+    EXPECT_EQ(list_last(&HUD.gizmos.live), &m->link);
+    hud_draw(&HUD);
+}
+
+// A table's metamethods run script code in the middle of a build; freeing or rebuilding the
+// tree being built must not let the build write into records handed out again.
+TEST_F(HudSub, FreeingOrRebuildingATreeWhileItIsBuilt)
+{
+    ASSERT_TRUE(run("u = hud.alloc() u:build(setmetatable({{}, {}}, {__index = function(t, k)"
+                    "  if k == 'label' then u:free() v = hud.alloc():build{{}, {}, {}} end end}))"));
+    EXPECT_EQ(gizmo("u"), nullptr);
+    hudgizmo* v = gizmo("v");
+    ASSERT_NE(v, nullptr);
+    int children = 0;
+    for (list_node* n = list_first(&v->children); n->next; n = n->next)
+        children++;
+    EXPECT_EQ(children, 3);
+    EXPECT_EQ(list_first(&HUD.gizmos.live), &v->link);
+    EXPECT_EQ(list_last(&HUD.gizmos.live), &v->link);
+
+    // The inner build replaces the tree being built; the outer read ends on the old one.
+    ASSERT_TRUE(run("v:free() w = hud.alloc():build{} w:display() w:build(setmetatable({{}, {}},"
+                    "{__index = function(t, k) if k == 'label' then w:build{{button='C'}} end end}))"));
+    hudgizmo* w = gizmo("w");
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(table[2].gizmo, first(w));
+    EXPECT_EQ(HUD.display_gizmo, w);
+    EXPECT_EQ(list_first(&HUD.gizmos.live), &w->link);
+    EXPECT_EQ(list_last(&HUD.gizmos.live), &w->link);
+    EXPECT_TRUE(list_empty(&HUD.doomed));
+    // An error inside a metamethod still releases the hold, so later frees are immediate.
+    EXPECT_FALSE(run("w:build(setmetatable({}, {__index = function() error('boom') end}))"));
+    EXPECT_NE(errors.find("boom"), std::string::npos);
+    EXPECT_EQ(HUD.holds, 0);
+    ASSERT_TRUE(run("w:free()"));
+    EXPECT_TRUE(list_empty(&HUD.gizmos.live));
+}
+
 TEST_F(HudSub, CleanReleasesUserdataAndBuildingBeforeSetupRaises)
 {
     ASSERT_TRUE(run("d = hud.alloc():build{{button='A'}}"));

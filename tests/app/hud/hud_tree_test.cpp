@@ -105,6 +105,7 @@ TEST_F(HudTree, SpansCountInTheGrid)
     EXPECT_EQ(child(g, 1)->x, 20.0f);
     EXPECT_EQ(child(g, 2)->x, 0.0f);
     EXPECT_EQ(child(g, 2)->y, 10.0f);
+    EXPECT_EQ(child(g, 2)->w, 20.0f); // it starts in the wide child's column
     // Meaningless spans and limits read as the nearest meaningful ones.
     g = build("g", "{limit_wide=-3, limit_high=-1, {span_width=0, span_height=-5}, {}}");
     EXPECT_EQ(g->limit_wide, 0);
@@ -112,6 +113,12 @@ TEST_F(HudTree, SpansCountInTheGrid)
     EXPECT_EQ(child(g, 0)->span_height, 1);
     hudgizmo_measure(g);
     EXPECT_EQ(g->columns, 2);
+    // A span as large as an integer holds still ends its row instead of overflowing the walk.
+    g = build("g", "{xalign=-1, yalign=-1, limit_wide=2147483647, {span_width=5, min_height=10},"
+                   "{span_width=2147483647, min_height=10}, {span_width=2147483647, min_height=10}}");
+    measure_and_layout(g);
+    EXPECT_EQ(child(g, 1)->y, 0.0f);
+    EXPECT_EQ(child(g, 2)->y, 10.0f);
 }
 
 TEST_F(HudTree, AlignmentPlacesTheBlock)

@@ -7,10 +7,13 @@
 #include <vector>
 
 #include "engine/code/gfx/bubs.h"
+#include "engine/code/gfx/d3d_buffers.h"
+#include "engine/code/gfx/d3d_state.h"
 #include "engine/code/gfx/font.h"
 #include "engine/code/gfx/gfx.h"
 #include "tests/engine/gfx/device_fixture.h"
 #include "tests/engine/gfx/draw_fixture.h"
+#include "platform/d3d8_debug.h"
 #include "tools/writer/wr_image.h"
 #include "tools/writer/wr_xtx.h"
 
@@ -265,4 +268,28 @@ TEST_F(Bubbles, DrawsVisibleBubblesWithTheirText)
     bub_free(&m, nullptr);
     bub_free(&m, hidden);
     EXPECT_EQ(live(), 1);
+}
+
+TEST_F(Bubbles, BalloonIsWhiteWhateverTextureWasLeftBound)
+{
+    // A texture whose texels are all transparent, left on stage 0 by earlier drawing.
+    std::vector<uint8_t> clear(4 * 4 * 4, 0);
+    ASSERT_TRUE(wr_image_save("clear.png", 4, 4, 4, clear.data()));
+    d3d_txt* t = d3d_buffers_alloc_txt(&D3D_BUFFERS, 6, -1, -1, 1, "clear.png");
+    ASSERT_NE(t, nullptr);
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    d3d_state_set_texture(0, device(), t->texture);
+    bub b;
+    memset(&b, 0, sizeof(b));
+    b.x = 10;
+    b.y = 10;
+    b.width = 30;
+    b.height = 20;
+    b.alpha = 1.0f;
+    bub_draw_balloon(&b);
+    // White at alpha 192 over the dark clear colour.
+    EXPECT_NEAR(channel(d3d8_read_pixel(device(), 25, 20), 16), 192, 4);
+    EXPECT_EQ(GFX.last_texture, nullptr);
+    gfx_end_scene(&GFX);
+    d3d_buffers_free_txt(&D3D_BUFFERS, t);
 }

@@ -138,6 +138,15 @@ TEST_F(ConsoleDraw, StatusLinesAreDrawnBelowThePanelThenEmptied)
     frame(draw_console);
     EXPECT_COLOUR_NEAR(pixel(4, 4), CLEAR, 2);
     EXPECT_EQ(D3D_DBG.status_length, 0u);
+
+    // Page Up without bound: a height below zero keeps the panel shut, the status in view.
+    D3D_DBG.status_hidden = 0;
+    D3D_DBG.shown = true;
+    D3D_DBG.height_lines = -3.0f;
+    dbg_status("A\n");
+    frame(draw_console);
+    EXPECT_EQ(D3D_DBG.slide, 0.0f);
+    EXPECT_EQ(red(4, 4), 'A');
 }
 
 TEST_F(ConsoleDraw, ScrollBackNewestJustAboveTheCommandLine)

@@ -172,16 +172,24 @@ TEST_F(D3dGfx, FailedPresentResetsTheDeviceAtTheNextBeginAndThatFrameDraws)
     int32_t reset = d3d8_log_find(D3D8_CALL_Reset, 0);
     ASSERT_GE(reset, 0);
     EXPECT_EQ(d3d8_log_get(reset)->result, D3D_OK) << "no default-pool object was left alive";
-    // Lose released every buffer before the reset; restore made them after it, 2D buffer last.
-    EXPECT_GE(d3d8_log_find(D3D8_CALL_Release, 0), 0);
-    EXPECT_LT(d3d8_log_find(D3D8_CALL_Release, 0), reset);
+    // Lose released the console font (the one default-pool texture), then every buffer,
+    // all before the reset; restore made the buffers after it, then the 2D buffer, then the
+    // console font again.
+    int32_t first_release = d3d8_log_find(D3D8_CALL_Release, 0);
+    ASSERT_GE(first_release, 0);
+    EXPECT_EQ(d3d8_log_get(first_release)->a[0], (uint32_t)D3D8_KIND_TEXTURE);
+    EXPECT_EQ(d3d8_log_get(first_release)->a[1], (uint32_t)D3DPOOL_DEFAULT);
+    EXPECT_LT(first_release, reset);
     EXPECT_EQ(d3d8_log_find(D3D8_CALL_Release, reset), -1);
     int32_t made = d3d8_log_find(D3D8_CALL_CreateVertexBuffer, reset);
     ASSERT_GT(made, reset);
     EXPECT_EQ(d3d8_log_get(made)->a[0], 32u * 4) << "the static buffer first";
     int32_t made_2d = d3d8_log_find(D3D8_CALL_CreateVertexBuffer, made + 1);
     EXPECT_EQ(d3d8_log_get(made_2d)->a[0], 65520u) << "then the 2D buffer";
-    EXPECT_LT(made_2d, d3d8_log_find(D3D8_CALL_Clear, 0));
+    int32_t font = d3d8_log_find(D3D8_CALL_CreateTexture, made_2d);
+    ASSERT_GT(font, made_2d);
+    EXPECT_EQ(d3d8_log_get(font)->a[4], (uint32_t)D3DPOOL_DEFAULT) << "then the console font";
+    EXPECT_LT(font, d3d8_log_find(D3D8_CALL_Clear, 0));
     EXPECT_EQ(GFX.d3d_gfx.reset_flag, 0);
     EXPECT_EQ(v->needs_refill, 1u);
     EXPECT_EQ(i->needs_refill, 1u);

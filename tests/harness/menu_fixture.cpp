@@ -1,6 +1,6 @@
 // The menu tests' installation.
 
-#include "tests/app/menu_fixture.h"
+#include "tests/harness/menu_fixture.h"
 
 #include <filesystem>
 #include <system_error>

@@ -1,4 +1,4 @@
-// The menu tests' installation: a whole staged game folder.
+// A whole staged game folder for the tests of the states that run on the installation.
 #pragma once
 
 // The working folder as a game folder: the build's generated data and the source tree's

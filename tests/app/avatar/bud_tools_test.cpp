@@ -1,0 +1,237 @@
+// The avatar editor's render tools: base names, the box filter, the bounding box, the
+// paletted copy with its transparent entry, and the image series the tools write.
+
+#include <gtest/gtest.h>
+
+#include <IL/il.h>
+
+#include <cmath>
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "app/code/avatar/bud_tools.h"
+#include "app/code/input.h"
+#include "app/code/main_state.h"
+#include "engine/code/gfx/avatar.h"
+#include "engine/code/gfx/gfx.h"
+#include "engine/code/gfx/xsx.h"
+#include "tests/app/avatar/bud_fixture.h"
+#include "tests/harness/harness.h"
+
+namespace {
+
+std::string base(const char* path)
+{
+    char out[FILE_DIALOG_PATH_CHARS];
+    bud_test_base_name(out, path);
+    return out;
+}
+
+// A fresh BGRA image filled from ARGB words, rows in memory order.
+ILuint image(int w, int h, const std::vector<uint32_t>& argb)
+{
+    ILuint id;
+    ilGenImages(1, &id);
+    ilBindImage(id);
+    ilTexImage(w, h, 1, 4, IL_BGRA, IL_UNSIGNED_BYTE, (void*)argb.data());
+    return id;
+}
+
+uint32_t at(ILuint id, int x, int y)
+{
+    ilBindImage(id);
+    return ((const uint32_t*)ilGetData())[y * ilGetInteger(IL_IMAGE_WIDTH) + x];
+}
+
+std::vector<std::string> files_in(const char* folder)
+{
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+TEST(BudImages, BaseNamesCutAtTheFirstDigitOrDotOfTheFileName)
+{
+    EXPECT_EQ("local/rendered/test", base("local/rendered/test.png"));
+    EXPECT_EQ("a/pic", base("a/pic12.png"));
+    for (const char* p : {"shot.png", "shot", "shot7.png"})
+        EXPECT_EQ("shot", base(p)) << p;
+    EXPECT_EQ("v1.2\\dir/x", base("v1.2\\dir/x3"));
+    EXPECT_EQ("local/rendered/random_A_B_", base("local/rendered/random_A_B_"));
+    EXPECT_EQ(std::string(FILE_DIALOG_PATH_CHARS - 1, 'a'), base(std::string(400, 'a').c_str()));
+}
+
+TEST(BudImages, OutputImageAveragesBoxesAndRepeatsPixelsWhenEnlarging)
+{
+    ilInit();
+    ILuint src = image(4, 2, {0xFF000000, 0x00FF0000, 0x80000000, 0x80000000,   //
+                              0xFF0000FF, 0x000000FF, 0x80000002, 0x80000001});
+    ILuint dst;
+    ilGenImages(1, &dst);
+    ASSERT_TRUE(bud_test_output_image(src, dst, 2, 1));
+    EXPECT_EQ(IL_BGRA, ilGetInteger(IL_IMAGE_FORMAT));
+    EXPECT_EQ(0x7F3F007Fu, at(dst, 0, 0)); // (255+0+255+0)/4, (0+255)/4, 0, (0+0+255+255)/4
+    EXPECT_EQ(0x80000000u, at(dst, 1, 0)); // 3/4 truncates to 0
+    // Each of four columns from two source pixels: no column is left empty.
+    ILuint two = image(2, 1, {0xFF102030, 0xFF405060});
+    ASSERT_TRUE(bud_test_output_image(two, dst, 4, 1));
+    EXPECT_EQ(0xFF102030u, at(dst, 0, 0));
+    EXPECT_EQ(0xFF102030u, at(dst, 1, 0));
+    EXPECT_EQ(0xFF405060u, at(dst, 3, 0));
+    ILuint ids[3] = {src, dst, two};
+    ilDeleteImages(3, ids);
+}
+
+TEST(BudImages, BoundsOfTheOpaquePixelsOrTheWholeImage)
+{
+    ilInit();
+    std::vector<uint32_t> px(6 * 5, 0x00FFFFFF); // white but transparent
+    ILuint id = image(6, 5, px);
+    int32_t x, y, w, h;
+    bud_test_image_bounds(id, &x, &y, &w, &h);
+    EXPECT_EQ(0, x);
+    EXPECT_EQ(0, y);
+    EXPECT_EQ(6, w);
+    EXPECT_EQ(5, h);
+    px[1 * 6 + 2] = 0x01000000;
+    px[3 * 6 + 4] = 0xFF000000;
+    ilDeleteImages(1, &id);
+    id = image(6, 5, px);
+    bud_test_image_bounds(id, &x, &y, &w, &h);
+    EXPECT_EQ(2, x);
+    EXPECT_EQ(1, y);
+    EXPECT_EQ(3, w);
+    EXPECT_EQ(3, h);
+    ilDeleteImages(1, &id);
+}
+
+TEST(BudImages, PalettisedCopiesKeepIndexZeroForTheTransparentBackground)
+{
+    ilInit();
+    ILuint src = image(3, 1, {0x00000000, 0xF7FF0000, 0xFF00FF00});
+    ILuint dst;
+    ilGenImages(1, &dst);
+    bud_test_palettise(src, dst);
+    ilBindImage(dst);
+    ASSERT_EQ(IL_COLOUR_INDEX, ilGetInteger(IL_IMAGE_FORMAT));
+    const ILubyte* index = ilGetData();
+    EXPECT_EQ(0, index[0]);
+    EXPECT_EQ(0, index[1]); // below 0xF8 counts as background
+    ASSERT_GE(index[2], 1);
+    const ILubyte* pal = ilGetPalette();
+    int bpp = ilGetInteger(IL_PALETTE_BPP);
+    EXPECT_EQ(256, ilGetInteger(IL_PALETTE_NUM_COLS));
+    EXPECT_EQ(128, pal[0]);
+    EXPECT_EQ(128, pal[1]);
+    EXPECT_EQ(128, pal[2]);
+    EXPECT_NEAR(0xFF, pal[index[2] * bpp + 1], 8); // green survives
+    EXPECT_EQ(256, ilGetInteger(IL_MAX_QUANT_INDEXS));
+    ILuint ids[2] = {src, dst};
+    ilDeleteImages(2, ids);
+}
+
+// ---- the tools, on the installation's avatar ----
+
+namespace {
+
+class BudTools : public BudTest {
+protected:
+    void run(int32_t id)
+    {
+        bud_test_update(b, UPDATE_FRAME_END); // the layers as a frame leaves them
+        b->pending_command = id;
+        bud_test_update(b, UPDATE_FRAME_END);
+    }
+    // Share of the picture's pixels that are not the transparent entry.
+    static double covered(const std::string& path)
+    {
+        ILuint id;
+        ilGenImages(1, &id);
+        ilBindImage(id);
+        EXPECT_TRUE(ilLoadImage(path.c_str())) << path;
+        int w = ilGetInteger(IL_IMAGE_WIDTH), h = ilGetInteger(IL_IMAGE_HEIGHT);
+        ilConvertImage(IL_BGRA, IL_UNSIGNED_BYTE);
+        const uint32_t* px = (const uint32_t*)ilGetData();
+        int n = 0;
+        for (int i = 0; px && i < w * h; i++)
+            n += (px[i] >> 24) != 0;
+        ilDeleteImages(1, &id);
+        return w > 0 && h > 0 ? (double)n / (w * h) : 0;
+    }
+};
+
+} // namespace
+
+TEST_F(BudTools, SavePngWritesEverySizeInThreeVariants)
+{
+    start();
+    std::filesystem::create_directories("out");
+    answer({"out/shot7.png"});
+    INPUT.click.held = 1;
+    run(BTN_SavePNG);
+    EXPECT_EQ("Select base name of PNG output", last_title());
+    std::vector<std::string> expected;
+    for (const char* s : {"050", "064", "080", "100", "200"})
+        for (const char* v : {"", "c", "z"})
+            expected.push_back(std::string("shot") + s + v + ".png");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, files_in("out"));
+    ILuint id;
+    ilGenImages(1, &id);
+    ilBindImage(id);
+    ASSERT_TRUE(ilLoadImage("out/shot064c.png"));
+    EXPECT_EQ(64, ilGetInteger(IL_IMAGE_WIDTH));
+    ilDeleteImages(1, &id);
+    // The avatar shows in each variant, most of all in the zoomed one, on a clear background.
+    double plain = covered("out/shot100.png"), zoomed = covered("out/shot100z.png");
+    EXPECT_GT(plain, 0.03);
+    EXPECT_LT(plain, 0.9);
+    EXPECT_GT(zoomed, plain);
+    EXPECT_GT(covered("out/shot100c.png"), 0.03);
+    // The post-dialog step ran.
+    EXPECT_EQ(1, GFX.d3d_gfx.resize_flag);
+    EXPECT_EQ(0, INPUT.click.held);
+    EXPECT_EQ(0, b->pending_command);
+}
+
+TEST_F(BudTools, MoodsWithZoomAndCloseUpBothSetWriteOnlyZoomedImages)
+{
+    start();
+    click(BTN_SetSize50x50c);
+    b->render_z = 1; // both flags, as no button sets them
+    std::filesystem::create_directories("moods");
+    answer({"moods/m.png"});
+    run(BTN_SaveMoods);
+    std::vector<std::string> names = files_in("moods");
+    EXPECT_EQ(33u, names.size());
+    for (const auto& n : names)
+        EXPECT_EQ(0u, n.find("m050z")) << n;
+    EXPECT_TRUE(harness_file_exists("moods/m050zcycle_walk.png"));
+}
+
+TEST_F(BudTools, AnAnimationIsWrittenFrameByFrameAndACancelWritesNothing)
+{
+    start();
+    std::vector<std::string> before = files_in("local/rendered");
+    answer({""});
+    run(BTN_SaveAnim);
+    EXPECT_EQ(1, dialogs());
+    EXPECT_EQ(before, files_in("local/rendered"));
+
+    std::filesystem::create_directories("anim");
+    answer({"anim/walk.png"});
+    b->anim_current = 9;
+    run(BTN_SaveAnim);
+    float length = xsx_length(GFX.avatars.anims[9].anim);
+    size_t frames = 0;
+    for (float t = 0; t < length; t += 0.05f)
+        frames++;
+    EXPECT_EQ(frames, files_in("anim").size());
+    EXPECT_TRUE(harness_file_exists("anim/walk100_000.png"));
+}

@@ -1,0 +1,212 @@
+// Lua devil: constants by name, image userdata and their closed state, sub-image selection,
+// palettes, the attribute stack, and the library's errors raised as Lua errors.
+#include <gtest/gtest.h>
+
+#include <IL/il.h>
+#include <IL/ilu.h>
+#include <string>
+
+#include "engine/code/gfx/devil.h"
+#include "engine/code/safelua.h"
+#include "tests/harness/log_capture.h"
+#include "tests/harness/lua_fixture.h"
+#include "tools/writer/wr_image.h"
+
+namespace {
+
+int open_body(lua_State* L)
+{
+    safelua_open_libs(L);
+    devil_lua_setup(L);
+    return 0;
+}
+
+int count_images()
+{
+    int n = 0;
+    for (ILuint i = 1; i < 300; i++)
+        n += ilIsImage(i) ? 1 : 0;
+    return n;
+}
+
+struct Devil : testing::Test {
+    lua_State* L = nullptr;
+    int baseline = 0;
+    void SetUp() override
+    {
+        ilInit();
+        iluInit();
+        ilEnable(IL_FILE_OVERWRITE);
+        ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
+        ilEnable(IL_ORIGIN_SET);
+        baseline = count_images();
+        log_capture_start();
+        L = luaL_newstate();
+        ASSERT_TRUE(safelua_cpcall(L, open_body, nullptr));
+    }
+    void TearDown() override
+    {
+        lua_close(L);
+        EXPECT_EQ(count_images(), baseline) << "closing the state deletes every image";
+        log_capture_stop();
+    }
+    std::string run(const char* code) { return lua_fixture_run(L, code); }
+    std::string eval(const char* expr) { return lua_fixture_eval(L, expr); }
+};
+
+bool ends_with(const std::string& s, const std::string& tail)
+{
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+} // namespace
+
+TEST_F(Devil, ConstantTables)
+{
+    EXPECT_EQ(run("n = 0 for k, v in pairs(devil.ENUM) do n = n + 1 end"), "");
+    EXPECT_EQ(eval("n"), "183") << "184 entries, IL_IMAGE_BPP twice under one key";
+    EXPECT_EQ(eval("devil.ENUM.IL_RGBA"), std::to_string(IL_RGBA));
+    EXPECT_EQ(eval("devil.ENUM.IL_LBM"), "1062") << "the Amiga bitmap type keeps its old name";
+    EXPECT_EQ(eval("devil.ENUM.IL_IMAGE_BPP == devil.ENUM.IL_IMAGE_BYTES_PER_PIXEL"), "true");
+    EXPECT_EQ(run("n = 0 for k, v in pairs(devil.DEFS) do n = n + 1 end"), "");
+    EXPECT_EQ(eval("n"), "16");
+    EXPECT_EQ(eval("devil.DEFS.IL_ALL_ATTRIB_BITS"), "1048575");
+    EXPECT_EQ(eval("devil.DEFS.IL_VERSION"), "167");
+}
+
+TEST_F(Devil, EnumArgumentsAreNamesLookedUpAtEachCall)
+{
+    EXPECT_EQ(run("img = devil.alloc() img:create(7, 3, 1, 4, 'IL_RGBA', 'IL_UNSIGNED_BYTE')"), "");
+    EXPECT_EQ(eval("devil.get('IL_IMAGE_WIDTH')"), "7") << "the method left its image bound";
+    EXPECT_EQ(eval("img:get('IL_IMAGE_HEIGHT')"), "3");
+    EXPECT_TRUE(ends_with(eval("devil.get(3556)"), "invalid DevIL ENUM string \"3556\""));
+    EXPECT_TRUE(ends_with(eval("devil.get('IL_NO_SUCH')"), "invalid DevIL ENUM string \"IL_NO_SUCH\""));
+    EXPECT_TRUE(ends_with(eval("devil.get()"), "invalid DevIL ENUM string \"no value\""));
+    EXPECT_TRUE(ends_with(eval("devil.get({})"), "invalid DevIL ENUM string \"table\""));
+    EXPECT_EQ(run("devil.ENUM.WIDE = devil.ENUM.IL_IMAGE_WIDTH devil.ENUM.BROKEN = 'x'"), "");
+    EXPECT_EQ(eval("img:get('WIDE')"), "7") << "names scripts add are accepted";
+    EXPECT_TRUE(ends_with(eval("img:get('BROKEN')"), "invalid DevIL ENUM string \"BROKEN\""));
+    EXPECT_EQ(run("devil.ENUM = nil"), "");
+    EXPECT_TRUE(ends_with(eval("img:get('IL_IMAGE_WIDTH')"), "invalid DevIL ENUM string \"IL_IMAGE_WIDTH\""));
+}
+
+TEST_F(Devil, LibraryErrorsAreRaisedAndTheListIsLeftEmpty)
+{
+    EXPECT_EQ(run("img = devil.alloc()"), "");
+    EXPECT_TRUE(ends_with(run("img:load('missing.png')"), "DevIL ERROR could not open file"));
+    EXPECT_EQ(ilGetError(), (ILenum)IL_NO_ERROR);
+    EXPECT_EQ(run("img:create(2, 2, 1, 3, 'IL_RGB', 'IL_UNSIGNED_BYTE')"), "") << "no stale error";
+    EXPECT_TRUE(ends_with(run("devil.pop()"), "DevIL ERROR stack underflow"));
+    EXPECT_TRUE(ends_with(run("devil.alloc().nope()"), "attempt to call field 'nope' (a nil value)"));
+    EXPECT_TRUE(ends_with(run("img.load({}, 'x.png')"), "bad argument #1 to 'load' (bad DevIL*)"));
+}
+
+TEST_F(Devil, CreateRefusesSizesTheLibraryWouldGetWrong)
+{
+    EXPECT_EQ(run("img = devil.alloc()"), "");
+    const char* bad[] = {
+        "img:create(4, 4, 1, 1, 'IL_RGBA', 'IL_UNSIGNED_BYTE')",  // 1 channel for RGBA
+        "img:create(70000, 70000, 1, 4, 'IL_RGBA', 'IL_UNSIGNED_BYTE')", // wraps 32 bits
+        "img:create(-4, 4, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')",
+    };
+    for (const char* code : bad)
+        EXPECT_TRUE(ends_with(run(code), "DevIL ERROR invalid parameter")) << code;
+    EXPECT_EQ(run("img:create(3, 2, 1, 2, 'IL_LUMINANCE_ALPHA', 'IL_FLOAT')"), "");
+    EXPECT_EQ(eval("img:get('IL_IMAGE_SIZE_OF_DATA')"), "48");
+}
+
+TEST_F(Devil, ClosedImages)
+{
+    EXPECT_EQ(run("img = devil.alloc() img:create(2, 2, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
+    EXPECT_EQ(count_images(), baseline + 1);
+    EXPECT_EQ(run("img:free()"), "");
+    EXPECT_EQ(count_images(), baseline);
+    EXPECT_TRUE(ends_with(run("img:load('x.png')"), "attempt to use a closed image"));
+    EXPECT_TRUE(ends_with(run("img:select_frame(1)"), "attempt to use a closed image"));
+    EXPECT_EQ(run("w = img:get('IL_IMAGE_WIDTH')"), "") << "get runs on whatever is bound";
+    EXPECT_EQ(run("devil.free(img) img = nil collectgarbage() collectgarbage()"), "");
+    EXPECT_EQ(count_images(), baseline);
+
+    EXPECT_EQ(run("for i = 1, 5 do devil.alloc() end collectgarbage() collectgarbage()"), "");
+    EXPECT_EQ(count_images(), baseline) << "the collector deletes unreferenced images";
+}
+
+TEST_F(Devil, FilesCloneAndCopy)
+{
+    EXPECT_EQ(run("a = devil.alloc() a:create(5, 4, 1, 3, 'IL_RGB', 'IL_UNSIGNED_BYTE')"
+                  " a:save('.\\\\a.png')"), "") << "backslash folders are accepted";
+    EXPECT_EQ(run("b = devil.alloc() b:load('a.png')"), "");
+    EXPECT_EQ(eval("b:get('IL_IMAGE_WIDTH') .. 'x' .. b:get('IL_IMAGE_HEIGHT')"), "5x4");
+    EXPECT_EQ(run("c = b:clone() b:free()"), "");
+    EXPECT_EQ(eval("c:get('IL_IMAGE_WIDTH')"), "5") << "a clone outlives its original";
+    EXPECT_EQ(run("d = devil.alloc() d:copy(c)"), "");
+    EXPECT_EQ(eval("d:get('IL_IMAGE_HEIGHT')"), "4");
+    EXPECT_EQ(run("d:convert('IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
+    EXPECT_EQ(eval("d:get('IL_IMAGE_FORMAT') == devil.ENUM.IL_LUMINANCE"), "true");
+    EXPECT_EQ(eval("c:get('IL_IMAGE_FORMAT') == devil.ENUM.IL_RGB"), "true");
+}
+
+TEST_F(Devil, SelectedFrameIsUsedByEveryLaterMethod)
+{
+    EXPECT_EQ(run("img = devil.alloc() img:create(2, 2, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
+    // Two more frames, made through the library directly.
+    lua_getglobal(L, "img");
+    devil_image* img = devil_test(L, -1);
+    lua_pop(L, 1);
+    ASSERT_NE(img, nullptr);
+    ilBindImage(img->image);
+    ASSERT_EQ(ilCreateSubImage(IL_SUB_NEXT, 2), 2u);
+    EXPECT_EQ(run("img:select_frame(2) img:create(5, 3, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
+    EXPECT_EQ(eval("img:get('IL_IMAGE_WIDTH')"), "5");
+    EXPECT_EQ(run("img:select_frame(0)"), "");
+    EXPECT_EQ(eval("img:get('IL_IMAGE_WIDTH')"), "2") << "frame 0 is the image itself";
+    EXPECT_EQ(run("img:select_frame(9)"), "");
+    EXPECT_TRUE(ends_with(eval("img:get('IL_IMAGE_WIDTH')"), "DevIL ERROR illegal operation"));
+}
+
+TEST_F(Devil, PalettesCopyBetweenImages)
+{
+    const uint8_t indices[4] = {0, 1, 2, 1};
+    const uint8_t palette[9] = {0, 0, 0, 255, 0, 0, 0, 255, 0};
+    ASSERT_TRUE(wr_image_save_indexed("pal.png", 2, 2, indices, palette, 3));
+    EXPECT_EQ(run("a = devil.alloc() a:load('pal.png')"
+                  " b = devil.alloc() b:create(2, 2, 1, 1, 'IL_COLOUR_INDEX', 'IL_UNSIGNED_BYTE')"
+                  " b:copy_pal(a) a:free()"), "");
+    EXPECT_EQ(eval("b:get('IL_PALETTE_NUM_COLS') >= 3"), "true");
+    EXPECT_EQ(eval("b:get('IL_PALETTE_TYPE') ~= devil.ENUM.IL_PAL_NONE"), "true");
+    EXPECT_EQ(run("b:copy_pal(b)"), "") << "an image may take its own palette";
+    EXPECT_EQ(eval("b:get('IL_PALETTE_NUM_COLS') >= 3"), "true");
+    EXPECT_EQ(run("b:convert('IL_RGB', 'IL_UNSIGNED_BYTE') b:save('out.png')"), "");
+}
+
+TEST_F(Devil, AttributeStackAndStrings)
+{
+    EXPECT_EQ(eval("devil.get_string('IL_PNG_TITLE_STRING')"), "nil");
+    EXPECT_EQ(run("devil.push() devil.set('IL_JPG_QUALITY', 42.9)"), "") << "push of unset strings";
+    EXPECT_EQ(eval("devil.get('IL_JPG_QUALITY')"), "42");
+    EXPECT_EQ(run("devil.set_string('IL_PNG_TITLE_STRING', 'title')"), "");
+    EXPECT_EQ(eval("devil.get_string('IL_PNG_TITLE_STRING')"), "title");
+    EXPECT_EQ(run("devil.pop()"), "");
+    EXPECT_NE(eval("devil.get('IL_JPG_QUALITY')"), "42") << "pop restores the pushed value";
+    EXPECT_EQ(run("devil.set_hint('IL_MEM_SPEED_HINT', 'IL_FASTEST')"), "");
+    EXPECT_TRUE(ends_with(run("for i = 1, 40 do devil.push() end"), "DevIL ERROR stack overflow"));
+    EXPECT_EQ(run("for i = 1, 32 do pcall(devil.pop) end"), "");
+}
+
+TEST_F(Devil, CreatedImagesKeepTheirTopRowFirstInFiles)
+{
+    EXPECT_EQ(run("img = devil.alloc() img:create(1, 2, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
+    lua_getglobal(L, "img");
+    devil_image* img = devil_test(L, -1);
+    lua_pop(L, 1);
+    ASSERT_NE(img, nullptr);
+    ilBindImage(img->image);
+    ilGetData()[0] = 10; // top row
+    ilGetData()[1] = 20;
+    EXPECT_EQ(run("img:save('col.png') back = devil.alloc() back:load('col.png')"), "");
+    lua_getglobal(L, "back");
+    ilBindImage(devil_test(L, -1)->image);
+    lua_pop(L, 1);
+    EXPECT_EQ(ilGetData()[0], 10);
+    EXPECT_EQ(ilGetData()[1], 20);
+}
