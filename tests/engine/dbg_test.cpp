@@ -7,35 +7,26 @@
 #include "engine/code/dbg.h"
 #include "platform/plat_core.h"
 #include "tests/harness/harness.h"
+#include "tests/harness/log_capture.h"
 
 namespace {
 
-std::string debugger, hooked[4];
+std::string debugger;
 void rec_debug(const char* t) { debugger += t; }
-void hook_print(const char* t) { hooked[0] += t; }
-void hook_warning(const char* t) { hooked[1] += t; }
-void hook_error(const char* t) { hooked[2] += t; }
-void hook_status(const char* t) { hooked[3] += t; }
 
 struct DbgTest : testing::Test {
     void SetUp() override
     {
-        dbg_reset_for_tests();
+        log_capture_start();
         remove("WARN.TXT");
         remove("ERROR.TXT");
         debugger.clear();
-        for (auto& h : hooked)
-            h.clear();
         plat_set_debug_output(rec_debug);
-        dbg_print_hook = hook_print;
-        dbg_warning_hook = hook_warning;
-        dbg_error_hook = hook_error;
-        dbg_status_hook = hook_status;
     }
     void TearDown() override
     {
         plat_set_debug_output(nullptr);
-        dbg_reset_for_tests();
+        log_capture_stop();
     }
 };
 
@@ -52,20 +43,12 @@ TEST_F(DbgTest, EachLevelReachesItsOwnOutputs)
 
     EXPECT_EQ(out, "p1\nw2\ne3\n");
     EXPECT_EQ(debugger, "p1\nw2\ne3\n");
-    EXPECT_EQ(hooked[0], "p1\n");
-    EXPECT_EQ(hooked[1], "w2\n");
-    EXPECT_EQ(hooked[2], "e3\n");
-    EXPECT_EQ(hooked[3], "s4\n"); // status reaches only its hook
+    EXPECT_EQ(LOGGED.print, "p1\n");
+    EXPECT_EQ(LOGGED.warning, "w2\n");
+    EXPECT_EQ(LOGGED.error, "e3\n");
+    EXPECT_EQ(LOGGED.status, "s4\n"); // status reaches only its hook
     EXPECT_EQ(harness_read_file("WARN.TXT"), "w2\n");
     EXPECT_EQ(harness_read_file("ERROR.TXT"), "e3\n");
-}
-
-TEST_F(DbgTest, NoSessionLineBeforeTheSessionIsNamed)
-{
-    dbg_warning("a\n");
-    dbg_error("b\n");
-    EXPECT_EQ(harness_read_file("WARN.TXT"), "a\n");
-    EXPECT_EQ(harness_read_file("ERROR.TXT"), "b\n");
 }
 
 TEST_F(DbgTest, SessionLineWrittenOncePerFileAndAppended)
@@ -77,25 +60,21 @@ TEST_F(DbgTest, SessionLineWrittenOncePerFileAndAppended)
     EXPECT_EQ(harness_read_file("WARN.TXT"), "old\n\n+++ New Session Build7\n\none\ntwo\n");
     EXPECT_FALSE(harness_file_exists("ERROR.TXT"));
     // The session line goes through the hook like any warning.
-    EXPECT_EQ(hooked[1], "old\n\n+++ New Session Build7\n\none\ntwo\n");
+    EXPECT_EQ(LOGGED.warning, "old\n\n+++ New Session Build7\n\none\ntwo\n");
 
     dbg_error("bad\n");
     dbg_error("worse\n");
     EXPECT_EQ(harness_read_file("ERROR.TXT"), "\n+++ New Session Build7\n\nbad\nworse\n");
 }
 
-TEST_F(DbgTest, SessionNameIsCutTo63Characters)
+TEST_F(DbgTest, OverlongSessionNameAndMessageAreCut)
 {
     std::string name(100, 'n');
     dbg_set_session(name.c_str());
     EXPECT_EQ(std::string(dbg_session), std::string(63, 'n'));
-}
-
-TEST_F(DbgTest, OverlongMessageIsCutToTheBuffer)
-{
     std::string big(6000, 'x');
     dbg_status("%s", big.c_str());
-    EXPECT_EQ(hooked[3], std::string(4095, 'x'));
+    EXPECT_EQ(LOGGED.status, std::string(4095, 'x'));
 }
 
 TEST_F(DbgTest, UnwritableLogFileIsSkipped)
@@ -105,6 +84,6 @@ TEST_F(DbgTest, UnwritableLogFileIsSkipped)
     testing::internal::CaptureStdout();
     dbg_warning("still here\n");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "still here\n");
-    EXPECT_EQ(hooked[1], "still here\n");
+    EXPECT_EQ(LOGGED.warning, "still here\n");
     ASSERT_EQ(system("rmdir WARN.TXT"), 0);
 }

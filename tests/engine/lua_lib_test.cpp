@@ -9,6 +9,7 @@
 
 #include "engine/code/lua_lib.h"
 #include "engine/code/safelua.h"
+#include "tests/harness/lua_fixture.h"
 
 namespace {
 
@@ -93,16 +94,7 @@ struct LuaLibTest : testing::Test {
         if (L)
             lua_close(L);
     }
-    // The chunk's result as text, or its error message.
-    std::string eval(const char* chunk)
-    {
-        std::string text = std::string("return tostring(") + chunk + ")";
-        luaL_loadstring(L, text.c_str());
-        lua_pcall(L, 0, 1, 0);
-        std::string out = lua_tostring(L, -1);
-        lua_pop(L, 1);
-        return out;
-    }
+    std::string eval(const char* expr) { return lua_fixture_eval(L, expr); }
 };
 
 }  // namespace

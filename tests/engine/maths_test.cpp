@@ -55,13 +55,6 @@ sphere ball(float x, float vx)
 
 } // namespace
 
-TEST(Maths, ThresholdsHaveTheirExactBits)
-{
-    EXPECT_EQ(bits(MATH_PROJECT_EPSILON), 0x3727C5ACu);
-    EXPECT_EQ(bits(MATH_RENORM_HIGH), 0x3F804008u);
-    EXPECT_EQ(bits(MATH_RENORM_LOW), 0x3F7F8010u);
-}
-
 TEST(Maths, MulAppliesSecondArgumentFirstAndProjectDividesAboveEpsilon)
 {
     mat4 translate = identity(), scale = identity(), out;

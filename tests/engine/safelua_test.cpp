@@ -77,7 +77,7 @@ TEST_F(SafeluaTest, PlainErrorHasEmptySecondLineThenTheRunnerError)
     EXPECT_EQ(lua_gettop(L), top);
 }
 
-TEST_F(SafeluaTest, ScriptErrorNamesFileAndLineForTools)
+TEST_F(SafeluaTest, ScriptErrorNamesFileAndLineForToolsAndAMissingFileFails)
 {
     mkdir("local", 0777);
     mkdir("local/lua", 0777);
@@ -87,10 +87,8 @@ TEST_F(SafeluaTest, ScriptErrorNamesFileAndLineForTools)
               "LUA ERROR local/lua/startup.lua:12: bad value\n"
               "../../../vizavev/local/lua/startup.lua(12) : LUAFILE\n"
               "LUA ERROR lua_dofile(\"local/lua/startup.lua\") failed. in lua_cpcall\n");
-}
 
-TEST_F(SafeluaTest, MissingFileIsReportedAndFails)
-{
+    LOGGED.error.clear();
     int top = lua_gettop(L);
     EXPECT_FALSE(safelua_dofile(L, "absent.lua"));
     EXPECT_EQ(LOGGED.error,
@@ -214,28 +212,22 @@ TEST_F(SafeluaTest, FailingThreadIsReportedOnceAndDropped)
     EXPECT_EQ(LOGGED.error, "LUA ERROR thread broke\n");
     EXPECT_EQ(thread_keys(), "1 idx=2");
     EXPECT_EQ(eval("a"), "6");
-}
 
-TEST_F(SafeluaTest, FailingThreadWithNumberOrTableError)
-{
+    LOGGED.error.clear();
     ASSERT_TRUE(queue("error(42, 0)"));
     ASSERT_TRUE(queue("error({})"));
     ASSERT_TRUE(safelua_threads_update(L));
     EXPECT_EQ(LOGGED.error, "LUA ERROR 42\nLUA ERROR (error with no message)\n");
 }
 
-TEST_F(SafeluaTest, ChunkReturningValuesRunsOnce)
+TEST_F(SafeluaTest, ChunkReturningValuesRunsOnceAndAThreadQueuedByAThreadRunsLater)
 {
     ASSERT_TRUE(queue("n = (n or 0) + 1 return 1"));
     ASSERT_TRUE(queue("m = (m or 0) + 1 return function() called = true end"));
     for (int i = 0; i < 3; i++)
         ASSERT_TRUE(safelua_threads_update(L));
     EXPECT_EQ(eval("n .. m .. tostring(called)"), "11nil");
-    EXPECT_EQ(LOGGED.error, "");
-}
 
-TEST_F(SafeluaTest, ThreadQueuedByAThreadRunsLater)
-{
     lua_register(L, "queue", [](lua_State* S) -> int {
         size_t n;
         const char* text = luaL_checklstring(S, 1, &n);

@@ -9,6 +9,7 @@
 #include "engine/code/safelua.h"
 #include "engine/code/xtra.h"
 #include "tests/harness/harness.h"
+#include "tests/harness/lua_fixture.h"
 
 namespace {
 
@@ -42,19 +43,8 @@ struct Xtra : testing::Test {
         ASSERT_EQ(luaL_dostring(L, DUMP), 0);
     }
     void TearDown() override { lua_close(L); }
-    // Runs "return <expr>" and gives dump(result), or "error: <message>".
-    std::string eval(const std::string& expr)
-    {
-        std::string code = "return dump(" + expr + ")";
-        if (luaL_loadstring(L, code.c_str()) != 0 || lua_pcall(L, 0, 1, 0) != 0) {
-            std::string msg = std::string("error: ") + (lua_tostring(L, -1) ? lua_tostring(L, -1) : "?");
-            lua_pop(L, 1);
-            return msg;
-        }
-        std::string out = lua_tostring(L, -1) ? lua_tostring(L, -1) : "?";
-        lua_pop(L, 1);
-        return out;
-    }
+    // dump(result) of the expression, or "error: <message>".
+    std::string eval(const std::string& expr) { return lua_fixture_eval(L, ("dump(" + expr + ")").c_str()); }
 };
 
 // An error result whose message ends with the given text (Lua puts the caller's position first).
@@ -140,13 +130,11 @@ TEST_F(Xtra, ParseXmlFailuresAreClean)
 
 TEST_F(Xtra, ParseCsvLine)
 {
-    const char* line = "'a, \"b,c\" ,,d'";
-    EXPECT_EQ(eval(std::string("xtra.parse_csv_line(") + line + ")"), "{'a','b,c','','d'}");
-    EXPECT_EQ(eval(std::string("xtra.parse_csv_line(") + line + ", 3)"), "nil");
-    EXPECT_EQ(eval(std::string("xtra.parse_csv_line(") + line + ", 4)"), "'d'");
-    EXPECT_EQ(eval(std::string("xtra.parse_csv_line(") + line + ", 9)"), "nil");
-    EXPECT_EQ(eval(std::string("xtra.parse_csv_line(") + line + ", 0)"), "nil");
-    EXPECT_EQ(eval(std::string("xtra.parse_csv_line(") + line + ", 0/0)"), "nil");
+    const std::string line = "xtra.parse_csv_line('a, \"b,c\" ,,d'";
+    EXPECT_EQ(eval(line + ")"), "{'a','b,c','','d'}");
+    EXPECT_EQ(eval(line + ", 4)"), "'d'");
+    for (const char* field : {", 3)", ", 9)", ", 0)", ", 0/0)"})
+        EXPECT_EQ(eval(line + field), "nil") << field;
     EXPECT_EQ(eval("xtra.parse_csv_line('\"x\"\"y\"\"z\"')"), "{'x\"\"y\"\"z'}") << "doubled quotes stay doubled";
     EXPECT_EQ(eval("xtra.parse_csv_line('a,b,')"), "{'a','b'}") << "a trailing comma adds nothing";
     EXPECT_EQ(eval("xtra.parse_csv_line(',a')"), "{'','a'}") << "a leading comma is an empty first field";

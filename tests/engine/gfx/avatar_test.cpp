@@ -101,16 +101,12 @@ TEST_F(Avatar, LayersBlendComponentWiseAndAPartALayerLacksGetsNothingFromIt)
     EXPECT_FLOAT_EQ(part(a, LEFT_EAR).scale.x, 1.0f);
     // The world matrices follow the blended transforms.
     EXPECT_FLOAT_EQ(a->base.part_bones[HEAD]->world.m[12], 0.3f * 1 + 0.7f * 3);
-}
 
-TEST_F(Avatar, OneAnimationInTwoLayersBlendsEachLayersOwnTime)
-{
+    // One animation in two layers: each layer's own time is blended.
     wr_xsx_anim cycle = rest();
     const float times[2] = {0, 1}, values[2] = {0, 10};
     wr_avatar_set_track(&cycle, HEAD, 0, times, values, 2, WR_KEY_LINEAR);
     avatar_anim_slot* s = pose("cycle", cycle);
-    avatar* a = avatar_alloc(&GFX.avatars, "nobody");
-    ASSERT_NE(a, nullptr);
     a->layers[0] = {0.5f, 0.2f, s};
     a->layers[1] = {0.5f, 0.8f, s};
     avatar_update(a);

@@ -118,7 +118,7 @@ TEST_F(Cmps, LayersAreComposedFromCuts)
     EXPECT_EQ(errors().find("Faild to parse"), std::string::npos);
 }
 
-TEST_F(Cmps, ParseErrorsNameTheLine)
+TEST_F(Cmps, ParseErrorsNameTheLineAndAMissingDocumentGivesNoLayers)
 {
     struct bad {
         const char* what;
@@ -149,10 +149,8 @@ TEST_F(Cmps, ParseErrorsNameTheLine)
     }
     EXPECT_EQ(live_cutmaps(), 0);
     EXPECT_EQ(D3D_BUFFERS.txt_count, textures);
-}
 
-TEST_F(Cmps, AMissingDocumentGivesNoLayers)
-{
+    // A missing document, or none, is no error: a cut map without layers.
     gfx_cmps* c = cmps_alloc(&GFX.cmps_pool, 0, 0, 0, "nowhere.xml");
     ASSERT_NE(c, nullptr);
     EXPECT_EQ(c->layers.count, 0);

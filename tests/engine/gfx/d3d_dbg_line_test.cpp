@@ -10,6 +10,7 @@
 #include "app/code/con.h"
 #include "engine/code/dbg.h"
 #include "engine/code/gfx/d3d_dbg.h"
+#include "tests/harness/lua_fixture.h"
 
 namespace {
 
@@ -147,12 +148,7 @@ TEST_F(ConsoleInput, EnteredLineRunsAtTheNextUpdate)
                                               "function help() hits = (hits or 0) + 1 end";
     ASSERT_TRUE(con_setup(&CON));
     dbg_print_hook = d3d_dbg_print_hook;
-    auto global = [](const char* name) {
-        lua_getglobal(CON.L, name);
-        std::string s = lua_isnil(CON.L, -1) ? "nil" : lua_tostring(CON.L, -1);
-        lua_pop(CON.L, 1);
-        return s;
-    };
+    auto global = [](const char* name) { return lua_fixture_eval(CON.L, name); };
 
     d3d_dbg_char(&c, '`');
     type("help");

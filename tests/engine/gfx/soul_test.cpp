@@ -8,14 +8,13 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "engine/code/dbg.h"
 #include "engine/code/gfx/avatars.h"
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/pool.h"
+#include "tests/harness/harness.h"
 
 class Soul : public ::testing::Test {
 protected:
@@ -43,14 +42,8 @@ protected:
         write("local/avatar/soul/t.xml", "<soul><flavour>" + inside + "</flavour></soul>");
         return soul_alloc(&m, "t");
     }
-    static void write(const char* path, const std::string& text) { std::ofstream(path) << text; }
-    static std::string read(const char* path)
-    {
-        std::ifstream f(path);
-        std::stringstream s;
-        s << f.rdbuf();
-        return s.str();
-    }
+    static void write(const char* path, const std::string& text) { harness_write_file(path, text.c_str()); }
+    static std::string read(const char* path) { return harness_read_file(path); }
     avatars m;
 };
 

@@ -139,7 +139,7 @@ TEST_F(Txts, ScriptsOwnTheirTextures)
     }
 }
 
-TEST_F(Txts, StealingHandsTheTextureToNativeCode)
+TEST_F(Txts, StealingHandsTheTextureToNativeCodeAndCleaningUnderTheScriptLeavesOnlyTheError)
 {
     open_lua();
     ASSERT_EQ(run("s = txts.alloc('t.png') ps = s.steal_ptr()"), "");
@@ -153,11 +153,8 @@ TEST_F(Txts, StealingHandsTheTextureToNativeCode)
     EXPECT_EQ(live_textures(), 1) << "collecting the stolen-from userdata frees nothing";
     gfx_txts_free(t);
     EXPECT_EQ(live_textures(), 0);
-}
 
-TEST_F(Txts, APoolCleanedUnderAScriptLeavesOnlyTheError)
-{
-    open_lua();
+    // A pool cleaned under the script leaves only the error.
     ASSERT_EQ(run("k = txts.alloc('t.png')"), "");
     txts_clean(&GFX.txts_pool);
     EXPECT_NE(run("k.getptr()").find("null pointer in gfx_txts usedata"), std::string::npos);

@@ -126,7 +126,6 @@ TEST_F(Xsx, AnimateBuildsYxzRotationAndScalesByBaseScaleThroughTheParentChain)
 TEST_F(Xsx, MorphTracksAreTheTracksAfterTheNinthNamedAfterMorphs)
 {
     wr_xsx_anim a = one_bone_anim("hand", 0, 0, 0);
-    wr_xsx_anim nine = a;
     a.bones[0].tracks.push_back(wr_track_const("FIST0", 1));
     a.bones[0].tracks.push_back(wr_track_const("wiggle", 1));
     xsx_anim* anim = load(a);
@@ -136,9 +135,6 @@ TEST_F(Xsx, MorphTracksAreTheTracksAfterTheNinthNamedAfterMorphs)
         EXPECT_EQ(anim->bones[0].tracks[k].morph, -1);
     EXPECT_EQ(anim->bones[0].tracks[9].morph, 18);
     EXPECT_EQ(anim->bones[0].tracks[10].morph, -1);
-    xsx_anim* plain = load(nine, "nine.xsx");
-    ASSERT_NE(plain, nullptr);
-    EXPECT_EQ(plain->bones[0].track_count, 9u);
 }
 
 TEST_F(Xsx, DrawSetsEachBonesWorldTimesTheInstanceMatrix)
