@@ -77,10 +77,7 @@ TEST_F(FileDialog, RequestCarriesTitleFilterIndexFlagsAndInitialPath)
     EXPECT_EQ(std::string("All\0*.*\0*.XML\0*.XML\0\0", 21), last.filter);
     EXPECT_EQ(2u, last.ofn.nFilterIndex);
     EXPECT_EQ(0x808u, last.ofn.Flags);
-    EXPECT_EQ(76u, last.ofn.lStructSize);
     EXPECT_EQ(260u, last.ofn.nMaxFile);
-    EXPECT_EQ(nullptr, last.ofn.hwndOwner);
-    EXPECT_EQ(nullptr, last.ofn.lpstrInitialDir);
     EXPECT_EQ(start + "/local/avatar/soul/me.xml", last.initial);
 
     // Save asks before overwriting; a '\\' default path comes out '/' separated.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/code/lua_compat.h"
+#include "tests/harness/lua_fixture.h"
 
 namespace {
 
@@ -18,16 +19,7 @@ struct CompatTest : testing::Test {
         luaL_dostring(L, "alerts = {} _ALERT = function(m) alerts[#alerts + 1] = m end");
     }
     void TearDown() override { lua_close(L); }
-
-    std::string global_string(const char* expr)
-    {
-        std::string chunk = std::string("return ") + expr;
-        luaL_dostring(L, chunk.c_str());
-        const char* s = lua_tostring(L, -1);
-        std::string out = s ? s : "<nil>";
-        lua_pop(L, 1);
-        return out;
-    }
+    std::string global_string(const char* expr) { return lua_fixture_eval(L, expr); }
 };
 
 }  // namespace

@@ -11,3 +11,9 @@ std::string harness_read_file(const char* path); // "" when the file cannot be r
 // Creates or replaces the file; a failure to write it fails the running test.
 void harness_write_file(const char* path, const char* text);
 bool harness_file_exists(const char* path);
+bool harness_ends_with(const std::string& s, const char* tail);
+
+// The image library started as the engine uses it: rows top first, saves overwrite.
+void harness_il_start();
+// Image names in use among the first few hundred (the library hands out small numbers).
+int harness_il_images();

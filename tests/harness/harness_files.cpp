@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstring>
 
 std::string harness_read_file(const char* path)
 {
@@ -35,4 +36,10 @@ bool harness_file_exists(const char* path)
 {
     struct stat st;
     return stat(path, &st) == 0;
+}
+
+bool harness_ends_with(const std::string& s, const char* tail)
+{
+    size_t n = strlen(tail);
+    return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
 }

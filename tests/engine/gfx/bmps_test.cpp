@@ -17,17 +17,8 @@
 
 namespace {
 
-// Image names in use among the first few hundred (the library hands out small numbers),
-// beyond those it keeps for itself.
-int baseline = 0;
-int count_images()
-{
-    int n = 0;
-    for (ILuint i = 1; i < 300; i++)
-        n += ilIsImage(i) ? 1 : 0;
-    return n;
-}
-int live_images() { return count_images() - baseline; }
+int baseline = 0; // image names the library keeps for itself
+int live_images() { return harness_il_images() - baseline; }
 
 void save_grey(const char* path, int w, int h, uint8_t v)
 {
@@ -62,12 +53,8 @@ struct Bmps : testing::Test {
     bmps_pool pool;
     void SetUp() override
     {
-        ilInit();
-        iluInit();
-        ilEnable(IL_FILE_OVERWRITE);
-        ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
-        ilEnable(IL_ORIGIN_SET);
-        baseline = count_images();
+        harness_il_start();
+        baseline = harness_il_images();
         log_capture_start();
         memset(&pool, 0, sizeof(pool));
         ASSERT_TRUE(bmps_setup(&pool, nullptr));
@@ -149,7 +136,7 @@ TEST_F(Bmps, PaletteIndexZeroIsTransparent)
     bmps_delete_image(image);
 }
 
-TEST_F(Bmps, GreyImagesStayGreyUnlessBgraIsAsked)
+TEST_F(Bmps, GreyImagesStayGreyUnlessBgraIsAskedAndSixteenBitGreyIsConverted)
 {
     save_grey(".a.png", 2, 2, 200); // six characters: a plain file, not a pair
     bmip info;
@@ -162,11 +149,8 @@ TEST_F(Bmps, GreyImagesStayGreyUnlessBgraIsAsked)
     EXPECT_EQ(info.format, BMIP_BGRA);
     EXPECT_EQ(pixel(info, 1, 1), 0xFFC8C8C8u);
     bmps_delete_image(image);
-}
 
-// A 16-bit grey image must be described in 8-bit pixels, not as one of its bytes.
-TEST_F(Bmps, SixteenBitGreyIsConverted)
-{
+    // A 16-bit grey image must be described in 8-bit pixels, not as one of its bytes.
     const uint16_t px[4] = {0x0000, 0x8080, 0xFFFF, 0x4040};
     ILuint id = 0;
     ilGenImages(1, &id);
@@ -178,8 +162,7 @@ TEST_F(Bmps, SixteenBitGreyIsConverted)
     ASSERT_EQ(ilGetInteger(IL_IMAGE_TYPE), IL_UNSIGNED_SHORT) << "the file really is 16-bit";
     ilDeleteImages(1, &id);
 
-    bmip info;
-    uint32_t image = bmps_load_image("g16.png", 0, &info);
+    image = bmps_load_image("g16.png", 0, &info);
     ASSERT_NE(image, 0u);
     EXPECT_EQ(info.format, BMIP_LUMINANCE);
     EXPECT_EQ(info.row, 2);

@@ -138,12 +138,9 @@ TEST_F(D3dBuffers, TexturesCopyRowsAtThePitchAndExpandGreyscale)
     ASSERT_NE(p, nullptr);
     for (int y = 0; y < 2; y++)
         for (int x = 0; x < 3; x++) {
-            const BYTE* px = p + y * g->pitch + x * 4;
-            uint8_t v = grey[y * 3 + x];
-            EXPECT_EQ(px[0], v);
-            EXPECT_EQ(px[1], v);
-            EXPECT_EQ(px[2], v);
-            EXPECT_EQ(px[3], 255);
+            uint32_t texel;
+            memcpy(&texel, p + y * g->pitch + x * 4, 4);
+            EXPECT_EQ(texel, 0xFF000000u | grey[y * 3 + x] * 0x010101u) << x << "," << y;
         }
     d3d_txt_unlock(g);
 

@@ -123,7 +123,7 @@ TEST_F(ConsoleDraw, PanelSlidesByHalvesAndShowsTheCommandLine)
     EXPECT_EQ(shut, (std::vector<float>{32, 16, 8, 4, 2, 1, 0, 0}));
 }
 
-TEST_F(ConsoleDraw, StatusLinesAreDrawnBelowThePanelThenEmptied)
+TEST_F(ConsoleDraw, StatusLinesAreDrawnBelowThePanelThenEmptiedAndTheScrollBackAboveTheCommandLine)
 {
     dbg_status("A\n");
     dbg_status("B\n");
@@ -142,16 +142,15 @@ TEST_F(ConsoleDraw, StatusLinesAreDrawnBelowThePanelThenEmptied)
     // Page Up without bound: a height below zero keeps the panel shut, the status in view.
     D3D_DBG.status_hidden = 0;
     D3D_DBG.shown = true;
+    float lines = D3D_DBG.height_lines;
     D3D_DBG.height_lines = -3.0f;
     dbg_status("A\n");
     frame(draw_console);
     EXPECT_EQ(D3D_DBG.slide, 0.0f);
     EXPECT_EQ(red(4, 4), 'A');
-}
 
-TEST_F(ConsoleDraw, ScrollBackNewestJustAboveTheCommandLine)
-{
-    D3D_DBG.shown = true;
+    // Open, the scroll-back shows its newest line just above the command line.
+    D3D_DBG.height_lines = lines;
     D3D_DBG.slide = 64;
     dbg_print("~\n");
     dbg_print("A\n");

@@ -3,7 +3,6 @@
 #include "tests/engine/gfx/device_fixture.h"
 
 #include <IL/il.h>
-#include <IL/ilu.h>
 
 #include <cstdio>
 #include <cstring>
@@ -29,11 +28,7 @@ void DeviceTest::SetUp()
     memset(&GFX, 0, sizeof(GFX));
     memset(&D3D_BUFFERS, 0, sizeof(D3D_BUFFERS));
     memset(&OPT, 0, sizeof(OPT));
-    ilInit();
-    iluInit();
-    ilEnable(IL_ORIGIN_SET);
-    ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
-    ilEnable(IL_FILE_OVERWRITE);
+    harness_il_start();
     // The console loads its font at every restore.
     std::filesystem::create_directories("data/debug");
     static uint8_t font[128 * 128 * 4];

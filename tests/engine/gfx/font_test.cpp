@@ -118,6 +118,15 @@ TEST_F(Text, MeasuresGlyphsSpacesAndFixedPitch)
     EXPECT_FLOAT_EQ(font_glyph_width(&GFX, 'A'), 11.0f);
     EXPECT_FLOAT_EQ(font_glyph_width(&GFX, ' '), 11.0f);
     EXPECT_FLOAT_EQ(font_text_width(&GFX, "AiA"), 33.0f);
+
+    // Drawn at fixed pitch, a glyph is centred in its cell.
+    font_set_style(&GFX, -30.0f, 32.0f, 2.0f, 0, 0);
+    font_draw_glyph(&GFX, 'i'); // 12 wide in a 30 cell
+    std::vector<drawn> d = draws_get();
+    ASSERT_EQ(d.size(), 1u);
+    EXPECT_FLOAT_EQ(d[0].v[0].x, 109.0f);
+    EXPECT_FLOAT_EQ(d[0].v[1].x, 121.0f);
+    EXPECT_FLOAT_EQ(GFX.pen_x, 132.0f);
 }
 
 TEST_F(Text, GlyphIsOneShadedQuadOfItsTile)
@@ -153,17 +162,6 @@ TEST_F(Text, GlyphIsOneShadedQuadOfItsTile)
     EXPECT_FLOAT_EQ(GFX.pen_x, 121.0f + 9.0f + 9.0f);
 }
 
-TEST_F(Text, FixedPitchCentresGlyphsInTheCell)
-{
-    font_set_style(&GFX, -30.0f, 32.0f, 2.0f, 0, 0);
-    font_draw_glyph(&GFX, 'i'); // 12 wide in a 30 cell
-    std::vector<drawn> d = draws_get();
-    ASSERT_EQ(d.size(), 1u);
-    EXPECT_FLOAT_EQ(d[0].v[0].x, 109.0f);
-    EXPECT_FLOAT_EQ(d[0].v[1].x, 121.0f);
-    EXPECT_FLOAT_EQ(GFX.pen_x, 132.0f);
-}
-
 TEST_F(Text, TextBindsOnceAndLeavesStageZeroEmpty)
 {
     float before = GFX.pen_x;
@@ -176,7 +174,7 @@ TEST_F(Text, TextBindsOnceAndLeavesStageZeroEmpty)
     EXPECT_EQ(GFX.last_texture, nullptr);
 }
 
-TEST_F(Text, WordsAndLineBreaks)
+TEST_F(Text, WordsAndLineBreaksAndTheDrawnWordMatchesItsMeasure)
 {
     const char* t = "\n  Ai A";
     EXPECT_FLOAT_EQ(font_word_width(&GFX, &t), -1.0f);
@@ -194,11 +192,8 @@ TEST_F(Text, WordsAndLineBreaks)
     t = "A\xC3"; // cut short at the end
     EXPECT_FLOAT_EQ(font_word_width(&GFX, &t), 21.0f);
     EXPECT_EQ(*t, '\0');
-}
 
-TEST_F(Text, DrawnWordMatchesItsMeasure)
-{
-    // U+0141 has no glyph: it advances by the space as measured, never as the glyph of 0x41.
+    // A drawn word advances as it measures. U+0141 has no glyph: it advances by the space as measured, never as the glyph of 0x41.
     const char* m = " \n A\xC5\x81i next";
     const char* d = m;
     font_word_width(&GFX, &m); // line feed

@@ -13,6 +13,7 @@
 #include "engine/code/gfx/hmap.h"
 #include "engine/code/gfx/mmap.h"
 #include "engine/code/safelua.h"
+#include "tests/harness/harness.h"
 #include "tests/harness/lua_fixture.h"
 
 namespace {
@@ -30,10 +31,7 @@ struct Hmap : testing::Test {
     lua_State* L = nullptr;
     void SetUp() override
     {
-        ilInit();
-        iluInit();
-        ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
-        ilEnable(IL_ORIGIN_SET);
+        harness_il_start();
         L = luaL_newstate();
         ASSERT_TRUE(safelua_cpcall(L, open_body, nullptr));
     }
@@ -53,11 +51,6 @@ struct Hmap : testing::Test {
         return out;
     }
 };
-
-bool ends_with(const std::string& s, const std::string& tail)
-{
-    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
 
 // A 32 x 12 sheet of 4 x 4 cells, each marked by its number in its top left pixel, and a
 // single-tile map whose one cell copies the sheet's cell (col, row).
@@ -99,18 +92,18 @@ struct Sheet {
 
 TEST_F(Hmap, CellsAreAddressedByNumberWithinTheMap)
 {
-    EXPECT_TRUE(ends_with(run("m = hmap.alloc() m:get(0, 0)"), "requested height out of range"));
+    EXPECT_TRUE(harness_ends_with(run("m = hmap.alloc() m:get(0, 0)"), "requested height out of range"));
     EXPECT_EQ(run("m:build(3.7, 2) m:set(2, 1, 5.5) m:set(0, 1, 7)"), "");
     EXPECT_EQ(eval("m:get(2, 1)"), "5.5");
     EXPECT_EQ(eval("m:get(3, 0)"), "7") << "x = w reaches the next row";
     EXPECT_EQ(eval("m:get(1, 1)"), "0");
-    EXPECT_TRUE(ends_with(run("m:get(0, 2)"), "requested height out of range"));
-    EXPECT_TRUE(ends_with(run("m:set(-1, 0, 1)"), "requested height out of range"));
-    EXPECT_TRUE(ends_with(run("m.get(devil.alloc(), 0, 0)"), "(bad hmap)"));
+    EXPECT_TRUE(harness_ends_with(run("m:get(0, 2)"), "requested height out of range"));
+    EXPECT_TRUE(harness_ends_with(run("m:set(-1, 0, 1)"), "requested height out of range"));
+    EXPECT_TRUE(harness_ends_with(run("m.get(devil.alloc(), 0, 0)"), "(bad hmap)"));
     EXPECT_EQ(run("m:build(0, 4)"), "");
-    EXPECT_TRUE(ends_with(run("m:get(0, 0)"), "requested height out of range")) << "refused size";
+    EXPECT_TRUE(harness_ends_with(run("m:get(0, 0)"), "requested height out of range")) << "refused size";
     EXPECT_EQ(run("m:build(2, 2) hmap.free(m)"), "");
-    EXPECT_TRUE(ends_with(run("m:get(0, 0)"), "requested height out of range"));
+    EXPECT_TRUE(harness_ends_with(run("m:get(0, 0)"), "requested height out of range"));
 }
 
 TEST_F(Hmap, GridOverATileMap)
@@ -119,9 +112,9 @@ TEST_F(Hmap, GridOverATileMap)
                   " t = mmap.alloc() t.image = img t:cutup(4, 4) t:merge()"
                   " m = hmap.alloc() m:build_from_mmap(t, 2)"), "");
     EXPECT_EQ(eval("m:get(4, 6)"), "0") << "4 x 3 tiles give 5 x 7 cells, all flat";
-    EXPECT_TRUE(ends_with(run("m:get(5, 6)"), "requested height out of range"));
-    EXPECT_TRUE(ends_with(run("m:build_from_mmap({}, 1)"), "(bad mmap)"));
-    EXPECT_TRUE(ends_with(run("t.image = nil m:build_from_mmap(t, 1)"), "(bad DevIL*)"));
+    EXPECT_TRUE(harness_ends_with(run("m:get(5, 6)"), "requested height out of range"));
+    EXPECT_TRUE(harness_ends_with(run("m:build_from_mmap({}, 1)"), "(bad mmap)"));
+    EXPECT_TRUE(harness_ends_with(run("t.image = nil m:build_from_mmap(t, 1)"), "(bad DevIL*)"));
 }
 
 TEST_F(Hmap, MasterColumnAndRowGiveTheSlope)
@@ -170,7 +163,7 @@ TEST_F(Hmap, DrawShiftsOddRowsByHalfACell)
     }
     EXPECT_EQ(row("img", 1), "0 0 0 0 0 0");
 
-    EXPECT_TRUE(ends_with(run("hmap.alloc():draw(img)"), "couldn't build heightmap"));
-    EXPECT_TRUE(ends_with(run("img:free() m:draw(img)"), "attempt to use a closed image"));
+    EXPECT_TRUE(harness_ends_with(run("hmap.alloc():draw(img)"), "couldn't build heightmap"));
+    EXPECT_TRUE(harness_ends_with(run("img:free() m:draw(img)"), "attempt to use a closed image"));
     EXPECT_EQ(ilGetError(), (ILenum)IL_NO_ERROR);
 }

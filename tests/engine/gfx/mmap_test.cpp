@@ -66,11 +66,7 @@ struct Mmap : testing::Test {
     std::vector<uint32_t> images;
     void SetUp() override
     {
-        ilInit();
-        iluInit();
-        ilEnable(IL_FILE_OVERWRITE);
-        ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
-        ilEnable(IL_ORIGIN_SET);
+        harness_il_start();
         log_capture_start();
         files_setup(&FILES);
         L = luaL_newstate();
@@ -101,11 +97,6 @@ struct Mmap : testing::Test {
     }
 };
 
-bool ends_with(const std::string& s, const std::string& tail)
-{
-    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 const char* TILE = "function tile(t, f, c, r) local o = {} t[f](t, o, c, r)"
                    " return o.x..','..o.y..','..o.w..','..o.h..' m'..o.master..' b'..o.base end";
 
@@ -116,26 +107,26 @@ TEST_F(Mmap, CutupMakesARowByRowGridAndRangeChecks)
     ASSERT_EQ(run(TILE), "");
     EXPECT_EQ(run("img = devil.alloc() img:create(100, 50, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"
                   " t = mmap.alloc() t.image = img"), "");
-    EXPECT_TRUE(ends_with(run("t:get_tile({}, 0)"), "requested tile out of range")) << "no tiles yet";
+    EXPECT_TRUE(harness_ends_with(run("t:get_tile({}, 0)"), "requested tile out of range")) << "no tiles yet";
     EXPECT_EQ(run("t:cutup(16.9, 16)"), "");
     std::string base = " m0 b" + std::to_string(lua_image("img"));
     EXPECT_EQ(eval("tile(t, 'get_tile', 5, 2)"), "80,32,16,16" + base) << "tile 17 is the last";
     EXPECT_EQ(eval("tile(t, 'get_tile', 17)"), "80,32,16,16" + base);
     EXPECT_EQ(eval("tile(t, 'get_master_tile', 1, 1)"), "16,16,16,16" + base);
-    EXPECT_TRUE(ends_with(run("t:get_tile({}, 18)"), "requested tile out of range"));
-    EXPECT_TRUE(ends_with(run("t:get_tile({}, 0, 3)"), "requested tile out of range"));
-    EXPECT_TRUE(ends_with(run("t:get_tile({}, -1)"), "requested tile out of range"));
+    EXPECT_TRUE(harness_ends_with(run("t:get_tile({}, 18)"), "requested tile out of range"));
+    EXPECT_TRUE(harness_ends_with(run("t:get_tile({}, 0, 3)"), "requested tile out of range"));
+    EXPECT_TRUE(harness_ends_with(run("t:get_tile({}, -1)"), "requested tile out of range"));
     EXPECT_EQ(run("t:set_tile({x = 1, y = 2, w = 3, h = 4}, 4)"), "");
     EXPECT_EQ(eval("tile(t, 'get_tile', 4)"), "1,2,3,4" + base);
 
     EXPECT_EQ(run("t:cutup(0, 16)"), "") << "a cell size of 0 is refused, not divided by";
     EXPECT_EQ(eval("tile(t, 'get_tile', 0)"), "0,0,16,16" + base) << "the old grid stays";
     EXPECT_EQ(run("t:cutup(200, 10)"), "");
-    EXPECT_TRUE(ends_with(run("t:get_tile({}, 0)"), "requested tile out of range")) << "0 across";
+    EXPECT_TRUE(harness_ends_with(run("t:get_tile({}, 0)"), "requested tile out of range")) << "0 across";
 
-    EXPECT_TRUE(ends_with(run("t.cutup({}, 1, 1)"), "(bad mmap)"));
-    EXPECT_TRUE(ends_with(run("t.cutup({mmap = img}, 1, 1)"), "(bad mmap)"));
-    EXPECT_TRUE(ends_with(run("t.image = 5 t:cutup(1, 1)"), "(bad DevIL*)"));
+    EXPECT_TRUE(harness_ends_with(run("t.cutup({}, 1, 1)"), "(bad mmap)"));
+    EXPECT_TRUE(harness_ends_with(run("t.cutup({mmap = img}, 1, 1)"), "(bad mmap)"));
+    EXPECT_TRUE(harness_ends_with(run("t.image = 5 t:cutup(1, 1)"), "(bad DevIL*)"));
     EXPECT_EQ(run("t:free() mmap.free(t) t.mmap:free()"), "");
 }
 
@@ -317,5 +308,5 @@ TEST_F(Mmap, SavedXtxMatchesTheToolsWriterByteForByte)
     EXPECT_EQ(harness_read_file("small.xtx").size(), 86u);
     EXPECT_EQ(run("p:saveXTX(k, 'no/such/folder/x.xtx')"), "");
     EXPECT_EQ(LOGGED.error, "Failed to open output file \"no/such/folder/x.xtx\".\n");
-    EXPECT_TRUE(ends_with(run("p:saveXTX({}, 'x.xtx')"), "to 'saveXTX' (bad mmap)"));
+    EXPECT_TRUE(harness_ends_with(run("p:saveXTX({}, 'x.xtx')"), "to 'saveXTX' (bad mmap)"));
 }

@@ -43,7 +43,7 @@ vec3 project(gfx_view* v, float x, float y, float z)
 
 } // namespace
 
-TEST(View, ScreenModeMapsUnitsToPixelsAroundTheCentre)
+TEST(View, ScreenModeMapsUnitsToPixelsAroundTheCentreAndPicksUpResizesAtABuild)
 {
     screen_size s(800, 600);
     gfx_view v;
@@ -74,16 +74,11 @@ TEST(View, ScreenModeMapsUnitsToPixelsAroundTheCentre)
     EXPECT_NEAR(v.light_dir.x, 0.455842f, 1e-5f);
     EXPECT_NEAR(v.light_dir.y, -0.683763f, 1e-5f);
     EXPECT_NEAR(v.light_dir.z, 0.569803f, 1e-5f);
-}
 
-TEST(View, ResizeTakesEffectOnlyAtTheNextBuild)
-{
-    screen_size s(800, 600);
-    gfx_view v;
-    view_setup(&v, VIEW_MODE_SCREEN);
+    // A resize takes effect only at the next build.
     GFX.screen_width = 1000;
     GFX.screen_height = 500;
-    vec3 p = project(&v, 0, 0, 0);
+    p = project(&v, 0, 0, 0);
     EXPECT_NEAR(p.x, 400.0f, 1e-3f);
     view_build(&v);
     p = project(&v, 0, 0, 0);

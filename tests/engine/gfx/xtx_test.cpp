@@ -23,7 +23,7 @@ bool same(const xtx_tile& a, const xtx_tile& b) { return memcmp(&a, &b, sizeof(a
 
 } // namespace
 
-TEST_F(XtxFile, WriterAndLoaderAgreeOnEveryField)
+TEST_F(XtxFile, WriterAndLoaderAgreeOnEveryFieldAndBadKeysAreCaught)
 {
     ASSERT_TRUE(wr_xtx_save("three.xtx", kTiles, 3, kKeys, 5));
     files_data* d = files_load(&FILES, "three.xtx");
@@ -49,15 +49,12 @@ TEST_F(XtxFile, WriterAndLoaderAgreeOnEveryField)
     EXPECT_FALSE(xtx_key_tile(d, 5, &t));   // past the keys
     EXPECT_TRUE(xtx_keys_valid(d));
     files_free(&FILES, d);
-}
 
-TEST_F(XtxFile, KeyPastTheTilesIsNoTileAndFailsTheCheck)
-{
+    // A key past the tiles is no tile and fails the check; the loader leaves it to the reader.
     const uint16_t keys[3] = {1, 4, 0};
     ASSERT_TRUE(wr_xtx_save("bad.xtx", kTiles, 3, keys, 3));
-    files_data* d = files_load(&FILES, "bad.xtx");
-    ASSERT_NE(d, nullptr); // the loader leaves key values to the reader
-    xtx_tile t;
+    d = files_load(&FILES, "bad.xtx");
+    ASSERT_NE(d, nullptr);
     EXPECT_FALSE(xtx_keys_valid(d));
     EXPECT_FALSE(xtx_key_tile(d, 1, &t));
     EXPECT_TRUE(xtx_key_tile(d, 0, &t));
