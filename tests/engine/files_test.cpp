@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/code/files.h"
+#include "tests/harness/harness.h"
 #include "tools/writer/wr_xtx.h"
 
 namespace {
@@ -178,10 +179,7 @@ TEST_F(Files, HeaderChecks)
     EXPECT_EQ(files_load(&FILES, "folder.xox"), nullptr);
 
     // Only the bare file is still loaded: every failure gave its record back.
-    int live = 0;
-    for (list_node* n = list_first(&FILES.records.live); n->next; n = n->next)
-        live++;
-    EXPECT_EQ(live, 1);
+    EXPECT_EQ(harness_list_count(&FILES.records.live), 1);
 
     files_data* d = load(image(FILES_MAGIC_XOX)); // bare: no records
     ASSERT_TRUE(d);

@@ -69,54 +69,48 @@ std::string scan(const std::string& text, int* state = nullptr, int capacity = 6
 
 } // namespace
 
-TEST(XmlScan, TextEntitiesAndTrailingText)
+// Token sequences and the state the scan ends in (NONE: not looked at).
+TEST(XmlScan, TokensSkippedConstructsAndErrorStates)
 {
-    EXPECT_EQ(scan("a&amp;b<x>"), "T:a|N:&amp|T:b|E:x");
-    EXPECT_EQ(scan("<x>tail"), "E:x") << "text at the end is never reported";
-    EXPECT_EQ(scan("<x>tail end"), "E:x|T:tail|S: ") << "only the last run is lost";
-    EXPECT_EQ(scan("<x> a  b </x>"), "E:x|S: |T:a|S:  |T:b|S: |E:/x");
-    EXPECT_EQ(scan("<x>&#65;&#x4f;</x>"), "E:x|N:&#65|N:&#x4f|E:/x");
-}
-
-TEST(XmlScan, TagForms)
-{
-    EXPECT_EQ(scan("<x/>"), "E:x/");
-    EXPECT_EQ(scan("<x a='1'/>"), "E:x|A:a|V:1|E:/");
-    EXPECT_EQ(scan("<x a = \"1\" b='2'></x >"), "E:x|A:a|V:1|A:b|V:2|E:/x");
-    EXPECT_EQ(scan("<ns:x-1._y>"), "E:ns:x-1._y");
-    // An entity inside a value ends the value token: only the part after it is reported.
-    EXPECT_EQ(scan("<x a='p&lt;q'>"), "E:x|A:a|N:p&lt|V:q");
-}
-
-TEST(XmlScan, SkippedConstructsReportNothing)
-{
-    EXPECT_EQ(scan("<a><!-- c <b> - d --></a>"), "E:a|E:/a");
-    EXPECT_EQ(scan("<a><![CDATA[ <b> ]] ]> ]]></a>"), "E:a|E:/a");
-    EXPECT_EQ(scan("<?xml version='1.0'?><a>"), "E:a");
-    EXPECT_EQ(scan("<!DOCTYPE a [ <!ENTITY e \"x>y\"> <!ELEMENT a (#PCDATA)> ]><a>"), "E:a");
-}
-
-TEST(XmlScan, ErrorsStopTheScan)
-{
-    int state = 0;
-    EXPECT_EQ(scan("ab\x01<x>", &state), "");
-    EXPECT_EQ(state, -1) << "a control character outside markup";
-    EXPECT_EQ(scan("<x a='1<'>", &state), "E:x|A:a");
-    EXPECT_EQ(state, -2) << "'<' inside a value";
-    EXPECT_EQ(scan("<a><!-- x -- y --></a>", &state), "E:a");
-    EXPECT_EQ(state, -1) << "two dashes inside a comment must end it";
-    EXPECT_EQ(scan("<1x>", &state), "");
-    EXPECT_EQ(state, -1);
-}
-
-TEST(XmlScan, TruncatedInputEndsCleanly)
-{
-    int state = 0;
-    EXPECT_EQ(scan("<a><!DOCTYPE x [ <!ENTITY y 'z'>", &state), "E:a");
-    EXPECT_EQ(state, 20) << "the unclosed DOCTYPE ran to the end";
-    EXPECT_EQ(scan("<a b='unterminated", &state), "E:a|A:b");
-    EXPECT_EQ(scan("<a><", &state), "E:a");
-    EXPECT_EQ(state, 1);
+    const int NONE = 99;
+    struct {
+        const char* text;
+        const char* events;
+        int state;
+    } cases[] = {
+        {"a&amp;b<x>", "T:a|N:&amp|T:b|E:x", NONE},
+        {"<x>tail", "E:x", NONE}, // text at the end is never reported
+        {"<x>tail end", "E:x|T:tail|S: ", NONE}, // only the last run is lost
+        {"<x> a  b </x>", "E:x|S: |T:a|S:  |T:b|S: |E:/x", NONE},
+        {"<x>&#65;&#x4f;</x>", "E:x|N:&#65|N:&#x4f|E:/x", NONE},
+        {"<x/>", "E:x/", NONE},
+        {"<x a='1'/>", "E:x|A:a|V:1|E:/", NONE},
+        {"<x a = \"1\" b='2'></x >", "E:x|A:a|V:1|A:b|V:2|E:/x", NONE},
+        {"<ns:x-1._y>", "E:ns:x-1._y", NONE},
+        // An entity inside a value ends the value token: only the part after it is reported.
+        {"<x a='p&lt;q'>", "E:x|A:a|N:p&lt|V:q", NONE},
+        // Comments, CDATA, declarations and the DOCTYPE report nothing.
+        {"<a><!-- c <b> - d --></a>", "E:a|E:/a", NONE},
+        {"<a><![CDATA[ <b> ]] ]> ]]></a>", "E:a|E:/a", NONE},
+        {"<?xml version='1.0'?><a>", "E:a", NONE},
+        {"<!DOCTYPE a [ <!ENTITY e \"x>y\"> <!ELEMENT a (#PCDATA)> ]><a>", "E:a", NONE},
+        // Errors stop the scan.
+        {"ab\x01<x>", "", -1},                 // a control character outside markup
+        {"<x a='1<'>", "E:x|A:a", -2},        // '<' inside a value
+        {"<a><!-- x -- y --></a>", "E:a", -1}, // two dashes inside a comment must end it
+        {"<1x>", "", -1},
+        // Truncated input ends cleanly.
+        {"<a><!DOCTYPE x [ <!ENTITY y 'z'>", "E:a", 20}, // the unclosed DOCTYPE ran to the end
+        {"<a b='unterminated", "E:a|A:b", NONE},
+        {"<a><", "E:a", 1},
+    };
+    for (auto& c : cases) {
+        int state = NONE;
+        EXPECT_EQ(scan(c.text, &state), c.events) << c.text;
+        if (c.state != NONE) {
+            EXPECT_EQ(state, c.state) << c.text;
+        }
+    }
 }
 
 TEST(XmlScan, LongTokensAreCut)

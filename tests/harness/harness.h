@@ -17,3 +17,6 @@ bool harness_ends_with(const std::string& s, const char* tail);
 void harness_il_start();
 // Image names in use among the first few hundred (the library hands out small numbers).
 int harness_il_images();
+
+struct list;
+int harness_list_count(list* l); // records linked in an engine list

@@ -2,6 +2,8 @@
 
 #include "tests/harness/harness.h"
 
+#include "engine/code/pool.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -42,4 +44,12 @@ bool harness_ends_with(const std::string& s, const char* tail)
 {
     size_t n = strlen(tail);
     return s.size() >= n && s.compare(s.size() - n, n, tail) == 0;
+}
+
+int harness_list_count(list* l)
+{
+    int n = 0;
+    for (list_node* at = list_first(l); at->next; at = at->next)
+        n++;
+    return n;
 }

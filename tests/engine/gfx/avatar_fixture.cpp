@@ -48,6 +48,21 @@ wr_xsx_anim one_bone_anim(const char* name, float x, float y, float z)
     return a;
 }
 
+void for_each_damaged(const wr_buf& good, size_t step, uint32_t seed, const std::function<void(const wr_buf&)>& use)
+{
+    for (size_t n = 0; n < good.bytes.size(); n += n < 64 ? 1 : step) {
+        wr_buf b = good;
+        b.bytes.resize(n);
+        use(b);
+    }
+    for (int i = 0; i < 400; i++) {
+        wr_buf b = good;
+        seed = seed * 1664525u + 1013904223u;
+        b.bytes[12 + (seed >> 8) % (b.bytes.size() - 12)] = (uint8_t)(seed >> 3);
+        use(b);
+    }
+}
+
 std::vector<float> vertex_buffer(const xox_mesh* mesh)
 {
     IDirect3DVertexBuffer8* vb = mesh->vtx->buffer;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,10 @@ wr_xox_morph uniform_morph(const char* name, float dx, float dy, float dz, float
                            float dnz = 0);
 // An animation of one root bone with one key on every transform track.
 wr_xsx_anim one_bone_anim(const char* name, float x, float y, float z);
+
+// Hands use every truncation of good (each of the first 64 lengths, then every step-th) and
+// 400 copies with one byte after the header changed at random from seed.
+void for_each_damaged(const wr_buf& good, size_t step, uint32_t seed, const std::function<void(const wr_buf&)>& use);
 
 // The mesh's vertex buffer as the device holds it: eight floats a vertex.
 std::vector<float> vertex_buffer(const xox_mesh* mesh);

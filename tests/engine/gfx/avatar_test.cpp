@@ -1,12 +1,11 @@
 // Avatars: how layers blend into the part bones (none, one, two, the same animation twice,
 // a part a layer lacks), morph weights from morph tracks, the fist of a holding hand, soul
-// sizes, part meshes chosen through the soul and the links, the counts an avatar leaves
-// behind, and what a drawn avatar covers on screen.
+// sizes, part meshes chosen through the soul and the links, and the counts an avatar leaves
+// behind.
 
 #include "engine/code/gfx/avatar.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -16,7 +15,6 @@
 #include "engine/code/gfx/soul.h"
 #include "engine/code/gfx/xox.h"
 #include "engine/code/gfx/xsx.h"
-#include "platform/d3d8_debug.h"
 #include "tests/engine/gfx/avatar_fixture.h"
 #include "tools/writer/wr_avatar.h"
 
@@ -223,39 +221,4 @@ TEST_F(Avatar, PartsComeFromTheSoulThroughTheLinksRecolouredAndMirroredOnTheLeft
     EXPECT_EQ(GFX.xoxs.count, meshes);
     EXPECT_EQ(GFX.xsxs.count, xsxs);
     EXPECT_EQ(D3D_BUFFERS.vtx_count, vtxs);
-}
-
-TEST_F(Avatar, ADrawnAvatarCoversItsPartOfTheScreen)
-{
-    // A unit quad on the body bone, drawn through an orthographic view of x and y from -1
-    // to 1; the avatar placed so that the quad fills the upper right quarter.
-    wr_xox_mesh body = quad_mesh("body");
-    body.materials[0].colour = 0xFFFFFFFF;
-    ASSERT_TRUE(wr_xox_save("data/avatar/xox/body_box.xox", &body));
-    std::ofstream("local/avatar/xox_links.lua") << "body = { box = { xox = 'body_box' } }\n";
-    gfx_clean(&GFX);
-    ASSERT_TRUE(setup_gfx());
-    soul_file("boxy", "<part name='body'><object group='body' name='box'/></part>");
-    avatar* a = avatar_alloc(&GFX.avatars, "boxy");
-    ASSERT_NE(a, nullptr);
-    avatar_load_parts(a);
-    a->layers[0] = {1, 0, &GFX.avatars.anims[1]};
-    avatar_update(a);
-    transform place = {{0, -1.0f, 0}, {0, 0, 0, 1}, {1, 1, 1}}; // the body bone rests at y 1
-    mat4_from_transform(&a->base.anim->matrix, &place);
-
-    ASSERT_TRUE(gfx_begin_scene(&GFX));
-    D3DMATRIX view = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 2, 1}}};
-    D3DMATRIX proj = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 0.25f, 0}, {0, 0, 0, 1}}};
-    IDirect3DDevice8_SetTransform(device(), D3DTS_VIEW, &view);
-    IDirect3DDevice8_SetTransform(device(), D3DTS_PROJECTION, &proj);
-    IDirect3DDevice8_SetRenderState(device(), D3DRS_LIGHTING, FALSE);
-    IDirect3DDevice8_SetRenderState(device(), D3DRS_CULLMODE, D3DCULL_NONE);
-    avatar_draw(a);
-    D3DCOLOR inside = d3d8_read_pixel(device(), 48, 12);
-    D3DCOLOR outside = d3d8_read_pixel(device(), 16, 36);
-    gfx_end_scene(&GFX);
-    EXPECT_NE(inside, 0xFF000080u);
-    EXPECT_EQ(outside, 0xFF000080u);
-    EXPECT_EQ(errors(), "");
 }

@@ -11,6 +11,7 @@
 #include "engine/code/gfx/d3d_state.h"
 #include "engine/code/gfx/font.h"
 #include "engine/code/gfx/gfx.h"
+#include "tests/harness/harness.h"
 #include "tests/engine/gfx/device_fixture.h"
 #include "tests/engine/gfx/draw_fixture.h"
 #include "platform/d3d8_debug.h"
@@ -59,13 +60,7 @@ struct Bubbles : DeviceTest {
         b->anchor_y = y + b->height + 32;
         return b;
     }
-    int live()
-    {
-        int n = 0;
-        for (list_node* p = list_first(&m.records.live); p->next; p = p->next)
-            ++n;
-        return n;
-    }
+    int live() { return harness_list_count(&m.records.live); }
 };
 
 } // namespace

@@ -39,13 +39,7 @@ const char* kDoc = "<?xml version=\"1.0\"?>\n"
                    "  <layer><source name=\"missing.png\"><c>0 1 1 0 0 0 0</c></source></layer>\n"
                    "</cutmap>\n";
 
-int live_cutmaps()
-{
-    int n = 0;
-    for (list_node* at = list_first(&GFX.cmps_pool.records.live); at->next; at = at->next)
-        n++;
-    return n;
-}
+int live_cutmaps() { return harness_list_count(&GFX.cmps_pool.records.live); }
 
 uint32_t pixel(const gfx_bmps* b, int x, int y)
 {

@@ -8,18 +8,13 @@
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/gfx/txts.h"
 #include "engine/code/safelua.h"
+#include "tests/harness/harness.h"
 #include "tests/engine/gfx/device_fixture.h"
 #include "tests/harness/lua_fixture.h"
 
 namespace {
 
-int live_textures()
-{
-    int n = 0;
-    for (list_node* at = list_first(&GFX.txts_pool.records.live); at->next; at = at->next)
-        n++;
-    return n;
-}
+int live_textures() { return harness_list_count(&GFX.txts_pool.records.live); }
 
 struct Txts : DeviceTest {
     lua_State* L = nullptr;

@@ -279,19 +279,7 @@ TEST_F(Xox, DamagedFilesAreRefusedOrStaySafeToUse)
         xox_free(mesh);
     };
     ASSERT_TRUE(gfx_begin_scene(&GFX));
-    for (size_t n = 0; n < good.bytes.size(); n += n < 64 ? 1 : 3) {
-        wr_buf b = good;
-        b.bytes.resize(n);
-        exercise(b);
-    }
-    uint32_t seed = 12345;
-    for (int i = 0; i < 400; i++) {
-        wr_buf b = good;
-        seed = seed * 1664525u + 1013904223u;
-        size_t at = 12 + (seed >> 8) % (b.bytes.size() - 12);
-        b.bytes[at] = (uint8_t)(seed >> 3);
-        exercise(b);
-    }
+    for_each_damaged(good, 3, 12345, exercise);
     gfx_end_scene(&GFX);
     EXPECT_EQ(GFX.xoxs.count, 0);
 }

@@ -200,18 +200,6 @@ TEST_F(Xsx, DamagedFilesAreRefusedOrStaySafeToUse)
         xsx_draw(anim);
         xsxs_free(&GFX.xsxs, anim);
     };
-    for (size_t n = 0; n < good.bytes.size(); n += n < 64 ? 1 : 9) {
-        wr_buf b = good;
-        b.bytes.resize(n);
-        exercise(b);
-    }
-    uint32_t seed = 777;
-    for (int i = 0; i < 400; i++) {
-        wr_buf b = good;
-        seed = seed * 1664525u + 1013904223u;
-        size_t at = 12 + (seed >> 8) % (b.bytes.size() - 12);
-        b.bytes[at] = (uint8_t)(seed >> 3);
-        exercise(b);
-    }
+    for_each_damaged(good, 9, 777, exercise);
     EXPECT_EQ(GFX.xsxs.count, before);
 }
