@@ -103,7 +103,7 @@ TEST_F(FileDialog, AnswersFillTheirOwnBuffersAndCancelGivesNull)
     EXPECT_EQ(nullptr, file_dialog_save("t", "a.xml", "*.XML"));
 }
 
-TEST_F(FileDialog, WorkingFolderIsRestoredAfterBrowsing)
+TEST_F(FileDialog, WorkingFolderIsRestoredAfterBrowsingAndAnOverlongOneGivesNoDefaultName)
 {
     wander_to = "/";
     answer = "/etc/x";
@@ -112,10 +112,8 @@ TEST_F(FileDialog, WorkingFolderIsRestoredAfterBrowsing)
     answer = NULL;
     EXPECT_EQ(nullptr, file_dialog_save("t", "x", "*.*"));
     EXPECT_EQ(start, cwd());
-}
 
-TEST_F(FileDialog, OverlongWorkingFolderOpensWithNoDefaultName)
-{
+    // An overlong working folder opens with no default name.
     std::string deep = start;
     while (deep.size() < 300) {
         deep += "/abcdefghijklmnopqrstuvwxyz0123456789";

@@ -48,7 +48,7 @@ std::string read_group(luaenv* e, const char* group)
 
 } // namespace
 
-TEST_F(Luaenv, MissingGlobalAndFile)
+TEST_F(Luaenv, MissingGlobalAndFileThenTablesOfTables)
 {
     EXPECT_FALSE(luaenv_get_global(&env, "nothing"));
     luaenv_enter(&env);
@@ -58,10 +58,8 @@ TEST_F(Luaenv, MissingGlobalAndFile)
     EXPECT_FALSE(luaenv_dofile(&env, "missing.lua"));
     EXPECT_NE(LOGGED.error.find("LUA ERROR"), std::string::npos);
     EXPECT_FALSE(luaenv_get_global(&env, "hair"));
-}
 
-TEST_F(Luaenv, ReadsTablesOfTables)
-{
+    // Tables of tables, walked the same way twice.
     harness_write_file("links.lua", "hair = { short = { xox = 'h1', boi = 1, grl = '0' }, long = { xox = 'h2' } }\n");
     ASSERT_TRUE(luaenv_dofile(&env, "links.lua"));
     std::string first = read_group(&env, "hair");

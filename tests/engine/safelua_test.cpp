@@ -64,7 +64,7 @@ struct SafeluaTest : testing::Test {
 
 // ---- reports ----------------------------------------------------------------------------
 
-TEST_F(SafeluaTest, PlainErrorHasEmptySecondLineThenTheRunnerError)
+TEST_F(SafeluaTest, PlainErrorHasEmptySecondLineThenTheRunnerErrorAndCpcallPopsIt)
 {
     int top = lua_gettop(L);
     EXPECT_TRUE(run("x = 5 return 1, 2"));  // results are not left behind
@@ -75,6 +75,16 @@ TEST_F(SafeluaTest, PlainErrorHasEmptySecondLineThenTheRunnerError)
               "LUA ERROR boom\n"
               "LUA ERROR lua_dobuffer(\"error('boom', 0)\") failed. in lua_cpcall\n");
     EXPECT_EQ(lua_gettop(L), top);
+
+    // A failing protected call logs, pops its error and fails.
+    LOGGED.error.clear();
+    lua_pushnumber(L, 1);
+    auto body = [](lua_State* S) -> int { return luaL_error(S, "from body"); };
+    EXPECT_FALSE(safelua_cpcall(L, body, nullptr));
+    EXPECT_EQ(LOGGED.error, "LUA ERROR from body in lua_cpcall\n");
+    EXPECT_EQ(lua_gettop(L), 1);
+    EXPECT_TRUE(safelua_cpcall(L, [](lua_State*) -> int { return 0; }, nullptr));
+    EXPECT_EQ(lua_gettop(L), 1);
 }
 
 TEST_F(SafeluaTest, ScriptErrorNamesFileAndLineForToolsAndAMissingFileFails)
@@ -95,17 +105,6 @@ TEST_F(SafeluaTest, ScriptErrorNamesFileAndLineForToolsAndAMissingFileFails)
               "LUA ERROR cannot open absent.lua: No such file or directory\n"
               "LUA ERROR lua_dofile(\"absent.lua\") failed. in lua_cpcall\n");
     EXPECT_EQ(lua_gettop(L), top);
-}
-
-TEST_F(SafeluaTest, CpcallLogsPopsAndFails)
-{
-    lua_pushnumber(L, 1);
-    auto body = [](lua_State* S) -> int { return luaL_error(S, "from body"); };
-    EXPECT_FALSE(safelua_cpcall(L, body, nullptr));
-    EXPECT_EQ(LOGGED.error, "LUA ERROR from body in lua_cpcall\n");
-    EXPECT_EQ(lua_gettop(L), 1);
-    EXPECT_TRUE(safelua_cpcall(L, [](lua_State*) -> int { return 0; }, nullptr));
-    EXPECT_EQ(lua_gettop(L), 1);
 }
 
 TEST_F(SafeluaTest, TostringConvertsNumbersInPlaceAndRefusesOtherSlots)

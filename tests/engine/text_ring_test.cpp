@@ -27,7 +27,7 @@ int lines_forward(const text_ring* r)
 
 } // namespace
 
-TEST(TextRing, SetupAndResetGiveAnEmptyRing)
+TEST(TextRing, SetupAndResetGiveAnEmptyRingAndTooSmallARingFails)
 {
     text_ring r{};
     ASSERT_TRUE(text_ring_setup(&r, 64));
@@ -49,6 +49,15 @@ TEST(TextRing, SetupAndResetGiveAnEmptyRing)
     ASSERT_NE(r.block, nullptr);
     EXPECT_EQ(r.count, 0);
     EXPECT_TRUE(lines_back(&r).empty());
+    text_ring_clean(&r);
+
+    // A ring too small for a placeholder fails setup.
+    r = text_ring{};
+    EXPECT_FALSE(text_ring_setup(&r, 4));
+    EXPECT_EQ(r.block, nullptr);
+    ASSERT_TRUE(text_ring_setup(&r, 16)); // a placeholder, but no line fits
+    text_ring_push(&r, "x");
+    EXPECT_EQ(r.count, 0);
     text_ring_clean(&r);
 }
 
@@ -129,16 +138,5 @@ TEST(TextRing, LineTooLongForTheRingIsCut)
     back = lines_back(&r);
     ASSERT_EQ(back.size(), 1u);
     EXPECT_EQ(back[0], "after");
-    text_ring_clean(&r);
-}
-
-TEST(TextRing, RingTooSmallForAPlaceholderFailsSetup)
-{
-    text_ring r{};
-    EXPECT_FALSE(text_ring_setup(&r, 4));
-    EXPECT_EQ(r.block, nullptr);
-    ASSERT_TRUE(text_ring_setup(&r, 16)); // a placeholder, but no line fits
-    text_ring_push(&r, "x");
-    EXPECT_EQ(r.count, 0);
     text_ring_clean(&r);
 }

@@ -113,16 +113,14 @@ TEST(XmlScan, TokensSkippedConstructsAndErrorStates)
     }
 }
 
-TEST(XmlScan, LongTokensAreCut)
+TEST(XmlScan, LongTokensAreCutAndSixteenBitTextGivesTheSameTokens)
 {
     EXPECT_EQ(scan("<abcdefgh>", nullptr, 4), "E:abcd");
     EXPECT_EQ(scan("<abc>", nullptr, 3), "E:abc") << "exactly full";
     // Two-byte characters are stored whole or not at all.
     EXPECT_EQ(scan("<abcdefgh>", nullptr, 5, 2), "E:ab");
-}
 
-TEST(XmlScan, SixteenBitTextGivesTheSameTokens)
-{
+    // Sixteen-bit text gives the same tokens.
     const char* doc = "<r x='1'>a&amp;b <c/></r>";
     EXPECT_EQ(scan(doc, nullptr, 64, 2), scan(doc));
     int state = 0;

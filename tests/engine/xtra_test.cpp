@@ -105,7 +105,7 @@ TEST_F(Xtra, Colours)
     EXPECT_EQ(eval("xtra.argb2str(xtra.str2argb('0x80402010'))"), "'0x80402010'");
 }
 
-TEST_F(Xtra, ParseXmlBuildsTheTree)
+TEST_F(Xtra, ParseXmlBuildsTheTreeAndFailsCleanly)
 {
     EXPECT_EQ(eval("xtra.parse_xml([[<a x='1'>hi<b/>there</a>]])"), "{{0='a',x='1','hi',{0='b'},'there'}}");
     EXPECT_EQ(eval("xtra.parse_xml([[<a><c k=\"v\" j='w'/> tail</a>]])"),
@@ -114,10 +114,8 @@ TEST_F(Xtra, ParseXmlBuildsTheTree)
               "{{0='p','one twothreefour'}}") << "white space collapsed, entities dropped, runs joined";
     EXPECT_EQ(eval("xtra.parse_xml('lead <a>x</a> <b>y</b> trailing')"), "{'lead',{0='a','x'},{0='b','y'}}");
     EXPECT_EQ(eval("xtra.parse_xml('<?xml version=\"1.0\"?><!DOCTYPE a><a/>')"), "{{0='a'}}");
-}
 
-TEST_F(Xtra, ParseXmlFailuresAreClean)
-{
+    // Failures are clean.
     EXPECT_EQ(eval("xtra.parse_xml('<a><b>x</b><c>unfinished')"), "{}") << "open elements are lost";
     EXPECT_EQ(eval("xtra.parse_xml('<a/><b>x</b><c \\1 ')"), "{{0='a'},{0='b','x'}}") << "stops at a bad character";
     EXPECT_TRUE(raises(eval("xtra.parse_xml('<a/></a>')"), "XML end tag </a> without an open element"));

@@ -57,7 +57,7 @@ protected:
 
 static const ::transform& part(const avatar* a, int p) { return a->base.part_bones[p]->transform; }
 
-TEST_F(Avatar, WithoutLayersEveryPartBoneCollapses)
+TEST_F(Avatar, WithoutLayersPartsCollapseAndSoulSizesScaleLayersAndBase)
 {
     avatar* a = avatar_alloc(&GFX.avatars, "nobody");
     ASSERT_NE(a, nullptr);
@@ -67,6 +67,20 @@ TEST_F(Avatar, WithoutLayersEveryPartBoneCollapses)
     for (int p = 0; p < 22; p++)
         EXPECT_EQ(memcmp(&part(a, p), &zero, sizeof zero), 0) << p;
     EXPECT_FALSE(avatar_save_soul(a, "x.xml"));
+
+    // Soul sizes scale every layer and the base.
+    soul_file("big", "<part name='head' Xsize='2' Ysize='3'/>");
+    wr_xsx_anim tall = rest();
+    set(&tall, HEAD, 6, 1.5f);
+    avatar_anim_slot* s = pose("tall", tall);
+    a = avatar_alloc(&GFX.avatars, "big");
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(a->soul, nullptr);
+    a->layers[0] = {1, 0, s};
+    avatar_update(a);
+    EXPECT_FLOAT_EQ(part(a, HEAD).scale.x, 3.0f);
+    EXPECT_FLOAT_EQ(part(a, HEAD).scale.y, 3.0f);
+    EXPECT_EQ(a->base.part_bones[HEAD]->base_scale.x, 2.0f);
 }
 
 TEST_F(Avatar, LayersBlendComponentWiseAndAPartALayerLacksGetsNothingFromIt)
@@ -109,22 +123,6 @@ TEST_F(Avatar, LayersBlendComponentWiseAndAPartALayerLacksGetsNothingFromIt)
     a->layers[1] = {0.5f, 0.8f, s};
     avatar_update(a);
     EXPECT_FLOAT_EQ(part(a, HEAD).position.x, 0.5f * 2 + 0.5f * 8);
-}
-
-TEST_F(Avatar, SoulSizesScaleEveryLayerAndTheBase)
-{
-    soul_file("big", "<part name='head' Xsize='2' Ysize='3'/>");
-    wr_xsx_anim tall = rest();
-    set(&tall, HEAD, 6, 1.5f);
-    avatar_anim_slot* s = pose("tall", tall);
-    avatar* a = avatar_alloc(&GFX.avatars, "big");
-    ASSERT_NE(a, nullptr);
-    ASSERT_NE(a->soul, nullptr);
-    a->layers[0] = {1, 0, s};
-    avatar_update(a);
-    EXPECT_FLOAT_EQ(part(a, HEAD).scale.x, 3.0f);
-    EXPECT_FLOAT_EQ(part(a, HEAD).scale.y, 3.0f);
-    EXPECT_EQ(a->base.part_bones[HEAD]->base_scale.x, 2.0f);
 }
 
 // A hand mesh with a fist and a point morph, hung on both hands through the soul.

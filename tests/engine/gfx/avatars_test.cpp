@@ -118,7 +118,7 @@ TEST(AvatarsLinks, UnknownNamesChooseTheLastDefaultEntry)
     EXPECT_EQ(avatars_find_xox_link(&g, nullptr), &links[3]);
 }
 
-TEST_F(Avatars, MissingOrBrokenLinksScriptLeavesTheGroupsEmpty)
+TEST_F(Avatars, MissingOrBrokenLinksLeaveGroupsEmptyAndAMissingSharedAnimationFailsStartUp)
 {
     write_links("head = { a = { xox = 'a' } }\nerror('broken')\n");
     gfx_clean(&GFX);
@@ -129,10 +129,8 @@ TEST_F(Avatars, MissingOrBrokenLinksScriptLeavesTheGroupsEmpty)
     ASSERT_TRUE(setup_gfx());
     EXPECT_EQ(GFX.avatars.link_count, 0);
     EXPECT_EQ(GFX.avatars.links, nullptr);
-}
 
-TEST_F(Avatars, OneMissingSharedAnimationFailsStartUp)
-{
+    // One missing shared animation fails start-up.
     gfx_clean(&GFX);
     std::filesystem::remove("data/avatar/xsx/cycle_quad_run.xsx");
     EXPECT_FALSE(setup_gfx());

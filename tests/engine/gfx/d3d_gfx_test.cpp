@@ -17,20 +17,6 @@
 
 using D3dGfx = DeviceTest;
 
-TEST_F(D3dGfx, BeginSceneClearsToTheEngineBlueAndSetsTheScreenSize)
-{
-    ASSERT_TRUE(setup_gfx());
-    EXPECT_EQ(GFX.screen_width, 0);
-    EXPECT_EQ(GFX.screen_height, 0);
-    ASSERT_TRUE(gfx_begin_scene(&GFX));
-    EXPECT_EQ(GFX.screen_width, 64);
-    EXPECT_EQ(GFX.screen_height, 48);
-    EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 0, 0), 0xFF000080, 0);
-    EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 63, 47), 0xFF000080, 0);
-    gfx_end_scene(&GFX);
-    EXPECT_EQ(errors(), "");
-}
-
 // The device-type argument of each CreateDevice try, in order.
 static std::vector<uint32_t> create_tries()
 {
@@ -223,11 +209,19 @@ TEST_F(D3dGfx, FailingResetDrawsNothingAndKeepsTheScreenSize)
     gfx_end_scene(&GFX);
 }
 
-TEST_F(D3dGfx, ResizeResetsToTheClientAreaAndTheNewSizeReachesTheRoot)
+TEST_F(D3dGfx, BeginClearsToTheEngineBlueAndAResizeResetsToTheClientArea)
 {
     ASSERT_TRUE(setup_gfx());
+    EXPECT_EQ(GFX.screen_width, 0);
+    EXPECT_EQ(GFX.screen_height, 0);
     ASSERT_TRUE(gfx_begin_scene(&GFX));
+    EXPECT_EQ(GFX.screen_width, 64);
+    EXPECT_EQ(GFX.screen_height, 48);
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 0, 0), 0xFF000080, 0);
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 63, 47), 0xFF000080, 0);
     gfx_end_scene(&GFX);
+    EXPECT_EQ(errors(), "");
+
     SDL_SetWindowSize(win.window, 40, 30);
     GFX.d3d_gfx.resize_flag = 1;
     d3d8_log_start();

@@ -81,7 +81,7 @@ TEST_F(Devil, EnumArgumentsAreNamesLookedUpAtEachCall)
     EXPECT_TRUE(harness_ends_with(eval("img:get('IL_IMAGE_WIDTH')"), "invalid DevIL ENUM string \"IL_IMAGE_WIDTH\""));
 }
 
-TEST_F(Devil, LibraryErrorsAreRaisedAndTheListIsLeftEmpty)
+TEST_F(Devil, LibraryErrorsAreRaisedTheListIsLeftEmptyAndBadSizesAreRefused)
 {
     EXPECT_EQ(run("img = devil.alloc()"), "");
     EXPECT_TRUE(harness_ends_with(run("img:load('missing.png')"), "DevIL ERROR could not open file"));
@@ -90,10 +90,8 @@ TEST_F(Devil, LibraryErrorsAreRaisedAndTheListIsLeftEmpty)
     EXPECT_TRUE(harness_ends_with(run("devil.pop()"), "DevIL ERROR stack underflow"));
     EXPECT_TRUE(harness_ends_with(run("devil.alloc().nope()"), "attempt to call field 'nope' (a nil value)"));
     EXPECT_TRUE(harness_ends_with(run("img.load({}, 'x.png')"), "bad argument #1 to 'load' (bad DevIL*)"));
-}
 
-TEST_F(Devil, CreateRefusesSizesTheLibraryWouldGetWrong)
-{
+    // Create refuses sizes the library would get wrong.
     EXPECT_EQ(run("img = devil.alloc()"), "");
     const char* bad[] = {
         "img:create(4, 4, 1, 1, 'IL_RGBA', 'IL_UNSIGNED_BYTE')",  // 1 channel for RGBA

@@ -90,7 +90,7 @@ struct Sheet {
 
 } // namespace
 
-TEST_F(Hmap, CellsAreAddressedByNumberWithinTheMap)
+TEST_F(Hmap, CellsAreAddressedByNumberWithinTheMapAndAGridOverATileMap)
 {
     EXPECT_TRUE(harness_ends_with(run("m = hmap.alloc() m:get(0, 0)"), "requested height out of range"));
     EXPECT_EQ(run("m:build(3.7, 2) m:set(2, 1, 5.5) m:set(0, 1, 7)"), "");
@@ -104,10 +104,8 @@ TEST_F(Hmap, CellsAreAddressedByNumberWithinTheMap)
     EXPECT_TRUE(harness_ends_with(run("m:get(0, 0)"), "requested height out of range")) << "refused size";
     EXPECT_EQ(run("m:build(2, 2) hmap.free(m)"), "");
     EXPECT_TRUE(harness_ends_with(run("m:get(0, 0)"), "requested height out of range"));
-}
 
-TEST_F(Hmap, GridOverATileMap)
-{
+    // A grid over a tile map.
     EXPECT_EQ(run("img = devil.alloc() img:create(16, 12, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"
                   " t = mmap.alloc() t.image = img t:cutup(4, 4) t:merge()"
                   " m = hmap.alloc() m:build_from_mmap(t, 2)"), "");

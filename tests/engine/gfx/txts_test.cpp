@@ -56,7 +56,7 @@ struct Txts : DeviceTest {
 
 } // namespace
 
-TEST_F(Txts, TexturesFromFilesAndBitmaps)
+TEST_F(Txts, TexturesFromFilesAndBitmapsAndCleaningTellsTheHolder)
 {
     int before = D3D_BUFFERS.txt_count;
     gfx_txts* t = txts_alloc(&GFX.txts_pool, 0, 0, 0, 0, "t.png");
@@ -92,15 +92,11 @@ TEST_F(Txts, TexturesFromFilesAndBitmaps)
     size_t below = e.find("Failed to setup texture buffer,\n");
     ASSERT_NE(below, std::string::npos);
     EXPECT_NE(e.find("Failed to setup gfx texture,\n", below), std::string::npos) << e;
-}
 
-TEST_F(Txts, CleaningFreesEveryTextureAndTellsItsHolder)
-{
-    int before = D3D_BUFFERS.txt_count;
-    void* word = nullptr;
-    gfx_txts* t = txts_alloc(&GFX.txts_pool, 0, 0, 0, 0, "t.png");
+    // Cleaning frees every texture and tells its holder.
+    t = txts_alloc(&GFX.txts_pool, 0, 0, 0, 0, "t.png");
     ASSERT_NE(t, nullptr);
-    word = t;
+    void* word = t;
     t->holder = &word;
     ASSERT_NE(txts_alloc(&GFX.txts_pool, 0, 16, 16, 1, nullptr), nullptr) << "an empty texture of a size";
     txts_clean(&GFX.txts_pool);
