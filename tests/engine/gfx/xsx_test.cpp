@@ -159,19 +159,11 @@ TEST_F(Xsx, DrawSetsEachBonesWorldTimesTheInstanceMatrix)
     EXPECT_FLOAT_EQ(m.m[0][0], 2.0f);
 }
 
-TEST_F(Xsx, FilesWithUnsortedKeysTooFewTracksOrParentCyclesAreRefused)
+TEST_F(Xsx, FilesWithUnsortedKeysOrOfAnotherKindAreRefused)
 {
     int32_t before = GFX.xsxs.count;
     EXPECT_EQ(keyed({{0, 0}, {0, 1}}), nullptr); // a segment of zero length
     EXPECT_EQ(keyed({{1, 0}, {0, 1}}), nullptr);
-    wr_xsx_anim few = one_bone_anim("body", 0, 0, 0);
-    few.bones[0].tracks.pop_back();
-    EXPECT_EQ(load(few), nullptr);
-    wr_xsx_anim cycle = one_bone_anim("a", 0, 0, 0);
-    cycle.bones.push_back(cycle.bones[0]);
-    cycle.bones[0].parent = 1;
-    cycle.bones[1].parent = 0;
-    EXPECT_EQ(load(cycle), nullptr);
     wr_xox_mesh m = quad_mesh("skin");
     wr_xox_save("m.xsx", &m);
     EXPECT_EQ(xsxs_load(&GFX.xsxs, "m.xsx"), nullptr); // a mesh is no animation
