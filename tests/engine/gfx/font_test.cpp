@@ -147,8 +147,6 @@ TEST_F(Text, GlyphIsOneShadedQuadOfItsTile)
     for (int i = 0; i < 4; ++i) {
         EXPECT_FLOAT_EQ(v[i].x, xs[i]) << i;
         EXPECT_FLOAT_EQ(v[i].y, ys[i]) << i;
-        EXPECT_FLOAT_EQ(v[i].z, 0.0f);
-        EXPECT_FLOAT_EQ(v[i].rhw, 1.0f);
         EXPECT_FLOAT_EQ(v[i].u, us[i]) << i;
         EXPECT_FLOAT_EQ(v[i].v, vs[i]) << i;
         EXPECT_EQ(v[i].diffuse, cs[i]) << i;

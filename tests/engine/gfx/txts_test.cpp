@@ -62,7 +62,6 @@ TEST_F(Txts, TexturesFromFilesAndBitmapsAndCleaningTellsTheHolder)
     gfx_txts* t = txts_alloc(&GFX.txts_pool, 0, 0, 0, 0, "t.png");
     ASSERT_NE(t, nullptr);
     ASSERT_NE(t->texture, nullptr);
-    EXPECT_EQ(t->owner, &GFX.txts_pool);
     EXPECT_EQ(t->texture->width, 4);
     EXPECT_EQ(t->texture->height, 2);
     EXPECT_TRUE(gfx_txts_set(t, 0));

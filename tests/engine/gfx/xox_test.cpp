@@ -28,7 +28,6 @@ TEST_F(Xox, LoadCopiesMaterialsAndMapsKnownMorphNamesLastOneWinning)
     xox_mesh* mesh = load(m);
     ASSERT_NE(mesh, nullptr);
     EXPECT_EQ(GFX.xoxs.count, 1);
-    EXPECT_EQ(mesh->owner, &GFX.xoxs);
     ASSERT_EQ(mesh->material_count, 1u);
     EXPECT_STREQ(mesh->materials[0].name, "skin");
     EXPECT_EQ(mesh->materials[0].colour, 0xFF808080u);
