@@ -16,6 +16,7 @@
 #include "engine/code/safelua.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/log_capture.h"
+#include "tests/harness/lua_fixture.h"
 
 namespace {
 
@@ -36,22 +37,7 @@ struct OptTest : testing::Test {
         lua_close(L);
         log_capture_stop();
     }
-    // The results of a Lua expression, as tostring texts joined by commas.
-    std::string call(const char* expr)
-    {
-        std::string chunk = std::string("local function pack(...) return {n = select('#', ...), ...} end "
-                                        "local r = pack(") + expr +
-                            ") local s = {} for i = 1, r.n do s[i] = tostring(r[i]) end "
-                            "return table.concat(s, ',')";
-        if (luaL_dostring(L, chunk.c_str()) != 0) {
-            std::string err = lua_tostring(L, -1);
-            lua_pop(L, 1);
-            return "error: " + err;
-        }
-        std::string out = lua_tostring(L, -1);
-        lua_pop(L, 1);
-        return out;
-    }
+    std::string call(const char* expr) { return lua_fixture_eval(L, expr); }
 };
 
 }  // namespace
@@ -121,7 +107,7 @@ TEST_F(OptTest, StringsAreCutToTheirField)
 
 TEST_F(OptTest, ValuesOfTheWrongKindLeaveStringsAndChoicesAlone)
 {
-    call("opt.lang('en'), opt.window_startup('normal')");
+    ASSERT_EQ(lua_fixture_run(L, "opt.lang('en') opt.window_startup('normal')"), "");
     EXPECT_EQ(call("opt.lang(nil)"), "en");
     EXPECT_EQ(call("opt.lang(true)"), "en");
     EXPECT_EQ(call("opt.window_startup({})"), "normal");
