@@ -6,29 +6,21 @@
 #include "platform/dinput8.h"
 #include "platform/plat_window.h"
 
-
+// Keys, buttons and axes the window tests see arrive through the pump are not repeated here.
 TEST(Di8Tables, ScanCodesButtonsAxesAndHats)
 {
-    EXPECT_EQ(plat_di8_dik_from_scancode(SDL_SCANCODE_A), 30u);
-    EXPECT_EQ(plat_di8_dik_from_scancode(SDL_SCANCODE_ESCAPE), 1u);
-    EXPECT_EQ(plat_di8_dik_from_scancode(SDL_SCANCODE_RETURN), 28u);
-    EXPECT_EQ(plat_di8_dik_from_scancode(SDL_SCANCODE_UP), 200u);
     EXPECT_EQ(plat_di8_dik_from_scancode(SDL_SCANCODE_LEFT), 203u);
-    EXPECT_EQ(plat_di8_dik_from_scancode(SDL_SCANCODE_KP_ENTER), 156u);
     EXPECT_EQ(plat_di8_dik_from_scancode(SDL_SCANCODE_RCTRL), 157u);
     EXPECT_EQ(plat_di8_dik_from_scancode(SDL_SCANCODE_RALT), 184u);
     EXPECT_EQ(plat_di8_dik_from_scancode(SDL_SCANCODE_LGUI), 219u);
     EXPECT_EQ(plat_di8_dik_from_scancode(SDL_SCANCODE_F20), 0u);
 
     EXPECT_EQ(plat_di8_mouse_button_offset(SDL_BUTTON_LEFT), 12u);
-    EXPECT_EQ(plat_di8_mouse_button_offset(SDL_BUTTON_RIGHT), 13u);
     EXPECT_EQ(plat_di8_mouse_button_offset(SDL_BUTTON_MIDDLE), 14u);
     EXPECT_EQ(plat_di8_mouse_button_offset(SDL_BUTTON_X2), 16u);
 
-    EXPECT_EQ(plat_di8_joy_axis_value(0), 32768u);
     EXPECT_EQ(plat_di8_joy_axis_value(-32768), 0u);
     EXPECT_EQ(plat_di8_joy_axis_value(32767), 65535u);
-    EXPECT_EQ((int32_t)plat_di8_pov_from_hat(SDL_HAT_CENTERED), -1);
     EXPECT_EQ(plat_di8_pov_from_hat(SDL_HAT_UP), 0u);
     EXPECT_EQ(plat_di8_pov_from_hat(SDL_HAT_RIGHTUP), 4500u);
     EXPECT_EQ(plat_di8_pov_from_hat(SDL_HAT_LEFTUP), 31500u);
