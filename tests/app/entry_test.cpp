@@ -211,15 +211,6 @@ TEST_F(EntryTest, StatusLinesShowTheFrameRateOnceTheTotalTimerPublishes)
     EXPECT_EQ(LOGGED.status.substr(0, 8), "FPS=999 ");
 }
 
-TEST_F(EntryTest, NoLuaEnvironmentEndsTheProgramWithCode20)
-{
-    // The working folder holds no local/lua/startup.lua.
-    EXPECT_EQ(dorvale_main(), MAIN_EXIT_LUA);
-    std::string err = harness_read_file("ERROR.TXT");
-    EXPECT_NE(err.find("CON(fig)(sole) subsystem failed to initialize,\n"), std::string::npos);
-    EXPECT_NE(err.find("+++ New Session Dorvale20050819v2"), std::string::npos);
-}
-
 namespace {
 
 // What the state sees at the start of its update: the click, the queued script's work, and
