@@ -94,15 +94,12 @@ TEST_F(HudLua, ChildrenEndAtTheFirstGap)
     EXPECT_EQ(list_count(&HUD.gizmos.live), 1); // children leave the root list
 }
 
-TEST_F(HudLua, TooDeepATableRaises)
+TEST_F(HudLua, TooDeepATableAndBadArgumentsRaise)
 {
     EXPECT_TRUE(run("local t = {} for i = 1, 500 do t = {t} end g = hud.alloc():build(t)"));
     EXPECT_FALSE(run("local t = {} for i = 1, 20000 do t = {t} end g = hud.alloc():build(t)"));
     EXPECT_NE(errors.find("Failed to grow stack, hud table is too deep"), std::string::npos);
-}
-
-TEST_F(HudLua, ArgumentErrors)
-{
+    errors.clear();
     EXPECT_FALSE(run("hud.alloc():build(5)"));
     EXPECT_NE(errors.find("not a table"), std::string::npos);
     errors.clear();
