@@ -19,8 +19,8 @@ struct amaze_item_list {
 };
 
 struct amaze {
-    gfx* gfx;
-    isomap isomap;
+    struct gfx* gfx;
+    struct isomap isomap;
     amaze_view view;
     amaze_items items;
     amaze_overlay overlay;

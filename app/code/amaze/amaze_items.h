@@ -48,8 +48,8 @@ struct amazeitem {
     uint8_t solid;
     xox_mesh* xox;
     xsx_anim* anim;
-    avatar* avatar;
-    bub* bub;
+    struct avatar* avatar;
+    struct bub* bub;
 };
 
 struct amaze_items {
