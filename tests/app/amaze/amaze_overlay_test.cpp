@@ -6,6 +6,7 @@
 #include "app/code/hud/hud.h"
 #include "app/code/main_state.h"
 #include "engine/code/gfx/gfx.h"
+#include "platform/d3d8_debug.h"
 #include "tests/app/amaze/amaze_fixture.h"
 
 namespace {
@@ -127,6 +128,15 @@ TEST_F(Overlay, ClockScoreAndFireAreDrawnWhereTheWindowPutsThem)
     amaze_overlay_draw(o);
     end();
     EXPECT_FLOAT_EQ(168.0f, o->sprites[0].from_y);
+
+    // A refused depth clear is reported with this source's name and the drawing goes on.
+    screen(320.0f, 240.0f);
+    d3d8_fault_set(D3D8_CALL_Clear, D3DERR_INVALIDCALL, 1, 1); // after the frame's own clear
+    ASSERT_TRUE(begin());
+    amaze_overlay_draw(o);
+    end();
+    EXPECT_NE(std::string::npos, errors().find("amaze_overlay")) << errors();
+    EXPECT_GT(count(16, 240 - 48, 48, 240 - 16, warm), 40);
 }
 
 TEST_F(Overlay, WithoutTheFireMeshOnlyTheTextsAreDrawn)
