@@ -36,7 +36,8 @@ void amaze_overlay_clean(amaze_overlay* o);                 // safe twice
 void amaze_overlay_update(amaze_overlay* o);                // once a frame, paused or not
 void amaze_overlay_draw(amaze_overlay* o);
 amaze_sprite* amaze_overlay_free_sprite(amaze_overlay* o);  // null when all fly
-// Starts a sprite flying from the world point to the icon; nothing when all fly.
+// Starts a sprite flying to the icon from one unit above the world point (an item's mind
+// position); nothing when all fly.
 void amaze_overlay_swish(amaze_overlay* o, const vec3* at);
 // "m:ss.t" of the clock value c - 2 (the text the clock shows).
 void amaze_overlay_time_str(char* out, int32_t size, int32_t c);
