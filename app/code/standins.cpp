@@ -25,7 +25,6 @@ STANDIN void journals_clean(journals_subsystem* j) {}
 // frame loop's hook-failure message rather than leaving the user on a blank screen.
 static bool standin_state_setup(gfx* root) { return false; }
 STANDIN extern const main_state_hooks main_state_structor = {standin_state_setup, NULL, NULL, NULL, NULL, NULL};
-STANDIN extern const main_state_hooks main_state_amaze = {standin_state_setup, NULL, NULL, NULL, NULL, NULL};
 
 // Lua libraries not built yet: an empty global table under the library's name, and the
 // library's script where it has one, so the installation's scripts run at their steps.

@@ -1,13 +1,10 @@
-// The maze tests' world: a real device in an offscreen window of the given size, GFX set up
-// on it with the generated fonts and meshes, an amaze instance of our own whose parts the
-// tests build, and helpers to write terrain images and read the frame back.
+// The maze tests' world: a staged installation, a real device, the HUD pools, the Lua
+// environment, and the amaze state set up on a level folder the test writes.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
 #include "app/code/amaze/amaze.h"
 #include "tests/harness/gl_window.h"
@@ -16,22 +13,17 @@ class AmazeTest : public testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-    // GFX on a window of w x h; false when there is no GL context.
-    bool open(int w = 200, int h = 150);
-    // The instance's screen size and the HUD window size follow the device's viewport.
-    void screen(float w, float h);
-    static bool write_grey(const char* path, int w, int h, const std::vector<uint8_t>& grey);
+    // Writes local/amaze/test/levels.lua, sets up the state on it and runs the queued start.
+    void start(const char* levels);
+    // A flat map of w x h cells held by the terrain, with an empty cell array.
+    void flat_map(int32_t w, int32_t h);
+    // One mind tick's worth of phases, as the timing driver delivers them.
+    void tick();
+    // A body step of ms milliseconds.
+    void body(int32_t ms);
+    std::string run(const char* code);  // "" or the error
+    std::string eval(const char* expr); // tostring of the value
     static std::string errors();
-    // The frame as RGBA rows, top first (for saving), and its pixel at (x, y) as ARGB.
-    std::vector<uint8_t> grab();
-    uint32_t pixel(int x, int y);
-    // Saves the frame to name (in the test's folder) and, when DORVALE_SCREENSHOT_DIR is set,
-    // also there.
-    void save_frame(const char* name);
-    // Begins a frame cleared to the colour; draw, then end() to present.
-    bool begin(uint32_t clear = 0xFF000000);
-    void end();
-
     gl_window win = {};
-    amaze a = {};
+    amaze* a = &AMAZE;
 };

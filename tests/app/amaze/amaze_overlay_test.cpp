@@ -7,7 +7,7 @@
 #include "app/code/main_state.h"
 #include "engine/code/gfx/gfx.h"
 #include "platform/d3d8_debug.h"
-#include "tests/app/amaze/amaze_fixture.h"
+#include "tests/app/amaze/map_fixture.h"
 
 namespace {
 
@@ -26,12 +26,12 @@ TEST(AmazeClock, ShowsMinutesSecondsAndTenthsTwoTicksBehind)
     EXPECT_EQ("10:00.5", time_str(6007));
 }
 
-struct Overlay : AmazeTest {
+struct Overlay : MapTest {
     amaze_overlay* o = &a.overlay;
     amazeitem hero = {};
     void SetUp() override
     {
-        AmazeTest::SetUp();
+        MapTest::SetUp();
         ASSERT_TRUE(open(320, 240)) << "no GL context";
         ASSERT_TRUE(amaze_view_setup(&a.view, &a));
         amaze_view_update(&a.view);

@@ -3,14 +3,14 @@
 
 #include "app/code/amaze/amaze.h"
 #include "engine/code/gfx/gfx.h"
-#include "tests/app/amaze/amaze_fixture.h"
+#include "tests/app/amaze/map_fixture.h"
 
 namespace {
 
-struct Scene : AmazeTest {
+struct Scene : MapTest {
     void SetUp() override
     {
-        AmazeTest::SetUp();
+        MapTest::SetUp();
         ASSERT_TRUE(open(400, 300)) << "no GL context";
         isomap_setup(&a.isomap, &a);
         ASSERT_TRUE(amaze_view_setup(&a.view, &a));

@@ -5,19 +5,19 @@
 #include "app/code/amaze/amaze_view.h"
 #include "app/code/input.h"
 #include "engine/code/gfx/gfx.h"
-#include "tests/app/amaze/amaze_fixture.h"
+#include "tests/app/amaze/map_fixture.h"
 
 namespace {
 
 const float PI = 3.14159265358979f;
 
-struct View : AmazeTest {
+struct View : MapTest {
     amaze_view* v = &a.view;
     input_player* any = &INPUT.players[4];
     amazeitem hero = {};
     void SetUp() override
     {
-        AmazeTest::SetUp();
+        MapTest::SetUp();
         screen(800.0f, 600.0f);
         a.isomap.cells_x = 16;
         a.isomap.cells_y = 16;

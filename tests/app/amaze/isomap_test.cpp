@@ -9,16 +9,16 @@
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/gfx/hmap.h"
 #include "platform/d3d8_debug.h"
-#include "tests/app/amaze/amaze_fixture.h"
+#include "tests/app/amaze/map_fixture.h"
 #include "tools/writer/wr_image.h"
 
 namespace {
 
-struct Isomap : AmazeTest {
+struct Isomap : MapTest {
     isomap* m = &a.isomap;
     void SetUp() override
     {
-        AmazeTest::SetUp();
+        MapTest::SetUp();
         ASSERT_TRUE(open()) << "no GL context";
         isomap_setup(m, &a);
     }
