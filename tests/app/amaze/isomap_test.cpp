@@ -148,6 +148,9 @@ TEST_F(Isomap, HeightsAtCentresCornersAndEdgesAndOffTheMap)
     EXPECT_FLOAT_EQ(isomap_height(m, 1.0f, 3.5f), isomap_height(m, 1.0f, 12.0f));
     EXPECT_FLOAT_EQ(h(8, 0), isomap_height(m, -0.5f, 3.5f));
     EXPECT_FLOAT_EQ(h(0, 4), isomap_height(m, 3.5f, -0.5f));
+    // Positions that went bad (a script's division by zero) still read inside the map.
+    EXPECT_FLOAT_EQ(h(0, 0), isomap_height(m, NAN, NAN));
+    EXPECT_FLOAT_EQ(h(8, 4), isomap_height(m, INFINITY, INFINITY));
 }
 
 TEST_F(Isomap, SlopesPointDownhillAndNormalsLeanTheSameWay)
