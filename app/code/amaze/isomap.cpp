@@ -43,7 +43,7 @@ void isomap_clean(isomap* m)
     m->cells_y = 0;
 }
 
-static int32_t vertex_count(int32_t cx, int32_t cy) { return (2 * cx + 1) * cy + cx + 1; }
+static int64_t vertex_count(int64_t cx, int64_t cy) { return (2 * cx + 1) * cy + cx + 1; }
 
 // ---- filling -------------------------------------------------------------------------------
 
@@ -67,7 +67,7 @@ bool isomap_alloc(isomap* m, int32_t w, int32_t h)
         isomap_clean(m);
         return false;
     }
-    m->vtx = d3d_buffers_alloc_vtx(&D3D_BUFFERS, ISOMAP_FVF, sizeof(isomap_vertex), vertex_count(cx, cy));
+    m->vtx = d3d_buffers_alloc_vtx(&D3D_BUFFERS, ISOMAP_FVF, sizeof(isomap_vertex), (uint32_t)vertex_count(cx, cy));
     if (!m->vtx) {
         dbg_error("Failed to allocate isomap vertex buffer,\n");
         isomap_clean(m);
