@@ -350,3 +350,20 @@ TEST_F(AmazeTest, TheInstalledLevelsStartWithoutErrors)
         amaze_clean(a);
     }
 }
+
+TEST_F(AmazeTest, AChaserNextToThePlayerEndsTheLevelWithoutANextChoice)
+{
+    start("amaze.levels = {\n"
+          "  amaze.level{ map = 'amaze/basic/map1.png', start = {6, 8}, fires = {{2, 2}}, chasers = {{9, 8}} },\n"
+          "  amaze.level{ map = 'amaze/basic/map1.png', start = {6, 8}, fires = {{9, 8}} } }");
+    for (int i = 0; i < 60 && !a->pause_request; i++) {
+        tick();
+        for (int j = 0; j < 10; j++)
+            body(10);
+    }
+    EXPECT_EQ(1, a->pause_request);
+    EXPECT_EQ(nullptr, amaze_menu[MENU_ChoiceNext].gizmo);
+    EXPECT_NE(nullptr, amaze_menu[MENU_ChoiceRetry].gizmo);
+    EXPECT_EQ("1", eval("amaze.levels[1].fires"));
+    EXPECT_EQ("", errors());
+}
