@@ -56,7 +56,7 @@ static float terraces(float u, float v)
     float step = floorf(d), frac = d - step;
     float ramp = clamp01((frac - 0.7f) / 0.3f);
     float level = step + ramp;
-    return level > 6.0f ? 0.0f : (6.0f - level) * 0.75f;
+    return level > 6.0f ? 0.0f : (6.0f - level) * 0.5f;
 }
 
 static bool fire(const std::string& path)

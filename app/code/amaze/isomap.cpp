@@ -304,8 +304,9 @@ static float h_at(const isomap* m, int32_t r, int32_t c)
 float isomap_height(const isomap* m, float mx, float my)
 {
     float hx = (float)m->cells_x - 0.5f, hy = (float)m->cells_y - 0.5f;
-    mx = mx < -0.5f ? -0.5f : mx > hx ? hx : mx;
-    my = my < -0.5f ? -0.5f : my > hy ? hy : my;
+    // Written so that a NaN lands on the lower edge instead of indexing off the lattice.
+    mx = !(mx >= -0.5f) ? -0.5f : mx > hx ? hx : mx;
+    my = !(my >= -0.5f) ? -0.5f : my > hy ? hy : my;
     float u = mx + 0.5f, v = my + 0.5f;
     int32_t qx = (int32_t)(2.0f * u), qy = (int32_t)(2.0f * v);
     float fx = 2.0f * u - (float)qx, fy = 2.0f * v - (float)qy;
