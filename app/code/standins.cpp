@@ -8,31 +8,13 @@
 #include "app/code/di_input.h"
 #include "app/code/hud/hud.h"
 #include "app/code/input.h"
-#include "app/code/journal.h"
 #include "app/code/main_state.h"
 #include "app/code/opt.h"
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/d3d_dbg.h"
 #include "engine/code/gfx/gfx.h"
-#include "engine/code/lua_lib.h"
-
-// Journals.
-STANDIN journals_subsystem JOURNALS;
-STANDIN bool journals_setup(journals_subsystem* j) { return true; }
-STANDIN void journals_clean(journals_subsystem* j) {}
 
 // Main states: a setup that fails, so asking for a state not built yet ends the run with the
 // frame loop's hook-failure message rather than leaving the user on a blank screen.
 static bool standin_state_setup(gfx* root) { return false; }
 STANDIN extern const main_state_hooks main_state_structor = {standin_state_setup, NULL, NULL, NULL, NULL, NULL};
-
-// Lua libraries not built yet: an empty global table under the library's name, and the
-// library's script where it has one, so the installation's scripts run at their steps.
-static void standin_library(lua_State* L, const char* name, bool has_script)
-{
-    lua_lib_register(L, name, NULL);
-    if (has_script)
-        lua_lib_run_script(L, name);
-}
-
-STANDIN void journal_lua_setup(lua_State* L) { standin_library(L, "journal", true); }
