@@ -15,6 +15,12 @@ do
     bind("D", "right", KEYS.p1_right)
 end
 
+-- The level sounds (silent handles when sound is off or a file is missing).
+amaze.sounds = {
+    pickup = sfx.load(amaze.dir_data() .. "sfx/pickup.wav"),
+    push = sfx.load(amaze.dir_data() .. "sfx/push.wav"),
+}
+
 -- The cell step the pad asks for, turned with the camera; nil when no key is held.
 function amaze.pad_step()
     local ux, uz, rx, rz = amaze.getview_uprt()
@@ -37,19 +43,20 @@ local WALK, IDLE = 9, 8 -- shared animations
 function amaze.walker(choose, on_cell)
     return function(T)
         local x, y = T:snapcell()
+        T.cx, T.cy = x, y -- the cell it stands on or walks to, for other minds to read
         while true do
             local dx, dy = choose(T)
             if dx then
                 T:aim_yrot(math.atan2(dx, dy), 8)
                 local tx, ty = x + dx, y + dy
-                local solid = amaze.cell_find_solid(x, y, 0) ~= T and nil
                 local ok, blocker = pcall(amaze.cell_find_solid, tx, ty)
                 if ok and blocker and blocker:pushable() then
-                    blocker:push(dx, dy)
+                    if blocker:push(dx, dy) then blocker:play(amaze.sounds.push, 1, 1) end
                     T.tweens[1] = { blend = 1, frame = 0, ID = 7 }
                 elseif ok and not blocker then
                     T:vel(dx * SPEED, 0, -dy * SPEED)
                     T:placecell(tx, ty)
+                    T.cx, T.cy = tx, ty
                     T.tweens[1] = { blend = 1, frame = 0, ID = WALK }
                     local ticks = math.floor(10 / SPEED + 0.5)
                     for i = 1, ticks do coroutine.yield() end
@@ -101,6 +108,7 @@ function amaze.collect(T, x, y, level)
     for _, item in ipairs(amaze.getcell_contents(x, y)) do
         if item.fire then
             item:swish()
+            T:play(amaze.sounds.pickup, 1, 1)
             item:free()
             T:score(T:score() + 1)
             level.fires = level.fires - 1
@@ -142,8 +150,7 @@ function amaze.level(def)
             end
             for _, b in ipairs(def.blocks or {}) do
                 local C = amaze.alloc_item("clod")
-                C:setxox("objects/xox/solid_fire.xox")
-                C:setsize(1.6)
+                C:setxox("amaze/xox/block.xox")
                 C:setcell(b[1], b[2], 0)
                 C:solid(true)
                 C:rolls(b[3] or "")
@@ -156,13 +163,13 @@ function amaze.level(def)
                 local A = amaze.character("antagonist", "tovin", a[1], a[2])
                 A:setmind(amaze.walker(function(T)
                     if math.random() < 0.5 then return nil end
-                    local px, py = P:snapcell()
-                    local ax, ay = T:snapcell()
+                    if not (P.cx and T.cx) then return nil end
+                    local px, py, ax, ay = P.cx, P.cy, T.cx, T.cy
                     if px ~= ax then return px > ax and 1 or -1, 0 end
                     if py ~= ay then return 0, py > ay and 1 or -1 end
                 end), "T")
-                level.chasers = (level.chasers or 0) + 1
-                A.chaser = true
+                level.chasers = level.chasers or {}
+                level.chasers[#level.chasers + 1] = A
             end
             P:say(def.hello or "Collect the fires!")
             local D = amaze.alloc_item("director")
@@ -176,9 +183,9 @@ function amaze.level(def)
                         amaze.finish(level, "Out of time.", false)
                         return
                     end
-                    local cx, cy = P:snapcell()
-                    for _, item in ipairs(amaze.getcell_contents(cx, cy)) do
-                        if item.chaser then
+                    -- A chaser next to the player (cells are solid, so never on it) catches.
+                    for _, A in ipairs(level.chasers or {}) do
+                        if P.cx and A.cx and math.abs(A.cx - P.cx) + math.abs(A.cy - P.cy) <= 1 then
                             P:say("Caught!")
                             amaze.finish(level, "Caught!", false)
                             return

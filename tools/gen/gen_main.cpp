@@ -34,5 +34,6 @@ int main(int argc, char** argv)
     ok = gen_debug_font(data.c_str()) && ok;
     ok = gen_avatars(data.c_str()) && ok;
     ok = gen_amaze(data.c_str()) && ok;
+    ok = gen_amaze_items(data.c_str()) && ok;
     return ok ? 0 : 1;
 }

@@ -40,6 +40,7 @@ void AmazeTest::SetUp()
     HUD.root = &GFX;
     ASSERT_TRUE(hud_setup_pools(&HUD));
     ASSERT_TRUE(con_setup(&CON));
+    ASSERT_TRUE(con_postsetup(&CON));
     mind_step = 100;
     body_step = 10;
     main_state_curr = &main_state_amaze;

@@ -303,3 +303,67 @@ TEST_F(AmazeTest, TweensFillAvatarLayersInEntryOrder)
     body(10);
     EXPECT_EQ(nullptr, l[0].slot);
 }
+
+TEST_F(AmazeTest, ALevelIsWonByWalkingOverItsFires)
+{
+    start("amaze.levels = {\n"
+          "  amaze.level{ map = 'amaze/basic/map1.png', start = {6, 8}, fires = {{8, 8}} },\n"
+          "  amaze.level{ map = 'amaze/basic/map1.png', start = {6, 8}, fires = {{9, 8}} } }");
+    ASSERT_EQ(1, a->protagonists.count);
+    amazeitem* p = a->protagonists.items[0];
+    ASSERT_EQ("1", eval("amaze.levels[1].fires"));
+
+    run("amaze_pad.right = true");
+    for (int i = 0; i < 12 && p->cell_x < 8; i++) {
+        tick();
+        for (int j = 0; j < 10; j++)
+            body(10);
+    }
+    run("amaze_pad.right = false");
+    EXPECT_EQ(8, p->cell_x);
+    EXPECT_EQ(1, p->score);
+    EXPECT_EQ("0", eval("amaze.levels[1].fires"));
+
+    tick(); // the director sees the level won
+    EXPECT_EQ(1, a->pause_request);
+    EXPECT_NE(nullptr, HUD.display_gizmo);
+    EXPECT_NE(nullptr, amaze_menu[MENU_ChoiceNext].gizmo);
+    EXPECT_NE(nullptr, amaze_menu[MENU_ChoiceExit].gizmo);
+    tick();
+    EXPECT_EQ(8, p->cell_x); // paused: nothing moves
+    EXPECT_EQ("", errors());
+}
+
+TEST_F(AmazeTest, TheInstalledLevelsStartWithoutErrors)
+{
+    snprintf(OPT.next_level, sizeof OPT.next_level, "basic");
+    for (int32_t n = 1; n <= 3; n++) {
+        OPT.next_number = n;
+        ASSERT_TRUE(amaze_setup(a, &GFX));
+        con_update(&CON);
+        for (int i = 0; i < 5; i++)
+            tick();
+        EXPECT_GT(a->isomap.cells_x, 0) << n;
+        EXPECT_EQ(1, a->protagonists.count) << n;
+        EXPECT_EQ(1, a->directors.count) << n;
+        EXPECT_EQ("", errors()) << n;
+        amaze_clean(a);
+    }
+}
+
+TEST_F(AmazeTest, AChaserNextToThePlayerEndsTheLevelWithoutANextChoice)
+{
+    start("amaze.levels = {\n"
+          "  amaze.level{ map = 'amaze/basic/map1.png', start = {6, 8}, fires = {{2, 2}}, chasers = {{9, 8}} },\n"
+          "  amaze.level{ map = 'amaze/basic/map1.png', start = {6, 8}, fires = {{9, 8}} } }");
+    for (int i = 0; i < 60 && !a->pause_request; i++) {
+        tick();
+        for (int j = 0; j < 10; j++)
+            body(10);
+    }
+    EXPECT_EQ(1, a->pause_request);
+    EXPECT_EQ(nullptr, amaze_menu[MENU_ChoiceNext].gizmo);
+    EXPECT_NE(nullptr, amaze_menu[MENU_ChoiceRetry].gizmo);
+    EXPECT_EQ("1", eval("amaze.levels[1].fires"));
+    EXPECT_EQ("", errors());
+}
