@@ -18,4 +18,3 @@
 // frame loop's hook-failure message rather than leaving the user on a blank screen.
 static bool standin_state_setup(gfx* root) { return false; }
 STANDIN extern const main_state_hooks main_state_structor = {standin_state_setup, NULL, NULL, NULL, NULL, NULL};
-STANDIN extern const main_state_hooks main_state_amaze = {standin_state_setup, NULL, NULL, NULL, NULL, NULL};
