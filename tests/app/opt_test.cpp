@@ -96,17 +96,15 @@ TEST_F(OptTest, NumbersParseTheLeadingDecimalText)
     EXPECT_EQ(OPT.sfx_background_volume, FLT_MAX);
 }
 
-TEST_F(OptTest, StringsAreCutToTheirField)
+TEST_F(OptTest, StringsAreCutToTheirFieldAndKeptAgainstOtherKinds)
 {
     EXPECT_EQ(call("opt.lang(string.rep('a', 40))"), std::string(31, 'a'));
     EXPECT_EQ(strlen(OPT.lang), 31u);
     EXPECT_EQ(call("opt.lang('en')"), "en");
     EXPECT_EQ(OPT.lang[3], 0);  // the rest of the field is cleared
     EXPECT_EQ(call("opt.next_level(12)"), "12");
-}
 
-TEST_F(OptTest, ValuesOfTheWrongKindLeaveStringsAndChoicesAlone)
-{
+    // Values of the wrong kind leave strings and choices alone.
     ASSERT_EQ(lua_fixture_run(L, "opt.lang('en') opt.window_startup('normal')"), "");
     EXPECT_EQ(call("opt.lang(nil)"), "en");
     EXPECT_EQ(call("opt.lang(true)"), "en");
@@ -129,7 +127,7 @@ TEST_F(OptTest, CommandsAndCallbacksRunWithoutValue)
     EXPECT_EQ(call("opt.next_state('nowhere')"), "main_state_amaze");
 }
 
-TEST_F(OptTest, FileWithNothingSet)
+TEST_F(OptTest, FileWithNothingSetAndNoFileWithoutTheFolder)
 {
     opt_save(nullptr);
     EXPECT_EQ(harness_read_file("local/lua/opts.lua"),
@@ -149,6 +147,11 @@ TEST_F(OptTest, FileWithNothingSet)
               "opt.sfx_foreground_volume(0.000000)\n"
               "opt.sfx_voices(0)\n"
               "opt.sfx_device_name(\"\")\n");
+
+    // Without the folder no file is written, and nothing fails.
+    std::filesystem::remove_all("local");
+    opt_save(nullptr);
+    EXPECT_NE(access("local/lua/opts.lua", F_OK), 0);
 }
 
 TEST_F(OptTest, FileReadsBackEveryType)
@@ -172,11 +175,4 @@ TEST_F(OptTest, FileReadsBackEveryType)
     EXPECT_EQ(memcmp(&before, &OPT, sizeof(OPT)), 0);
     EXPECT_STREQ(OPT.next_level, "two\nlines\r");
     EXPECT_EQ(OPT.next_state, 0);  // no line for an unset choice
-}
-
-TEST_F(OptTest, NoFolderNoFileNoFuss)
-{
-    std::filesystem::remove_all("local");
-    opt_save(nullptr);
-    EXPECT_NE(access("local/lua/opts.lua", F_OK), 0);
 }

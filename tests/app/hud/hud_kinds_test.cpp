@@ -273,7 +273,7 @@ TEST_F(HudKinds, GfxFillsItsRectangle)
     EXPECT_EQ(FAKE.quads[0].colour, 0x80112233u);
 }
 
-TEST_F(HudKinds, OneLineTextIsCentred)
+TEST_F(HudKinds, OneLineTextIsCentredATinyAspectWrapsEmptyTextsMeasureTheInset)
 {
     hudgizmo* g = build("g", "{text='hello world'}");
     EXPECT_EQ(hudgizmo_text_width(g), 126.0f);
@@ -285,11 +285,11 @@ TEST_F(HudKinds, OneLineTextIsCentred)
     EXPECT_EQ(FAKE.words[0], "hello world");
     EXPECT_EQ(FAKE.word_x[0], 100 + (200 - 126) * 0.5f + 8);
     EXPECT_EQ(FAKE.word_y[0], 50 + (100 - 32) * 0.5f);
-}
 
-TEST_F(HudKinds, TinyAspectWrapsOneWordPerLine)
-{
-    hudgizmo* g = build("g", "{text='aa bbb c', aspect=0.001, font='comic'}");
+    // A tiny aspect wraps one word per line.
+    g = build("g", "{text='aa bbb c', aspect=0.001, font='comic'}");
+    FAKE.words.clear();
+    FAKE.word_y.clear();
     EXPECT_EQ(hudgizmo_text_width(g), 46.0f);
     EXPECT_EQ(hudgizmo_text_height(g), 96.0f);
     place(g, 0, 0, 46, 96);
@@ -297,11 +297,9 @@ TEST_F(HudKinds, TinyAspectWrapsOneWordPerLine)
     ASSERT_EQ(FAKE.words.size(), 3u);
     EXPECT_EQ(FAKE.word_y[1], 32.0f);
     EXPECT_EQ(FAKE.word_y[2], 64.0f);
-}
 
-TEST_F(HudKinds, EmptyAndMissingTexts)
-{
-    hudgizmo* g = build("g", "{text='', aspect=1}");
+    // Empty and missing texts.
+    g = build("g", "{text='', aspect=1}");
     EXPECT_EQ(hudgizmo_text_width(g), 16.0f);
     EXPECT_EQ(hudgizmo_text_height(g), 0.0f);
     // font alone makes a text gizmo without a text: it reads as empty.
@@ -309,6 +307,7 @@ TEST_F(HudKinds, EmptyAndMissingTexts)
     EXPECT_EQ(f->text, nullptr);
     EXPECT_EQ(hudgizmo_text_width(f), 16.0f);
     place(f, 0, 0, 10, 10);
+    FAKE.words.clear();
     hudgizmo_draw(f);
     f->aspect = 2.0f;
     hudgizmo_draw(f);
