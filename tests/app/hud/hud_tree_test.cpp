@@ -110,7 +110,7 @@ TEST_F(HudTree, SpansCountInTheGrid)
     EXPECT_EQ(child(g, 2)->y, 10.0f);
 }
 
-TEST_F(HudTree, AlignmentPlacesTheBlock)
+TEST_F(HudTree, AlignmentPlacesTheBlockInsideAnyButtonInset)
 {
     struct {
         const char* keys;
@@ -124,10 +124,7 @@ TEST_F(HudTree, AlignmentPlacesTheBlock)
         EXPECT_EQ(child(g, 0)->x, c.x) << c.keys;
         EXPECT_EQ(child(g, 0)->y, c.y) << c.keys;
     }
-}
-
-TEST_F(HudTree, ButtonInsetOffsetsItsChildren)
-{
+    // A button's inset offsets its children.
     hudgizmo* g = build("g", "{xalign=-1, yalign=-1, {button='b', xalign=-1, yalign=-1, {min_width=10, min_height=10}}}");
     measure_and_layout(g);
     hudgizmo* b = child(g, 0);
