@@ -318,3 +318,24 @@ TEST_F(Window, WindowEventsBecomeSizePaintAndDestroy)
     pump();
     EXPECT_EQ(kb->Acquire(), DI_OK);
 }
+
+TEST_F(Window, AFullDeviceBufferKeepsTheOldestItemsAndReportsTheOverflowOnce)
+{
+    IDirectInputDevice8A* kb = device(DI8DEVTYPE_KEYBOARD, &c_dfDIKeyboard);
+    kb->Unacquire();
+    DIPROPDWORD prop = {{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), 0, DIPH_DEVICE}, 4};
+    ASSERT_EQ(kb->SetProperty(DIPROP_BUFFERSIZE, &prop.diph), DI_OK);
+    ASSERT_EQ(kb->Acquire(), DI_OK);
+    for (DWORD i = 1; i <= 6; i++)
+        plat_di8_push_item(plat_di8_keyboard_source(), i, 0x80);
+    DIDEVICEOBJECTDATA od[8];
+    DWORD n = 8;
+    EXPECT_EQ(kb->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), od, &n, 0), DI_BUFFEROVERFLOW);
+    ASSERT_EQ(n, 4u);
+    EXPECT_EQ(od[0].dwOfs, 1u);
+    EXPECT_EQ(od[3].dwOfs, 4u);
+    EXPECT_LT(od[0].dwSequence, od[3].dwSequence);
+    n = 8;
+    EXPECT_EQ(kb->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), od, &n, 0), DI_OK);
+    EXPECT_EQ(n, 0u);
+}
