@@ -8,18 +8,12 @@
 #include "app/code/di_input.h"
 #include "app/code/hud/hud.h"
 #include "app/code/input.h"
-#include "app/code/journal.h"
 #include "app/code/main_state.h"
 #include "app/code/opt.h"
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/d3d_dbg.h"
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/lua_lib.h"
-
-// Journals.
-STANDIN journals_subsystem JOURNALS;
-STANDIN bool journals_setup(journals_subsystem* j) { return true; }
-STANDIN void journals_clean(journals_subsystem* j) {}
 
 // Main states: a setup that fails, so asking for a state not built yet ends the run with the
 // frame loop's hook-failure message rather than leaving the user on a blank screen.
@@ -36,4 +30,10 @@ static void standin_library(lua_State* L, const char* name, bool has_script)
         lua_lib_run_script(L, name);
 }
 
+<<<<<<< HEAD
 STANDIN void journal_lua_setup(lua_State* L) { standin_library(L, "journal", true); }
+=======
+STANDIN void devil_lua_setup(lua_State* L) { standin_library(L, "devil", false); }
+STANDIN void mmap_lua_setup(lua_State* L) { standin_library(L, "mmap", false); }
+STANDIN void hmap_lua_setup(lua_State* L) { standin_library(L, "hmap", false); }
+>>>>>>> journal

@@ -7,22 +7,14 @@
 
 #include "engine/code/gfx/bmps.h"
 #include "engine/code/gfx/bubs.h"
+#include "engine/code/gfx/cmps.h"
 #include "engine/code/gfx/d3d_gfx.h"
 #include "engine/code/gfx/font.h"
+#include "engine/code/gfx/txts.h"
 #include "engine/code/gfx/avatars.h"
 #include "engine/code/gfx/xox.h"
 #include "engine/code/gfx/xsx.h"
 
-
-struct txts_pool {
-    gfx* root;
-    pool records;
-};
-
-struct cmps_pool {
-    gfx* root;
-    pool records;
-};
 
 struct gfx {
     uint32_t soul_path_flag;       // nonzero: soul names are file paths
@@ -56,9 +48,3 @@ void gfx_clean(gfx* root);       // reverse order, device last; safe after a fai
 bool gfx_reset(gfx* root);
 bool gfx_begin_scene(gfx* root); // true when the frame may be drawn
 void gfx_end_scene(gfx* root);
-
-// Set-ups and cleans of the members that other modules build.
-bool txts_setup(txts_pool* p, gfx* root);
-void txts_clean(txts_pool* p);
-bool cmps_setup(cmps_pool* p, gfx* root);
-void cmps_clean(cmps_pool* p);

@@ -1,0 +1,260 @@
+// Journal streams: reading back what was written, the compact text form both ways, and the
+// Lua library's streams with their lifetime.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "app/code/journal.h"
+#include "engine/code/safelua.h"
+#include "tests/harness/harness.h"
+#include "tests/harness/lua_fixture.h"
+
+namespace {
+
+int live_streams()
+{
+    int n = 0;
+    for (list_node* at = list_first(&JOURNALS.records.live); at->next; at = at->next)
+        n++;
+    return n;
+}
+
+std::vector<float> read_n(jstream* s, int n)
+{
+    std::vector<float> out;
+    for (int i = 0; i < n; i++)
+        out.push_back(jstream_read(s));
+    return out;
+}
+
+struct Journal : testing::Test {
+    lua_State* L = nullptr;
+    jstream* s = nullptr;
+    void SetUp() override
+    {
+        ASSERT_TRUE(journals_setup(&JOURNALS));
+        L = luaL_newstate();
+        s = jstream_alloc(&JOURNALS, 16, 16);
+        ASSERT_NE(s, nullptr);
+    }
+    void TearDown() override
+    {
+        if (L)
+            lua_close(L);
+        journals_clean(&JOURNALS);
+    }
+    std::string text_of(jstream* stream)
+    {
+        jstream_read_str(L, stream);
+        std::string t = lua_tostring(L, -1);
+        lua_pop(L, 1);
+        return t;
+    }
+};
+
+} // namespace
+
+TEST_F(Journal, TextFormKeepsOnlyChangedValues)
+{
+    for (float v : {1.0f, 1.0f, 2.0f})
+        jstream_write(s, v);
+    EXPECT_EQ(text_of(s), "5 1 2\n");
+    EXPECT_TRUE(jstream_eof(s)) << "reading is left at the end";
+
+    jstream* t = jstream_alloc(&JOURNALS, 16, 16);
+    jstream_write_str(t, "5 1 2\n");
+    EXPECT_EQ(t->count, 32);
+    std::vector<float> expect(32, 2.0f);
+    expect[0] = expect[1] = 1.0f;
+    EXPECT_FALSE(jstream_eof(t));
+    EXPECT_EQ(read_n(t, 32), expect);
+    EXPECT_TRUE(jstream_eof(t));
+    EXPECT_EQ(text_of(t), "5 1 2\n") << "the text form survives a round trip";
+}
+
+TEST_F(Journal, EveryGroupOfThirtyTwoIsOneLine)
+{
+    for (int i = 0; i <= 32; i++)
+        jstream_write(s, (float)i);
+    EXPECT_EQ(text_of(s), "4294967294 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 "
+                          "29 30 31\n1 32\n");
+}
+
+TEST_F(Journal, ValuesSurviveTheTextForm)
+{
+    // Runs, signs, fractions and extremes, over more than two groups.
+    std::vector<float> values;
+    for (int i = 0; i < 70; i++)
+        values.push_back(i < 10 ? 0.5f : i < 40 ? -3.25f : i % 3 == 0 ? 1e-30f : 123456.0f);
+    for (float v : values)
+        jstream_write(s, v);
+    std::string text = text_of(s);
+    jstream* t = jstream_alloc(&JOURNALS, 0, 4);
+    jstream_write_str(t, text.c_str());
+    EXPECT_EQ(t->count, 96);
+    EXPECT_EQ(read_n(t, 70), values);
+    EXPECT_EQ(jstream_read(t), values.back()) << "the last line's tail repeats the last value";
+}
+
+TEST_F(Journal, EmptyStreamAndSeeking)
+{
+    EXPECT_TRUE(jstream_eof(s));
+    EXPECT_EQ(jstream_read(s), 0.0f);
+    EXPECT_EQ(text_of(s), "");
+
+    for (float v : {4.0f, 5.0f, 6.0f})
+        jstream_write(s, v);
+    jstream_seek(s, 0);
+    EXPECT_EQ(read_n(s, 2), (std::vector<float>{4.0f, 5.0f}));
+    EXPECT_FALSE(jstream_seek(s, 5));
+    EXPECT_EQ(jstream_read(s), 6.0f) << "a refused seek changes nothing";
+    EXPECT_EQ(jstream_read(s), 6.0f) << "past the end the last value repeats";
+    EXPECT_TRUE(jstream_eof(s));
+    EXPECT_TRUE(jstream_seek(s, 0));
+    EXPECT_EQ(jstream_read(s), 4.0f);
+}
+
+TEST_F(Journal, ReadingTextStopsWhereNoMaskCanBeRead)
+{
+    // Any white space between words; an unreadable value counts as 0 and ends the text there.
+    jstream_write_str(s, "  1\t\t7\n\n3 8.5 9 3 -1 word 1 4");
+    EXPECT_EQ(s->count, 96);
+    std::vector<float> got = read_n(s, 96);
+    EXPECT_EQ(got[0], 7.0f);
+    EXPECT_EQ(got[31], 7.0f);
+    EXPECT_EQ(got[32], 8.5f);
+    EXPECT_EQ(got[33], 9.0f);
+    EXPECT_EQ(got[64], -1.0f);
+    EXPECT_EQ(got[65], 0.0f) << "bit 1 of the third mask has no readable value";
+    EXPECT_EQ(got[95], 0.0f);
+
+    jstream* t = jstream_alloc(&JOURNALS, 16, 16);
+    jstream_write_str(t, "x 1 2");
+    jstream_write_str(t, "");
+    EXPECT_EQ(t->count, 0) << "no mask at the start appends nothing";
+}
+
+TEST_F(Journal, TextAfterSingleWritesStartsItsOwnGroup)
+{
+    jstream_write(s, 1.0f);
+    jstream_write(s, 2.0f);
+    jstream_write_str(s, "1 5");
+    ASSERT_EQ(s->count, 64);
+    std::vector<float> got = read_n(s, 64);
+    EXPECT_EQ(got[0], 1.0f);
+    EXPECT_EQ(got[1], 2.0f);
+    EXPECT_EQ(got[31], 2.0f) << "the written group is closed with its last value";
+    EXPECT_EQ(got[32], 5.0f);
+    EXPECT_EQ(got[63], 5.0f);
+    EXPECT_EQ(text_of(s), "3 1 2\n1 5\n");
+}
+
+TEST_F(Journal, ReadingNeverPassesTheStoredWords)
+{
+    // A stored form cut short, as a failed append leaves it: reads keep the last value.
+    jstream_write_str(s, "4294967295 1 2 3");
+    s->words.count = 3;
+    std::vector<float> got = read_n(s, 32);
+    EXPECT_EQ(got[0], 1.0f);
+    EXPECT_EQ(got[1], 2.0f);
+    EXPECT_EQ(got[2], 2.0f);
+    EXPECT_EQ(got[31], 2.0f);
+}
+
+TEST_F(Journal, CleanFreesEveryStreamAndRefusesNewOnes)
+{
+    jstream_alloc(&JOURNALS, 16, 16);
+    EXPECT_EQ(live_streams(), 2);
+    journals_clean(&JOURNALS);
+    EXPECT_EQ(jstream_alloc(&JOURNALS, 16, 16), nullptr) << "no stream from a shut-down pool";
+    journals_clean(&JOURNALS);
+    ASSERT_TRUE(journals_setup(&JOURNALS));
+    jstream_free(nullptr);
+    journals_stream_free(&JOURNALS, nullptr);
+    for (int i = 0; i < 40; i++)
+        jstream_write(jstream_alloc(&JOURNALS, 1, 1), (float)i);
+    EXPECT_EQ(live_streams(), 40) << "the pool grows without a limit";
+}
+
+// ---- the Lua library -------------------------------------------------------------------
+
+namespace {
+
+int register_journal(lua_State* L)
+{
+    journal_lua_setup(L);
+    return 0;
+}
+
+struct JournalLua : testing::Test {
+    lua_State* L = nullptr;
+    void SetUp() override
+    {
+        mkdir("local", 0777);
+        mkdir("local/lua", 0777);
+        harness_write_file("local/lua/journal.lua", "script_saw = type(journal.alloc_stream)");
+        ASSERT_TRUE(journals_setup(&JOURNALS));
+        L = luaL_newstate();
+        ASSERT_TRUE(safelua_cpcall(L, safelua_open_libs, nullptr));
+        ASSERT_TRUE(safelua_cpcall(L, register_journal, nullptr));
+    }
+    void TearDown() override
+    {
+        if (L)
+            lua_close(L);
+        journals_clean(&JOURNALS);
+    }
+    std::string run(const char* code) { return lua_fixture_run(L, code); }
+    std::string eval(const char* expr) { return lua_fixture_eval(L, expr); }
+};
+
+} // namespace
+
+TEST_F(JournalLua, StreamsThroughScripts)
+{
+    EXPECT_EQ(eval("script_saw"), "function") << "the library's script runs after it is registered";
+    ASSERT_EQ(run("s = journal.alloc_stream() s.write(1) s.write(1) s.write(2.5)"), "");
+    EXPECT_EQ(eval("s.read_str()"), "5 1 2.5\n");
+    EXPECT_EQ(eval("s.eof()"), "true");
+    ASSERT_EQ(run("s.seek(0.7)"), "") << "the integer part of the position counts";
+    EXPECT_EQ(eval("s.read()"), "1");
+    ASSERT_EQ(run("s.seek(3)"), "");
+    EXPECT_EQ(eval("s.read()"), "1");
+
+    ASSERT_EQ(run("t = journal.alloc_stream() t.write_str(s.read_str()) t.write_str(17)"), "");
+    EXPECT_EQ(eval("t.read_str()"), "5 1 2.5\n1 0\n") << "a number is taken as its text";
+    ASSERT_EQ(run("t.write(1e300)"), "");
+    EXPECT_NE(eval("t.read_str()").find("\n1 inf\n"), std::string::npos) << "beyond the float range: infinity";
+    EXPECT_NE(run("t.write('x')").find("bad argument #1"), std::string::npos);
+
+    journal_lua_clean(L);
+    EXPECT_EQ(eval("journal"), "nil");
+}
+
+TEST_F(JournalLua, CollectingTheFunctionsFreesTheStream)
+{
+    ASSERT_EQ(run("s = journal.alloc_stream() s.write(1) s = nil collectgarbage()"), "");
+    EXPECT_EQ(live_streams(), 0);
+
+    ASSERT_EQ(run("s = journal.alloc_stream() r = s.read s = nil collectgarbage()"), "");
+    EXPECT_EQ(live_streams(), 1) << "one function still reachable keeps the stream";
+    ASSERT_EQ(run("r = nil collectgarbage()"), "");
+    EXPECT_EQ(live_streams(), 0);
+}
+
+TEST_F(JournalLua, FreedStreamsRaise)
+{
+    ASSERT_EQ(run("s = journal.alloc_stream() s.write(3)"), "");
+    journals_clean(&JOURNALS);
+    for (const char* call : {"s.read()", "s.write(1)", "s.seek(0)", "s.eof()", "s.read_str()", "s.write_str('1 1')"})
+        EXPECT_NE(run(call).find("null pointer in jstream usedata"), std::string::npos) << call;
+    ASSERT_EQ(run("s = nil collectgarbage()"), "") << "collecting a freed stream's functions is harmless";
+
+    // No stream can be had while JOURNALS is down: the functions raise the same error.
+    ASSERT_EQ(run("u = journal.alloc_stream()"), "");
+    EXPECT_NE(run("u.read()").find("null pointer in jstream usedata"), std::string::npos);
+    ASSERT_TRUE(journals_setup(&JOURNALS));
+}

@@ -1,0 +1,230 @@
+// Cut maps: layers composed from cuts of source images, the document's parse errors with
+// their line, shared sources, and the cmps library.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/code/gfx/cmps.h"
+#include "engine/code/gfx/d3d_buffers.h"
+#include "engine/code/gfx/gfx.h"
+#include "engine/code/gfx/txts.h"
+#include "engine/code/safelua.h"
+#include "tests/engine/gfx/device_fixture.h"
+#include "tests/harness/harness.h"
+#include "tests/harness/lua_fixture.h"
+
+namespace {
+
+const uint32_t WHITE = 0xFFFFFFFFu;
+
+// The source "grid.png": 10 x 4, each pixel names its place (blue x, green y).
+uint32_t grid(int x, int y) { return 0xFF800000u | (uint32_t)(y << 8) | (uint32_t)x; }
+
+const char* kDoc = "<?xml version=\"1.0\"?>\n"
+                   "<CutMap version=\"1\" w=\"12\" h=\"6\" d=\"1\">\n"
+                   "  <layer>\n"
+                   "    <source name=\"green.png\">\n"
+                   "      <c>0 2 1 0 0 3 1</c>\n"
+                   "    </source>\n"
+                   "    <source name=\"grid.png\">\n"
+                   "      <c>1 2 2 0 0 1 1</c>\n"
+                   "      <c>1 2 2 4 0 2 1</c>\n"
+                   "      <c>1 10 1 0 0 -4 4</c>\n"
+                   "    </source>\n"
+                   "  </layer>\n"
+                   "  <layer><source name=\"missing.png\"><c>0 1 1 0 0 0 0</c></source></layer>\n"
+                   "</cutmap>\n";
+
+int live_cutmaps()
+{
+    int n = 0;
+    for (list_node* at = list_first(&GFX.cmps_pool.records.live); at->next; at = at->next)
+        n++;
+    return n;
+}
+
+uint32_t pixel(const gfx_bmps* b, int x, int y)
+{
+    uint32_t v;
+    memcpy(&v, b->info.data + y * b->info.row + x * 4, 4);
+    return v;
+}
+
+struct Cmps : DeviceTest {
+    lua_State* L = nullptr;
+    void SetUp() override
+    {
+        DeviceTest::SetUp();
+        ASSERT_TRUE(setup_gfx());
+        mkdir("data", 0777);
+        mkdir("data/cuts", 0777);
+        std::vector<uint8_t> px;
+        for (int y = 0; y < 4; y++)
+            for (int x = 0; x < 10; x++)
+                px.insert(px.end(), {(uint8_t)x, (uint8_t)y, 0x80, 0xFF});
+        ASSERT_TRUE(write_image("data/cuts/grid.png", 10, 4, 4, px.data()));
+        std::vector<uint8_t> green;
+        for (int i = 0; i < 4 * 4; i++)
+            green.insert(green.end(), {0, 0xFF, 0, 0xFF});
+        ASSERT_TRUE(write_image("data/cuts/green.png", 4, 4, 4, green.data()));
+        harness_write_file("map.xml", kDoc);
+    }
+    void TearDown() override
+    {
+        if (L)
+            lua_close(L);
+        DeviceTest::TearDown();
+    }
+};
+
+} // namespace
+
+TEST_F(Cmps, LayersAreComposedFromCuts)
+{
+    gfx_cmps* c = cmps_alloc(&GFX.cmps_pool, 0, 0, 0, "map.xml");
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->w, 12);
+    EXPECT_EQ(c->h, 6);
+    ASSERT_EQ(c->layers.count, 2);
+    cmps_layer* l = gfx_cmps_layer(c, 0);
+    ASSERT_NE(l->bitmap, nullptr);
+    EXPECT_EQ(l->bitmap->info.w, 12);
+    EXPECT_EQ(pixel(l->bitmap, 0, 0), WHITE);
+    EXPECT_EQ(pixel(l->bitmap, 11, 5), WHITE);
+    // Cuts of a later source over those of an earlier one, and a later cut over an earlier.
+    EXPECT_EQ(pixel(l->bitmap, 1, 1), grid(0, 0));
+    EXPECT_EQ(pixel(l->bitmap, 2, 1), grid(4, 0)) << "the later cut wins";
+    EXPECT_EQ(pixel(l->bitmap, 3, 1), grid(5, 0)) << "grid is drawn over green";
+    EXPECT_EQ(pixel(l->bitmap, 4, 1), 0xFF00FF00u) << "green where nothing covers it";
+    EXPECT_EQ(pixel(l->bitmap, 1, 2), grid(0, 1));
+    // A destination 4 pixels left of the layer: source columns 4-9 land in columns 0-5.
+    for (int x = 0; x < 6; x++)
+        EXPECT_EQ(pixel(l->bitmap, x, 4), grid(x + 4, 0)) << x;
+    EXPECT_EQ(pixel(l->bitmap, 6, 4), WHITE);
+
+    ASSERT_NE(l->texture, nullptr);
+    EXPECT_EQ(l->texture->texture->width, 12);
+    EXPECT_EQ(l->texture->texture->bitmap, l->bitmap);
+
+    cmps_layer* empty = gfx_cmps_layer(c, 1);
+    EXPECT_EQ(((cmps_source*)empty->sources.data)[0].bitmap, nullptr) << "a missing source is no error";
+    EXPECT_STREQ(((cmps_source*)empty->sources.data)[0].path, "data/cuts/missing.png");
+    EXPECT_EQ(pixel(empty->bitmap, 0, 0), WHITE);
+    EXPECT_NE(empty->texture, nullptr);
+    EXPECT_EQ(errors().find("Faild to parse"), std::string::npos);
+}
+
+TEST_F(Cmps, ParseErrorsNameTheLine)
+{
+    struct bad {
+        const char* what;
+        const char* doc;
+        int line;
+    } cases[] = {
+        {"a second cutmap", "<cutmap>\n</cutmap>\n<cutmap></cutmap>", 3},
+        {"six numbers", "<cutmap><layer>\n<source>\n<c>0 1 1 0 0 0</c></source></layer></cutmap>", 3},
+        {"eight numbers", "<cutmap><layer><source><c>0 1 1 0 0 0 0\n8</c></source></layer></cutmap>", 2},
+        {"version 2", "\n\n<cutmap version='2' w='4'></cutmap>", 3},
+        {"an unknown attribute", "<cutmap size='4'></cutmap>", 1},
+        {"an attribute of a layer", "<cutmap><layer w='1'></layer></cutmap>", 1},
+        {"an unknown element", "<cutmap>\n<layer>\n<cut></cut></layer></cutmap>", 3},
+        {"text outside a cut", "<cutmap><layer>\nhello</layer></cutmap>", 2},
+        {"an empty element", "<cutmap><layer/></cutmap>", 1},
+        {"a negative layer count", "<cutmap d='-1'><layer></layer></cutmap>", 1},
+        {"a stray control character", "<cutmap>\n\n\x01</cutmap>", 3},
+        {"a '<' inside a value", "<cutmap>\n<layer><source name='a<b'>", 2},
+    };
+    int textures = D3D_BUFFERS.txt_count;
+    for (const bad& b : cases) {
+        std::remove("ERROR.TXT");
+        harness_write_file("bad.xml", b.doc);
+        EXPECT_EQ(cmps_alloc(&GFX.cmps_pool, 0, 0, 0, "bad.xml"), nullptr) << b.what;
+        std::string expect = "Faild to parse xml file \"bad.xml\"\n../../../vizavev/bad.xml(" +
+                             std::to_string(b.line) + ") :  xml error\nFailed to setup cmp,\n";
+        EXPECT_NE(errors().find(expect), std::string::npos) << b.what << "\n" << errors();
+    }
+    EXPECT_EQ(live_cutmaps(), 0);
+    EXPECT_EQ(D3D_BUFFERS.txt_count, textures);
+}
+
+TEST_F(Cmps, AMissingDocumentGivesNoLayers)
+{
+    gfx_cmps* c = cmps_alloc(&GFX.cmps_pool, 0, 0, 0, "nowhere.xml");
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->layers.count, 0);
+    gfx_cmps* e = cmps_alloc(&GFX.cmps_pool, 8, 8, 3, nullptr);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->d, 3);
+    EXPECT_EQ(e->layers.count, 0);
+    EXPECT_EQ(live_cutmaps(), 2);
+}
+
+TEST_F(Cmps, SourcesAreSharedAndOutliveTheirCutMaps)
+{
+    gfx_cmps* a = cmps_alloc(&GFX.cmps_pool, 0, 0, 0, "map.xml");
+    gfx_cmps* b = cmps_alloc(&GFX.cmps_pool, 0, 0, 0, "map.xml");
+    ASSERT_TRUE(a && b);
+    const cmps_source* sa = (const cmps_source*)gfx_cmps_layer(a, 0)->sources.data;
+    const cmps_source* sb = (const cmps_source*)gfx_cmps_layer(b, 0)->sources.data;
+    EXPECT_EQ(sa[1].bitmap, sb[1].bitmap);
+    gfx_bmps* shared = sb[1].bitmap;
+    cmps_layer* kept = gfx_cmps_layer(b, 0);
+    gfx_cmps_free(a);
+    EXPECT_EQ(live_cutmaps(), 1);
+    EXPECT_EQ(bmps_find(&GFX.bmps_pool, "data/cuts/grid.png"), shared);
+    EXPECT_EQ(pixel(kept->bitmap, 1, 1), grid(0, 0));
+    EXPECT_EQ(pixel(shared, 9, 3), grid(9, 3));
+    ASSERT_NE(kept->texture, nullptr);
+    EXPECT_EQ(kept->texture->texture->bitmap, kept->bitmap);
+}
+
+TEST_F(Cmps, ManyLayersAndATexturePoolCleanedFirst)
+{
+    // More layers than announced: the layer array grows and what points into it follows.
+    std::string doc = "<cutmap w='4' h='4' d='1'>";
+    for (int i = 0; i < 20; i++)
+        doc += "<layer><source name='grid.png'><c>0 1 1 3 2 0 0</c></source></layer>";
+    doc += "</cutmap>";
+    harness_write_file("many.xml", doc.c_str());
+    gfx_cmps* c = cmps_alloc(&GFX.cmps_pool, 0, 0, 0, "many.xml");
+    ASSERT_NE(c, nullptr);
+    ASSERT_EQ(c->layers.count, 20);
+    for (int i = 0; i < 20; i++) {
+        cmps_layer* l = gfx_cmps_layer(c, i);
+        EXPECT_EQ(((cmps_cut*)l->cuts.data)[0].layer, l);
+        EXPECT_EQ(((cmps_source*)l->sources.data)[0].layer, l);
+        EXPECT_EQ(pixel(l->bitmap, 0, 0), grid(3, 2));
+    }
+    // Freed by its own pool first, each texture is struck from its layer.
+    int before = D3D_BUFFERS.txt_count;
+    txts_clean(&GFX.txts_pool);
+    EXPECT_EQ(D3D_BUFFERS.txt_count, before - 20);
+    EXPECT_EQ(gfx_cmps_layer(c, 7)->texture, nullptr);
+    txts_setup(&GFX.txts_pool, &GFX);
+    cmps_clean(&GFX.cmps_pool);
+    EXPECT_EQ(live_cutmaps(), 0);
+    cmps_clean(&GFX.cmps_pool);
+}
+
+TEST_F(Cmps, ScriptsOwnTheirCutMaps)
+{
+    L = luaL_newstate();
+    ASSERT_TRUE(safelua_cpcall(L, safelua_open_libs, nullptr));
+    ASSERT_TRUE(safelua_cpcall(L, cmps_lua_setup, &GFX));
+    ASSERT_EQ(lua_fixture_run(L, "m = cmps.alloc('map.xml') p = m.getptr()"), "");
+    ASSERT_EQ(live_cutmaps(), 1);
+    gfx_cmps* c = (gfx_cmps*)list_first(&GFX.cmps_pool.records.live);
+    EXPECT_EQ(lua_fixture_eval(L, "cmps[p] == m"), "true");
+    EXPECT_NE(c->holder, nullptr);
+    ASSERT_EQ(lua_fixture_run(L, "m.unref() m = nil collectgarbage()"), "");
+    EXPECT_EQ(live_cutmaps(), 0);
+
+    ASSERT_EQ(lua_fixture_run(L, "n = cmps.alloc()"), "");
+    EXPECT_NE(lua_fixture_run(L, "n.getptr()").find("null pointer in gfx_cmps usedata"), std::string::npos);
+    cmps_lua_clean(L);
+    EXPECT_EQ(lua_fixture_eval(L, "cmps"), "nil");
+}
