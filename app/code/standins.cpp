@@ -20,20 +20,3 @@
 static bool standin_state_setup(gfx* root) { return false; }
 STANDIN extern const main_state_hooks main_state_structor = {standin_state_setup, NULL, NULL, NULL, NULL, NULL};
 STANDIN extern const main_state_hooks main_state_amaze = {standin_state_setup, NULL, NULL, NULL, NULL, NULL};
-
-// Lua libraries not built yet: an empty global table under the library's name, and the
-// library's script where it has one, so the installation's scripts run at their steps.
-static void standin_library(lua_State* L, const char* name, bool has_script)
-{
-    lua_lib_register(L, name, NULL);
-    if (has_script)
-        lua_lib_run_script(L, name);
-}
-
-<<<<<<< HEAD
-STANDIN void journal_lua_setup(lua_State* L) { standin_library(L, "journal", true); }
-=======
-STANDIN void devil_lua_setup(lua_State* L) { standin_library(L, "devil", false); }
-STANDIN void mmap_lua_setup(lua_State* L) { standin_library(L, "mmap", false); }
-STANDIN void hmap_lua_setup(lua_State* L) { standin_library(L, "hmap", false); }
->>>>>>> journal
