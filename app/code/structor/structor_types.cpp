@@ -193,7 +193,8 @@ static void aball_update(structor_item* it, uint32_t phase)
         else if (bit == 0x80000000u)
             break;
     }
-    xox_update(ball_mesh(it));
+    if (ball_mesh(it))
+        xox_update(ball_mesh(it));
 }
 
 static void aball_draw(structor_item* it)
@@ -201,6 +202,10 @@ static void aball_draw(structor_item* it)
     xox_mesh* mesh = ball_mesh(it);
     if (!mesh)
         return;
+    // A ball made, or a device reset, while the structor is paused gets no update before it
+    // is drawn: its index buffer is filled here then, or it would not show until the run.
+    if (mesh->idx && mesh->idx->needs_refill)
+        xox_update(mesh);
     set_world(&it->motion);
     xox_draw(mesh);
 }
