@@ -155,14 +155,13 @@ void structor_item_set_cut_map(structor_item* it, gfx_cmps* c);
 
 // ---- journal ------------------------------------------------------------------------------
 
-// Kept for recording; nothing writes to it yet.
+// Kept for recording; nothing writes to it yet, so it holds no memory and has no clean.
 struct structor_journal {
     structor_state* owner;
     grow_array entries;        // 16-byte elements
 };
 
 bool structor_journal_setup(structor_journal* j, structor_state* owner);
-void structor_journal_clean(structor_journal* j);
 
 // ---- state --------------------------------------------------------------------------------
 

@@ -218,8 +218,6 @@ bool structor_journal_setup(structor_journal* j, structor_state* owner)
     return grow_array_setup(&j->entries, 16, 128, 0);
 }
 
-void structor_journal_clean(structor_journal* j) { grow_array_clean(&j->entries); }
-
 // ---- view ---------------------------------------------------------------------------------
 
 static const float VIEW_ZOOM_IN_LIMIT = 0.16777219f;

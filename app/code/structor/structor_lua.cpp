@@ -117,12 +117,27 @@ static gfx* root_of(structor_item* it)
     return s && s->gfx ? s->gfx : &GFX;
 }
 
+// The record leaves the library that made it, as its steal_ptr would: the item is its one
+// owner from now on, and the script's handle (if it only lent a getptr) is emptied.
+static void leave_library(lua_State* L, const char* global, void* record)
+{
+    lua_getglobal(L, global);
+    if (lua_istable(L, -1)) {
+        lua_pushlightuserdata(L, record);
+        lua_pushnil(L);
+        lua_rawset(L, -3);
+    }
+    lua_pop(L, 1);
+}
+
 static int m_settxt(lua_State* L)
 {
     structor_item* it = bound_item(L);
     gfx_txts* t = (gfx_txts*)lua_touserdata(L, 1);
     if (t && !live_in(&root_of(it)->txts_pool.records, t))
         luaL_argerror(L, 1, "not a live texture");
+    if (t)
+        leave_library(L, "txts", t);
     structor_item_set_texture(it, t);
     return 0;
 }
@@ -133,6 +148,8 @@ static int m_setcmp(lua_State* L)
     gfx_cmps* c = (gfx_cmps*)lua_touserdata(L, 1);
     if (c && !live_in(&root_of(it)->cmps_pool.records, c))
         luaL_argerror(L, 1, "not a live cut map");
+    if (c)
+        leave_library(L, "cmps", c);
     structor_item_set_cut_map(it, c);
     return 0;
 }

@@ -80,9 +80,11 @@ TEST_F(Grid, TheBorderIsFourCellsOfWallAndTheSourceFillsAndFalls)
     EXPECT_GT(below, 0);
     EXPECT_GT(beside, 0);
     EXPECT_LE(total(), 41L * 64);
-    for (int32_t i = 0; i < c.w * c.h; i++)
-        if (c.working[i].solid)
+    for (int32_t i = 0; i < c.w * c.h; i++) {
+        if (c.working[i].solid) {
             ASSERT_EQ(0, c.working[i].amount) << "liquid in wall cell " << i;
+        }
+    }
 }
 
 TEST_F(Grid, OneUnitMovesOnlyInItsPrimaryDirectionAndWallsStopIt)
