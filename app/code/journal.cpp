@@ -211,9 +211,14 @@ static void close_partial_group(jstream* s)
     int32_t written = s->count % 32;
     if (written == 0)
         return;
+    uint32_t kept = (1u << written) - 1;
     int32_t at = s->words.count - 1 - written;
     if (at >= 0)
-        ((uint32_t*)s->words.data)[at] &= (1u << written) - 1;
+        ((uint32_t*)s->words.data)[at] &= kept;
+    // A reader inside that group holds its mask already.
+    int32_t start = s->count - written;
+    if (s->read_index > start && s->read_index < start + 32)
+        s->mask &= kept;
     s->count += 32 - written;
 }
 

@@ -13,7 +13,6 @@
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/d3d_dbg.h"
 #include "engine/code/gfx/gfx.h"
-#include "engine/code/lua_lib.h"
 
 // Main states: a setup that fails, so asking for a state not built yet ends the run with the
 // frame loop's hook-failure message rather than leaving the user on a blank screen.

@@ -149,6 +149,7 @@ static void xml_run_actions(xml_scan_ctx* x, uint8_t a)
 // closes it (which the main loop then steps over) or at the end of the buffer.
 static bool xml_block_skip(xml_scan_ctx* x)
 {
+    int32_t step = x->width > 0 ? x->width : 1; // as the main loop steps
     while (x->position < x->length && x->depth >= 0) {
         unsigned c = xml_char_at(x, x->position);
         if (c == '"') {
@@ -163,7 +164,7 @@ static bool xml_block_skip(xml_scan_ctx* x)
         }
         if (x->depth < 0)
             break;
-        x->position += x->width;
+        x->position += step;
     }
     if (x->depth < 0) {
         x->single_quotes = x->double_quotes = x->depth = 0;

@@ -7,9 +7,11 @@
 
 #include <IL/il.h>
 #include <IL/ilu.h>
+#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 #include <strings.h>
+#include <sys/stat.h>
 
 #include "engine/code/dbg.h"
 #include "platform/plat_fs.h"
@@ -96,6 +98,82 @@ static void bmip_clear(bmip* info)
         memset(info, 0, sizeof(*info));
 }
 
+// The image library's PNG and JPEG readers do not stop at the end of some cut-off files:
+// they keep asking for more and never return (a PNG cut inside a chunk, a JPEG cut inside a
+// marker segment that the decoder skips). So the structure of a file that starts as either
+// (the library goes by the content when the extension says nothing) is walked first: every
+// PNG chunk up to the end chunk, and every JPEG marker segment up to the scan, must lie
+// inside the file. A JPEG cut inside its scan data is left to the library, which stops
+// there and reports it; so is any other kind of file.
+
+static bool bmps_png_whole(FILE* f, uint64_t size)
+{
+    uint64_t at = 8;
+    uint8_t head[8];
+    while (at + 12 <= size && fseek(f, (long)at, SEEK_SET) == 0 && fread(head, 1, 8, f) == 8) {
+        uint64_t len = ((uint64_t)head[0] << 24) | ((uint64_t)head[1] << 16) | ((uint64_t)head[2] << 8) | head[3];
+        if (at + 12 + len > size)
+            return false;
+        if (memcmp(head + 4, "IEND", 4) == 0)
+            return true;
+        at += 12 + len;
+    }
+    return false;
+}
+
+static bool bmps_jpeg_whole(FILE* f, uint64_t size)
+{
+    if (fseek(f, 2, SEEK_SET) != 0)
+        return false;
+    for (;;) {
+        int c;
+        do // stray bytes before a marker, as the decoder skips them
+            c = fgetc(f);
+        while (c != EOF && c != 0xFF);
+        do // fill bytes
+            c = fgetc(f);
+        while (c == 0xFF);
+        if (c == EOF)
+            return false;
+        if (c == 0xD9)
+            return true; // end of image
+        if (c == 0x00 || c == 0x01 || (c >= 0xD0 && c <= 0xD7))
+            continue; // markers without a segment
+        long seg = ftell(f);
+        int hi = fgetc(f), lo = fgetc(f);
+        if (seg < 0 || hi == EOF || lo == EOF)
+            return false;
+        uint64_t len = ((uint64_t)hi << 8) | (uint64_t)lo; // counts its own two bytes
+        if (len < 2 || (uint64_t)seg + len > size)
+            return false;
+        if (c == 0xDA)
+            return true; // start of scan
+        if (fseek(f, seg + (long)len, SEEK_SET) != 0)
+            return false;
+    }
+}
+
+static bool bmps_file_whole(const char* path)
+{
+    static const uint8_t png[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    static const uint8_t jpeg[2] = {0xFF, 0xD8}; // the start marker is all the decoder asks
+    FILE* f = fopen(path, "rb");
+    if (!f)
+        return true;
+    uint8_t head[8] = {0};
+    struct stat st;
+    bool whole = true;
+    size_t got = fread(head, 1, 8, f);
+    if (fstat(fileno(f), &st) == 0) {
+        if (got == 8 && memcmp(head, png, 8) == 0)
+            whole = bmps_png_whole(f, (uint64_t)st.st_size);
+        else if (got >= 2 && memcmp(head, jpeg, 2) == 0)
+            whole = bmps_jpeg_whole(f, (uint64_t)st.st_size);
+    }
+    fclose(f);
+    return whole;
+}
+
 uint32_t bmps_load_file(const char* name, int32_t format, bmip* info)
 {
     bmip_clear(info);
@@ -105,6 +183,10 @@ uint32_t bmps_load_file(const char* name, int32_t format, bmip* info)
     char path[4096];
     if (!plat_path(name, path, sizeof(path))) {
         il_report("Failed to ilLoadImage((char*const)filename) : %s \n", IL_INVALID_PARAM, &made);
+        return 0;
+    }
+    if (!bmps_file_whole(path)) {
+        il_report("Failed to ilLoadImage((char*const)filename) : %s \n", IL_FILE_READ_ERROR, &made);
         return 0;
     }
     ilLoadImage(path);
@@ -237,7 +319,7 @@ static uint32_t bmps_load_pair(const char* name, bmip* info)
     buf[n - 5] = 'a';
     uint32_t alpha = bmps_load_file(buf, BMIP_LUMINANCE, &a);
     buf[n - 5] = 'b';
-    uint32_t colour = alpha ? bmps_load_file(buf, BMIP_BGRA, &b) : 0;
+    uint32_t colour = bmps_load_file(buf, BMIP_BGRA, &b); // tried even without alpha: both failures are logged
     uint32_t result = 0;
     if (alpha && colour && a.format == BMIP_LUMINANCE && b.format == BMIP_BGRA && a.w == b.w && a.h == b.h &&
         a.d == b.d) {

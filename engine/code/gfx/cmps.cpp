@@ -5,6 +5,7 @@
 
 #include "engine/code/gfx/cmps.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -275,9 +276,9 @@ static double number_of(const char* token) { return strtod(token, nullptr); }
 // A float field: out of the float range it becomes an infinity, as the float reader gives it.
 static float float_of(double v)
 {
-    if (v > 3.4028234663852886e38)
+    if (v > FLT_MAX)
         return INFINITY;
-    if (v < -3.4028234663852886e38)
+    if (v < -FLT_MAX)
         return -INFINITY;
     return (float)v;
 }

@@ -162,7 +162,7 @@ protected:
         for (int i = 0; px && i < w * h; i++)
             n += (px[i] >> 24) != 0;
         ilDeleteImages(1, &id);
-        return w * h ? (double)n / (w * h) : 0;
+        return w > 0 && h > 0 ? (double)n / (w * h) : 0;
     }
 };
 

@@ -4,6 +4,7 @@
 
 #include <IL/il.h>
 #include <IL/ilu.h>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "engine/code/dbg.h"
 #include "engine/code/gfx/bmps.h"
 #include "tools/writer/wr_image.h"
+#include "tests/harness/harness.h"
 #include "tests/harness/log_capture.h"
 
 namespace {
@@ -39,6 +41,14 @@ void save_rgb(const char* path, int w, int h, uint8_t r, uint8_t g, uint8_t b)
     for (int i = 0; i < w * h; i++)
         px.insert(px.end(), {r, g, b});
     ASSERT_TRUE(wr_image_save(path, w, h, 3, px.data()));
+}
+
+void write_bytes(const char* path, const std::string& bytes)
+{
+    FILE* f = fopen(path, "wb");
+    ASSERT_NE(f, nullptr);
+    fwrite(bytes.data(), 1, bytes.size(), f);
+    fclose(f);
 }
 
 uint32_t pixel(const bmip& info, int x, int y)
@@ -115,6 +125,12 @@ TEST_F(Bmps, BrokenPairsGiveNothing)
     EXPECT_EQ(bmps_load_image("half.b.png", 0, &info), 0u);
     EXPECT_EQ(LOGGED.error, "Failed to ilLoadImage((char*const)filename) : could not open file \n");
     EXPECT_EQ(live_images(), 0);
+
+    LOGGED.error.clear();
+    EXPECT_EQ(bmps_load_image("none.b.png", 0, &info), 0u);
+    EXPECT_EQ(LOGGED.error, "Failed to ilLoadImage((char*const)filename) : could not open file \n"
+                            "Failed to ilLoadImage((char*const)filename) : could not open file \n")
+        << "both halves are tried";
 }
 
 TEST_F(Bmps, PaletteIndexZeroIsTransparent)
@@ -180,6 +196,26 @@ TEST_F(Bmps, FailuresLogTheCallAndEmptyTheErrorList)
     EXPECT_EQ(LOGGED.error.rfind("Failed to ilLoadImage((char*const)filename) : ", 0), 0u) << LOGGED.error;
     EXPECT_NE(LOGGED.error.find("ILERROR "), std::string::npos) << LOGGED.error;
     EXPECT_EQ(ilGetError(), (ILenum)IL_NO_ERROR);
+
+    // A PNG cut off inside a text chunk, or a JPEG inside a segment the decoder skips,
+    // would keep the library reading forever, whatever the name says.
+    save_grey("cut.png", 64, 64, 9);
+    static const char text_chunk[] = "\0\0\0\x3ftEXtComment\0cut"; // claims 63 bytes, holds 7
+    std::string cut = harness_read_file("cut.png").substr(0, 33) + std::string(text_chunk, sizeof(text_chunk) - 1);
+    write_bytes("cut.png", cut);
+    write_bytes("cut.img", cut);
+    static const char jpeg_segment[] = "\xff\xd8\x93\xe0\x2b\xff\xed\x95\x1c"; // ends in a segment's length
+    write_bytes("cut.jpg", std::string(jpeg_segment, sizeof(jpeg_segment) - 1));
+    for (const char* name : {"cut.png", "cut.img", "cut.jpg"}) {
+        LOGGED.error.clear();
+        EXPECT_EQ(bmps_load_image(name, 0, &info), 0u) << name;
+        EXPECT_EQ(LOGGED.error, "Failed to ilLoadImage((char*const)filename) : file read error \n") << name;
+    }
+    save_rgb("whole.jpg", 16, 16, 255, 0, 0);
+    uint32_t image = bmps_load_image("whole.jpg", 5, &info);
+    EXPECT_NE(image, 0u) << "a whole JPEG passes the walk";
+    EXPECT_EQ(info.w, 16);
+    bmps_delete_image(image);
 
     LOGGED.error.clear();
     EXPECT_EQ(bmps_alloc(&pool, BMIP_BGRA, 0x10000, 0x10000, 1, nullptr), nullptr);
