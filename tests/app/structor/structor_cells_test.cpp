@@ -19,6 +19,7 @@ struct Grid : testing::Test {
     structor_cells c = {};
     void make(int32_t w, int32_t h)
     {
+        structor_cells_clean(&c);
         c.w = w;
         c.h = h;
         c.cell_size = 4.0f;
