@@ -26,3 +26,5 @@ bool gen_avatars(const char* data_dir);
 // Maze terrain images and the overlay's fire mesh.
 bool gen_amaze(const char* data_dir);
 bool gen_amaze_items(const char* data_dir);
+// The structor's ball mesh, wall picture and cut-map document.
+bool gen_structor(const char* data_dir);
