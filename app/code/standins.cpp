@@ -13,9 +13,3 @@
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/d3d_dbg.h"
 #include "engine/code/gfx/gfx.h"
-
-// Main states: a setup that fails, so asking for a state not built yet ends the run with the
-// frame loop's hook-failure message rather than leaving the user on a blank screen.
-static bool standin_state_setup(gfx* root) { return false; }
-STANDIN extern const main_state_hooks main_state_structor = {standin_state_setup, NULL, NULL, NULL, NULL, NULL};
-STANDIN extern const main_state_hooks main_state_amaze = {standin_state_setup, NULL, NULL, NULL, NULL, NULL};

@@ -200,8 +200,9 @@ TEST_F(App, KeysAndCharactersReachTheConsoleOnlyWhileItIsOn)
     EXPECT_EQ(calls, (std::vector<std::string>{"key 37", "char 96", "char 13"}));
 }
 
-TEST_F(App, MinimisingLeavesTheDeviceAloneAndRestoringResetsIt)
+TEST_F(App, WindowMessagesResetTheDeviceKeepNegativePointersAndQuitOnClose)
 {
+    // Minimising leaves the device alone; restoring or maximising resets it.
     app_wndproc(nullptr, WM_SIZE, SIZE_MINIMIZED, 0);
     EXPECT_EQ(GFX.d3d_gfx.resize_flag, 0);
     app_wndproc(nullptr, WM_SIZE, SIZE_RESTORED, 800 | (600 << 16));
@@ -209,18 +210,13 @@ TEST_F(App, MinimisingLeavesTheDeviceAloneAndRestoringResetsIt)
     GFX.d3d_gfx.resize_flag = 0;
     app_wndproc(nullptr, WM_SIZE, SIZE_MAXIMIZED, 0);
     EXPECT_EQ(GFX.d3d_gfx.resize_flag, 1);
-}
 
-TEST_F(App, PointerPositionsLeftOfAndAboveTheWindowStayNegative)
-{
+    // Positions left of and above the window stay negative.
     auto pos = [](int x, int y) { return (LPARAM)(DWORD)(((DWORD)x & 0xFFFF) | (((DWORD)y & 0xFFFF) << 16)); };
     app_wndproc(nullptr, WM_MOUSEMOVE, 0, pos(-3, -40));
     app_wndproc(nullptr, WM_MOUSEMOVE, 0, pos(799, 599));
     EXPECT_EQ(pointer, (std::vector<std::pair<int32_t, int32_t>>{{-3, -40}, {799, 599}}));
-}
 
-TEST_F(App, ClosingTheWindowPostsTheQuitMessage)
-{
     EXPECT_EQ(app_wndproc(nullptr, WM_DESTROY, 0, 0), 0);
     EXPECT_EQ(app_wndproc(nullptr, WM_PAINT, 0, 0), 0);
     MSG m;
@@ -259,17 +255,7 @@ struct Pacing : ::testing::Test {
 
 } // namespace
 
-TEST_F(Pacing, ALongFrameDoesNotWaitAndTheNextCountsFromNow)
-{
-    APP.frame_period = 10;
-    APP.last_frame = now_ns;
-    now_ns += 25000000;
-    app_wait_frame(&APP);
-    EXPECT_EQ(waits, 0);
-    EXPECT_EQ(APP.last_frame, now_ns);
-}
-
-TEST_F(Pacing, AFreshFrameWaitsInMillisecondStepsUntilThePeriodHasPassed)
+TEST_F(Pacing, FramesWaitInMillisecondStepsForTheRestOfThePeriodAndLongOnesNotAtAll)
 {
     APP.frame_period = 33;
     APP.last_frame = now_ns;
@@ -283,4 +269,11 @@ TEST_F(Pacing, AFreshFrameWaitsInMillisecondStepsUntilThePeriodHasPassed)
     now_ns += 30000000;
     app_wait_frame(&APP);
     EXPECT_EQ(waits, 3);
+
+    // A long frame does not wait, and the next counts from now.
+    waits = 0;
+    now_ns += 50000000;
+    app_wait_frame(&APP);
+    EXPECT_EQ(waits, 0);
+    EXPECT_EQ(APP.last_frame, now_ns);
 }

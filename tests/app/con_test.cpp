@@ -110,19 +110,14 @@ TEST_F(ConTest, EachScriptSeesOnlyTheLibrariesBeforeIt)
               "functionfunctionfunction");
 }
 
-TEST_F(ConTest, SetupStartsFromZeroedOptions)
+TEST_F(ConTest, SetupStartsFromZeroedOptionsAndThreadStringsRunFromNextUpdate)
 {
     write_installation();
     OPT.window_height = 77;
     ASSERT_TRUE(con_setup(&CON));
     EXPECT_EQ(OPT.window_height, 0);
     EXPECT_EQ(OPT.window_width, 800);
-}
 
-TEST_F(ConTest, ThreadStringsRunFromNextUpdate)
-{
-    write_installation();
-    ASSERT_TRUE(con_setup(&CON));
     EXPECT_FALSE(con_thread_string(&CON, "x = = 2"));
     EXPECT_EQ(eval("debug.getregistry().safelua_threads"), "nil");  // nothing queued
     EXPECT_TRUE(con_exec_line("n = 1 coroutine.yield() n = 2"));
@@ -191,6 +186,7 @@ TEST_F(ConTest, ProgramWithoutStartupScriptEndsWith20AndWritesOptions)
     EXPECT_EQ(dorvale_main(), 20);
     EXPECT_TRUE(harness_file_exists("local/lua/opts.lua"));
     std::string log = harness_read_file("ERROR.TXT");
+    EXPECT_NE(log.find("+++ New Session Dorvale20050819v2"), std::string::npos);
     size_t config = log.find("Failed to run config file startup.lua\n");
     ASSERT_NE(config, std::string::npos);
     EXPECT_NE(log.find("CON(fig)(sole) subsystem failed to initialize,\n", config), std::string::npos);

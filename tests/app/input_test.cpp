@@ -211,40 +211,36 @@ TEST_F(Input, DispatchRunsOnTheShellsLuaState)
     EXPECT_EQ(lua_gettop(L), 0);
 }
 
-TEST(InputScript, InstallationBindingsReachKeys)
+TEST_F(Input, InstallationBindingsReachKeys)
 {
     namespace fs = std::filesystem;
     fs::create_directories("local/lua");
     fs::copy_file(fs::path(DORVALE_SOURCE_DIR) / "local/lua/input.lua", "local/lua/input.lua",
                   fs::copy_options::overwrite_existing);
-    INPUT = input_state();
-    lua_State* L = luaL_newstate();
+    lua_close(L);
+    L = luaL_newstate();
     luaL_openlibs(L);
     input_lua_setup(L);
-    input_events.count = 0;
-    input_events.events[input_events.count++] = {9, 8, 12, 0x80};       // first mouse, left button
-    input_events.events[input_events.count++] = {17, 16, 200, 0x80};    // Up
-    input_events.events[input_events.count++] = {17, 16, 201, 0x80};    // Page Up
-    input_events.events[input_events.count++] = {1, 0, 0, 0};          // joystick X fully left
-    input_events.events[input_events.count++] = {9, 8, 13, 0x80};       // right button
-    input_events.events[input_events.count++] = {9, 8, 14, 0x80};       // middle button
-    input_events.events[input_events.count++] = {17, 16, 1, 0x80};      // Escape: the window's alone
-    ASSERT_EQ(lua_cpcall(L, input_lua_dispatch, &input_events), 0);
+    event(9, 8, 12, 0x80);    // first mouse, left button
+    event(17, 16, 200, 0x80); // Up
+    event(17, 16, 201, 0x80); // Page Up
+    event(1, 0, 0, 0);        // joystick X fully left
+    event(9, 8, 13, 0x80);    // right button
+    event(9, 8, 14, 0x80);    // middle button
+    event(17, 16, 1, 0x80);   // Escape: the window's alone
+    ASSERT_TRUE(dispatch());
     EXPECT_TRUE(INPUT.click.held && INPUT.click.pressed);
     EXPECT_TRUE(INPUT.players[4].up.held);
     EXPECT_TRUE(INPUT.players[4].in.held);
     EXPECT_TRUE(INPUT.players[4].left.held);
     EXPECT_TRUE(INPUT.grab.held);
     EXPECT_TRUE(INPUT.menu.held && INPUT.menu.pressed);
-    input_events.count = 0;
-    input_events.events[input_events.count++] = {9, 8, 13, 0};
-    input_events.events[input_events.count++] = {17, 16, 1, 0x80};
-    ASSERT_EQ(lua_cpcall(L, input_lua_dispatch, &input_events), 0);
+    event(9, 8, 13, 0);
+    event(17, 16, 1, 0x80);
+    ASSERT_TRUE(dispatch());
     EXPECT_FALSE(INPUT.menu.held);
-    input_events.count = 0;
-    input_events.events[input_events.count++] = {1, 0, 0, 32768}; // centred
-    ASSERT_EQ(lua_cpcall(L, input_lua_dispatch, &input_events), 0);
+    event(1, 0, 0, 32768); // centred
+    ASSERT_TRUE(dispatch());
     EXPECT_EQ(INPUT.players[4].leftright, 0);
     EXPECT_TRUE(INPUT.players[4].left.released);
-    lua_close(L);
 }

@@ -75,40 +75,30 @@ TEST_F(DriverTest, FirstFrameAfterResetTicksAtOnceThenCatchesUp)
     EXPECT_EQ(until_tick, 50);
 }
 
-TEST_F(DriverTest, ExactlyReachingTheTickEndsWithAnEmptyBodyStep)
+TEST_F(DriverTest, LaterFramesSplitAtTickBoundaries)
 {
-    run(250); // until_tick is now 50
-    std::vector<call> want = {{FB, 0}, {BS, 50}, {MT, 0}, {MA, 0}, {BS, 0}, {FE, 0}};
-    EXPECT_EQ(run(50), want);
-    EXPECT_EQ(mind_time, 400);
-    EXPECT_EQ(body_time, 300);
-    EXPECT_EQ(until_tick, 100);
-}
-
-TEST_F(DriverTest, FrameCrossingTwoBoundaries)
-{
-    run(250); // until_tick 50
-    std::vector<call> want = {{FB, 0}, {BS, 50}, {MT, 0}, {MA, 0}, {BS, 100}, {MT, 0}, {MA, 0}, {BS, 30}, {FE, 0}};
-    EXPECT_EQ(run(180), want);
-    EXPECT_EQ(mind_time, 500);
-    EXPECT_EQ(body_time, 430);
-    EXPECT_EQ(until_tick, 70);
-}
-
-TEST_F(DriverTest, FrameWithinATickIsOneBodyStep)
-{
-    run(250);
-    std::vector<call> want = {{FB, 0}, {BS, 20}, {FE, 0}};
-    EXPECT_EQ(run(20), want);
-    EXPECT_EQ(until_tick, 30);
-}
-
-TEST_F(DriverTest, NoTimePassedCallsNothing)
-{
-    run(250);
-    EXPECT_TRUE(run(0).empty());
-    EXPECT_EQ(mind_time, 300);
-    EXPECT_EQ(body_time, 250);
+    // Each case starts from the first frame's state: mind 300, body 250, until_tick 50.
+    struct {
+        const char* name;
+        int ms;
+        std::vector<call> want;
+        int32_t mind, body, until;
+    } cases[] = {
+        {"exactly reaching the tick ends with an empty body step", 50,
+         {{FB, 0}, {BS, 50}, {MT, 0}, {MA, 0}, {BS, 0}, {FE, 0}}, 400, 300, 100},
+        {"crossing two boundaries", 180,
+         {{FB, 0}, {BS, 50}, {MT, 0}, {MA, 0}, {BS, 100}, {MT, 0}, {MA, 0}, {BS, 30}, {FE, 0}}, 500, 430, 70},
+        {"within a tick", 20, {{FB, 0}, {BS, 20}, {FE, 0}}, 300, 270, 30},
+        {"no time passed calls nothing", 0, {}, 300, 250, 50},
+    };
+    for (auto& c : cases) {
+        reset_state_clocks(100);
+        run(250);
+        EXPECT_EQ(run(c.ms), c.want) << c.name;
+        EXPECT_EQ(mind_time, c.mind) << c.name;
+        EXPECT_EQ(body_time, c.body) << c.name;
+        EXPECT_EQ(until_tick, c.until) << c.name;
+    }
 }
 
 TEST_F(DriverTest, MillisecondClockWrapStillGivesTheDelta)

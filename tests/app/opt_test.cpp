@@ -16,6 +16,7 @@
 #include "engine/code/safelua.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/log_capture.h"
+#include "tests/harness/lua_fixture.h"
 
 namespace {
 
@@ -36,22 +37,7 @@ struct OptTest : testing::Test {
         lua_close(L);
         log_capture_stop();
     }
-    // The results of a Lua expression, as tostring texts joined by commas.
-    std::string call(const char* expr)
-    {
-        std::string chunk = std::string("local function pack(...) return {n = select('#', ...), ...} end "
-                                        "local r = pack(") + expr +
-                            ") local s = {} for i = 1, r.n do s[i] = tostring(r[i]) end "
-                            "return table.concat(s, ',')";
-        if (luaL_dostring(L, chunk.c_str()) != 0) {
-            std::string err = lua_tostring(L, -1);
-            lua_pop(L, 1);
-            return "error: " + err;
-        }
-        std::string out = lua_tostring(L, -1);
-        lua_pop(L, 1);
-        return out;
-    }
+    std::string call(const char* expr) { return lua_fixture_eval(L, expr); }
 };
 
 }  // namespace
@@ -110,18 +96,16 @@ TEST_F(OptTest, NumbersParseTheLeadingDecimalText)
     EXPECT_EQ(OPT.sfx_background_volume, FLT_MAX);
 }
 
-TEST_F(OptTest, StringsAreCutToTheirField)
+TEST_F(OptTest, StringsAreCutToTheirFieldAndKeptAgainstOtherKinds)
 {
     EXPECT_EQ(call("opt.lang(string.rep('a', 40))"), std::string(31, 'a'));
     EXPECT_EQ(strlen(OPT.lang), 31u);
     EXPECT_EQ(call("opt.lang('en')"), "en");
     EXPECT_EQ(OPT.lang[3], 0);  // the rest of the field is cleared
     EXPECT_EQ(call("opt.next_level(12)"), "12");
-}
 
-TEST_F(OptTest, ValuesOfTheWrongKindLeaveStringsAndChoicesAlone)
-{
-    call("opt.lang('en'), opt.window_startup('normal')");
+    // Values of the wrong kind leave strings and choices alone.
+    ASSERT_EQ(lua_fixture_run(L, "opt.lang('en') opt.window_startup('normal')"), "");
     EXPECT_EQ(call("opt.lang(nil)"), "en");
     EXPECT_EQ(call("opt.lang(true)"), "en");
     EXPECT_EQ(call("opt.window_startup({})"), "normal");
@@ -143,7 +127,7 @@ TEST_F(OptTest, CommandsAndCallbacksRunWithoutValue)
     EXPECT_EQ(call("opt.next_state('nowhere')"), "main_state_amaze");
 }
 
-TEST_F(OptTest, FileWithNothingSet)
+TEST_F(OptTest, FileWithNothingSetAndNoFileWithoutTheFolder)
 {
     opt_save(nullptr);
     EXPECT_EQ(harness_read_file("local/lua/opts.lua"),
@@ -163,6 +147,11 @@ TEST_F(OptTest, FileWithNothingSet)
               "opt.sfx_foreground_volume(0.000000)\n"
               "opt.sfx_voices(0)\n"
               "opt.sfx_device_name(\"\")\n");
+
+    // Without the folder no file is written, and nothing fails.
+    std::filesystem::remove_all("local");
+    opt_save(nullptr);
+    EXPECT_NE(access("local/lua/opts.lua", F_OK), 0);
 }
 
 TEST_F(OptTest, FileReadsBackEveryType)
@@ -186,11 +175,4 @@ TEST_F(OptTest, FileReadsBackEveryType)
     EXPECT_EQ(memcmp(&before, &OPT, sizeof(OPT)), 0);
     EXPECT_STREQ(OPT.next_level, "two\nlines\r");
     EXPECT_EQ(OPT.next_state, 0);  // no line for an unset choice
-}
-
-TEST_F(OptTest, NoFolderNoFileNoFuss)
-{
-    std::filesystem::remove_all("local");
-    opt_save(nullptr);
-    EXPECT_NE(access("local/lua/opts.lua", F_OK), 0);
 }

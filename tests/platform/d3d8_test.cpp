@@ -105,6 +105,16 @@ protected:
         EXPECT_EQ(draw(FVF_V2, D3DPT_TRIANGLELIST, cw, 3, 1), D3D_OK);
     }
 
+    // Transformed triangle over the top-left half of the view at depth z; clockwise on
+    // screen unless `ccw`.
+    HRESULT triangle_3d(uint32_t colour, float z, bool ccw = false)
+    {
+        V3 t[3] = {{-1, 1, z, 0, 0, -1, colour}, {1, 1, z, 0, 0, -1, colour}, {-1, -1, z, 0, 0, -1, colour}};
+        if (ccw)
+            std::swap(t[1], t[2]);
+        return draw(FVF_V3, D3DPT_TRIANGLELIST, t, 3, 1);
+    }
+
     void set(D3DRENDERSTATETYPE s, DWORD v) { ASSERT_EQ(dev->lpVtbl->SetRenderState(dev, s, v), D3D_OK); }
     uint32_t pixel(int x, int y) { return d3d8_read_pixel(dev, x, y); }
 };
@@ -146,12 +156,10 @@ TEST_F(D3d8, CullingFollowsTheWindingSeenOnScreen)
     clear(0xFF000000);
     set(D3DRS_CULLMODE, D3DCULL_CCW);
     set(D3DRS_LIGHTING, FALSE);
-    V3 t[3] = {{-1, 1, 0.5f, 0, 0, -1, 0xFFFFFFFF}, {1, 1, 0.5f, 0, 0, -1, 0xFFFFFFFF}, {-1, -1, 0.5f, 0, 0, -1, 0xFFFFFFFF}};
-    EXPECT_EQ(draw(FVF_V3, D3DPT_TRIANGLELIST, t, 3, 1), D3D_OK); // clockwise on screen: drawn
+    EXPECT_EQ(triangle_3d(0xFFFFFFFF, 0.5f), D3D_OK); // clockwise on screen: drawn
     EXPECT_TRUE(near(pixel(3, 3), 0xFFFFFFFF));
     clear(0xFF000000);
-    std::swap(t[1], t[2]);
-    EXPECT_EQ(draw(FVF_V3, D3DPT_TRIANGLELIST, t, 3, 1), D3D_OK);
+    EXPECT_EQ(triangle_3d(0xFFFFFFFF, 0.5f, true), D3D_OK);
     EXPECT_TRUE(near(pixel(3, 3), 0xFF000000));
 }
 
@@ -161,17 +169,11 @@ TEST_F(D3d8, TransformedDepthRunsFromZeroToOneAndClipsBelowZero)
     set(D3DRS_CULLMODE, D3DCULL_NONE);
     set(D3DRS_ZWRITEENABLE, TRUE);
     clear(0xFF000000);
-    V3 behind[3] = {{-1, 1, -0.25f, 0, 0, -1, 0xFFFF0000}, {1, 1, -0.25f, 0, 0, -1, 0xFFFF0000},
-                    {-1, -1, -0.25f, 0, 0, -1, 0xFFFF0000}};
-    EXPECT_EQ(draw(FVF_V3, D3DPT_TRIANGLELIST, behind, 3, 1), D3D_OK);
+    EXPECT_EQ(triangle_3d(0xFFFF0000, -0.25f), D3D_OK);
     EXPECT_TRUE(near(pixel(3, 3), 0xFF000000)) << "z below 0 lies before the near plane";
 
-    V3 far_tri[3] = {{-1, 1, 0.75f, 0, 0, -1, 0xFF00FF00}, {1, 1, 0.75f, 0, 0, -1, 0xFF00FF00},
-                     {-1, -1, 0.75f, 0, 0, -1, 0xFF00FF00}};
-    V3 near_tri[3] = {{-1, 1, 0.25f, 0, 0, -1, 0xFF0000FF}, {1, 1, 0.25f, 0, 0, -1, 0xFF0000FF},
-                      {-1, -1, 0.25f, 0, 0, -1, 0xFF0000FF}};
-    EXPECT_EQ(draw(FVF_V3, D3DPT_TRIANGLELIST, near_tri, 3, 1), D3D_OK);
-    EXPECT_EQ(draw(FVF_V3, D3DPT_TRIANGLELIST, far_tri, 3, 1), D3D_OK);
+    EXPECT_EQ(triangle_3d(0xFF0000FF, 0.25f), D3D_OK);
+    EXPECT_EQ(triangle_3d(0xFF00FF00, 0.75f), D3D_OK);
     EXPECT_TRUE(near(pixel(3, 3), 0xFF0000FF));
     // A pre-transformed triangle at z 0.5 lands between the two.
     set(D3DRS_ZWRITEENABLE, FALSE);

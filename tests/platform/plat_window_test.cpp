@@ -73,11 +73,17 @@ struct Window : ::testing::Test {
         e.common.timestamp = SDL_GetTicks();
         ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
     }
-    void push_key(Uint32 type, SDL_Scancode sc, int repeat = 0)
+    // A zeroed event of that type for the test window.
+    static SDL_Event sdl_event(Uint32 type)
     {
         SDL_Event e;
         memset(&e, 0, sizeof(e));
         e.type = type;
+        return e;
+    }
+    void push_key(Uint32 type, SDL_Scancode sc, int repeat = 0)
+    {
+        SDL_Event e = sdl_event(type);
         e.key.windowID = SDL_GetWindowID(plat_window_sdl(window));
         e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
         e.key.repeat = (Uint8)repeat;
@@ -87,17 +93,13 @@ struct Window : ::testing::Test {
     }
     void push_text(const char* text)
     {
-        SDL_Event e;
-        memset(&e, 0, sizeof(e));
-        e.type = SDL_TEXTINPUT;
+        SDL_Event e = sdl_event(SDL_TEXTINPUT);
         strncpy(e.text.text, text, sizeof(e.text.text) - 1);
         push(e);
     }
     void push_window(Uint8 event)
     {
-        SDL_Event e;
-        memset(&e, 0, sizeof(e));
-        e.type = SDL_WINDOWEVENT;
+        SDL_Event e = sdl_event(SDL_WINDOWEVENT);
         e.window.event = event;
         e.window.windowID = SDL_GetWindowID(plat_window_sdl(window));
         push(e);
@@ -221,9 +223,7 @@ TEST_F(Window, ABusyQueueLosesNoCharacters)
     // of its characters, wherever the queue's batches happen to end.
     const int rounds = 40;
     for (int i = 0; i < rounds; i++) {
-        SDL_Event e;
-        memset(&e, 0, sizeof(e));
-        e.type = SDL_MOUSEMOTION;
+        SDL_Event e = sdl_event(SDL_MOUSEMOTION);
         e.motion.windowID = SDL_GetWindowID(plat_window_sdl(window));
         e.motion.x = i;
         push(e);
@@ -244,9 +244,7 @@ TEST_F(Window, ABusyQueueLosesNoCharacters)
 TEST_F(Window, MouseMovesKeepTheirSignAndButtonsAndWheelGoToTheDevice)
 {
     IDirectInputDevice8A* mouse = device(DI8DEVTYPE_MOUSE, &c_dfDIMouse2);
-    SDL_Event e;
-    memset(&e, 0, sizeof(e));
-    e.type = SDL_MOUSEMOTION;
+    SDL_Event e = sdl_event(SDL_MOUSEMOTION);
     e.motion.windowID = SDL_GetWindowID(plat_window_sdl(window));
     e.motion.x = -12;
     e.motion.y = 30;
@@ -254,12 +252,10 @@ TEST_F(Window, MouseMovesKeepTheirSignAndButtonsAndWheelGoToTheDevice)
     e.motion.yrel = 5;
     e.motion.state = SDL_BUTTON_LMASK;
     push(e);
-    memset(&e, 0, sizeof(e));
-    e.type = SDL_MOUSEBUTTONDOWN;
+    e = sdl_event(SDL_MOUSEBUTTONDOWN);
     e.button.button = SDL_BUTTON_RIGHT;
     push(e);
-    memset(&e, 0, sizeof(e));
-    e.type = SDL_MOUSEWHEEL;
+    e = sdl_event(SDL_MOUSEWHEEL);
     e.wheel.y = 1;
     push(e);
     pump();
@@ -277,23 +273,19 @@ TEST_F(Window, JoystickEventsReachTheirDevice)
 {
     int32_t pad = plat_di8_add_test_device(DI8DEVTYPE_GAMEPAD, "Pad");
     IDirectInputDevice8A* joy = device(DI8DEVTYPE_GAMEPAD, &c_dfDIJoystick2);
-    SDL_Event e;
-    memset(&e, 0, sizeof(e));
-    e.type = SDL_JOYHATMOTION;
+    SDL_Event e = sdl_event(SDL_JOYHATMOTION);
     e.jhat.which = plat_di8_test_joystick_id(pad);
     e.jhat.hat = 1;
     e.jhat.value = SDL_HAT_CENTERED;
     push(e);
-    memset(&e, 0, sizeof(e));
-    e.type = SDL_JOYAXISMOTION;
+    e = sdl_event(SDL_JOYAXISMOTION);
     e.jaxis.which = plat_di8_test_joystick_id(pad);
     e.jaxis.axis = 1;
     e.jaxis.value = 0;
     push(e);
     e.jaxis.which = plat_di8_test_joystick_id(pad) + 1; // some other joystick
     push(e);
-    memset(&e, 0, sizeof(e));
-    e.type = SDL_JOYBUTTONDOWN;
+    e = sdl_event(SDL_JOYBUTTONDOWN);
     e.jbutton.which = plat_di8_test_joystick_id(pad);
     e.jbutton.button = 3;
     push(e);
@@ -325,4 +317,25 @@ TEST_F(Window, WindowEventsBecomeSizePaintAndDestroy)
     push_window(SDL_WINDOWEVENT_FOCUS_GAINED);
     pump();
     EXPECT_EQ(kb->Acquire(), DI_OK);
+}
+
+TEST_F(Window, AFullDeviceBufferKeepsTheOldestItemsAndReportsTheOverflowOnce)
+{
+    IDirectInputDevice8A* kb = device(DI8DEVTYPE_KEYBOARD, &c_dfDIKeyboard);
+    kb->Unacquire();
+    DIPROPDWORD prop = {{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), 0, DIPH_DEVICE}, 4};
+    ASSERT_EQ(kb->SetProperty(DIPROP_BUFFERSIZE, &prop.diph), DI_OK);
+    ASSERT_EQ(kb->Acquire(), DI_OK);
+    for (DWORD i = 1; i <= 6; i++)
+        plat_di8_push_item(plat_di8_keyboard_source(), i, 0x80);
+    DIDEVICEOBJECTDATA od[8];
+    DWORD n = 8;
+    EXPECT_EQ(kb->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), od, &n, 0), DI_BUFFEROVERFLOW);
+    ASSERT_EQ(n, 4u);
+    EXPECT_EQ(od[0].dwOfs, 1u);
+    EXPECT_EQ(od[3].dwOfs, 4u);
+    EXPECT_LT(od[0].dwSequence, od[3].dwSequence);
+    n = 8;
+    EXPECT_EQ(kb->GetDeviceData(sizeof(DIDEVICEOBJECTDATA), od, &n, 0), DI_OK);
+    EXPECT_EQ(n, 0u);
 }

@@ -23,3 +23,8 @@ bool gen_fonts(const char* data_dir);
 bool gen_debug_font(const char* data_dir);
 // Avatar part meshes and animations, the logo and the pointer.
 bool gen_avatars(const char* data_dir);
+// Maze terrain images and the overlay's fire mesh.
+bool gen_amaze(const char* data_dir);
+bool gen_amaze_items(const char* data_dir);
+// The structor's ball mesh, wall picture and cut-map document.
+bool gen_structor(const char* data_dir);

@@ -33,5 +33,8 @@ int main(int argc, char** argv)
     bool ok = gen_fonts(data.c_str());
     ok = gen_debug_font(data.c_str()) && ok;
     ok = gen_avatars(data.c_str()) && ok;
+    ok = gen_amaze(data.c_str()) && ok;
+    ok = gen_amaze_items(data.c_str()) && ok;
+    ok = gen_structor(data.c_str()) && ok;
     return ok ? 0 : 1;
 }

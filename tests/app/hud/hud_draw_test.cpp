@@ -17,22 +17,6 @@
 
 namespace {
 
-// The console loads its font image at every device restore.
-void write_console_font()
-{
-    static uint8_t white[128 * 128 * 4];
-    memset(white, 0xff, sizeof(white));
-    mkdir("data", 0777);
-    mkdir("data/debug", 0777);
-    ILuint image = 0;
-    ilGenImages(1, &image);
-    ilBindImage(image);
-    ilTexImage(128, 128, 1, 4, IL_BGRA, IL_UNSIGNED_BYTE, white);
-    ilEnable(IL_FILE_OVERWRITE);
-    ilSaveImage("data/debug/debug8x8_font.png");
-    ilDeleteImages(1, &image);
-}
-
 struct HudDraw : HudTest {
     gl_window win = {};
     void SetUp() override
@@ -42,10 +26,11 @@ struct HudDraw : HudTest {
         memset(&GFX, 0, sizeof(GFX));
         memset(&D3D_BUFFERS, 0, sizeof(D3D_BUFFERS));
         ilInit();
-        write_console_font();
         files_setup(&FILES);
         ASSERT_TRUE(harness_write_avatar_files());
-        symlink(DORVALE_GAME_DIR "/data/fonts", "data/fonts"); // the fonts the build generated
+        // The fonts the build generated; the console loads its own at every device restore.
+        symlink(DORVALE_GAME_DIR "/data/fonts", "data/fonts");
+        symlink(DORVALE_GAME_DIR "/data/debug", "data/debug");
         ASSERT_TRUE(gl_window_open(&win, 64, 48)) << "no GL context";
         ASSERT_TRUE(gfx_setup(&GFX));
         HUD.root = &GFX;

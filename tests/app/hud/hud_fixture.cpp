@@ -140,3 +140,19 @@ void HudTest::set_pointer(float x, float y)
     HUD.pointer.x = x;
     HUD.pointer.y = y;
 }
+
+hudgizmo* child(hudgizmo* g, int index)
+{
+    list_node* n = list_first(&g->children);
+    for (int i = 0; i < index; i++)
+        n = n->next;
+    return (hudgizmo*)n;
+}
+
+int list_count(list* l)
+{
+    int n = 0;
+    for (list_node* at = list_first(l); at->next; at = at->next)
+        n++;
+    return n;
+}

@@ -35,6 +35,11 @@ struct fake_gfx {
 extern fake_gfx FAKE;
 extern const hud_gfx_calls fake_calls;
 
+// The index-th child of g (no bounds check: the tests know their trees).
+hudgizmo* child(hudgizmo* g, int index);
+// How many nodes a list holds.
+int list_count(list* l);
+
 struct HudTest : testing::Test {
     void SetUp() override;
     void TearDown() override;

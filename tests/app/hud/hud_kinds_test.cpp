@@ -15,14 +15,6 @@ struct call {
 std::vector<call> calls;
 int32_t record_call(menu_def* r, hudgizmo*, int32_t event, int32_t) { return calls.push_back({r, event}), 0; }
 
-hudgizmo* child(hudgizmo* g, int index)
-{
-    list_node* n = list_first(&g->children);
-    for (int i = 0; i < index; i++)
-        n = n->next;
-    return (hudgizmo*)n;
-}
-
 void place(hudgizmo* g, float x, float y, float w, float h)
 {
     g->x = x;
@@ -70,14 +62,22 @@ TEST_F(HudKinds, ButtonHitExcludesTheLastColumnAndRowHandleDoesNot)
     EXPECT_EQ(HUD.pressed, h);
 }
 
-TEST_F(HudKinds, ClickRunsHandlerThenQueuesTheLuaString)
-{
-    static menu_def table[] = {{"B", 0, nullptr, 0, record_call, nullptr, 0}, {}};
-    HUD.menu_table = table;
-    hudgizmo* g = build("g", "{button='B', lua='clicked = (clicked or 0) + 1'}");
-    HUD.menu_table = nullptr;
-    place(g, 0, 0, 50, 20);
+// A button over (0,0)-(50,20) linked to a recording record, with a Lua string.
+struct HudButton : HudKinds {
+    menu_def table[2] = {{"B", 0, nullptr, 0, record_call, nullptr, 0}, {}};
+    hudgizmo* g = nullptr;
+    void SetUp() override
+    {
+        HudKinds::SetUp();
+        HUD.menu_table = table;
+        g = build("g", "{button='B', lua='clicked = (clicked or 0) + 1'}");
+        HUD.menu_table = nullptr;
+        place(g, 0, 0, 50, 20);
+    }
+};
 
+TEST_F(HudButton, ClickRunsHandlerThenQueuesTheLuaString)
+{
     set_pointer(10, 10);
     press();
     frame(g);
@@ -96,14 +96,8 @@ TEST_F(HudKinds, ClickRunsHandlerThenQueuesTheLuaString)
     EXPECT_FALSE(g->flags & HUDGIZMO_SELECTED); // no group: never selected
 }
 
-TEST_F(HudKinds, ReleaseOutsideCancelsReturningInsideCompletes)
+TEST_F(HudButton, ReleaseOutsideCancelsReturningInsideCompletes)
 {
-    static menu_def table[] = {{"B", 0, nullptr, 0, record_call, nullptr, 0}, {}};
-    HUD.menu_table = table;
-    hudgizmo* g = build("g", "{button='B'}");
-    HUD.menu_table = nullptr;
-    place(g, 0, 0, 50, 20);
-
     set_pointer(10, 10);
     press();
     frame(g);
@@ -124,13 +118,8 @@ TEST_F(HudKinds, ReleaseOutsideCancelsReturningInsideCompletes)
     EXPECT_EQ(calls.size(), 1u);
 }
 
-TEST_F(HudKinds, PressAndReleaseInOneFrameStillClick)
+TEST_F(HudButton, PressAndReleaseInOneFrameStillClick)
 {
-    static menu_def table[] = {{"B", 0, nullptr, 0, record_call, nullptr, 0}, {}};
-    HUD.menu_table = table;
-    hudgizmo* g = build("g", "{button='B'}");
-    HUD.menu_table = nullptr;
-    place(g, 0, 0, 50, 20);
     set_pointer(10, 10);
     INPUT.click = {0, 1, 1};
     hudgizmo_update(g);
@@ -151,10 +140,8 @@ TEST_F(HudKinds, PressAndReleaseInOneFrameStillClick)
     EXPECT_EQ(calls.size(), 2u);
 }
 
-TEST_F(HudKinds, PressOutsideEveryButtonIsLeftForTheState)
+TEST_F(HudButton, PressOutsideEveryButtonIsLeftForTheState)
 {
-    hudgizmo* g = build("g", "{button='B'}");
-    place(g, 0, 0, 50, 20);
     set_pointer(60, 10);
     press();
     hudgizmo_update(g);
@@ -286,7 +273,7 @@ TEST_F(HudKinds, GfxFillsItsRectangle)
     EXPECT_EQ(FAKE.quads[0].colour, 0x80112233u);
 }
 
-TEST_F(HudKinds, OneLineTextIsCentred)
+TEST_F(HudKinds, OneLineTextIsCentredATinyAspectWrapsEmptyTextsMeasureTheInset)
 {
     hudgizmo* g = build("g", "{text='hello world'}");
     EXPECT_EQ(hudgizmo_text_width(g), 126.0f);
@@ -298,11 +285,11 @@ TEST_F(HudKinds, OneLineTextIsCentred)
     EXPECT_EQ(FAKE.words[0], "hello world");
     EXPECT_EQ(FAKE.word_x[0], 100 + (200 - 126) * 0.5f + 8);
     EXPECT_EQ(FAKE.word_y[0], 50 + (100 - 32) * 0.5f);
-}
 
-TEST_F(HudKinds, TinyAspectWrapsOneWordPerLine)
-{
-    hudgizmo* g = build("g", "{text='aa bbb c', aspect=0.001, font='comic'}");
+    // A tiny aspect wraps one word per line.
+    g = build("g", "{text='aa bbb c', aspect=0.001, font='comic'}");
+    FAKE.words.clear();
+    FAKE.word_y.clear();
     EXPECT_EQ(hudgizmo_text_width(g), 46.0f);
     EXPECT_EQ(hudgizmo_text_height(g), 96.0f);
     place(g, 0, 0, 46, 96);
@@ -310,11 +297,9 @@ TEST_F(HudKinds, TinyAspectWrapsOneWordPerLine)
     ASSERT_EQ(FAKE.words.size(), 3u);
     EXPECT_EQ(FAKE.word_y[1], 32.0f);
     EXPECT_EQ(FAKE.word_y[2], 64.0f);
-}
 
-TEST_F(HudKinds, EmptyAndMissingTexts)
-{
-    hudgizmo* g = build("g", "{text='', aspect=1}");
+    // Empty and missing texts.
+    g = build("g", "{text='', aspect=1}");
     EXPECT_EQ(hudgizmo_text_width(g), 16.0f);
     EXPECT_EQ(hudgizmo_text_height(g), 0.0f);
     // font alone makes a text gizmo without a text: it reads as empty.
@@ -322,6 +307,7 @@ TEST_F(HudKinds, EmptyAndMissingTexts)
     EXPECT_EQ(f->text, nullptr);
     EXPECT_EQ(hudgizmo_text_width(f), 16.0f);
     place(f, 0, 0, 10, 10);
+    FAKE.words.clear();
     hudgizmo_draw(f);
     f->aspect = 2.0f;
     hudgizmo_draw(f);

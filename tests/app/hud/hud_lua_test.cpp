@@ -6,22 +6,6 @@
 
 namespace {
 
-hudgizmo* child(hudgizmo* g, int index)
-{
-    list_node* n = list_first(&g->children);
-    for (int i = 0; i < index; i++)
-        n = n->next;
-    return (hudgizmo*)n;
-}
-
-int count_children(hudgizmo* g)
-{
-    int n = 0;
-    for (list_node* c = list_first(&g->children); c->next; c = c->next)
-        n++;
-    return n;
-}
-
 using HudLua = HudTest;
 
 TEST_F(HudLua, EveryKeyOfTheTable)
@@ -100,28 +84,22 @@ TEST_F(HudLua, KindKeysAndTheirPrecedence)
 TEST_F(HudLua, ChildrenEndAtTheFirstGap)
 {
     hudgizmo* g = build("g", "{{label='a'}, {label='b', {}, {}}, 'text', {label='c'}}");
-    ASSERT_EQ(count_children(g), 2);
+    ASSERT_EQ(list_count(&g->children), 2);
     hudgizmo* b = child(g, 1);
     EXPECT_EQ(b->parent, g);
     EXPECT_EQ(child(b, 0)->root, g);
     EXPECT_EQ(child(b, 0)->parent, b);
     EXPECT_EQ(child(b, 0)->lua_slot, nullptr);
     EXPECT_EQ(g->root, g);
-    int roots = 0;
-    for (list_node* n = list_first(&HUD.gizmos.live); n->next; n = n->next)
-        roots++;
-    EXPECT_EQ(roots, 1); // children leave the root list
+    EXPECT_EQ(list_count(&HUD.gizmos.live), 1); // children leave the root list
 }
 
-TEST_F(HudLua, TooDeepATableRaises)
+TEST_F(HudLua, TooDeepATableAndBadArgumentsRaise)
 {
     EXPECT_TRUE(run("local t = {} for i = 1, 500 do t = {t} end g = hud.alloc():build(t)"));
     EXPECT_FALSE(run("local t = {} for i = 1, 20000 do t = {t} end g = hud.alloc():build(t)"));
     EXPECT_NE(errors.find("Failed to grow stack, hud table is too deep"), std::string::npos);
-}
-
-TEST_F(HudLua, ArgumentErrors)
-{
+    errors.clear();
     EXPECT_FALSE(run("hud.alloc():build(5)"));
     EXPECT_NE(errors.find("not a table"), std::string::npos);
     errors.clear();

@@ -20,7 +20,7 @@ struct HudPointer : testing::Test {
     void TearDown() override { hud_pointer_clean(&p); }
 };
 
-TEST_F(HudPointer, StartsAtRestWithoutAModel)
+TEST_F(HudPointer, StartsAtRestWithoutAModelAndLimitsHold)
 {
     EXPECT_EQ(p.owner, &owner);
     EXPECT_FLOAT_EQ(p.tilt, -80.0f * DEG);
@@ -29,6 +29,18 @@ TEST_F(HudPointer, StartsAtRestWithoutAModel)
     hud_pointer_update(&p);
     hud_pointer_draw(&p); // no graphics root: nothing to draw on
     EXPECT_FLOAT_EQ(p.tilt, -80.0f * DEG);
+
+    // Limits hold.
+    p.tilt = 50.0f * DEG;
+    p.turn = -200.0f * DEG;
+    hud_pointer_update(&p);
+    EXPECT_EQ(p.tilt, 0.0f);
+    EXPECT_FLOAT_EQ(p.turn, -90.0f * DEG);
+    p.tilt = -200.0f * DEG;
+    p.turn = 300.0f * DEG;
+    hud_pointer_update(&p);
+    EXPECT_FLOAT_EQ(p.tilt, -80.0f * DEG);
+    EXPECT_FLOAT_EQ(p.turn, 90.0f * DEG);
 }
 
 TEST_F(HudPointer, ALargeJumpLeansByAtMostEightDegrees)
@@ -55,20 +67,6 @@ TEST_F(HudPointer, EasesAnEighthOfTheWayTowardTheRestingPose)
     hud_pointer_update(&p);
     EXPECT_FLOAT_EQ(p.tilt, (-45.0f + 15.0f * 0.125f) * DEG);
     EXPECT_FLOAT_EQ(p.turn, (65.0f - 50.0f * 0.125f) * DEG);
-}
-
-TEST_F(HudPointer, LimitsHold)
-{
-    p.tilt = 50.0f * DEG;
-    p.turn = -200.0f * DEG;
-    hud_pointer_update(&p);
-    EXPECT_EQ(p.tilt, 0.0f);
-    EXPECT_FLOAT_EQ(p.turn, -90.0f * DEG);
-    p.tilt = -200.0f * DEG;
-    p.turn = 300.0f * DEG;
-    hud_pointer_update(&p);
-    EXPECT_FLOAT_EQ(p.tilt, -80.0f * DEG);
-    EXPECT_FLOAT_EQ(p.turn, 90.0f * DEG);
 }
 
 } // namespace

@@ -140,10 +140,7 @@ TEST_F(HudSub, RebuildingAShownTreeKeepsItShown)
     EXPECT_EQ(HUD.contexts[0], d);
     EXPECT_EQ(table[0].gizmo, nullptr); // the old tree is gone...
     EXPECT_EQ(table[2].gizmo, (hudgizmo*)list_last(&d->children)); // ...the new one linked
-    int roots = 0;
-    for (list_node* n = list_first(&HUD.gizmos.live); n->next; n = n->next)
-        roots++;
-    EXPECT_EQ(roots, 1);
+    EXPECT_EQ(list_count(&HUD.gizmos.live), 1);
 }
 
 // A handler that runs Lua (and so the collector) while the update walks a tree whose
@@ -206,10 +203,7 @@ TEST_F(HudSub, FreeingOrRebuildingATreeWhileItIsBuilt)
     EXPECT_EQ(gizmo("u"), nullptr);
     hudgizmo* v = gizmo("v");
     ASSERT_NE(v, nullptr);
-    int children = 0;
-    for (list_node* n = list_first(&v->children); n->next; n = n->next)
-        children++;
-    EXPECT_EQ(children, 3);
+    EXPECT_EQ(list_count(&v->children), 3);
     EXPECT_EQ(list_first(&HUD.gizmos.live), &v->link);
     EXPECT_EQ(list_last(&HUD.gizmos.live), &v->link);
 

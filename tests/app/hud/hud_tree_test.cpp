@@ -14,14 +14,6 @@ std::string boxes(int n, const char* box = "{min_width=10, min_height=10}")
     return s;
 }
 
-hudgizmo* child(hudgizmo* g, int index)
-{
-    list_node* n = list_first(&g->children);
-    for (int i = 0; i < index; i++)
-        n = n->next;
-    return (hudgizmo*)n;
-}
-
 void measure_and_layout(hudgizmo* g)
 {
     g->x = g->y = 0.0f;
@@ -57,7 +49,7 @@ TEST_F(HudTree, GridFromCountAndLimits)
     }
 }
 
-TEST_F(HudTree, EmptyContainerMeasuresItsInsetRaisedToMinima)
+TEST_F(HudTree, HiddenChildrenTakeNoCellsAndAnEmptyContainerMeasuresItsInset)
 {
     hudgizmo* g = build("g", "{button='b', {hide=1, min_width=50}}");
     hudgizmo_measure(g);
@@ -65,15 +57,12 @@ TEST_F(HudTree, EmptyContainerMeasuresItsInsetRaisedToMinima)
     EXPECT_EQ(g->rows, 0);
     EXPECT_EQ(g->measured_width, 4.0f);
     EXPECT_EQ(g->measured_height, 4.0f);
-    g = build("g", "{button='b', min_width=30}");
+    g = build("g", "{button='b', min_width=30}"); // raised to its minima
     hudgizmo_measure(g);
     EXPECT_EQ(g->measured_width, 30.0f);
     EXPECT_EQ(g->measured_height, 4.0f);
-}
-
-TEST_F(HudTree, HiddenTrailingChildKeepsTheLastRow)
-{
-    hudgizmo* g = build("g", "{" + boxes(5) + "{hide=1, min_width=10, min_height=10}}");
+    // A hidden trailing child keeps the last row.
+    g = build("g", "{" + boxes(5) + "{hide=1, min_width=10, min_height=10}}");
     hudgizmo_measure(g);
     EXPECT_EQ(g->columns, 3);
     EXPECT_EQ(g->measured_height, 20.0f);
@@ -121,7 +110,7 @@ TEST_F(HudTree, SpansCountInTheGrid)
     EXPECT_EQ(child(g, 2)->y, 10.0f);
 }
 
-TEST_F(HudTree, AlignmentPlacesTheBlock)
+TEST_F(HudTree, AlignmentPlacesTheBlockInsideAnyButtonInset)
 {
     struct {
         const char* keys;
@@ -135,10 +124,7 @@ TEST_F(HudTree, AlignmentPlacesTheBlock)
         EXPECT_EQ(child(g, 0)->x, c.x) << c.keys;
         EXPECT_EQ(child(g, 0)->y, c.y) << c.keys;
     }
-}
-
-TEST_F(HudTree, ButtonInsetOffsetsItsChildren)
-{
+    // A button's inset offsets its children.
     hudgizmo* g = build("g", "{xalign=-1, yalign=-1, {button='b', xalign=-1, yalign=-1, {min_width=10, min_height=10}}}");
     measure_and_layout(g);
     hudgizmo* b = child(g, 0);
@@ -147,7 +133,7 @@ TEST_F(HudTree, ButtonInsetOffsetsItsChildren)
     EXPECT_EQ(child(b, 0)->y, 2.0f);
 }
 
-TEST_F(HudTree, StretchSharesByMeasuredSize)
+TEST_F(HudTree, StretchSharesByMeasuredSizePinsMaximaAndNeverDividesByZero)
 {
     hudgizmo* g = build("g", "{{min_width=10, min_height=10}, {min_width=30, min_height=10}}");
     measure_and_layout(g);
@@ -155,19 +141,13 @@ TEST_F(HudTree, StretchSharesByMeasuredSize)
     EXPECT_EQ(child(g, 1)->w, 600.0f);
     EXPECT_EQ(child(g, 1)->x, 200.0f);
     EXPECT_EQ(child(g, 0)->h, 600.0f);
-}
 
-TEST_F(HudTree, StretchPinsAChildAtItsMaximum)
-{
-    hudgizmo* g = build("g", "{yalign=-1, {min_width=10, min_height=10, max_width=100}, {min_width=30, min_height=10}}");
+    g = build("g", "{yalign=-1, {min_width=10, min_height=10, max_width=100}, {min_width=30, min_height=10}}");
     measure_and_layout(g);
     EXPECT_EQ(child(g, 0)->w, 100.0f);
     EXPECT_EQ(child(g, 1)->w, 600.0f + 100.0f * 30.0f / 40.0f);
-}
 
-TEST_F(HudTree, StretchOfChildrenMeasuringZeroGivesNoNaN)
-{
-    hudgizmo* g = build("g", "{{}, {}, {gfx=1}}");
+    g = build("g", "{{}, {}, {gfx=1}}"); // every child measures zero
     measure_and_layout(g);
     for (int i = 0; i < 3; i++) {
         EXPECT_EQ(child(g, i)->w, 0.0f);
@@ -223,12 +203,9 @@ TEST_F(HudTree, LinkBuildsRingsTargetsAndRecords)
     EXPECT_TRUE(run("hud.free(g)"));
     for (menu_def* r = table; r->name; r++)
         EXPECT_EQ(r->gizmo, nullptr) << r->name;
+    // Rings and targets resolve without a menu table too.
     HUD.menu_table = nullptr;
-}
-
-TEST_F(HudTree, RingsAndTargetsResolveWithoutAMenuTable)
-{
-    hudgizmo* g = build("g", "{{button='a', group='g', target='p'}, {button='b', group='g'}, {label='p'}}");
+    g = build("g", "{{button='a', group='g', target='p'}, {button='b', group='g'}, {label='p'}}");
     EXPECT_EQ(child(g, 0)->group_next, child(g, 1));
     EXPECT_EQ(child(g, 0)->target, child(g, 2));
 }

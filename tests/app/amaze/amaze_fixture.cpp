@@ -1,0 +1,94 @@
+// The maze tests' world.
+
+#include "tests/app/amaze/amaze_fixture.h"
+
+#include <IL/il.h>
+#include <IL/ilu.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "app/code/con.h"
+#include "app/code/input.h"
+#include "app/code/main_state.h"
+#include "app/code/opt.h"
+#include "engine/code/dbg.h"
+#include "engine/code/files.h"
+#include "engine/code/gfx/d3d_buffers.h"
+#include "engine/code/gfx/gfx.h"
+#include "engine/code/mem.h"
+#include "tests/harness/harness.h"
+#include "tests/harness/lua_fixture.h"
+#include "tests/harness/menu_fixture.h"
+
+void AmazeTest::SetUp()
+{
+    std::remove("ERROR.TXT");
+    dbg_reset_for_tests();
+    memset(&GFX, 0, sizeof GFX);
+    memset(&D3D_BUFFERS, 0, sizeof D3D_BUFFERS);
+    memset(&HUD, 0, sizeof HUD);
+    memset(&AMAZE, 0, sizeof AMAZE);
+    memset(&INPUT, 0, sizeof INPUT);
+    input_state_setup(&INPUT);
+    ilInit();
+    iluInit();
+    ASSERT_TRUE(menu_fixture_stage());
+    files_setup(&FILES);
+    ASSERT_TRUE(gl_window_open(&win, 800, 600));
+    ASSERT_TRUE(gfx_setup(&GFX));
+    HUD.root = &GFX;
+    ASSERT_TRUE(hud_setup_pools(&HUD));
+    ASSERT_TRUE(con_setup(&CON));
+    ASSERT_TRUE(con_postsetup(&CON));
+    mind_step = 100;
+    body_step = 10;
+    main_state_curr = &main_state_amaze;
+}
+
+void AmazeTest::TearDown()
+{
+    amaze_clean(&AMAZE);
+    con_close(&CON);
+    hud_clean(&HUD);
+    gfx_clean(&GFX);
+    files_clean(&FILES);
+    gl_window_close(&win);
+}
+
+void AmazeTest::start(const char* levels)
+{
+    std::filesystem::create_directories("local/amaze/test");
+    harness_write_file("local/amaze/test/levels.lua", levels);
+    snprintf(OPT.next_level, sizeof OPT.next_level, "test");
+    OPT.next_number = 1;
+    ASSERT_TRUE(amaze_setup(&AMAZE, &GFX));
+    con_update(&CON);
+}
+
+void AmazeTest::flat_map(int32_t w, int32_t h)
+{
+    isomap* m = &AMAZE.isomap;
+    m->cells_x = w;
+    m->cells_y = h;
+    m->points = (isomap_point*)mem_alloc(sizeof(isomap_point) * (2 * h + 1) * (w + 1));
+    amaze_items_alloc_cells(&AMAZE.items);
+}
+
+void AmazeTest::tick()
+{
+    amaze_update(&AMAZE, UPDATE_FRAME_BEGIN);
+    amaze_update(&AMAZE, UPDATE_MIND_TICK);
+    amaze_update(&AMAZE, UPDATE_MIND_AFTER);
+    amaze_update(&AMAZE, UPDATE_FRAME_END);
+}
+
+void AmazeTest::body(int32_t ms)
+{
+    body_step = ms;
+    amaze_update(&AMAZE, UPDATE_BODY_STEP);
+}
+
+std::string AmazeTest::run(const char* code) { return lua_fixture_run(CON.L, code); }
+std::string AmazeTest::eval(const char* expr) { return lua_fixture_eval(CON.L, expr); }
+std::string AmazeTest::errors() { return harness_read_file("ERROR.TXT"); }

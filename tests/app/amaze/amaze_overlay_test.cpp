@@ -1,0 +1,131 @@
+// The maze's screen furniture: the clock text, the sprites' flights to the icon, and the
+// clock, score and fire drawn on the real device.
+#include "app/code/amaze/amaze_overlay.h"
+#include "app/code/main_state.h"
+#include "platform/d3d8_debug.h"
+#include "tests/app/amaze/map_fixture.h"
+
+namespace {
+
+std::string time_str(int32_t c)
+{
+    char text[32];
+    amaze_overlay_time_str(text, sizeof text, c);
+    return text;
+}
+
+TEST(AmazeClock, ShowsMinutesSecondsAndTenthsTwoTicksBehind)
+{
+    EXPECT_EQ("1:00.0", time_str(602));
+    EXPECT_EQ("0:59.8", time_str(600));
+    EXPECT_EQ("10:00.5", time_str(6007));
+}
+
+bool warm(uint32_t c) { return ((c >> 16) & 0xFF) > 0x80 && (c & 0xFF) < 0x60; }
+
+struct Overlay : MapTest {
+    amaze_overlay* o = &a.overlay;
+    vec3 centre = {0.0f, 0.0f, 0.0f};
+    void SetUp() override
+    {
+        MapTest::SetUp();
+        ASSERT_TRUE(open(320, 240)) << "no GL context";
+        ASSERT_TRUE(amaze_view_setup(&a.view, &a));
+        amaze_view_update(&a.view);
+        ASSERT_TRUE(amaze_overlay_setup(o, &a));
+    }
+    int active()
+    {
+        int n = 0;
+        for (auto& s : o->sprites)
+            n += s.active;
+        return n;
+    }
+    void draw()
+    {
+        ASSERT_TRUE(begin());
+        amaze_view_draw(&a.view); // as the state's draw begins
+        amaze_overlay_draw(o);
+        end();
+    }
+    int warm_in(int x0, int y0, int x1, int y1)
+    {
+        int n = 0;
+        for (int y = y0; y < y1; y++)
+            for (int x = x0; x < x1; x++)
+                n += warm(pixel(x, y));
+        return n;
+    }
+};
+
+TEST_F(Overlay, SwishesFlyToTheIconAndFifteenAtMost)
+{
+    for (int i = 0; i < 16; i++)
+        amaze_overlay_swish(o, &centre);
+    EXPECT_EQ(16, active()); // the icon and 15 flying
+    const amaze_sprite& s = o->sprites[1];
+    EXPECT_NEAR(160.0f, s.from_x, 0.5f); // one unit above the map's centre
+    EXPECT_LT(s.from_y, 120.0f);
+    EXPECT_FLOAT_EQ(16.0f, s.from_size); // zoom / 4
+
+    body_step = 400;
+    amaze_overlay_update(o);
+    EXPECT_FLOAT_EQ(0.3f, s.t);
+    EXPECT_FLOAT_EQ(0.4f, s.spin);
+    EXPECT_FLOAT_EQ(32.0f, s.to_x);
+    EXPECT_FLOAT_EQ(208.0f, s.to_y);
+    body_step = 1000;
+    amaze_overlay_update(o);
+    EXPECT_EQ(1, active()); // all landed; the icon stays
+    EXPECT_EQ(&o->sprites[1], amaze_overlay_free_sprite(o));
+}
+
+TEST_F(Overlay, ClockScoreAndFireAreDrawnWhereTheWindowPutsThem)
+{
+    amazeitem hero = {};
+    hero.score = 7;
+    a.protagonists.count = 1;
+    a.protagonists.items[0] = &hero;
+    o->time = 602;
+    amaze_overlay_swish(o, &centre);
+    body_step = 500;
+    amaze_overlay_update(o); // two thirds of the flight, high on its arc
+    draw();
+    save_frame("overlay.png");
+    EXPECT_EQ("", errors());
+    EXPECT_GT(warm_in(16, 192, 48, 224), 40); // the icon at the lower left
+    EXPECT_GT(warm_in(69, 170, 130, 240), 10); // the score beside it
+    EXPECT_GT(warm_in(200, 170, 320, 240), 40); // the clock at the lower right
+    EXPECT_GT(warm_in(60, 0, 160, 150), 20);   // the flying fire
+    EXPECT_EQ(0, warm_in(0, 0, 40, 40));
+
+    screen(320.0f, 200.0f); // the icon follows the window
+    draw();
+    EXPECT_FLOAT_EQ(168.0f, o->sprites[0].from_y);
+
+    // A refused depth clear is reported with this source's name and the drawing goes on.
+    screen(320.0f, 240.0f);
+    d3d8_fault_set(D3D8_CALL_Clear, D3DERR_INVALIDCALL, 1, 1); // after the frame's own clear
+    draw();
+    EXPECT_NE(std::string::npos, errors().find("amaze_overlay")) << errors();
+    EXPECT_GT(warm_in(16, 192, 48, 224), 40);
+}
+
+TEST_F(Overlay, WithoutTheFireMeshOnlyTheTextsAreDrawn)
+{
+    amaze_overlay_clean(o);
+    unlink("data/objects");
+    ASSERT_TRUE(amaze_overlay_setup(o, &a));
+    EXPECT_EQ(nullptr, o->mesh);
+    amaze_overlay_swish(o, &centre);
+    body_step = 100;
+    amaze_overlay_update(o);
+    o->time = 602;
+    draw(); // no protagonist: no score either
+    EXPECT_EQ(0, warm_in(0, 0, 60, 240));
+    EXPECT_GT(warm_in(200, 170, 320, 240), 40);
+    amaze_overlay_clean(o);
+    amaze_overlay_clean(o);
+}
+
+} // namespace

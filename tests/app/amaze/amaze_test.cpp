@@ -1,0 +1,369 @@
+// The maze state and its items: what setup builds and clean gives back, the pause rules,
+// the level clock, item allocation and release through Lua, minds and bodies, clod moves,
+// agonist turns and the animation blend handed to avatars.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/code/app.h"
+#include "app/code/con.h"
+#include "app/code/main_state.h"
+#include "app/code/opt.h"
+#include "engine/code/gfx/avatar.h"
+#include "engine/code/gfx/gfx.h"
+#include "tests/app/amaze/amaze_fixture.h"
+
+namespace {
+
+const char* ONE_LEVEL = "amaze.levels = { { start = function(l) started = (started or 0) + 1 end } }";
+
+int32_t live_items()
+{
+    int32_t n = 0;
+    for (list_node* i = list_first(&AMAZE.items.items.live); i->next; i = i->next)
+        n++;
+    return n;
+}
+
+} // namespace
+
+TEST_F(AmazeTest, SetupBuildsTheStateAndStartsTheLevelCleanTearsItDown)
+{
+    APP.frame_period = 33;
+    start(ONE_LEVEL);
+    EXPECT_EQ(10, APP.frame_period);
+    EXPECT_EQ(amaze_menu, HUD.menu_table);
+    EXPECT_STREQ("MENU_ChoiceExit", amaze_menu[MENU_ChoiceExit].name);
+    EXPECT_EQ("1", eval("started"));
+    EXPECT_EQ("local/amaze/ data/amaze/", eval("amaze.dir_local() .. ' ' .. amaze.dir_data()"));
+    EXPECT_EQ("table", eval("type(amaze.items)"));
+
+    ASSERT_EQ("", run("local t = amaze.alloc_item('base') t:setmind(function(i) coroutine.yield() end, 'T')"));
+    EXPECT_EQ(1, live_items());
+    amaze_clean(a);
+    EXPECT_EQ("nil", eval("amaze"));
+    EXPECT_EQ(nullptr, HUD.menu_table);
+    EXPECT_EQ(0, HUD.pointer.hidden);
+    amaze_clean(a); // twice is harmless
+}
+
+TEST_F(AmazeTest, AMissingLevelScriptIsReportedButTheStateRuns)
+{
+    snprintf(OPT.next_level, sizeof OPT.next_level, "nowhere");
+    OPT.next_number = 2;
+    ASSERT_TRUE(amaze_setup(a, &GFX));
+    con_update(&CON);
+    EXPECT_NE(std::string::npos, errors().find("levels.lua"));
+    EXPECT_EQ("table", eval("type(amaze)"));
+    tick();
+}
+
+TEST_F(AmazeTest, ResetGivesAFreshInstanceAndRunsTheLevelAgain)
+{
+    start(ONE_LEVEL);
+    run("amaze.alloc_item('base') amaze.alloc_item('director')");
+    EXPECT_EQ(1, a->directors.count);
+    ASSERT_TRUE(amaze_reset(a));
+    con_update(&CON);
+    EXPECT_EQ("2", eval("started"));
+    EXPECT_EQ(0, a->directors.count);
+    EXPECT_EQ(0, live_items());
+    run("amaze.alloc_item('base')");
+    EXPECT_EQ("1", eval("next(amaze.items)")); // serials start again
+}
+
+TEST_F(AmazeTest, PauseStopsItemsAndClockButNotDirectors)
+{
+    start(ONE_LEVEL);
+    ASSERT_EQ("", run("d_ticks, b_ticks = 0, 0\n"
+                      "local d = amaze.alloc_item('director')\n"
+                      "d:setmind(function() while true do d_ticks = d_ticks + 1 amaze.pause_request(false) coroutine.yield() end end, 'T')\n"
+                      "local b = amaze.alloc_item('base')\n"
+                      "b:setmind(function() while true do b_ticks = b_ticks + 1 coroutine.yield() end end, 'T')"));
+    tick();
+    EXPECT_EQ("1 1 1", eval("d_ticks .. ' ' .. b_ticks .. ' ' .. amaze.time()"));
+    EXPECT_EQ(1, HUD.pointer.hidden);
+
+    hudgizmo menu = {};
+    HUD.displayed_menu = &menu;
+    tick();
+    tick();
+    EXPECT_EQ("3 1 1", eval("d_ticks .. ' ' .. b_ticks .. ' ' .. amaze.time()"));
+    EXPECT_EQ(0, HUD.pointer.hidden);
+    HUD.displayed_menu = NULL;
+
+    // A director's mind may lift the scripts' pause, but only from the next update on.
+    run("amaze.pause_request(true)");
+    tick();
+    EXPECT_EQ("4 1 1", eval("d_ticks .. ' ' .. b_ticks .. ' ' .. amaze.time()"));
+    tick();
+    EXPECT_EQ("5 2 2", eval("d_ticks .. ' ' .. b_ticks .. ' ' .. amaze.time()"));
+
+    // Phases 0 only refresh the pause and the screen size.
+    amaze_update(a, 0);
+    EXPECT_EQ("5 2 2", eval("d_ticks .. ' ' .. b_ticks .. ' ' .. amaze.time()"));
+}
+
+TEST_F(AmazeTest, LevelClockCountsDownFromItsStartAndPrintsMinutes)
+{
+    start(ONE_LEVEL);
+    EXPECT_EQ("1:00.0 0:00.0", eval("amaze.time_str(602) .. ' ' .. amaze.time_str(2)"));
+    run("amaze.time_init(600)");
+    EXPECT_EQ("0:59.8", eval("amaze.time_str()"));
+    tick();
+    EXPECT_EQ("599 600", eval("amaze.time() .. ' ' .. amaze.time_init()"));
+    EXPECT_EQ("7", eval("amaze.time_step(7)"));
+    EXPECT_EQ("0.1 0.01", eval("amaze.mind_step() .. ' ' .. amaze.body_step()"));
+}
+
+TEST_F(AmazeTest, ItemsAreAllocatedListedAndReleasedThroughLua)
+{
+    start(ONE_LEVEL);
+    EXPECT_NE(std::string::npos, run("amaze.alloc_item('Base')").find("unknow amaze item type Base"));
+    ASSERT_EQ("", run("for i = 1, 33 do last = amaze.alloc_item('director') end\n"
+                      "p = amaze.alloc_item('protagonist') c = amaze.alloc_item('clod')"));
+    EXPECT_EQ(32, a->directors.count);
+    EXPECT_EQ(1, a->protagonists.count);
+    EXPECT_EQ(0, a->antagonists.count);
+    EXPECT_EQ("true false true", eval("tostring(p:pushable()) .. ' ' .. tostring(amaze.items[1]:pushable()) .. ' ' .. tostring(c:pushable())"));
+    EXPECT_EQ("false", eval("p:push(1, 0)"));
+    EXPECT_EQ("true", eval("c:push(1, 0)"));
+    EXPECT_EQ(" XY X", eval("c:rolls('YX') .. ' ' .. c:rolls('XY') .. ' ' .. c:rolls('X')"));
+    EXPECT_EQ("0", eval("select('#', p:rolls('XY'))"));
+    EXPECT_NE(std::string::npos, run("p:setbob(0, 1)").find("not an amaze base type item"));
+
+    amazeitem* first = a->directors.items[0];
+    ASSERT_NE(nullptr, first);
+    ASSERT_EQ("", run("amaze.items[1]:free() amaze.items[1] = nil"));
+    EXPECT_EQ(nullptr, a->directors.items[0]);
+    EXPECT_EQ(32, a->directors.count);
+    ASSERT_EQ("", run("p:free()"));
+    EXPECT_EQ("nil", eval("amaze.items[34]"));
+    EXPECT_NE(std::string::npos, run("p:score()").find("null amazeitem"));
+    EXPECT_EQ("", run("p:free() p.amazeitem:free()")); // a second release does nothing
+    EXPECT_NE(std::string::npos, run("amaze.items[2].score({})").find("bad amazeitem"));
+    EXPECT_EQ("5 5", eval("c:score_init(5) .. ' ' .. c:score()"));
+
+    // An item whose table is dropped is freed by the collector.
+    int32_t before = live_items();
+    ASSERT_EQ("", run("local t = amaze.alloc_item('base') for k, v in pairs(amaze.items) do if v == t then amaze.items[k] = nil end end t = nil collectgarbage()"));
+    EXPECT_EQ(before, live_items());
+}
+
+TEST_F(AmazeTest, CellQueriesListItemsNewestFirstAndFindSolids)
+{
+    start(ONE_LEVEL);
+    flat_map(8, 4);
+    ASSERT_EQ("", run("a1 = amaze.alloc_item('base') a2 = amaze.alloc_item('base') w = amaze.alloc_item('base')\n"
+                      "a1:setcell(0, 0, 0) a2:setcell(0, 0, 0) w:setcell(5, 0, 0) w:solid(true)"));
+    EXPECT_EQ("true", eval("amaze.getcell_contents(0, 0)[1] == a2 and amaze.getcell_contents(0, 0)[2] == a1"));
+    EXPECT_EQ("true", eval("amaze.cell_find_solid(0, 0, 2) == w"));
+    EXPECT_EQ("nil", eval("amaze.cell_find_solid(0, 0, 0)"));
+    EXPECT_EQ("nil", eval("amaze.cell_find_solid(6, 0, 2)"));
+    EXPECT_EQ("true", eval("amaze.cell_find_solid(7, 0, 1) == w"));
+    EXPECT_EQ("true false", eval("tostring(amaze.iscell_solid(5, 0)) .. ' ' .. tostring(amaze.iscell_solid(4, 0))"));
+    EXPECT_NE(std::string::npos, run("amaze.iscell_solid(8, 0)").find("cell X out of bounds"));
+    EXPECT_NE(std::string::npos, run("amaze.getcell_contents(0, -1)").find("cell Y out of bounds"));
+    EXPECT_NE(std::string::npos, run("amaze.cell_find_solid(0, 0, 5)").find("look direction out of bounds"));
+
+    // placecell moves the listing only; snapcell puts the item back on the cell under it.
+    ASSERT_EQ("", run("a1:placecell(3, 2)"));
+    EXPECT_EQ("1", eval("#amaze.getcell_contents(3, 2)"));
+    EXPECT_EQ("0 0", eval("table.concat({a1:snapcell()}, ' ')"));
+    EXPECT_EQ("2 0", eval("#amaze.getcell_contents(0, 0) .. ' ' .. #amaze.getcell_contents(3, 2)"));
+
+    // A freed item leaves its cell.
+    run("w:free()");
+    EXPECT_EQ("false", eval("amaze.iscell_solid(5, 0)"));
+}
+
+TEST_F(AmazeTest, MindsRunPerTickAreReplacedAndEnd)
+{
+    start(ONE_LEVEL);
+    ASSERT_EQ("", run("log = ''\n"
+                      "m = amaze.alloc_item('base')\n"
+                      "m:setmind(function(self) assert(self == m) while true do log = log .. 'a' coroutine.yield() end end, 'T')\n"
+                      "q = amaze.alloc_item('base')\n"
+                      "q:setmind(function() log = log .. 'q' end, '')"));
+    tick();
+    tick();
+    EXPECT_EQ("aa", eval("log")); // without T the mind never runs
+    run("m.mind_next = nil");
+    tick();
+    EXPECT_EQ("aaa", eval("log"));
+    run("m:setmind(function() log = log .. 'b' coroutine.yield() log = log .. 'c' end, 'T')");
+    tick();
+    tick();
+    EXPECT_EQ("aaabc nil", eval("log .. ' ' .. tostring(m.mind)"));
+    tick();
+    EXPECT_EQ("aaabc", eval("log"));
+
+    run("m:setmind(function() error('boom') end, 'T')");
+    tick();
+    EXPECT_NE(std::string::npos, errors().find("boom"));
+    EXPECT_EQ("nil", eval("m.mind"));
+    EXPECT_EQ("true", eval("amaze.items[1] == m"));
+}
+
+TEST_F(AmazeTest, AnItemFreedDuringADispatchIsNotVisited)
+{
+    start(ONE_LEVEL);
+    ASSERT_EQ("", run("seen = ''\n"
+                      "k = amaze.alloc_item('base') v = amaze.alloc_item('base')\n"
+                      "k:setmind(function() while true do seen = seen .. 'k' v:free() k:free() coroutine.yield() end end, 'T')\n"
+                      "v:setmind(function() while true do seen = seen .. 'v' coroutine.yield() end end, 'T')\n"
+                      "for i = 1, 40 do amaze.alloc_item('base') end"));
+    tick();
+    EXPECT_EQ("k", eval("seen"));
+    EXPECT_EQ(40, live_items());
+    ASSERT_EQ("", run("n = amaze.alloc_item('base')"));
+    EXPECT_EQ(41, live_items());
+}
+
+TEST_F(AmazeTest, ClodsMoveOneCellPerPushUnlessBlocked)
+{
+    start(ONE_LEVEL);
+    flat_map(4, 4);
+    ASSERT_EQ("", run("c = amaze.alloc_item('clod') c:setcell(1, 1, 0)\n"
+                      "w = amaze.alloc_item('base') w:setcell(1, 2, 0) w:solid(true)"));
+    amazeitem* c = a->items.cells[4 * 1 + 1];
+    ASSERT_NE(nullptr, c);
+    float x0 = c->mind.xform.position.x;
+
+    tick(); // no push: it stays
+    EXPECT_EQ(1, c->cell_x);
+    run("c:push(1, 1)"); // +y is blocked by the wall, so it goes along x
+    tick();
+    EXPECT_EQ(2, c->cell_x);
+    EXPECT_EQ(1, c->cell_y);
+    run("c:push(-1, 0)"); // ignored while moving
+    for (int i = 0; i < 5; i++)
+        tick();
+    tick();
+    EXPECT_NEAR(x0 + 1.0f, c->mind.xform.position.x, 1e-4f);
+    EXPECT_EQ(2, c->cell_x);
+    EXPECT_EQ(nullptr, c->cell_next);
+    EXPECT_EQ("true", eval("amaze.getcell_contents(2, 1)[1] == c"));
+
+    // The map's edge blocks as a solid item does.
+    run("c:push(1, 0)");
+    tick();
+    EXPECT_EQ(3, c->cell_x);
+    for (int i = 0; i < 6; i++)
+        tick();
+    run("c:push(1, 0)");
+    tick();
+    EXPECT_EQ(3, c->cell_x);
+    EXPECT_FLOAT_EQ(0.0f, c->mind.velocity.x);
+}
+
+TEST_F(AmazeTest, AgonistsTurnSmoothlyAndSpeak)
+{
+    start(ONE_LEVEL);
+    flat_map(4, 4);
+    ASSERT_EQ("", run("p = amaze.alloc_item('antagonist') p:setcell(0, 0, 0)"));
+    amazeitem* p = a->antagonists.items[0];
+    ASSERT_NE(nullptr, p);
+    ASSERT_NE(nullptr, p->bub);
+    EXPECT_NEAR(3.14159265f, std::stof(eval("p:aim_yrot(3 * math.pi, 0)")), 1e-5f);
+
+    run("p:aim_yrot(0, 0) p:aim_yrot(math.pi / 2, 2)");
+    body(250);
+    EXPECT_GT(p->turn_rate, 0.0f);
+    EXPECT_GT(p->yaw, 3.14159265f / 4); // it starts fast
+    EXPECT_LT(p->yaw, 3.14159265f / 2);
+    body(250);
+    EXPECT_EQ(0.0f, p->turn_rate);
+    EXPECT_NEAR(3.14159265f / 2, p->yaw, 1e-5f);
+
+    // The bubble shows a copy of the text: the script's string may be collected.
+    run("p:say('hello' .. 'there') collectgarbage()");
+    EXPECT_STREQ("hellothere", p->bub->text);
+}
+
+TEST_F(AmazeTest, TweensFillAvatarLayersInEntryOrder)
+{
+    start(ONE_LEVEL);
+    flat_map(4, 4);
+    ASSERT_EQ("", run("p = amaze.alloc_item('protagonist') p:setsoul('me')\n"
+                      "p.tweens = { {blend = 1.0, frame = 2, ID = 3}, {blend = 0}, {blend = 0.5, frame = 4, ID = 5} }"));
+    amazeitem* p = a->protagonists.items[0];
+    ASSERT_NE(nullptr, p);
+    ASSERT_NE(nullptr, p->avatar);
+    body(10);
+    avatar_layer* l = p->avatar->layers;
+    EXPECT_EQ(&GFX.avatars.anims[3], l[0].slot);
+    EXPECT_FLOAT_EQ(2.0f, l[0].time);
+    EXPECT_EQ(&GFX.avatars.anims[5], l[1].slot);
+    EXPECT_FLOAT_EQ(0.5f, l[1].weight);
+    EXPECT_EQ(nullptr, l[2].slot);
+
+    run("p.tweens = nil");
+    body(10);
+    EXPECT_EQ(nullptr, l[0].slot);
+}
+
+TEST_F(AmazeTest, ALevelIsWonByWalkingOverItsFires)
+{
+    start("amaze.levels = {\n"
+          "  amaze.level{ map = 'amaze/basic/map1.png', start = {6, 8}, fires = {{8, 8}} },\n"
+          "  amaze.level{ map = 'amaze/basic/map1.png', start = {6, 8}, fires = {{9, 8}} } }");
+    ASSERT_EQ(1, a->protagonists.count);
+    amazeitem* p = a->protagonists.items[0];
+    ASSERT_EQ("1", eval("amaze.levels[1].fires"));
+
+    run("amaze_pad.right = true");
+    for (int i = 0; i < 12 && p->cell_x < 8; i++) {
+        tick();
+        for (int j = 0; j < 10; j++)
+            body(10);
+    }
+    run("amaze_pad.right = false");
+    EXPECT_EQ(8, p->cell_x);
+    EXPECT_EQ(1, p->score);
+    EXPECT_EQ("0", eval("amaze.levels[1].fires"));
+
+    tick(); // the director sees the level won
+    EXPECT_EQ(1, a->pause_request);
+    EXPECT_NE(nullptr, HUD.display_gizmo);
+    EXPECT_NE(nullptr, amaze_menu[MENU_ChoiceNext].gizmo);
+    EXPECT_NE(nullptr, amaze_menu[MENU_ChoiceExit].gizmo);
+    tick();
+    EXPECT_EQ(8, p->cell_x); // paused: nothing moves
+    EXPECT_EQ("", errors());
+}
+
+TEST_F(AmazeTest, TheInstalledLevelsStartWithoutErrors)
+{
+    snprintf(OPT.next_level, sizeof OPT.next_level, "basic");
+    for (int32_t n = 1; n <= 3; n++) {
+        OPT.next_number = n;
+        ASSERT_TRUE(amaze_setup(a, &GFX));
+        con_update(&CON);
+        for (int i = 0; i < 5; i++)
+            tick();
+        EXPECT_GT(a->isomap.cells_x, 0) << n;
+        EXPECT_EQ(1, a->protagonists.count) << n;
+        EXPECT_EQ(1, a->directors.count) << n;
+        EXPECT_EQ("", errors()) << n;
+        amaze_clean(a);
+    }
+}
+
+TEST_F(AmazeTest, AChaserNextToThePlayerEndsTheLevelWithoutANextChoice)
+{
+    start("amaze.levels = {\n"
+          "  amaze.level{ map = 'amaze/basic/map1.png', start = {6, 8}, fires = {{2, 2}}, chasers = {{9, 8}} },\n"
+          "  amaze.level{ map = 'amaze/basic/map1.png', start = {6, 8}, fires = {{9, 8}} } }");
+    for (int i = 0; i < 60 && !a->pause_request; i++) {
+        tick();
+        for (int j = 0; j < 10; j++)
+            body(10);
+    }
+    EXPECT_EQ(1, a->pause_request);
+    EXPECT_EQ(nullptr, amaze_menu[MENU_ChoiceNext].gizmo);
+    EXPECT_NE(nullptr, amaze_menu[MENU_ChoiceRetry].gizmo);
+    EXPECT_EQ("1", eval("amaze.levels[1].fires"));
+    EXPECT_EQ("", errors());
+}

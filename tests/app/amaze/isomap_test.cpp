@@ -1,0 +1,202 @@
+// The terrain: its size from images and height maps, the lattice it reads, normals, the
+// height and slope queries, and the buffers it fills.
+#include <cmath>
+#include <set>
+
+#include "app/code/amaze/isomap.h"
+#include "engine/code/gfx/d3d_buffers.h"
+#include "engine/code/gfx/hmap.h"
+#include "platform/d3d8_debug.h"
+#include "tests/app/amaze/map_fixture.h"
+#include "tools/writer/wr_image.h"
+
+namespace {
+
+struct Isomap : MapTest {
+    isomap* m = &a.isomap;
+    void SetUp() override
+    {
+        MapTest::SetUp();
+        ASSERT_TRUE(open()) << "no GL context";
+        isomap_setup(m, &a);
+    }
+    float h(int r, int c) { return isomap_at(m, r, c)->height; }
+    // A 4 x 4 map with every lattice height given by f(r, c).
+    template <typename F> void fill(F f)
+    {
+        ASSERT_TRUE(isomap_alloc(m, 4, 4));
+        for (int r = 0; r <= 8; r++)
+            for (int c = 0; c < 5 - (r & 1); c++)
+                isomap_at(m, r, c)->height = f(r, c);
+        isomap_build(m);
+    }
+    // Every lattice point equals the byte of a w-wide image the load should have read.
+    void expect_image_heights(const std::vector<uint8_t>& grey, int w)
+    {
+        for (int r = 0; r <= 2 * m->cells_y; r++)
+            for (int c = 0; c < m->cells_x + 1 - (r & 1); c++)
+                EXPECT_FLOAT_EQ(grey[r * w + (r & 1) + 2 * c] * 0.125f, h(r, c)) << r << "," << c;
+    }
+};
+
+TEST_F(Isomap, ImagesGiveEvenCellCountsAndOddRowsReadOneByteIn)
+{
+    std::vector<uint8_t> grey(7 * 5);
+    for (int i = 0; i < 35; i++)
+        grey[i] = (uint8_t)(i * 4);
+    ASSERT_TRUE(write_grey("map.png", 7, 5, grey));
+    ASSERT_TRUE(isomap_load(m, "map.png"));
+    EXPECT_EQ(2, m->cells_x); // 7 / 2 - 1
+    EXPECT_EQ(2, m->cells_y); // (5 - 1) / 2
+    expect_image_heights(grey, 7);
+
+    // A grey picture stored as RGB gives the same heights as the grey file.
+    std::vector<uint8_t> grey2(11 * 9), rgb(11 * 9 * 3);
+    for (int i = 0; i < 11 * 9; i++)
+        rgb[3 * i] = rgb[3 * i + 1] = rgb[3 * i + 2] = grey2[i] = (uint8_t)((i * 37) & 0xF8);
+    ASSERT_TRUE(wr_image_save("rgb.png", 11, 9, 3, rgb.data()));
+    ASSERT_TRUE(isomap_load(m, "rgb.png"));
+    EXPECT_EQ(4, m->cells_x);
+    expect_image_heights(grey2, 11);
+}
+
+TEST_F(Isomap, TooSmallOrMissingImagesLeaveTheMapEmpty)
+{
+    std::vector<uint8_t> grey(7 * 5, 16);
+    ASSERT_TRUE(write_grey("narrow.png", 5, 5, grey));
+    ASSERT_TRUE(write_grey("low.png", 7, 4, grey));
+    for (const char* path : {"narrow.png", "low.png", "missing.png"}) {
+        ASSERT_TRUE(isomap_load(m, "data/amaze/basic/map1.png"));
+        EXPECT_FALSE(isomap_load(m, path)) << path;
+        EXPECT_EQ(nullptr, m->points) << path;
+        EXPECT_EQ(0, D3D_BUFFERS.vtx_count + D3D_BUFFERS.idx_count) << path;
+    }
+    EXPECT_NE("", errors());
+}
+
+TEST_F(Isomap, HeightMapRowsFollowTheMapsWidth)
+{
+    hmap hm;
+    hmap_setup(&hm);
+    ASSERT_TRUE(hmap_build(&hm, 6, 9)); // 5 -> 4 across, 4 down; rows 6 cells apart
+    for (int i = 0; i < hm.count; i++)
+        hm.cells[i].height = (float)i;
+    ASSERT_TRUE(isomap_from_hmap(m, &hm));
+    ASSERT_EQ(4, m->cells_x);
+    ASSERT_EQ(4, m->cells_y);
+    for (int r = 0; r <= 8; r++)
+        for (int c = 0; c < 5 - (r & 1); c++)
+            EXPECT_FLOAT_EQ((float)(6 * r + c), h(r, c)) << r << "," << c;
+    ASSERT_TRUE(hmap_build(&hm, 2, 9)); // one cell across
+    EXPECT_FALSE(isomap_from_hmap(m, &hm));
+    EXPECT_EQ(nullptr, m->points);
+    hmap_clean(&hm);
+}
+
+TEST_F(Isomap, HeightsAtCentresCornersEdgesAndOffTheMap)
+{
+    fill([](int, int) { return 2.5f; });
+    EXPECT_FLOAT_EQ(1.0f, isomap_at(m, 3, 2)->ny); // flat: lit from straight above
+    EXPECT_FLOAT_EQ(1.0f, isomap_at(m, 4, 4)->ny);
+    EXPECT_FLOAT_EQ(2.5f, isomap_height(m, 1.3f, 2.8f));
+
+    fill([](int r, int c) { return (r & 1 ? 100.0f : 0.0f) + 10.0f * r + c; });
+    EXPECT_FLOAT_EQ(h(3, 2), isomap_height(m, 2.0f, 1.0f));                    // centre of cell (2, 1)
+    EXPECT_FLOAT_EQ(h(2, 2), isomap_height(m, 1.5f, 0.5f));                    // its upper-left corner
+    EXPECT_FLOAT_EQ(h(4, 3), isomap_height(m, 2.5f, 1.5f));                    // lower-right corner
+    float top = (h(2, 2) + h(2, 3)) * 0.5f, left = (h(2, 2) + h(4, 2)) * 0.5f; // edge midpoints
+    EXPECT_FLOAT_EQ(top, isomap_height(m, 2.0f, 0.5f));
+    EXPECT_FLOAT_EQ(left, isomap_height(m, 1.5f, 1.0f));
+    // Inside a quarter cell its four points blend.
+    EXPECT_FLOAT_EQ((h(2, 2) + top + left + h(3, 2)) * 0.25f, isomap_height(m, 1.75f, 0.75f));
+    // Off the map: the nearest edge point; bad positions also read inside the map.
+    EXPECT_FLOAT_EQ(h(0, 0), isomap_height(m, -5.0f, -5.0f));
+    EXPECT_FLOAT_EQ(h(8, 4), isomap_height(m, 50.0f, 50.0f));
+    EXPECT_FLOAT_EQ(isomap_height(m, 1.0f, 3.5f), isomap_height(m, 1.0f, 12.0f));
+    EXPECT_FLOAT_EQ(h(0, 0), isomap_height(m, NAN, NAN));
+    EXPECT_FLOAT_EQ(h(8, 4), isomap_height(m, INFINITY, INFINITY));
+}
+
+TEST_F(Isomap, SlopesAndNormalsPointDownhill)
+{
+    fill([](int r, int c) { return 4.0f - (float)c - (r & 1 ? 0.5f : 0.0f); }); // falls to +x
+    float gx, gy, cx, cy;
+    isomap_cell_slope(m, 1, 1, &gx, &gy);
+    EXPECT_FLOAT_EQ(1.0f, gx);
+    EXPECT_FLOAT_EQ(0.0f, gy);
+    EXPECT_GT(isomap_at(m, 3, 1)->nx, 0.0f);
+    isomap_cell_slope(m, 99, -3, &cx, &cy); // clamped onto cell (3, 0)
+    isomap_cell_slope(m, 3, 0, &gx, &gy);
+    EXPECT_FLOAT_EQ(gx, cx);
+    EXPECT_FLOAT_EQ(gy, cy);
+
+    fill([](int r, int) { return 8.0f - (float)r * 0.5f; }); // falls to +y, down the rows
+    isomap_cell_slope(m, 2, 2, &gx, &gy);
+    EXPECT_FLOAT_EQ(0.0f, gx);
+    EXPECT_FLOAT_EQ(1.0f, gy);
+    EXPECT_GT(isomap_at(m, 5, 2)->nz, 0.0f);
+
+    float x = 0.0f, z = 0.0f; // cell (0, 0) of 4 x 4: left, far
+    isomap_map_to_world(m, &x, &z);
+    EXPECT_FLOAT_EQ(-1.5f, x);
+    EXPECT_FLOAT_EQ(1.5f, z);
+    isomap_world_to_map(m, &x, &z);
+    EXPECT_FLOAT_EQ(0.0f, x);
+    EXPECT_FLOAT_EQ(0.0f, z);
+}
+
+TEST_F(Isomap, BuffersHoldEveryPointAndEveryCellOnceInItsHalf)
+{
+    fill([](int r, int c) { return (float)(r * 5 + c) * 0.25f; });
+    ASSERT_EQ((uint32_t)(9 * 4 + 5), m->vtx->count);
+    const isomap_vertex* v = (const isomap_vertex*)d3d_vtx_lock(m->vtx);
+    ASSERT_NE(nullptr, v);
+    // Cell (1, 2)'s centre is lattice point (5, 1): vertex 5 * 5 - 2 + 1.
+    EXPECT_FLOAT_EQ(-0.5f, v[24].x);
+    EXPECT_FLOAT_EQ(h(5, 1), v[24].y);
+    EXPECT_FLOAT_EQ(-0.5f, v[24].z);
+    d3d_vtx_unlock(m->vtx);
+
+    const uint16_t* idx = d3d_idx_lock(m->idx);
+    ASSERT_NE(nullptr, idx);
+    std::set<int> seen[2];
+    for (int k = 0; k < 4 * 4 * 12; k += 12) {
+        for (int t = 0; t < 12; t += 3)
+            EXPECT_EQ(idx[k], idx[k + t]); // the centre begins each of the four triangles
+        int j = (idx[k] - 5) / 9, i = (idx[k] - 5) % 9; // centre of cell (i, j) is 9 j + 5 + i
+        int half = k < 4 * 4 * 6 ? 0 : 1;
+        EXPECT_EQ(half, (i + j) & 1) << "cell " << i << "," << j;
+        seen[half].insert(idx[k]);
+    }
+    d3d_idx_unlock(m->idx);
+    EXPECT_EQ(8u, seen[0].size());
+    EXPECT_EQ(8u, seen[1].size());
+
+    d3d_vtx_recreate(m->vtx); // as after a device reset: refilled at the next update
+    isomap_update(m);
+    EXPECT_EQ(0u, m->vtx->needs_refill);
+    v = (const isomap_vertex*)d3d_vtx_lock(m->vtx);
+    EXPECT_FLOAT_EQ(h(5, 1), v[24].y);
+    d3d_vtx_unlock(m->vtx);
+}
+
+TEST_F(Isomap, AllocationFailuresReportAndLeaveNothing)
+{
+    d3d8_fault_set(D3D8_CALL_CreateIndexBuffer, D3DERR_OUTOFVIDEOMEMORY, 0, 0);
+    EXPECT_FALSE(isomap_alloc(m, 4, 4));
+    EXPECT_EQ(nullptr, m->points);
+    EXPECT_EQ(0, D3D_BUFFERS.vtx_count);
+    EXPECT_NE(std::string::npos, errors().find("Failed to allocate isomap index buffer,\n")) << errors();
+    d3d8_fault_clear();
+    EXPECT_FALSE(isomap_alloc(m, 200, 200)); // more points than 16-bit indices reach
+    EXPECT_EQ(nullptr, m->points);
+    ASSERT_TRUE(isomap_alloc(m, 4, 4)); // a second map replaces the first
+    ASSERT_TRUE(isomap_alloc(m, 6, 6));
+    EXPECT_EQ(1, D3D_BUFFERS.vtx_count);
+    EXPECT_EQ(1, D3D_BUFFERS.idx_count);
+    isomap_clean(m);
+    isomap_clean(m);
+    EXPECT_EQ(0, D3D_BUFFERS.vtx_count);
+}
+
+} // namespace

@@ -1,0 +1,300 @@
+// The structor state on the staged installation with a real device and the Lua environment:
+// setup and clean, the level script, the Lua libraries, picking in edit mode and drawing.
+
+#include <gtest/gtest.h>
+
+#include <IL/il.h>
+#include <IL/ilu.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "app/code/app.h"
+#include "app/code/con.h"
+#include "app/code/input.h"
+#include "app/code/main_state.h"
+#include "app/code/opt.h"
+#include "app/code/structor/structor.h"
+#include "engine/code/dbg.h"
+#include "engine/code/files.h"
+#include "engine/code/gfx/d3d_buffers.h"
+#include "engine/code/gfx/gfx.h"
+#include "tests/harness/gl_window.h"
+#include "tests/harness/harness.h"
+#include "tests/harness/log_capture.h"
+#include "tests/harness/lua_fixture.h"
+#include "tests/harness/menu_fixture.h"
+
+namespace {
+
+// Two overlapping brushes A and B, a third far off, and a menu_action that records its calls.
+const char* const TEST_LEVEL =
+    "calls = {}\n"
+    "function structor.menu_action(what) table.insert(calls, what) end\n"
+    "structor.levels = { { start = function(level)\n"
+    "    A = structor_items.alloc('brush') A.setpos(0, 0) A.setsiz(40)\n"
+    "    B = structor_items.alloc('brush') B.setpos(10, 0) B.setsiz(40)\n"
+    "    C = structor_items.alloc('brush') C.setpos(300, 100)\n"
+    "end } }\n";
+
+class Structor : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::remove("ERROR.TXT");
+        dbg_reset_for_tests();
+        memset(&GFX, 0, sizeof GFX);
+        memset(&D3D_BUFFERS, 0, sizeof D3D_BUFFERS);
+        memset(&HUD, 0, sizeof HUD);
+        memset(&structor_state_main, 0, sizeof structor_state_main);
+        memset(&INPUT, 0, sizeof INPUT);
+        input_state_setup(&INPUT);
+        ilInit();
+        iluInit();
+        ASSERT_TRUE(menu_fixture_stage());
+        std::filesystem::create_directories("local/structor/test");
+        harness_write_file("local/structor/test/levels.lua", TEST_LEVEL);
+        files_setup(&FILES);
+        ASSERT_TRUE(gl_window_open(&win, 800, 600));
+        ASSERT_TRUE(gfx_setup(&GFX));
+        HUD.root = &GFX;
+        ASSERT_TRUE(hud_setup_pools(&HUD));
+        ASSERT_TRUE(con_setup(&CON));
+        ASSERT_TRUE(con_postsetup(&CON));
+        // One frame, so the screen size is known.
+        ASSERT_TRUE(gfx_begin_scene(&GFX));
+        gfx_end_scene(&GFX);
+        HUD.window_width = 800.0f;
+        HUD.window_height = 600.0f;
+    }
+    void TearDown() override
+    {
+        structor_clean(s);
+        con_close(&CON);
+        hud_clean(&HUD);
+        gfx_clean(&GFX);
+        files_clean(&FILES);
+        gl_window_close(&win);
+        dbg_reset_for_tests();
+    }
+    // Sets up on the given level and runs the queued start.
+    void start(const char* level)
+    {
+        snprintf(OPT.next_level, sizeof OPT.next_level, "%s", level);
+        OPT.next_number = 1;
+        ASSERT_TRUE(structor_setup(s, &GFX));
+        con_update(&CON);
+    }
+    std::string lua(const char* expr) { return lua_fixture_eval(CON.L, expr); }
+    std::string run(const char* code) { return lua_fixture_run(CON.L, code); }
+    // One frame end with the pointer over world (x, y) at pan 0 and zoom 1; edges cleared after.
+    void frame(float x, float y)
+    {
+        HUD.pointer.x = 400.0f + x;
+        HUD.pointer.y = 300.0f - y;
+        structor_update(s, UPDATE_FRAME_END);
+        for (input_button* b : {&INPUT.click, &INPUT.menu, &INPUT.grab})
+            b->pressed = b->released = 0;
+    }
+    void press(float x, float y)
+    {
+        INPUT.click.held = INPUT.click.pressed = 1;
+        frame(x, y);
+    }
+    void release(float x, float y)
+    {
+        INPUT.click.held = 0;
+        INPUT.click.released = 1;
+        frame(x, y);
+    }
+    static std::string errors() { return harness_read_file("ERROR.TXT"); }
+    gl_window win = {};
+    structor_state* s = &structor_state_main;
+};
+
+TEST_F(Structor, TheBasicLevelBuildsItsItemsStampsItsRampsAndCleanGivesAllBack)
+{
+    int32_t textures = D3D_BUFFERS.txt_count;
+    start("basic");
+    EXPECT_EQ(33, APP.frame_period);
+    EXPECT_EQ(256, s->cells.w);
+    EXPECT_EQ(128, s->cells.h);
+    EXPECT_EQ(7, s->items.count) << errors();
+    EXPECT_EQ("true", lua("structor.rebuildcells_request()"));
+    EXPECT_NE(nullptr, HUD.display_gizmo) << "the mode buttons are shown";
+
+    structor_update(s, UPDATE_FRAME_END);
+    EXPECT_EQ(0, s->rebuildcells_request);
+    int walls = 0;
+    for (int32_t r = 4; r < 124; r++)
+        for (int32_t c = 4; c < 252; c++)
+            walls += s->cells.initial[r * 256 + c].solid != 0;
+    EXPECT_GT(walls, 100) << "the ramps' stone is in the cells";
+    EXPECT_EQ(1u, s->cells.steps);
+
+    structor_clean(s);
+    EXPECT_EQ(0, s->items.count);
+    EXPECT_EQ("nil", lua("structor"));
+    EXPECT_EQ("nil", lua("structor_items"));
+    EXPECT_EQ("nil", lua("cmps"));
+    EXPECT_EQ("nil", lua("txts"));
+    EXPECT_EQ(nullptr, HUD.display_gizmo);
+    run("collectgarbage()");
+    EXPECT_EQ(textures, D3D_BUFFERS.txt_count);
+    EXPECT_EQ(nullptr, s->cells.working);
+}
+
+TEST_F(Structor, SetupFailsWithoutLuaAndCleanIsSafeAfterIt)
+{
+    con_close(&CON);
+    EXPECT_FALSE(structor_setup(s, &GFX));
+    EXPECT_NE(std::string::npos, errors().find("TXTS.LUA subsystem failed to initialize,\n"));
+    structor_clean(s);
+    structor_clean(s);
+}
+
+TEST_F(Structor, RequestFlagsTakeOnlyBooleans)
+{
+    start("test");
+    EXPECT_EQ("false", lua("structor.pause_request()"));
+    EXPECT_EQ("true", lua("structor.pause_request(true)"));
+    EXPECT_EQ("true", lua("structor.pause_request(1)"));
+    EXPECT_EQ("false", lua("structor.pause_request(false)"));
+    EXPECT_EQ("true", lua("structor.edit_request(true)"));
+    EXPECT_EQ(1, s->edit_request);
+    EXPECT_EQ("local/structor/", lua("structor.dir_local()"));
+    EXPECT_EQ("data/structor/", lua("structor.dir_data()"));
+    EXPECT_EQ("table", lua("type(structor.items)"));
+}
+
+TEST_F(Structor, ItemsComeByKindAndGoWithTheCollectorAfterUnref)
+{
+    start("test");
+    EXPECT_EQ(3, s->items.count);
+    EXPECT_EQ("", run("ball = structor_items.alloc('ABall')"));
+    EXPECT_EQ(4, s->items.count);
+    EXPECT_EQ("", run("ball.setpos(5, 6) ball.setsiz(20) ball.setinitial()"));
+    EXPECT_EQ("5", lua("(ball.initialpos())"));
+    EXPECT_NE(std::string::npos, run("structor_items.alloc('box').setpos(1, 2)").find("null pointer in structor_items usedata"));
+    EXPECT_NE(std::string::npos, run("ball.setpos('x', 1)").find("number expected"));
+    EXPECT_EQ(4, s->items.count);
+
+    EXPECT_EQ("", run("ball.unref() collectgarbage()"));
+    EXPECT_EQ(4, s->items.count) << "the script still holds it";
+    EXPECT_EQ("", run("ball = nil collectgarbage()"));
+    EXPECT_EQ(3, s->items.count);
+}
+
+TEST_F(Structor, AnItemOwnsTheTextureItIsGivenAndRefusesAFreedOne)
+{
+    start("test");
+    int32_t textures = D3D_BUFFERS.txt_count;
+    ASSERT_EQ("", run("t = txts.alloc('data/debug/debug8x8_font.png') A.settxt(t.getptr())"));
+    EXPECT_EQ(textures + 1, D3D_BUFFERS.txt_count);
+    // The item took it over: the script's handle is empty and its loss frees nothing.
+    EXPECT_NE(std::string::npos, run("t.getptr()").find("null pointer in gfx_txts usedata"));
+    EXPECT_EQ("", run("t = nil collectgarbage()"));
+    EXPECT_EQ(textures + 1, D3D_BUFFERS.txt_count);
+    structor_rect r;
+    structor_item* a = (structor_item*)list_first(&s->items.records.live);
+    structor_item_rect(a, &r);
+    EXPECT_EQ(-20.0f, r.x);
+    EXPECT_NE(nullptr, a->texture);
+
+    // Freed with the item.
+    EXPECT_EQ("", run("A.unref() A = nil collectgarbage()"));
+    EXPECT_EQ(textures, D3D_BUFFERS.txt_count);
+
+    ASSERT_EQ("", run("u = txts.alloc('data/debug/debug8x8_font.png') p = u.steal_ptr() B.settxt(p)"));
+    EXPECT_EQ("", run("B.unref() B = nil collectgarbage()"));
+    EXPECT_EQ(textures, D3D_BUFFERS.txt_count);
+    EXPECT_NE(std::string::npos, run("C.settxt(p)").find("not a live texture"));
+}
+
+TEST_F(Structor, PressesStepThroughOverlappingItemsAndReportTheMouse)
+{
+    start("test");
+    run("structor.edit_request(true) structor.pause_request(true)");
+    structor_item* a = (structor_item*)list_first(&s->items.records.live);
+    structor_item* b = (structor_item*)a->links.next;
+
+    frame(5, 0);
+    EXPECT_EQ(STRUCTOR_ITEM_HOVERED, a->flags) << "the first hit is hovered";
+    EXPECT_EQ(0u, b->flags);
+
+    press(5, 0);
+    EXPECT_EQ(STRUCTOR_ITEM_SELECTED, a->flags);
+    EXPECT_EQ(1, s->picked);
+    release(5, 0);
+    EXPECT_EQ(0, s->picked);
+    EXPECT_EQ("mouse_click_on,mouse_click_state,mouse_click_off", lua("table.concat(calls, ',')"));
+    EXPECT_EQ("A", lua("structor_items.get('selected') == A and 'A' or 'other'"));
+
+    press(5, 0);
+    EXPECT_EQ(STRUCTOR_ITEM_SELECTED, b->flags);
+    EXPECT_EQ(0u, a->flags & STRUCTOR_ITEM_SELECTED);
+    release(5, 0);
+    press(5, 0);
+    EXPECT_EQ(STRUCTOR_ITEM_SELECTED, a->flags) << "after the last hit, back to the first";
+    INPUT.click.pressed = 0;
+    frame(5, 0);
+    frame(5, 0);
+    release(5, 0);
+    EXPECT_EQ(3 + 3 + 5, std::stoi(lua("#calls")));
+
+    // A press on nothing leaves the selection and reports nothing but the menu button's edges.
+    run("calls = {}");
+    press(-400, -200);
+    EXPECT_EQ(0, s->picked);
+    EXPECT_EQ(STRUCTOR_ITEM_SELECTED, a->flags);
+    release(-400, -200);
+    INPUT.menu.held = INPUT.menu.pressed = 1;
+    frame(-400, -200);
+    INPUT.menu.held = 0;
+    INPUT.menu.released = 1;
+    frame(-400, -200);
+    EXPECT_EQ("mouse_menu_on,mouse_menu_off", lua("table.concat(calls, ',')"));
+    EXPECT_EQ("0", lua("select('#', (function() return structor_items.get('nothing') end)())"));
+}
+
+TEST_F(Structor, NothingIsReportedOutsideEditModeAndPausingKeepsRebuilding)
+{
+    start("test");
+    press(5, 0);
+    release(5, 0);
+    EXPECT_EQ("0", lua("#calls"));
+    EXPECT_EQ("0", lua("select('#', structor_items.get('selected'))"));
+
+    HUD.displayed_menu = HUD.display_gizmo;
+    uint32_t steps = s->cells.steps;
+    run("structor.rebuildcells_request(true) structor.reset_request(true)");
+    frame(0, 0);
+    EXPECT_EQ(1, s->paused);
+    EXPECT_EQ(steps, s->cells.steps);
+    EXPECT_EQ(0, s->rebuildcells_request);
+    EXPECT_EQ(0, s->reset_request);
+    HUD.displayed_menu = NULL;
+    frame(0, 0);
+    EXPECT_EQ(0, s->paused);
+    EXPECT_EQ(steps + 1, s->cells.steps);
+}
+
+TEST_F(Structor, DrawingPaintsTheCellsByTheirLiquid)
+{
+    start("test");
+    run("structor_items.alloc('cells') structor_items.alloc('aball')");
+    structor_update(s, UPDATE_FRAME_END);
+    structor_cells_at(&s->cells, 100, 50)->amount = 200;
+    structor_cells_at(&s->cells, 101, 50)->amount = 10;
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    structor_draw(s);
+    gfx_end_scene(&GFX);
+    EXPECT_EQ(0xFF000002u, s->cells.bitmap[50 * 256 + 100]);
+    EXPECT_EQ((116u << 24) | 236u, s->cells.bitmap[50 * 256 + 101]);
+    EXPECT_EQ(0xFF000000u, s->cells.bitmap[0]);
+    EXPECT_EQ(0u, s->cells.bitmap[60 * 256 + 60]);
+    EXPECT_EQ("", errors());
+}
+
+} // namespace
