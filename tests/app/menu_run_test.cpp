@@ -23,7 +23,7 @@
 #include "engine/code/gfx/gfx.h"
 #include "platform/d3d8.h"
 #include "platform/plat_msg.h"
-#include "tests/harness/menu_fixture.h"
+#include "tests/harness/staged_fixture.h"
 #include "tests/harness/harness.h"
 #include "tools/writer/wr_image.h"
 
@@ -186,7 +186,7 @@ int driver(MSG* out, int max)
 }
 
 struct MenuRun : testing::Test {
-    void SetUp() override { ASSERT_TRUE(menu_fixture_stage()); }
+    void SetUp() override { ASSERT_TRUE(staged_fixture_stage()); }
 };
 
 } // namespace

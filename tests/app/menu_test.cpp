@@ -2,11 +2,8 @@
 // makes, and the logo's animation on a real device.
 #include <gtest/gtest.h>
 
-#include <IL/il.h>
-
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -14,15 +11,11 @@
 #include "app/code/con.h"
 #include "app/code/main_state.h"
 #include "app/code/menu.h"
-#include "engine/code/dbg.h"
-#include "engine/code/files.h"
-#include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/gfx.h"
 #include "platform/d3d8.h"
-#include "tests/harness/menu_fixture.h"
+#include "tests/harness/staged_fixture.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/lua_fixture.h"
-#include "tests/harness/gl_window.h"
 
 namespace {
 
@@ -127,37 +120,17 @@ HRESULT record_transform(IDirect3DDevice8* self, D3DTRANSFORMSTATETYPE state, co
     return real_vtbl->SetTransform(self, state, m);
 }
 
-struct MenuState : testing::Test {
-    gl_window win = {};
-
+struct MenuState : StagedFixture {
     void SetUp() override
     {
-        std::remove("ERROR.TXT");
-        dbg_reset_for_tests();
-        memset(&GFX, 0, sizeof GFX);
-        memset(&D3D_BUFFERS, 0, sizeof D3D_BUFFERS);
-        memset(&HUD, 0, sizeof HUD);
         memset(&MENU, 0, sizeof MENU);
-        ilInit();
-        ASSERT_TRUE(menu_fixture_stage());
-        files_setup(&FILES);
-        ASSERT_TRUE(gl_window_open(&win, 800, 600));
-        ASSERT_TRUE(gfx_setup(&GFX));
-        HUD.root = &GFX;
-        ASSERT_TRUE(hud_setup_pools(&HUD));
-        ASSERT_TRUE(con_setup(&CON));
+        ASSERT_NO_FATAL_FAILURE(staged_open(false));
         main_state_curr = &main_state_menu;
     }
     void TearDown() override
     {
         menu_clean(&MENU);
-        con_close(&CON);
-        hud_clean(&HUD);
-        gfx_clean(&GFX);
-        files_clean(&FILES);
-        gl_window_close(&win);
-        main_state_curr = main_state_next = NULL;
-        dbg_reset_for_tests();
+        staged_close();
     }
     std::string eval(const char* expr) { return lua_fixture_eval(CON.L, expr); }
 };

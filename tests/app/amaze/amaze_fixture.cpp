@@ -2,45 +2,22 @@
 
 #include "tests/app/amaze/amaze_fixture.h"
 
-#include <IL/il.h>
-#include <IL/ilu.h>
-
 #include <cstring>
 #include <filesystem>
 
 #include "app/code/con.h"
-#include "app/code/input.h"
 #include "app/code/main_state.h"
 #include "app/code/opt.h"
-#include "engine/code/dbg.h"
-#include "engine/code/files.h"
-#include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/mem.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/lua_fixture.h"
-#include "tests/harness/menu_fixture.h"
+#include "tests/harness/staged_fixture.h"
 
 void AmazeTest::SetUp()
 {
-    std::remove("ERROR.TXT");
-    dbg_reset_for_tests();
-    memset(&GFX, 0, sizeof GFX);
-    memset(&D3D_BUFFERS, 0, sizeof D3D_BUFFERS);
-    memset(&HUD, 0, sizeof HUD);
     memset(&AMAZE, 0, sizeof AMAZE);
-    memset(&INPUT, 0, sizeof INPUT);
-    input_state_setup(&INPUT);
-    ilInit();
-    iluInit();
-    ASSERT_TRUE(menu_fixture_stage());
-    files_setup(&FILES);
-    ASSERT_TRUE(gl_window_open(&win, 800, 600));
-    ASSERT_TRUE(gfx_setup(&GFX));
-    HUD.root = &GFX;
-    ASSERT_TRUE(hud_setup_pools(&HUD));
-    ASSERT_TRUE(con_setup(&CON));
-    ASSERT_TRUE(con_postsetup(&CON));
+    ASSERT_NO_FATAL_FAILURE(staged_open(true));
     mind_step = 100;
     body_step = 10;
     main_state_curr = &main_state_amaze;
@@ -49,11 +26,7 @@ void AmazeTest::SetUp()
 void AmazeTest::TearDown()
 {
     amaze_clean(&AMAZE);
-    con_close(&CON);
-    hud_clean(&HUD);
-    gfx_clean(&GFX);
-    files_clean(&FILES);
-    gl_window_close(&win);
+    staged_close();
 }
 
 void AmazeTest::start(const char* levels)

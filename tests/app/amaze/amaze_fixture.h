@@ -7,9 +7,9 @@
 #include <string>
 
 #include "app/code/amaze/amaze.h"
-#include "tests/harness/gl_window.h"
+#include "tests/harness/staged_fixture.h"
 
-class AmazeTest : public testing::Test {
+class AmazeTest : public StagedFixture {
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -24,6 +24,5 @@ protected:
     std::string run(const char* code);  // "" or the error
     std::string eval(const char* expr); // tostring of the value
     static std::string errors();
-    gl_window win = {};
     amaze* a = &AMAZE;
 };

@@ -2,22 +2,16 @@
 
 #include "tests/app/avatar/bud_fixture.h"
 
-#include <IL/il.h>
-#include <IL/ilu.h>
 #include <stdio.h>
 
 #include <cstring>
 #include <filesystem>
 
 #include "app/code/con.h"
-#include "app/code/input.h"
 #include "app/code/main_state.h"
-#include "engine/code/dbg.h"
-#include "engine/code/files.h"
-#include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/gfx.h"
 #include "platform/plat_dialog.h"
-#include "tests/harness/menu_fixture.h"
+#include "tests/harness/staged_fixture.h"
 #include "tests/harness/harness.h"
 
 namespace {
@@ -44,25 +38,9 @@ BOOL scripted_dialog(plat_dialog_kind kind, OPENFILENAMEA* ofn)
 
 void BudTest::SetUp()
 {
-    std::remove("ERROR.TXT");
-    dbg_reset_for_tests();
-    memset(&GFX, 0, sizeof GFX);
-    memset(&D3D_BUFFERS, 0, sizeof D3D_BUFFERS);
-    memset(&HUD, 0, sizeof HUD);
     memset(&bud_test_state, 0, sizeof bud_test_state);
-    memset(&INPUT, 0, sizeof INPUT);
-    input_state_setup(&INPUT);
-    ilInit();
-    iluInit();
-    ASSERT_TRUE(menu_fixture_stage());
+    ASSERT_NO_FATAL_FAILURE(staged_open(true));
     std::filesystem::create_directories("local/rendered");
-    files_setup(&FILES);
-    ASSERT_TRUE(gl_window_open(&win, 800, 600));
-    ASSERT_TRUE(gfx_setup(&GFX));
-    HUD.root = &GFX;
-    ASSERT_TRUE(hud_setup_pools(&HUD));
-    ASSERT_TRUE(con_setup(&CON));
-    ASSERT_TRUE(con_postsetup(&CON));
     answers.clear();
     asked = 0;
     title.clear();
@@ -74,13 +52,7 @@ void BudTest::TearDown()
 {
     bud_test_clean(&bud_test_state);
     plat_set_file_dialog(NULL);
-    con_close(&CON);
-    hud_clean(&HUD);
-    gfx_clean(&GFX);
-    files_clean(&FILES);
-    gl_window_close(&win);
-    main_state_curr = main_state_next = NULL;
-    dbg_reset_for_tests();
+    staged_close();
 }
 
 void BudTest::answer(std::vector<std::string> paths) { answers = paths; }

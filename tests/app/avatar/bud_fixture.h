@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "app/code/avatar/bud_test.h"
-#include "tests/harness/gl_window.h"
+#include "tests/harness/staged_fixture.h"
 
-class BudTest : public testing::Test {
+class BudTest : public StagedFixture {
 protected:
     void SetUp() override;
     void TearDown() override;
@@ -25,6 +25,5 @@ protected:
     void click(int32_t id, hudgizmo* g = nullptr);
     hudgizmo* gizmo(int32_t id) { return bud_test_menu[id].gizmo; }
     static std::string errors();
-    gl_window win = {};
     bud_test* b = &bud_test_state;
 };

@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <IL/il.h>
-#include <IL/ilu.h>
-
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -16,15 +13,12 @@
 #include "app/code/main_state.h"
 #include "app/code/opt.h"
 #include "app/code/structor/structor.h"
-#include "engine/code/dbg.h"
-#include "engine/code/files.h"
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/gfx.h"
-#include "tests/harness/gl_window.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/log_capture.h"
 #include "tests/harness/lua_fixture.h"
-#include "tests/harness/menu_fixture.h"
+#include "tests/harness/staged_fixture.h"
 
 namespace {
 
@@ -38,30 +32,14 @@ const char* const TEST_LEVEL =
     "    C = structor_items.alloc('brush') C.setpos(300, 100)\n"
     "end } }\n";
 
-class Structor : public testing::Test {
+class Structor : public StagedFixture {
 protected:
     void SetUp() override
     {
-        std::remove("ERROR.TXT");
-        dbg_reset_for_tests();
-        memset(&GFX, 0, sizeof GFX);
-        memset(&D3D_BUFFERS, 0, sizeof D3D_BUFFERS);
-        memset(&HUD, 0, sizeof HUD);
         memset(&structor_state_main, 0, sizeof structor_state_main);
-        memset(&INPUT, 0, sizeof INPUT);
-        input_state_setup(&INPUT);
-        ilInit();
-        iluInit();
-        ASSERT_TRUE(menu_fixture_stage());
+        ASSERT_NO_FATAL_FAILURE(staged_open(true));
         std::filesystem::create_directories("local/structor/test");
         harness_write_file("local/structor/test/levels.lua", TEST_LEVEL);
-        files_setup(&FILES);
-        ASSERT_TRUE(gl_window_open(&win, 800, 600));
-        ASSERT_TRUE(gfx_setup(&GFX));
-        HUD.root = &GFX;
-        ASSERT_TRUE(hud_setup_pools(&HUD));
-        ASSERT_TRUE(con_setup(&CON));
-        ASSERT_TRUE(con_postsetup(&CON));
         // One frame, so the screen size is known.
         ASSERT_TRUE(gfx_begin_scene(&GFX));
         gfx_end_scene(&GFX);
@@ -71,12 +49,7 @@ protected:
     void TearDown() override
     {
         structor_clean(s);
-        con_close(&CON);
-        hud_clean(&HUD);
-        gfx_clean(&GFX);
-        files_clean(&FILES);
-        gl_window_close(&win);
-        dbg_reset_for_tests();
+        staged_close();
     }
     // Sets up on the given level and runs the queued start.
     void start(const char* level)
@@ -109,7 +82,6 @@ protected:
         frame(x, y);
     }
     static std::string errors() { return harness_read_file("ERROR.TXT"); }
-    gl_window win = {};
     structor_state* s = &structor_state_main;
 };
 
