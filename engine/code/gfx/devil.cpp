@@ -253,49 +253,22 @@ static int devil_gc(lua_State* L)
     return 0;
 }
 
-static int devil_load(lua_State* L)
+// The methods that hand the bound image and a checked path to one library call.
+static int devil_path_call(lua_State* L, ILboolean (*call)(ILconst_string))
 {
     devil_image* img = devil_check_open(L, 1);
     char path[4096];
     check_path(L, 2, path, sizeof(path));
     devil_bind(L, img);
-    ilLoadImage(path);
+    call(path);
     devil_raise_pending(L);
     return 0;
 }
 
-static int devil_save(lua_State* L)
-{
-    devil_image* img = devil_check_open(L, 1);
-    char path[4096];
-    check_path(L, 2, path, sizeof(path));
-    devil_bind(L, img);
-    ilSaveImage(path);
-    devil_raise_pending(L);
-    return 0;
-}
-
-static int devil_save_pal(lua_State* L)
-{
-    devil_image* img = devil_check_open(L, 1);
-    char path[4096];
-    check_path(L, 2, path, sizeof(path));
-    devil_bind(L, img);
-    ilSavePal(path);
-    devil_raise_pending(L);
-    return 0;
-}
-
-static int devil_apply_pal(lua_State* L)
-{
-    devil_image* img = devil_check_open(L, 1);
-    char path[4096];
-    check_path(L, 2, path, sizeof(path));
-    devil_bind(L, img);
-    ilApplyPal(path);
-    devil_raise_pending(L);
-    return 0;
-}
+static int devil_load(lua_State* L) { return devil_path_call(L, ilLoadImage); }
+static int devil_save(lua_State* L) { return devil_path_call(L, ilSaveImage); }
+static int devil_save_pal(lua_State* L) { return devil_path_call(L, ilSavePal); }
+static int devil_apply_pal(lua_State* L) { return devil_path_call(L, ilApplyPal); }
 
 static int devil_apply_profile(lua_State* L)
 {
