@@ -288,29 +288,17 @@ static int amaze_dir_data(lua_State* L)
     return 1;
 }
 
-static int amaze_body_time(lua_State* L)
+// The state clocks are kept in milliseconds and read by scripts in seconds.
+static int push_seconds(lua_State* L, int32_t ms)
 {
-    lua_pushnumber(L, body_time / 1000.0);
+    lua_pushnumber(L, ms / 1000.0);
     return 1;
 }
 
-static int amaze_body_step_fn(lua_State* L)
-{
-    lua_pushnumber(L, body_step / 1000.0);
-    return 1;
-}
-
-static int amaze_mind_time(lua_State* L)
-{
-    lua_pushnumber(L, mind_time / 1000.0);
-    return 1;
-}
-
-static int amaze_mind_step(lua_State* L)
-{
-    lua_pushnumber(L, mind_step / 1000.0);
-    return 1;
-}
+static int amaze_body_time(lua_State* L) { return push_seconds(L, body_time); }
+static int amaze_body_step_fn(lua_State* L) { return push_seconds(L, body_step); }
+static int amaze_mind_time(lua_State* L) { return push_seconds(L, mind_time); }
+static int amaze_mind_step(lua_State* L) { return push_seconds(L, mind_step); }
 
 static int amaze_pause_request(lua_State* L)
 {
