@@ -210,6 +210,20 @@ static void push(structor_cells* c)
         }
 }
 
+// One axis of a cell's move: toward the side with the stronger flow, by that flow, when that
+// side is open and `may`; left as it is otherwise.
+static void axis_move(int32_t* move, float pos, float neg, bool pos_open, bool neg_open, bool may)
+{
+    if (!may)
+        return;
+    if (pos >= neg) {
+        if (pos > 0.0f && pos_open)
+            *move = (int32_t)pos;
+    } else if (neg_open) {
+        *move = -(int32_t)neg;
+    }
+}
+
 static void decide(structor_cells* c)
 {
     structor_cell* g = c->working;
@@ -235,39 +249,10 @@ static void decide(structor_cells* c)
             if (down > cap) down = cap;
             if (left > cap) left = cap;
             if (right > cap) right = cap;
-            bool up_open = !above->solid, down_open = !below->solid;
-            bool left_open = !left_cell->solid, right_open = !right_cell->solid;
-            if (left + right > up + down) {
-                if (right >= left) {
-                    if (right <= 0.0f)
-                        continue;
-                    if (right_open && a != 0)
-                        cell->move_x = (int32_t)right;
-                } else if (left_open && a != 0) {
-                    cell->move_x = -(int32_t)left;
-                }
-                if (down >= up) {
-                    if (down > 0.0f && down_open && a >= 2)
-                        cell->move_y = (int32_t)down;
-                } else if (up_open && a >= 2) {
-                    cell->move_y = -(int32_t)up;
-                }
-            } else {
-                if (down >= up) {
-                    if (down <= 0.0f)
-                        continue;
-                    if (down_open && a != 0)
-                        cell->move_y = (int32_t)down;
-                } else if (up_open && a != 0) {
-                    cell->move_y = -(int32_t)up;
-                }
-                if (right >= left) {
-                    if (right > 0.0f && right_open && a >= 2)
-                        cell->move_x = (int32_t)right;
-                } else if (left_open && a >= 2) {
-                    cell->move_x = -(int32_t)left;
-                }
-            }
+            // The stronger axis moves whatever the cell holds, the other only from two up.
+            bool across = left + right > up + down;
+            axis_move(&cell->move_x, right, left, !right_cell->solid, !left_cell->solid, across ? a != 0 : a >= 2);
+            axis_move(&cell->move_y, down, up, !below->solid, !above->solid, across ? a >= 2 : a != 0);
         }
 }
 
