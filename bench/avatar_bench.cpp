@@ -3,15 +3,10 @@
 // frame. Run from the game folder (or give it as the argument); it prints figures and
 // judges nothing.
 
-#include <IL/il.h>
-#include <SDL2/SDL.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <vector>
 
+#include "bench/bench.h"
 #include "engine/code/files.h"
 #include "engine/code/gfx/avatar.h"
 #include "engine/code/gfx/gfx.h"
@@ -19,14 +14,6 @@
 #include "tools/writer/wr_avatar.h"
 #include "tools/writer/wr_mesh.h"
 
-template <typename F> static double seconds(int n, F f)
-{
-    auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < n; i++)
-        f();
-    std::chrono::duration<double> d = std::chrono::steady_clock::now() - start;
-    return d.count();
-}
 
 // A mesh of about a megabyte: a grid of strips with a morph over every vertex.
 static void big_mesh(const char* path)
@@ -77,7 +64,7 @@ static void load_rate(const char* what, const char* path)
     double bytes = 12.0 + d->payload_size;
     files_free(&FILES, d);
     int n = 2000;
-    double s = seconds(n, [&] { files_free(&FILES, files_load(&FILES, path)); });
+    double s = bench_seconds(n, [&] { files_free(&FILES, files_load(&FILES, path)); });
     printf("%s (%.0f KB): load and validate %.2f GB/s\n", what, bytes / 1024, bytes * n / s / 1e9);
 }
 
@@ -91,18 +78,14 @@ static void validate_rate(const char* what, const char* path)
     if (f)
         fclose(f);
     int n = 5000;
-    double s = seconds(n, [&] { files_validate(block.data(), (uint32_t)block.size()); });
+    double s = bench_seconds(n, [&] { files_validate(block.data(), (uint32_t)block.size()); });
     printf("%s: validate only %.2f GB/s\n", what, (double)block.size() * n / s / 1e9);
 }
 
 int main(int argc, char** argv)
 {
-    const char* game = argc > 1 ? argv[1] : "build/game";
-    if (chdir(game) != 0) {
-        fprintf(stderr, "no game folder %s\n", game);
+    if (!bench_enter_game(argc, argv))
         return 1;
-    }
-    files_setup(&FILES);
     big_mesh("/tmp/bench_big.xox");
     big_anim("/tmp/bench_big.xsx");
     load_rate("mesh", "/tmp/bench_big.xox");
@@ -111,15 +94,8 @@ int main(int argc, char** argv)
     validate_rate("animation", "/tmp/bench_big.xsx");
     load_rate("generated hand mesh", "data/avatar/xox/hand_glove.xox");
 
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    if (SDL_Init(SDL_INIT_VIDEO) != 0)
-        return 1;
-    ilInit();
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_Window* w = SDL_CreateWindow("bench", 0, 0, 800, 600, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    SDL_GLContext c = w ? SDL_GL_CreateContext(w) : nullptr;
-    if (!c || !gfx_setup(&GFX)) {
+    bench_gl gl;
+    if (!bench_gl_open(&gl) || !gfx_setup(&GFX)) {
         fprintf(stderr, "no GL device or no avatar content\n");
         return 1;
     }
@@ -133,22 +109,20 @@ int main(int argc, char** argv)
     a->layers[1] = {0.4f, 0, &GFX.avatars.anims[avatar_anim_find("cycle_breath")]};
     transform place = {{0, -93.75f, 0}, {0, 0, 0, 1}, {87.5f, 87.5f, 87.5f}};
     int n = 2000;
-    double update = seconds(n, [&] {
+    double update = bench_seconds(n, [&] {
         a->layers[0].time = a->layers[0].time + 0.033f > 1 ? 0 : a->layers[0].time + 0.033f;
         a->layers[1].time = a->layers[1].time + 0.033f > 3 ? 0 : a->layers[1].time + 0.033f;
         avatar_update(a);
     });
     mat4_from_transform(&a->base.anim->matrix, &place);
     gfx_begin_scene(&GFX);
-    double draw = seconds(n, [&] { avatar_draw(a); });
+    double draw = bench_seconds(n, [&] { avatar_draw(a); });
     gfx_end_scene(&GFX);
     printf("avatar_update, two layers with morphs: %.1f us\n", update / n * 1e6);
     printf("avatar_draw (%d meshes): %.1f us\n", GFX.xoxs.count, draw / n * 1e6);
     avatar_free(&GFX.avatars, a);
     gfx_clean(&GFX);
     files_clean(&FILES);
-    SDL_GL_DeleteContext(c);
-    SDL_DestroyWindow(w);
-    SDL_Quit();
+    bench_gl_close(&gl);
     return 0;
 }

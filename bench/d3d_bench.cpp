@@ -2,46 +2,22 @@
 // least once a frame) and an empty begin/end frame, on the offscreen GL device. It prints
 // figures and judges nothing.
 
-#include <IL/il.h>
-#include <SDL2/SDL.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 
-#include "engine/code/files.h"
+#include "bench/bench.h"
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/d3d_state.h"
 #include "engine/code/gfx/gfx.h"
 
-template <typename F> static double per_call_us(int n, F f)
-{
-    auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < n; i++)
-        f();
-    std::chrono::duration<double, std::micro> d = std::chrono::steady_clock::now() - start;
-    return d.count() / n;
-}
+template <typename F> static double per_call_us(int n, F f) { return bench_seconds(n, f) / n * 1e6; }
 
 int main(int argc, char** argv)
 {
     // The graphics root needs the installation's fonts and avatar animations.
-    const char* game = argc > 1 ? argv[1] : "build/game";
-    if (chdir(game) != 0) {
-        fprintf(stderr, "no game folder %s\n", game);
+    if (!bench_enter_game(argc, argv))
         return 1;
-    }
-    files_setup(&FILES);
-    ilInit();
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    if (SDL_Init(SDL_INIT_VIDEO) != 0)
-        return 1;
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_Window* w = SDL_CreateWindow("bench", 0, 0, 800, 600, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    SDL_GLContext c = w ? SDL_GL_CreateContext(w) : nullptr;
-    if (!c || !gfx_setup(&GFX)) {
+    bench_gl gl;
+    if (!bench_gl_open(&gl) || !gfx_setup(&GFX)) {
         fprintf(stderr, "no GL device\n");
         return 1;
     }
@@ -72,8 +48,6 @@ int main(int argc, char** argv)
     printf("2D quad in a run of twenty textured ones: %.2f us\n", glyphs);
     printf("empty begin/end frame (clear and present, 800x600 llvmpipe): %.1f us\n", frame);
     gfx_clean(&GFX);
-    SDL_GL_DeleteContext(c);
-    SDL_DestroyWindow(w);
-    SDL_Quit();
+    bench_gl_close(&gl);
     return 0;
 }
