@@ -407,25 +407,17 @@ static int item_setbob(lua_State* L)
     return 0;
 }
 
-static int item_setmind(lua_State* L)
+// setmind and setbody: the run flags, and the function to run next kept in the item's table.
+static int set_next_run(lua_State* L, uint32_t* flags, const char* field)
 {
-    amazeitem* item = check_item(L);
-    const char* flags = luaL_checkstring(L, 3);
-    item->mind_flags = parse_run_flags(flags);
+    *flags = parse_run_flags(luaL_checkstring(L, 3));
     lua_pushvalue(L, 2);
-    lua_setfield(L, 1, "mind_next");
+    lua_setfield(L, 1, field);
     return 0;
 }
 
-static int item_setbody(lua_State* L)
-{
-    amazeitem* item = check_item(L);
-    const char* flags = luaL_checkstring(L, 3);
-    item->body_flags = parse_run_flags(flags);
-    lua_pushvalue(L, 2);
-    lua_setfield(L, 1, "body_next");
-    return 0;
-}
+static int item_setmind(lua_State* L) { return set_next_run(L, &check_item(L)->mind_flags, "mind_next"); }
+static int item_setbody(lua_State* L) { return set_next_run(L, &check_item(L)->body_flags, "body_next"); }
 
 static int item_solid(lua_State* L)
 {
