@@ -49,8 +49,9 @@ void StagedFixture::staged_open(bool postsetup)
     HUD.root = &GFX;
     ASSERT_TRUE(hud_setup_pools(&HUD));
     ASSERT_TRUE(con_setup(&CON));
-    if (postsetup)
+    if (postsetup) {
         ASSERT_TRUE(con_postsetup(&CON));
+    }
 }
 
 void StagedFixture::staged_close()
