@@ -103,6 +103,8 @@ void amazeitem_snap_to_cell(amazeitem* item);
 // Type data reached from the Lua methods (the caller checks the type first).
 void amaze_base_setbob(amazeitem* item, float phase, float amplitude);
 bool amaze_clod_push(amazeitem* item, float px, float py); // false for other types
+// An angle brought into [-pi, pi]; infinities and NaN give 0.
+float amaze_wrap_pi(float a);
 // Roll flags as bits (0x1 x, 0x2 y); mode >= 0 sets them first.
 int32_t amaze_clod_rolls(amazeitem* item, int32_t mode);
 

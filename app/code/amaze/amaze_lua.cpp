@@ -109,11 +109,20 @@ static void release_slot(lua_State* L, amazeitem** slot)
     *slot = NULL;
 }
 
+// Items and maps need the whole state: the library exists from before the items are set up
+// (local/amaze/amaze.lua runs then) and a script may keep the table after the state is gone.
+static void check_built(lua_State* L)
+{
+    if (!inst()->items.owner || !inst()->isomap.owner)
+        luaL_error(L, "the amaze state is not running");
+}
+
 // ---- library functions ----
 
 static int amaze_loadhmap(lua_State* L)
 {
     const char* name = luaL_checkstring(L, 1);
+    check_built(L);
     char path[512];
     snprintf(path, sizeof path, "data/%s", name);
     if (!isomap_load(&inst()->isomap, path))
@@ -125,6 +134,7 @@ static int amaze_loadhmap(lua_State* L)
 static int amaze_usehmap(lua_State* L)
 {
     hmap* h = (hmap*)lua_lib_check(L, 1, HMAP_TYPE);
+    check_built(L);
     if (!isomap_from_hmap(&inst()->isomap, h))
         luaL_error(L, "Failed to use hmap.");
     amaze_items_alloc_cells(&inst()->items);
@@ -149,6 +159,7 @@ static int amaze_alloc_item(lua_State* L)
         type = &amaze_item_agonist, list = &a->antagonists;
     else
         luaL_error(L, "unknow amaze item type %s", name);
+    check_built(L);
 
     lua_newtable(L);
     int t = lua_gettop(L);
@@ -451,15 +462,9 @@ static int item_aim_yrot(lua_State* L)
 {
     amazeitem* item = check_item(L);
     if (lua_isnumber(L, 2)) {
-        const float pi = 3.14159265f;
         float angle = (float)lua_tonumber(L, 2), rate = (float)luaL_checknumber(L, 3);
-        float delta = angle - item->yaw;
-        if (!isfinite(delta))
-            delta = 0.0f; // a turn by infinity would never end the loops below
-        while (delta > pi)
-            delta -= 2.0f * pi;
-        while (delta < -pi)
-            delta += 2.0f * pi;
+        item->yaw = amaze_wrap_pi(item->yaw); // the same heading; a runaway turn may have left it huge
+        float delta = amaze_wrap_pi(angle - item->yaw);
         item->yaw_delta = delta;
         item->yaw_from = item->yaw;
         item->turn_t = 0.0f;

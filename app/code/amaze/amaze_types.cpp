@@ -355,8 +355,14 @@ static bool amaze_agonist_reset(amazeitem* item)
     return amaze_agonist_setup(item);
 }
 
-static float wrap_pi(float a)
+float amaze_wrap_pi(float a)
 {
+    if (!isfinite(a))
+        return 0.0f;
+    // Past a few turns, subtracting one turn at a time is slow, and for large floats it no
+    // longer changes the value at all.
+    if (a > 4.0f * AMAZE_PI || a < -4.0f * AMAZE_PI)
+        a = remainderf(a, 2.0f * AMAZE_PI);
     while (a > AMAZE_PI)
         a -= 2.0f * AMAZE_PI;
     while (a < -AMAZE_PI)
@@ -367,8 +373,8 @@ static float wrap_pi(float a)
 // The turn starts fast and eases into the target.
 static void turn_step(amazeitem* item, float dt)
 {
-    item->yaw_from = wrap_pi(item->yaw_from);
-    item->yaw = wrap_pi(item->yaw);
+    item->yaw_from = amaze_wrap_pi(item->yaw_from);
+    item->yaw = amaze_wrap_pi(item->yaw);
     if (item->turn_rate == 0.0f)
         return;
     item->turn_t += dt * item->turn_rate;

@@ -367,3 +367,32 @@ TEST_F(AmazeTest, AChaserNextToThePlayerEndsTheLevelWithoutANextChoice)
     EXPECT_EQ("1", eval("amaze.levels[1].fires"));
     EXPECT_EQ("", errors());
 }
+
+TEST_F(AmazeTest, HugeAndEndlessTurnsStillEnd)
+{
+    start(ONE_LEVEL);
+    flat_map(4, 4);
+    ASSERT_EQ("", run("p = amaze.alloc_item('protagonist') p:setcell(0, 0, 0)"));
+    // Far beyond where subtracting a full turn still changes a float.
+    EXPECT_NEAR(0.0f, std::fabs(std::stof(eval("p:aim_yrot(1e9 + 0.25, 0)"))), 3.2f);
+    EXPECT_EQ("", run("p:aim_yrot(1e30, 0) p:aim_yrot(-1e30, 5)"));
+    body(100);
+    // A negative rate never finishes its turn and its eased yaw grows without bound; the steps
+    // must still end, and a later turn starts from a sane angle.
+    run("p:aim_yrot(1, -1)");
+    for (int i = 0; i < 50; i++)
+        body(100000);
+    EXPECT_NEAR(0.5f, std::stof(eval("p:aim_yrot(0.5, 0)")), 1e-5f);
+}
+
+TEST_F(AmazeTest, TheLibraryRefusesMapsAndItemsWhileTheStateIsNotBuilt)
+{
+    start(ONE_LEVEL);
+    run("kept = amaze");
+    amaze_clean(a);
+    // A script that kept the library table must get errors, not a half-torn instance.
+    EXPECT_NE("", run("kept.alloc_item('protagonist')"));
+    EXPECT_NE("", run("kept.alloc_item('base')"));
+    EXPECT_NE("", run("kept.loadhmap('amaze/basic/map1.png')"));
+    EXPECT_EQ("0:00.0", eval("kept.time_str(2)"));
+}
