@@ -99,8 +99,9 @@ void amaze_overlay_swish(amaze_overlay* o, const vec3* at)
 
 void amaze_overlay_time_str(char* out, int32_t size, int32_t c)
 {
-    c -= 2;
-    snprintf(out, (size_t)size, "%d:%02d.%d", c / 600, (c % 600) / 10, c % 10);
+    int64_t t = (int64_t)c - 2; // the lowest clock must not wrap round
+    snprintf(out, (size_t)size, "%lld:%02lld.%lld", (long long)(t / 600), (long long)((t % 600) / 10),
+             (long long)(t % 10));
 }
 
 static void set_matrix(IDirect3DDevice8* device, D3DTRANSFORMSTATETYPE which, const mat4* m)

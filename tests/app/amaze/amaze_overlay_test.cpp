@@ -19,6 +19,7 @@ TEST(AmazeClock, ShowsMinutesSecondsAndTenthsTwoTicksBehind)
     EXPECT_EQ("1:00.0", time_str(602));
     EXPECT_EQ("0:59.8", time_str(600));
     EXPECT_EQ("10:00.5", time_str(6007));
+    EXPECT_EQ("-3579139:-25.0", time_str(INT32_MIN)); // no wrap to a large positive time
 }
 
 bool warm(uint32_t c) { return ((c >> 16) & 0xFF) > 0x80 && (c & 0xFF) < 0x60; }
