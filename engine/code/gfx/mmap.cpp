@@ -341,6 +341,7 @@ static bool layout_copy(const mmap* src, const mmap* dst)
                     ilGetInteger(IL_IMAGE_HEIGHT) == src->image_h;
         if (!from || !same) {
             ilDeleteImages(1, &scratch);
+            ilBindImage(dst->image);
             return false;
         }
     }
@@ -349,8 +350,11 @@ static bool layout_copy(const mmap* src, const mmap* dst)
         if (tile_inside(t->link) && tile_inside(t))
             copy_rows(from, from_row, t->link, dst, t);
     }
-    if (scratch)
+    // Scripts read the bound image after a layout: it is the destination, not the scratch.
+    if (scratch) {
         ilDeleteImages(1, &scratch);
+        ilBindImage(dst->image);
+    }
     return true;
 }
 

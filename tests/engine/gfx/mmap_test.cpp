@@ -269,6 +269,7 @@ TEST_F(Mmap, LayoutPacksTallestFirstWithBordersAndCopiesPixels)
     memset(ilGetData(), 0, 12 * 16 * 4);
     Map colour(rgba);
     ASSERT_TRUE(mmap_layout(&src.m, &colour.m, 1));
+    EXPECT_EQ(ilGetInteger(IL_CUR_IMAGE), (ILint)rgba) << "the destination is left bound";
     ilBindImage(rgba);
     const uint8_t* px = ilGetData() + (1 * 12 + 1) * 4;
     EXPECT_EQ(px[0], 2);
