@@ -249,12 +249,25 @@ static void variant_plain(bud_images* im, int32_t s, const char* name)
     save_png(im->output, name);
 }
 
+// Crops the bound image. Under the shell's top-row-first origin the library crops an image
+// stored bottom row first by reading it top first, so its rows come back reversed; they are
+// turned back so the cropped picture stands as the source did.
+static bool crop(ILuint x, ILuint y, ILuint w, ILuint h)
+{
+    bool reversed = ilIsEnabled(IL_ORIGIN_SET) && ilGetInteger(IL_ORIGIN_MODE) != ilGetInteger(IL_IMAGE_ORIGIN);
+    if (!iluCrop(x, y, 0, w, h, 1))
+        return false;
+    if (reversed)
+        iluFlipImage();
+    return true;
+}
+
 static void variant_closeup(bud_images* im, int32_t s, const char* name)
 {
     if (!bud_test_output_image(im->render, im->work, 2 * s, 2 * s))
         return;
     ilBindImage(im->work);
-    iluCrop((ILuint)(s / 2), (ILuint)(s / 2), 0, (ILuint)s, (ILuint)s, 1);
+    crop((ILuint)(s / 2), (ILuint)(s / 2), (ILuint)s, (ILuint)s);
     bud_test_palettise(im->work, im->output);
     ilBindImage(im->output);
     iluMirror();
@@ -288,7 +301,7 @@ static bool zoom(uint32_t image, int32_t R, int32_t s)
     int32_t x0, y0, w, h;
     square_bounds(image, R, &x0, &y0, &w, &h);
     ilBindImage(image);
-    if (x0 < 0 || y0 < 0 || R - y0 - h < 0 || !iluCrop((ILuint)x0, (ILuint)(R - y0 - h), 0, (ILuint)w, (ILuint)h, 1) ||
+    if (x0 < 0 || y0 < 0 || R - y0 - h < 0 || !crop((ILuint)x0, (ILuint)(R - y0 - h), (ILuint)w, (ILuint)h) ||
         !iluScale((ILuint)s, (ILuint)s, 1)) {
         clear_il_errors();
         return false;
@@ -403,7 +416,7 @@ static void save_randoms(bud_test* b, bud_images* im)
             variant_plain(im, 100, name);
             if (bud_test_output_image(im->render, im->work, 100, 100)) {
                 ilBindImage(im->work);
-                iluCrop(25, 25, 0, 50, 50, 1);
+                crop(25, 25, 50, 50);
                 bud_test_palettise(im->work, im->output);
                 ilBindImage(im->output);
                 iluMirror();
@@ -458,7 +471,7 @@ void bud_test_run_tool(bud_test* b, int32_t id)
     }
     if (chosen) {
         front(APP.console_window);
-        if (id != BTN_SaveMoods && id != BTN_RandomSave)
+        if (id != BTN_SaveMoods)
             dbg_print(RENDERING);
         if (id == BTN_SavePNG)
             save_sizes(b, &im, base);

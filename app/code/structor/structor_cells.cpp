@@ -127,18 +127,30 @@ void structor_cells_reset(structor_cells* c)
         memcpy(c->working, c->initial, (size_t)c->w * c->h * sizeof(structor_cell));
 }
 
+// A coordinate in cells or pixels, truncated; a script can place and size an item anywhere
+// (huge, infinite or NaN), so the value is held far outside the grid instead of overflowing
+// the integer, with room left for sums of two.
+static int32_t cell_coordinate(float v)
+{
+    const float far = 536870912.0f;
+    if (!(v > -far))
+        return -(int32_t)far; // NaN too: the box then holds no cells
+    return v < far ? (int32_t)v : (int32_t)far;
+}
+
 void structor_cells_stamp(structor_cells* c, const bmip* picture, const structor_rect* source,
                           const structor_rect* dest)
 {
     if (!c->initial || !picture || !picture->data || picture->bpp != 4 || !dest)
         return;
-    int32_t dx = (int32_t)dest->x, dy = (int32_t)dest->y, dw = (int32_t)dest->w, dh = (int32_t)dest->h;
+    int32_t dx = cell_coordinate(dest->x), dy = cell_coordinate(dest->y), dw = cell_coordinate(dest->w),
+            dh = cell_coordinate(dest->h);
     int32_t isx = 0, isy = 0, isw = picture->w, ish = picture->h;
     if (source) {
-        isx = (int32_t)source->x;
-        isy = (int32_t)source->y;
-        isw = (int32_t)source->w;
-        ish = (int32_t)source->h;
+        isx = cell_coordinate(source->x);
+        isy = cell_coordinate(source->y);
+        isw = cell_coordinate(source->w);
+        ish = cell_coordinate(source->h);
     }
     if (dw <= 0 || dh <= 0 || isw <= 0 || ish <= 0)
         return;
@@ -167,12 +179,12 @@ void structor_cells_stamp(structor_cells* c, const bmip* picture, const structor
     if (dw <= 0 || dh <= 0 || sw <= 0.0f || sh <= 0.0f)
         return;
     for (int32_t r = dy; r < dy + dh; r++) {
-        int32_t py = (int32_t)((float)(r - dy) * fy + fy * 0.5f + sy);
+        int32_t py = cell_coordinate((float)(r - dy) * fy + fy * 0.5f + sy);
         if (py < 0 || py >= picture->h)
             continue; // a source rectangle reaching past the picture reads nothing there
         const uint8_t* row = picture->data + (size_t)py * picture->row;
         for (int32_t col = dx; col < dx + dw; col++) {
-            int32_t px = (int32_t)((float)(col - dx) * fx + sx + fx * 0.5f);
+            int32_t px = cell_coordinate((float)(col - dx) * fx + sx + fx * 0.5f);
             if (px < 0 || px >= picture->w || row[(size_t)px * 4 + 3] != 0xFF)
                 continue;
             structor_cell* cell = at(c->initial, c, col, r);
@@ -372,16 +384,16 @@ static void box_to_cells(const structor_cells* c, const vec3* lo, const vec3* hi
                          int32_t* r0, int32_t* r1)
 {
     int32_t hw = c->w / 2, hh = c->h / 2;
-    *c0 = (int32_t)(lo->x / c->cell_size + (float)hw) - 1;
+    *c0 = cell_coordinate(lo->x / c->cell_size + (float)hw) - 1;
     if (*c0 < 0)
         *c0 = 0;
-    *c1 = (int32_t)(hi->x / c->cell_size + (float)hw) + 1;
+    *c1 = cell_coordinate(hi->x / c->cell_size + (float)hw) + 1;
     if (*c1 > c->w)
         *c1 = c->w;
-    *r0 = c->h - (int32_t)(hi->y / c->cell_size + (float)hh);
+    *r0 = c->h - cell_coordinate(hi->y / c->cell_size + (float)hh);
     if (*r0 < 0)
         *r0 = 0;
-    *r1 = c->h - (int32_t)(lo->y / c->cell_size + (float)hh) - 2;
+    *r1 = c->h - cell_coordinate(lo->y / c->cell_size + (float)hh) - 2;
     if (*r1 > c->h)
         *r1 = c->h;
 }

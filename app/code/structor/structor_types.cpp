@@ -251,13 +251,15 @@ static void brush_draw(structor_item* it)
     }
     gfx_set_zfunc(&GFX, false);
     gfx_set_zwrite(&GFX, false);
+    // A cut map whose layer failed to build at load shows untextured: building it again here
+    // would fail again, and log again, every frame.
+    gfx_txts* texture = it->texture;
     if (it->cut_map) {
         cmps_layer* layer = gfx_cmps_layer(it->cut_map, 0);
-        if (layer && (layer->texture || cmps_layer_build_texture(layer)))
-            gfx_txts_set(layer->texture, 0);
-    } else {
-        gfx_txts_set(it->texture, 0);
+        texture = layer ? layer->texture : NULL;
     }
+    if (!gfx_txts_set(texture, 0))
+        d3d_state_set_texture(0, GFX.d3d_gfx.device, NULL);
     d3d_buffers_draw2d(&D3D_BUFFERS, quad, 4, D3DPT_TRIANGLESTRIP, 2);
     d3d_state_set_texture(0, GFX.d3d_gfx.device, NULL);
     gfx_set_zwrite(&GFX, true);

@@ -7,6 +7,7 @@
 
 #include <IL/il.h>
 #include <IL/ilu.h>
+#include <stdio.h>
 #include <string.h>
 
 #include "engine/code/dbg.h"
@@ -270,13 +271,30 @@ static int devil_save(lua_State* L) { return devil_path_call(L, ilSaveImage); }
 static int devil_save_pal(lua_State* L) { return devil_path_call(L, ilSavePal); }
 static int devil_apply_pal(lua_State* L) { return devil_path_call(L, ilApplyPal); }
 
+// The library hands the profiles it opens to the colour-management library unchecked and
+// crashes on one it could not open: only readable files that carry a profile's signature
+// are passed on.
+static bool profile_readable(const char* path)
+{
+    FILE* f = fopen(path, "rb");
+    if (!f)
+        return false;
+    unsigned char head[40];
+    bool ok = fread(head, sizeof(head), 1, f) == 1 && memcmp(head + 36, "acsp", 4) == 0;
+    fclose(f);
+    return ok;
+}
+
 static int devil_apply_profile(lua_State* L)
 {
     devil_image* img = devil_check_open(L, 1);
-    const char* in = luaL_checkstring(L, 2);
-    const char* out = luaL_checkstring(L, 3);
+    char in[4096], out[4096];
+    check_path(L, 2, in, sizeof(in));
+    check_path(L, 3, out, sizeof(out));
+    if (!profile_readable(in) || !profile_readable(out))
+        raise_code(L, IL_COULD_NOT_OPEN_FILE);
     devil_bind(L, img);
-    ilApplyProfile((ILstring)in, (ILstring)out);
+    ilApplyProfile(in, out);
     devil_raise_pending(L);
     return 0;
 }
@@ -295,6 +313,10 @@ static int devil_copy(lua_State* L)
 {
     devil_image* img = devil_check(L, 1);
     devil_image* other = devil_check(L, 2);
+    // The library frees the destination's pixels before reading the source's: an image
+    // copied onto itself would be read after it is freed. It is already a copy of itself.
+    if (other->image == img->image && img->image != 0)
+        return 0;
     devil_bind(L, img);
     ilCopyImage(other->image);
     devil_raise_pending(L);
@@ -323,6 +345,9 @@ static int devil_copy_pal(lua_State* L)
         copy = lua_newuserdata(L, size);
         memcpy(copy, pal, size);
     }
+    // The library refuses an empty palette only after it has leaked a buffer for it.
+    if (!copy)
+        raise_code(L, IL_INVALID_PARAM);
     devil_bind(L, img);
     ilRegisterPal(copy, size, type);
     devil_raise_pending(L);
@@ -341,13 +366,16 @@ static int format_channels(ILenum format)
     }
 }
 
+// Bytes of the types the library knows; 0 for any other (the library half-defines an image
+// of an unknown type and frees its pixels twice when it is deleted).
 static int type_bytes(ILenum type)
 {
     switch (type) {
     case IL_BYTE: case IL_UNSIGNED_BYTE: return 1;
     case IL_SHORT: case IL_UNSIGNED_SHORT: case IL_HALF: return 2;
     case IL_INT: case IL_UNSIGNED_INT: case IL_FLOAT: return 4;
-    default: return 8;
+    case IL_DOUBLE: return 8;
+    default: return 0;
     }
 }
 
@@ -367,9 +395,16 @@ static int devil_create(lua_State* L)
     // count that disagrees with the format, or a size that wraps, would let later calls
     // run past the pixels.
     int channels = format_channels(format);
-    int64_t bytes = (w ? w : 1) * (h ? h : 1) * (d ? d : 1) * bpp * type_bytes(type);
-    if (w < 0 || h < 0 || d < 0 || bpp < 1 || bpp > 255 || (channels && channels != bpp) ||
-        bytes > 0x7FFFFFFF)
+    bool ok = w >= 0 && h >= 0 && d >= 0 && bpp >= 1 && bpp <= 255 &&
+              (!channels || channels == bpp) && type_bytes(type) > 0;
+    // Each factor is below 2^31 and the running product stays below 2^31: no overflow.
+    const int64_t factors[5] = {w ? w : 1, h ? h : 1, d ? d : 1, bpp, type_bytes(type)};
+    int64_t bytes = 1;
+    for (int i = 0; ok && i < 5; i++) {
+        bytes *= factors[i];
+        ok = bytes <= 0x7FFFFFFF;
+    }
+    if (!ok)
         raise_code(L, IL_INVALID_PARAM);
     devil_bind(L, img);
     ilTexImage((ILuint)w, (ILuint)h, (ILuint)d, (ILubyte)bpp, format, type, NULL);

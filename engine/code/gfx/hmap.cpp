@@ -47,7 +47,9 @@ static void tile_slope(const mmap* t, const mmap_tile* tile, float k, float* sx,
                                      {0, -1}, {1, -1}, {1, 0},  {1, 1}};
     *sx = *sy = 0.0f;
     const mmap_tile* master = tile->link;
-    if (!master || master->owner == t || master->w == 0 || master->h == 0)
+    // A master rewritten by a script may have any size: only a real cell has a column and
+    // a row (INT32_MIN / -1 would also trap).
+    if (!master || master->owner == t || master->w <= 0 || master->h <= 0)
         return;
     int32_t direction = master->x / master->w;
     int32_t steepness = master->y / master->h;

@@ -35,7 +35,7 @@ void hmap_clean(hmap* m);  // frees the cells and clears the record; safe twice
 bool hmap_build(hmap* m, int32_t w, int32_t h);
 // See the header comment; slopes are the unit vector of the master's column times its row
 // times k. Tiles with no link, linked within their own map, or whose master has no size
-// keep a flat slope.
+// keep a flat slope (as do masters of a negative size).
 bool hmap_build_from_mmap(hmap* m, const mmap* t, float k);
 // Redefines the bound image as (2 w) x h luminance bytes, grey = 4 x (height - lowest),
 // clamped to 0..255; odd rows are shifted by half a cell. False without cells or pixels.

@@ -315,8 +315,9 @@ static void copy_rows(const uint8_t* from, int32_t from_row, const mmap_tile* s,
                       const mmap_tile* t)
 {
     size_t bytes = (size_t)s->w * dst->bpp;
+    // memmove: two maps over one image may place a tile over its own source.
     for (int32_t y = 0; y < s->h; y++)
-        memcpy(dst->data + (size_t)(t->y + y) * dst->row + (size_t)t->x * dst->bpp,
+        memmove(dst->data + (size_t)(t->y + y) * dst->row + (size_t)t->x * dst->bpp,
                from + (size_t)(s->y + y) * from_row + (size_t)s->x * dst->bpp, bytes);
 }
 
@@ -340,6 +341,7 @@ static bool layout_copy(const mmap* src, const mmap* dst)
                     ilGetInteger(IL_IMAGE_HEIGHT) == src->image_h;
         if (!from || !same) {
             ilDeleteImages(1, &scratch);
+            ilBindImage(dst->image);
             return false;
         }
     }
@@ -348,8 +350,11 @@ static bool layout_copy(const mmap* src, const mmap* dst)
         if (tile_inside(t->link) && tile_inside(t))
             copy_rows(from, from_row, t->link, dst, t);
     }
-    if (scratch)
+    // Scripts read the bound image after a layout: it is the destination, not the scratch.
+    if (scratch) {
         ilDeleteImages(1, &scratch);
+        ilBindImage(dst->image);
+    }
     return true;
 }
 
@@ -451,15 +456,19 @@ bool mmap_save_xtx(const mmap* m, const mmap* key, const char* file_name)
 
 mmap* mmap_check_table(lua_State* L, int arg, bool with_image)
 {
+    // Raw reads: a metamethod could run script code that drops the map from the table and
+    // collects it while the caller still holds the record.
     if (!lua_istable(L, arg))
         luaL_argerror(L, arg, "bad " MMAP_TYPE);
-    lua_getfield(L, arg, "mmap");
+    lua_pushstring(L, "mmap");
+    lua_rawget(L, arg);
     mmap* m = (mmap*)compat_checkudata(L, -1, MMAP_TYPE);
     lua_pop(L, 1); // the table keeps the userdata alive
     if (!m)
         luaL_argerror(L, arg, "bad " MMAP_TYPE);
     if (with_image) {
-        lua_getfield(L, arg, "image");
+        lua_pushstring(L, "image");
+        lua_rawget(L, arg);
         devil_image* img = devil_test(L, -1);
         lua_pop(L, 1);
         if (!img)
@@ -564,12 +573,15 @@ static int put_tile(lua_State* L, bool follow)
     while (last->link)
         last = last->link;
     const mmap_tile* shown = follow ? last : t;
-    set_number(L, "x", shown->x);
-    set_number(L, "y", shown->y);
-    set_number(L, "w", shown->w);
-    set_number(L, "h", shown->h);
-    set_number(L, "master", t->link ? last->owner->image : 0);
-    set_number(L, "base", m->image);
+    // Everything is read before the first store: a store may run script code (__newindex)
+    // that frees these tiles or collects the map.
+    const lua_Number values[6] = {(lua_Number)shown->x, (lua_Number)shown->y,
+                                  (lua_Number)shown->w, (lua_Number)shown->h,
+                                  (lua_Number)(t->link ? last->owner->image : 0),
+                                  (lua_Number)m->image};
+    static const char* const NAMES[6] = {"x", "y", "w", "h", "master", "base"};
+    for (int i = 0; i < 6; i++)
+        set_number(L, NAMES[i], values[i]);
     return 0;
 }
 
@@ -588,10 +600,12 @@ static int32_t get_int_field(lua_State* L, const char* name)
 
 static int mmap_set_tile_lua(lua_State* L)
 {
-    mmap* m = mmap_check_table(L, 1, false);
-    mmap_tile* t = check_tile(L, m);
+    // The fields first: reading them may run script code (__index) that frees the tiles.
+    luaL_checktype(L, 2, LUA_TTABLE);
     int32_t x = get_int_field(L, "x"), y = get_int_field(L, "y");
     int32_t w = get_int_field(L, "w"), h = get_int_field(L, "h");
+    mmap* m = mmap_check_table(L, 1, false);
+    mmap_tile* t = check_tile(L, m);
     t->x = x;
     t->y = y;
     t->w = w;

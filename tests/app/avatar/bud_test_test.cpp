@@ -87,6 +87,9 @@ TEST_F(BudTest, SetupFailsWithoutLuaOrWithoutTheAvatar)
     std::filesystem::remove("data/avatar/xsx/_base.xsx");
     xsxs_free(&GFX.xsxs, GFX.avatars.anims[0].anim); // "_base" must load anew for each avatar
     EXPECT_FALSE(bud_test_setup(b, &GFX));
+    bud_test_clean(b); // after a failed setup, and twice
+    bud_test_clean(b);
+    EXPECT_EQ(nullptr, b->avatar);
 }
 
 TEST_F(BudTest, TheAvatarTurnsWrapsAndStandsInItsFrame)

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/code/avatar/bud_tools.h"
 #include "app/code/input.h"
@@ -142,6 +143,18 @@ namespace {
 
 class BudTools : public BudTest {
 protected:
+    // The image library delivers rows top first, as the shell sets it up.
+    void SetUp() override
+    {
+        BudTest::SetUp();
+        ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
+        ilEnable(IL_ORIGIN_SET);
+    }
+    void TearDown() override
+    {
+        ilDisable(IL_ORIGIN_SET);
+        BudTest::TearDown();
+    }
     void run(int32_t id)
     {
         bud_test_update(b, UPDATE_FRAME_END); // the layers as a frame leaves them
@@ -163,6 +176,22 @@ protected:
             n += (px[i] >> 24) != 0;
         ilDeleteImages(1, &id);
         return w > 0 && h > 0 ? (double)n / (w * h) : 0;
+    }
+    // Which pixels of a saved picture are covered, rows in memory order; side in *w.
+    static std::vector<bool> coverage(const std::string& path, int* w)
+    {
+        ILuint id;
+        ilGenImages(1, &id);
+        ilBindImage(id);
+        EXPECT_TRUE(ilLoadImage(path.c_str())) << path;
+        *w = ilGetInteger(IL_IMAGE_WIDTH);
+        ilConvertImage(IL_BGRA, IL_UNSIGNED_BYTE);
+        const uint32_t* px = (const uint32_t*)ilGetData();
+        std::vector<bool> mask;
+        for (int i = 0; px && i < *w * ilGetInteger(IL_IMAGE_HEIGHT); i++)
+            mask.push_back((px[i] >> 24) != 0);
+        ilDeleteImages(1, &id);
+        return mask;
     }
 };
 
@@ -194,6 +223,17 @@ TEST_F(BudTools, SavePngWritesEverySizeInThreeVariants)
     EXPECT_LT(plain, 0.9);
     EXPECT_GT(zoomed, plain);
     EXPECT_GT(covered("out/shot100c.png"), 0.03);
+    // The close-up at 100 is the middle of the plain picture at 200, mirrored left to right
+    // and standing the same way up.
+    int pw, cw;
+    std::vector<bool> whole = coverage("out/shot200.png", &pw), middle = coverage("out/shot100c.png", &cw);
+    ASSERT_EQ(200, pw);
+    ASSERT_EQ(100, cw);
+    int differ = 0;
+    for (int y = 0; y < 100; y++)
+        for (int x = 0; x < 100; x++)
+            differ += middle[y * 100 + x] != whole[(50 + y) * 200 + 149 - x];
+    EXPECT_LT(differ, 50);
     // The post-dialog step ran.
     EXPECT_EQ(1, GFX.d3d_gfx.resize_flag);
     EXPECT_EQ(0, INPUT.click.held);

@@ -202,4 +202,35 @@ TEST_F(Grid, SamplesAreMeansOverTheBoxAndZeroForNoCells)
     EXPECT_EQ(0.0f, out.z);
 }
 
+// A script can put an item anywhere: NaN or endless boxes and rectangles find no cells and
+// change nothing (rather than wrapping an overflowed index back into the grid); a box that
+// covers the grid from an endless edge still finds the cells it covers.
+TEST_F(Grid, WildBoxesAndStampsStayOutsideTheGrid)
+{
+    make(256, 128);
+    const float nan = NAN, inf = INFINITY;
+    vec3 out = {1.0f, 1.0f, 1.0f};
+    vec3 nan_lo = {nan, nan, 0.0f}, nan_hi = {nan, nan, 0.0f};
+    structor_cells_solid_spheres(&c, &nan_lo, &nan_hi);
+    EXPECT_EQ(0, c.contact_count);
+    structor_cells_sample(&c, &nan_lo, &nan_hi, &out);
+    EXPECT_EQ(0.0f, out.z);
+    vec3 far_lo = {3e9f, 3e9f, 0.0f}, far_hi = {inf, inf, 0.0f};
+    structor_cells_solid_spheres(&c, &far_lo, &far_hi);
+    EXPECT_EQ(0, c.contact_count);
+    vec3 all_lo = {-inf, -inf, 0.0f}, all_hi = {inf, inf, 0.0f};
+    structor_cells_sample(&c, &all_lo, &all_hi, &out);
+    EXPECT_EQ(0.0f, out.z) << "the dry grid, all of it";
+    structor_cells_solid_spheres(&c, &all_lo, &all_hi);
+    EXPECT_EQ(256, c.contact_count);
+
+    Picture solid(4, 4, {{0, 0}, {1, 1}, {2, 2}, {3, 3}});
+    std::vector<structor_cell> before(c.initial, c.initial + 256 * 128);
+    for (structor_rect dest : {structor_rect{nan, nan, 10.0f, 10.0f}, structor_rect{10.0f, 10.0f, nan, nan},
+                               structor_rect{3e9f, 3e9f, 3e9f, 3e9f}, structor_rect{-inf, -inf, 8.0f, 8.0f}})
+        structor_cells_stamp(&c, &solid.info, nullptr, &dest);
+    for (int32_t i = 0; i < 256 * 128; i++)
+        ASSERT_EQ(before[i].solid, c.initial[i].solid) << i;
+}
+
 } // namespace

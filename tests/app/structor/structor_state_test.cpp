@@ -269,4 +269,22 @@ TEST_F(Structor, DrawingPaintsTheCellsByTheirLiquid)
     EXPECT_EQ("", errors());
 }
 
+// A cut map whose picture could not be built draws its brush untextured, without trying (and
+// logging) again each frame.
+TEST_F(Structor, ABrushWhoseCutMapDidNotBuildDrawsWithoutRetrying)
+{
+    start("test");
+    std::filesystem::create_directories("data/structor");
+    harness_write_file("data/structor/huge.xml",
+                       "<cutmap version='1' w='100000' h='100000' d='1'><layer></layer></cutmap>");
+    ASSERT_EQ("", run("A.setcmp(cmps.alloc('data/structor/huge.xml').steal_ptr())"));
+    std::string logged = errors();
+    for (int i = 0; i < 3; i++) {
+        ASSERT_TRUE(gfx_begin_scene(&GFX));
+        structor_draw(s);
+        gfx_end_scene(&GFX);
+    }
+    EXPECT_EQ(logged, errors());
+}
+
 } // namespace

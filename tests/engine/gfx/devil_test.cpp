@@ -97,11 +97,24 @@ TEST_F(Devil, LibraryErrorsAreRaisedTheListIsLeftEmptyAndBadSizesAreRefused)
         "img:create(4, 4, 1, 1, 'IL_RGBA', 'IL_UNSIGNED_BYTE')",  // 1 channel for RGBA
         "img:create(70000, 70000, 1, 4, 'IL_RGBA', 'IL_UNSIGNED_BYTE')", // wraps 32 bits
         "img:create(-4, 4, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')",
+        "img:create(2097152, 2097152, 4194304, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')", // 2^64
+        "img:create(4, 4, 1, 3, 'IL_RGB', 'IL_PNG')", // not a pixel type
     };
     for (const char* code : bad)
         EXPECT_TRUE(harness_ends_with(run(code), "DevIL ERROR invalid parameter")) << code;
     EXPECT_EQ(run("img:create(3, 2, 1, 2, 'IL_LUMINANCE_ALPHA', 'IL_FLOAT')"), "");
     EXPECT_EQ(eval("img:get('IL_IMAGE_SIZE_OF_DATA')"), "48");
+
+    // Calls the library would crash or leak on.
+    EXPECT_EQ(run("img:copy(img)"), "") << "an image copied onto itself";
+    EXPECT_EQ(eval("img:get('IL_IMAGE_SIZE_OF_DATA')"), "48");
+    EXPECT_TRUE(harness_ends_with(run("img:apply_profile('none.icc', 'none.icc')"),
+                                  "DevIL ERROR could not open file"));
+    harness_write_file("text.icc", "not a colour profile, only some words of text here");
+    EXPECT_TRUE(harness_ends_with(run("img:apply_profile('text.icc', 'text.icc')"),
+                                  "DevIL ERROR could not open file"));
+    EXPECT_TRUE(harness_ends_with(run("img:copy_pal(devil.alloc())"), "DevIL ERROR invalid parameter"))
+        << "an image without a palette has none to give";
 }
 
 TEST_F(Devil, ClosedImages)

@@ -141,6 +141,11 @@ TEST_F(Hmap, MasterColumnAndRowGiveTheSlope)
     diagonal.master.tiles[9].w = 0;
     ASSERT_TRUE(hmap_build_from_mmap(&m, &diagonal.tile, 2.0f));
     EXPECT_FLOAT_EQ(m.cells[2].slope_x, 0.0f);
+    // Sizes a script wrote with set_tile: negative ones (INT32_MIN / -1 would trap) are flat.
+    diagonal.master.tiles[9].x = INT32_MIN;
+    diagonal.master.tiles[9].w = -1;
+    ASSERT_TRUE(hmap_build_from_mmap(&m, &diagonal.tile, 2.0f));
+    EXPECT_FLOAT_EQ(m.cells[2].slope_x, 0.0f);
     hmap_clean(&m);
     hmap_clean(&m);
 }

@@ -211,6 +211,24 @@ TEST_F(Mmap, CollectedMasterLeavesNoLinkBehind)
               "0,0,4,4 m0 b" + std::to_string(lua_image("a")));
 }
 
+TEST_F(Mmap, ScriptCodeRunDuringACallCannotFreeTheTilesInUse)
+{
+    ASSERT_EQ(run("a = devil.alloc() a:create(8, 8, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"
+                  " t = mmap.alloc() t.image = a t:cutup(4, 4)"
+                  " function spoil() if t.mmap then t:free() t.mmap = nil end collectgarbage() collectgarbage() end"), "");
+    EXPECT_EQ(run("o = setmetatable({}, {__newindex = function(o, k, v) spoil() rawset(o, k, v) end})"
+                  " t.get_tile(t, o, 1)"), "");
+    EXPECT_EQ(run("t.mmap = mmap.alloc().mmap t.image = a t:cutup(4, 4)"), "");
+    EXPECT_EQ(eval("o.x .. ',' .. o.w"), "4,4") << "the values read before the stores";
+    EXPECT_TRUE(harness_ends_with(
+        run("t:set_tile(setmetatable({}, {__index = function() spoil() return 1 end}), 1)"),
+        "(bad mmap)")) << "the fields are read before the tile is looked up";
+    EXPECT_EQ(run("t.mmap = mmap.alloc().mmap t:cutup(4, 4)"
+                  " p = setmetatable({}, {__index = function(_, k)"
+                  " if k == 'mmap' then return mmap.alloc().mmap end spoil() return a end})"), "");
+    EXPECT_TRUE(harness_ends_with(run("t:keymap(p)"), "(bad mmap)")) << "fields are read raw";
+}
+
 TEST_F(Mmap, LayoutPacksTallestFirstWithBordersAndCopiesPixels)
 {
     uint32_t sheet = image(30, 10);
@@ -251,6 +269,7 @@ TEST_F(Mmap, LayoutPacksTallestFirstWithBordersAndCopiesPixels)
     memset(ilGetData(), 0, 12 * 16 * 4);
     Map colour(rgba);
     ASSERT_TRUE(mmap_layout(&src.m, &colour.m, 1));
+    EXPECT_EQ(ilGetInteger(IL_CUR_IMAGE), (ILint)rgba) << "the destination is left bound";
     ilBindImage(rgba);
     const uint8_t* px = ilGetData() + (1 * 12 + 1) * 4;
     EXPECT_EQ(px[0], 2);
