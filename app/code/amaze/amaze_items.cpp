@@ -318,7 +318,9 @@ static void resume_field(lua_State* L, const char* next_field, const char* co_fi
     int t = lua_gettop(L);
     bool start = false;
     lua_getfield(L, t, next_field);
-    if (lua_isfunction(L, -1)) {
+    // Only Lua functions start: a C function that yields (coroutine.yield itself) cannot be
+    // resumed again, which is why scripts' own coroutine.create refuses them too.
+    if (lua_isfunction(L, -1) && !lua_iscfunction(L, -1)) {
         lua_State* co = lua_newthread(L);
         lua_setfield(L, t, co_field);
         lua_xmove(L, co, 1); // the function

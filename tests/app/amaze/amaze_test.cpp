@@ -396,3 +396,16 @@ TEST_F(AmazeTest, TheLibraryRefusesMapsAndItemsWhileTheStateIsNotBuilt)
     EXPECT_NE("", run("kept.loadhmap('amaze/basic/map1.png')"));
     EXPECT_EQ("0:00.0", eval("kept.time_str(2)"));
 }
+
+TEST_F(AmazeTest, AMindOrBodyThatIsACFunctionIsRefused)
+{
+    start(ONE_LEVEL);
+    flat_map(4, 4);
+    ASSERT_EQ("", run("b = amaze.alloc_item('base') b:setmind(coroutine.yield, 'T')\n"
+                      "p = amaze.alloc_item('protagonist') p:setbody(coroutine.yield, 'T')"));
+    tick();
+    body(10);
+    tick();
+    body(10);
+    EXPECT_EQ("nil nil", eval("tostring(b.mind) .. ' ' .. tostring(p.body)"));
+}
