@@ -119,12 +119,20 @@ void amazeitem_place_at_cell(amazeitem* item, int32_t x, int32_t y)
     stand_on_cell(item, x, y);
 }
 
+// Rounds by adding 0.5 and truncating; a position no int can hold (a script may set any
+// velocity) lands off the map instead of converting out of range.
+static int32_t round_cell(float m)
+{
+    float r = m + 0.5f;
+    return r > -1e9f && r < 1e9f ? (int32_t)r : -1;
+}
+
 void amazeitem_snap_to_cell(amazeitem* item)
 {
     isomap* map = &item->owner->owner->isomap;
     float mx = item->mind.xform.position.x, my = item->mind.xform.position.z;
     isomap_world_to_map(map, &mx, &my);
-    int32_t x = (int32_t)(mx + 0.5f), y = (int32_t)(my + 0.5f);
+    int32_t x = round_cell(mx), y = round_cell(my);
     item->cell_x = x;
     item->cell_y = y;
     amazeitem_move_to_cell(item, x, y);

@@ -409,3 +409,15 @@ TEST_F(AmazeTest, AMindOrBodyThatIsACFunctionIsRefused)
     body(10);
     EXPECT_EQ("nil nil", eval("tostring(b.mind) .. ' ' .. tostring(p.body)"));
 }
+
+TEST_F(AmazeTest, AnItemSentFarOffTheMapSnapsOffItAndStaysUsable)
+{
+    start(ONE_LEVEL);
+    flat_map(4, 4);
+    ASSERT_EQ("", run("p = amaze.alloc_item('protagonist') p:setcell(1, 1, 0) p:vel(1e30, 0, 0/0)"));
+    tick();
+    EXPECT_EQ("-1 -1", eval("table.concat({p:snapcell()}, ' ')"));
+    EXPECT_EQ("nil", eval("amaze.cell_find_solid(0, 0, 2)"));
+    run("p:vel(0, 0, 0) p:setcell(2, 3, 0) p:solid(true)");
+    EXPECT_EQ("2 3", eval("table.concat({p:snapcell()}, ' ')"));
+}
