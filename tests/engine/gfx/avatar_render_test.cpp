@@ -1,6 +1,6 @@
-// Avatar render to image: what lands in the bound image (placement, transparent background,
-// bottom-up rows), that the device gets its own surfaces back, and the failures that leave
-// the image untouched.
+// Avatar render to image: where the avatar lands and how it is lit, read back from the
+// bound image (bottom row first, transparent background), that the device gets its own
+// surfaces back, and the failures that leave the image untouched.
 
 #include "engine/code/gfx/avatar_render.h"
 
@@ -16,17 +16,38 @@
 
 namespace {
 
+// Three grey (128) squares on the body bone, each with its own normal and depth. The body
+// bone rests one unit up, so a mesh point (x, y, z) lands at world (87.5x, 87.5y - 6.25,
+// 87.5z); on a 200-pixel render one pixel is one world unit, pixel (100 + wx, 100 - wy).
+struct square {
+    float x, y, z;    // mesh corner; each square is 0.4 on a side
+    float nx, ny, nz; // normal of all four corners
+};
+const square SQUARES[3] = {
+    {-0.8f, 0.2f, -1000 / 87.5f, 0, 0, -1}, // world z -1000: pixels 30-65 across, 54-89 down
+    {0.4f, 0.2f, 1000 / 87.5f, -1, 0, 0},   // world z +1000: pixels 135-170, 54-89
+    {-0.2f, -0.6f, 0, 0, 1, 0},             // pixels 82-118 across, 124-159 down
+};
+
 class AvatarRender : public GfxTest {
 protected:
     void SetUp() override
     {
         GfxTest::SetUp();
-        ilInit();
         std::filesystem::create_directories("local/avatar/soul");
         std::filesystem::create_directories("data/avatar/xox");
-        // A white unit quad on the body bone, which rests one unit above the skeleton's origin.
-        wr_xox_mesh body = quad_mesh("body");
-        body.materials[0].colour = 0xFFFFFFFF;
+        wr_xox_mesh body = quad_mesh("plain"); // no soul surface of that name: it stays grey
+        body.vertices.clear();
+        body.indices.clear();
+        body.materials[0].strips.clear();
+        for (const square& s : SQUARES) {
+            static const float corners[4][2] = {{0, 0}, {0, 0.4f}, {0.4f, 0}, {0.4f, 0.4f}};
+            for (const float* c : corners) {
+                body.indices.push_back((uint16_t)body.vertices.size());
+                body.vertices.push_back({s.x + c[0], s.y + c[1], s.z, s.nx, s.ny, s.nz, 0, 0});
+            }
+            body.materials[0].strips.push_back(4);
+        }
         ASSERT_TRUE(wr_xox_save("data/avatar/xox/body_box.xox", &body));
         std::ofstream("local/avatar/xox_links.lua") << "body = { box = { xox = 'body_box' } }\n";
         std::ofstream("local/avatar/soul/boxy.xml")
@@ -46,10 +67,11 @@ protected:
         d3d8_fault_clear();
         GfxTest::TearDown();
     }
-    // The image's pixel at data row y (the picture's bottom row first), as an ARGB word.
+    // The picture's pixel (x, y), y counted from its top, as an ARGB word.
     uint32_t pixel(int x, int y)
     {
-        const uint8_t* p = ilGetData() + ((size_t)y * ilGetInteger(IL_IMAGE_WIDTH) + x) * 4;
+        int size = ilGetInteger(IL_IMAGE_WIDTH);
+        const uint8_t* p = ilGetData() + ((size_t)(size - 1 - y) * size + x) * 4;
         return (uint32_t)p[3] << 24 | p[2] << 16 | p[1] << 8 | p[0];
     }
     avatar* a = nullptr;
@@ -58,29 +80,39 @@ protected:
 
 } // namespace
 
-TEST_F(AvatarRender, FillsTheBoundImageBottomRowFirstOnATransparentBackground)
+TEST_F(AvatarRender, PlacesTheAvatarAndLightsItFromItsOwnCameraAndLight)
 {
     uint32_t live = d3d8_live_objects(D3DPOOL_DEFAULT);
-    ASSERT_TRUE(avatar_render_image(a, 64));
-    EXPECT_EQ(64, ilGetInteger(IL_IMAGE_WIDTH));
-    EXPECT_EQ(64, ilGetInteger(IL_IMAGE_HEIGHT));
+    ASSERT_TRUE(avatar_render_image(a, 200));
+    EXPECT_EQ(200, ilGetInteger(IL_IMAGE_HEIGHT));
     EXPECT_EQ(IL_BGRA, ilGetInteger(IL_IMAGE_FORMAT));
-    // The quad spans world x 0 to 87.5 and y -6.25 to 81.25 of the 200-unit square: pixels
-    // 32 to 60 across and, counted from the picture's top, 6 to 34 down.
-    const int top_down = 20, inside_x = 45;
-    EXPECT_EQ(0xFFu, pixel(inside_x, 63 - top_down) >> 24);
-    EXPECT_NE(0xFF000000u, pixel(inside_x, 63 - top_down)); // lit, not black
-    EXPECT_EQ(0u, pixel(inside_x, top_down));               // the picture's lower half is empty
-    EXPECT_EQ(0u, pixel(10, 63 - top_down));
+    // Grey 128/255 lit by ambient 0x60 (0.376) plus the light's diffuse N.L, the light
+    // shining along (1, -1, 2)/sqrt(6), so towards it is (-1, 1, -2)/sqrt(6):
+    //   normal -z: N.L = 2/sqrt(6) = 0.816, (0.376 + 0.816) x 0.502 = 0.599 -> 153
+    //   normal -x or +y: N.L = 1/sqrt(6) = 0.408, (0.376 + 0.408) x 0.502 = 0.394 -> 100
+    // Depth is (z + 1024) / 2048: the squares at world z -1000 and +1000 show only while
+    // the camera stands between 1000 and 1048 units away.
+    struct {
+        int x, y;
+        uint32_t argb;
+    } cases[] = {
+        {47, 71, 0xFF999999},  // normal -z at z -1000
+        {152, 71, 0xFF646464}, // normal -x at z +1000
+        {100, 141, 0xFF646464}, {100, 126, 0xFF646464}, // normal +y, just inside its top edge
+        {100, 121, 0},         // just above it: the transparent background
+        {100, 20, 0}, {10, 190, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
+        EXPECT_COLOUR_NEAR(pixel(c.x, c.y), c.argb, 3);
+    }
     // The placement stays on the avatar.
-    EXPECT_FLOAT_EQ(87.5f, a->base.anim->matrix.m[0]);
     EXPECT_FLOAT_EQ(-93.75f, a->base.anim->matrix.m[13]);
     // The device draws to the screen again.
     EXPECT_EQ(live, d3d8_live_objects(D3DPOOL_DEFAULT));
     EXPECT_TRUE(gfx_begin_scene(&GFX));
     gfx_end_scene(&GFX);
-    EXPECT_EQ("", errors());
-    EXPECT_EQ("", warnings());
+    EXPECT_EQ("", errors() + warnings());
 }
 
 TEST_F(AvatarRender, FailuresLeaveTheImageAndReleaseWhatWasTaken)
