@@ -47,16 +47,21 @@ bool xoxs_reset(xoxs* m)
     return xoxs_setup(m);
 }
 
+// Every caller (avatar parts, the HUD pointer, the game states' items and logos) learns of
+// a failure only through the null result, so the file is named here, once for all of them.
 xox_mesh* xoxs_load(xoxs* m, const char* path)
 {
     xox_mesh* mesh = (xox_mesh*)pool_alloc(&m->records);
-    if (!mesh)
-        return nullptr; // nothing counted: the count follows the records actually held
+    if (!mesh) { // nothing counted: the count follows the records actually held
+        dbg_error("Failed to allocate xox mesh %s,\n", path ? path : "");
+        return nullptr;
+    }
     m->count++;
     if (!xox_setup(mesh, path)) {
         xox_clean(mesh);
         m->count--;
         pool_free(&m->records, mesh);
+        dbg_error("Failed to load xox mesh %s,\n", path ? path : "");
         return nullptr;
     }
     mesh->owner = m;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/code/dbg.h"
 #include "engine/code/files.h"
 #include "engine/code/gfx/avatars.h"
 #include "engine/code/gfx/gfx.h"
@@ -44,16 +45,20 @@ bool xsxs_reset(xsxs* m)
     return xsxs_setup(m);
 }
 
+// Callers learn of a failure only through the null result, so the file is named here.
 xsx_anim* xsxs_load(xsxs* m, const char* path)
 {
     xsx_anim* anim = (xsx_anim*)pool_alloc(&m->records);
-    if (!anim)
+    if (!anim) {
+        dbg_error("Failed to allocate xsx animation %s,\n", path ? path : "");
         return nullptr;
+    }
     m->count++;
     if (!xsx_setup(anim, path)) {
         xsx_clean(anim);
         m->count--;
         pool_free(&m->records, anim);
+        dbg_error("Failed to load xsx animation %s,\n", path ? path : "");
         return nullptr;
     }
     list_append(&m->records.live, &anim->link);

@@ -194,7 +194,8 @@ TEST_F(Avatar, PartsComeFromTheSoulThroughTheLinksRecolouredAndMirroredOnTheLeft
     ASSERT_NE(left[0], nullptr);
     EXPECT_EQ(left[0]->mirrored, 1);
     EXPECT_EQ(left[0]->materials[0].colour, 0xFF102030u);
-    EXPECT_EQ(left[1], nullptr); // its mesh file is missing
+    EXPECT_EQ(left[1], nullptr); // its mesh file is missing, and named on the log
+    EXPECT_NE(errors().find("Failed to load xox mesh data/avatar/xox/missing.xox,\n"), std::string::npos);
     EXPECT_EQ(left[2], nullptr); // unknown group
     EXPECT_EQ(right[0], nullptr);
     ASSERT_NE(right[1], nullptr); // unknown entry name: the group's first entry
