@@ -78,27 +78,6 @@ TEST_F(D3dState, LinesBeyondDepthOneAreSkipped)
     gfx_end_scene(&GFX);
 }
 
-TEST_F(D3dState, MaterialChannelsAreScaledAndPowerFollowsGloss)
-{
-    gfx_material m = {0xFF808080, 0x40FF0000, 0x00000000, 0.0f};
-    D3DMATERIAL8 d;
-    gfx_material_to_d3d(&m, &d);
-    EXPECT_FLOAT_EQ(d.Diffuse.b, 128.0f / 255.0f);
-    EXPECT_FLOAT_EQ(d.Diffuse.a, 1.0f);
-    EXPECT_FLOAT_EQ(d.Ambient.r, 1.0f);
-    EXPECT_FLOAT_EQ(d.Ambient.a, 64.0f / 255.0f);
-    EXPECT_FLOAT_EQ(d.Power, 2.0f);
-    m.gloss = 1.0f;
-    gfx_material_to_d3d(&m, &d);
-    EXPECT_FLOAT_EQ(d.Power, 514.0f);
-
-    ASSERT_TRUE(setup_gfx());
-    EXPECT_TRUE(gfx_set_material(&GFX, &m)) << "a power GL cannot take is still accepted";
-    D3DMATERIAL8 held;
-    device()->lpVtbl->GetMaterial(device(), &held);
-    EXPECT_FLOAT_EQ(held.Power, 514.0f);
-}
-
 TEST_F(D3dState, UntexturedQuadsKeepTheirColourAndTexturedOnesAreModulatedAndBlended)
 {
     ASSERT_TRUE(setup_gfx());
@@ -150,7 +129,11 @@ TEST_F(D3dState, DepthTestAndWriteFollowTheSetters)
     gfx_end_scene(&GFX);
 }
 
-TEST_F(D3dState, IndexedDrawsLightMeshesFromTheirBuffers)
+// A quad filling the screen at z 0.5 (identity transforms, so the eye is at the origin),
+// normal -z, lit by a white light shining along +z: N.L = 1 everywhere. At each corner
+// (+-1, +-1, 0.5) the eye direction is -(+-1, +-1, 0.5)/1.5 and the half vector with the
+// light's (0, 0, -1) gives N.H = 1.333/1.633 = 0.8165.
+TEST_F(D3dState, IndexedDrawsLightMeshesWithTheScaledMaterial)
 {
     ASSERT_TRUE(setup_gfx());
     struct V {
@@ -171,17 +154,31 @@ TEST_F(D3dState, IndexedDrawsLightMeshesFromTheirBuffers)
     D3DLIGHT8 light = {};
     light.Type = D3DLIGHT_DIRECTIONAL;
     light.Diffuse = {1, 1, 1, 1};
+    light.Specular = {1, 1, 1, 1};
     light.Direction = {0, 0, 1};
     dev->lpVtbl->SetLight(dev, 0, &light);
     dev->lpVtbl->LightEnable(dev, 0, TRUE);
-    gfx_material m = {0xFF00FF00, 0xFFFFFFFF, 0, 0};
-    gfx_set_material(&GFX, &m);
-    gfx_set_ambient(&GFX, 0xFF400000); // adds red through the white ambient material
-    gfx_draw2d_quad(0, 0, 8, 8, ~0u, ~0u, ~0u, ~0u); // 2D draws between must not lose the 3D state
-    EXPECT_TRUE(d3d_vtx_set(vb));
-    EXPECT_TRUE(d3d_idx_set(ib));
-    EXPECT_TRUE(gfx_draw3d_tristrip(0, 4, 0, 2));
-    EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 32, 24), 0xFF40FF00, 2);
+    struct {
+        gfx_material m;
+        uint32_t ambient, seen;
+    } cases[] = {
+        // Diffuse green in full, plus red from the ambient light on a white ambient material.
+        {{0xFF00FF00, 0xFFFFFFFF, 0, 0}, 0xFF400000, 0xFF40FF00},
+        // Each channel by itself; gloss 0 is power 2: 0x40 x 0.8165^2 = 42.7 of specular.
+        {{0xFF804020, 0, 0xFF404040, 0}, 0, 0xFFAB6B4B},
+        // Gloss 1 is power 514: 0.8165^514 leaves no specular at all.
+        {{0xFF804020, 0, 0xFF404040, 1}, 0, 0xFF804020},
+    };
+    for (const auto& c : cases) {
+        EXPECT_TRUE(gfx_set_material(&GFX, &c.m)) << "a power GL cannot take is still accepted";
+        gfx_set_ambient(&GFX, c.ambient);
+        gfx_draw2d_quad(0, 0, 8, 8, ~0u, ~0u, ~0u, ~0u); // 2D draws between must not lose the 3D state
+        EXPECT_TRUE(d3d_vtx_set(vb));
+        EXPECT_TRUE(d3d_idx_set(ib));
+        EXPECT_TRUE(gfx_draw3d_tristrip(0, 4, 0, 2));
+        SCOPED_TRACE(testing::Message() << std::hex << c.seen);
+        EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 32, 24), c.seen, 2);
+    }
     // Lighting off: a format without colour draws white.
     dev->lpVtbl->SetRenderState(dev, D3DRS_LIGHTING, FALSE);
     EXPECT_TRUE(gfx_draw3d_tristrip(0, 4, 0, 2));

@@ -141,74 +141,63 @@ struct lit_vertex {
     float x, y, z, nx, ny, nz, u, v;
 };
 
-// A square of 20 pixels centred at (cx, cy) in screen-mode units with the given normal.
-void fill_square(lit_vertex* out, float cx, float cy, vec3 n)
+// A square 6 units on a side centred at (cx, cy, z) with the given normal.
+void fill_square(lit_vertex* out, float cx, float cy, float z, vec3 n)
 {
-    const float c[4][2] = {{-10, 10}, {10, 10}, {-10, -10}, {10, -10}};
+    const float c[4][2] = {{-3, 3}, {3, 3}, {-3, -3}, {3, -3}};
     for (int i = 0; i < 4; ++i)
-        out[i] = {cx + c[i][0], cy + c[i][1], 0.0f, n.x, n.y, n.z, 0.0f, 0.0f};
+        out[i] = {cx + c[i][0], cy + c[i][1], z, n.x, n.y, n.z, 0.0f, 0.0f};
 }
 
 } // namespace
 
-TEST_F(ViewDevice, ApplySetsTransformsStatesAndLight)
+// Squares drawn after view_apply on the 64 x 48 screen with shift (4, -3) and zoom 2: a
+// point (x, y) lands at pixel ((x + 4) * 2 + 32, 24 - (y - 3) * 2). Grey 128/255 lit by the
+// view's ambient 0x60 (0.376) and the screen light, which shines along
+// (0.455842, -0.683763, 0.569803):
+//   normal +y: N.L = 0.683763, (0.376 + 0.684) x 0.502 = 0.532 -> 136
+//   normal -z: N.L = 0.569803, (0.376 + 0.570) x 0.502 = 0.475 -> 121
+//   normal -x: N.L = 0.455842, (0.376 + 0.456) x 0.502 = 0.418 -> 107
+//   normal -y: faces away, ambient only: 0.376 x 0.502 = 0.189 -> 48
+TEST_F(ViewDevice, AppliedViewPlacesAndLightsWhatIsDrawn)
 {
     gfx_view v;
     view_setup(&v, VIEW_MODE_SCREEN);
+    v.derived.position = {4, -3, 2};
+    view_build(&v);
     IDirect3DDevice8_SetRenderState(device(), D3DRS_ZWRITEENABLE, 0);
-    d3d8_log_start();
-    view_apply(&v);
-    d3d8_log_stop();
-
-    D3DMATRIX m;
-    IDirect3DDevice8_GetTransform(device(), D3DTS_VIEW, &m);
-    EXPECT_EQ(0, memcmp(&m, &v.view, sizeof(m)));
-    IDirect3DDevice8_GetTransform(device(), D3DTS_PROJECTION, &m);
-    EXPECT_EQ(0, memcmp(&m, &v.projection, sizeof(m)));
-    DWORD value = 0;
-    IDirect3DDevice8_GetRenderState(device(), D3DRS_ZWRITEENABLE, &value);
-    EXPECT_EQ(value, 1u);
-    IDirect3DDevice8_GetRenderState(device(), D3DRS_AMBIENT, &value);
-    EXPECT_EQ(value, 0xFF606060u);
-    int32_t light = d3d8_log_find(D3D8_CALL_SetLight, 0);
-    ASSERT_GE(light, 0);
-    EXPECT_EQ(d3d8_log_get(light)->a[0], 0u);  // light 0
-    int32_t enable = d3d8_log_find(D3D8_CALL_LightEnable, (uint32_t)light);
-    ASSERT_GE(enable, 0);
-    EXPECT_EQ(d3d8_log_get(enable)->a[1], 1u);
-    // The default states come first: the z write set by the view follows the reset.
-    EXPECT_LT(d3d8_log_find(D3D8_CALL_SetRenderState, 0), light);
-}
-
-TEST_F(ViewDevice, FaceTowardsTheLightIsBrighter)
-{
-    gfx_view v;
-    view_setup(&v, VIEW_MODE_SCREEN);
     view_apply(&v);
     IDirect3DDevice8_SetRenderState(device(), D3DRS_CULLMODE, D3DCULL_NONE);
-    gfx_material white = {0xFFFFFFFF, 0xFFFFFFFF, 0xFF000000, 0.0f};
-    gfx_set_material(&GFX, &white);
+    gfx_material grey = {0xFF808080, 0xFF808080, 0, 0.0f};
+    gfx_set_material(&GFX, &grey);
     D3DMATRIX world = {};
     world.m[0][0] = world.m[1][1] = world.m[2][2] = world.m[3][3] = 1.0f;
     IDirect3DDevice8_SetTransform(device(), D3DTS_WORLD, &world);
 
     d3d_vtx* quads = d3d_buffers_alloc_vtx(&D3D_BUFFERS, D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX1,
-                                           sizeof(lit_vertex), 8);
+                                           sizeof(lit_vertex), 16);
     ASSERT_NE(quads, nullptr);
     lit_vertex* p = (lit_vertex*)d3d_vtx_lock(quads);
     ASSERT_NE(p, nullptr);
-    vec3 towards = {-v.light_dir.x, -v.light_dir.y, -v.light_dir.z};
-    fill_square(p, -16, 0, towards);     // left of the centre
-    fill_square(p + 4, 16, 0, v.light_dir);  // right of the centre
+    fill_square(p, -12, 4, 0, {0, 1, 0});      // pixels 10-22 across, 16-28 down
+    fill_square(p + 4, 8, -4, 0, {0, 0, -1});  // pixels 50-62, 32-44
+    fill_square(p + 8, -12, -4, 0, {-1, 0, 0}); // pixels 10-22, 32-44
+    fill_square(p + 12, -12, 4, 100, {0, -1, 0}); // behind the first: depth 0.27 against 0.25
     d3d_vtx_unlock(quads);
     d3d_vtx_set(quads);
-    IDirect3DDevice8_DrawPrimitive(device(), D3DPT_TRIANGLESTRIP, 0, 2);
-    IDirect3DDevice8_DrawPrimitive(device(), D3DPT_TRIANGLESTRIP, 4, 2);
+    for (UINT first = 0; first < 16; first += 4)
+        IDirect3DDevice8_DrawPrimitive(device(), D3DPT_TRIANGLESTRIP, first, 2);
 
-    int w = GFX.screen_width, h = GFX.screen_height;
-    uint32_t lit = d3d8_read_pixel(device(), w / 2 - 16, h / 2);
-    uint32_t dark = d3d8_read_pixel(device(), w / 2 + 16, h / 2);
-    EXPECT_GT(channel(lit, 0), 0xF0);      // ambient and full diffuse
-    EXPECT_NEAR(channel(dark, 0), 0x60, 4); // the view's ambient only
+    struct {
+        int x, y;
+        uint32_t argb;
+    } cases[] = {
+        {16, 22, 0xFF888888}, {56, 38, 0xFF797979}, {16, 38, 0xFF6B6B6B},
+        {8, 22, 0xFF000080}, {24, 22, 0xFF000080}, {16, 14, 0xFF000080}, {16, 30, 0xFF000080}, // the clear
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
+        EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), c.x, c.y), c.argb, 2);
+    }
     d3d_buffers_free_vtx(&D3D_BUFFERS, quads);
 }
