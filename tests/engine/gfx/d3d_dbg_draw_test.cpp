@@ -159,25 +159,6 @@ TEST_F(ConsoleDraw, StatusLinesAreDrawnBelowThePanelThenEmptiedAndTheScrollBackA
     EXPECT_EQ(red(4, 44), '~');
 }
 
-TEST_F(ConsoleDraw, FontFollowsTheDeviceAndAMissingFileDoesNotStopIt)
-{
-    uint32_t live = d3d8_live_objects(D3DPOOL_DEFAULT);
-    d3d_gfx_lose(&GFX.d3d_gfx);
-    EXPECT_EQ(D3D_DBG.font, nullptr);
-    EXPECT_LT(d3d8_live_objects(D3DPOOL_DEFAULT), live);
-    ASSERT_TRUE(d3d_gfx_reset_device(&GFX.d3d_gfx));
-    EXPECT_NE(D3D_DBG.font, nullptr);
-
-    // The file vanishes: the next reset still brings the device back, without console text.
-    std::remove("data/debug/debug8x8_font.png");
-    GFX.d3d_gfx.resize_flag = 1;
-    EXPECT_TRUE(gfx_begin_scene(&GFX));
-    gfx_end_scene(&GFX);
-    EXPECT_EQ(D3D_DBG.font, nullptr);
-    EXPECT_NE(errors().find("Failed to load DBG Font texture,\n"), std::string::npos);
-    EXPECT_EQ(GFX.d3d_gfx.reset_flag, 0);
-}
-
 TEST_F(ConsoleDraw, LinesLoggedWhileTheScrollBackIsDrawnJoinItAfterwards)
 {
     D3D_DBG.shown = true;
@@ -213,18 +194,33 @@ TEST_F(ConsoleDraw, LinesLoggedWhileTheScrollBackIsDrawnJoinItAfterwards)
     EXPECT_GT(checks, 0);
 }
 
-class ConsoleSetup : public DeviceTest {};
+using ConsoleFont = DeviceTest;
 
-TEST_F(ConsoleSetup, MissingFontFailsTheDeviceSetup)
+TEST_F(ConsoleFont, FollowsTheDeviceAndIsNeededOnlyAtSetup)
 {
     std::remove("data/debug/debug8x8_font.png");
     EXPECT_FALSE(setup_gfx());
-    std::string e = errors();
-    size_t font = e.find("Failed to load DBG Font texture,\n");
-    ASSERT_NE(font, std::string::npos);
-    EXPECT_NE(e.find("D3D_DBG subsystem failed to initialize,\n", font), std::string::npos);
+    EXPECT_NE(errors().find("Failed to load DBG Font texture,\nD3D_DBG subsystem failed to initialize,\n"),
+              std::string::npos);
     EXPECT_EQ(d3d8_live_objects(D3DPOOL_DEFAULT), 0u);
     // The loader's shared settings are back at their defaults after the failed load.
     EXPECT_EQ(ilutGetInteger(ILUT_D3D_ALPHA_KEY_COLOR), -1);
     EXPECT_EQ(ilutGetInteger(ILUT_D3D_MIPLEVELS), 0);
+
+    std::vector<uint8_t> white(128 * 128 * 4, 0xFF);
+    ASSERT_TRUE(write_image("data/debug/debug8x8_font.png", 128, 128, 4, white.data()));
+    ASSERT_TRUE(setup_gfx());
+    uint32_t live = d3d8_live_objects(D3DPOOL_DEFAULT);
+    d3d_gfx_lose(&GFX.d3d_gfx);
+    EXPECT_EQ(D3D_DBG.font, nullptr);
+    EXPECT_LT(d3d8_live_objects(D3DPOOL_DEFAULT), live);
+    ASSERT_TRUE(d3d_gfx_reset_device(&GFX.d3d_gfx));
+    EXPECT_NE(D3D_DBG.font, nullptr);
+    // The file vanishes: the next reset still brings the device back, without console text.
+    std::remove("data/debug/debug8x8_font.png");
+    GFX.d3d_gfx.resize_flag = 1;
+    EXPECT_TRUE(gfx_begin_scene(&GFX));
+    gfx_end_scene(&GFX);
+    EXPECT_EQ(D3D_DBG.font, nullptr);
+    EXPECT_EQ(GFX.d3d_gfx.reset_flag, 0);
 }

@@ -29,16 +29,12 @@ TEST_F(D3dState, QuadAfterResetShowsPureCornerColoursEvenAfterATextureWasBound)
     EXPECT_EQ(errors(), "");
 }
 
-TEST_F(D3dState, ResetSendsTheWholeTableAndLeavesTheKeyDefaults)
+TEST_F(D3dState, ResetLeavesTheKeyDefaults)
 {
     ASSERT_TRUE(setup_gfx());
     IDirect3DDevice8* dev = device();
     d3d_state_set_texture(0, dev, nullptr);
-    d3d8_log_start();
     EXPECT_TRUE(d3d_state_reset(dev));
-    EXPECT_EQ(d3d8_log_count_of(D3D8_CALL_SetRenderState), 67u);
-    EXPECT_EQ(d3d8_log_count_of(D3D8_CALL_SetTextureStageState), 136u);
-    EXPECT_EQ(d3d8_log_count_of(D3D8_CALL_SetTexture), 8u);
     auto rs = [&](DWORD s) {
         DWORD v = 0;
         dev->lpVtbl->GetRenderState(dev, s, &v);
