@@ -55,10 +55,10 @@ TEST_F(Soul, DocumentWithOnlyAFlavourGivesTheDefaults)
     for (int p = 0; p < 22; p++) {
         EXPECT_EQ(s->sizes[p].x, 1.0f);
         EXPECT_EQ(s->sizes[p].z, 1.0f);
-        for (int j = 0; j < 4; j++) {
-            EXPECT_EQ(s->objects[p][j].part, p);
-            EXPECT_EQ(s->objects[p][j].group, -1);
-            EXPECT_STREQ(s->objects[p][j].name, "");
+        for (const soul_object& o : s->objects[p]) {
+            EXPECT_EQ(o.part, p);
+            EXPECT_EQ(o.group, -1);
+            EXPECT_STREQ(o.name, "");
         }
     }
     EXPECT_STREQ(s->surfaces[16].name, "sole");
@@ -142,15 +142,12 @@ TEST_F(Soul, SaveWritesWhatALoadReadsBack)
     EXPECT_FALSE(std::filesystem::exists("saved.txt"));
     std::string text = read("saved.xml");
     EXPECT_EQ(text.rfind("<?xml version=\"1.0\" standalone=\"no\" ?>", 0), 0u) << text;
-    EXPECT_NE(text.find("<part name=\"head\" Xsize=\"1.250000\" Ysize=\"1.000000\" Zsize=\"1.000000\">"),
-              std::string::npos);
-    EXPECT_NE(text.find("<part name=\"mouth\" Xsize="), std::string::npos);
-    EXPECT_NE(text.find("<part name=\"nose\">"), std::string::npos);
-    EXPECT_NE(text.find("<object group=\"head\" name=\"round\" />"), std::string::npos);
-    EXPECT_NE(text.find("<object name=\"groupless\" />"), std::string::npos);
-    EXPECT_NE(text.find("<object />"), std::string::npos);
-    EXPECT_NE(text.find("<surface name=\"hairlo\" argb=\"0x01020304\" spec=\"0xffeeddcc\" gloss=\"0.125000\" />"),
-              std::string::npos);
+    for (const char* written : {"<part name=\"head\" Xsize=\"1.250000\" Ysize=\"1.000000\" Zsize=\"1.000000\">",
+                                "<part name=\"mouth\" Xsize=", "<part name=\"nose\">",
+                                "<object group=\"head\" name=\"round\" />", "<object name=\"groupless\" />",
+                                "<object />",
+                                "<surface name=\"hairlo\" argb=\"0x01020304\" spec=\"0xffeeddcc\" gloss=\"0.125000\" />"})
+        EXPECT_NE(text.find(written), std::string::npos) << written;
     for (const char* never : {"handle", "center", "legs", "upper", "arms", "left_wrist", "right_wrist"})
         EXPECT_EQ(text.find(std::string("\"") + never + "\""), std::string::npos) << never;
 

@@ -35,12 +35,6 @@ vec3 project(gfx_view* v, float x, float y, float z)
     return p;
 }
 
-#define EXPECT_PIXEL(p, px, py)             \
-    do {                                    \
-        EXPECT_NEAR((p).x, (px), 1e-3f);    \
-        EXPECT_NEAR((p).y, (py), 1e-3f);    \
-    } while (0)
-
 } // namespace
 
 TEST(View, ScreenModeMapsUnitsToPixelsAroundTheCentreAndPicksUpResizesAtABuild)
@@ -48,29 +42,32 @@ TEST(View, ScreenModeMapsUnitsToPixelsAroundTheCentreAndPicksUpResizesAtABuild)
     screen_size s(800, 600);
     gfx_view v;
     ASSERT_TRUE(view_setup(&v, VIEW_MODE_SCREEN));
-    vec3 p = project(&v, 0, 0, 0);
-    EXPECT_PIXEL(p, 400.0f, 300.0f);
-    EXPECT_NEAR(p.z, 1024.0f / 4096.0f, 1e-6f);
-    p = project(&v, 100, 50, 0);
-    EXPECT_PIXEL(p, 500.0f, 250.0f);  // y runs down the screen
-
-    // Zoom and shift.
-    v.derived.position.z = 2.0f;
-    view_build(&v);
-    p = project(&v, 100, 0, 0);
-    EXPECT_NEAR(p.x, 600.0f, 1e-3f);
-    v.derived.position = {10.0f, 20.0f, 1.0f};
-    view_build(&v);
-    p = project(&v, 0, 0, 0);
-    EXPECT_PIXEL(p, 410.0f, 280.0f);
+    // Pixel ((x + shift x) * zoom + 400, 300 - (y + shift y) * zoom); y runs down the screen.
+    struct {
+        vec3 shift_zoom, point;
+        float px, py;
+    } cases[] = {
+        {{0, 0, 1}, {0, 0, 0}, 400, 300},  {{0, 0, 1}, {100, 50, 0}, 500, 250},
+        {{0, 0, 2}, {100, 0, 0}, 600, 300}, {{10, 20, 1}, {0, 0, 0}, 410, 280},
+    };
+    for (const auto& c : cases) {
+        v.derived.position = c.shift_zoom;
+        view_build(&v);
+        vec3 p = project(&v, c.point.x, c.point.y, c.point.z);
+        EXPECT_NEAR(p.x, c.px, 1e-3f) << c.point.x;
+        EXPECT_NEAR(p.y, c.py, 1e-3f) << c.point.y;
+        EXPECT_NEAR(p.z, 1024.0f / 4096.0f, 1e-6f);
+    }
 
     // An offset is scaled only: no centring, no flip.
     v.derived.position = {0.0f, 0.0f, 1.0f};
     view_build(&v);
     vec3 o = {10, 10, 0};
     EXPECT_TRUE(view_project_offset(&v, &o));
-    EXPECT_PIXEL(o, 10.0f, 10.0f);
+    EXPECT_NEAR(o.x, 10.0f, 1e-3f);
+    EXPECT_NEAR(o.y, 10.0f, 1e-3f);
 
+    // (1, -1.5, 1.25) / |(1, -1.5, 1.25)| = / 2.193171
     EXPECT_NEAR(v.light_dir.x, 0.455842f, 1e-5f);
     EXPECT_NEAR(v.light_dir.y, -0.683763f, 1e-5f);
     EXPECT_NEAR(v.light_dir.z, 0.569803f, 1e-5f);
@@ -78,12 +75,11 @@ TEST(View, ScreenModeMapsUnitsToPixelsAroundTheCentreAndPicksUpResizesAtABuild)
     // A resize takes effect only at the next build.
     GFX.screen_width = 1000;
     GFX.screen_height = 500;
-    p = project(&v, 0, 0, 0);
-    EXPECT_NEAR(p.x, 400.0f, 1e-3f);
+    EXPECT_NEAR(project(&v, 0, 0, 0).x, 400.0f, 1e-3f);
     view_build(&v);
-    p = project(&v, 0, 0, 0);
-    EXPECT_PIXEL(p, 500.0f, 250.0f);
-    EXPECT_EQ(v.width, 1000.0f);
+    vec3 p = project(&v, 0, 0, 0);
+    EXPECT_NEAR(p.x, 500.0f, 1e-3f);
+    EXPECT_NEAR(p.y, 250.0f, 1e-3f);
 
     // A reset keeps the mode and goes back to no shift and zoom 1.
     v.derived.position = {5, 5, 3};
@@ -115,9 +111,9 @@ TEST(View, CameraModeLooksFromThePositionAndKeepsItNegated)
     v.camera.scale = {1, 1, 1};
     view_build(&v);
     vec3 p = project(&v, 30, -40, 50);
-    EXPECT_PIXEL(p, 400.0f, 300.0f);
-    p = project(&v, 40, -40, 50);  // 10 units right: 10 pixels right
-    EXPECT_NEAR(p.x, 410.0f, 1e-3f);
+    EXPECT_NEAR(p.x, 400.0f, 1e-3f);
+    EXPECT_NEAR(p.y, 300.0f, 1e-3f);
+    EXPECT_NEAR(project(&v, 40, -40, 50).x, 410.0f, 1e-3f); // 10 units right: 10 pixels right
 }
 
 namespace {
