@@ -28,41 +28,43 @@ static std::vector<uint32_t> create_tries()
     return out;
 }
 
-TEST_F(D3dGfx, WindowedCreationFallsBackThroughItsTriesToTheReferenceDevice)
+TEST_F(D3dGfx, CreationFallsBackThroughItsTriesWarningOfEach)
 {
-    d3d8_log_start();
-    d3d8_fault_set(D3D8_CALL_CreateDevice, D3DERR_NOTAVAILABLE, 0, 3);
-    ASSERT_TRUE(setup_gfx());
-    EXPECT_EQ(create_tries(), (std::vector<uint32_t>{100 + 0x40, 100 + 0x20, 300 + 0x20, 200 + 0x20}));
-    std::string w = warnings();
-    size_t a = w.find("Failed to use windowed D3DCREATE_HARDWARE_VERTEXPROCESSING\n");
-    size_t b = w.find("Failed to use windowed D3DDEVTYPE_HAL\n");
-    size_t c = w.find("Failed to use windowed software device\n");
-    EXPECT_TRUE(a != std::string::npos && a < b && b < c && c != std::string::npos) << w;
-    EXPECT_EQ(w.find("fullscreen"), std::string::npos);
-    std::string e = errors();
-    EXPECT_NE(e.find("****D3DCHECK**** 0x8876086a from:2166 code:2154 D3DERR_NOTAVAILABLE\n"), std::string::npos) << e;
-
-    EXPECT_EQ(GFX.d3d_gfx.reset_flag, 0) << "the restore at setup succeeded";
-}
-
-TEST_F(D3dGfx, FullscreenTriesComeFirstWithTheOptionsSize)
-{
-    OPT.window_startup = 1; // fullscreen
-    OPT.window_width = 1024;
-    OPT.window_height = 768;
-    d3d8_log_start();
-    d3d8_fault_set(D3D8_CALL_CreateDevice, D3DERR_NOTAVAILABLE, 0, 2);
-    ASSERT_TRUE(setup_gfx());
-    EXPECT_EQ(create_tries(), (std::vector<uint32_t>{100 + 0x40, 100 + 0x20, 100 + 0x40}));
-    EXPECT_EQ(d3d8_log_get(d3d8_log_find(D3D8_CALL_CreateDevice, 0))->a[3], 0u) << "first try full screen";
-    std::string w = warnings();
-    EXPECT_NE(w.find("Failed to use fullscreen(1024x768) D3DCREATE_HARDWARE_VERTEXPROCESSING\n"), std::string::npos);
-    EXPECT_NE(w.find("Failed to use fullscreen(1024x768) D3DDEVTYPE_HAL\n"), std::string::npos);
-    EXPECT_TRUE(GFX.d3d_gfx.present_params.Windowed);
-    EXPECT_EQ(GFX.d3d_gfx.present_params.hDeviceWindow, nullptr);
+    // Tries as device type x 100 + behaviour: HAL 1, software 2, reference 3; hardware
+    // vertex processing 0x40, software 0x20. Full screen is tried only when asked for.
+    struct {
+        int fullscreen, failures;
+        std::vector<uint32_t> tries;
+        std::vector<const char*> warned;
+    } cases[] = {
+        {0, 3, {100 + 0x40, 100 + 0x20, 300 + 0x20, 200 + 0x20},
+         {"Failed to use windowed D3DCREATE_HARDWARE_VERTEXPROCESSING\n", "Failed to use windowed D3DDEVTYPE_HAL\n",
+          "Failed to use windowed software device\n"}},
+        {1, 2, {100 + 0x40, 100 + 0x20, 100 + 0x40},
+         {"Failed to use fullscreen(1024x768) D3DCREATE_HARDWARE_VERTEXPROCESSING\n",
+          "Failed to use fullscreen(1024x768) D3DDEVTYPE_HAL\n"}},
+    };
+    for (const auto& c : cases) {
+        gfx_clean(&GFX);
+        std::remove("WARN.TXT");
+        OPT.window_startup = c.fullscreen;
+        OPT.window_width = 1024;
+        OPT.window_height = 768;
+        d3d8_log_start();
+        d3d8_fault_set(D3D8_CALL_CreateDevice, D3DERR_NOTAVAILABLE, 0, c.failures);
+        ASSERT_TRUE(setup_gfx());
+        EXPECT_EQ(create_tries(), c.tries);
+        EXPECT_EQ(d3d8_log_get(d3d8_log_find(D3D8_CALL_CreateDevice, 0))->a[3], (uint32_t)!c.fullscreen) << "windowed";
+        std::string w = warnings(), want;
+        for (const char* line : c.warned)
+            want += line;
+        EXPECT_EQ(w.substr(w.find("Failed")), want);
+        EXPECT_EQ(GFX.d3d_gfx.reset_flag, 0) << "the restore at setup succeeded";
+    }
+    EXPECT_NE(errors().find("****D3DCHECK**** 0x8876086a from:2166 code:2154 D3DERR_NOTAVAILABLE\n"), std::string::npos);
     // Later resets ask for full screen only when the device window has the focus, and
     // the windowed device has none.
+    EXPECT_EQ(GFX.d3d_gfx.present_params.hDeviceWindow, nullptr);
     GFX.d3d_gfx.resize_flag = 1;
     d3d8_log_start();
     ASSERT_TRUE(gfx_begin_scene(&GFX));

@@ -1,15 +1,13 @@
 // Animations: key interpolation, the order of a bone's rotations and scales, the parent
-// chain in the row-vector convention, morph tracks, the transforms given to the device, and
-// files that must be refused.
+// chain in the row-vector convention, morph tracks, and files that must be refused (the
+// transforms given to the device are read back as pixels by the avatar render's test).
 
 #include "engine/code/gfx/xsx.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "engine/code/files.h"
 #include "engine/code/gfx/gfx.h"
-#include "platform/d3d8_debug.h"
 #include "tests/engine/gfx/avatar_fixture.h"
 #include "tools/writer/wr_avatar.h"
 
@@ -137,36 +135,11 @@ TEST_F(Xsx, MorphTracksAreTheTracksAfterTheNinthNamedAfterMorphs)
     EXPECT_EQ(anim->bones[0].tracks[10].morph, -1);
 }
 
-TEST_F(Xsx, DrawSetsEachBonesWorldTimesTheInstanceMatrix)
-{
-    wr_xsx_anim a = one_bone_anim("body", 1, 2, 3);
-    xsx_anim* anim = load(a);
-    ASSERT_NE(anim, nullptr);
-    xsx_animate(anim);
-    mat4 zero = {};
-    EXPECT_EQ(memcmp(&anim->matrix, &zero, sizeof zero), 0); // collapsed until the user places it
-    transform place = {{10, 0, 0}, {0, 0, 0, 1}, {2, 2, 2}};
-    mat4_from_transform(&anim->matrix, &place);
-    d3d8_log_start();
-    xsx_draw(anim);
-    d3d8_log_stop();
-    EXPECT_EQ(d3d8_log_count_of(D3D8_CALL_SetTransform), 1u);
-    D3DMATRIX m;
-    ASSERT_EQ(IDirect3DDevice8_GetTransform(device(), D3DTS_WORLD, &m), D3D_OK);
-    EXPECT_FLOAT_EQ(m.m[3][0], 12.0f); // (1, 2, 3) scaled by 2, then moved 10 along x
-    EXPECT_FLOAT_EQ(m.m[3][1], 4.0f);
-    EXPECT_FLOAT_EQ(m.m[3][2], 6.0f);
-    EXPECT_FLOAT_EQ(m.m[0][0], 2.0f);
-}
-
-TEST_F(Xsx, FilesWithUnsortedKeysOrOfAnotherKindAreRefused)
+TEST_F(Xsx, KeysThatDoNotRiseAreRefused)
 {
     int32_t before = GFX.xsxs.count;
     EXPECT_EQ(keyed({{0, 0}, {0, 1}}), nullptr); // a segment of zero length
     EXPECT_EQ(keyed({{1, 0}, {0, 1}}), nullptr);
-    wr_xox_mesh m = quad_mesh("skin");
-    wr_xox_save("m.xsx", &m);
-    EXPECT_EQ(xsxs_load(&GFX.xsxs, "m.xsx"), nullptr); // a mesh is no animation
     EXPECT_EQ(GFX.xsxs.count, before);
 }
 
