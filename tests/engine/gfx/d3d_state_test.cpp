@@ -25,38 +25,18 @@ TEST_F(D3dState, QuadAfterResetShowsPureCornerColoursEvenAfterATextureWasBound)
     EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 63, 0), 0xFF00FF00, 8);
     EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 0, 47), 0xFF0000FF, 8);
     EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 63, 47), 0xFFFFFFFF, 8);
+    // Stage 0 selects the vertex colour: a texture bound behind the engine's back is ignored.
+    device()->lpVtbl->SetTexture(device(), 0, (IDirect3DBaseTexture8*)t->texture);
+    gfx_draw2d_quad(0, 0, 64, 48, 0xFF00FF00, 0xFF00FF00, 0xFF00FF00, 0xFF00FF00);
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 32, 24), 0xFF00FF00, 8);
     gfx_end_scene(&GFX);
     EXPECT_EQ(errors(), "");
-}
-
-TEST_F(D3dState, ResetLeavesTheKeyDefaults)
-{
-    ASSERT_TRUE(setup_gfx());
-    IDirect3DDevice8* dev = device();
-    d3d_state_set_texture(0, dev, nullptr);
-    EXPECT_TRUE(d3d_state_reset(dev));
-    auto rs = [&](DWORD s) {
-        DWORD v = 0;
-        dev->lpVtbl->GetRenderState(dev, s, &v);
-        return v;
-    };
-    auto tss = [&](DWORD stage, DWORD s) {
-        DWORD v = 0;
-        dev->lpVtbl->GetTextureStageState(dev, stage, s, &v);
-        return v;
-    };
-    EXPECT_EQ(rs(D3DRS_ZWRITEENABLE), 0u);
-    EXPECT_EQ(rs(D3DRS_ALPHABLENDENABLE), 1u);
-    EXPECT_EQ(rs(D3DRS_CULLMODE), (DWORD)D3DCULL_CCW);
-    EXPECT_EQ(rs(D3DRS_LIGHTING), 1u);
-    EXPECT_EQ(rs(D3DRS_FOGEND), 0x3F800000u);
-    EXPECT_EQ(tss(0, D3DTSS_COLOROP), (DWORD)D3DTOP_SELECTARG1);
-    EXPECT_EQ(tss(0, D3DTSS_COLORARG1), (DWORD)D3DTA_CURRENT);
-    for (DWORD stage = 1; stage < 8; stage++)
-        EXPECT_EQ(tss(stage, D3DTSS_COLOROP), (DWORD)D3DTOP_DISABLE);
-    // Never touched by the table: the device's own point sampling with wrap.
-    EXPECT_EQ(tss(0, D3DTSS_MAGFILTER), (DWORD)D3DTEXF_POINT);
-    EXPECT_EQ(tss(0, D3DTSS_ADDRESSU), (DWORD)D3DTADDRESS_WRAP);
+    // Filtering and addressing are left as the device has them: point sampling with wrap.
+    DWORD filter = 0, address = 0;
+    device()->lpVtbl->GetTextureStageState(device(), 0, D3DTSS_MAGFILTER, &filter);
+    device()->lpVtbl->GetTextureStageState(device(), 0, D3DTSS_ADDRESSU, &address);
+    EXPECT_EQ(filter, (DWORD)D3DTEXF_POINT);
+    EXPECT_EQ(address, (DWORD)D3DTADDRESS_WRAP);
 }
 
 TEST_F(D3dState, LinesBeyondDepthOneAreSkipped)
@@ -111,11 +91,16 @@ TEST_F(D3dState, DepthTestAndWriteFollowTheSetters)
     ASSERT_TRUE(setup_gfx());
     ASSERT_TRUE(gfx_begin_scene(&GFX));
     IDirect3DDevice8* dev = device();
-    // Quads at z 0 through the 2D buffer; the depth buffer was cleared to 1.
-    gfx_set_zwrite(&GFX, true);
-    gfx_draw2d_quad(0, 0, 32, 48, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000);
+    // Quads at z 0 through the 2D buffer; the depth buffer was cleared to 1. The defaults
+    // write no depth, so the far quad still covers the near one.
     const d3d_vertex_2d far_quad[4] = {{0, 0, 0.5f, 1, 0xFF00FF00, 0, 0}, {64, 0, 0.5f, 1, 0xFF00FF00, 0, 0},
                                        {0, 48, 0.5f, 1, 0xFF00FF00, 0, 0}, {64, 48, 0.5f, 1, 0xFF00FF00, 0, 0}};
+    gfx_draw2d_quad(0, 0, 32, 48, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000);
+    ASSERT_TRUE(d3d_buffers_draw2d(&D3D_BUFFERS, far_quad, 4, D3DPT_TRIANGLESTRIP, 2));
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 10, 10), 0xFF00FF00, 0);
+    gfx_set_zwrite(&GFX, true);
+    gfx_set_zfunc(&GFX, true);
+    gfx_draw2d_quad(0, 0, 32, 48, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000);
     ASSERT_TRUE(d3d_buffers_draw2d(&D3D_BUFFERS, far_quad, 4, D3DPT_TRIANGLESTRIP, 2));
     EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 10, 10), 0xFFFF0000, 0); // the written depth hides it
     EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 50, 10), 0xFF00FF00, 0);
