@@ -57,44 +57,29 @@ protected:
 
 static const ::transform& part(const avatar* a, int p) { return a->base.part_bones[p]->transform; }
 
-TEST_F(Avatar, WithoutLayersPartsCollapseAndSoulSizesScaleLayersAndBase)
+TEST_F(Avatar, LayersBlendComponentWiseIntoThePartsScaledByTheSoul)
 {
-    avatar* a = avatar_alloc(&GFX.avatars, "nobody");
-    ASSERT_NE(a, nullptr);
-    EXPECT_EQ(a->soul, nullptr);
-    avatar_update(a);
-    ::transform zero = {};
-    for (int p = 0; p < 22; p++)
-        EXPECT_EQ(memcmp(&part(a, p), &zero, sizeof zero), 0) << p;
-    EXPECT_FALSE(avatar_save_soul(a, "x.xml"));
-
-    // Soul sizes scale every layer and the base.
-    soul_file("big", "<part name='head' Xsize='2' Ysize='3'/>");
-    wr_xsx_anim tall = rest();
-    set(&tall, HEAD, 6, 1.5f);
-    avatar_anim_slot* s = pose("tall", tall);
-    a = avatar_alloc(&GFX.avatars, "big");
-    ASSERT_NE(a, nullptr);
-    ASSERT_NE(a->soul, nullptr);
-    a->layers[0] = {1, 0, s};
-    avatar_update(a);
-    EXPECT_FLOAT_EQ(part(a, HEAD).scale.x, 3.0f);
-    EXPECT_FLOAT_EQ(part(a, HEAD).scale.y, 3.0f);
-    EXPECT_EQ(a->base.part_bones[HEAD]->base_scale.x, 2.0f);
-}
-
-TEST_F(Avatar, LayersBlendComponentWiseAndAPartALayerLacksGetsNothingFromIt)
-{
-    wr_xsx_anim one = rest(), two = rest();
+    wr_xsx_anim one = rest(), two = rest(), cycle = rest();
     set(&one, HEAD, 0, 1);
     set(&one, HEAD, 5, 0.5f);
+    set(&one, HEAD, 6, 1.5f);
     set(&two, HEAD, 0, 3);
     set(&two, HEAD, 7, 2);
     two.bones.erase(two.bones.begin() + RIGHT_EAR); // the last bone: the others keep their parents
+    const float times[2] = {0, 1}, values[2] = {0, 10};
+    wr_avatar_set_track(&cycle, HEAD, 0, times, values, 2, WR_KEY_LINEAR);
     avatar_anim_slot* s1 = pose("one", one);
     avatar_anim_slot* s2 = pose("two", two);
+    avatar_anim_slot* s = pose("cycle", cycle);
     avatar* a = avatar_alloc(&GFX.avatars, "nobody");
     ASSERT_NE(a, nullptr);
+    EXPECT_EQ(a->soul, nullptr);
+    EXPECT_FALSE(avatar_save_soul(a, "x.xml"));
+
+    avatar_update(a); // no layer: every part collapses to an all-zero transform
+    ::transform zero = {};
+    for (int p = 0; p < 22; p++)
+        EXPECT_EQ(memcmp(&part(a, p), &zero, sizeof zero), 0) << p;
 
     a->layers[0] = {1.0f, 0, s1};
     avatar_update(a);
@@ -109,20 +94,25 @@ TEST_F(Avatar, LayersBlendComponentWiseAndAPartALayerLacksGetsNothingFromIt)
     EXPECT_FLOAT_EQ(h.orientation.z, 0.3f * sinf(0.25f));
     EXPECT_FLOAT_EQ(h.orientation.w, 0.3f * cosf(0.25f) + 0.7f); // summed, not renormalised
     EXPECT_FLOAT_EQ(h.scale.y, 0.3f + 0.7f * 2);
-    EXPECT_FLOAT_EQ(part(a, RIGHT_EAR).scale.x, 0.3f);
+    EXPECT_FLOAT_EQ(part(a, RIGHT_EAR).scale.x, 0.3f); // the second layer lacks it
     EXPECT_FLOAT_EQ(part(a, LEFT_EAR).scale.x, 1.0f);
-    // The world matrices follow the blended transforms.
-    EXPECT_FLOAT_EQ(a->base.part_bones[HEAD]->world.m[12], 0.3f * 1 + 0.7f * 3);
+    EXPECT_FLOAT_EQ(a->base.part_bones[HEAD]->world.m[12], 0.3f * 1 + 0.7f * 3); // worlds follow
 
     // One animation in two layers: each layer's own time is blended.
-    wr_xsx_anim cycle = rest();
-    const float times[2] = {0, 1}, values[2] = {0, 10};
-    wr_avatar_set_track(&cycle, HEAD, 0, times, values, 2, WR_KEY_LINEAR);
-    avatar_anim_slot* s = pose("cycle", cycle);
     a->layers[0] = {0.5f, 0.2f, s};
     a->layers[1] = {0.5f, 0.8f, s};
     avatar_update(a);
     EXPECT_FLOAT_EQ(part(a, HEAD).position.x, 0.5f * 2 + 0.5f * 8);
+
+    // Soul sizes scale every layer and the base.
+    soul_file("big", "<part name='head' Xsize='2' Ysize='3'/>");
+    a = avatar_alloc(&GFX.avatars, "big");
+    ASSERT_NE(a, nullptr);
+    a->layers[0] = {1, 0, s1};
+    avatar_update(a);
+    EXPECT_FLOAT_EQ(part(a, HEAD).scale.x, 3.0f); // 1.5 x 2
+    EXPECT_FLOAT_EQ(part(a, HEAD).scale.y, 3.0f); // 1 x 3
+    EXPECT_EQ(a->base.part_bones[HEAD]->base_scale.x, 2.0f);
 }
 
 // A hand mesh with a fist and a point morph, hung on both hands through the soul.

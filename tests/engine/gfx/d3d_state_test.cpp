@@ -12,78 +12,62 @@
 
 using D3dState = DeviceTest;
 
-TEST_F(D3dState, QuadAfterResetShowsPureCornerColoursEvenAfterATextureWasBound)
+// 2D quads and lines on the clear colour: the reset's pure vertex colours, the stage set
+// up for no texture and for a texture, and the depth limit of lines.
+TEST_F(D3dState, TwoDDrawsShowVertexColoursAndModulateABoundTexture)
 {
     ASSERT_TRUE(setup_gfx());
-    d3d_txt* t = d3d_buffers_alloc_txt(&D3D_BUFFERS, 0, 4, 4, 1, nullptr); // transparent black
-    ASSERT_NE(t, nullptr);
-    ASSERT_TRUE(gfx_begin_scene(&GFX));
-    d3d_txt_set(t, 0);
-    d3d_state_reset(device());
-    gfx_draw2d_quad(0, 0, 64, 48, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF);
-    EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 0, 0), 0xFFFF0000, 8);
-    EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 63, 0), 0xFF00FF00, 8);
-    EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 0, 47), 0xFF0000FF, 8);
-    EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 63, 47), 0xFFFFFFFF, 8);
-    // Stage 0 selects the vertex colour: a texture bound behind the engine's back is ignored.
-    device()->lpVtbl->SetTexture(device(), 0, (IDirect3DBaseTexture8*)t->texture);
-    gfx_draw2d_quad(0, 0, 64, 48, 0xFF00FF00, 0xFF00FF00, 0xFF00FF00, 0xFF00FF00);
-    EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 32, 24), 0xFF00FF00, 8);
-    gfx_end_scene(&GFX);
-    EXPECT_EQ(errors(), "");
-    // Filtering and addressing are left as the device has them: point sampling with wrap.
-    DWORD filter = 0, address = 0;
-    device()->lpVtbl->GetTextureStageState(device(), 0, D3DTSS_MAGFILTER, &filter);
-    device()->lpVtbl->GetTextureStageState(device(), 0, D3DTSS_ADDRESSU, &address);
-    EXPECT_EQ(filter, (DWORD)D3DTEXF_POINT);
-    EXPECT_EQ(address, (DWORD)D3DTADDRESS_WRAP);
-}
-
-TEST_F(D3dState, LinesBeyondDepthOneAreSkipped)
-{
-    ASSERT_TRUE(setup_gfx());
-    ASSERT_TRUE(gfx_begin_scene(&GFX));
-    d3d8_log_start();
-    gfx_draw2d_line(0, 10.5f, 64, 10.5f, 1.0001f, 0xFFFF0000, 0xFFFF0000);
-    EXPECT_EQ(d3d8_log_count(), 0u);
-    EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 30, 10), 0xFF000080, 0);
-    gfx_draw2d_line(0, 10.5f, 64, 10.5f, 1.0f, 0xFFFF0000, 0xFFFF0000);
-    EXPECT_EQ(d3d8_log_count_of(D3D8_CALL_DrawPrimitive), 1u);
-    EXPECT_EQ(d3d8_log_get(d3d8_log_find(D3D8_CALL_DrawPrimitive, 0))->a[0], (uint32_t)D3DPT_LINELIST);
-    EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 30, 10), 0xFFFF0000, 0);
-    gfx_end_scene(&GFX);
-}
-
-TEST_F(D3dState, UntexturedQuadsKeepTheirColourAndTexturedOnesAreModulatedAndBlended)
-{
-    ASSERT_TRUE(setup_gfx());
-    ASSERT_TRUE(gfx_begin_scene(&GFX));
-    EXPECT_TRUE(d3d_state_set_texture(0, device(), nullptr));
-    DWORD op = 0, flags = 7;
-    device()->lpVtbl->GetTextureStageState(device(), 0, D3DTSS_COLOROP, &op);
-    device()->lpVtbl->GetTextureStageState(device(), 0, D3DTSS_TEXTURETRANSFORMFLAGS, &flags);
-    EXPECT_EQ(op, (DWORD)D3DTOP_MODULATE);
-    EXPECT_EQ(flags, (DWORD)D3DTTFF_DISABLE);
-    gfx_draw2d_quad(0, 0, 64, 48, 0xFF20C040, 0xFF20C040, 0xFF20C040, 0xFF20C040);
-    EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 32, 24), 0xFF20C040, 1);
-    gfx_end_scene(&GFX);
-
     d3d_txt* t = d3d_buffers_alloc_txt(&D3D_BUFFERS, 0, 1, 1, 1, nullptr);
     ASSERT_NE(t, nullptr);
     BYTE* p = d3d_txt_lock(t);
     ASSERT_NE(p, nullptr);
-    const uint32_t texel = 0x80FFFFFF; // white, half transparent
+    const uint32_t texel = 0x80FFFF00; // yellow, half transparent
     memcpy(p, &texel, 4);
     d3d_txt_unlock(t);
+    IDirect3DDevice8* dev = device();
     ASSERT_TRUE(gfx_begin_scene(&GFX));
+    d3d_txt_set(t, 0);
+    d3d_state_reset(dev); // unbinds it
+    gfx_draw2d_quad(0, 0, 64, 48, 0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFFFF);
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 0, 0), 0xFFFF0000, 8);
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 63, 0), 0xFF00FF00, 8);
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 0, 47), 0xFF0000FF, 8);
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 63, 47), 0xFFFFFFFF, 8);
+    // Stage 0 selects the vertex colour: a texture bound behind the engine's back is ignored.
+    dev->lpVtbl->SetTexture(dev, 0, (IDirect3DBaseTexture8*)t->texture);
+    gfx_draw2d_quad(0, 0, 64, 48, 0xFF20C040, 0xFF20C040, 0xFF20C040, 0xFF20C040);
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 32, 24), 0xFF20C040, 1);
+    // No texture through the engine: modulate, so plain vertex colour, and no transform.
+    EXPECT_TRUE(d3d_state_set_texture(0, dev, nullptr));
+    DWORD op = 0, flags = 7;
+    dev->lpVtbl->GetTextureStageState(dev, 0, D3DTSS_COLOROP, &op);
+    dev->lpVtbl->GetTextureStageState(dev, 0, D3DTSS_TEXTURETRANSFORMFLAGS, &flags);
+    EXPECT_EQ(op, (DWORD)D3DTOP_MODULATE);
+    EXPECT_EQ(flags, (DWORD)D3DTTFF_DISABLE);
     gfx_draw2d_quad(0, 0, 64, 48, 0xFF000000, 0xFF000000, 0xFF000000, 0xFF000000);
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 32, 24), 0xFF000000, 1);
+    // Red times the yellow texel, at half alpha over that black.
     EXPECT_TRUE(d3d_txt_set(t, 0));
-    device()->lpVtbl->GetTextureStageState(device(), 0, D3DTSS_TEXTURETRANSFORMFLAGS, &flags);
+    dev->lpVtbl->GetTextureStageState(dev, 0, D3DTSS_TEXTURETRANSFORMFLAGS, &flags);
     EXPECT_EQ(flags, (DWORD)D3DTTFF_COUNT2);
     gfx_draw2d_quad(0, 0, 64, 48, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000);
-    // Red times white, at half alpha over black.
-    EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 32, 24), 0xFF800000, 2);
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 32, 24), 0xFF800000, 2);
+    // A line beyond depth 1 is not drawn at all; one at depth 1 is.
+    d3d_state_reset(dev);
+    d3d8_log_start();
+    gfx_draw2d_line(0, 10.5f, 64, 10.5f, 1.0001f, 0xFF00FF00, 0xFF00FF00);
+    EXPECT_EQ(d3d8_log_count(), 0u);
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 30, 10), 0xFF800000, 2);
+    gfx_draw2d_line(0, 10.5f, 64, 10.5f, 1.0f, 0xFF00FF00, 0xFF00FF00);
+    EXPECT_EQ(d3d8_log_get(d3d8_log_find(D3D8_CALL_DrawPrimitive, 0))->a[0], (uint32_t)D3DPT_LINELIST);
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 30, 10), 0xFF00FF00, 0);
     gfx_end_scene(&GFX);
+    EXPECT_EQ(errors(), "");
+    // Filtering and addressing are left as the device has them: point sampling with wrap.
+    dev->lpVtbl->GetTextureStageState(dev, 0, D3DTSS_MAGFILTER, &flags);
+    dev->lpVtbl->GetTextureStageState(dev, 0, D3DTSS_ADDRESSU, &op);
+    EXPECT_EQ(flags, (DWORD)D3DTEXF_POINT);
+    EXPECT_EQ(op, (DWORD)D3DTADDRESS_WRAP);
 }
 
 TEST_F(D3dState, DepthTestAndWriteFollowTheSetters)
