@@ -159,15 +159,19 @@ TEST_F(MenuState, FirstSetupRunsMenuScriptOnceAndLinksEveryRecord)
     EXPECT_EQ(nullptr, HUD.displayed_menu);
     ASSERT_NE(nullptr, HUD.master_menu);
     EXPECT_EQ(menu_table[MENU_Restart].gizmo->root, HUD.master_menu);
+    // Left on another page, the menu opens again on its main page.
     menu_show_layout(MENU_LayoutOptions);
     ASSERT_TRUE(menu_setup(&MENU, &GFX));
     EXPECT_EQ("1", eval("menu_runs"));
-    EXPECT_NE(nullptr, HUD.display_gizmo);
+    ASSERT_NE(nullptr, HUD.display_gizmo);
+    EXPECT_FALSE(menu_table[MENU_LayoutMain].gizmo->flags & HUDGIZMO_HIDDEN);
+    EXPECT_TRUE(menu_table[MENU_LayoutOptions].gizmo->flags & HUDGIZMO_HIDDEN);
+    EXPECT_EQ(menu_table[MENU_LayoutMain].gizmo->root, HUD.display_gizmo);
 
-    // Restart inside the menu cleans and sets it up again; the gizmos survive.
-    hudgizmo* main_panel = menu_table[MENU_LayoutMain].gizmo;
+    // Restart inside the menu cleans and sets it up again; the Escape menu survives.
+    hudgizmo* pause = HUD.master_menu;
     ASSERT_TRUE(main_state_menu.reset());
-    EXPECT_EQ(main_panel, menu_table[MENU_LayoutMain].gizmo);
+    EXPECT_EQ(pause, HUD.master_menu);
     EXPECT_EQ("1", eval("menu_runs"));
 }
 
