@@ -225,12 +225,18 @@ TEST_F(HudSub, FreeingOrRebuildingATreeWhileItIsBuilt)
     EXPECT_TRUE(list_empty(&HUD.gizmos.live));
 }
 
-TEST_F(HudSub, CleanReleasesUserdataAndBuildingBeforeSetupRaises)
+TEST_F(HudSub, CleanReleasesUserdataAndRecordsAndBuildingBeforeSetupRaises)
 {
-    ASSERT_TRUE(run("d = hud.alloc():build{{button='A'}}"));
+    ASSERT_TRUE(run("d = hud.alloc():build{{button='A', {button='B'}}}"));
+    ASSERT_NE(table[1].gizmo, nullptr);
+    menu_def other[1] = {};
+    HUD.menu_table = other; // another state's table is current when the HUD goes
     hud_clean(&HUD);
     hud_clean(&HUD);
     EXPECT_EQ(gizmo("d"), nullptr);
+    // No record keeps a pointer into the freed pool.
+    EXPECT_EQ(table[0].gizmo, nullptr);
+    EXPECT_EQ(table[1].gizmo, nullptr);
     EXPECT_TRUE(run("d = nil collectgarbage()"));
     EXPECT_FALSE(run("e = hud.alloc():build{}"));
     EXPECT_NE(errors.find("failed to allocate HUD gizmo"), std::string::npos);
