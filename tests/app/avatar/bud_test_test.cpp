@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "app/code/app.h"
 #include "app/code/con.h"
@@ -301,6 +302,21 @@ TEST_F(BudTest, SoulsSaveAndLoadThroughDialogsThatReleaseTheControls)
     EXPECT_STREQ("long", object(b, 24).name);
     EXPECT_STREQ("long", label(gizmo(BTN_Head)));
     EXPECT_EQ(0u, GFX.soul_path_flag);
+
+    // A missing or malformed soul keeps the avatar being edited, its parts and its edits,
+    // and the log says which file failed.
+    std::ofstream("broken.xml") << "<soul><flavour><part name=";
+    xox_mesh* body_mesh = b->avatar->base.part_bones[5]->meshes[0];
+    ASSERT_NE(nullptr, body_mesh);
+    for (const char* bad : {"missing.xml", "broken.xml"}) {
+        answer({bad});
+        click(BTN_LoadSoul);
+        ASSERT_NE(nullptr, b->avatar->soul) << bad;
+        EXPECT_STREQ("long", object(b, 24).name) << bad;
+        EXPECT_EQ(body_mesh, b->avatar->base.part_bones[5]->meshes[0]) << bad;
+        EXPECT_NE(std::string::npos, errors().find(std::string("Failed to load soul ") + bad)) << errors();
+        EXPECT_EQ(0u, GFX.soul_path_flag);
+    }
 }
 
 TEST_F(BudTest, RandomizeFollowsTheSexChoiceAndStartsAPose)

@@ -17,6 +17,9 @@
 #include "app/code/main_state.h"
 #include "engine/code/gfx/avatar.h"
 #include "engine/code/gfx/gfx.h"
+#include "engine/code/gfx/soul.h"
+#include "engine/code/files.h"
+#include "engine/code/gfx/xox.h"
 #include "engine/code/gfx/xsx.h"
 #include "tests/app/avatar/bud_fixture.h"
 #include "tests/harness/harness.h"
@@ -66,6 +69,23 @@ TEST(BudImages, BaseNamesCutAtTheFirstDigitOrDotOfTheFileName)
     EXPECT_EQ("v1.2\\dir/x", base("v1.2\\dir/x3"));
     EXPECT_EQ("local/rendered/random_A_B_", base("local/rendered/random_A_B_"));
     EXPECT_EQ(std::string(FILE_DIALOG_PATH_CHARS - 1, 'a'), base(std::string(400, 'a').c_str()));
+}
+
+TEST(BudImages, AnimationFramesAreCountedSoEveryLengthEnds)
+{
+    // Frame k stands at k * 0.05 s: the count is the frames starting before the length.
+    // From 2^20 s a float clock no longer grows by 0.05, so the count must not be summed.
+    const struct {
+        float length;
+        int64_t frames;
+    } cases[] = {
+        {0.0f, 0}, {-1.0f, 0}, {NAN, 0}, {INFINITY, 0}, {0.05f, 1}, {0.06f, 2}, {1.0f, 20},
+        // 2^21 s: 2^21 * 20 frames, less the last, whose time 2097151.95 rounds to the
+        // float 2^21 (floats there are 0.125 apart).
+        {2097152.0f, 41943039},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.frames, bud_test_anim_frames(c.length)) << c.length;
 }
 
 TEST(BudImages, OutputImageAveragesBoxesAndRepeatsPixelsWhenEnlarging)
@@ -268,10 +288,33 @@ TEST_F(BudTools, AnAnimationIsWrittenFrameByFrameAndACancelWritesNothing)
     answer({"anim/walk.png"});
     b->anim_current = 9;
     run(BTN_SaveAnim);
-    float length = xsx_length(GFX.avatars.anims[9].anim);
-    size_t frames = 0;
-    for (float t = 0; t < length; t += 0.05f)
-        frames++;
-    EXPECT_EQ(frames, files_in("anim").size());
+    // One frame per 0.05 s that starts before the end.
+    double length = xsx_length(GFX.avatars.anims[9].anim);
+    EXPECT_EQ((size_t)std::ceil(length * 20.0), files_in("anim").size());
     EXPECT_TRUE(harness_file_exists("anim/walk100_000.png"));
+}
+
+TEST_F(BudTools, RandomBatchPutsTheEditedAvatarBack)
+{
+    start();
+    avatar_soul* soul = b->avatar->soul;
+    soul->surfaces[0].argb = 0xFF123456;
+    soul->sizes[8] = {1.5f, 0.5f, 2.0f};
+    avatar_soul edited = *soul;
+    auto bodies = [&] { // the file size of every part mesh, part by part
+        std::vector<uint32_t> v;
+        for (xsx_bone* bone : b->avatar->base.part_bones)
+            for (int j = 0; bone && j < XSX_BONE_MESHES; j++)
+                v.push_back(bone->meshes[j] ? bone->meshes[j]->file->payload_size : 0);
+        return v;
+    };
+    std::vector<uint32_t> meshes = bodies();
+    b->sex = 0.0f;
+    run(BTN_RandomSave);
+    EXPECT_EQ(meshes, bodies());
+    EXPECT_TRUE(harness_file_exists("local/rendered/random_H_P_050c.png"));
+    ASSERT_EQ(soul, b->avatar->soul);
+    EXPECT_EQ(0, memcmp(&edited.sizes, &soul->sizes, sizeof edited - offsetof(avatar_soul, sizes)));
+    EXPECT_EQ(0.0f, b->sex);
+    EXPECT_EQ(0xFF123456u, gizmo(BTN_ColorSkin)->colour);
 }
