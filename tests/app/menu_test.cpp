@@ -182,7 +182,7 @@ TEST_F(MenuState, WithoutLuaTheMenuLibraryFailsSetup)
     EXPECT_NE(std::string::npos, harness_read_file("ERROR.TXT").find("MENU.LUA subsystem failed to initialize,\n"));
 }
 
-TEST_F(MenuState, LogoDrawsEightCopiesFiveTimesApartAndCyclesIn128Frames)
+TEST_F(MenuState, LogoCopiesGrowFiveFoldTurnAQuarterAndStepBackAndCycleIn128Frames)
 {
     ASSERT_TRUE(menu_setup(&MENU, &GFX));
     menu_update(&MENU, UPDATE_FRAME_END);
@@ -200,13 +200,21 @@ TEST_F(MenuState, LogoDrawsEightCopiesFiveTimesApartAndCyclesIn128Frames)
     gfx_end_scene(&GFX);
     device->lpVtbl = real_vtbl;
 
-    // Uniform scales: the length of a matrix's first row.
-    auto scale = [](const D3DMATRIX& m) { return std::hypot(m.m[0][0], m.m[0][1], m.m[0][2]); };
+    // The first draw counts frame 1 at zoom 1.0254663. Copy i: scale s = 1.0254663 * 0.04 *
+    // 5^i, turn about z by -pi/128 + i * pi/2, z = 32, then each copy adds its own s * 0.34
+    // (copy 1: 32 + 0.2050933 * 0.34 = 32.06973). Row 0 of the matrix is s (cos, sin, 0).
     ASSERT_EQ(8u, worlds.size());
-    EXPECT_NEAR(1.0254663f * 0.04f, scale(worlds[0]), 1e-5f);
-    for (size_t i = 1; i < worlds.size(); i++) {
-        EXPECT_NEAR(5.0f, scale(worlds[i]) / scale(worlds[i - 1]), 1e-3f) << i;
-        EXPECT_GT(worlds[i].m[3][2], worlds[i - 1].m[3][2]) << i; // each copy further back
+    double scale = 1.0254663 * 0.04, z = 32.0;
+    for (int i = 0; i < 8; i++) {
+        double turn = -M_PI / 128 + i * M_PI / 2;
+        if (i > 0)
+            z += scale * 0.34;
+        const D3DMATRIX& m = worlds[i];
+        EXPECT_NEAR(scale * std::cos(turn), m.m[0][0], scale * 1e-4) << i;
+        EXPECT_NEAR(scale * std::sin(turn), m.m[0][1], scale * 1e-4) << i;
+        EXPECT_NEAR(scale, m.m[2][2], scale * 1e-4) << i;
+        EXPECT_NEAR(z, m.m[3][2], z * 1e-5) << i;
+        scale *= 5.0;
     }
 
     for (int i = 1; i < 128; i++)

@@ -16,6 +16,8 @@
 #include "engine/code/gfx/avatar.h"
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/gfx/soul.h"
+#include "engine/code/gfx/xox.h"
+#include "engine/code/gfx/xsx.h"
 #include "tests/app/avatar/bud_fixture.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/lua_fixture.h"
@@ -121,6 +123,70 @@ TEST_F(BudTest, TheAvatarTurnsWrapsAndStandsInItsFrame)
     EXPECT_FLOAT_EQ(0.75f, bud_test_menu[BTN_RotY].value);
 }
 
+// turn x bone, as the eyes compose it (row-major, the turn applied first to a row vector).
+mat4 turned(const float (&turn)[9], const mat4& bone)
+{
+    mat4 out = {};
+    for (int r = 0; r < 4; r++)
+        for (int c = 0; c < 4; c++)
+            for (int k = 0; k < 4; k++)
+                out.m[r * 4 + c] += (r < 3 && k < 3 ? turn[r * 3 + k] : (r == k)) * bone.m[k * 4 + c];
+    return out;
+}
+
+TEST_F(BudTest, TheAvatarStandsInItsFrameAndItsEyesFollowThePointer)
+{
+    start();
+    click(BTN_ViewRotateOff);
+    hudgizmo* frame = gizmo(BTN_Avatar);
+    ASSERT_NE(nullptr, frame);
+    xsx_bone* eyes[2] = {b->avatar->base.part_bones[14], b->avatar->base.part_bones[20]};
+    ASSERT_TRUE(eyes[0] && eyes[1]);
+    // One frame with the pose held at time 0 and the pointer at (x, y).
+    auto look = [&](float x, float y) {
+        b->avatar->layers[0].time = 0.0f;
+        HUD.pointer.x = x;
+        HUD.pointer.y = y;
+        bud_test_update(b, UPDATE_FRAME_END);
+    };
+    float cx = frame->x + frame->w * 0.5f, cy = frame->y + frame->h * 0.5f;
+    look(cx, cy); // the root takes its place for the next frame
+    look(cx, cy);
+    // Placed in the frame on a 800 x 600 screen: x from the centre, y up from the centre,
+    // standing on the frame's middle less half its smaller side.
+    float s = std::fmin(frame->w, frame->h);
+    EXPECT_FLOAT_EQ(cx - 400.0f, b->motion.xform.position.x);
+    EXPECT_FLOAT_EQ(300.0f - frame->h * 0.5f - frame->y - s * 0.5f, b->motion.xform.position.y);
+    EXPECT_FLOAT_EQ(b->motion.xform.position.y, b->avatar->base.anim->matrix.m[13]);
+    mat4 ahead[2] = {eyes[0]->world, eyes[1]->world};
+
+    // 512 pixels left of the centre: a turn of +0.5 about y (-512 * -1/1024); 512 below: +0.5
+    // about x. cos 0.5 = 0.87758256, sin 0.5 = 0.47942554; rows of the turn about y are
+    // (cos, 0, -sin), (0, 1, 0), (sin, 0, cos), about x (1, 0, 0), (0, cos, sin), (0, -sin, cos).
+    const float C = 0.87758256f, S = 0.47942554f;
+    const float about_y[9] = {C, 0, -S, 0, 1, 0, S, 0, C}, about_x[9] = {1, 0, 0, 0, C, S, 0, -S, C};
+    const struct {
+        bool framed;
+        float x, y;
+        const float* turn;
+    } cases[] = {
+        {true, cx - 512, cy, about_y}, {true, cx, cy + 512, about_x},
+        // Without a shown frame the avatar stays put and the eyes look from (400, 300).
+        {false, 400 - 512, 300, about_y}, {false, 400, 300 + 512, about_x},
+    };
+    for (const auto& c : cases) {
+        HUD.display_gizmo = c.framed ? frame->root : nullptr;
+        look(c.x, c.y);
+        EXPECT_FLOAT_EQ(cx - 400.0f, b->motion.xform.position.x);
+        for (int e = 0; e < 2; e++) {
+            mat4 want = turned(*(const float(*)[9])c.turn, ahead[e]);
+            for (int i = 0; i < 16; i++)
+                EXPECT_NEAR(want.m[i], eyes[e]->world.m[i], 1e-3f)
+                    << "pointer " << c.x << "," << c.y << " eye " << e << " element " << i;
+        }
+    }
+}
+
 TEST_F(BudTest, AnAnimationBlendsInOverSixteenFramesAndASecondClickCutsIn)
 {
     start();
@@ -165,9 +231,16 @@ TEST_F(BudTest, ShownPartChoicesGetPreviewMeshesAndHiddenOnesDoNot)
     EXPECT_EQ(nullptr, b->previews[0].mesh); // "none"
     EXPECT_NE(nullptr, b->previews[1].mesh);
     EXPECT_EQ(meshes + b->preview_count - 1, GFX.xoxs.count);
-    // Standing on its gizmo, turned with the avatar.
-    hudgizmo* g = b->previews[1].gizmo;
-    EXPECT_FLOAT_EQ(g->x + g->w * 0.5f - 400.0f, b->previews[1].motion.xform.position.x);
+    // Standing in the middle of its gizmo, as large as the gizmo's smaller side over the
+    // mesh's own size (the float at byte 52 of its body).
+    const bud_test_preview& p = b->previews[1];
+    hudgizmo* g = p.gizmo;
+    float size;
+    memcpy(&size, p.mesh->body + 52, sizeof size);
+    EXPECT_NE(1.0f, size); // so a scale that ignored it would show
+    EXPECT_FLOAT_EQ(g->x + g->w * 0.5f - 400.0f, p.motion.xform.position.x);
+    EXPECT_FLOAT_EQ(300.0f - g->h * 0.5f - g->y, p.motion.xform.position.y);
+    EXPECT_FLOAT_EQ(std::fmin(g->w, g->h) * 0.5f / size, p.motion.xform.scale.x);
     bud_test_update(b, UPDATE_FRAME_END);
     EXPECT_EQ(meshes + b->preview_count - 1, GFX.xoxs.count); // kept, not loaded again
 

@@ -75,7 +75,7 @@ static float length(hud_subsystem*) { return FAKE.cartoon_length; }
 static void balloon(const bub* b)
 {
     FAKE.balloons++;
-    FAKE.balloon_alpha = b->alpha;
+    FAKE.balloon = {b->x, b->y, b->width, b->height, b->anchor_x, b->anchor_y, b->alpha};
 }
 
 const hud_gfx_calls fake_calls = {quad,      select,    style,   pos,         move_x, text_width,

@@ -26,7 +26,7 @@ struct fake_gfx {
     std::vector<float> word_y;
     std::vector<float> spacings;       // every font_set_style spacing
     int balloons = 0;
-    float balloon_alpha = 0.0f;
+    std::vector<float> balloon;        // the last: x, y, width, height, anchor x, y, alpha
     int avatar_draws = 0;
     float cartoon_length = 0.0f;
     float pen_x = 0.0f, pen_y = 0.0f;

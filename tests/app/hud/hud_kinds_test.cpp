@@ -404,14 +404,15 @@ TEST_F(HudKinds, CartoonFacesAdvanceOneClockAndWrapOnlyForAPositiveLength)
     FAKE.cartoon_length = 0.0f;
     hudgizmo_draw(g);
     EXPECT_EQ(FAKE.balloons, 2);
-    EXPECT_EQ(FAKE.balloon_alpha, 1.0f);
+    // The balloon fills the gizmo; its tail points at (200, window height 600 - 64).
+    EXPECT_EQ(FAKE.balloon, (std::vector<float>{100, 0, 50, 50, 200, 536, 1}));
     EXPECT_EQ(FAKE.avatar_draws, 2);
     EXPECT_FLOAT_EQ(hudgizmo_cartoon_clock, 0.06f);
     FAKE.cartoon_length = 0.05f;
     hudgizmo_draw(g);
     EXPECT_LT(hudgizmo_cartoon_clock, 0.05f);
     hudgizmo_face_draw(child(g, 0), HUDGIZMO_FACE_FAINT);
-    EXPECT_EQ(FAKE.balloon_alpha, 0.25f);
+    EXPECT_EQ(FAKE.balloon.back(), 0.25f);
     body_step = 0;
     hudgizmo_cartoon_clock = 0.0f;
 }

@@ -95,6 +95,17 @@ TEST_F(HudTree, SpansCountInTheGrid)
     EXPECT_EQ(child(g, 2)->x, 0.0f);
     EXPECT_EQ(child(g, 2)->y, 10.0f);
     EXPECT_EQ(child(g, 2)->w, 20.0f); // it starts in the wide child's column
+    // limit_wide 2 with spans 2, 2, 1, 1: K = 2, R = (4 + 1) / 2 = 2, but the walk makes three
+    // rows (each wide child ends its own). Row 2 lies beyond R: its heights stay their own.
+    g = build("g", "{xalign=-1, yalign=-1, limit_wide=2, {span_width=2, min_width=10, min_height=10},"
+                   "{span_width=2, min_width=10, min_height=10}, {min_width=10, min_height=10},"
+                   "{min_width=10, min_height=30}}");
+    measure_and_layout(g);
+    EXPECT_EQ(g->rows, 2);
+    EXPECT_EQ(child(g, 2)->h, 10.0f);
+    EXPECT_EQ(child(g, 3)->h, 30.0f);
+    EXPECT_EQ(child(g, 3)->y, 20.0f);
+    EXPECT_EQ(g->measured_height, 50.0f); // 10 + 10 + the row's tallest, 30
     // Meaningless spans and limits read as the nearest meaningful ones.
     g = build("g", "{limit_wide=-3, limit_high=-1, {span_width=0, span_height=-5}, {}}");
     EXPECT_EQ(g->limit_wide, 0);
