@@ -141,6 +141,14 @@ void HudTest::set_pointer(float x, float y)
     HUD.pointer.y = y;
 }
 
+std::vector<std::array<float, 4>> corners()
+{
+    std::vector<std::array<float, 4>> out;
+    for (const fake_quad& q : FAKE.quads)
+        out.push_back({q.x1, q.y1, q.x2, q.y2});
+    return out;
+}
+
 hudgizmo* child(hudgizmo* g, int index)
 {
     list_node* n = list_first(&g->children);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,8 @@ struct fake_gfx {
 extern fake_gfx FAKE;
 extern const hud_gfx_calls fake_calls;
 
+// The corners (x1, y1, x2, y2) of the recorded quads, in order.
+std::vector<std::array<float, 4>> corners();
 // The index-th child of g (no bounds check: the tests know their trees).
 hudgizmo* child(hudgizmo* g, int index);
 // How many nodes a list holds.
