@@ -51,30 +51,33 @@ struct MenuActions : testing::Test {
 
 } // namespace
 
-TEST_F(MenuActions, StateSwitches)
+TEST_F(MenuActions, ActionsSwitchStatesOrShowOnePanel)
 {
-    act(MENU_StartAvatarEditor);
-    EXPECT_EQ(&main_state_bud_test, main_state_next);
-    act(MENU_StartLevelTest);
-    EXPECT_EQ(&main_state_structor, main_state_next);
-    main_state_curr = &main_state_amaze;
-    act(MENU_Restart);
-    EXPECT_EQ(&main_state_amaze, main_state_next);
-    act(MENU_MainMenu); // outside the menu: back to it
-    EXPECT_EQ(&main_state_menu, main_state_next);
-}
-
-TEST_F(MenuActions, LayoutsShowOnePanel)
-{
-    act(MENU_StartAmaze);
-    EXPECT_EQ("00001", shown());
-    act(MENU_Options);
-    EXPECT_EQ("00100", shown());
-    act(MENU_Lang);
-    EXPECT_EQ("00010", shown());
-    act(MENU_MainMenu); // inside the menu: the main page
-    EXPECT_EQ("10000", shown());
-    EXPECT_EQ(nullptr, main_state_next);
+    // In the running state: the record clicked, the state requested, the panels shown
+    // (main, continue/quit, options, language, amaze), "-" where they stay as they were.
+    const struct {
+        const main_state_hooks* curr;
+        int id;
+        const main_state_hooks* next;
+        const char* shown;
+    } cases[] = {
+        {&main_state_menu, MENU_StartAvatarEditor, &main_state_bud_test, "-"},
+        {&main_state_menu, MENU_StartLevelTest, &main_state_structor, "-"},
+        {&main_state_amaze, MENU_Restart, &main_state_amaze, "-"},
+        {&main_state_amaze, MENU_MainMenu, &main_state_menu, "-"}, // outside the menu: back to it
+        {&main_state_menu, MENU_StartAmaze, NULL, "00001"},
+        {&main_state_menu, MENU_Options, NULL, "00100"},
+        {&main_state_menu, MENU_Lang, NULL, "00010"},
+        {&main_state_menu, MENU_MainMenu, NULL, "10000"}, // inside the menu: the main page
+    };
+    for (const auto& c : cases) {
+        main_state_curr = c.curr;
+        main_state_next = NULL;
+        std::string before = shown();
+        act(c.id);
+        EXPECT_EQ(c.next, main_state_next) << menu_table[c.id].name;
+        EXPECT_EQ(c.shown[0] == '-' ? before : c.shown, shown()) << menu_table[c.id].name;
+    }
     menu_show_layout(MENU_Lua); // no panel of its own: all hidden
     EXPECT_EQ("00000", shown());
 }

@@ -15,23 +15,14 @@ TEST_F(HudLua, EveryKeyOfTheTable)
                              "limit_wide=3, limit_high='2', min_width=10.9, min_height=20, max_width=300,"
                              "max_height=400, span_width=2, span_height=3, style='NoFill'}");
     ASSERT_NE(g, nullptr);
-    EXPECT_EQ(g->aspect, 2.5f);
     EXPECT_EQ(g->flags, HUDGIZMO_HIDDEN | HUDGIZMO_SELECTED | HUDGIZMO_ALIGN_LEFT | HUDGIZMO_ALIGN_BOTTOM);
-    EXPECT_STREQ(g->part_group, "Hair");
-    EXPECT_STREQ(g->part_name, "Long");
-    EXPECT_STREQ(g->name, "L");
+    EXPECT_EQ((std::vector<std::string>{"Hair", "Long", "L", "go()", "T", "G"}),
+              (std::vector<std::string>{g->part_group, g->part_name, g->name, g->lua, g->target_name, g->group_name}));
+    // Integers read as their leading digits (min_width 10.9 is 10).
+    EXPECT_EQ((std::vector<float>{2.5f, 3, 2, 10, 20, 300, 400, 2, 3}),
+              (std::vector<float>{g->aspect, (float)g->limit_wide, (float)g->limit_high, g->min_width, g->min_height,
+                                  g->max_width, g->max_height, (float)g->span_width, (float)g->span_height}));
     EXPECT_EQ(g->colour, 0xff102030u);
-    EXPECT_STREQ(g->lua, "go()");
-    EXPECT_STREQ(g->target_name, "T");
-    EXPECT_STREQ(g->group_name, "G");
-    EXPECT_EQ(g->limit_wide, 3);
-    EXPECT_EQ(g->limit_high, 2);
-    EXPECT_EQ(g->min_width, 10.0f); // integers: the leading digits
-    EXPECT_EQ(g->min_height, 20.0f);
-    EXPECT_EQ(g->max_width, 300.0f);
-    EXPECT_EQ(g->max_height, 400.0f);
-    EXPECT_EQ(g->span_width, 2);
-    EXPECT_EQ(g->span_height, 3);
     EXPECT_EQ(g->style, HUDGIZMO_STYLE_NOFILL);
     EXPECT_EQ(g->data_kind, HUDGIZMO_DATA_BASE);
     EXPECT_EQ(g->kind, &hudgizmo_kind_base);
@@ -112,30 +103,23 @@ TEST_F(HudLua, TooDeepATableAndBadArgumentsRaise)
 
 TEST_F(HudLua, PlaceModes)
 {
-    // A handle first child keeps the placed position through later layouts.
-    const char* tree = "{{handle='h', min_width=40, min_height=20}}";
-    hudgizmo* g = build("g", tree);
-    ASSERT_TRUE(run("g:display('CENTER')"));
-    EXPECT_EQ(child(g, 0)->x, 380.0f);
-    EXPECT_EQ(child(g, 0)->y, 290.0f);
-    hud_update(&HUD);
-    EXPECT_EQ(child(g, 0)->x, 380.0f);
-
+    // The first child, a 40 x 20 handle (it keeps the placed position through layouts), on
+    // an 800 x 600 window with the pointer at (100, 50); "old" takes the shown gizmo's place.
     set_pointer(100, 50);
-    hudgizmo* p = build("p", tree);
-    ASSERT_TRUE(run("p:display('pointer')"));
-    EXPECT_EQ(child(p, 0)->x, 100.0f);
-    EXPECT_EQ(child(p, 0)->y, 50.0f);
-    hudgizmo* pc = build("pc", tree);
-    hudgizmo_measure(child(pc, 0));
-    ASSERT_TRUE(run("pc:display('pointer_center')"));
-    EXPECT_EQ(child(pc, 0)->x, 80.0f);
-    EXPECT_EQ(child(pc, 0)->y, 40.0f);
-    hudgizmo* o = build("o", tree);
-    ASSERT_TRUE(run("o:display('old')"));
-    EXPECT_EQ(child(o, 0)->x, 80.0f);
+    const struct {
+        const char* mode;
+        float x, y;
+    } modes[] = {{"CENTER", 380, 290}, {"pointer", 100, 50}, {"pointer_center", 80, 40}, {"old", 80, 40}};
+    for (const auto& m : modes) {
+        hudgizmo* g = build("g", "{{handle='h', min_width=40, min_height=20}}");
+        hudgizmo_measure(child(g, 0));
+        ASSERT_TRUE(run(std::string("g:display('") + m.mode + "')"));
+        hud_update(&HUD);
+        EXPECT_EQ(child(g, 0)->x, m.x) << m.mode;
+        EXPECT_EQ(child(g, 0)->y, m.y) << m.mode;
+    }
     // Without a previous gizmo, "old" leaves the child alone; other modes do nothing.
-    hudgizmo* m = build("m", tree);
+    hudgizmo* m = build("m", "{{handle='h', min_width=40, min_height=20}}");
     child(m, 0)->x = 7.0f;
     ASSERT_TRUE(run("hud.hide() m:display('old') m:display('sideways')"));
     EXPECT_EQ(child(m, 0)->x, 7.0f);
