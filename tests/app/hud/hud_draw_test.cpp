@@ -206,24 +206,4 @@ TEST_F(HudDraw, TextFontsAndTheirSpacing)
     }
 }
 
-TEST_F(HudDraw, ButtonTextIsDrawnInsideItsFace)
-{
-    ASSERT_TRUE(run("d = hud.alloc():build{xalign=-1, yalign=-1, {button='b', color='0xff0000ff', {text='HH'}}}"
-                    "d:display()"));
-    ASSERT_TRUE(frame());
-    hudgizmo* text = (hudgizmo*)list_first(&((hudgizmo*)list_first(&gizmo("d")->children))->children);
-    int lit = 0, outside = 0;
-    for (int y = 0; y < 48; y++)
-        for (int x = 0; x < 64; x++) {
-            uint32_t c = d3d8_read_pixel(GFX.d3d_gfx.device, x, y);
-            if (((c >> 16) & 0xff) < 0x80)
-                continue; // the blue face or the cleared background
-            bool in = x >= text->x && x < text->x + text->w && y >= text->y && y < text->y + text->h;
-            (in ? lit : outside)++;
-        }
-    gfx_end_scene(&GFX);
-    EXPECT_GT(lit, 10);
-    EXPECT_EQ(outside, 0);
-}
-
 } // namespace
