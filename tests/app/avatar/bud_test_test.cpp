@@ -494,10 +494,12 @@ ILuint image(int w, int h, const std::vector<uint32_t>& argb)
     return id;
 }
 
-uint32_t at(ILuint id, int x, int y)
+// The bound image's pixels as ARGB words, rows in memory order.
+std::vector<uint32_t> pixels(ILuint id)
 {
     ilBindImage(id);
-    return ((const uint32_t*)ilGetData())[y * ilGetInteger(IL_IMAGE_WIDTH) + x];
+    const uint32_t* p = (const uint32_t*)ilGetData();
+    return std::vector<uint32_t>(p, p + ilGetInteger(IL_IMAGE_WIDTH) * ilGetInteger(IL_IMAGE_HEIGHT));
 }
 
 std::vector<std::string> files_in(const char* folder)
@@ -513,13 +515,12 @@ std::vector<std::string> files_in(const char* folder)
 
 TEST(BudImages, BaseNamesCutAtTheFirstDigitOrDotOfTheFileName)
 {
-    EXPECT_EQ("local/rendered/test", base("local/rendered/test.png"));
-    EXPECT_EQ("a/pic", base("a/pic12.png"));
-    for (const char* p : {"shot.png", "shot", "shot7.png"})
-        EXPECT_EQ("shot", base(p)) << p;
-    EXPECT_EQ("v1.2\\dir/x", base("v1.2\\dir/x3"));
-    EXPECT_EQ("local/rendered/random_A_B_", base("local/rendered/random_A_B_"));
-    EXPECT_EQ(std::string(FILE_DIALOG_PATH_CHARS - 1, 'a'), base(std::string(400, 'a').c_str()));
+    for (auto [path, want] : std::vector<std::pair<std::string, std::string>>{
+             {"local/rendered/test.png", "local/rendered/test"}, {"a/pic12.png", "a/pic"}, {"shot.png", "shot"},
+             {"shot", "shot"}, {"shot7.png", "shot"}, {"v1.2\\dir/x3", "v1.2\\dir/x"},
+             {"local/rendered/random_A_B_", "local/rendered/random_A_B_"},
+             {std::string(400, 'a'), std::string(FILE_DIALOG_PATH_CHARS - 1, 'a')}})
+        EXPECT_EQ(want, base(path.c_str())) << path;
 }
 
 TEST(BudImages, AnimationFramesAreCountedSoEveryLengthEnds)
@@ -544,18 +545,15 @@ TEST(BudImages, OutputImageAveragesBoxesAndRepeatsPixelsWhenEnlarging)
     ilInit();
     ILuint src = image(4, 2, {0xFF000000, 0x00FF0000, 0x80000000, 0x80000000,   //
                               0xFF0000FF, 0x000000FF, 0x80000002, 0x80000001});
-    ILuint dst;
-    ilGenImages(1, &dst);
+    ILuint dst = image(1, 1, {0});
     ASSERT_TRUE(bud_test_output_image(src, dst, 2, 1));
     EXPECT_EQ(IL_BGRA, ilGetInteger(IL_IMAGE_FORMAT));
-    EXPECT_EQ(0x7F3F007Fu, at(dst, 0, 0)); // (255+0+255+0)/4, (0+255)/4, 0, (0+0+255+255)/4
-    EXPECT_EQ(0x80000000u, at(dst, 1, 0)); // 3/4 truncates to 0
+    // (255+0+255+0)/4, (0+255)/4, 0, (0+0+255+255)/4; then 3/4 truncates to 0.
+    EXPECT_EQ(pixels(dst), (std::vector<uint32_t>{0x7F3F007F, 0x80000000}));
     // Each of four columns from two source pixels: no column is left empty.
     ILuint two = image(2, 1, {0xFF102030, 0xFF405060});
     ASSERT_TRUE(bud_test_output_image(two, dst, 4, 1));
-    EXPECT_EQ(0xFF102030u, at(dst, 0, 0));
-    EXPECT_EQ(0xFF102030u, at(dst, 1, 0));
-    EXPECT_EQ(0xFF405060u, at(dst, 3, 0));
+    EXPECT_EQ(pixels(dst), (std::vector<uint32_t>{0xFF102030, 0xFF102030, 0xFF405060, 0xFF405060}));
     ILuint ids[3] = {src, dst, two};
     ilDeleteImages(3, ids);
 }
@@ -563,32 +561,24 @@ TEST(BudImages, OutputImageAveragesBoxesAndRepeatsPixelsWhenEnlarging)
 TEST(BudImages, BoundsOfTheOpaquePixelsOrTheWholeImage)
 {
     ilInit();
-    std::vector<uint32_t> px(6 * 5, 0x00FFFFFF); // white but transparent
-    ILuint id = image(6, 5, px);
-    int32_t x, y, w, h;
-    bud_test_image_bounds(id, &x, &y, &w, &h);
-    EXPECT_EQ(0, x);
-    EXPECT_EQ(0, y);
-    EXPECT_EQ(6, w);
-    EXPECT_EQ(5, h);
-    px[1 * 6 + 2] = 0x01000000;
-    px[3 * 6 + 4] = 0xFF000000;
-    ilDeleteImages(1, &id);
-    id = image(6, 5, px);
-    bud_test_image_bounds(id, &x, &y, &w, &h);
-    EXPECT_EQ(2, x);
-    EXPECT_EQ(1, y);
-    EXPECT_EQ(3, w);
-    EXPECT_EQ(3, h);
-    ilDeleteImages(1, &id);
+    std::vector<uint32_t> px(6 * 5, 0x00FFFFFF); // white but transparent: the whole image
+    for (int step = 0; step < 2; step++) {
+        ILuint id = image(6, 5, px);
+        int32_t x, y, w, h;
+        bud_test_image_bounds(id, &x, &y, &w, &h);
+        EXPECT_EQ((std::vector<int32_t>{x, y, w, h}), step ? (std::vector<int32_t>{2, 1, 3, 3})
+                                                           : (std::vector<int32_t>{0, 0, 6, 5}));
+        ilDeleteImages(1, &id);
+        px[1 * 6 + 2] = 0x01000000; // any alpha counts: (2, 1) to (4, 3)
+        px[3 * 6 + 4] = 0xFF000000;
+    }
 }
 
 TEST(BudImages, PalettisedCopiesKeepIndexZeroForTheTransparentBackground)
 {
     ilInit();
     ILuint src = image(3, 1, {0x00000000, 0xF7FF0000, 0xFF00FF00});
-    ILuint dst;
-    ilGenImages(1, &dst);
+    ILuint dst = image(1, 1, {0});
     bud_test_palettise(src, dst);
     ilBindImage(dst);
     ASSERT_EQ(IL_COLOUR_INDEX, ilGetInteger(IL_IMAGE_FORMAT));
@@ -598,12 +588,10 @@ TEST(BudImages, PalettisedCopiesKeepIndexZeroForTheTransparentBackground)
     ASSERT_GE(index[2], 1);
     const ILubyte* pal = ilGetPalette();
     int bpp = ilGetInteger(IL_PALETTE_BPP);
-    EXPECT_EQ(256, ilGetInteger(IL_PALETTE_NUM_COLS));
-    EXPECT_EQ(128, pal[0]);
-    EXPECT_EQ(128, pal[1]);
-    EXPECT_EQ(128, pal[2]);
+    EXPECT_EQ((std::vector<int>{256, 128, 128, 128, 256}), (std::vector<int>{ilGetInteger(IL_PALETTE_NUM_COLS), pal[0],
+                                                                            pal[1], pal[2],
+                                                                            ilGetInteger(IL_MAX_QUANT_INDEXS)}));
     EXPECT_NEAR(0xFF, pal[index[2] * bpp + 1], 8); // green survives
-    EXPECT_EQ(256, ilGetInteger(IL_MAX_QUANT_INDEXS));
     ILuint ids[2] = {src, dst};
     ilDeleteImages(2, ids);
 }

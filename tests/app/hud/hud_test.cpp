@@ -10,6 +10,7 @@ int32_t hits;
 int32_t count_hit(menu_def*, hudgizmo*, int32_t, int32_t) { return ++hits; }
 
 hudgizmo* first(hudgizmo* g) { return (hudgizmo*)list_first(&g->children); }
+using ptrs = std::vector<const void*>; // compared with ptrs(n): n nulls
 
 struct HudSub : HudTest {
     menu_def table[4] = {{"A", 0, nullptr, 0, count_hit, nullptr, 0},
@@ -48,9 +49,7 @@ TEST_F(HudSub, ShownMenuTakesInputWhileTheDisplayGizmoIsStillLaidOutAndDrawn)
     hudgizmo* display = panel("display", "A");
     hudgizmo* menu = build("menu", "{xalign=-1, yalign=-1, {button='B', min_width=100, min_height=100}}");
     ASSERT_TRUE(run("display:display() menu:mastermenu()"));
-    EXPECT_EQ(HUD.display_gizmo, display);
-    EXPECT_EQ(HUD.displayed_menu, menu);
-    EXPECT_EQ(HUD.master_menu, menu);
+    EXPECT_EQ((ptrs{HUD.display_gizmo, HUD.displayed_menu, HUD.master_menu}), (ptrs{display, menu, menu}));
     hud_update(&HUD);
     EXPECT_EQ(first(display)->w, 800.0f);
     click_at(500, 500); // on the display gizmo's button, off the menu's
@@ -114,14 +113,9 @@ TEST_F(HudSub, FreedOrCollectedShownTreesLeaveNoReferences)
     hud_update(&HUD);
     ASSERT_EQ(HUD.pressed, first(gizmo("m")));
     ASSERT_TRUE(run("hud.free(m)"));
-    EXPECT_EQ(HUD.displayed_menu, nullptr);
-    EXPECT_EQ(HUD.master_menu, nullptr);
-    EXPECT_EQ(HUD.pressed, nullptr);
-    EXPECT_EQ(table[1].gizmo, nullptr);
+    EXPECT_EQ((ptrs{HUD.displayed_menu, HUD.master_menu, HUD.pressed, table[1].gizmo}), ptrs(4));
     ASSERT_TRUE(run("d = nil collectgarbage() collectgarbage()"));
-    EXPECT_EQ(HUD.display_gizmo, nullptr);
-    EXPECT_EQ(HUD.contexts[0], nullptr);
-    EXPECT_EQ(table[0].gizmo, nullptr);
+    EXPECT_EQ((ptrs{HUD.display_gizmo, HUD.contexts[0], table[0].gizmo}), ptrs(3));
     EXPECT_TRUE(list_empty(&HUD.gizmos.live));
     hud_update(&HUD);
     hud_draw(&HUD);
@@ -134,10 +128,7 @@ TEST_F(HudSub, RebuildingAShownTreeKeepsItShown)
     ASSERT_TRUE(run("d = hud.alloc():build{{button='A'}} d:display() d:mastermenu() d:context(1, 'none')"
                     "d:build{{button='B'}, {button='C'}}"));
     hudgizmo* d = gizmo("d");
-    EXPECT_EQ(HUD.display_gizmo, d);
-    EXPECT_EQ(HUD.displayed_menu, d);
-    EXPECT_EQ(HUD.master_menu, d);
-    EXPECT_EQ(HUD.contexts[0], d);
+    EXPECT_EQ((ptrs{HUD.display_gizmo, HUD.displayed_menu, HUD.master_menu, HUD.contexts[0]}), ptrs(4, d));
     EXPECT_EQ(table[0].gizmo, nullptr); // the old tree is gone...
     EXPECT_EQ(table[2].gizmo, (hudgizmo*)list_last(&d->children)); // ...the new one linked
     EXPECT_EQ(list_count(&HUD.gizmos.live), 1);
@@ -160,10 +151,7 @@ TEST_F(HudSub, TreeCollectedDuringAClickIsFreedAfterTheUpdate)
                     "m:mastermenu() end"));
     hud_update(&HUD);
     click_at(10, 10);
-    EXPECT_EQ(HUD.displayed_menu, nullptr);
-    EXPECT_EQ(HUD.master_menu, nullptr);
-    EXPECT_EQ(table[0].gizmo, nullptr);
-    EXPECT_EQ(table[1].gizmo, nullptr);
+    EXPECT_EQ((ptrs{HUD.displayed_menu, HUD.master_menu, table[0].gizmo, table[1].gizmo}), ptrs(4));
     EXPECT_TRUE(list_empty(&HUD.gizmos.live));
     EXPECT_TRUE(list_empty(&HUD.doomed));
     con_update(&CON); // the click completed before the tree went
@@ -235,8 +223,7 @@ TEST_F(HudSub, CleanReleasesUserdataAndRecordsAndBuildingBeforeSetupRaises)
     hud_clean(&HUD);
     EXPECT_EQ(gizmo("d"), nullptr);
     // No record keeps a pointer into the freed pool.
-    EXPECT_EQ(table[0].gizmo, nullptr);
-    EXPECT_EQ(table[1].gizmo, nullptr);
+    EXPECT_EQ((ptrs{table[0].gizmo, table[1].gizmo}), ptrs(2));
     EXPECT_TRUE(run("d = nil collectgarbage()"));
     EXPECT_FALSE(run("e = hud.alloc():build{}"));
     EXPECT_NE(errors.find("failed to allocate HUD gizmo"), std::string::npos);
