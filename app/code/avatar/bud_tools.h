@@ -18,5 +18,5 @@ void bud_test_palettise(uint32_t src, uint32_t dst);
 // last component ("a/pic12.png" gives "a/pic").
 void bud_test_base_name(char out[FILE_DIALOG_PATH_CHARS], const char* path);
 // How many frames the animation tool writes for an animation of this length (seconds):
-// one per 0.05 s that starts before the end; none for a length that is not a positive number.
+// one per 0.05 s that starts before the end; none unless the length is positive and finite.
 int64_t bud_test_anim_frames(float length);
