@@ -729,7 +729,7 @@ TEST_F(BudTools, RandomBatchPutsTheEditedAvatarBack)
     auto bodies = [&] { // the file size of every part mesh, part by part
         std::vector<uint32_t> v;
         for (xsx_bone* bone : b->avatar->base.part_bones)
-            for (int j = 0; bone && j < XSX_BONE_MESHES; j++)
+            for (int j = 0; bone && j < (int)XSX_BONE_MESHES; j++)
                 v.push_back(bone->meshes[j] ? bone->meshes[j]->file->payload_size : 0);
         return v;
     };
