@@ -31,18 +31,18 @@ namespace {
 
 bool shown(int id) { return menu_table[id].gizmo && !(menu_table[id].gizmo->flags & HUDGIZMO_HIDDEN); }
 
-hudgizmo* button_in(int panel, const char* name)
+hudgizmo* button_in(hudgizmo* panel, const char* name)
 {
-    for (list_node* n = list_first(&menu_table[panel].gizmo->children); n->next; n = n->next)
+    for (list_node* n = list_first(&panel->children); n->next; n = n->next)
         if (((hudgizmo*)n)->name && strcasecmp(((hudgizmo*)n)->name, name) == 0)
             return (hudgizmo*)n;
     return NULL;
 }
 
-hudgizmo* options_button() { return button_in(MENU_LayoutMain, "MENU_Options"); }
-hudgizmo* back_button() { return button_in(MENU_LayoutOptions, "MENU_MainMenu"); }
-hudgizmo* quit_button() { return button_in(MENU_LayoutMain, "MENU_Quit"); }
-hudgizmo* pause_main_button() { return menu_table[MENU_MainMenu].gizmo; } // linked last: the pause menu's
+hudgizmo* options_button() { return button_in(menu_table[MENU_LayoutMain].gizmo, "MENU_Options"); }
+hudgizmo* back_button() { return button_in(menu_table[MENU_LayoutOptions].gizmo, "MENU_MainMenu"); }
+hudgizmo* quit_button() { return button_in(menu_table[MENU_LayoutMain].gizmo, "MENU_Quit"); }
+hudgizmo* pause_main_button() { return button_in((hudgizmo*)list_first(&HUD.master_menu->children), "MENU_MainMenu"); }
 
 // A game state of the test's own: like every game state it draws the HUD and takes the
 // HUD's display and menu down in its clean.
@@ -122,12 +122,14 @@ const step script[] = {
     {"menu shown for a while", menu_settled, NULL, 0, grab_frame},
     {"menu shown", in_menu, options_button, 0, NULL},
     {"options layout after the click", options_shown, back_button, 0, NULL},
-    {"main layout after Back", main_shown, NULL, 0, enter_probe},
+    {"main layout after Back", main_shown, options_button, 0, NULL},
+    {"options layout again", options_shown, NULL, 0, enter_probe}, // left on a page other than the main
     {"another state", in_probe, NULL, SDLK_ESCAPE, NULL},
     {"pause menu on Escape", pause_shown, NULL, SDLK_ESCAPE, NULL},
     {"pause menu gone on Escape", pause_hidden, NULL, SDLK_ESCAPE, NULL},
     {"pause menu back", pause_shown, pause_main_button, 0, NULL},
-    {"menu again, without the pause menu", in_menu_alone, quit_button, 0, NULL},
+    // Back in the menu it opens on the main page, whatever page it was left on.
+    {"menu again on its main page, without the pause menu", in_menu_alone, quit_button, 0, NULL},
 };
 const int script_steps = sizeof script / sizeof script[0];
 

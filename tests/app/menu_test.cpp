@@ -51,30 +51,33 @@ struct MenuActions : testing::Test {
 
 } // namespace
 
-TEST_F(MenuActions, StateSwitches)
+TEST_F(MenuActions, ActionsSwitchStatesOrShowOnePanel)
 {
-    act(MENU_StartAvatarEditor);
-    EXPECT_EQ(&main_state_bud_test, main_state_next);
-    act(MENU_StartLevelTest);
-    EXPECT_EQ(&main_state_structor, main_state_next);
-    main_state_curr = &main_state_amaze;
-    act(MENU_Restart);
-    EXPECT_EQ(&main_state_amaze, main_state_next);
-    act(MENU_MainMenu); // outside the menu: back to it
-    EXPECT_EQ(&main_state_menu, main_state_next);
-}
-
-TEST_F(MenuActions, LayoutsShowOnePanel)
-{
-    act(MENU_StartAmaze);
-    EXPECT_EQ("00001", shown());
-    act(MENU_Options);
-    EXPECT_EQ("00100", shown());
-    act(MENU_Lang);
-    EXPECT_EQ("00010", shown());
-    act(MENU_MainMenu); // inside the menu: the main page
-    EXPECT_EQ("10000", shown());
-    EXPECT_EQ(nullptr, main_state_next);
+    // In the running state: the record clicked, the state requested, the panels shown
+    // (main, continue/quit, options, language, amaze), "-" where they stay as they were.
+    const struct {
+        const main_state_hooks* curr;
+        int id;
+        const main_state_hooks* next;
+        const char* shown;
+    } cases[] = {
+        {&main_state_menu, MENU_StartAvatarEditor, &main_state_bud_test, "-"},
+        {&main_state_menu, MENU_StartLevelTest, &main_state_structor, "-"},
+        {&main_state_amaze, MENU_Restart, &main_state_amaze, "-"},
+        {&main_state_amaze, MENU_MainMenu, &main_state_menu, "-"}, // outside the menu: back to it
+        {&main_state_menu, MENU_StartAmaze, NULL, "00001"},
+        {&main_state_menu, MENU_Options, NULL, "00100"},
+        {&main_state_menu, MENU_Lang, NULL, "00010"},
+        {&main_state_menu, MENU_MainMenu, NULL, "10000"}, // inside the menu: the main page
+    };
+    for (const auto& c : cases) {
+        main_state_curr = c.curr;
+        main_state_next = NULL;
+        std::string before = shown();
+        act(c.id);
+        EXPECT_EQ(c.next, main_state_next) << menu_table[c.id].name;
+        EXPECT_EQ(c.shown[0] == '-' ? before : c.shown, shown()) << menu_table[c.id].name;
+    }
     menu_show_layout(MENU_Lua); // no panel of its own: all hidden
     EXPECT_EQ("00000", shown());
 }
@@ -159,15 +162,19 @@ TEST_F(MenuState, FirstSetupRunsMenuScriptOnceAndLinksEveryRecord)
     EXPECT_EQ(nullptr, HUD.displayed_menu);
     ASSERT_NE(nullptr, HUD.master_menu);
     EXPECT_EQ(menu_table[MENU_Restart].gizmo->root, HUD.master_menu);
+    // Left on another page, the menu opens again on its main page.
     menu_show_layout(MENU_LayoutOptions);
     ASSERT_TRUE(menu_setup(&MENU, &GFX));
     EXPECT_EQ("1", eval("menu_runs"));
-    EXPECT_NE(nullptr, HUD.display_gizmo);
+    ASSERT_NE(nullptr, HUD.display_gizmo);
+    EXPECT_FALSE(menu_table[MENU_LayoutMain].gizmo->flags & HUDGIZMO_HIDDEN);
+    EXPECT_TRUE(menu_table[MENU_LayoutOptions].gizmo->flags & HUDGIZMO_HIDDEN);
+    EXPECT_EQ(menu_table[MENU_LayoutMain].gizmo->root, HUD.display_gizmo);
 
-    // Restart inside the menu cleans and sets it up again; the gizmos survive.
-    hudgizmo* main_panel = menu_table[MENU_LayoutMain].gizmo;
+    // Restart inside the menu cleans and sets it up again; the Escape menu survives.
+    hudgizmo* pause = HUD.master_menu;
     ASSERT_TRUE(main_state_menu.reset());
-    EXPECT_EQ(main_panel, menu_table[MENU_LayoutMain].gizmo);
+    EXPECT_EQ(pause, HUD.master_menu);
     EXPECT_EQ("1", eval("menu_runs"));
 }
 
@@ -178,7 +185,7 @@ TEST_F(MenuState, WithoutLuaTheMenuLibraryFailsSetup)
     EXPECT_NE(std::string::npos, harness_read_file("ERROR.TXT").find("MENU.LUA subsystem failed to initialize,\n"));
 }
 
-TEST_F(MenuState, LogoDrawsEightCopiesFiveTimesApartAndCyclesIn128Frames)
+TEST_F(MenuState, LogoCopiesGrowFiveFoldTurnAQuarterAndStepBackAndCycleIn128Frames)
 {
     ASSERT_TRUE(menu_setup(&MENU, &GFX));
     menu_update(&MENU, UPDATE_FRAME_END);
@@ -196,13 +203,21 @@ TEST_F(MenuState, LogoDrawsEightCopiesFiveTimesApartAndCyclesIn128Frames)
     gfx_end_scene(&GFX);
     device->lpVtbl = real_vtbl;
 
-    // Uniform scales: the length of a matrix's first row.
-    auto scale = [](const D3DMATRIX& m) { return std::hypot(m.m[0][0], m.m[0][1], m.m[0][2]); };
+    // The first draw counts frame 1 at zoom 1.0254663. Copy i: scale s = 1.0254663 * 0.04 *
+    // 5^i, turn about z by -pi/128 + i * pi/2, z = 32, then each copy adds its own s * 0.34
+    // (copy 1: 32 + 0.2050933 * 0.34 = 32.06973). Row 0 of the matrix is s (cos, sin, 0).
     ASSERT_EQ(8u, worlds.size());
-    EXPECT_NEAR(1.0254663f * 0.04f, scale(worlds[0]), 1e-5f);
-    for (size_t i = 1; i < worlds.size(); i++) {
-        EXPECT_NEAR(5.0f, scale(worlds[i]) / scale(worlds[i - 1]), 1e-3f) << i;
-        EXPECT_GT(worlds[i].m[3][2], worlds[i - 1].m[3][2]) << i; // each copy further back
+    double scale = 1.0254663 * 0.04, z = 32.0;
+    for (int i = 0; i < 8; i++) {
+        double turn = -M_PI / 128 + i * M_PI / 2;
+        if (i > 0)
+            z += scale * 0.34;
+        const D3DMATRIX& m = worlds[i];
+        EXPECT_NEAR(scale * std::cos(turn), m.m[0][0], scale * 1e-4) << i;
+        EXPECT_NEAR(scale * std::sin(turn), m.m[0][1], scale * 1e-4) << i;
+        EXPECT_NEAR(scale, m.m[2][2], scale * 1e-4) << i;
+        EXPECT_NEAR(z, m.m[3][2], z * 1e-5) << i;
+        scale *= 5.0;
     }
 
     for (int i = 1; i < 128; i++)

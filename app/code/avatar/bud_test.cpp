@@ -270,16 +270,24 @@ static void save_soul(bud_test* b)
     bud_test_after_dialog(b->gfx, &INPUT);
 }
 
+// The new soul is read before anything of the current avatar is let go, so a missing or
+// malformed file leaves the avatar being edited as it was.
 static void load_soul(bud_test* b)
 {
     const char* path = file_dialog_open("Select soul to load", SOUL_DEFAULT, "*.XML");
     if (path && b->avatar) {
-        avatar_free_parts(b->avatar);
         b->gfx->soul_path_flag = 1;
-        avatar_set_soul(b->avatar, path);
+        avatar_soul* soul = soul_alloc(&b->gfx->avatars, path);
         b->gfx->soul_path_flag = 0;
-        avatar_load_parts(b->avatar);
-        bud_test_refresh_faces(b);
+        if (!soul) {
+            dbg_error("Failed to load soul %s, the avatar is kept.\n", path);
+        } else {
+            avatar_free_parts(b->avatar);
+            soul_free(&b->gfx->avatars, b->avatar->soul);
+            b->avatar->soul = soul;
+            avatar_load_parts(b->avatar);
+            bud_test_refresh_faces(b);
+        }
     }
     bud_test_after_dialog(b->gfx, &INPUT);
 }

@@ -9,6 +9,7 @@
 
 #include <IL/il.h>
 #include <IL/ilu.h>
+#include <math.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -23,6 +24,7 @@
 #include "engine/code/gfx/avatar.h"
 #include "engine/code/gfx/avatar_render.h"
 #include "engine/code/gfx/gfx.h"
+#include "engine/code/gfx/soul.h"
 #include "engine/code/gfx/xsx.h"
 #include "platform/plat_window.h"
 
@@ -347,18 +349,38 @@ static void save_sizes(bud_test* b, bud_images* im, const char* base)
     }
 }
 
+static float bud_anim_frame_time(int64_t frame) { return (float)((double)frame * 0.05); }
+
+int64_t bud_test_anim_frames(float length)
+{
+    // Frame k stands at k / 20 seconds; counted, not summed, so a long animation cannot
+    // stall a float clock that no longer grows by 0.05.
+    if (!(length > 0.0f) || !isfinite(length))
+        return 0;
+    double n = ceil((double)length * 20.0);
+    if (n >= 9.0e18)
+        return INT64_MAX;
+    // The layer's clock is a float: count exactly the frames whose clock is below the end.
+    int64_t k = (int64_t)n;
+    while (k > 0 && bud_anim_frame_time(k - 1) >= length)
+        k--;
+    while (bud_anim_frame_time(k) < length)
+        k++;
+    return k;
+}
+
 static void save_anim(bud_test* b, bud_images* im, const char* base)
 {
     avatar_layer* layer = &b->avatar->layers[0];
     char name[FILE_DIALOG_PATH_CHARS + 32];
     set_filter(im, ILU_BILINEAR);
-    for (int32_t frame = 0; layer->slot && layer->slot->anim && layer->time < xsx_length(layer->slot->anim);
-         frame++) {
+    int64_t frames = layer->slot && layer->slot->anim ? bud_test_anim_frames(xsx_length(layer->slot->anim)) : 0;
+    for (int64_t frame = 0; frame < frames; frame++) {
+        layer->time = bud_anim_frame_time(frame);
         if (render(b, im)) {
-            snprintf(name, sizeof name, "%s%03d_%03d.png", base, 100, frame);
+            snprintf(name, sizeof name, "%s%03d_%03lld.png", base, 100, (long long)frame);
             variant_plain(im, 100, name);
         }
-        layer->time += 0.05f;
     }
 }
 
@@ -395,7 +417,12 @@ static void save_randoms(bud_test* b, bud_images* im)
 {
     dbg_print("This is a test randomizer output function, you probably shouldnt be doing this :).\n");
     dbg_print("Rendering, will take a long long long time.\n");
+    // The batch goes through 128 random souls; the one being edited is put back afterwards.
     float sex = b->sex;
+    avatar_soul* soul = b->avatar->soul;
+    avatar_soul* edited = soul ? (avatar_soul*)malloc(sizeof *edited) : NULL;
+    if (edited)
+        *edited = *soul;
     char raw[64], base[FILE_DIALOG_PATH_CHARS], name[FILE_DIALOG_PATH_CHARS + 32];
     for (char c1 = 'A'; c1 <= 'H'; c1++)
         for (char c2 = 'A'; c2 <= 'P'; c2++) {
@@ -427,6 +454,15 @@ static void save_randoms(bud_test* b, bud_images* im)
             variant_zoomed(im, im->render, 100, name);
         }
     b->sex = sex;
+    if (edited && b->avatar->soul == soul) {
+        list_node link = soul->link;
+        *soul = *edited;
+        soul->link = link;
+        avatar_free_parts(b->avatar);
+        avatar_load_parts(b->avatar);
+        bud_test_refresh_faces(b);
+    }
+    free(edited);
 }
 
 static void front(HWND window)

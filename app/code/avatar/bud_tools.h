@@ -17,3 +17,6 @@ void bud_test_palettise(uint32_t src, uint32_t dst);
 // The base name of a chosen output path: the path cut at the first digit or '.' of its
 // last component ("a/pic12.png" gives "a/pic").
 void bud_test_base_name(char out[FILE_DIALOG_PATH_CHARS], const char* path);
+// How many frames the animation tool writes for an animation of this length (seconds):
+// one per 0.05 s that starts before the end; none unless the length is positive and finite.
+int64_t bud_test_anim_frames(float length);

@@ -44,6 +44,8 @@ bool hud_reset(hud_subsystem* hud)
     return hud_setup(hud, root);
 }
 
+static void forget_tree(hud_subsystem* hud, const hudgizmo* g);
+
 // Userdata that outlive the pool must not free into it later: their slots are cleared.
 static void release_lua_slots(hud_subsystem* hud)
 {
@@ -62,6 +64,10 @@ void hud_clean(hud_subsystem* hud)
     hud_pointer_clean(&hud->pointer);
     if (hud->gizmos.record_size) {
         release_lua_slots(hud);
+        // Every state's records linked to a gizmo let go of it before the pool's memory goes,
+        // whichever table is current now.
+        for (list_node* n = list_first(&hud->gizmos.live); n->next; n = n->next)
+            forget_tree(hud, (const hudgizmo*)n);
         pool_clean(&hud->gizmos);
         hud->gizmos.record_size = 0;
     }

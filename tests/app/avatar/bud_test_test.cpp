@@ -1,25 +1,97 @@
-// The avatar editor state: what its setup builds and its clean gives back, the turn, the
-// placement in the avatar frame, the animation blend, the part previews, and what the
-// record handler does to the soul, the sliders and the dialogs.
+// The avatar editor: what its setup builds and its clean gives back, the turn, the place
+// of the avatar in its frame and of its eyes, the animation blend, the part previews, what
+// the record handler does to the soul, the sliders and the dialogs; then the render tools'
+// image routines and the image series they write.
 
 #include <gtest/gtest.h>
 
+#include <IL/il.h>
+#include <stdio.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
 
 #include "app/code/app.h"
+#include "app/code/avatar/bud_test.h"
+#include "app/code/avatar/bud_tools.h"
 #include "app/code/con.h"
 #include "app/code/input.h"
 #include "app/code/main_state.h"
+#include "engine/code/files.h"
 #include "engine/code/gfx/avatar.h"
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/gfx/soul.h"
-#include "tests/app/avatar/bud_fixture.h"
+#include "engine/code/gfx/xox.h"
+#include "engine/code/gfx/xsx.h"
+#include "platform/plat_dialog.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/lua_fixture.h"
+#include "tests/harness/staged_fixture.h"
 
 namespace {
+
+// The file dialogs answer these paths in turn; an empty string cancels.
+std::vector<std::string> answers;
+int asked;
+std::string title;
+
+BOOL scripted_dialog(plat_dialog_kind, OPENFILENAMEA* ofn)
+{
+    asked++;
+    title = ofn->lpstrTitle ? ofn->lpstrTitle : "";
+    bool chosen = !answers.empty() && !answers.front().empty();
+    if (chosen)
+        snprintf(ofn->lpstrFile, ofn->nMaxFile, "%s", answers.front().c_str());
+    if (!answers.empty())
+        answers.erase(answers.begin());
+    return chosen;
+}
+
+// The staged installation, a real device, the HUD pools and the Lua environment.
+class BudTest : public StagedFixture {
+protected:
+    void SetUp() override
+    {
+        memset(&bud_test_state, 0, sizeof bud_test_state);
+        ASSERT_NO_FATAL_FAILURE(staged_open(true));
+        std::filesystem::create_directories("local/rendered");
+        answers.clear();
+        asked = 0;
+        title.clear();
+        plat_set_file_dialog(scripted_dialog);
+        main_state_curr = &main_state_bud_test;
+    }
+    void TearDown() override
+    {
+        bud_test_clean(&bud_test_state);
+        plat_set_file_dialog(NULL);
+        staged_close();
+    }
+    void answer(std::vector<std::string> paths) { answers = paths; }
+    // The editor set up, and one frame so the screen size is known and the gizmos placed.
+    void start()
+    {
+        ASSERT_TRUE(bud_test_setup(b, &GFX));
+        ASSERT_TRUE(gfx_begin_scene(&GFX));
+        gfx_end_scene(&GFX);
+        hud_update(&HUD);
+    }
+    // Clicks a record as the HUD does, with the given gizmo.
+    void click(int32_t id, hudgizmo* g = nullptr)
+    {
+        menu_def* r = &bud_test_menu[id];
+        ASSERT_NE(nullptr, r->handler) << r->name;
+        r->handler(r, g, 1, 0);
+    }
+    hudgizmo* gizmo(int32_t id) { return bud_test_menu[id].gizmo; }
+    static std::string errors() { return harness_read_file("ERROR.TXT"); }
+    bud_test* b = &bud_test_state;
+};
 
 soul_object& object(bud_test* b, int slot) { return b->avatar->soul->objects[slot / 4][slot % 4]; }
 const char* label(hudgizmo* g) { return ((hudgizmo*)list_first(&g->children))->text; }
@@ -27,8 +99,7 @@ const char* label(hudgizmo* g) { return ((hudgizmo*)list_first(&g->children))->t
 // A stand-alone part-choice gizmo, as the HUD hands the handler the clicked one.
 hudgizmo choice(const char* group, const char* name)
 {
-    hudgizmo g;
-    memset(&g, 0, sizeof g);
+    hudgizmo g = {};
     g.part_group = group;
     g.part_name = name;
     return g;
@@ -41,26 +112,27 @@ TEST_F(BudTest, SetupBuildsTheMenuFromTheSoulAndCleanGivesEverythingBack)
     int32_t avatars = GFX.avatars.avatar_count, meshes = GFX.xoxs.count;
     bud_test_menu[BTN_RotY].value = 0.1f;
     start();
-    EXPECT_EQ(33, APP.frame_period);
     EXPECT_EQ(bud_test_menu, HUD.menu_table);
-    EXPECT_FLOAT_EQ(0.5f, bud_test_menu[BTN_RotY].value);
-    EXPECT_FLOAT_EQ(0.33333334f, bud_test_menu[BTN_NoseSize].value);
-    EXPECT_EQ(-1.0f, b->sex);
-    EXPECT_EQ(8, b->anim_current);
-    EXPECT_EQ(100, b->render_size);
-    ASSERT_NE(nullptr, b->avatar);
-    ASSERT_NE(nullptr, b->avatar->soul);
+    // Frame period, turn, nose slider (size 1.0), sex, animation (cycle_breath), render size.
+    EXPECT_EQ((std::vector<float>{33, 0.5f, 0.33333334f, -1, 8, 100}),
+              (std::vector<float>{(float)APP.frame_period, bud_test_menu[BTN_RotY].value,
+                                  bud_test_menu[BTN_NoseSize].value, b->sex, (float)b->anim_current,
+                                  (float)b->render_size}));
+    ASSERT_TRUE(b->avatar && b->avatar->soul);
     EXPECT_EQ("table", lua_fixture_eval(CON.L, "type(zuzodida)"));
 
     // Object labels name the soul's objects; the colour buttons and their swatches show it.
     ASSERT_NE(nullptr, gizmo(BTN_Head));
     EXPECT_STREQ(object(b, 24).name, label(gizmo(BTN_Head)));
     EXPECT_STREQ("None", label(gizmo(BTN_Beard))); // "me" has no beard
-    const soul_surface& skin = b->avatar->soul->surfaces[0];
-    EXPECT_EQ(skin.argb, gizmo(BTN_ColorSkin)->colour);
-    hudgizmo* shine = (hudgizmo*)gizmo(BTN_ColorSkin)->link.next;
-    EXPECT_EQ(0xFFu, shine->colour >> 24);
-    EXPECT_GE(shine->colour & 0xFF, skin.argb & 0xFF);
+    // The swatch beside a colour button: opaque, each channel colour + specular, capped:
+    // F0 + 20 caps at FF, 10 + 30 = 40, 20 + 40 = 60.
+    soul_surface& skin = b->avatar->soul->surfaces[0];
+    skin.argb = 0x80F01020;
+    skin.spec = 0x00203040;
+    bud_test_refresh_faces(b);
+    EXPECT_EQ(0x80F01020u, gizmo(BTN_ColorSkin)->colour);
+    EXPECT_EQ(0xFFFF4060u, ((hudgizmo*)gizmo(BTN_ColorSkin)->link.next)->colour);
     EXPECT_EQ("", errors());
 
     bud_test_clean(b);
@@ -92,7 +164,7 @@ TEST_F(BudTest, SetupFailsWithoutLuaOrWithoutTheAvatar)
     EXPECT_EQ(nullptr, b->avatar);
 }
 
-TEST_F(BudTest, TheAvatarTurnsWrapsAndStandsInItsFrame)
+TEST_F(BudTest, TheAvatarTurnsAndWraps)
 {
     start();
     bud_test_menu[BTN_RotY].value = 0.9995f;
@@ -104,14 +176,6 @@ TEST_F(BudTest, TheAvatarTurnsWrapsAndStandsInItsFrame)
     EXPECT_FLOAT_EQ(0.001f, bud_test_menu[BTN_RotY].value);
     // The angle of that frame used 0: a half turn, the avatar seen from behind.
     EXPECT_NEAR(1.0f, std::fabs(b->motion.xform.orientation.y), 1e-5f);
-
-    hudgizmo* frame = gizmo(BTN_Avatar);
-    ASSERT_NE(nullptr, frame);
-    float s = std::fmin(frame->w, frame->h);
-    EXPECT_FLOAT_EQ(s * 0.5f, b->motion.xform.scale.x);
-    EXPECT_FLOAT_EQ(frame->x + frame->w * 0.5f - 400.0f, b->motion.xform.position.x);
-    EXPECT_FLOAT_EQ(b->motion.xform.position.x, b->avatar->base.anim->matrix.m[12]);
-
     click(BTN_ViewRotateOff);
     click(BTN_ViewLeft);
     bud_test_update(b, UPDATE_FRAME_END);
@@ -120,18 +184,86 @@ TEST_F(BudTest, TheAvatarTurnsWrapsAndStandsInItsFrame)
     EXPECT_FLOAT_EQ(0.75f, bud_test_menu[BTN_RotY].value);
 }
 
+// turn x bone, as the eyes compose it (row-major, the turn applied first to a row vector).
+static mat4 turned(const float (&turn)[9], const mat4& bone)
+{
+    mat4 out = {};
+    for (int r = 0; r < 4; r++)
+        for (int c = 0; c < 4; c++)
+            for (int k = 0; k < 4; k++)
+                out.m[r * 4 + c] += (r < 3 && k < 3 ? turn[r * 3 + k] : (r == k)) * bone.m[k * 4 + c];
+    return out;
+}
+
+TEST_F(BudTest, TheAvatarStandsInItsFrameAndItsEyesFollowThePointer)
+{
+    start();
+    click(BTN_ViewRotateOff);
+    hudgizmo* frame = gizmo(BTN_Avatar);
+    ASSERT_NE(nullptr, frame);
+    xsx_bone* eyes[2] = {b->avatar->base.part_bones[14], b->avatar->base.part_bones[20]};
+    ASSERT_TRUE(eyes[0] && eyes[1]);
+    // One frame with the pose held at time 0 and the pointer at (x, y).
+    auto look = [&](float x, float y) {
+        b->avatar->layers[0].time = 0.0f;
+        HUD.pointer.x = x;
+        HUD.pointer.y = y;
+        bud_test_update(b, UPDATE_FRAME_END);
+    };
+    float cx = frame->x + frame->w * 0.5f, cy = frame->y + frame->h * 0.5f;
+    look(cx, cy); // the root takes its place for the next frame
+    look(cx, cy);
+    // Placed in the frame on a 800 x 600 screen: x from the centre, y up from the centre,
+    // standing on the frame's middle less half its smaller side.
+    float s = std::fmin(frame->w, frame->h);
+    EXPECT_FLOAT_EQ(s * 0.5f, b->motion.xform.scale.x);
+    EXPECT_FLOAT_EQ(cx - 400.0f, b->motion.xform.position.x);
+    EXPECT_FLOAT_EQ(b->motion.xform.position.x, b->avatar->base.anim->matrix.m[12]);
+    EXPECT_FLOAT_EQ(300.0f - frame->h * 0.5f - frame->y - s * 0.5f, b->motion.xform.position.y);
+    EXPECT_FLOAT_EQ(b->motion.xform.position.y, b->avatar->base.anim->matrix.m[13]);
+    mat4 ahead[2] = {eyes[0]->world, eyes[1]->world};
+
+    // 512 pixels left of the centre: a turn of +0.5 about y (-512 * -1/1024); 512 below: +0.5
+    // about x. cos 0.5 = 0.87758256, sin 0.5 = 0.47942554; rows of the turn about y are
+    // (cos, 0, -sin), (0, 1, 0), (sin, 0, cos), about x (1, 0, 0), (0, cos, sin), (0, -sin, cos).
+    const float C = 0.87758256f, S = 0.47942554f;
+    const float about_y[9] = {C, 0, -S, 0, 1, 0, S, 0, C}, about_x[9] = {1, 0, 0, 0, C, S, 0, -S, C};
+    const struct {
+        bool framed;
+        float x, y;
+        const float* turn;
+    } cases[] = {
+        {true, cx - 512, cy, about_y}, {true, cx, cy + 512, about_x},
+        // Without a shown frame the avatar stays put and the eyes look from (400, 300).
+        {false, 400 - 512, 300, about_y}, {false, 400, 300 + 512, about_x},
+    };
+    for (const auto& c : cases) {
+        HUD.display_gizmo = c.framed ? frame->root : nullptr;
+        look(c.x, c.y);
+        EXPECT_FLOAT_EQ(cx - 400.0f, b->motion.xform.position.x);
+        for (int e = 0; e < 2; e++) {
+            mat4 want = turned(*(const float(*)[9])c.turn, ahead[e]);
+            for (int i = 0; i < 16; i++)
+                EXPECT_NEAR(want.m[i], eyes[e]->world.m[i], 1e-3f)
+                    << "pointer " << c.x << "," << c.y << " eye " << e << " element " << i;
+        }
+    }
+}
+
 TEST_F(BudTest, AnAnimationBlendsInOverSixteenFramesAndASecondClickCutsIn)
 {
     start();
+    avatar_layer* l = b->avatar->layers;
+    auto layers = [&] { // slot numbers of layers 0 and 1 (-1 for none), then layer 1's weight
+        auto slot = [](avatar_layer& a) { return a.slot ? (float)(a.slot - GFX.avatars.anims) : -1.0f; };
+        return std::vector<float>{slot(l[0]), slot(l[1]), l[1].weight};
+    };
     click(BTN_AnimCycleWalk);
     EXPECT_EQ(9, b->anim_next);
     bud_test_update(b, UPDATE_FRAME_END);
-    avatar_layer* l = b->avatar->layers;
-    EXPECT_EQ(&GFX.avatars.anims[8], l[0].slot);
-    EXPECT_EQ(&GFX.avatars.anims[9], l[1].slot);
-    EXPECT_FLOAT_EQ(0.0f, l[1].weight);
+    EXPECT_EQ(layers(), (std::vector<float>{8, 9, 0.0f}));
     bud_test_update(b, UPDATE_FRAME_END);
-    EXPECT_FLOAT_EQ(0.0625f, l[1].weight);
+    EXPECT_EQ(layers(), (std::vector<float>{8, 9, 0.0625f}));
 
     click(BTN_AnimPoseHappy); // during the blend: walk becomes current at once
     EXPECT_EQ(9, b->anim_current);
@@ -141,8 +273,8 @@ TEST_F(BudTest, AnAnimationBlendsInOverSixteenFramesAndASecondClickCutsIn)
     EXPECT_EQ(21, b->anim_current);
     EXPECT_EQ(-1, b->anim_next);
     bud_test_update(b, UPDATE_FRAME_END);
-    EXPECT_EQ(&GFX.avatars.anims[21], l[0].slot);
-    EXPECT_EQ(nullptr, l[1].slot);
+    EXPECT_EQ(layers()[0], 21.0f);
+    EXPECT_EQ(layers()[1], -1.0f);
     EXPECT_FLOAT_EQ(1.0f, l[0].weight);
 }
 
@@ -164,9 +296,16 @@ TEST_F(BudTest, ShownPartChoicesGetPreviewMeshesAndHiddenOnesDoNot)
     EXPECT_EQ(nullptr, b->previews[0].mesh); // "none"
     EXPECT_NE(nullptr, b->previews[1].mesh);
     EXPECT_EQ(meshes + b->preview_count - 1, GFX.xoxs.count);
-    // Standing on its gizmo, turned with the avatar.
-    hudgizmo* g = b->previews[1].gizmo;
-    EXPECT_FLOAT_EQ(g->x + g->w * 0.5f - 400.0f, b->previews[1].motion.xform.position.x);
+    // Standing in the middle of its gizmo, as large as the gizmo's smaller side over the
+    // mesh's own size (the float at byte 52 of its body).
+    const bud_test_preview& p = b->previews[1];
+    hudgizmo* g = p.gizmo;
+    float size;
+    memcpy(&size, p.mesh->body + 52, sizeof size);
+    EXPECT_NE(1.0f, size); // so a scale that ignored it would show
+    EXPECT_FLOAT_EQ(g->x + g->w * 0.5f - 400.0f, p.motion.xform.position.x);
+    EXPECT_FLOAT_EQ(300.0f - g->h * 0.5f - g->y, p.motion.xform.position.y);
+    EXPECT_FLOAT_EQ(std::fmin(g->w, g->h) * 0.5f / size, p.motion.xform.scale.x);
     bud_test_update(b, UPDATE_FRAME_END);
     EXPECT_EQ(meshes + b->preview_count - 1, GFX.xoxs.count); // kept, not loaded again
 
@@ -209,9 +348,9 @@ TEST_F(BudTest, ColourEditsGoToTheSelectedSurfaceOrItsWholeGroup)
     click(BTN_ColorBody);
     EXPECT_EQ(&bud_test_menu[BTN_ColorBody], b->selected_colour);
     EXPECT_TRUE(gizmo(BTN_ColorBody)->flags & HUDGIZMO_SELECTED);
-    EXPECT_NEAR(128 / 255.0f, bud_test_menu[BTN_ColorA].value, 1e-6f);
-    EXPECT_NEAR(1.0f, bud_test_menu[BTN_ColorR].value, 1e-6f);
-    EXPECT_NEAR(0.5f, bud_test_menu[BTN_Gloss].value, 1e-6f);
+    // The sliders show the surface: bytes / 255, gloss as its square root.
+    for (auto [id, v] : {std::pair<int32_t, float>{BTN_ColorA, 128 / 255.0f}, {BTN_ColorR, 1.0f}, {BTN_Gloss, 0.5f}})
+        EXPECT_NEAR(v, bud_test_menu[id].value, 1e-6f) << id;
 
     bud_test_menu[BTN_ColorG].value = 1.0f;
     click(BTN_ColorG);
@@ -222,8 +361,7 @@ TEST_F(BudTest, ColourEditsGoToTheSelectedSurfaceOrItsWholeGroup)
     soul->surfaces[14].gloss = 0.5f;
     click(BTN_ColorFootGroup);
     EXPECT_FALSE(gizmo(BTN_ColorBody)->flags & HUDGIZMO_SELECTED);
-    hudgizmo red;
-    memset(&red, 0, sizeof red);
+    hudgizmo red = {};
     red.colour = 0xFFC00000;
     click(BTN_ColorPick, &red);
     for (int s : {14, 15, 16, 17})
@@ -239,33 +377,34 @@ TEST_F(BudTest, ColourEditsGoToTheSelectedSurfaceOrItsWholeGroup)
 TEST_F(BudTest, SizeSlidersRenderSizesAndSexChoices)
 {
     start();
-    avatar_soul* soul = b->avatar->soul;
-    bud_test_menu[BTN_HeadAspect].value = 1.0f;
-    click(BTN_HeadAspect);
-    EXPECT_FLOAT_EQ(1.125f, soul->sizes[6].x);
-    EXPECT_FLOAT_EQ(0.875f, soul->sizes[6].y);
-    bud_test_menu[BTN_LeftEarSize].value = 1.0f;
-    click(BTN_LeftEarSize);
-    EXPECT_FLOAT_EQ(2.0f, soul->sizes[15].z);
-    float y = soul->sizes[8].y;
-    bud_test_menu[BTN_NoseSize].value = 0.0f;
-    click(BTN_NoseSize);
-    EXPECT_FLOAT_EQ(0.5f, soul->sizes[8].x);
-    EXPECT_FLOAT_EQ(y, soul->sizes[8].y);
+    vec3* sizes = b->avatar->soul->sizes;
+    float nose_y = sizes[8].y;
+    // Head: x 0.875 + 0.25 v, y 1.125 - 0.25 v; other parts 0.5 + 1.5 v (the nose not in y).
+    const struct {
+        int32_t id, part;
+        float value, x, y, z;
+    } sliders[] = {{BTN_HeadAspect, 6, 1.0f, 1.125f, 0.875f, sizes[6].z},
+                   {BTN_LeftEarSize, 15, 1.0f, 2.0f, 2.0f, 2.0f},
+                   {BTN_NoseSize, 8, 0.0f, 0.5f, nose_y, 0.5f}};
+    for (const auto& c : sliders) {
+        bud_test_menu[c.id].value = c.value;
+        click(c.id);
+        const vec3& v = sizes[c.part];
+        EXPECT_EQ((std::vector<float>{c.x, c.y, c.z}), (std::vector<float>{v.x, v.y, v.z})) << c.id;
+    }
 
-    click(BTN_SetSize80x80c);
-    EXPECT_EQ(80, b->render_size);
-    EXPECT_EQ(1, b->render_c);
-    EXPECT_EQ(0, b->render_z);
-    click(BTN_SetSize200x200z);
-    EXPECT_EQ(200, b->render_size);
-    EXPECT_EQ(0, b->render_c);
-    EXPECT_EQ(1, b->render_z);
-
-    click(BTN_SelectSexBoy);
-    EXPECT_EQ(1.0f, b->sex);
-    click(BTN_SelectSexAll);
-    EXPECT_EQ(0.0f, b->sex);
+    const struct {
+        int32_t id, size, c, z;
+    } renders[] = {{BTN_SetSize50x50, 50, 0, 0}, {BTN_SetSize80x80c, 80, 1, 0}, {BTN_SetSize200x200z, 200, 0, 1}};
+    for (const auto& r : renders) {
+        click(r.id);
+        EXPECT_EQ((std::vector<int>{r.size, r.c, r.z}), (std::vector<int>{b->render_size, b->render_c, b->render_z}));
+    }
+    for (auto [id, sex] : {std::pair<int32_t, float>{BTN_SelectSexBoy, 1.0f}, {BTN_SelectSexGirl, -1.0f},
+                           {BTN_SelectSexAll, 0.0f}}) {
+        click(id);
+        EXPECT_EQ(sex, b->sex) << id;
+    }
     click(BTN_SavePNG);
     EXPECT_EQ(BTN_SavePNG, b->pending_command);
     answer({""});
@@ -282,14 +421,13 @@ TEST_F(BudTest, SoulsSaveAndLoadThroughDialogsThatReleaseTheControls)
     INPUT.players[0].leftright = 5;
     INPUT.players[0].right.held = 1;
     click(BTN_SaveSoul);
-    EXPECT_EQ("Select soul to save", last_title());
+    EXPECT_EQ("Select soul to save", title);
     EXPECT_TRUE(harness_file_exists("saved.xml"));
     EXPECT_EQ(0u, GFX.soul_path_flag);
-    EXPECT_EQ(1, GFX.d3d_gfx.resize_flag);
-    EXPECT_EQ(0, INPUT.click.held);
-    EXPECT_EQ(1, INPUT.click.released);
-    EXPECT_EQ(0, INPUT.players[0].leftright);
-    EXPECT_EQ(0, INPUT.players[0].right.held);
+    // The post-dialog step: the device is examined next frame, every control let go.
+    EXPECT_EQ((std::vector<int>{1, 0, 1, 0, 0}), (std::vector<int>{GFX.d3d_gfx.resize_flag, INPUT.click.held,
+                                                                  INPUT.click.released, INPUT.players[0].leftright,
+                                                                  INPUT.players[0].right.held}));
 
     strcpy(object(b, 24).name, "other");
     answer({""}); // cancelled: nothing changes
@@ -297,10 +435,25 @@ TEST_F(BudTest, SoulsSaveAndLoadThroughDialogsThatReleaseTheControls)
     EXPECT_STREQ("other", object(b, 24).name);
     answer({"saved.xml"});
     click(BTN_LoadSoul);
-    EXPECT_EQ("Select soul to load", last_title());
+    EXPECT_EQ("Select soul to load", title);
     EXPECT_STREQ("long", object(b, 24).name);
     EXPECT_STREQ("long", label(gizmo(BTN_Head)));
     EXPECT_EQ(0u, GFX.soul_path_flag);
+
+    // A missing or malformed soul keeps the avatar being edited, its parts and its edits,
+    // and the log says which file failed.
+    std::ofstream("broken.xml") << "<soul><flavour><part name=";
+    xox_mesh* body_mesh = b->avatar->base.part_bones[5]->meshes[0];
+    ASSERT_NE(nullptr, body_mesh);
+    for (const char* bad : {"missing.xml", "broken.xml"}) {
+        answer({bad});
+        click(BTN_LoadSoul);
+        ASSERT_NE(nullptr, b->avatar->soul) << bad;
+        EXPECT_STREQ("long", object(b, 24).name) << bad;
+        EXPECT_EQ(body_mesh, b->avatar->base.part_bones[5]->meshes[0]) << bad;
+        EXPECT_NE(std::string::npos, errors().find(std::string("Failed to load soul ") + bad)) << errors();
+        EXPECT_EQ(0u, GFX.soul_path_flag);
+    }
 }
 
 TEST_F(BudTest, RandomizeFollowsTheSexChoiceAndStartsAPose)
@@ -318,4 +471,275 @@ TEST_F(BudTest, RandomizeFollowsTheSexChoiceAndStartsAPose)
     click(BTN_Randomize);
     EXPECT_EQ("nil", lua_fixture_eval(CON.L, "asked"));
     EXPECT_EQ("", errors());
+}
+
+// ---- image routines and tools ----
+
+namespace {
+
+std::string base(const char* path)
+{
+    char out[FILE_DIALOG_PATH_CHARS];
+    bud_test_base_name(out, path);
+    return out;
+}
+
+// A fresh BGRA image filled from ARGB words, rows in memory order.
+ILuint image(int w, int h, const std::vector<uint32_t>& argb)
+{
+    ILuint id;
+    ilGenImages(1, &id);
+    ilBindImage(id);
+    ilTexImage(w, h, 1, 4, IL_BGRA, IL_UNSIGNED_BYTE, (void*)argb.data());
+    return id;
+}
+
+// The bound image's pixels as ARGB words, rows in memory order.
+std::vector<uint32_t> pixels(ILuint id)
+{
+    ilBindImage(id);
+    const uint32_t* p = (const uint32_t*)ilGetData();
+    return std::vector<uint32_t>(p, p + ilGetInteger(IL_IMAGE_WIDTH) * ilGetInteger(IL_IMAGE_HEIGHT));
+}
+
+std::vector<std::string> files_in(const char* folder)
+{
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+} // namespace
+
+TEST(BudImages, BaseNamesCutAtTheFirstDigitOrDotOfTheFileName)
+{
+    for (auto [path, want] : std::vector<std::pair<std::string, std::string>>{
+             {"local/rendered/test.png", "local/rendered/test"}, {"a/pic12.png", "a/pic"}, {"shot.png", "shot"},
+             {"shot", "shot"}, {"shot7.png", "shot"}, {"v1.2\\dir/x3", "v1.2\\dir/x"},
+             {"local/rendered/random_A_B_", "local/rendered/random_A_B_"},
+             {std::string(400, 'a'), std::string(FILE_DIALOG_PATH_CHARS - 1, 'a')}})
+        EXPECT_EQ(want, base(path.c_str())) << path;
+}
+
+TEST(BudImages, AnimationFramesAreCountedSoEveryLengthEnds)
+{
+    // Frame k stands at k * 0.05 s: the count is the frames starting before the length.
+    // From 2^20 s a float clock no longer grows by 0.05, so the count must not be summed.
+    const struct {
+        float length;
+        int64_t frames;
+    } cases[] = {
+        {0.0f, 0}, {-1.0f, 0}, {NAN, 0}, {INFINITY, 0}, {0.05f, 1}, {0.06f, 2}, {1.0f, 20},
+        // 2^21 s: 2^21 * 20 frames, less the last, whose time 2097151.95 rounds to the
+        // float 2^21 (floats there are 0.125 apart).
+        {2097152.0f, 41943039},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.frames, bud_test_anim_frames(c.length)) << c.length;
+}
+
+TEST(BudImages, OutputImageAveragesBoxesAndRepeatsPixelsWhenEnlarging)
+{
+    ilInit();
+    ILuint src = image(4, 2, {0xFF000000, 0x00FF0000, 0x80000000, 0x80000000,   //
+                              0xFF0000FF, 0x000000FF, 0x80000002, 0x80000001});
+    ILuint dst = image(1, 1, {0});
+    ASSERT_TRUE(bud_test_output_image(src, dst, 2, 1));
+    EXPECT_EQ(IL_BGRA, ilGetInteger(IL_IMAGE_FORMAT));
+    // (255+0+255+0)/4, (0+255)/4, 0, (0+0+255+255)/4; then 3/4 truncates to 0.
+    EXPECT_EQ(pixels(dst), (std::vector<uint32_t>{0x7F3F007F, 0x80000000}));
+    // Each of four columns from two source pixels: no column is left empty.
+    ILuint two = image(2, 1, {0xFF102030, 0xFF405060});
+    ASSERT_TRUE(bud_test_output_image(two, dst, 4, 1));
+    EXPECT_EQ(pixels(dst), (std::vector<uint32_t>{0xFF102030, 0xFF102030, 0xFF405060, 0xFF405060}));
+    ILuint ids[3] = {src, dst, two};
+    ilDeleteImages(3, ids);
+}
+
+TEST(BudImages, BoundsOfTheOpaquePixelsOrTheWholeImage)
+{
+    ilInit();
+    std::vector<uint32_t> px(6 * 5, 0x00FFFFFF); // white but transparent: the whole image
+    for (int step = 0; step < 2; step++) {
+        ILuint id = image(6, 5, px);
+        int32_t x, y, w, h;
+        bud_test_image_bounds(id, &x, &y, &w, &h);
+        EXPECT_EQ((std::vector<int32_t>{x, y, w, h}), step ? (std::vector<int32_t>{2, 1, 3, 3})
+                                                           : (std::vector<int32_t>{0, 0, 6, 5}));
+        ilDeleteImages(1, &id);
+        px[1 * 6 + 2] = 0x01000000; // any alpha counts: (2, 1) to (4, 3)
+        px[3 * 6 + 4] = 0xFF000000;
+    }
+}
+
+TEST(BudImages, PalettisedCopiesKeepIndexZeroForTheTransparentBackground)
+{
+    ilInit();
+    ILuint src = image(3, 1, {0x00000000, 0xF7FF0000, 0xFF00FF00});
+    ILuint dst = image(1, 1, {0});
+    bud_test_palettise(src, dst);
+    ilBindImage(dst);
+    ASSERT_EQ(IL_COLOUR_INDEX, ilGetInteger(IL_IMAGE_FORMAT));
+    const ILubyte* index = ilGetData();
+    EXPECT_EQ(0, index[0]);
+    EXPECT_EQ(0, index[1]); // below 0xF8 counts as background
+    ASSERT_GE(index[2], 1);
+    const ILubyte* pal = ilGetPalette();
+    int bpp = ilGetInteger(IL_PALETTE_BPP);
+    EXPECT_EQ((std::vector<int>{256, 128, 128, 128, 256}), (std::vector<int>{ilGetInteger(IL_PALETTE_NUM_COLS), pal[0],
+                                                                            pal[1], pal[2],
+                                                                            ilGetInteger(IL_MAX_QUANT_INDEXS)}));
+    EXPECT_NEAR(0xFF, pal[index[2] * bpp + 1], 8); // green survives
+    ILuint ids[2] = {src, dst};
+    ilDeleteImages(2, ids);
+}
+
+// ---- the tools, on the installation's avatar ----
+
+namespace {
+
+class BudTools : public BudTest {
+protected:
+    // The image library delivers rows top first, as the shell sets it up.
+    void SetUp() override
+    {
+        BudTest::SetUp();
+        ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
+        ilEnable(IL_ORIGIN_SET);
+    }
+    void TearDown() override
+    {
+        ilDisable(IL_ORIGIN_SET);
+        BudTest::TearDown();
+    }
+    void run(int32_t id)
+    {
+        bud_test_update(b, UPDATE_FRAME_END); // the layers as a frame leaves them
+        b->pending_command = id;
+        bud_test_update(b, UPDATE_FRAME_END);
+    }
+    // Which pixels of a saved picture are covered, rows in memory order; side in *w.
+    static std::vector<bool> coverage(const std::string& path, int* w = nullptr)
+    {
+        ILuint id;
+        ilGenImages(1, &id);
+        ilBindImage(id);
+        EXPECT_TRUE(ilLoadImage(path.c_str())) << path;
+        int side = ilGetInteger(IL_IMAGE_WIDTH);
+        if (w)
+            *w = side;
+        ilConvertImage(IL_BGRA, IL_UNSIGNED_BYTE);
+        const uint32_t* px = (const uint32_t*)ilGetData();
+        std::vector<bool> mask;
+        for (int i = 0; px && i < side * ilGetInteger(IL_IMAGE_HEIGHT); i++)
+            mask.push_back((px[i] >> 24) != 0);
+        ilDeleteImages(1, &id);
+        return mask;
+    }
+    // Share of the picture's pixels that are not the transparent entry.
+    static double covered(const std::string& path)
+    {
+        std::vector<bool> mask = coverage(path);
+        return mask.empty() ? 0.0 : (double)std::count(mask.begin(), mask.end(), true) / mask.size();
+    }
+};
+
+} // namespace
+
+TEST_F(BudTools, SavePngWritesEverySizeInThreeVariants)
+{
+    start();
+    std::filesystem::create_directories("out");
+    answer({"out/shot7.png"});
+    INPUT.click.held = 1;
+    run(BTN_SavePNG);
+    EXPECT_EQ("Select base name of PNG output", title);
+    std::vector<std::string> expected;
+    for (const char* s : {"050", "064", "080", "100", "200"})
+        for (const char* v : {"", "c", "z"})
+            expected.push_back(std::string("shot") + s + v + ".png");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(expected, files_in("out"));
+    int side;
+    coverage("out/shot064c.png", &side);
+    EXPECT_EQ(64, side);
+    // The avatar shows in each variant, most of all in the zoomed one, on a clear background.
+    double plain = covered("out/shot100.png"), zoomed = covered("out/shot100z.png");
+    EXPECT_TRUE(plain > 0.03 && plain < 0.9) << plain;
+    EXPECT_GT(zoomed, plain);
+    EXPECT_GT(covered("out/shot100c.png"), 0.03);
+    // The close-up at 100 is the middle of the plain picture at 200, mirrored left to right
+    // and standing the same way up.
+    std::vector<bool> whole = coverage("out/shot200.png"), middle = coverage("out/shot100c.png");
+    ASSERT_EQ(200u * 200, whole.size());
+    ASSERT_EQ(100u * 100, middle.size());
+    int differ = 0;
+    for (int y = 0; y < 100; y++)
+        for (int x = 0; x < 100; x++)
+            differ += middle[y * 100 + x] != whole[(50 + y) * 200 + 149 - x];
+    EXPECT_LT(differ, 50);
+    // The post-dialog step ran.
+    EXPECT_EQ((std::vector<int>{1, 0, 0}), (std::vector<int>{GFX.d3d_gfx.resize_flag, INPUT.click.held,
+                                                             b->pending_command}));
+}
+
+TEST_F(BudTools, MoodsWithZoomAndCloseUpBothSetWriteOnlyZoomedImages)
+{
+    start();
+    click(BTN_SetSize50x50c);
+    b->render_z = 1; // both flags, as no button sets them
+    std::filesystem::create_directories("moods");
+    answer({"moods/m.png"});
+    run(BTN_SaveMoods);
+    std::vector<std::string> names = files_in("moods");
+    EXPECT_EQ(33u, names.size());
+    for (const auto& n : names)
+        EXPECT_EQ(0u, n.find("m050z")) << n;
+    EXPECT_TRUE(harness_file_exists("moods/m050zcycle_walk.png"));
+}
+
+TEST_F(BudTools, AnAnimationIsWrittenFrameByFrameAndACancelWritesNothing)
+{
+    start();
+    std::vector<std::string> before = files_in("local/rendered");
+    answer({""});
+    run(BTN_SaveAnim);
+    EXPECT_EQ(1, asked);
+    EXPECT_EQ(before, files_in("local/rendered"));
+
+    std::filesystem::create_directories("anim");
+    answer({"anim/walk.png"});
+    b->anim_current = 9;
+    run(BTN_SaveAnim);
+    // One frame per 0.05 s that starts before the end.
+    double length = xsx_length(GFX.avatars.anims[9].anim);
+    EXPECT_EQ((size_t)std::ceil(length * 20.0), files_in("anim").size());
+    EXPECT_TRUE(harness_file_exists("anim/walk100_000.png"));
+}
+
+TEST_F(BudTools, RandomBatchPutsTheEditedAvatarBack)
+{
+    start();
+    avatar_soul* soul = b->avatar->soul;
+    soul->surfaces[0].argb = 0xFF123456;
+    soul->sizes[8] = {1.5f, 0.5f, 2.0f};
+    avatar_soul edited = *soul;
+    auto bodies = [&] { // the file size of every part mesh, part by part
+        std::vector<uint32_t> v;
+        for (xsx_bone* bone : b->avatar->base.part_bones)
+            for (int j = 0; bone && j < (int)XSX_BONE_MESHES; j++)
+                v.push_back(bone->meshes[j] ? bone->meshes[j]->file->payload_size : 0);
+        return v;
+    };
+    std::vector<uint32_t> meshes = bodies();
+    b->sex = 0.0f;
+    run(BTN_RandomSave);
+    EXPECT_EQ(meshes, bodies());
+    EXPECT_TRUE(harness_file_exists("local/rendered/random_H_P_050c.png"));
+    ASSERT_EQ(soul, b->avatar->soul);
+    EXPECT_EQ(0, memcmp(&edited.sizes, &soul->sizes, sizeof edited - offsetof(avatar_soul, sizes)));
+    EXPECT_EQ(0.0f, b->sex);
+    EXPECT_EQ(0xFF123456u, gizmo(BTN_ColorSkin)->colour);
 }

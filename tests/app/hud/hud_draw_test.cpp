@@ -1,5 +1,7 @@
-// The HUD drawn on the real device, read back: a displayed tree's faces land where the
-// layout put them, and the pointer sets its transforms and light and clears depth only.
+// The HUD pointer's lean (clamped motion, easing to its resting poses, limits), then the
+// HUD drawn on the real device and read back: a displayed tree's faces land where the
+// layout put them, the pointer's transforms and what its depth clear leaves, and the
+// cartoon avatar's place.
 #include <IL/il.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +11,8 @@
 #include "engine/code/files.h"
 #include "engine/code/gfx/avatar.h"
 #include "engine/code/gfx/d3d_buffers.h"
+#include "engine/code/gfx/d3d_state.h"
+#include "engine/code/gfx/xsx.h"
 #include "engine/code/gfx/gfx.h"
 #include "platform/d3d8_debug.h"
 #include "tests/app/hud/hud_fixture.h"
@@ -16,6 +20,49 @@
 #include "tests/harness/gl_window.h"
 
 namespace {
+
+const float DEG = 0.017453292f;
+
+TEST(HudPointer, LeansWithMotionEasesToItsRestingPoseAndKeepsItsLimits)
+{
+    INPUT = {};
+    hud_subsystem owner = {};
+    hud_pointer p = {};
+    ASSERT_TRUE(hud_pointer_setup(&p, &owner)); // no model anywhere: still set up
+    EXPECT_EQ(p.mesh, nullptr);
+    // Degrees: the pose before, the mouse moved from (0, 0) to (x, y), click held, the pose
+    // after. The move (each axis clamped to 32) leans tilt by +dy/4 and turn by -dx/4, then
+    // both go an eighth of the way to the rest (-80, 30; held -30, 15), then the limits.
+    const struct {
+        float tilt, turn;
+        int x, y;
+        uint8_t held;
+        float want_tilt, want_turn;
+    } cases[] = {
+        {-80, 30, 0, 0, 0, -80, 30},                                   // at rest it stays
+        {-80, 30, 200, 200, 0, -72 - 8 * 0.125f, 22 + 8 * 0.125f},     // 200 clamps to 32: 8 deg
+        {-72, 22, -50, 0, 0, -72 - 8 * 0.125f, 30},                    // moving left turns back: 22 + 8 = rest
+        {-40, 70, 0, 0, 0, -45, 65},                                   // an eighth of the way back
+        {-45, 65, 0, 0, 1, -45 + 15 * 0.125f, 65 - 50 * 0.125f},       // held: toward -30, 15
+        {50, -200, 0, 0, 0, 0, -90},                                   // limits
+        {-200, 300, 0, 0, 0, -80, 90},
+    };
+    for (const auto& c : cases) {
+        p.tilt = c.tilt * DEG;
+        p.turn = c.turn * DEG;
+        p.last_x = p.last_y = 0;
+        hud_pointer_set_pos(&p, c.x, c.y);
+        INPUT.click.held = c.held;
+        hud_pointer_update(&p);
+        EXPECT_NEAR(p.tilt, c.want_tilt * DEG, 1e-5f) << c.tilt << " " << c.x << "," << c.y;
+        EXPECT_NEAR(p.turn, c.want_turn * DEG, 1e-5f) << c.turn << " " << c.x << "," << c.y;
+        EXPECT_EQ(p.last_x, (float)c.x);
+        EXPECT_EQ(p.last_y, (float)c.y);
+    }
+    hud_pointer_draw(&p); // no graphics root: nothing to draw on
+    hud_pointer_clean(&p);
+    INPUT = {};
+}
 
 struct HudDraw : HudTest {
     gl_window win = {};
@@ -72,46 +119,69 @@ TEST_F(HudDraw, FacesAndFillsLandWhereTheLayoutPutThem)
     EXPECT_EQ(blue & 0xffffff, 0x0000eeu); // the raised fill: 17 darker
 }
 
-TEST_F(HudDraw, PointerSetsItsTransformsAndLightAndClearsDepthOnly)
+// Element by element, row-major as the device holds it.
+void expect_matrix(const float (&want)[16], const D3DMATRIX& got, const char* what)
 {
-    d3d8_log_start();
-    ASSERT_TRUE(frame());
-    gfx_end_scene(&GFX);
-    int32_t view = d3d8_log_find(D3D8_CALL_SetTransform, 0);
-    ASSERT_GE(view, 0);
-    const d3d8_record* r = d3d8_log_get((uint32_t)view);
-    EXPECT_EQ(r->a[0], (uint32_t)D3DTS_VIEW);
-    EXPECT_EQ(d3d8_log_get((uint32_t)view + 1)->a[0], (uint32_t)D3DTS_PROJECTION);
-    EXPECT_EQ(d3d8_log_get((uint32_t)view + 2)->a[0], (uint32_t)D3DTS_WORLD);
-    const d3d8_record* clear = d3d8_log_get((uint32_t)view + 3);
-    EXPECT_EQ(clear->call, D3D8_CALL_Clear);
-    EXPECT_EQ(clear->a[1], (uint32_t)D3DCLEAR_ZBUFFER);
-    const d3d8_record* light = d3d8_log_get((uint32_t)view + 4);
-    EXPECT_EQ(light->call, D3D8_CALL_SetLight);
-    EXPECT_EQ(light->a[1], (uint32_t)D3DLIGHT_DIRECTIONAL);
-    EXPECT_EQ(d3d8_log_get((uint32_t)view + 5)->call, D3D8_CALL_LightEnable);
-
-    HUD.pointer.hidden = 1;
-    d3d8_log_start();
-    ASSERT_TRUE(frame());
-    gfx_end_scene(&GFX);
-    EXPECT_EQ(d3d8_log_count_of(D3D8_CALL_SetLight), 0u);
+    for (int i = 0; i < 16; i++)
+        EXPECT_NEAR(want[i], got.m[i / 4][i % 4], 1e-3f) << what << " element " << i;
 }
 
-TEST_F(HudDraw, SetupTakesTheCartoonAvatarAndCleanGivesItBack)
+TEST_F(HudDraw, PointerStandsAtTheMouseTiltedAndClearsOnlyDepth)
+{
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    gfx_draw2d_quad(0, 0, 64, 48, 0xffff0000, 0xffff0000, 0xffff0000, 0xffff0000);
+    hud_set_pointer(&HUD, 10, 8);
+    HUD.pointer.turn = 0.0f; // the two quarter turns about x then cancel
+    HUD.pointer.tilt = -30.0f * DEG;
+    hud_pointer_draw(&HUD.pointer);
+    IDirect3DDevice8* device = GFX.d3d_gfx.device;
+    D3DMATRIX view, projection, world;
+    IDirect3DDevice8_GetTransform(device, D3DTS_VIEW, &view);
+    IDirect3DDevice8_GetTransform(device, D3DTS_PROJECTION, &projection);
+    IDirect3DDevice8_GetTransform(device, D3DTS_WORLD, &world);
+    uint32_t corner = d3d8_read_pixel(device, 62, 46);
+    gfx_end_scene(&GFX);
+    // A 64 x 48 screen: view moves by (-32, -24, 1024), projection scales by (2/64, 2/48, 1/4096).
+    expect_matrix({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, -32, -24, 1024, 1}, view, "view");
+    expect_matrix({0.03125f, 0, 0, 0, 0, 0.0416667f, 0, 0, 0, 0, 0.00024414f, 0, 0, 0, 0, 1}, projection,
+                  "projection");
+    // World: 128 x the turn about x by the tilt, whose rows are (1, 0, 0), (0, cos, sin),
+    // (0, -sin, cos); cos -30 deg = 0.8660254, sin = -0.5. Placed at (10, 48 - 8, 0).
+    expect_matrix({128, 0, 0, 0, 0, 110.85125f, -64, 0, 0, 64, 110.85125f, 0, 10, 40, 0, 1}, world, "world");
+    EXPECT_EQ(corner & 0xffffff, 0xff0000u); // the scene under it keeps its colour
+
+    // Hidden, it sets nothing.
+    HUD.pointer.hidden = 1;
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    const D3DMATRIX identity = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+    IDirect3DDevice8_SetTransform(device, D3DTS_WORLD, &identity);
+    hud_pointer_draw(&HUD.pointer);
+    IDirect3DDevice8_GetTransform(device, D3DTS_WORLD, &world);
+    gfx_end_scene(&GFX);
+    EXPECT_EQ(world.m[3][1], 0.0f);
+}
+
+TEST_F(HudDraw, TheCartoonAvatarBreathesBelowTheBalloonsAndCleanGivesItBack)
 {
     HudTest::TearDown(); // the fixture's own HUD and Lua
     HudTest::SetUp();
     hud_gfx = &hud_gfx_engine;
     int32_t before = GFX.avatars.avatar_count;
     ASSERT_TRUE(hud_setup(&HUD, &GFX));
-    ASSERT_NE(HUD.cartoon_avatar, nullptr);
     EXPECT_EQ(GFX.avatars.avatar_count, before + 1);
     ASSERT_TRUE(run("c = hud.alloc():build{{button='b', style='cartoon', min_width=40, min_height=20}} c:display()"));
     ASSERT_TRUE(frame());
     gfx_end_scene(&GFX);
-    EXPECT_EQ(HUD.cartoon_avatar->layers[0].slot, &GFX.avatars.anims[8]);
-    EXPECT_EQ(HUD.cartoon_avatar->layers[1].slot, nullptr);
+    avatar* a = HUD.cartoon_avatar;
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(a->base.anim, nullptr);
+    // Placed at (200, 0, 0), unturned, 64 on every axis.
+    const float* m = a->base.anim->matrix.m;
+    const float want[16] = {64, 0, 0, 0, 0, 64, 0, 0, 0, 0, 64, 0, 200, 0, 0, 1};
+    for (int i = 0; i < 16; i++)
+        EXPECT_NEAR(want[i], m[i], 1e-4f) << i;
+    EXPECT_EQ(a->layers[0].slot, &GFX.avatars.anims[8]); // cycle_breath alone
+    EXPECT_EQ(a->layers[1].slot, nullptr);
     EXPECT_TRUE(hud_reset(&HUD));
     hud_clean(&HUD);
     EXPECT_EQ(GFX.avatars.avatar_count, before);
@@ -134,26 +204,6 @@ TEST_F(HudDraw, TextFontsAndTheirSpacing)
         hudgizmo_draw(c);
         EXPECT_EQ(FAKE.spacings.back(), aspect == 0.0f ? 0.0f : 1.0f);
     }
-}
-
-TEST_F(HudDraw, ButtonTextIsDrawnInsideItsFace)
-{
-    ASSERT_TRUE(run("d = hud.alloc():build{xalign=-1, yalign=-1, {button='b', color='0xff0000ff', {text='HH'}}}"
-                    "d:display()"));
-    ASSERT_TRUE(frame());
-    hudgizmo* text = (hudgizmo*)list_first(&((hudgizmo*)list_first(&gizmo("d")->children))->children);
-    int lit = 0, outside = 0;
-    for (int y = 0; y < 48; y++)
-        for (int x = 0; x < 64; x++) {
-            uint32_t c = d3d8_read_pixel(GFX.d3d_gfx.device, x, y);
-            if (((c >> 16) & 0xff) < 0x80)
-                continue; // the blue face or the cleared background
-            bool in = x >= text->x && x < text->x + text->w && y >= text->y && y < text->y + text->h;
-            (in ? lit : outside)++;
-        }
-    gfx_end_scene(&GFX);
-    EXPECT_GT(lit, 10);
-    EXPECT_EQ(outside, 0);
 }
 
 } // namespace

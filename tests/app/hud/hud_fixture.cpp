@@ -17,8 +17,6 @@ static void on_error(const char* text)
         *error_sink += text;
 }
 
-static bool is_gap(char c) { return c == ' ' || c == '\t'; }
-
 static void quad(float x1, float y1, float x2, float y2, uint32_t c1, uint32_t, uint32_t, uint32_t)
 {
     FAKE.quads.push_back({x1, y1, x2, y2, c1});
@@ -32,41 +30,37 @@ static void pos(gfx*, float x, float y)
 }
 static void move_x(gfx*, float dx) { FAKE.pen_x += dx; }
 static float text_width(gfx*, const char* text) { return 10.0f * (float)strlen(text); }
+// The next word of *text (gaps skipped; a line feed is a word of its own), moved past.
+static std::string next_word(const char** text, bool* line_break)
+{
+    const char* p = *text + strspn(*text, " \t");
+    *line_break = *p == '\n';
+    size_t n = *line_break ? 1 : strcspn(p, " \t\n");
+    *text = p + n;
+    return *line_break ? std::string() : std::string(p, n);
+}
 static float word_width(gfx*, const char** text)
 {
-    const char* p = *text;
-    while (is_gap(*p))
-        p++;
-    if (*p == '\n') {
-        *text = p + 1;
-        return -1.0f;
-    }
-    const char* start = p;
-    while (*p && !is_gap(*p) && *p != '\n')
-        p++;
-    *text = p;
-    return 10.0f * (float)(p - start);
+    bool line_break;
+    std::string w = next_word(text, &line_break);
+    return line_break ? -1.0f : 10.0f * (float)w.size();
+}
+static void drawn(const std::string& text)
+{
+    FAKE.words.push_back(text);
+    FAKE.word_x.push_back(FAKE.pen_x);
+    FAKE.word_y.push_back(FAKE.pen_y);
 }
 static void draw_word(gfx*, const char** text)
 {
-    const char* p = *text;
-    while (is_gap(*p) || *p == '\n')
-        p++;
-    const char* start = p;
-    while (*p && !is_gap(*p) && *p != '\n')
-        p++;
-    FAKE.words.emplace_back(start, p);
-    FAKE.word_x.push_back(FAKE.pen_x);
-    FAKE.word_y.push_back(FAKE.pen_y);
-    FAKE.pen_x += 10.0f * (float)(p - start);
-    *text = p;
+    bool line_break;
+    std::string w = next_word(text, &line_break);
+    if (line_break) // the caller stands before a word, never before a line feed
+        w = next_word(text, &line_break);
+    drawn(w);
+    FAKE.pen_x += 10.0f * (float)w.size();
 }
-static void draw_text(gfx*, const char* text)
-{
-    FAKE.words.emplace_back(text);
-    FAKE.word_x.push_back(FAKE.pen_x);
-    FAKE.word_y.push_back(FAKE.pen_y);
-}
+static void draw_text(gfx*, const char* text) { drawn(text); }
 static void balloon(const bub* b);
 static void avatar_draw(hud_subsystem*, float) { FAKE.avatar_draws++; }
 static float length(hud_subsystem*) { return FAKE.cartoon_length; }
@@ -75,7 +69,7 @@ static float length(hud_subsystem*) { return FAKE.cartoon_length; }
 static void balloon(const bub* b)
 {
     FAKE.balloons++;
-    FAKE.balloon_alpha = b->alpha;
+    FAKE.balloon = {b->x, b->y, b->width, b->height, b->anchor_x, b->anchor_y, b->alpha};
 }
 
 const hud_gfx_calls fake_calls = {quad,      select,    style,   pos,         move_x, text_width,
@@ -139,6 +133,14 @@ void HudTest::set_pointer(float x, float y)
 {
     HUD.pointer.x = x;
     HUD.pointer.y = y;
+}
+
+std::vector<std::array<float, 4>> corners()
+{
+    std::vector<std::array<float, 4>> out;
+    for (const fake_quad& q : FAKE.quads)
+        out.push_back({q.x1, q.y1, q.x2, q.y2});
+    return out;
 }
 
 hudgizmo* child(hudgizmo* g, int index)

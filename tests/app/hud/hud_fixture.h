@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,7 @@ struct fake_gfx {
     std::vector<float> word_y;
     std::vector<float> spacings;       // every font_set_style spacing
     int balloons = 0;
-    float balloon_alpha = 0.0f;
+    std::vector<float> balloon;        // the last: x, y, width, height, anchor x, y, alpha
     int avatar_draws = 0;
     float cartoon_length = 0.0f;
     float pen_x = 0.0f, pen_y = 0.0f;
@@ -35,6 +36,8 @@ struct fake_gfx {
 extern fake_gfx FAKE;
 extern const hud_gfx_calls fake_calls;
 
+// The corners (x1, y1, x2, y2) of the recorded quads, in order.
+std::vector<std::array<float, 4>> corners();
 // The index-th child of g (no bounds check: the tests know their trees).
 hudgizmo* child(hudgizmo* g, int index);
 // How many nodes a list holds.

@@ -48,11 +48,12 @@ TEST_F(HudKinds, ButtonHitExcludesTheLastColumnAndRowHandleDoesNot)
 {
     hudgizmo g = {};
     place(&g, 10, 10, 20, 20);
-    EXPECT_TRUE(hudgizmo_button_hit(&g, 10, 10));
-    EXPECT_TRUE(hudgizmo_button_hit(&g, 28, 28));
-    EXPECT_FALSE(hudgizmo_button_hit(&g, 29, 15));
-    EXPECT_FALSE(hudgizmo_button_hit(&g, 15, 29));
-    EXPECT_FALSE(hudgizmo_button_hit(&g, 9.5f, 15));
+    const struct {
+        float x, y;
+        bool hit;
+    } points[] = {{10, 10, true}, {28, 28, true}, {29, 15, false}, {15, 29, false}, {9.5f, 15, false}};
+    for (const auto& p : points)
+        EXPECT_EQ(hudgizmo_button_hit(&g, p.x, p.y), p.hit) << p.x << "," << p.y;
 
     hudgizmo* h = build("h", "{handle='h'}");
     place(h, 10, 10, 20, 20);
@@ -76,77 +77,46 @@ struct HudButton : HudKinds {
     }
 };
 
-TEST_F(HudButton, ClickRunsHandlerThenQueuesTheLuaString)
+TEST_F(HudButton, PressAndReleaseMakeAClickOnlyInsideAndConsumeTheirEdges)
 {
-    set_pointer(10, 10);
-    press();
-    frame(g);
-    EXPECT_EQ(HUD.pressed, g);
-    EXPECT_EQ(INPUT.click.held, 1); // only the edges are consumed
-    frame(g);                       // held, nothing happens
-    release();
-    hudgizmo_update(g);
-    EXPECT_EQ(HUD.pressed, nullptr);
-    EXPECT_EQ(INPUT.click.released, 0);
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].event, 1);
-    EXPECT_EQ(calls[0].record, &table[0]);
+    // One frame per row: pointer x (y is 10), the click triple {held, pressed, released}
+    // going in, then whether the button holds the press, the clicks so far, and the edges
+    // left for the state.
+    const struct {
+        const char* what;
+        float x;
+        input_button click;
+        bool holds;
+        size_t clicks;
+        int edges_left;
+    } frames[] = {
+        {"press inside", 10, {1, 1, 0}, true, 0, 0},
+        {"held", 10, {1, 0, 0}, true, 0, 0},
+        {"release inside: a click", 10, {0, 0, 1}, false, 1, 0},
+        {"press", 10, {1, 1, 0}, true, 1, 0},
+        {"release outside cancels", 100, {0, 0, 1}, false, 1, 0},
+        {"press", 10, {1, 1, 0}, true, 1, 0},
+        {"out while held", 100, {1, 0, 0}, true, 1, 0},
+        {"back in and release: a click", 10, {0, 0, 1}, false, 2, 0},
+        {"press and release in one frame: a click", 10, {0, 1, 1}, false, 3, 0},
+        {"up then down: the release was an earlier press's", 10, {1, 1, 1}, true, 3, 0},
+        {"its release", 10, {0, 0, 1}, false, 4, 0},
+        {"press outside every button: left for the state", 60, {1, 1, 0}, false, 4, 1},
+    };
+    for (const auto& f : frames) {
+        set_pointer(f.x, 10);
+        INPUT.click = f.click;
+        hudgizmo_update(g);
+        EXPECT_EQ(HUD.pressed == g, f.holds) << f.what;
+        EXPECT_EQ(calls.size(), f.clicks) << f.what;
+        EXPECT_EQ(INPUT.click.pressed + INPUT.click.released, f.edges_left) << f.what;
+        EXPECT_EQ(INPUT.click.held, f.click.held) << f.what; // only the edges are consumed
+    }
+    for (const call& c : calls)
+        EXPECT_TRUE(c.record == &table[0] && c.event == 1);
     con_update(&CON);
-    EXPECT_EQ(number("clicked"), 1.0);
+    EXPECT_EQ(number("clicked"), 4.0); // the Lua string of every click, after its handler
     EXPECT_FALSE(g->flags & HUDGIZMO_SELECTED); // no group: never selected
-}
-
-TEST_F(HudButton, ReleaseOutsideCancelsReturningInsideCompletes)
-{
-    set_pointer(10, 10);
-    press();
-    frame(g);
-    set_pointer(100, 10);
-    release();
-    frame(g);
-    EXPECT_EQ(HUD.pressed, nullptr);
-    EXPECT_TRUE(calls.empty());
-
-    set_pointer(10, 10);
-    press();
-    frame(g);
-    set_pointer(100, 10);
-    frame(g);
-    set_pointer(10, 10);
-    release();
-    frame(g);
-    EXPECT_EQ(calls.size(), 1u);
-}
-
-TEST_F(HudButton, PressAndReleaseInOneFrameStillClick)
-{
-    set_pointer(10, 10);
-    INPUT.click = {0, 1, 1};
-    hudgizmo_update(g);
-    EXPECT_EQ(calls.size(), 1u);
-    EXPECT_EQ(HUD.pressed, nullptr);
-    EXPECT_EQ(INPUT.click.pressed, 0);
-    EXPECT_EQ(INPUT.click.released, 0);
-
-    // Up then down in one frame: the release belongs to an earlier press, so this is only a
-    // press, and the click comes with the next release.
-    INPUT.click = {1, 1, 1};
-    hudgizmo_update(g);
-    EXPECT_EQ(calls.size(), 1u);
-    EXPECT_EQ(HUD.pressed, g);
-    EXPECT_EQ(INPUT.click.released, 0);
-    release();
-    hudgizmo_update(g);
-    EXPECT_EQ(calls.size(), 2u);
-}
-
-TEST_F(HudButton, PressOutsideEveryButtonIsLeftForTheState)
-{
-    set_pointer(60, 10);
-    press();
-    hudgizmo_update(g);
-    EXPECT_EQ(INPUT.click.pressed, 1);
-    EXPECT_EQ(HUD.pressed, nullptr);
 }
 
 TEST_F(HudKinds, TheFirstUpdatedOfOverlappingButtonsTakesThePress)
@@ -200,17 +170,11 @@ struct HudHandle : HudKinds {
     }
 };
 
-TEST_F(HudHandle, IdleHandleFollowsItsRecords)
-{
-    frame(h);
-    EXPECT_EQ(h->x, 190.0f);
-    EXPECT_EQ(h->y, 100.0f);
-    EXPECT_TRUE(calls.empty());
-}
-
 TEST_F(HudHandle, DragClampsWritesFractionsAndCallsHandlersInOrder)
 {
-    frame(h);
+    frame(h); // idle: placed by its records, hx 0.5 of (200 - 20) from x 100
+    EXPECT_EQ(h->x, 190.0f);
+    EXPECT_EQ(h->y, 100.0f);
     set_pointer(195, 110);
     press();
     frame(h);
@@ -229,13 +193,11 @@ TEST_F(HudHandle, DragClampsWritesFractionsAndCallsHandlersInOrder)
     frame(h);
     EXPECT_EQ(HUD.pressed, nullptr);
     ASSERT_EQ(calls.size(), 9u);
-    for (size_t i = 0; i < 9; i++) {
-        EXPECT_EQ(calls[i].record, &table[i % 3]);
-        EXPECT_EQ(calls[i].event, i < 6 ? 2 : 1);
-    }
+    for (size_t i = 0; i < 9; i++) // own, hx, hy: dragging twice, then the end
+        EXPECT_TRUE(calls[i].record == &table[i % 3] && calls[i].event == (i < 6 ? 2 : 1)) << i;
 }
 
-TEST_F(HudHandle, PressAndReleaseInOneFrameEndTheDragAtOnce)
+TEST_F(HudHandle, PressAndReleaseInOneFrameEndTheDragAtOnceAndNoParentMeansNoClamp)
 {
     frame(h);
     set_pointer(195, 110);
@@ -248,10 +210,7 @@ TEST_F(HudHandle, PressAndReleaseInOneFrameEndTheDragAtOnce)
     frame(h);
     EXPECT_EQ(HUD.pressed, h);
     EXPECT_EQ(calls.size(), 3u);
-}
 
-TEST_F(HudHandle, HandleWithoutParentMovesFreely)
-{
     hudgizmo* free_handle = build("f", "{handle_x='hx'}");
     place(free_handle, 10, 10, 20, 20);
     set_pointer(15, 15);
@@ -267,86 +226,80 @@ TEST_F(HudKinds, GfxFillsItsRectangle)
     hudgizmo* g = build("g", "{gfx=1, color='0x80112233'}");
     place(g, 10, 20, 30, 40);
     hudgizmo_draw(g);
-    ASSERT_EQ(FAKE.quads.size(), 1u);
-    EXPECT_EQ(FAKE.quads[0].x2, 39.0f);
-    EXPECT_EQ(FAKE.quads[0].y2, 59.0f);
+    EXPECT_EQ(corners(), (std::vector<std::array<float, 4>>{{10, 20, 39, 59}})); // the last pixel inside
     EXPECT_EQ(FAKE.quads[0].colour, 0x80112233u);
 }
 
+// What a draw of g writes, each word as "word@x,y".
+std::vector<std::string> drawn(hudgizmo* g)
+{
+    FAKE.words.clear();
+    FAKE.word_x.clear();
+    FAKE.word_y.clear();
+    hudgizmo_draw(g);
+    std::vector<std::string> out;
+    for (size_t i = 0; i < FAKE.words.size(); i++)
+        out.push_back(FAKE.words[i] + "@" + std::to_string((int)FAKE.word_x[i]) + "," +
+                      std::to_string((int)FAKE.word_y[i]));
+    return out;
+}
+using words = std::vector<std::string>;
+
 TEST_F(HudKinds, OneLineTextIsCentredATinyAspectWrapsEmptyTextsMeasureTheInset)
 {
+    // 11 characters of 10 pixels + 2 spaces of 8 = 126 wide, one line of 32; centred in
+    // 200 x 100 at (100, 50): x = 100 + 37 + 8, y = 50 + 34.
     hudgizmo* g = build("g", "{text='hello world'}");
     EXPECT_EQ(hudgizmo_text_width(g), 126.0f);
     EXPECT_EQ(hudgizmo_text_height(g), 32.0f);
     place(g, 100, 50, 200, 100);
-    FAKE.spacings.clear();
-    hudgizmo_draw(g);
-    ASSERT_EQ(FAKE.words.size(), 1u);
-    EXPECT_EQ(FAKE.words[0], "hello world");
-    EXPECT_EQ(FAKE.word_x[0], 100 + (200 - 126) * 0.5f + 8);
-    EXPECT_EQ(FAKE.word_y[0], 50 + (100 - 32) * 0.5f);
+    EXPECT_EQ(drawn(g), (words{"hello world@145,84"}));
 
-    // A tiny aspect wraps one word per line.
+    // A tiny aspect wraps one word per line: the widest word 30 + 2 * 8 wide, 3 lines high.
     g = build("g", "{text='aa bbb c', aspect=0.001, font='comic'}");
-    FAKE.words.clear();
-    FAKE.word_y.clear();
     EXPECT_EQ(hudgizmo_text_width(g), 46.0f);
     EXPECT_EQ(hudgizmo_text_height(g), 96.0f);
     place(g, 0, 0, 46, 96);
-    hudgizmo_draw(g);
-    ASSERT_EQ(FAKE.words.size(), 3u);
-    EXPECT_EQ(FAKE.word_y[1], 32.0f);
-    EXPECT_EQ(FAKE.word_y[2], 64.0f);
+    EXPECT_EQ(drawn(g), (words{"aa@0,0", "bbb@0,32", "c@0,64"})); // no alignment key: justified
 
-    // Empty and missing texts.
+    // Empty and missing texts (font alone makes a text gizmo without a text) read as empty.
     g = build("g", "{text='', aspect=1}");
     EXPECT_EQ(hudgizmo_text_width(g), 16.0f);
     EXPECT_EQ(hudgizmo_text_height(g), 0.0f);
-    // font alone makes a text gizmo without a text: it reads as empty.
     hudgizmo* f = build("f", "{font='outline'}");
     EXPECT_EQ(f->text, nullptr);
     EXPECT_EQ(hudgizmo_text_width(f), 16.0f);
     place(f, 0, 0, 10, 10);
-    FAKE.words.clear();
-    hudgizmo_draw(f);
+    EXPECT_EQ(drawn(f).size(), 1u);
     f->aspect = 2.0f;
-    hudgizmo_draw(f);
-    EXPECT_EQ(FAKE.words.size(), 1u);
-    EXPECT_EQ(FAKE.words[0], "");
+    EXPECT_EQ(drawn(f).size(), 0u);
 }
 
 TEST_F(HudKinds, WrappedLinesAlignAndJustify)
 {
     // Wrap width 120: the words of both lines fit; the first ends at a line break.
-    const char* text = "'aa bb\\ncc dd'";
-    struct {
+    const struct {
         const char* align;
         uint32_t flags;
-        float x[4];
+        words expect;
     } cases[] = {
-        {"left", HUDGIZMO_ALIGN_LEFT, {0, 28, 0, 28}},
-        {"right", HUDGIZMO_ALIGN_RIGHT, {72, 100, 72, 100}},
-        {"centre", 0, {36, 64, 36, 64}},
-        {"justify", HUDGIZMO_STRETCH_X, {0, 28, 0, 100}}, // justified, except the line ended by the break
+        {"left", HUDGIZMO_ALIGN_LEFT, {"aa@0,0", "bb@28,0", "cc@0,32", "dd@28,32"}},
+        {"right", HUDGIZMO_ALIGN_RIGHT, {"aa@72,0", "bb@100,0", "cc@72,32", "dd@100,32"}},
+        {"centre", 0, {"aa@36,0", "bb@64,0", "cc@36,32", "dd@64,32"}},
+        // Justified, except the line ended by the break.
+        {"justify", HUDGIZMO_STRETCH_X, {"aa@0,0", "bb@28,0", "cc@0,32", "dd@100,32"}},
     };
     for (auto& c : cases) {
-        hudgizmo* g = build("g", std::string("{aspect=1000, text=") + text + "}");
+        hudgizmo* g = build("g", "{aspect=1000, text='aa bb\\ncc dd'}");
         ASSERT_NE(g, nullptr);
         g->flags = (g->flags & ~HUDGIZMO_STRETCH_X) | c.flags;
         EXPECT_EQ(hudgizmo_text_width(g), 120.0f);
         place(g, 0, 0, 300, 100);
-        FAKE.words.clear();
-        FAKE.word_x.clear();
-        FAKE.word_y.clear();
-        hudgizmo_draw(g);
-        ASSERT_EQ(FAKE.words.size(), 4u) << c.align;
-        for (int i = 0; i < 4; i++)
-            EXPECT_EQ(FAKE.word_x[i], c.x[i]) << c.align << " word " << i;
-        EXPECT_EQ(FAKE.word_y[2], 32.0f);
+        EXPECT_EQ(drawn(g), c.expect) << c.align;
     }
 }
 
-TEST_F(HudKinds, FaceShadesClampPerChannelAndKeepAlpha)
+TEST_F(HudKinds, FaceQuadsAndShadesRaisedAndDown)
 {
     hudgizmo* g = build("g", "{button='b', color='0x80fa0a0a'}");
     place(g, 10, 20, 30, 16);
@@ -355,42 +308,30 @@ TEST_F(HudKinds, FaceShadesClampPerChannelAndKeepAlpha)
     EXPECT_EQ(FAKE.quads[0].colour, 0x80e90000u); // fill: -17
     EXPECT_EQ(FAKE.quads[1].colour, 0x80ff1b1bu); // light: +17, 250 clamps to 255
     EXPECT_EQ(FAKE.quads[3].colour, 0x80c70000u); // dark: -51, 10 clamps to 0
-}
 
-TEST_F(HudKinds, FaceQuadsRaisedAndDown)
-{
-    hudgizmo* g = build("g", "{button='b'}");
-    place(g, 10, 20, 30, 16);
-    const fake_quad raised[5] = {{8, 18, 37, 33, 0},  {8, 18, 11, 32, 0}, {8, 18, 36, 21, 0},
-                                 {35, 20, 38, 34, 0}, {10, 31, 38, 34, 0}};
-    const fake_quad down[5] = {{8, 18, 38, 34, 0}, {35, 20, 38, 34, 0}, {10, 31, 38, 34, 0},
-                               {8, 18, 11, 32, 0}, {8, 18, 36, 21, 0}};
+    // A 30 x 16 button at (10, 20): the face starts 2 up and left (half the inset of 4).
+    using quads = std::vector<std::array<float, 4>>;
+    const quads raised = {{8, 18, 37, 33}, {8, 18, 11, 32}, {8, 18, 36, 21}, {35, 20, 38, 34}, {10, 31, 38, 34}};
+    const quads down = {{8, 18, 38, 34}, {35, 20, 38, 34}, {10, 31, 38, 34}, {8, 18, 11, 32}, {8, 18, 36, 21}};
     for (int state : {0, (int)HUDGIZMO_FACE_DOWN}) {
         FAKE.quads.clear();
         hudgizmo_face_draw(g, state);
-        const fake_quad* expect = state ? down : raised;
-        ASSERT_EQ(FAKE.quads.size(), 5u);
-        for (int i = 0; i < 5; i++) {
-            EXPECT_EQ(FAKE.quads[i].x1, expect[i].x1) << state << " " << i;
-            EXPECT_EQ(FAKE.quads[i].y1, expect[i].y1) << state << " " << i;
-            EXPECT_EQ(FAKE.quads[i].x2, expect[i].x2) << state << " " << i;
-            EXPECT_EQ(FAKE.quads[i].y2, expect[i].y2) << state << " " << i;
-        }
+        EXPECT_EQ(corners(), state ? down : raised) << state;
     }
     // Down lights from the bottom right: its second quad is light, its fourth dark.
     EXPECT_GT(FAKE.quads[1].colour & 0xff, FAKE.quads[3].colour & 0xff);
 
-    struct {
+    const struct {
         const char* style;
         int state;
         size_t quads;
     } styles[] = {{"nofill", 0, 4}, {"invisible", 0, 0}, {"normal", HUDGIZMO_FACE_FAINT, 0}, {"bogus", 0, 5}};
-    for (auto& s : styles) {
-        g = build("g", std::string("{button='b', style='") + s.style + "'}");
+    for (auto& st : styles) {
+        g = build("g", std::string("{button='b', style='") + st.style + "'}");
         place(g, 10, 20, 30, 16);
         FAKE.quads.clear();
-        hudgizmo_face_draw(g, s.state);
-        EXPECT_EQ(FAKE.quads.size(), s.quads) << s.style;
+        hudgizmo_face_draw(g, st.state);
+        EXPECT_EQ(FAKE.quads.size(), st.quads) << st.style;
     }
 }
 
@@ -404,14 +345,15 @@ TEST_F(HudKinds, CartoonFacesAdvanceOneClockAndWrapOnlyForAPositiveLength)
     FAKE.cartoon_length = 0.0f;
     hudgizmo_draw(g);
     EXPECT_EQ(FAKE.balloons, 2);
-    EXPECT_EQ(FAKE.balloon_alpha, 1.0f);
+    // The balloon fills the gizmo; its tail points at (200, window height 600 - 64).
+    EXPECT_EQ(FAKE.balloon, (std::vector<float>{100, 0, 50, 50, 200, 536, 1}));
     EXPECT_EQ(FAKE.avatar_draws, 2);
     EXPECT_FLOAT_EQ(hudgizmo_cartoon_clock, 0.06f);
     FAKE.cartoon_length = 0.05f;
     hudgizmo_draw(g);
     EXPECT_LT(hudgizmo_cartoon_clock, 0.05f);
     hudgizmo_face_draw(child(g, 0), HUDGIZMO_FACE_FAINT);
-    EXPECT_EQ(FAKE.balloon_alpha, 0.25f);
+    EXPECT_EQ(FAKE.balloon.back(), 0.25f);
     body_step = 0;
     hudgizmo_cartoon_clock = 0.0f;
 }
