@@ -19,7 +19,9 @@ TEST(AmazeClock, ShowsMinutesSecondsAndTenthsTwoTicksBehind)
     EXPECT_EQ("1:00.0", time_str(602));
     EXPECT_EQ("0:59.8", time_str(600));
     EXPECT_EQ("10:00.5", time_str(6007));
-    EXPECT_EQ("-3579139:-25.0", time_str(INT32_MIN)); // no wrap to a large positive time
+    // Past zero one sign leads: c = 1 is t = -1 tenth; INT32_MIN - 2 = -(3579139 * 600 + 250).
+    EXPECT_EQ("-0:00.1", time_str(1));
+    EXPECT_EQ("-3579139:25.0", time_str(INT32_MIN));
 }
 
 bool warm(uint32_t c) { return ((c >> 16) & 0xFF) > 0x80 && (c & 0xFF) < 0x60; }
