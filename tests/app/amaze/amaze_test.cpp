@@ -117,6 +117,32 @@ TEST_F(AmazeTest, LevelClockCountsDownFromItsStartAndPrintsMinutes)
     EXPECT_EQ("0.1 0.01", eval("amaze.mind_step() .. ' ' .. amaze.body_step()"));
 }
 
+TEST_F(AmazeTest, TheClockStopsAtTheEndsOfItsRangeInsteadOfWrapping)
+{
+    start(ONE_LEVEL);
+    run("amaze.time(2147483647)");
+    tick();
+    // 2147483645 tenths = 3579139 min (2147483400) + 245 tenths.
+    EXPECT_EQ("2147483647 3579139:24.5", eval("amaze.time() .. ' ' .. amaze.time_str()"));
+    run("amaze.time_init(10) amaze.time(-2147483648)");
+    tick();
+    EXPECT_EQ("-2147483648 -3579139:25.0", eval("amaze.time() .. ' ' .. amaze.time_str()"));
+}
+
+TEST_F(AmazeTest, ItemsSpawnedDuringAPassWaitForTheNextOne)
+{
+    start(ONE_LEVEL);
+    // Each mind spawns the next spawner at its first tick; the cap only bounds a broken pass.
+    ASSERT_EQ("", run("spawned = 0\n"
+                      "function spawn() if spawned < 50 then spawned = spawned + 1\n"
+                      "  amaze.alloc_item('base'):setmind(spawn, 'T') end coroutine.yield() end\n"
+                      "amaze.alloc_item('base'):setmind(spawn, 'T')"));
+    tick();
+    EXPECT_EQ("1", eval("spawned"));
+    tick();
+    EXPECT_EQ("2", eval("spawned"));
+}
+
 TEST_F(AmazeTest, ItemsAreAllocatedListedAndReleasedThroughLua)
 {
     start(ONE_LEVEL);
@@ -158,6 +184,10 @@ TEST_F(AmazeTest, CellQueriesListItemsNewestFirstAndFindSolids)
     ASSERT_EQ("", run("a1 = amaze.alloc_item('base') a2 = amaze.alloc_item('base') w = amaze.alloc_item('base')\n"
                       "a1:setcell(0, 0, 0) a2:setcell(0, 0, 0) w:setcell(5, 0, 0) w:solid(true)"));
     EXPECT_EQ("true", eval("amaze.getcell_contents(0, 0)[1] == a2 and amaze.getcell_contents(0, 0)[2] == a1"));
+    // A live item whose table a script dropped from amaze.items leaves no hole.
+    run("for k, v in pairs(amaze.items) do if v == a2 then gone = k amaze.items[k] = nil end end");
+    EXPECT_EQ("1 true", eval("#amaze.getcell_contents(0, 0) .. ' ' .. tostring(amaze.getcell_contents(0, 0)[1] == a1)"));
+    run("amaze.items[gone] = a2");
     EXPECT_EQ("true", eval("amaze.cell_find_solid(0, 0, 2) == w"));
     EXPECT_EQ("nil", eval("amaze.cell_find_solid(0, 0, 0)"));
     EXPECT_EQ("nil", eval("amaze.cell_find_solid(6, 0, 2)"));
