@@ -64,4 +64,13 @@ void AmazeTest::body(int32_t ms)
 
 std::string AmazeTest::run(const char* code) { return lua_fixture_run(CON.L, code); }
 std::string AmazeTest::eval(const char* expr) { return lua_fixture_eval(CON.L, expr); }
+amazeitem* AmazeTest::item(const char* global)
+{
+    lua_getglobal(CON.L, global);
+    lua_getfield(CON.L, -1, "amazeitem");
+    amazeitem** slot = lua_isuserdata(CON.L, -1) ? (amazeitem**)lua_touserdata(CON.L, -1) : nullptr;
+    lua_pop(CON.L, 2);
+    return slot ? *slot : nullptr;
+}
+
 std::string AmazeTest::errors() { return harness_read_file("ERROR.TXT"); }

@@ -23,6 +23,7 @@ protected:
     void body(int32_t ms);
     std::string run(const char* code);  // "" or the error
     std::string eval(const char* expr); // tostring of the value
+    amazeitem* item(const char* global); // the record behind the Lua item table of that name
     static std::string errors();
     amaze* a = &AMAZE;
 };

@@ -1,7 +1,10 @@
 // The maze's screen furniture: the clock text, the sprites' flights to the icon, and the
 // clock, score and fire drawn on the real device.
+#include <cmath>
+
 #include "app/code/amaze/amaze_overlay.h"
 #include "app/code/main_state.h"
+#include "engine/code/gfx/gfx.h"
 #include "platform/d3d8_debug.h"
 #include "tests/app/amaze/map_fixture.h"
 
@@ -81,6 +84,27 @@ TEST_F(Overlay, SwishesFlyToTheIconAndFifteenAtMost)
     amaze_overlay_update(o);
     EXPECT_EQ(1, active()); // all landed; the icon stays
     EXPECT_EQ(&o->sprites[1], amaze_overlay_free_sprite(o));
+}
+
+TEST_F(Overlay, ASpriteFliesInAnArcHalfTheWindowHigh)
+{
+    // From (100, 100) to (32, 208) in a 240-high window, y down; with a = |t - 0.5| the arc is
+    // (1 - 2 (3a^2 - 2a^3)) * 120: t = 0.25 gives a^2 terms 0.1875 - 0.03125, arc 82.5; t = 0.5
+    // gives 120. Drawn at (100 - 68t, 240 - (100 + 108t - arc)), size 16 + 16t.
+    struct Case {
+        float t, x, y, size;
+    } cases[] = {{0.0f, 100.0f, 140.0f, 16.0f}, {0.25f, 83.0f, 195.5f, 20.0f}, {0.5f, 66.0f, 206.0f, 24.0f}};
+    amaze_sprite& s = o->sprites[1];
+    for (const Case& c : cases) {
+        s = {1, 100.0f, 100.0f, 16.0f, 32.0f, 208.0f, 32.0f, c.t, 0.0f, 0.0f, o->mesh};
+        draw();
+        D3DMATRIX m;
+        ASSERT_EQ(D3D_OK, IDirect3DDevice8_GetTransform(GFX.d3d_gfx.device, D3DTS_WORLD, &m));
+        EXPECT_NEAR(c.x, m.m[3][0], 1e-3f) << c.t;
+        EXPECT_NEAR(c.y, m.m[3][1], 1e-3f) << c.t;
+        // A quarter turn about x and none about y: the scale stands in the third row's y.
+        EXPECT_NEAR(c.size, std::fabs(m.m[2][1]), 1e-3f) << c.t;
+    }
 }
 
 TEST_F(Overlay, ClockScoreAndFireAreDrawnWhereTheWindowPutsThem)

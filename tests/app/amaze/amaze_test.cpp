@@ -251,41 +251,134 @@ TEST_F(AmazeTest, AnItemFreedDuringADispatchIsNotVisited)
     EXPECT_EQ(41, live_items());
 }
 
-TEST_F(AmazeTest, ClodsMoveOneCellPerPushUnlessBlocked)
+namespace {
+
+// Corners of cell (1, 1) of a 4 x 4 map: P(2, 1), P(2, 2), P(4, 1), P(4, 2).
+void cell_corners(float a, float b, float c, float d)
 {
+    isomap* m = &AMAZE.isomap;
+    isomap_at(m, 2, 1)->height = a, isomap_at(m, 2, 2)->height = b;
+    isomap_at(m, 4, 1)->height = c, isomap_at(m, 4, 2)->height = d;
+}
+
+} // namespace
+
+TEST_F(AmazeTest, ClodsSlideDownSlopesPastATenthAndOtherwiseGoWherePushed)
+{
+    // The slope of cell (1, 1) is gx = (a + c - b - d) / 2, gy = (a + b - c - d) / 2; a slide
+    // needs |g| above 0.1 and the roll flag of its axis, y before x; a push moves it whatever
+    // the flags, y first, into a free cell on the map.
+    struct Case {
+        float a, b, c, d;
+        const char* rolls;
+        int32_t px, py, wall_x, wall_y, start_x, want_x, want_y;
+    } cases[] = {
+        {0.11f, 0, 0.11f, 0, "XY", 0, 0, 3, 3, 1, 2, 1},     // gx 0.11: towards +x
+        {0.09f, 0, 0.09f, 0, "XY", 0, 0, 3, 3, 1, 1, 1},     // gx 0.09: stays
+        {0, 0.11f, 0, 0.11f, "XY", 0, 0, 3, 3, 1, 0, 1},     // gx -0.11: towards -x
+        {0.11f, 0.11f, 0, 0, "XY", 0, 0, 3, 3, 1, 1, 2},     // gy 0.11: towards +y
+        {0, 0, 0.11f, 0.11f, "XY", 0, 0, 3, 3, 1, 1, 0},     // gy -0.11: towards -y
+        {0.22f, 0.11f, 0.11f, 0, "XY", 0, 0, 3, 3, 1, 1, 2}, // gx = gy = 0.11: y first
+        {0.11f, 0, 0.11f, 0, "Y", 0, 0, 3, 3, 1, 1, 1},      // no x roll: no x slide
+        {0.11f, 0, 0.11f, 0, "", 0, 1, 3, 3, 1, 1, 2},       // no rolls: the push still moves it
+        {0, 0, 0, 0, "", 1, 1, 3, 3, 1, 1, 2},               // y first
+        {0, 0, 0, 0, "", 1, 1, 1, 2, 1, 2, 1},               // y blocked: x
+        {0, 0, 0, 0, "", -1, 0, 0, 1, 1, 1, 1},              // a solid item blocks
+        {0, 0, 0, 0, "", 1, 0, 3, 3, 3, 3, 1},               // so does the map's edge
+    };
     start(ONE_LEVEL);
     flat_map(4, 4);
-    ASSERT_EQ("", run("c = amaze.alloc_item('clod') c:setcell(1, 1, 0)\n"
-                      "w = amaze.alloc_item('base') w:setcell(1, 2, 0) w:solid(true)"));
-    amazeitem* c = a->items.cells[4 * 1 + 1];
-    ASSERT_NE(nullptr, c);
-    float x0 = c->mind.xform.position.x;
-
-    tick(); // no push: it stays
-    EXPECT_EQ(1, c->cell_x);
-    run("c:push(1, 1)"); // +y is blocked by the wall, so it goes along x
-    tick();
-    EXPECT_EQ(2, c->cell_x);
-    EXPECT_EQ(1, c->cell_y);
-    run("c:push(-1, 0)"); // ignored while moving
-    for (int i = 0; i < 5; i++)
+    for (const Case& k : cases) {
+        cell_corners(k.a, k.b, k.c, k.d);
+        char code[256];
+        snprintf(code, sizeof code,
+                 "c = amaze.alloc_item('clod') c:setcell(%d, 1, 0) c:rolls('%s') c:push(%d, %d)\n"
+                 "w = amaze.alloc_item('base') w:setcell(%d, %d, 0) w:solid(true)",
+                 k.start_x, k.rolls, k.px, k.py, k.wall_x, k.wall_y);
+        ASSERT_EQ("", run(code));
         tick();
-    tick();
-    EXPECT_NEAR(x0 + 1.0f, c->mind.xform.position.x, 1e-4f);
-    EXPECT_EQ(2, c->cell_x);
-    EXPECT_EQ(nullptr, c->cell_next);
-    EXPECT_EQ("true", eval("amaze.getcell_contents(2, 1)[1] == c"));
+        amazeitem* c = item("c");
+        ASSERT_NE(nullptr, c);
+        EXPECT_EQ(k.want_x, c->cell_x) << k.rolls << " " << k.a << "," << k.b << "," << k.c << "," << k.d << " " << k.px << k.py;
+        EXPECT_EQ(k.want_y, c->cell_y);
+        run("c:free() w:free()");
+    }
+}
 
-    // The map's edge blocks as a solid item does.
-    run("c:push(1, 0)");
-    tick();
-    EXPECT_EQ(3, c->cell_x);
-    for (int i = 0; i < 6; i++)
-        tick();
-    run("c:push(1, 0)");
-    tick();
-    EXPECT_EQ(3, c->cell_x);
-    EXPECT_FLOAT_EQ(0.0f, c->mind.velocity.x);
+TEST_F(AmazeTest, AClodCrossesACellInSixTicksRollingAboutItsAxis)
+{
+    // At 1.6666666 units a second a tick (0.1 s) moves 1/6 cell. The roll of 2.0 rad about
+    // the axis (z for x moves, x for y moves; negative for + moves) is the quaternion
+    // (sin -1, cos -1), its vector part scaled by 1.6666666 and w = 1 - (1 - cos 1) * 1.6666666;
+    // a tick's step scales that by 0.1 the same way and is renormalised: angle 2 atan2(z, w).
+    const double sp = 1.6666666, vz = std::sin(-1.0) * sp, w = 1.0 - (1.0 - std::cos(-1.0)) * sp;
+    const double step = 2.0 * std::atan2(vz * 0.1, 1.0 - (1.0 - w) * 0.1); // about -0.3015
+    struct Case {
+        int32_t px, py;
+        float dx, dz;    // mind position change after three moving ticks
+        int axis, sign;  // quaternion component (0 x, 2 z) and the turn's sign
+    } cases[] = {{1, 0, 0.5f, 0, 2, 1}, {-1, 0, -0.5f, 0, 2, -1}, {0, 1, 0, -0.5f, 0, 1}, {0, -1, 0, 0.5f, 0, -1}};
+    start(ONE_LEVEL);
+    flat_map(4, 4);
+    for (int32_t i = 0; i < 9 * 5; i++) // (2 * 4 + 1) rows of 5
+        AMAZE.isomap.points[i].height = 2.0f;
+    for (const Case& k : cases) {
+        char code[128];
+        snprintf(code, sizeof code, "c = amaze.alloc_item('clod') c:setcell(1, 1, 0) c:rolls('XY') c:push(%d, %d)", k.px,
+                 k.py);
+        ASSERT_EQ("", run(code));
+        amazeitem* c = item("c");
+        ASSERT_NE(nullptr, c);
+        vec3 p0 = c->mind.xform.position;
+        for (int t = 0; t < 4; t++) // the move starts, then three ticks of it
+            tick();
+        run("c:push(-1, -1)");       // ignored while it moves
+        EXPECT_NEAR(p0.x + k.dx, c->mind.xform.position.x, 1e-5f);
+        EXPECT_NEAR(p0.z + k.dz, c->mind.xform.position.z, 1e-5f);
+        const float* q = &c->mind.xform.orientation.x;
+        double half = 1.5 * step * k.sign;
+        EXPECT_NEAR(std::sin(half), q[k.axis], 1e-4) << k.px << k.py;
+        EXPECT_NEAR(std::cos(half), q[3], 1e-4);
+        EXPECT_NEAR(0.0f, q[2 - k.axis], 1e-6f);
+        EXPECT_NEAR(0.0f, q[1], 1e-6f);
+        // The drawn body runs on from the tick: 10 ms further, half a unit above the ground.
+        body(10);
+        EXPECT_NEAR(p0.x + k.dx * 31 / 30, c->body.xform.position.x, 1e-5f);
+        EXPECT_NEAR(p0.z + k.dz * 31 / 30, c->body.xform.position.z, 1e-5f);
+        EXPECT_NEAR(2.5f, c->body.xform.position.y, 1e-6f);
+        for (int t = 0; t < 3; t++)
+            tick();
+        EXPECT_NEAR(p0.x + 2 * k.dx, c->mind.xform.position.x, 1e-6f); // set on the centre
+        EXPECT_NEAR(p0.z + 2 * k.dz, c->mind.xform.position.z, 1e-6f);
+        EXPECT_EQ(0.0f, c->mind.velocity.x + c->mind.velocity.z);
+        run("c:free()");
+    }
+}
+
+TEST_F(AmazeTest, ABobbingItemRisesFallsAndTurnsOnceIn2048Milliseconds)
+{
+    // With phase p: v = |2 frac(p) - 1|, lift (3v^2 - 2v^3 - 0.5) * amplitude, turn 2 pi p.
+    // p = 0.125: v = 0.75, lift 0.34375 * 0.4; p = 0.25: v = 0.5, lift 0; p = 0.375: v = 0.25,
+    // lift -0.34375 * 0.4. Each draw adds body_step / 2048 = 0.125.
+    const float lift[] = {0.1375f, 0.0f, -0.1375f}, turn_cos[] = {0.70710678f, 0.0f, -0.70710678f};
+    start(ONE_LEVEL);
+    flat_map(4, 4);
+    ASSERT_EQ("", run("b = amaze.alloc_item('base') b:setxox('objects/xox/solid_fire.xox') b:setcell(0, 0, 0)\n"
+                      "b:setbob(0.125, 0.4)"));
+    amazeitem* b = item("b");
+    ASSERT_NE(nullptr, b);
+    ASSERT_NE(nullptr, b->xox);
+    body_step = 256;
+    for (int i = 0; i < 3; i++) {
+        b->type->draw(b);
+        D3DMATRIX m;
+        ASSERT_EQ(D3D_OK, IDirect3DDevice8_GetTransform(GFX.d3d_gfx.device, D3DTS_WORLD, &m));
+        const float* f = &m.m[0][0];
+        EXPECT_NEAR(turn_cos[i], f[0], 1e-5f) << i;
+        EXPECT_NEAR(lift[i], f[13], 1e-5f) << i;
+        EXPECT_NEAR(-1.5f, f[12], 1e-5f) << i; // the bob turns about the item, not the map
+        EXPECT_NEAR(1.5f, f[14], 1e-5f) << i;
+    }
 }
 
 TEST_F(AmazeTest, AgonistsTurnSmoothlyAndSpeak)
@@ -299,10 +392,8 @@ TEST_F(AmazeTest, AgonistsTurnSmoothlyAndSpeak)
     EXPECT_NEAR(3.14159265f, std::stof(eval("p:aim_yrot(3 * math.pi, 0)")), 1e-5f);
 
     run("p:aim_yrot(0, 0) p:aim_yrot(math.pi / 2, 2)");
-    body(250);
-    EXPECT_GT(p->turn_rate, 0.0f);
-    EXPECT_GT(p->yaw, 3.14159265f / 4); // it starts fast
-    EXPECT_LT(p->yaw, 3.14159265f / 2);
+    body(250); // turn_t 0.5, s = 0.75: 2 (3 s^2 - 2 s^3 - 0.5) = 0.6875 of the turn
+    EXPECT_NEAR(0.6875f * 3.14159265f / 2, p->yaw, 1e-5f);
     body(250);
     EXPECT_EQ(0.0f, p->turn_rate);
     EXPECT_NEAR(3.14159265f / 2, p->yaw, 1e-5f);

@@ -100,21 +100,59 @@ TEST_F(Isomap, HeightsAtCentresCornersEdgesAndOffTheMap)
     EXPECT_FLOAT_EQ(1.0f, isomap_at(m, 4, 4)->ny);
     EXPECT_FLOAT_EQ(2.5f, isomap_height(m, 1.3f, 2.8f));
 
+    // Around cell (2, 1): centre P(3, 2) = 132, corners P(2, 2) = 22, P(2, 3) = 23, P(4, 2) = 42,
+    // P(4, 3) = 43. In each quarter, fx = 0.75 and fy = 0.25 weigh TL 3/16, TR 9/16, BL 1/16,
+    // BR 3/16 (TL, TR, BL, BR as the quarter's parity picks them, worked in the comments).
     fill([](int r, int c) { return (r & 1 ? 100.0f : 0.0f) + 10.0f * r + c; });
-    EXPECT_FLOAT_EQ(h(3, 2), isomap_height(m, 2.0f, 1.0f));                    // centre of cell (2, 1)
-    EXPECT_FLOAT_EQ(h(2, 2), isomap_height(m, 1.5f, 0.5f));                    // its upper-left corner
-    EXPECT_FLOAT_EQ(h(4, 3), isomap_height(m, 2.5f, 1.5f));                    // lower-right corner
-    float top = (h(2, 2) + h(2, 3)) * 0.5f, left = (h(2, 2) + h(4, 2)) * 0.5f; // edge midpoints
-    EXPECT_FLOAT_EQ(top, isomap_height(m, 2.0f, 0.5f));
-    EXPECT_FLOAT_EQ(left, isomap_height(m, 1.5f, 1.0f));
-    // Inside a quarter cell its four points blend.
-    EXPECT_FLOAT_EQ((h(2, 2) + top + left + h(3, 2)) * 0.25f, isomap_height(m, 1.75f, 0.75f));
+    struct Case {
+        float mx, my, want;
+    } cases[] = {
+        {2.0f, 1.0f, 132.0f},    // the centre
+        {1.5f, 0.5f, 22.0f},     // the upper-left corner
+        {2.5f, 1.5f, 43.0f},     // the lower-right corner
+        {2.0f, 0.5f, 22.5f},     // the upper edge's midpoint
+        {1.5f, 1.0f, 32.0f},     // the left edge's midpoint
+        {1.875f, 0.625f, 43.53125f}, // even, even: 22, 22.5, 32, 132
+        {1.875f, 1.125f, 90.84375f}, // even, odd: 32, 132, 42, 42.5
+        {2.375f, 0.625f, 31.59375f}, // odd, even: 22.5, 23, 132, 33
+        {2.375f, 1.125f, 54.03125f}, // odd, odd: 132, 33, 42.5, 43
+    };
+    for (const Case& c : cases)
+        EXPECT_NEAR(c.want, isomap_height(m, c.mx, c.my), 1e-4f) << c.mx << "," << c.my;
     // Off the map: the nearest edge point; bad positions also read inside the map.
     EXPECT_FLOAT_EQ(h(0, 0), isomap_height(m, -5.0f, -5.0f));
     EXPECT_FLOAT_EQ(h(8, 4), isomap_height(m, 50.0f, 50.0f));
     EXPECT_FLOAT_EQ(isomap_height(m, 1.0f, 3.5f), isomap_height(m, 1.0f, 12.0f));
     EXPECT_FLOAT_EQ(h(0, 0), isomap_height(m, NAN, NAN));
     EXPECT_FLOAT_EQ(h(8, 4), isomap_height(m, INFINITY, INFINITY));
+}
+
+TEST_F(Isomap, CornerNormalsSumTheCentresAroundThemAndCentresTheirCorners)
+{
+    // Only corner P(4, 2) raised to 2: the four cells around it get centre normals
+    // (-+1, 2, -+2) / |.|, i.e. (+-1, 1, +-1) / sqrt 3; all others (0, 1, 0).
+    // P(4, 2) sums the four tilted ones: (0, 4 / sqrt 3, 0) -> (0, 1, 0).
+    // P(2, 2) sums two flat and (-s, s, -s), (s, s, -s), s = 1 / sqrt 3: (0, 2 + 2s, -2s)
+    // -> (0, 0.939071, -0.343724). P(2, 3): (s, 3 + s, -s) -> (0.157340, 0.974919, -0.157340).
+    // P(4, 3): (2s, 2 + 2s, 0) -> (0.343724, 0.939071, 0). The centre P(3, 2) then sums its
+    // corners: (0.501064, 3.853061, -0.501064) -> (0.127899, 0.983503, -0.127899).
+    fill([](int r, int c) { return r == 4 && c == 2 ? 2.0f : 0.0f; });
+    struct Case {
+        int r, c;
+        float nx, ny, nz;
+    } cases[] = {
+        {4, 2, 0.0f, 1.0f, 0.0f},
+        {2, 2, 0.0f, 0.939071f, -0.343724f},
+        {2, 3, 0.157340f, 0.974919f, -0.157340f},
+        {4, 3, 0.343724f, 0.939071f, 0.0f},
+        {3, 2, 0.127899f, 0.983503f, -0.127899f},
+    };
+    for (const Case& k : cases) {
+        const isomap_point* p = isomap_at(m, k.r, k.c);
+        EXPECT_NEAR(k.nx, p->nx, 1e-5f) << k.r << "," << k.c;
+        EXPECT_NEAR(k.ny, p->ny, 1e-5f) << k.r << "," << k.c;
+        EXPECT_NEAR(k.nz, p->nz, 1e-5f) << k.r << "," << k.c;
+    }
 }
 
 TEST_F(Isomap, SlopesAndNormalsPointDownhill)
