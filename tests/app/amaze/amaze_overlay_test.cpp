@@ -1,4 +1,4 @@
-// The maze's screen furniture: the clock text, the sprites' flights to the icon, and the
+// The maze's screen furniture: the sprites' flights to the icon, and the
 // clock, score and fire drawn on the real device.
 #include <cmath>
 
@@ -9,23 +9,6 @@
 #include "tests/app/amaze/map_fixture.h"
 
 namespace {
-
-std::string time_str(int32_t c)
-{
-    char text[32];
-    amaze_overlay_time_str(text, sizeof text, c);
-    return text;
-}
-
-TEST(AmazeClock, ShowsMinutesSecondsAndTenthsTwoTicksBehind)
-{
-    EXPECT_EQ("1:00.0", time_str(602));
-    EXPECT_EQ("0:59.8", time_str(600));
-    EXPECT_EQ("10:00.5", time_str(6007));
-    // Past zero one sign leads: c = 1 is t = -1 tenth; INT32_MIN - 2 = -(3579139 * 600 + 250).
-    EXPECT_EQ("-0:00.1", time_str(1));
-    EXPECT_EQ("-3579139:25.0", time_str(INT32_MIN));
-}
 
 bool warm(uint32_t c) { return ((c >> 16) & 0xFF) > 0x80 && (c & 0xFF) < 0x60; }
 
@@ -118,7 +101,6 @@ TEST_F(Overlay, ClockScoreAndFireAreDrawnWhereTheWindowPutsThem)
     body_step = 500;
     amaze_overlay_update(o); // two thirds of the flight, high on its arc
     draw();
-    save_frame("overlay.png");
     EXPECT_EQ("", errors());
     EXPECT_GT(warm_in(16, 192, 48, 224), 40); // the icon at the lower left
     EXPECT_GT(warm_in(69, 170, 130, 240), 10); // the score beside it

@@ -82,24 +82,6 @@ std::string MapTest::errors() { return harness_read_file("ERROR.TXT"); }
 
 uint32_t MapTest::pixel(int x, int y) { return d3d8_read_pixel(GFX.d3d_gfx.device, x, y); }
 
-void MapTest::save_frame(const char* name)
-{
-    int w = GFX.screen_width, h = GFX.screen_height;
-    std::vector<uint8_t> rgba((size_t)w * h * 4);
-    for (int y = 0; y < h; y++)
-        for (int x = 0; x < w; x++) {
-            uint32_t c = pixel(x, y);
-            uint8_t* o = &rgba[((size_t)y * w + x) * 4];
-            o[0] = (uint8_t)(c >> 16), o[1] = (uint8_t)(c >> 8), o[2] = (uint8_t)c, o[3] = 0xFF;
-        }
-    wr_image_save(name, w, h, 4, rgba.data());
-    if (const char* keep = getenv("DORVALE_SCREENSHOT_DIR")) {
-        std::error_code ec;
-        std::filesystem::copy_file(name, std::string(keep) + "/" + name,
-                                   std::filesystem::copy_options::overwrite_existing, ec);
-    }
-}
-
 bool MapTest::begin(uint32_t clear)
 {
     IDirect3DDevice8* d = GFX.d3d_gfx.device;

@@ -22,8 +22,6 @@ protected:
     static bool write_grey(const char* path, int w, int h, const std::vector<uint8_t>& grey);
     static std::string errors();
     uint32_t pixel(int x, int y); // ARGB of the frame being drawn
-    // Saves the frame as a PNG in the test's folder, and into DORVALE_SCREENSHOT_DIR when set.
-    void save_frame(const char* name);
     bool begin(uint32_t clear = 0xFF000000); // clears and begins a scene; end() ends it
     void end();
 
