@@ -47,7 +47,7 @@ struct Overlay : MapTest {
     }
 };
 
-TEST_F(Overlay, SwishesFlyToTheIconAndFifteenAtMost)
+TEST_F(Overlay, SwishesFlyInAnArcHalfTheWindowHighToTheIconAndFifteenAtMost)
 {
     for (int i = 0; i < 16; i++)
         amaze_overlay_swish(o, &centre);
@@ -67,19 +67,15 @@ TEST_F(Overlay, SwishesFlyToTheIconAndFifteenAtMost)
     amaze_overlay_update(o);
     EXPECT_EQ(1, active()); // all landed; the icon stays
     EXPECT_EQ(&o->sprites[1], amaze_overlay_free_sprite(o));
-}
 
-TEST_F(Overlay, ASpriteFliesInAnArcHalfTheWindowHigh)
-{
     // From (100, 100) to (32, 208) in a 240-high window, y down; with a = |t - 0.5| the arc is
     // (1 - 2 (3a^2 - 2a^3)) * 120: t = 0.25 gives a^2 terms 0.1875 - 0.03125, arc 82.5; t = 0.5
     // gives 120. Drawn at (100 - 68t, 240 - (100 + 108t - arc)), size 16 + 16t.
     struct Case {
         float t, x, y, size;
     } cases[] = {{0.0f, 100.0f, 140.0f, 16.0f}, {0.25f, 83.0f, 195.5f, 20.0f}, {0.5f, 66.0f, 206.0f, 24.0f}};
-    amaze_sprite& s = o->sprites[1];
     for (const Case& c : cases) {
-        s = {1, 100.0f, 100.0f, 16.0f, 32.0f, 208.0f, 32.0f, c.t, 0.0f, 0.0f, o->mesh};
+        o->sprites[1] = {1, 100.0f, 100.0f, 16.0f, 32.0f, 208.0f, 32.0f, c.t, 0.0f, 0.0f, o->mesh};
         draw();
         D3DMATRIX m;
         ASSERT_EQ(D3D_OK, IDirect3DDevice8_GetTransform(GFX.d3d_gfx.device, D3DTS_WORLD, &m));
@@ -90,7 +86,7 @@ TEST_F(Overlay, ASpriteFliesInAnArcHalfTheWindowHigh)
     }
 }
 
-TEST_F(Overlay, ClockScoreAndFireAreDrawnWhereTheWindowPutsThem)
+TEST_F(Overlay, ClockScoreAndFireAreDrawnWhereTheWindowPutsThemAndTextsWithoutTheMesh)
 {
     amazeitem hero = {};
     hero.score = 7;
@@ -118,10 +114,8 @@ TEST_F(Overlay, ClockScoreAndFireAreDrawnWhereTheWindowPutsThem)
     draw();
     EXPECT_NE(std::string::npos, errors().find("amaze_overlay")) << errors();
     EXPECT_GT(warm_in(16, 192, 48, 224), 40);
-}
 
-TEST_F(Overlay, WithoutTheFireMeshOnlyTheTextsAreDrawn)
-{
+    // Without the fire mesh only the texts are drawn.
     amaze_overlay_clean(o);
     unlink("data/objects");
     ASSERT_TRUE(amaze_overlay_setup(o, &a));

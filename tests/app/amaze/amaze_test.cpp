@@ -44,8 +44,14 @@ TEST_F(AmazeTest, SetupStartsTheLevelResetStartsItAfreshCleanTearsItDown)
     EXPECT_EQ(0, live_items());
     ASSERT_EQ("", run("amaze.alloc_item('base'):setmind(function(i) coroutine.yield() end, 'T')"));
     EXPECT_EQ("1", eval("next(amaze.items)")); // serials start again
+    run("kept = amaze");
     amaze_clean(a);
     EXPECT_EQ("nil", eval("amaze"));
+    // A script that kept the library table must get errors, not a half-torn instance.
+    EXPECT_NE("", run("kept.alloc_item('protagonist')"));
+    EXPECT_NE("", run("kept.alloc_item('base')"));
+    EXPECT_NE("", run("kept.loadhmap('amaze/basic/map1.png')"));
+    EXPECT_EQ("0:00.0", eval("kept.time_str(2)"));
     EXPECT_EQ(nullptr, HUD.menu_table);
     EXPECT_EQ(0, HUD.pointer.hidden);
     amaze_clean(a); // twice is harmless
@@ -59,7 +65,7 @@ TEST_F(AmazeTest, SetupStartsTheLevelResetStartsItAfreshCleanTearsItDown)
     tick();
 }
 
-TEST_F(AmazeTest, PauseStopsItemsAndClockButNotDirectors)
+TEST_F(AmazeTest, PauseStopsItemsAndClockButNotDirectorsAndTheClockStopsAtItsEnds)
 {
     start(ONE_LEVEL);
     ASSERT_EQ("", run("d_ticks, b_ticks = 0, 0\n"
@@ -89,11 +95,7 @@ TEST_F(AmazeTest, PauseStopsItemsAndClockButNotDirectors)
     // Phases 0 only refresh the pause and the screen size.
     amaze_update(a, 0);
     EXPECT_EQ("5 2 2", eval("d_ticks .. ' ' .. b_ticks .. ' ' .. amaze.time()"));
-}
 
-TEST_F(AmazeTest, TheClockCountsDownFromItsStartAndStopsAtTheEndsOfItsRange)
-{
-    start(ONE_LEVEL);
     // Minutes, seconds and tenths two ticks behind; past zero one sign leads.
     EXPECT_EQ("1:00.0 10:00.5 -0:00.1", eval("amaze.time_str(602) .. ' ' .. amaze.time_str(6007) .. ' ' .. amaze.time_str(1)"));
     run("amaze.time_init(600)");
@@ -109,21 +111,7 @@ TEST_F(AmazeTest, TheClockCountsDownFromItsStartAndStopsAtTheEndsOfItsRange)
     EXPECT_EQ("2147483647 3579139:24.5", eval("amaze.time() .. ' ' .. amaze.time_str()"));
 }
 
-TEST_F(AmazeTest, ItemsSpawnedDuringAPassWaitForTheNextOne)
-{
-    start(ONE_LEVEL);
-    // Each mind spawns the next spawner at its first tick; the cap only bounds a broken pass.
-    ASSERT_EQ("", run("spawned = 0\n"
-                      "function spawn() if spawned < 50 then spawned = spawned + 1\n"
-                      "  amaze.alloc_item('base'):setmind(spawn, 'T') end coroutine.yield() end\n"
-                      "amaze.alloc_item('base'):setmind(spawn, 'T')"));
-    tick();
-    EXPECT_EQ("1", eval("spawned"));
-    tick();
-    EXPECT_EQ("2", eval("spawned"));
-}
-
-TEST_F(AmazeTest, ItemsAreAllocatedListedAndReleasedThroughLua)
+TEST_F(AmazeTest, ItemsAreAllocatedListedPlacedAndReleasedThroughLua)
 {
     start(ONE_LEVEL);
     EXPECT_NE(std::string::npos, run("amaze.alloc_item('Base')").find("unknow amaze item type Base"));
@@ -154,11 +142,7 @@ TEST_F(AmazeTest, ItemsAreAllocatedListedAndReleasedThroughLua)
     int32_t before = live_items();
     ASSERT_EQ("", run("local t = amaze.alloc_item('base') for k, v in pairs(amaze.items) do if v == t then amaze.items[k] = nil end end t = nil collectgarbage()"));
     EXPECT_EQ(before, live_items());
-}
 
-TEST_F(AmazeTest, CellQueriesListItemsNewestFirstAndFindSolids)
-{
-    start(ONE_LEVEL);
     flat_map(8, 4);
     ASSERT_EQ("", run("a1 = amaze.alloc_item('base') a2 = amaze.alloc_item('base') w = amaze.alloc_item('base')\n"
                       "a1:setcell(0, 0, 0) a2:setcell(0, 0, 0) w:setcell(5, 0, 0) w:solid(true)"));
@@ -187,7 +171,7 @@ TEST_F(AmazeTest, CellQueriesListItemsNewestFirstAndFindSolids)
     EXPECT_EQ("false", eval("amaze.iscell_solid(5, 0)"));
 }
 
-TEST_F(AmazeTest, MindsRunPerTickAreReplacedAndEnd)
+TEST_F(AmazeTest, MindsRunPerTickAndAPassSkipsItemsFreedInItAndLeavesNewOnesToTheNext)
 {
     start(ONE_LEVEL);
     ASSERT_EQ("", run("log = ''\n"
@@ -213,11 +197,8 @@ TEST_F(AmazeTest, MindsRunPerTickAreReplacedAndEnd)
     EXPECT_NE(std::string::npos, errors().find("boom"));
     EXPECT_EQ("nil", eval("m.mind"));
     EXPECT_EQ("true", eval("amaze.items[1] == m"));
-}
 
-TEST_F(AmazeTest, AnItemFreedDuringADispatchIsNotVisited)
-{
-    start(ONE_LEVEL);
+    // A mind that frees the next item in line: that item is not visited, its record not reused.
     ASSERT_EQ("", run("seen = ''\n"
                       "k = amaze.alloc_item('base') v = amaze.alloc_item('base')\n"
                       "k:setmind(function() while true do seen = seen .. 'k' v:free() k:free() coroutine.yield() end end, 'T')\n"
@@ -225,9 +206,19 @@ TEST_F(AmazeTest, AnItemFreedDuringADispatchIsNotVisited)
                       "for i = 1, 40 do amaze.alloc_item('base') end"));
     tick();
     EXPECT_EQ("k", eval("seen"));
-    EXPECT_EQ(40, live_items());
+    EXPECT_EQ(2 + 40, live_items()); // m and q stay
     ASSERT_EQ("", run("n = amaze.alloc_item('base')"));
-    EXPECT_EQ(41, live_items());
+    EXPECT_EQ(2 + 41, live_items());
+
+    // Each mind spawns the next spawner at its first tick; the cap only bounds a broken pass.
+    ASSERT_EQ("", run("spawned = 0\n"
+                      "function spawn() if spawned < 50 then spawned = spawned + 1\n"
+                      "  amaze.alloc_item('base'):setmind(spawn, 'T') end coroutine.yield() end\n"
+                      "amaze.alloc_item('base'):setmind(spawn, 'T')"));
+    tick();
+    EXPECT_EQ("1", eval("spawned"));
+    tick();
+    EXPECT_EQ("2", eval("spawned"));
 }
 
 namespace {
@@ -242,7 +233,7 @@ void cell_corners(float a, float b, float c, float d)
 
 } // namespace
 
-TEST_F(AmazeTest, ClodsSlideDownSlopesPastATenthAndOtherwiseGoWherePushed)
+TEST_F(AmazeTest, ClodsSlideOrArePushedOneCellInSixTicksRollingAboutTheirAxis)
 {
     // The slope of cell (1, 1) is gx = (a + c - b - d) / 2, gy = (a + b - c - d) / 2; a slide
     // needs |g| above 0.1 and the roll flag of its axis, y before x; a push moves it whatever
@@ -282,30 +273,23 @@ TEST_F(AmazeTest, ClodsSlideDownSlopesPastATenthAndOtherwiseGoWherePushed)
         EXPECT_EQ(k.want_y, c->cell_y);
         run("c:free() w:free()");
     }
-}
 
-TEST_F(AmazeTest, AClodCrossesACellInSixTicksRollingAboutItsAxis)
-{
     // At 1.6666666 units a second a tick (0.1 s) moves 1/6 cell. The roll of 2.0 rad about
     // the axis (z for x moves, x for y moves; negative for + moves) is the quaternion
     // (sin -1, cos -1), its vector part scaled by 1.6666666 and w = 1 - (1 - cos 1) * 1.6666666;
     // a tick's step scales that by 0.1 the same way and is renormalised: angle 2 atan2(z, w).
     const double sp = 1.6666666, vz = std::sin(-1.0) * sp, w = 1.0 - (1.0 - std::cos(-1.0)) * sp;
     const double step = 2.0 * std::atan2(vz * 0.1, 1.0 - (1.0 - w) * 0.1); // about -0.3015
-    struct Case {
+    struct Move {
         int32_t px, py;
         float dx, dz;    // mind position change after three moving ticks
         int axis, sign;  // quaternion component (0 x, 2 z) and the turn's sign
-    } cases[] = {{1, 0, 0.5f, 0, 2, 1}, {-1, 0, -0.5f, 0, 2, -1}, {0, 1, 0, -0.5f, 0, 1}, {0, -1, 0, 0.5f, 0, -1}};
-    start(ONE_LEVEL);
-    flat_map(4, 4);
+    } moves[] = {{1, 0, 0.5f, 0, 2, 1}, {-1, 0, -0.5f, 0, 2, -1}, {0, 1, 0, -0.5f, 0, 1}, {0, -1, 0, 0.5f, 0, -1}};
     for (int32_t i = 0; i < 9 * 5; i++) // (2 * 4 + 1) rows of 5
         AMAZE.isomap.points[i].height = 2.0f;
-    for (const Case& k : cases) {
-        char code[128];
-        snprintf(code, sizeof code, "c = amaze.alloc_item('clod') c:setcell(1, 1, 0) c:rolls('XY') c:push(%d, %d)", k.px,
-                 k.py);
-        ASSERT_EQ("", run(code));
+    for (const Move& k : moves) {
+        ASSERT_EQ("", run(("c = amaze.alloc_item('clod') c:setcell(1, 1, 0) c:rolls('XY') c:push(" + std::to_string(k.px) +
+                           ", " + std::to_string(k.py) + ")").c_str()));
         amazeitem* c = item("c");
         ASSERT_NE(nullptr, c);
         vec3 p0 = c->mind.xform.position;
@@ -318,8 +302,6 @@ TEST_F(AmazeTest, AClodCrossesACellInSixTicksRollingAboutItsAxis)
         double half = 1.5 * step * k.sign;
         EXPECT_NEAR(std::sin(half), q[k.axis], 1e-4) << k.px << k.py;
         EXPECT_NEAR(std::cos(half), q[3], 1e-4);
-        EXPECT_NEAR(0.0f, q[2 - k.axis], 1e-6f);
-        EXPECT_NEAR(0.0f, q[1], 1e-6f);
         // The drawn body runs on from the tick: 10 ms further, half a unit above the ground.
         body(10);
         EXPECT_NEAR(p0.x + k.dx * 31 / 30, c->body.xform.position.x, 1e-5f);
@@ -360,7 +342,7 @@ TEST_F(AmazeTest, ABobbingItemRisesFallsAndTurnsOnceIn2048Milliseconds)
     }
 }
 
-TEST_F(AmazeTest, AgonistsTurnSmoothlyAndSpeak)
+TEST_F(AmazeTest, AgonistsTurnSmoothlySpeakAndHandTheirTweensToTheAvatar)
 {
     start(ONE_LEVEL);
     flat_map(4, 4);
@@ -380,26 +362,22 @@ TEST_F(AmazeTest, AgonistsTurnSmoothlyAndSpeak)
     // The bubble shows a copy of the text: the script's string may be collected.
     run("p:say('hello' .. 'there') collectgarbage()");
     EXPECT_STREQ("hellothere", p->bub->text);
-}
 
-TEST_F(AmazeTest, TweensFillAvatarLayersInEntryOrder)
-{
-    start(ONE_LEVEL);
-    flat_map(4, 4);
-    ASSERT_EQ("", run("p = amaze.alloc_item('protagonist') p:setsoul('me')\n"
-                      "p.tweens = { {blend = 1.0, frame = 2, ID = 3}, {blend = 0}, {blend = 0.5, frame = 4, ID = 5} }"));
-    amazeitem* p = a->protagonists.items[0];
-    ASSERT_NE(nullptr, p);
-    ASSERT_NE(nullptr, p->avatar);
+    // Entries with blend 0 take no layer; the layers fill from 0 in entry order.
+    ASSERT_EQ("", run("h = amaze.alloc_item('protagonist') h:setsoul('me')\n"
+                      "h.tweens = { {blend = 1.0, frame = 2, ID = 3}, {blend = 0}, {blend = 0.5, frame = 4, ID = 5} }"));
+    amazeitem* h = a->protagonists.items[0];
+    ASSERT_NE(nullptr, h);
+    ASSERT_NE(nullptr, h->avatar);
     body(10);
-    avatar_layer* l = p->avatar->layers;
+    avatar_layer* l = h->avatar->layers;
     EXPECT_EQ(&GFX.avatars.anims[3], l[0].slot);
     EXPECT_FLOAT_EQ(2.0f, l[0].time);
     EXPECT_EQ(&GFX.avatars.anims[5], l[1].slot);
     EXPECT_FLOAT_EQ(0.5f, l[1].weight);
     EXPECT_EQ(nullptr, l[2].slot);
 
-    run("p.tweens = nil");
+    run("h.tweens = nil");
     body(10);
     EXPECT_EQ(nullptr, l[0].slot);
 }
@@ -435,14 +413,3 @@ TEST_F(AmazeTest, HostileTurnsMindsAndSpeedsLeaveItemsUsable)
     EXPECT_EQ("2 3", eval("table.concat({p:snapcell()}, ' ')"));
 }
 
-TEST_F(AmazeTest, TheLibraryRefusesMapsAndItemsWhileTheStateIsNotBuilt)
-{
-    start(ONE_LEVEL);
-    run("kept = amaze");
-    amaze_clean(a);
-    // A script that kept the library table must get errors, not a half-torn instance.
-    EXPECT_NE("", run("kept.alloc_item('protagonist')"));
-    EXPECT_NE("", run("kept.alloc_item('base')"));
-    EXPECT_NE("", run("kept.loadhmap('amaze/basic/map1.png')"));
-    EXPECT_EQ("0:00.0", eval("kept.time_str(2)"));
-}

@@ -40,7 +40,7 @@ struct Isomap : MapTest {
     }
 };
 
-TEST_F(Isomap, ImagesGiveEvenCellCountsAndOddRowsReadOneByteIn)
+TEST_F(Isomap, ImagesAndHeightMapsGiveEvenCellCountsAndFillTheLattice)
 {
     std::vector<uint8_t> grey(7 * 5);
     for (int i = 0; i < 35; i++)
@@ -59,24 +59,7 @@ TEST_F(Isomap, ImagesGiveEvenCellCountsAndOddRowsReadOneByteIn)
     ASSERT_TRUE(isomap_load(m, "rgb.png"));
     EXPECT_EQ(4, m->cells_x);
     expect_image_heights(grey2, 11);
-}
 
-TEST_F(Isomap, TooSmallOrMissingImagesLeaveTheMapEmpty)
-{
-    std::vector<uint8_t> grey(7 * 5, 16);
-    ASSERT_TRUE(write_grey("narrow.png", 5, 5, grey));
-    ASSERT_TRUE(write_grey("low.png", 7, 4, grey));
-    for (const char* path : {"narrow.png", "low.png", "missing.png"}) {
-        ASSERT_TRUE(isomap_load(m, "data/amaze/basic/map1.png"));
-        EXPECT_FALSE(isomap_load(m, path)) << path;
-        EXPECT_EQ(nullptr, m->points) << path;
-        EXPECT_EQ(0, D3D_BUFFERS.vtx_count + D3D_BUFFERS.idx_count) << path;
-    }
-    EXPECT_NE("", errors());
-}
-
-TEST_F(Isomap, HeightMapRowsFollowTheMapsWidth)
-{
     hmap hm;
     hmap_setup(&hm);
     ASSERT_TRUE(hmap_build(&hm, 6, 9)); // 5 -> 4 across, 4 down; rows 6 cells apart
@@ -235,8 +218,19 @@ TEST_F(Isomap, InstalledTerrainsDrawAsCheckerboardsOfLitGreys)
     EXPECT_EQ("", errors());
 }
 
-TEST_F(Isomap, AllocationFailuresReportAndLeaveNothing)
+TEST_F(Isomap, FailuresReportAndLeaveNothing)
 {
+    std::vector<uint8_t> grey(7 * 5, 16);
+    ASSERT_TRUE(write_grey("narrow.png", 5, 5, grey));
+    ASSERT_TRUE(write_grey("low.png", 7, 4, grey));
+    for (const char* path : {"narrow.png", "low.png", "missing.png"}) {
+        ASSERT_TRUE(isomap_load(m, "data/amaze/basic/map1.png"));
+        EXPECT_FALSE(isomap_load(m, path)) << path;
+        EXPECT_EQ(nullptr, m->points) << path;
+        EXPECT_EQ(0, D3D_BUFFERS.vtx_count + D3D_BUFFERS.idx_count) << path;
+    }
+    EXPECT_NE("", errors());
+
     d3d8_fault_set(D3D8_CALL_CreateIndexBuffer, D3DERR_OUTOFVIDEOMEMORY, 0, 0);
     EXPECT_FALSE(isomap_alloc(m, 4, 4));
     EXPECT_EQ(nullptr, m->points);
