@@ -4,8 +4,6 @@
 
 #include "app/code/amaze/amaze_overlay.h"
 #include "app/code/main_state.h"
-#include "engine/code/gfx/gfx.h"
-#include "platform/d3d8_debug.h"
 #include "tests/app/amaze/map_fixture.h"
 
 namespace {

@@ -2,16 +2,10 @@
 // the level clock, item allocation and release through Lua, minds and bodies, clod moves,
 // agonist turns and the animation blend handed to avatars.
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 
 #include "app/code/app.h"
-#include "app/code/con.h"
-#include "app/code/main_state.h"
-#include "app/code/opt.h"
 #include "engine/code/gfx/avatar.h"
-#include "engine/code/gfx/gfx.h"
 #include "tests/app/amaze/amaze_fixture.h"
 
 namespace {

@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "app/code/amaze/amaze_view.h"
-#include "app/code/input.h"
 #include "tests/app/amaze/map_fixture.h"
 
 namespace {

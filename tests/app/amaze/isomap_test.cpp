@@ -4,12 +4,8 @@
 #include <set>
 
 #include "app/code/amaze/isomap.h"
-#include "engine/code/gfx/d3d_buffers.h"
-#include "engine/code/gfx/gfx.h"
 #include "engine/code/gfx/hmap.h"
-#include "platform/d3d8_debug.h"
 #include "tests/app/amaze/map_fixture.h"
-#include "tools/writer/wr_image.h"
 
 namespace {
 
