@@ -38,9 +38,12 @@ end
 local SPEED = 2.5 -- cells a second
 local WALK, IDLE = 9, 8 -- shared animations
 
--- A mind that walks item T to the cells that choose(T) names, one at a time; a clod in the
--- way is pushed, anything else solid stops the step. on_cell(T) runs on every arrival.
-function amaze.walker(choose, on_cell)
+-- A mind that walks item T to the cells that choose(T) names, one at a time, at speed cells
+-- a second (2.5 when not given); a clod in the way is pushed, anything else solid stops the
+-- step. on_cell(T) runs on every arrival.
+function amaze.walker(choose, on_cell, speed)
+    speed = speed or SPEED
+    local ticks = math.floor(10 / speed + 0.5)
     return function(T)
         local x, y = T:snapcell()
         T.cx, T.cy = x, y -- the cell it stands on or walks to, for other minds to read
@@ -54,11 +57,10 @@ function amaze.walker(choose, on_cell)
                     if blocker:push(dx, dy) then blocker:play(amaze.sounds.push, 1, 1) end
                     T.tweens[1] = { blend = 1, frame = 0, ID = 7 }
                 elseif ok and not blocker then
-                    T:vel(dx * SPEED, 0, -dy * SPEED)
+                    T:vel(dx * 10 / ticks, 0, -dy * 10 / ticks)
                     T:placecell(tx, ty)
                     T.cx, T.cy = tx, ty
                     T.tweens[1] = { blend = 1, frame = 0, ID = WALK }
-                    local ticks = math.floor(10 / SPEED + 0.5)
                     for i = 1, ticks do coroutine.yield() end
                     T:vel(0, 0, 0)
                     T:setcell(tx, ty, 0)
@@ -141,6 +143,9 @@ end
 function amaze.level(def)
     return {
         start = function(level)
+            -- The tune loops for the whole level (the state stops it when it ends); without
+            -- sound, or without the file, the level plays in silence.
+            sfx.stream("data/music/tune.ogg")
             amaze.loadhmap(def.map)
             amaze.time_init(def.time or 0)
             level.fires = 0
@@ -155,6 +160,12 @@ function amaze.level(def)
                 C:solid(true)
                 C:rolls(b[3] or "")
             end
+            for _, w in ipairs(def.walls or {}) do
+                local W = amaze.alloc_item("base")
+                W:setxox("amaze/xox/wall.xox")
+                W:setcell(w[1], w[2], 0.5)
+                W:solid(true)
+            end
             local P = amaze.character("protagonist", "me", def.start[1], def.start[2])
             P:score_init(0)
             P:setmind(amaze.walker(function() return amaze.pad_step() end,
@@ -167,7 +178,7 @@ function amaze.level(def)
                     local px, py, ax, ay = P.cx, P.cy, T.cx, T.cy
                     if px ~= ax then return px > ax and 1 or -1, 0 end
                     if py ~= ay then return 0, py > ay and 1 or -1 end
-                end), "T")
+                end, nil, def.chaser_speed), "T")
                 level.chasers = level.chasers or {}
                 level.chasers[#level.chasers + 1] = A
             end

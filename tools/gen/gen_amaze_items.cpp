@@ -1,5 +1,6 @@
-// Generated maze item content: the block that levels push around and the short sounds the
-// level scripts play when a fire is collected and when a block is pushed.
+// Generated maze item content: the block that levels push around, the stone they build
+// walls from, and the short sounds the level scripts play when a fire is collected and
+// when a block is pushed.
 
 #include <cmath>
 #include <cstdio>
@@ -21,6 +22,18 @@ static bool block(const std::string& path)
     gen_mesh_material(&g, "band", 0xFF603818, 0xFF202020, 0.2f);
     gen_mesh_box(&g, {-0.45f, -0.45f, -0.1f}, {0.45f, 0.45f, 0.1f});
     gen_mesh_box(&g, {-0.1f, -0.45f, -0.45f}, {0.1f, 0.45f, 0.45f});
+    return gen_mesh_save(&g, path.c_str());
+}
+
+// A stone about one cell wide that levels build walls from; it cannot be pushed, so it
+// looks unlike the crate.
+static bool wall(const std::string& path)
+{
+    gen_mesh g;
+    gen_mesh_material(&g, "stone", 0xFF707880, 0xFF303030, 0.1f);
+    gen_mesh_box(&g, {-0.48f, -0.5f, -0.48f}, {0.48f, 0.3f, 0.48f});
+    gen_mesh_material(&g, "cap", 0xFF505860, 0xFF303030, 0.1f);
+    gen_mesh_box(&g, {-0.4f, 0.3f, -0.4f}, {0.4f, 0.5f, 0.4f});
     return gen_mesh_save(&g, path.c_str());
 }
 
@@ -59,6 +72,7 @@ bool gen_amaze_items(const char* data_dir)
         return false;
     }
     bool ok = block(dir + "/amaze/xox/block.xox");
+    ok = wall(dir + "/amaze/xox/wall.xox") && ok;
     ok = tone(dir + "/amaze/sfx/pickup.wav", 660.0f, 1320.0f, 0.25f, 0.0f) && ok;
     ok = tone(dir + "/amaze/sfx/push.wav", 120.0f, 70.0f, 0.3f, 0.6f) && ok;
     return ok;

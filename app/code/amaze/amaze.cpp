@@ -105,12 +105,16 @@ bool amaze_reset(amaze* a)
     return amaze_setup(a, root);
 }
 
+// Saturates at the ends of its range: a script may set any clock.
 static void advance_clock(amaze* a)
 {
-    if (a->overlay.time_init)
-        a->overlay.time--;
-    else
-        a->overlay.time++;
+    int32_t* t = &a->overlay.time;
+    if (a->overlay.time_init) {
+        if (*t > INT32_MIN)
+            (*t)--;
+    } else if (*t < INT32_MAX) {
+        (*t)++;
+    }
 }
 
 void amaze_update(amaze* a, uint32_t phases)

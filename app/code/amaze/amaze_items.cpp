@@ -268,11 +268,17 @@ void amaze_items_clean(amaze_items* items)
 
 void amaze_items_update(amaze_items* items, uint32_t phase)
 {
+    // Items a mind allocates during the pass wait for the next one: a mind that spawns an
+    // item whose mind spawns another must not keep one pass going for ever. Records freed
+    // meanwhile stay linked until the pass ends, so the last one is still in the list.
+    list_node* last = list_last(&items->items.live);
     dispatch_begin();
     for (list_node* n = list_first(&items->items.live); n->next; n = n->next) {
         amazeitem* item = item_of(n);
         if (item->type && item->type != &amaze_item_director)
             item->type->update(item, phase);
+        if (n == last)
+            break;
     }
     dispatch_end(items);
 }

@@ -213,7 +213,11 @@ static int amaze_getcell_contents(lua_State* L)
     int n = 0;
     for (amazeitem* i = cell_head(x, y); i; i = i->cell_next) {
         push_table_of(L, i);
-        lua_rawseti(L, -2, ++n);
+        // An item whose table a script took out of amaze.items would leave a hole.
+        if (lua_isnil(L, -1))
+            lua_pop(L, 1);
+        else
+            lua_rawseti(L, -2, ++n);
     }
     return 1;
 }

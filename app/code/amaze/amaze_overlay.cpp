@@ -99,8 +99,13 @@ void amaze_overlay_swish(amaze_overlay* o, const vec3* at)
 
 void amaze_overlay_time_str(char* out, int32_t size, int32_t c)
 {
-    int64_t t = (int64_t)c - 2; // the lowest clock must not wrap round
-    snprintf(out, (size_t)size, "%lld:%02lld.%lld", (long long)(t / 600), (long long)((t % 600) / 10),
+    // In 64 bits so the lowest clock does not wrap round; a clock run past zero shows one
+    // sign in front rather than a minus on every field.
+    int64_t t = (int64_t)c - 2;
+    const char* sign = t < 0 ? "-" : "";
+    if (t < 0)
+        t = -t;
+    snprintf(out, (size_t)size, "%s%lld:%02lld.%lld", sign, (long long)(t / 600), (long long)((t % 600) / 10),
              (long long)(t % 10));
 }
 

@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "app/code/amaze/amaze_view.h"
-#include "app/code/input.h"
 #include "tests/app/amaze/map_fixture.h"
 
 namespace {
@@ -61,7 +60,7 @@ TEST_F(View, ZoomStopsAtItsLimitsAndTurnsDieAway)
     EXPECT_LE(v->pitch, 2.0f * PI);
 }
 
-TEST_F(View, GridDirectionsFollowTheYawQuarter)
+TEST_F(View, GridDirectionsAndTheLightFollowTheYaw)
 {
     struct {
         float yaw, up_x, up_z, right_x, right_z;
@@ -76,6 +75,15 @@ TEST_F(View, GridDirectionsFollowTheYawQuarter)
         EXPECT_FLOAT_EQ(r.right_x, v->view_right.x) << r.yaw;
         EXPECT_FLOAT_EQ(r.right_z, v->view_right.z) << r.yaw;
     }
+
+    frames(1);
+    vec3 first = v->view.light_dir;
+    EXPECT_NEAR(-0.683763f, first.y, 1e-5f);
+    v->yaw += PI;
+    frames(1);
+    EXPECT_NEAR(-first.x, v->view.light_dir.x, 1e-4f);
+    EXPECT_NEAR(-first.z, v->view.light_dir.z, 1e-4f);
+    EXPECT_NEAR(first.y, v->view.light_dir.y, 1e-5f);
 }
 
 TEST_F(View, FollowsTheFirstProtagonistButKeepsTheViewOnTheMap)
@@ -93,18 +101,6 @@ TEST_F(View, FollowsTheFirstProtagonistButKeepsTheViewOnTheMap)
     a.isomap.cells_x = 6; // narrower than the view: centred across
     frames(1);
     expect_centred(0.0f, 0.0f);
-}
-
-TEST_F(View, LightTurnsWithTheCamera)
-{
-    frames(1);
-    vec3 first = v->view.light_dir;
-    EXPECT_NEAR(-0.683763f, first.y, 1e-5f);
-    v->yaw += PI;
-    frames(1);
-    EXPECT_NEAR(-first.x, v->view.light_dir.x, 1e-4f);
-    EXPECT_NEAR(-first.z, v->view.light_dir.z, 1e-4f);
-    EXPECT_NEAR(first.y, v->view.light_dir.y, 1e-5f);
 }
 
 } // namespace

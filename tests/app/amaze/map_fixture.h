@@ -3,29 +3,94 @@
 // the tests build, and helpers to write terrain images and read the frame back.
 #pragma once
 
+#include <IL/il.h>
+#include <IL/ilu.h>
 #include <gtest/gtest.h>
 
-#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/code/amaze/amaze.h"
+#include "app/code/hud/hud.h"
+#include "app/code/input.h"
+#include "engine/code/dbg.h"
+#include "engine/code/files.h"
+#include "engine/code/gfx/d3d_buffers.h"
+#include "engine/code/gfx/gfx.h"
+#include "platform/d3d8_debug.h"
+#include "tests/harness/avatar_files.h"
 #include "tests/harness/gl_window.h"
+#include "tests/harness/harness.h"
+#include "tools/writer/wr_image.h"
 
 class MapTest : public testing::Test {
 protected:
-    void SetUp() override;
-    void TearDown() override;
-    bool open(int w = 200, int h = 150); // GFX on a w x h window; false without GL
+    void SetUp() override
+    {
+        std::remove("ERROR.TXT");
+        dbg_reset_for_tests();
+        d3d8_fault_clear();
+        memset(&GFX, 0, sizeof(GFX));
+        memset(&D3D_BUFFERS, 0, sizeof(D3D_BUFFERS));
+        memset(&INPUT, 0, sizeof(INPUT));
+        memset(&HUD, 0, sizeof(HUD));
+        ilInit();
+        iluInit();
+        ilEnable(IL_ORIGIN_SET);
+        ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
+        ilEnable(IL_FILE_OVERWRITE);
+        std::filesystem::create_directories("data/debug"); // the console's font, loaded at restore
+        std::vector<uint8_t> font(128 * 128 * 4, 0xFF);
+        wr_image_save("data/debug/debug8x8_font.png", 128, 128, 4, font.data());
+        std::error_code exists;
+        for (const char* sub : {"fonts", "objects", "amaze"})
+            std::filesystem::create_symlink(std::string(DORVALE_GAME_DIR "/data/") + sub, std::string("data/") + sub,
+                                            exists);
+        files_setup(&FILES);
+        ASSERT_TRUE(harness_write_avatar_files());
+        a.gfx = &GFX;
+    }
+    void TearDown() override
+    {
+        amaze_overlay_clean(&a.overlay);
+        amaze_view_clean(&a.view);
+        isomap_clean(&a.isomap);
+        gfx_clean(&GFX);
+        files_clean(&FILES);
+        d3d8_fault_clear();
+        gl_window_close(&win);
+    }
+    bool open(int w = 200, int h = 150) // GFX on a w x h window; false without GL
+    {
+        if (!gl_window_open(&win, w, h) || !gfx_setup(&GFX))
+            return false;
+        screen((float)w, (float)h);
+        return true;
+    }
     // The root's screen, the HUD's window and the instance's view size.
-    void screen(float w, float h);
-    static bool write_grey(const char* path, int w, int h, const std::vector<uint8_t>& grey);
-    static std::string errors();
-    uint32_t pixel(int x, int y); // ARGB of the frame being drawn
-    // Saves the frame as a PNG in the test's folder, and into DORVALE_SCREENSHOT_DIR when set.
-    void save_frame(const char* name);
-    bool begin(uint32_t clear = 0xFF000000); // clears and begins a scene; end() ends it
-    void end();
+    void screen(float w, float h)
+    {
+        GFX.screen_width = (int32_t)w;
+        GFX.screen_height = (int32_t)h;
+        HUD.window_width = a.view_w = w;
+        HUD.window_height = a.view_h = h;
+    }
+    static bool write_grey(const char* path, int w, int h, const std::vector<uint8_t>& grey)
+    {
+        return wr_image_save(path, w, h, 1, grey.data());
+    }
+    static std::string errors() { return harness_read_file("ERROR.TXT"); }
+    uint32_t pixel(int x, int y) { return d3d8_read_pixel(GFX.d3d_gfx.device, x, y); } // ARGB
+    bool begin(uint32_t clear = 0xFF000000) // clears and begins a scene; end() ends it
+    {
+        IDirect3DDevice8* d = GFX.d3d_gfx.device;
+        IDirect3DDevice8_Clear(d, 0, NULL, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, clear, 1.0f, 0);
+        return IDirect3DDevice8_BeginScene(d) == D3D_OK;
+    }
+    void end() { IDirect3DDevice8_EndScene(GFX.d3d_gfx.device); }
 
     gl_window win = {};
     amaze a = {};
