@@ -10,6 +10,7 @@
 
 #include "engine/code/files.h"
 #include "tests/harness/harness.h"
+#include "tests/harness/log_capture.h"
 #include "tools/writer/wr_xtx.h"
 
 namespace {
@@ -164,6 +165,7 @@ struct Files : testing::Test {
 TEST_F(Files, HeaderChecks)
 {
     image x = make_xtx();
+    log_capture_start();
     EXPECT_EQ(load(image(FILES_MAGIC_XTX)) != nullptr, true) << "a bare 12-byte file loads";
     std::vector<uint8_t> eleven(x.b.begin(), x.b.begin() + 11);
     write_file("short.dat", eleven);
@@ -178,15 +180,70 @@ TEST_F(Files, HeaderChecks)
     mkdir("folder.xox", 0777);
     EXPECT_EQ(files_load(&FILES, "folder.xox"), nullptr);
 
-    // Only the bare file is still loaded: every failure gave its record back.
+    // Only the bare file is still loaded: every failure gave its record back, and a file
+    // that is not ours is left to the caller to report.
     EXPECT_EQ(harness_list_count(&FILES.records.live), 1);
+    EXPECT_EQ(LOGGED.error, "");
+    log_capture_stop();
 
-    files_data* d = load(image(FILES_MAGIC_XOX)); // bare: no records
+    files_data* d = load(image(FILES_MAGIC_XSX)); // bare: no records
     ASSERT_TRUE(d);
     EXPECT_EQ(d->payload_size, 0u);
     EXPECT_EQ(files_word(d, 0), 0u);
-    EXPECT_EQ(files_xox_material(d, 0), nullptr);
-    EXPECT_EQ(files_xox_indices(d), nullptr);
+    EXPECT_EQ(files_xsx_bone(d, 0), nullptr);
+}
+
+// A mesh with nothing to draw cannot get its buffers; an animation length that is not a
+// sane time makes every loop over it endless. Both are refused with a line naming the file.
+TEST_F(Files, EmptyMeshesAndAbsurdAnimationLengthsAreRefusedAndNamed)
+{
+    auto empty_mesh = [](uint32_t verts, uint32_t idxs) {
+        image x = make_xox();
+        uint32_t mat = files_u32(x.b.data() + 12, FILES_XOX_MATERIALS);
+        x.set32(mat + FILES_XOX_MAT_STRIP_COUNT, 0); // no strips, so the counts stay consistent
+        x.set32(FILES_XOX_MORPH_COUNT, 0);
+        x.set32(FILES_XOX_VERTEX_COUNT, verts);
+        x.set32(FILES_XOX_INDEX_COUNT, idxs);
+        if (!verts)
+            x.set32(FILES_XOX_INDICES, 0);
+        return x;
+    };
+    auto anim_length = [](uint32_t bits) {
+        image x = make_xsx();
+        x.set32(FILES_XSX_LENGTH, bits);
+        return x;
+    };
+    image zero_head(FILES_MAGIC_XOX);
+    zero_head.zeros(FILES_XOX_HEAD);
+    struct {
+        const char* what;
+        image x;
+        bool loads;
+    } cases[] = {
+        {"bare mesh header", image(FILES_MAGIC_XOX), false},
+        {"mesh head of zeros", zero_head, false},
+        {"no vertices or indices", empty_mesh(0, 0), false},
+        {"vertices, no indices", empty_mesh(3, 0), false},
+        {"one vertex, one index", empty_mesh(1, 1), true},
+        {"length NaN", anim_length(0x7FC00000), false},
+        {"length infinite", anim_length(0x7F800000), false},
+        {"length -1", anim_length(0xBF800000), false},
+        {"length 3600.25 s", anim_length(0x45610400), false}, // 3600.25 = 0x1.c2080p11
+        {"length one hour", anim_length(0x45610000), true},    // 3600 = 0x1.c2p11
+        {"length 0", anim_length(0), true},
+    };
+    for (auto& c : cases) {
+        log_capture_start();
+        write_file("bad.dat", c.x.b);
+        files_data* d = files_load(&FILES, "bad.dat");
+        EXPECT_EQ(d != nullptr, c.loads) << c.what;
+        if (c.loads)
+            EXPECT_EQ(LOGGED.error, "") << c.what;
+        else
+            EXPECT_NE(LOGGED.error.find("bad.dat"), std::string::npos) << c.what << ": " << LOGGED.error;
+        files_free(&FILES, d);
+        log_capture_stop();
+    }
 }
 
 TEST_F(Files, EachLoadIsItsOwnRecord)
@@ -346,7 +403,8 @@ TEST(FilesValidate, HostileWordsAndTruncationsStayInside)
         for (size_t n = 0; n < base.b.size(); n++) {
             std::vector<uint8_t> cut(base.b.begin(), base.b.begin() + n);
             bool ok = files_validate(cut.empty() ? nullptr : cut.data(), (uint32_t)n);
-            EXPECT_EQ(ok, n == 12) << "a truncated file is accepted only when bare";
+            bool bare_ok = n == 12 && files_u32(base.b.data(), 0) != FILES_MAGIC_XOX; // a mesh needs a body
+            EXPECT_EQ(ok, bare_ok) << "a truncated file is accepted only when bare";
         }
     }
 }
