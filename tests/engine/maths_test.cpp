@@ -203,6 +203,15 @@ TEST(Maths, SphereOverlapAndSweep)
     EXPECT_FALSE(sphere_collide(&k, &l));
     sphere m = ball(10, -1), n = ball(0, 0);  // beyond this step
     EXPECT_FALSE(sphere_collide(&m, &n));
+
+    // Points meeting head-on: gap 1 closing at 2 meets at t = 0.5, where the contact
+    // point over the radius sum is 0/0; the fallback up normal stands in.
+    sphere p = ball(1, -2), q = ball(0, 0);
+    p.radius = q.radius = 0;
+    ASSERT_TRUE(sphere_collide(&p, &q));
+    EXPECT_NEAR(p.contact_time, 0.5f, 1e-6f);
+    expect_vec(p.normal, 0, 1, 0, 0);
+    expect_vec(q.normal, 0, -1, 0, 0);
 }
 
 TEST(Maths, SphereKeepsEarliestSweepAndDeepestOverlap)
