@@ -159,15 +159,36 @@ TEST(GrowArray, AllocGrowsByWholeGranulesWithZeroedElements)
     EXPECT_EQ(a.element_size, 0u);
 }
 
-TEST(GrowArray, ExpandRoundsUpToTheGranule)
+TEST(GrowArray, ExpandRoundsUpToTheGranuleAndRefusesCountsPastTheSignedLimit)
 {
     grow_array a;
     ASSERT_TRUE(grow_array_setup(&a, 8, 4, 10));
-    EXPECT_EQ(a.capacity, 10);
     ASSERT_TRUE(grow_array_expand(&a, 5));
-    EXPECT_EQ(a.capacity, 16);
+    EXPECT_EQ(a.capacity, 16); // 10 + 5 = 15, rounded up to granule 4
     for (int i = 0; i < 16 * 8; i++)
         ASSERT_EQ(((unsigned char*)a.data)[i], 0);
     grow_array_clean(&a);
-}
 
+    // Near 2^31 elements the sums no longer fit a signed 32-bit count. The records are
+    // staged without data: a refusal must touch nothing and allocate nothing.
+    const int32_t high = 0x7FFFFFF0;
+    struct {
+        const char* what;
+        int32_t count, n;
+        bool alloc;
+    } cases[] = {
+        {"expand to exactly 2^31", 0, 16, false},        // 0x7FFFFFF0 + 16 = 2^31
+        {"expand wrapping past 2^32", 0, 0x7FFFFFFF, false}, // rounds to 0 when wrapped
+        {"alloc past the limit", high, 0x7FFFFFFF, true},
+    };
+    for (auto& c : cases) {
+        grow_array g = {1, 16, c.count, high, nullptr};
+        if (c.alloc)
+            EXPECT_EQ(grow_array_alloc(&g, c.n), nullptr) << c.what;
+        else
+            EXPECT_FALSE(grow_array_expand(&g, c.n)) << c.what;
+        EXPECT_EQ(g.capacity, high) << c.what;
+        EXPECT_EQ(g.count, c.count) << c.what;
+        EXPECT_EQ(g.data, nullptr) << c.what;
+    }
+}
