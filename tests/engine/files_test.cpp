@@ -11,20 +11,20 @@
 #include "engine/code/files.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/log_capture.h"
+#include "tools/writer/wr_mesh.h"
 #include "tools/writer/wr_xtx.h"
 
 namespace {
 
-// A data-file image under construction: header, then payload bytes.
+// A data-file image: header, then payload bytes.
 struct image {
     std::vector<uint8_t> b;
     image(uint32_t magic, uint32_t version = 19) { u32(magic); u32(version); u32(0); }
-    uint32_t here() const { return (uint32_t)b.size() - 12; } // payload offset of the next byte
+    image(const wr_buf& w) : b(w.bytes) {}
     void u32(uint32_t v) { for (int i = 0; i < 4; i++) b.push_back((uint8_t)(v >> (8 * i))); }
-    void u16(uint16_t v) { b.push_back((uint8_t)v); b.push_back((uint8_t)(v >> 8)); }
     void zeros(size_t n) { b.insert(b.end(), n, 0); }
+    uint32_t get32(uint32_t payload_at) const { return files_u32(b.data() + 12, payload_at); }
     void set32(uint32_t payload_at, uint32_t v) { memcpy(&b[12 + payload_at], &v, 4); }
-    void set16(uint32_t payload_at, uint16_t v) { memcpy(&b[12 + payload_at], &v, 2); }
     bool valid() const { return files_validate(b.data(), (uint32_t)b.size()); }
 };
 
@@ -37,79 +37,44 @@ void write_file(const char* path, const std::vector<uint8_t>& bytes)
     fclose(fp);
 }
 
-// A mesh: 1 material (one strip of 3 indices), 1 morph over vertices 1..2, 3 vertices, 3 indices.
+// The three kinds as the writer library lays them out (a second, independent encoder).
+// A mesh: 1 material "skin" (one strip of 3 indices), 1 morph over vertices 1..2, 3 vertices.
 image make_xox()
 {
-    image x(FILES_MAGIC_XOX);
-    x.zeros(FILES_XOX_HEAD);
-    x.set32(FILES_XOX_MATERIAL_COUNT, 1);
-    x.set32(FILES_XOX_MORPH_COUNT, 1);
-    x.set32(FILES_XOX_VERTEX_COUNT, 3);
-    x.set32(FILES_XOX_INDEX_COUNT, 3);
-    x.set32(44, 0xDEADBEEF); // unread words keep whatever they hold
-    x.set32(48, 0xFFFFFFFF);
-    uint32_t mat = x.here();
-    x.zeros(FILES_XOX_MATERIAL_SIZE);
-    memcpy(&x.b[12 + mat], "skin", 4);
-    x.set32(mat + FILES_XOX_MAT_STRIP_COUNT, 1);
-    uint32_t morph = x.here();
-    x.zeros(FILES_XOX_MORPH_SIZE);
-    x.set32(morph + FILES_XOX_MORPH_FIRST, 1);
-    x.set32(morph + FILES_XOX_MORPH_VERTICES, 2);
-    uint32_t deltas = x.here();
-    x.zeros(2 * FILES_XOX_DELTA_SIZE);
-    uint32_t verts = x.here();
-    x.zeros(3 * FILES_XOX_VERTEX_SIZE);
-    uint32_t strips = x.here();
-    x.u16(3);
-    uint32_t idx = x.here();
-    x.u16(0); x.u16(2); x.u16(1);
-    x.set32(FILES_XOX_MATERIALS, mat);
-    x.set32(FILES_XOX_MORPHS, morph);
-    x.set32(FILES_XOX_VERTICES, verts);
-    x.set32(FILES_XOX_INDICES, idx);
-    x.set32(mat + FILES_XOX_MAT_STRIPS, strips);
-    x.set32(morph + FILES_XOX_MORPH_DELTAS, deltas);
-    return x;
+    wr_xox_mesh m;
+    m.materials.resize(1);
+    m.materials[0].name = "skin";
+    m.materials[0].strips = {3};
+    m.morphs = {{"smile", 1, std::vector<float>(12, 0.5f)}};
+    m.vertices.resize(3);
+    m.indices = {0, 2, 1};
+    wr_buf out;
+    wr_xox_file(&out, &m);
+    return image(out);
 }
 
 // An animation: 2 bones (bone 1 a child of bone 0), 9 tracks each, track 0 with 2 keys.
 image make_xsx()
 {
-    image x(FILES_MAGIC_XSX);
-    x.zeros(FILES_XSX_HEAD);
-    x.set32(FILES_XSX_BONE_COUNT, 2);
-    x.set32(FILES_XSX_TRACK_COUNT, 18);
-    x.set32(20, 0xFFFFFFFF); // not read
-    uint32_t bones = x.here();
-    x.zeros(2 * FILES_XSX_BONE_SIZE);
-    uint32_t tracks = x.here();
-    x.zeros(18 * FILES_XSX_TRACK_SIZE);
-    uint32_t keys = x.here();
-    x.zeros(2 * FILES_XSX_KEY_SIZE);
-    x.set32(FILES_XSX_BONES, bones);
-    x.set32(FILES_XSX_TRACKS, tracks);
-    for (uint32_t i = 0; i < 2; i++) {
-        uint32_t b = bones + i * FILES_XSX_BONE_SIZE;
-        x.set32(b + FILES_XSX_BONE_TRACK_COUNT, 9);
-        x.set32(b + FILES_XSX_BONE_FIRST_TRACK, tracks + 9 * i * FILES_XSX_TRACK_SIZE);
-    }
-    x.set32(bones + FILES_XSX_BONE_SIZE + FILES_XSX_BONE_PARENT, bones);
-    x.set32(tracks + FILES_XSX_TRACK_KEY_COUNT, 2);
-    x.set32(tracks + FILES_XSX_TRACK_KEYS, keys);
-    return x;
+    wr_xsx_anim a;
+    a.bones.resize(2);
+    for (wr_xsx_bone& bone : a.bones)
+        bone.tracks.resize(9);
+    a.bones[1].parent = 0;
+    a.bones[0].tracks[0].keys = {{0, 0}, {1, 1}};
+    wr_buf out;
+    wr_xsx_file(&out, &a);
+    return image(out);
 }
 
-// A tile file with 2 tiles and 3 keys, from the writer library.
+// A tile file with 2 tiles and 3 keys.
 image make_xtx()
 {
     const xtx_tile tiles[2] = {{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}};
     const uint16_t keys[3] = {2, 0, 1};
     wr_buf out;
     wr_xtx_file(&out, tiles, 2, keys, 3);
-    image x(FILES_MAGIC_XTX);
-    x.b = out.bytes;
-    return x;
+    return image(out);
 }
 
 // Every record within its count resolves, as the validation promises readers.
@@ -162,35 +127,52 @@ struct Files : testing::Test {
 
 } // namespace
 
-TEST_F(Files, HeaderChecks)
+TEST_F(Files, HeaderChecksAndRecordLifetimes)
 {
     image x = make_xtx();
     log_capture_start();
-    EXPECT_EQ(load(image(FILES_MAGIC_XTX)) != nullptr, true) << "a bare 12-byte file loads";
     std::vector<uint8_t> eleven(x.b.begin(), x.b.begin() + 11);
     write_file("short.dat", eleven);
     EXPECT_EQ(files_load(&FILES, "short.dat"), nullptr);
-
     image old = make_xox();
     old.b[4] = 18;
     EXPECT_EQ(load(old), nullptr);
-    image other(0x31323334);
-    EXPECT_EQ(load(other), nullptr);
+    EXPECT_EQ(load(image(0x31323334)), nullptr);
     EXPECT_EQ(files_load(&FILES, "missing.dat"), nullptr);
     mkdir("folder.xox", 0777);
     EXPECT_EQ(files_load(&FILES, "folder.xox"), nullptr);
-
-    // Only the bare file is still loaded: every failure gave its record back, and a file
-    // that is not ours is left to the caller to report.
-    EXPECT_EQ(harness_list_count(&FILES.records.live), 1);
+    // Every failure gave its record back, and a file that is not ours is left to the
+    // caller to report.
+    EXPECT_TRUE(list_empty(&FILES.records.live));
     EXPECT_EQ(LOGGED.error, "");
     log_capture_stop();
 
-    files_data* d = load(image(FILES_MAGIC_XSX)); // bare: no records
-    ASSERT_TRUE(d);
-    EXPECT_EQ(d->payload_size, 0u);
-    EXPECT_EQ(files_word(d, 0), 0u);
-    EXPECT_EQ(files_xsx_bone(d, 0), nullptr);
+    files_data* bare = load(image(FILES_MAGIC_XSX)); // bare: no records
+    ASSERT_TRUE(bare);
+    EXPECT_EQ(bare->payload_size, 0u);
+    EXPECT_EQ(files_xsx_bone(bare, 0), nullptr);
+
+    // Each load is its own record with its own block, newest first.
+    files_data* a = load(x);
+    files_data* b = files_load(&FILES, "f.dat");
+    ASSERT_TRUE(a && b);
+    EXPECT_NE(a->data, b->data);
+    EXPECT_EQ(list_first(&FILES.records.live), &b->link);
+    files_free(&FILES, b);
+    EXPECT_EQ(files_xtx_key(a, 0), 2) << "the other record stays valid";
+    a->refs++;  // a second owner
+    files_free(&FILES, a);
+    EXPECT_EQ(files_xtx_key(a, 0), 2) << "still held once";
+    files_free(&FILES, a);
+    EXPECT_EQ(harness_list_count(&FILES.records.live), 1);
+    files_free(&FILES, nullptr);
+
+    // Clean releases what was leaked, whatever its count (the sanitizer build checks leaks).
+    bare->refs = 5;
+    files_clean(&FILES);
+    EXPECT_TRUE(list_empty(&FILES.records.live));
+    files_clean(&FILES);  // safe twice
+    ASSERT_TRUE(files_setup(&FILES));
 }
 
 // A mesh with nothing to draw cannot get its buffers; an animation length that is not a
@@ -199,8 +181,7 @@ TEST_F(Files, EmptyMeshesAndAbsurdAnimationLengthsAreRefusedAndNamed)
 {
     auto empty_mesh = [](uint32_t verts, uint32_t idxs) {
         image x = make_xox();
-        uint32_t mat = files_u32(x.b.data() + 12, FILES_XOX_MATERIALS);
-        x.set32(mat + FILES_XOX_MAT_STRIP_COUNT, 0); // no strips, so the counts stay consistent
+        x.set32(x.get32(FILES_XOX_MATERIALS) + FILES_XOX_MAT_STRIP_COUNT, 0); // no strips, so the counts stay consistent
         x.set32(FILES_XOX_MORPH_COUNT, 0);
         x.set32(FILES_XOX_VERTEX_COUNT, verts);
         x.set32(FILES_XOX_INDEX_COUNT, idxs);
@@ -246,62 +227,19 @@ TEST_F(Files, EmptyMeshesAndAbsurdAnimationLengthsAreRefusedAndNamed)
     }
 }
 
-TEST_F(Files, EachLoadIsItsOwnRecord)
+TEST_F(Files, ResolversPointIntoThePayload)
 {
-    image x = make_xtx();
-    files_data* a = load(x);
-    files_data* b = files_load(&FILES, "f.dat");
-    ASSERT_TRUE(a && b);
-    EXPECT_NE(a, b);
-    EXPECT_NE(a->data, b->data);
-    EXPECT_EQ(list_first(&FILES.records.live), &b->link) << "newest first";
-    EXPECT_EQ(a->refs, 1);
-    files_free(&FILES, b);
-    EXPECT_EQ(files_xtx_key(a, 0), 2) << "the other record stays valid";
-
-    a->refs++;  // a second owner
-    files_free(&FILES, a);
-    EXPECT_EQ(a->refs, 1);
-    EXPECT_TRUE(a->data);
-    files_free(&FILES, a);
-    EXPECT_TRUE(list_empty(&FILES.records.live));
-    files_free(&FILES, nullptr);
-}
-
-TEST_F(Files, CleanReleasesLeakedRecords)
-{
-    image x = make_xsx();
-    files_data* a = load(x);
-    ASSERT_TRUE(a);
-    a->refs = 5;
-    ASSERT_TRUE(load(x));
-    files_clean(&FILES);
-    EXPECT_TRUE(list_empty(&FILES.records.live));
-    files_clean(&FILES);  // safe twice (leak checking runs under the sanitizer build)
-    ASSERT_TRUE(files_setup(&FILES));
-}
-
-TEST_F(Files, TileFileResolvers)
-{
-    image x = make_xtx();
-    files_data* d = load(x);
-    ASSERT_TRUE(d);
-    EXPECT_EQ(d->header.magic, FILES_MAGIC_XTX);
-    EXPECT_EQ(files_range(d, files_word(d, FILES_XTX_TILES), 0), d->payload + 28);
-    EXPECT_EQ(files_range(d, files_word(d, FILES_XTX_END), 0), d->payload + d->payload_size)
+    files_data* t = load(make_xtx());
+    ASSERT_TRUE(t);
+    EXPECT_EQ(files_range(t, files_word(t, FILES_XTX_TILES), 0), t->payload + 28);
+    EXPECT_EQ(files_range(t, files_word(t, FILES_XTX_END), 0), t->payload + t->payload_size)
         << "the end offset is one past the payload";
-    EXPECT_EQ(files_range(d, 0, 0), nullptr) << "offset 0 is none";
-    const uint8_t* t1 = files_xtx_tile(d, 1);
-    ASSERT_TRUE(t1);
-    EXPECT_EQ(files_u16(t1, 0), 7);
-    EXPECT_EQ(files_u16(t1, 10), 12);
-    EXPECT_EQ(files_xtx_tile(d, 2), nullptr);
-    EXPECT_EQ(files_xtx_key(d, 0), 2);
-    EXPECT_EQ(files_xtx_key(d, 3), 0);
-}
+    EXPECT_EQ(files_range(t, 0, 0), nullptr) << "offset 0 is none";
+    ASSERT_TRUE(files_xtx_tile(t, 1));
+    EXPECT_EQ(files_u16(files_xtx_tile(t, 1), 10), 12);
+    EXPECT_EQ(files_xtx_tile(t, 2), nullptr);
+    EXPECT_EQ(files_xtx_key(t, 3), 0);
 
-TEST_F(Files, MeshAndAnimationResolvers)
-{
     files_data* m = load(make_xox());
     ASSERT_TRUE(m);
     const uint8_t* mat = files_xox_material(m, 0);
@@ -314,7 +252,6 @@ TEST_F(Files, MeshAndAnimationResolvers)
     EXPECT_TRUE(files_xox_deltas(m, files_xox_morph(m, 0)));
     EXPECT_TRUE(files_xox_vertex(m, 2));
     EXPECT_EQ(files_xox_vertex(m, 3), nullptr);
-    EXPECT_EQ(files_xox_strips(m, nullptr), nullptr);
 
     files_data* a = load(make_xsx());
     ASSERT_TRUE(a);
@@ -334,10 +271,8 @@ TEST(FilesValidate, CorruptedFieldsAreRejected)
         uint32_t value;
     };
     image xo = make_xox(), xs = make_xsx();
-    uint32_t mat = files_u32(xo.b.data() + 12, FILES_XOX_MATERIALS);
-    uint32_t morph = files_u32(xo.b.data() + 12, FILES_XOX_MORPHS);
-    uint32_t bones = files_u32(xs.b.data() + 12, FILES_XSX_BONES);
-    uint32_t tracks = files_u32(xs.b.data() + 12, FILES_XSX_TRACKS);
+    uint32_t mat = xo.get32(FILES_XOX_MATERIALS), morph = xo.get32(FILES_XOX_MORPHS);
+    uint32_t bones = xs.get32(FILES_XSX_BONES), tracks = xs.get32(FILES_XSX_TRACKS);
     uint32_t bone1 = bones + FILES_XSX_BONE_SIZE;
     const mutation cases[] = {
         {"material count", make_xox, FILES_XOX_MATERIAL_COUNT, 100},
