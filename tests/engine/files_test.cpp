@@ -1,5 +1,5 @@
-// Data-file loader: header checks, record lifetime, offset validation on corrupted files,
-// the resolvers, the whole-file buffer and the name splitter.
+// Data-file loader: header checks, record lifetime, offset validation on corrupted and cut
+// files, the resolvers, the whole-file buffer and the name splitter.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -75,44 +75,6 @@ image make_xtx()
     wr_buf out;
     wr_xtx_file(&out, tiles, 2, keys, 3);
     return image(out);
-}
-
-// Every record within its count resolves, as the validation promises readers.
-bool resolves_all(const std::vector<uint8_t>& block)
-{
-    files_data d = {};
-    d.payload = block.data() + 12;
-    d.payload_size = (uint32_t)block.size() - 12;
-    uint32_t magic = files_u32(block.data(), 0);
-    bool ok = true;
-    if (magic == FILES_MAGIC_XOX) {
-        for (uint32_t i = 0; i < files_word(&d, FILES_XOX_MATERIAL_COUNT); i++) {
-            const uint8_t* m = files_xox_material(&d, i);
-            ok = ok && m && (files_u32(m, FILES_XOX_MAT_STRIP_COUNT) == 0 || files_xox_strips(&d, m));
-        }
-        for (uint32_t i = 0; i < files_word(&d, FILES_XOX_MORPH_COUNT); i++) {
-            const uint8_t* m = files_xox_morph(&d, i);
-            ok = ok && m && (files_u32(m, FILES_XOX_MORPH_VERTICES) == 0 || files_xox_deltas(&d, m));
-        }
-        ok = ok && (files_word(&d, FILES_XOX_VERTEX_COUNT) == 0 ||
-                    files_xox_vertex(&d, files_word(&d, FILES_XOX_VERTEX_COUNT) - 1));
-        ok = ok && (files_word(&d, FILES_XOX_INDEX_COUNT) == 0 || files_xox_indices(&d));
-    } else if (magic == FILES_MAGIC_XSX) {
-        uint32_t tracks = files_word(&d, FILES_XSX_TRACK_COUNT);
-        for (uint32_t i = 0; i < files_word(&d, FILES_XSX_BONE_COUNT); i++) {
-            const uint8_t* b = files_xsx_bone(&d, i);
-            int32_t first = files_xsx_first_track(&d, b);
-            ok = ok && b && first >= 0 && first + files_u32(b, FILES_XSX_BONE_TRACK_COUNT) <= tracks;
-        }
-        for (uint32_t i = 0; i < tracks; i++) {
-            const uint8_t* t = files_xsx_track(&d, i);
-            ok = ok && t && (files_u32(t, FILES_XSX_TRACK_KEY_COUNT) == 0 || files_xsx_keys(&d, t));
-        }
-    } else {
-        for (uint32_t i = 0; i < files_word(&d, FILES_XTX_TILE_COUNT); i++)
-            ok = ok && files_xtx_tile(&d, i);
-    }
-    return ok;
 }
 
 struct Files : testing::Test {
@@ -312,34 +274,15 @@ TEST(FilesValidate, CorruptedFieldsAreRejected)
         EXPECT_FALSE(x.valid()) << m.what;
     }
 
-    image tiny = make_xtx();
-    tiny.b.resize(12 + FILES_XTX_HEAD - 1);
-    EXPECT_FALSE(tiny.valid()) << "a head cut short";
-}
-
-// Every word overwritten with hostile values and every truncation: the validator must
-// never read outside the block (the sanitizer build checks), and whatever it accepts must
-// resolve every in-count record.
-TEST(FilesValidate, HostileWordsAndTruncationsStayInside)
-{
-    image (*makers[])() = {make_xox, make_xsx, make_xtx};
-    const uint32_t values[] = {0, 1, 3, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFFFFF4, 0x1000};
-    for (auto make : makers) {
+    // Every truncation is refused; only a bare header of an animation or tile file stands.
+    // (Reads beyond the block on hostile words are the fuzz target's to catch: it touches
+    // every record a file that passes promises.)
+    for (image (*make)() : {make_xox, make_xsx, make_xtx}) {
         image base = make();
-        for (uint32_t at = 0; at + 4 <= base.b.size() - 12; at += 2)
-            for (uint32_t v : values) {
-                image x = base;
-                x.set32(at, v);
-                std::vector<uint8_t> copy(x.b); // exact-size heap block
-                if (files_validate(copy.data(), (uint32_t)copy.size())) {
-                    EXPECT_TRUE(resolves_all(copy)) << "word " << at << " = " << v;
-                }
-            }
         for (size_t n = 0; n < base.b.size(); n++) {
-            std::vector<uint8_t> cut(base.b.begin(), base.b.begin() + n);
-            bool ok = files_validate(cut.empty() ? nullptr : cut.data(), (uint32_t)n);
+            std::vector<uint8_t> cut(base.b.begin(), base.b.begin() + n); // exact-size block
             bool bare_ok = n == 12 && files_u32(base.b.data(), 0) != FILES_MAGIC_XOX; // a mesh needs a body
-            EXPECT_EQ(ok, bare_ok) << "a truncated file is accepted only when bare";
+            EXPECT_EQ(files_validate(n ? cut.data() : nullptr, (uint32_t)n), bare_ok) << n;
         }
     }
 }
