@@ -83,28 +83,21 @@ TEST_F(CompatTest, ResumeClassifiesYieldEndAndError)
 TEST_F(CompatTest, CheckudataReturnsNullInsteadOfRaising)
 {
     luaL_newmetatable(L, "alpha");
-    lua_pop(L, 1);
     luaL_newmetatable(L, "beta");
-    lua_pop(L, 1);
-
-    void* a = lua_newuserdata(L, 8);
+    lua_settop(L, 0);
+    void* a = lua_newuserdata(L, 8); // 1: of the type
     luaL_getmetatable(L, "alpha");
     lua_setmetatable(L, -2);
-    lua_newuserdata(L, 8);
+    lua_newuserdata(L, 8); // 2: of another type
     luaL_getmetatable(L, "beta");
     lua_setmetatable(L, -2);
-    lua_newuserdata(L, 8);  // no metatable
-    lua_pushlightuserdata(L, a);
-    lua_pushnumber(L, 3);
-    int top = lua_gettop(L);
-
-    EXPECT_EQ(compat_checkudata(L, -5, "alpha"), a);
-    EXPECT_EQ(compat_checkudata(L, -4, "alpha"), nullptr);
-    EXPECT_EQ(compat_checkudata(L, -3, "alpha"), nullptr);
-    EXPECT_EQ(compat_checkudata(L, -2, "alpha"), nullptr);
-    EXPECT_EQ(compat_checkudata(L, -1, "alpha"), nullptr);
-    EXPECT_EQ(compat_checkudata(L, -5, "unregistered"), nullptr);
-    EXPECT_EQ(lua_gettop(L), top);
+    lua_newuserdata(L, 8);      // 3: no metatable
+    lua_pushlightuserdata(L, a); // 4: the same address, but no userdata
+    lua_pushnumber(L, 3);        // 5
+    for (int i = 1; i <= 5; i++)
+        EXPECT_EQ(compat_checkudata(L, i - 6, "alpha"), i == 1 ? a : nullptr) << i;
+    EXPECT_EQ(compat_checkudata(L, 1, "unregistered"), nullptr);
+    EXPECT_EQ(lua_gettop(L), 5);
 }
 
 // The collector's own figures: the count in kilobytes, and the threshold
