@@ -158,38 +158,30 @@ TEST_F(Files, ARefusedBodyIsNamedOnTheLog)
     EXPECT_TRUE(list_empty(&FILES.records.live));
 }
 
-TEST_F(Files, ResolversPointIntoThePayload)
+// The readers of meshes, animations and tiles go through these with real files; here the
+// edges: none, one past the end, outside the count.
+TEST_F(Files, ResolversPointIntoThePayloadOrGiveNull)
 {
     files_data* t = load(make_xtx());
     ASSERT_TRUE(t);
-    EXPECT_EQ(files_range(t, files_word(t, FILES_XTX_TILES), 0), t->payload + 28);
     EXPECT_EQ(files_range(t, files_word(t, FILES_XTX_END), 0), t->payload + t->payload_size)
         << "the end offset is one past the payload";
+    EXPECT_EQ(files_range(t, files_word(t, FILES_XTX_END), 1), nullptr);
     EXPECT_EQ(files_range(t, 0, 0), nullptr) << "offset 0 is none";
-    ASSERT_TRUE(files_xtx_tile(t, 1));
-    EXPECT_EQ(files_u16(files_xtx_tile(t, 1), 10), 12);
+    EXPECT_EQ(files_u16(files_xtx_tile(t, 1), 10), 12); // tile 2's offset y
     EXPECT_EQ(files_xtx_tile(t, 2), nullptr);
     EXPECT_EQ(files_xtx_key(t, 3), 0);
 
     files_data* m = load(make_xox());
     ASSERT_TRUE(m);
-    const uint8_t* mat = files_xox_material(m, 0);
-    ASSERT_TRUE(mat);
-    char name[40];
-    files_name(mat + FILES_XOX_MAT_NAME, 32, name, sizeof(name));
-    EXPECT_STREQ(name, "skin");
-    EXPECT_EQ(files_u16(files_xox_strips(m, mat), 0), 3);
-    EXPECT_EQ(files_u16(files_xox_indices(m), 2), 2);
-    EXPECT_TRUE(files_xox_deltas(m, files_xox_morph(m, 0)));
-    EXPECT_TRUE(files_xox_vertex(m, 2));
+    EXPECT_EQ(files_u16(files_xox_indices(m), 2), 2); // indices 0 2 1: the second
     EXPECT_EQ(files_xox_vertex(m, 3), nullptr);
-
+    EXPECT_EQ(files_xox_strips(m, nullptr), nullptr);
     files_data* a = load(make_xsx());
     ASSERT_TRUE(a);
     EXPECT_EQ(files_xsx_parent(a, files_xsx_bone(a, 0)), -1);
     EXPECT_EQ(files_xsx_parent(a, files_xsx_bone(a, 1)), 0);
     EXPECT_EQ(files_xsx_first_track(a, files_xsx_bone(a, 1)), 9);
-    EXPECT_TRUE(files_xsx_keys(a, files_xsx_track(a, 0)));
     EXPECT_EQ(files_xsx_keys(a, files_xsx_track(a, 1)), nullptr) << "a track without keys";
 }
 

@@ -1,5 +1,6 @@
 // The safe Lua layer: error reports, protected runners and loaders, the script-thread
-// queue, print and the console's call completion.
+// queue, print and the console's call completion. (The file-and-line report of a failing
+// script file is pinned by the Lua environment's start-up tests.)
 #include <gtest/gtest.h>
 
 #include <stdio.h>
@@ -77,26 +78,6 @@ TEST_F(SafeluaTest, PlainErrorHasEmptySecondLineThenTheRunnerErrorAndCpcallPopsI
     EXPECT_EQ(lua_gettop(L), 1);
     EXPECT_TRUE(safelua_cpcall(L, [](lua_State*) -> int { return 0; }, nullptr));
     EXPECT_EQ(lua_gettop(L), 1);
-}
-
-TEST_F(SafeluaTest, ScriptErrorNamesFileAndLineForToolsAndAMissingFileFails)
-{
-    mkdir("local", 0777);
-    mkdir("local/lua", 0777);
-    harness_write_file("local/lua/startup.lua", "\n\n\n\n\n\n\n\n\n\n\nerror('bad value')\n");
-    EXPECT_FALSE(safelua_dofile(L, "local/lua/startup.lua"));
-    EXPECT_EQ(LOGGED.error,
-              "LUA ERROR local/lua/startup.lua:12: bad value\n"
-              "../../../vizavev/local/lua/startup.lua(12) : LUAFILE\n"
-              "LUA ERROR lua_dofile(\"local/lua/startup.lua\") failed. in lua_cpcall\n");
-
-    LOGGED.error.clear();
-    int top = lua_gettop(L);
-    EXPECT_FALSE(safelua_dofile(L, "absent.lua"));
-    EXPECT_EQ(LOGGED.error,
-              "LUA ERROR cannot open absent.lua: No such file or directory\n"
-              "LUA ERROR lua_dofile(\"absent.lua\") failed. in lua_cpcall\n");
-    EXPECT_EQ(lua_gettop(L), top);
 }
 
 TEST_F(SafeluaTest, TostringConvertsNumbersInPlaceAndRefusesOtherSlots)
