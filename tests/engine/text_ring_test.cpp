@@ -1,4 +1,5 @@
-// Text ring: dropping and wrapping, the cursor, and lines too long for the ring.
+// Text ring: dropping and wrapping, and lines too long for the ring. (The cursor is walked
+// by the console's history tests.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -68,26 +69,6 @@ TEST(TextRing, LinesThatDoNotFitDropTheOldestOrAreCut)
     EXPECT_EQ(lines_back(&r), std::vector<std::string>{std::string(43, 'z')}); // (43 + 20) & ~3 = 60
     text_ring_push(&r, "after");
     EXPECT_EQ(lines_back(&r), std::vector<std::string>{"after"});
-    text_ring_clean(&r);
-}
-
-TEST(TextRing, CursorMovesWithinTheLinesAndGetReadsThem)
-{
-    text_ring r{};
-    ASSERT_TRUE(text_ring_setup(&r, 256));
-    for (const char* line : {"one", "two", "three"})
-        text_ring_push(&r, line);
-    text_ring_move(&r, 5);
-    EXPECT_EQ(r.cursor, 3);
-    EXPECT_STREQ(text_ring_get(&r), "one");
-    text_ring_move(&r, -2);
-    EXPECT_STREQ(text_ring_get(&r), "three");
-    text_ring_move(&r, -10);
-    EXPECT_EQ(r.cursor, 0);
-    EXPECT_STREQ(text_ring_get(&r), "");
-    text_ring_move(&r, 2);
-    text_ring_push(&r, "four"); // a push returns the reader to the newest line
-    EXPECT_EQ(r.cursor, 0);
     text_ring_clean(&r);
 }
 

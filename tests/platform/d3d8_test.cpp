@@ -1,7 +1,7 @@
 // The Direct3D-shaped device on GL: what it shows (clears, culling, depth, lighting, texture
 // stages) and how it keeps its contract (reset with live default-pool objects, refused
-// out-of-range draws, no device without GL). Render targets are read back by the avatar
-// render tests, and fault injection by every engine test that makes a device call fail.
+// out-of-range draws). Render targets are read back by the avatar render tests, and fault
+// injection by every engine test that makes a device call fail.
 
 #include "platform/d3d8.h"
 
@@ -301,24 +301,3 @@ TEST_F(D3d8, DrawsOutsideTheirBuffersAreRefused)
         << "a released index buffer is unbound";
 }
 
-TEST(D3d8Create, WithoutAGlContextTheDeviceIsNotAvailable)
-{
-    gl_window win = {};
-    ASSERT_TRUE(gl_window_open(&win, 16, 16));
-    SDL_GL_MakeCurrent(win.window, nullptr);
-    IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
-    ASSERT_NE(d3d, nullptr);
-    D3DDISPLAYMODE mode = {};
-    EXPECT_EQ(d3d->lpVtbl->GetAdapterDisplayMode(d3d, D3DADAPTER_DEFAULT, &mode), D3D_OK);
-    EXPECT_EQ(mode.Format, (D3DFORMAT)D3DFMT_X8R8G8B8);
-    EXPECT_GT(mode.Width, 0u);
-    D3DPRESENT_PARAMETERS pp = {};
-    pp.Windowed = TRUE;
-    IDirect3DDevice8* dev = (IDirect3DDevice8*)&pp; // must be cleared
-    EXPECT_EQ(d3d->lpVtbl->CreateDevice(d3d, 0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev),
-              D3DERR_NOTAVAILABLE);
-    EXPECT_EQ(dev, nullptr);
-    EXPECT_EQ(d3d->lpVtbl->Release(d3d), 0u);
-    SDL_GL_MakeCurrent(win.window, (SDL_GLContext)win.context);
-    gl_window_close(&win);
-}

@@ -102,47 +102,31 @@ TEST(PlatDialogPrompt, AnswersRefusalsAndTheOverwriteQuestion)
     }
 }
 
-// A stand-in zenity on PATH that records its arguments and answers as told.
-class PlatDialogZenity : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir = cwd() + "/fakebin";
-        mkdir(dir.c_str(), 0755);
-        std::ofstream(dir + "/zenity") << "#!/bin/sh\n"
-                                          "for a in \"$@\"; do echo \"$a\"; done > \"$(dirname \"$0\")/args\"\n"
-                                          "cat \"$(dirname \"$0\")/answer\" 2>/dev/null || exit 1\n";
-        chmod((dir + "/zenity").c_str(), 0755);
-        old_path = getenv("PATH") ? getenv("PATH") : "";
-        setenv("PATH", (dir + ":" + old_path).c_str(), 1);
-        setenv("DISPLAY", ":77", 1);
-    }
-    void TearDown() override
-    {
-        setenv("PATH", old_path.c_str(), 1);
-        unsetenv("DISPLAY");
-        unlink((dir + "/answer").c_str());
-    }
-    std::string args()
-    {
-        std::ifstream f(dir + "/args");
-        std::stringstream s;
-        s << f.rdbuf();
-        return s.str();
-    }
-    std::string dir, old_path;
-};
-
-TEST_F(PlatDialogZenity, SaveAsksWithTitleNameAndSelectedFilterFirst)
+// With a display, the dialog is zenity's: a stand-in on PATH records its arguments and
+// answers as told.
+TEST(PlatDialogZenity, SaveAsksWithTitleNameAndSelectedFilterFirst)
 {
+    const std::string dir = cwd() + "/fakebin";
+    mkdir(dir.c_str(), 0755);
+    std::ofstream(dir + "/zenity") << "#!/bin/sh\n"
+                                      "for a in \"$@\"; do echo \"$a\"; done > \"$(dirname \"$0\")/args\"\n"
+                                      "cat \"$(dirname \"$0\")/answer\" 2>/dev/null || exit 1\n";
+    chmod((dir + "/zenity").c_str(), 0755);
+    setenv("PATH", (dir + ":" + getenv("PATH")).c_str(), 1); // each test runs in its own process
+    setenv("DISPLAY", ":77", 1);
+    auto args = [&] {
+        std::stringstream s;
+        s << std::ifstream(dir + "/args").rdbuf();
+        return s.str();
+    };
+
     std::ofstream(dir + "/answer") << "/home/u/soul/new.xml\n";
     char file[260] = "/home/u/soul/me.xml";
-    static const char filter[] = "All\0*.*\0*.XML\0*.XML\0";
     OPENFILENAMEA ofn;
     memset(&ofn, 0, sizeof ofn);
     ofn.lpstrFile = file;
     ofn.nMaxFile = sizeof file;
-    ofn.lpstrFilter = filter;
+    ofn.lpstrFilter = "All\0*.*\0*.XML\0*.XML\0";
     ofn.nFilterIndex = 2;
     ofn.lpstrTitle = "Select soul to save";
     ofn.Flags = SAVE_FLAGS;
