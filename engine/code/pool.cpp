@@ -162,9 +162,7 @@ bool grow_array_expand(grow_array* a, int32_t n)
 
 void* grow_array_alloc(grow_array* a, int32_t n)
 {
-    int64_t need = (int64_t)a->count + n;
-    if (need > INT32_MAX || need < 0)
-        return nullptr;
+    int64_t need = (int64_t)a->count + n; // a growth past the signed limit is refused by the expand
     if (need > a->capacity && !grow_array_expand(a, (int32_t)(need - a->capacity)))
         return nullptr;
     void* p = (char*)a->data + (size_t)a->count * a->element_size;
