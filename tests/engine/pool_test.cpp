@@ -32,8 +32,9 @@ TEST(Pool, HandsOutInAddressOrderGrowsByChunksAndReusesLastInFirstOut)
         list_append(&p.live, &r[i]->node);
         r[i]->value = i;
         memset(r[i]->pad, 'x', sizeof(r[i]->pad));
-        if (i && i < 8)
+        if (i && i < 8) {
             EXPECT_EQ((char*)r[i], (char*)r[i - 1] + sizeof(rec));
+        }
     }
     EXPECT_NE(list_first(&p.chunks)->next, &p.chunks.tail) << "the ninth took a second chunk";
 

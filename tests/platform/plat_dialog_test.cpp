@@ -93,12 +93,14 @@ TEST(PlatDialogPrompt, AnswersRefusalsAndTheOverwriteQuestion)
     for (auto& c : cases) {
         prompt_run r = prompt(c.input, c.kind, c.kind == PLAT_DIALOG_SAVE ? SAVE_FLAGS : OPEN_FLAGS, c.initial, c.cap);
         EXPECT_EQ(r.ok, c.chosen != nullptr) << c.input;
-        if (c.chosen)
+        if (c.chosen) {
             EXPECT_EQ(here + c.chosen, r.path) << c.input;
+        }
         for (const std::string& text : c.said)
             EXPECT_NE(std::string::npos, r.shown.find(text)) << c.input << " -> " << r.shown;
-        if (c.kind == PLAT_DIALOG_OPEN)
+        if (c.kind == PLAT_DIALOG_OPEN) {
             EXPECT_EQ(std::string::npos, r.shown.find("already exists")) << c.input;
+        }
     }
 }
 

@@ -85,8 +85,9 @@ TEST_F(PlatMsgTest, SdlQuitAndInterruptAndTerminateSignalsBecomeTheQuitMessage)
     ASSERT_EQ(SDL_PushEvent(&ev), 1);
     for (int sig : {0, SIGINT, SIGTERM}) {
         plat_msg_setup();
-        if (sig)
+        if (sig) {
             ASSERT_EQ(raise(sig), 0);
+        }
         MSG m;
         ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) << sig;
         EXPECT_EQ(m.message, (UINT)WM_QUIT) << sig;

@@ -212,10 +212,10 @@ TEST_F(Window, MouseMovesKeepTheirSignAndButtonsWheelAndJoysticksGoToTheirDevice
     });
     push(SDL_MOUSEBUTTONDOWN, [](SDL_Event& e) { e.button.button = SDL_BUTTON_RIGHT; });
     push(SDL_MOUSEWHEEL, [](SDL_Event& e) { e.wheel.y = 1; });
-    push(SDL_JOYHATMOTION, [&](SDL_Event& e) { e.jhat = {SDL_JOYHATMOTION, 0, id, 1, SDL_HAT_CENTERED}; });
-    push(SDL_JOYAXISMOTION, [&](SDL_Event& e) { e.jaxis.which = id, e.jaxis.axis = 1, e.jaxis.value = 0; });
+    push(SDL_JOYHATMOTION, [&](SDL_Event& e) { e.jhat.which = id; e.jhat.hat = 1; e.jhat.value = SDL_HAT_CENTERED; });
+    push(SDL_JOYAXISMOTION, [&](SDL_Event& e) { e.jaxis.which = id; e.jaxis.axis = 1; e.jaxis.value = 0; });
     push(SDL_JOYAXISMOTION, [&](SDL_Event& e) { e.jaxis.which = id + 1; }); // some other joystick
-    push(SDL_JOYBUTTONDOWN, [&](SDL_Event& e) { e.jbutton.which = id, e.jbutton.button = 3; });
+    push(SDL_JOYBUTTONDOWN, [&](SDL_Event& e) { e.jbutton.which = id; e.jbutton.button = 3; });
     pump();
 
     auto moves = only(WM_MOUSEMOVE);
