@@ -28,7 +28,7 @@ int lines_forward(const text_ring* r)
 
 } // namespace
 
-TEST(TextRing, TooSmallARingFailsAndResetEmptiesItKeepingTheBlock)
+TEST(TextRing, TooSmallARingFailsAndResetEmptiesIt)
 {
     text_ring r{};
     EXPECT_FALSE(text_ring_setup(&r, 4)); // no room for the 8-byte placeholder
@@ -38,15 +38,11 @@ TEST(TextRing, TooSmallARingFailsAndResetEmptiesItKeepingTheBlock)
     text_ring_push(&r, "x");
     EXPECT_EQ(r.count, 0);
     text_ring_clean(&r);
-
     ASSERT_TRUE(text_ring_setup(&r, 128));
     text_ring_push(&r, "x");
     text_ring_reset(&r);
-    EXPECT_EQ(r.size, 128);
-    EXPECT_EQ(r.count, 0);
+    EXPECT_EQ(r.size, 128) << "the reset keeps the block";
     EXPECT_TRUE(lines_back(&r).empty());
-    EXPECT_STREQ(text_ring_get(&r), "");
-    text_ring_clean(&r);
     text_ring_clean(&r);
     EXPECT_EQ(r.block, nullptr);
 }
