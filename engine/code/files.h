@@ -143,9 +143,9 @@ enum : uint32_t {
 };
 // Validated for a mesh: it has at least one vertex and one index; every array lies in the
 // payload; each material's strip lengths lie in the payload and its strips (first index +
-// sum of lengths) stay inside the index array; each morph's deltas lie in the payload and its range (first + count) stays inside
-// the vertex array; every index is below the vertex count. Name fields of 32 bytes are not
-// required to hold a NUL: read them with files_name.
+// sum of lengths) stay inside the index array; each morph's deltas lie in the payload and
+// its range (first + count) stays inside the vertex array; every index is below the vertex
+// count. Name fields of 32 bytes are not required to hold a NUL: read them with files_name.
 const uint8_t* files_xox_material(const files_data* d, uint32_t i);
 const uint8_t* files_xox_morph(const files_data* d, uint32_t i);
 const uint8_t* files_xox_vertex(const files_data* d, uint32_t i);
