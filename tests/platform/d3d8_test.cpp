@@ -5,7 +5,6 @@
 
 #include "platform/d3d8.h"
 
-#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -15,30 +14,22 @@
 
 namespace {
 
-struct V2 { // XYZRHW | DIFFUSE
-    float x, y, z, rhw;
-    uint32_t colour;
-};
 struct V3 { // XYZ | NORMAL | DIFFUSE
-    float x, y, z;
-    float nx, ny, nz;
+    float x, y, z, nx, ny, nz;
     uint32_t colour;
 };
-struct VT { // XYZRHW | DIFFUSE | TEX1
+struct VT { // XYZRHW | DIFFUSE | TEX1; untextured it draws the vertex colour
     float x, y, z, rhw;
     uint32_t colour;
     float u, v;
 };
-const DWORD FVF_V2 = D3DFVF_XYZRHW | D3DFVF_DIFFUSE;
 const DWORD FVF_V3 = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_DIFFUSE;
 const DWORD FVF_VT = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1;
-
-int ch(uint32_t c, int shift) { return (int)((c >> shift) & 0xFF); }
 
 ::testing::AssertionResult near(uint32_t actual, uint32_t expected, int tolerance = 3)
 {
     for (int s = 0; s < 32; s += 8)
-        if (abs(ch(actual, s) - ch(expected, s)) > tolerance)
+        if (abs((int)((actual >> s) & 0xFF) - (int)((expected >> s) & 0xFF)) > tolerance)
             return ::testing::AssertionFailure() << std::hex << "0x" << actual << " is not near 0x" << expected;
     return ::testing::AssertionSuccess();
 }
@@ -52,7 +43,6 @@ protected:
 
     void SetUp() override
     {
-        d3d8_fault_clear();
         d3d8_set_texture_pitch_pad(0);
         ASSERT_TRUE(gl_window_open(&win, 32, 32));
         d3d = Direct3DCreate8(D3D_SDK_VERSION);
@@ -76,8 +66,6 @@ protected:
             dev->lpVtbl->Release(dev);
         if (d3d)
             d3d->lpVtbl->Release(d3d);
-        d3d8_fault_clear();
-        d3d8_log_stop();
         gl_window_close(&win);
     }
 
@@ -97,13 +85,13 @@ protected:
         ASSERT_EQ(dev->lpVtbl->Clear(dev, 0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, colour, z, 0), D3D_OK);
     }
 
-    // Screen-space triangle; clockwise on screen unless `ccw`.
+    // Screen-space triangle over the top-left half; clockwise on screen unless `ccw`.
     void triangle_2d(uint32_t colour, bool ccw, float z = 0.0f)
     {
-        V2 cw[3] = {{2, 2, z, 1, colour}, {30, 2, z, 1, colour}, {2, 30, z, 1, colour}};
+        VT t[3] = {{2, 2, z, 1, colour, 0, 0}, {30, 2, z, 1, colour, 0, 0}, {2, 30, z, 1, colour, 0, 0}};
         if (ccw)
-            std::swap(cw[1], cw[2]);
-        EXPECT_EQ(draw(FVF_V2, D3DPT_TRIANGLELIST, cw, 3, 1), D3D_OK);
+            std::swap(t[1], t[2]);
+        EXPECT_EQ(draw(FVF_VT, D3DPT_TRIANGLELIST, t, 3, 1), D3D_OK);
     }
 
     // Transformed triangle over the top-left half of the view at depth z; clockwise on
@@ -119,8 +107,6 @@ protected:
     void set(D3DRENDERSTATETYPE s, DWORD v) { ASSERT_EQ(dev->lpVtbl->SetRenderState(dev, s, v), D3D_OK); }
     uint32_t pixel(int x, int y) { return d3d8_read_pixel(dev, x, y); }
 };
-
-const D3DMATRIX IDENTITY = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
 
 } // namespace
 
@@ -187,13 +173,8 @@ TEST_F(D3d8, LightingLightsFacesTowardsTheLightAndNeverPreTransformedVertices)
     ASSERT_EQ(dev->lpVtbl->LightEnable(dev, 0, TRUE), D3D_OK);
     set(D3DRS_CULLMODE, D3DCULL_NONE);
     // The view turns the world half around: lights stay fixed in the world, not in the view.
-    D3DMATRIX view = IDENTITY;
-    view.m[0][0] = -1;
-    view.m[2][2] = -1;
-    view.m[3][2] = 0.5f;
-    D3DMATRIX proj = IDENTITY;
+    const D3DMATRIX view = {{{-1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, -1, 0}, {0, 0, 0.5f, 1}}};
     dev->lpVtbl->SetTransform(dev, D3DTS_VIEW, &view);
-    dev->lpVtbl->SetTransform(dev, D3DTS_PROJECTION, &proj);
     clear(0xFF000000);
     V3 lit[3] = {{-1, 1, 0, 0, 0, -1, 0}, {1, 1, 0, 0, 0, -1, 0}, {-1, -1, 0, 0, 0, -1, 0}};
     EXPECT_EQ(draw(FVF_V3, D3DPT_TRIANGLELIST, lit, 3, 1), D3D_OK);
