@@ -32,11 +32,8 @@ struct image {
 
 void write_file(const char* path, const std::vector<uint8_t>& bytes)
 {
-    FILE* fp = fopen(path, "wb");
-    ASSERT_TRUE(fp);
-    if (!bytes.empty())
-        fwrite(bytes.data(), 1, bytes.size(), fp);
-    fclose(fp);
+    wr_buf w = {bytes};
+    ASSERT_TRUE(wr_buf_save(&w, path));
 }
 
 // The three kinds as the writer library lays them out (a second, independent encoder).
