@@ -5,10 +5,12 @@
 
 #include "engine/code/files.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
 
+#include "engine/code/dbg.h"
 #include "engine/code/mem.h"
 #include "platform/plat_fs.h"
 
@@ -81,6 +83,13 @@ static FILE* files_open(const char* path, const char* mode, uint64_t* size)
     return fp;
 }
 
+// Why a whole data-file image is refused, or null when it is sound. A header that is not
+// one of ours (too short, unknown magic, wrong version) is refused without a log line, as
+// callers report their own failure to load; a body our reader would trip on is named on the
+// log with the file, since the caller cannot tell a damaged file from a missing one.
+static const char FILES_BAD_HEADER[] = "not a data file of this version";
+static const char* files_refusal(const uint8_t* block, uint32_t size);
+
 files_data* files_load(files* f, const char* path)
 {
     files_data* d = (files_data*)pool_alloc(&f->records);
@@ -98,7 +107,12 @@ files_data* files_load(files* f, const char* path)
     }
     if (fp)
         fclose(fp);
-    ok = ok && files_validate(d->data, (uint32_t)size);
+    if (ok) {
+        const char* why = files_refusal(d->data, (uint32_t)size);
+        if (why && why != FILES_BAD_HEADER)
+            dbg_error("Refused data file %s: %s\n", path, why);
+        ok = !why;
+    }
     if (!ok) {
         files_free(f, d);
         return nullptr;
@@ -130,8 +144,6 @@ static bool chk_array(const files_check* c, uint32_t off, uint64_t count, uint64
 
 static bool chk_xox(const files_check* c)
 {
-    if (c->size < FILES_XOX_HEAD)
-        return false;
     uint32_t mats = chk_word(c, FILES_XOX_MATERIAL_COUNT), morphs = chk_word(c, FILES_XOX_MORPH_COUNT);
     uint32_t verts = chk_word(c, FILES_XOX_VERTEX_COUNT), idxs = chk_word(c, FILES_XOX_INDEX_COUNT);
     uint32_t mat_off = chk_word(c, FILES_XOX_MATERIALS), morph_off = chk_word(c, FILES_XOX_MORPHS);
@@ -213,8 +225,6 @@ static bool chk_xsx_parents(const files_check* c, uint32_t bones, uint32_t bone_
 
 static bool chk_xsx(const files_check* c)
 {
-    if (c->size < FILES_XSX_HEAD)
-        return false;
     uint32_t bones = chk_word(c, FILES_XSX_BONE_COUNT), tracks = chk_word(c, FILES_XSX_TRACK_COUNT);
     uint32_t bone_off = chk_word(c, FILES_XSX_BONES), track_off = chk_word(c, FILES_XSX_TRACKS);
     if (!chk_array(c, bone_off, bones, FILES_XSX_BONE_SIZE) || !chk_array(c, track_off, tracks, FILES_XSX_TRACK_SIZE))
@@ -249,22 +259,55 @@ static bool chk_xtx(const files_check* c)
            chk_word(c, FILES_XTX_END) <= c->size;
 }
 
-bool files_validate(const uint8_t* block, uint32_t size)
+static const char FILES_OUTSIDE[] = "counts or offsets outside the file";
+
+// A mesh must have something to draw: buffers of 0 vertices or 0 indices cannot be made,
+// and a failed buffer marks the device for a reset every time the mesh is retried.
+static const char* xox_refusal(const files_check* c)
+{
+    if (c->size < FILES_XOX_HEAD)
+        return c->size ? FILES_OUTSIDE : "a mesh without vertices or indices";
+    if (!chk_xox(c))
+        return FILES_OUTSIDE;
+    if (chk_word(c, FILES_XOX_VERTEX_COUNT) == 0 || chk_word(c, FILES_XOX_INDEX_COUNT) == 0)
+        return "a mesh without vertices or indices";
+    return nullptr;
+}
+
+static const char* xsx_refusal(const files_check* c)
+{
+    if (c->size == 0)
+        return nullptr;
+    if (c->size < FILES_XSX_HEAD || !chk_xsx(c))
+        return FILES_OUTSIDE;
+    // Users loop and step through an animation by its length, so it must be a finite,
+    // non-negative time. The shipped animations last a few seconds; an hour is far beyond
+    // any cycle or pose and keeps every frame count at 20 frames a second (72000) exact in
+    // a float, so no loop over the length can stall on a time that no longer grows.
+    float length = files_f32(c->p, FILES_XSX_LENGTH);
+    if (!std::isfinite(length) || length < 0.0f || length > FILES_XSX_MAX_LENGTH)
+        return "an animation length that is not finite, negative or over an hour";
+    return nullptr;
+}
+
+static const char* files_refusal(const uint8_t* block, uint32_t size)
 {
     if (!block || size < FILES_HEADER_SIZE)
-        return false;
+        return FILES_BAD_HEADER;
     files_header h;
     memcpy(&h, block, sizeof(h));
     if (h.version != FILES_VERSION)
-        return false;
+        return FILES_BAD_HEADER;
     files_check c = {block + FILES_HEADER_SIZE, size - FILES_HEADER_SIZE};
     switch (h.magic) {
-    case FILES_MAGIC_XOX: return c.size == 0 || chk_xox(&c);
-    case FILES_MAGIC_XSX: return c.size == 0 || chk_xsx(&c);
-    case FILES_MAGIC_XTX: return c.size == 0 || chk_xtx(&c);
-    default: return false;
+    case FILES_MAGIC_XOX: return xox_refusal(&c);
+    case FILES_MAGIC_XSX: return xsx_refusal(&c);
+    case FILES_MAGIC_XTX: return c.size == 0 || chk_xtx(&c) ? nullptr : FILES_OUTSIDE;
+    default: return FILES_BAD_HEADER;
     }
 }
+
+bool files_validate(const uint8_t* block, uint32_t size) { return files_refusal(block, size) == nullptr; }
 
 // ---- accessors -------------------------------------------------------------------------
 

@@ -52,8 +52,9 @@ bool files_setup(files* f);  // always true
 void files_clean(files* f);  // releases whatever is still loaded; safe twice
 bool files_reset(files* f);
 // A fresh record with its own block and refs 1, or null (missing or non-regular file,
-// shorter than 12 bytes, unknown magic, wrong version, inconsistent offsets, no memory).
-// Nothing is logged: callers log their own failure.
+// shorter than 12 bytes, unknown magic, wrong version, a body that fails the checks below,
+// no memory). Only a body that fails its checks is logged here (an error line naming the
+// file and the reason); for the rest callers log their own failure.
 files_data* files_load(files* f, const char* path);
 // Null is ignored. Lowers refs; at 0 or below frees the block and returns the record.
 void files_free(files* f, files_data* d);
@@ -93,8 +94,8 @@ int files_split_side(char* name);
 // guarantees that every in-count index resolves, so readers need no error path beyond the
 // index checks they make anyway.
 //
-// An empty payload (a bare 12-byte file) is accepted for every kind; all of its words read
-// as 0, so it has no records of any sort.
+// An empty payload (a bare 12-byte file) is accepted for animations and tile files; all of
+// its words read as 0, so it has no records of any sort. A mesh always needs a body.
 // ---------------------------------------------------------------------------------------
 
 inline uint32_t files_u32(const uint8_t* rec, uint32_t at)
@@ -140,11 +141,11 @@ enum : uint32_t {
     FILES_XOX_DELTA_SIZE = 24, // six f32: dx dy dz dnx dny dnz
     FILES_XOX_VERTEX_SIZE = 36, // f32 x y z nx ny nz u v, one unread word
 };
-// Validated for a mesh: every array lies in the payload; each material's strip lengths
-// lie in the payload and its strips (first index + sum of lengths) stay inside the index
-// array; each morph's deltas lie in the payload and its range (first + count) stays inside
-// the vertex array; every index is below the vertex count. Name fields of 32 bytes are not
-// required to hold a NUL: read them with files_name.
+// Validated for a mesh: it has at least one vertex and one index; every array lies in the
+// payload; each material's strip lengths lie in the payload and its strips (first index +
+// sum of lengths) stay inside the index array; each morph's deltas lie in the payload and
+// its range (first + count) stays inside the vertex array; every index is below the vertex
+// count. Name fields of 32 bytes are not required to hold a NUL: read them with files_name.
 const uint8_t* files_xox_material(const files_data* d, uint32_t i);
 const uint8_t* files_xox_morph(const files_data* d, uint32_t i);
 const uint8_t* files_xox_vertex(const files_data* d, uint32_t i);
@@ -171,7 +172,9 @@ enum : uint32_t {
 // Validated for an animation: bones and tracks lie in the payload; every bone has at least
 // nine tracks, and its first-track offset names a track record with all of the bone's
 // tracks inside the track array; every parent offset is 0 or names a bone record, and the
-// parent chains have no cycle; each track's keys lie in the payload.
+// parent chains have no cycle; each track's keys lie in the payload; the length is finite
+// and between 0 and FILES_XSX_MAX_LENGTH.
+const float FILES_XSX_MAX_LENGTH = 3600.0f; // one hour in key-time units (seconds in the shipped files)
 const uint8_t* files_xsx_bone(const files_data* d, uint32_t i);
 const uint8_t* files_xsx_track(const files_data* d, uint32_t i);
 const uint8_t* files_xsx_keys(const files_data* d, const uint8_t* track); // key count keys

@@ -274,11 +274,12 @@ void motion_apply(motion* m, float t)
 
 // --- sphere contact -------------------------------------------------------------------
 
-// v / |v|, or (0, 1, 0) when v has no length.
+// v / |v|, or (0, 1, 0) when v has no usable length: zero, or not finite (the swept
+// contact point divided by a zero sum of radii is 0/0).
 static vec3 unit_or_up(vec3 v)
 {
     float l2 = dot(&v, &v);
-    if (l2 <= 0.0f) {
+    if (!(l2 > 0.0f) || !std::isfinite(l2)) {
         vec3 up = {0.0f, 1.0f, 0.0f};
         return up;
     }

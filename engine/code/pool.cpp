@@ -2,6 +2,7 @@
 
 #include "engine/code/pool.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "engine/code/mem.h"
@@ -140,10 +141,14 @@ void grow_array_clean(grow_array* a)
     memset(a, 0, sizeof(*a));
 }
 
+// Sizes are worked in 64 bits: a capacity that would not fit the signed 32-bit count is
+// refused, leaving the array as it was, instead of wrapping to a small or negative size.
 bool grow_array_expand(grow_array* a, int32_t n)
 {
-    int32_t g = a->granule;
-    int32_t cap = (a->capacity + n + g - 1) / g * g;
+    int64_t g = a->granule;
+    int64_t cap = ((int64_t)a->capacity + n + g - 1) / g * g;
+    if (cap > INT32_MAX || cap < 0)
+        return false;
     void* data = mem_realloc(a->data, (size_t)cap * a->element_size);
     if (!data)
         return false;
@@ -157,7 +162,8 @@ bool grow_array_expand(grow_array* a, int32_t n)
 
 void* grow_array_alloc(grow_array* a, int32_t n)
 {
-    if (a->count + n > a->capacity && !grow_array_expand(a, a->count + n - a->capacity))
+    int64_t need = (int64_t)a->count + n; // a growth past the signed limit is refused by the expand
+    if (need > a->capacity && !grow_array_expand(a, (int32_t)(need - a->capacity)))
         return nullptr;
     void* p = (char*)a->data + (size_t)a->count * a->element_size;
     a->count += n;

@@ -1,4 +1,5 @@
-// The log: where each level's text goes, the session line, and long messages.
+// The log: where each level's text goes, and long messages. (The session line is pinned
+// by the Lua environment's start-up tests, which read it from ERROR.TXT.)
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -49,22 +50,6 @@ TEST_F(DbgTest, EachLevelReachesItsOwnOutputs)
     EXPECT_EQ(LOGGED.status, "s4\n"); // status reaches only its hook
     EXPECT_EQ(harness_read_file("WARN.TXT"), "w2\n");
     EXPECT_EQ(harness_read_file("ERROR.TXT"), "e3\n");
-}
-
-TEST_F(DbgTest, SessionLineWrittenOncePerFileAndAppended)
-{
-    dbg_warning("old\n");
-    dbg_set_session("Build7");
-    dbg_warning("one\n");
-    dbg_warning("two\n");
-    EXPECT_EQ(harness_read_file("WARN.TXT"), "old\n\n+++ New Session Build7\n\none\ntwo\n");
-    EXPECT_FALSE(harness_file_exists("ERROR.TXT"));
-    // The session line goes through the hook like any warning.
-    EXPECT_EQ(LOGGED.warning, "old\n\n+++ New Session Build7\n\none\ntwo\n");
-
-    dbg_error("bad\n");
-    dbg_error("worse\n");
-    EXPECT_EQ(harness_read_file("ERROR.TXT"), "\n+++ New Session Build7\n\nbad\nworse\n");
 }
 
 TEST_F(DbgTest, AnUnwritableLogFileIsSkippedAndOverlongTextIsCut)

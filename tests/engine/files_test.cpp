@@ -1,5 +1,5 @@
-// Data-file loader: header checks, record lifetime, offset validation on corrupted files,
-// the resolvers, the whole-file buffer and the name splitter.
+// Data-file loader: header checks, record lifetime, offset validation on corrupted and cut
+// files, the resolvers, the whole-file buffer and the name splitter.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,143 +10,75 @@
 
 #include "engine/code/files.h"
 #include "tests/harness/harness.h"
+#include "tests/harness/log_capture.h"
+#include "tools/writer/wr_mesh.h"
 #include "tools/writer/wr_xtx.h"
 
 namespace {
 
-// A data-file image under construction: header, then payload bytes.
+// A data-file image: header, then payload bytes.
 struct image {
     std::vector<uint8_t> b;
-    image(uint32_t magic, uint32_t version = 19) { u32(magic); u32(version); u32(0); }
-    uint32_t here() const { return (uint32_t)b.size() - 12; } // payload offset of the next byte
-    void u32(uint32_t v) { for (int i = 0; i < 4; i++) b.push_back((uint8_t)(v >> (8 * i))); }
-    void u16(uint16_t v) { b.push_back((uint8_t)v); b.push_back((uint8_t)(v >> 8)); }
-    void zeros(size_t n) { b.insert(b.end(), n, 0); }
+    image(uint32_t magic) : b(12, 0) // a bare header of version 19
+    {
+        memcpy(&b[0], &magic, 4);
+        b[4] = 19;
+    }
+    image(const wr_buf& w) : b(w.bytes) {}
+    uint32_t get32(uint32_t payload_at) const { return files_u32(b.data() + 12, payload_at); }
     void set32(uint32_t payload_at, uint32_t v) { memcpy(&b[12 + payload_at], &v, 4); }
-    void set16(uint32_t payload_at, uint16_t v) { memcpy(&b[12 + payload_at], &v, 2); }
     bool valid() const { return files_validate(b.data(), (uint32_t)b.size()); }
 };
 
 void write_file(const char* path, const std::vector<uint8_t>& bytes)
 {
-    FILE* fp = fopen(path, "wb");
-    ASSERT_TRUE(fp);
-    if (!bytes.empty())
-        fwrite(bytes.data(), 1, bytes.size(), fp);
-    fclose(fp);
+    wr_buf w = {bytes};
+    ASSERT_TRUE(wr_buf_save(&w, path));
 }
 
-// A mesh: 1 material (one strip of 3 indices), 1 morph over vertices 1..2, 3 vertices, 3 indices.
-image make_xox()
+// The three kinds as the writer library lays them out (a second, independent encoder).
+// A mesh: 1 material "skin" (one strip of 3 indices), 1 morph over vertices 1..2, 3 vertices;
+// or, with fewer vertices or indices, only the material without strips.
+image make_mesh(uint32_t verts, uint32_t idxs)
 {
-    image x(FILES_MAGIC_XOX);
-    x.zeros(FILES_XOX_HEAD);
-    x.set32(FILES_XOX_MATERIAL_COUNT, 1);
-    x.set32(FILES_XOX_MORPH_COUNT, 1);
-    x.set32(FILES_XOX_VERTEX_COUNT, 3);
-    x.set32(FILES_XOX_INDEX_COUNT, 3);
-    x.set32(44, 0xDEADBEEF); // unread words keep whatever they hold
-    x.set32(48, 0xFFFFFFFF);
-    uint32_t mat = x.here();
-    x.zeros(FILES_XOX_MATERIAL_SIZE);
-    memcpy(&x.b[12 + mat], "skin", 4);
-    x.set32(mat + FILES_XOX_MAT_STRIP_COUNT, 1);
-    uint32_t morph = x.here();
-    x.zeros(FILES_XOX_MORPH_SIZE);
-    x.set32(morph + FILES_XOX_MORPH_FIRST, 1);
-    x.set32(morph + FILES_XOX_MORPH_VERTICES, 2);
-    uint32_t deltas = x.here();
-    x.zeros(2 * FILES_XOX_DELTA_SIZE);
-    uint32_t verts = x.here();
-    x.zeros(3 * FILES_XOX_VERTEX_SIZE);
-    uint32_t strips = x.here();
-    x.u16(3);
-    uint32_t idx = x.here();
-    x.u16(0); x.u16(2); x.u16(1);
-    x.set32(FILES_XOX_MATERIALS, mat);
-    x.set32(FILES_XOX_MORPHS, morph);
-    x.set32(FILES_XOX_VERTICES, verts);
-    x.set32(FILES_XOX_INDICES, idx);
-    x.set32(mat + FILES_XOX_MAT_STRIPS, strips);
-    x.set32(morph + FILES_XOX_MORPH_DELTAS, deltas);
-    return x;
+    wr_xox_mesh m;
+    m.materials.resize(1);
+    m.materials[0].name = "skin";
+    m.vertices.resize(verts);
+    m.indices.assign(idxs, 0);
+    if (verts == 3 && idxs == 3) {
+        m.materials[0].strips = {3};
+        m.morphs = {{"smile", 1, std::vector<float>(12, 0.5f)}};
+        m.indices = {0, 2, 1};
+    }
+    wr_buf out;
+    wr_xox_file(&out, &m);
+    return image(out);
 }
+image make_xox() { return make_mesh(3, 3); }
 
 // An animation: 2 bones (bone 1 a child of bone 0), 9 tracks each, track 0 with 2 keys.
 image make_xsx()
 {
-    image x(FILES_MAGIC_XSX);
-    x.zeros(FILES_XSX_HEAD);
-    x.set32(FILES_XSX_BONE_COUNT, 2);
-    x.set32(FILES_XSX_TRACK_COUNT, 18);
-    x.set32(20, 0xFFFFFFFF); // not read
-    uint32_t bones = x.here();
-    x.zeros(2 * FILES_XSX_BONE_SIZE);
-    uint32_t tracks = x.here();
-    x.zeros(18 * FILES_XSX_TRACK_SIZE);
-    uint32_t keys = x.here();
-    x.zeros(2 * FILES_XSX_KEY_SIZE);
-    x.set32(FILES_XSX_BONES, bones);
-    x.set32(FILES_XSX_TRACKS, tracks);
-    for (uint32_t i = 0; i < 2; i++) {
-        uint32_t b = bones + i * FILES_XSX_BONE_SIZE;
-        x.set32(b + FILES_XSX_BONE_TRACK_COUNT, 9);
-        x.set32(b + FILES_XSX_BONE_FIRST_TRACK, tracks + 9 * i * FILES_XSX_TRACK_SIZE);
-    }
-    x.set32(bones + FILES_XSX_BONE_SIZE + FILES_XSX_BONE_PARENT, bones);
-    x.set32(tracks + FILES_XSX_TRACK_KEY_COUNT, 2);
-    x.set32(tracks + FILES_XSX_TRACK_KEYS, keys);
-    return x;
+    wr_xsx_anim a;
+    a.bones.resize(2);
+    for (wr_xsx_bone& bone : a.bones)
+        bone.tracks.resize(9);
+    a.bones[1].parent = 0;
+    a.bones[0].tracks[0].keys = {{0, 0}, {1, 1}};
+    wr_buf out;
+    wr_xsx_file(&out, &a);
+    return image(out);
 }
 
-// A tile file with 2 tiles and 3 keys, from the writer library.
+// A tile file with 2 tiles and 3 keys.
 image make_xtx()
 {
     const xtx_tile tiles[2] = {{1, 2, 3, 4, 5, 6}, {7, 8, 9, 10, 11, 12}};
     const uint16_t keys[3] = {2, 0, 1};
     wr_buf out;
     wr_xtx_file(&out, tiles, 2, keys, 3);
-    image x(FILES_MAGIC_XTX);
-    x.b = out.bytes;
-    return x;
-}
-
-// Every record within its count resolves, as the validation promises readers.
-bool resolves_all(const std::vector<uint8_t>& block)
-{
-    files_data d = {};
-    d.payload = block.data() + 12;
-    d.payload_size = (uint32_t)block.size() - 12;
-    uint32_t magic = files_u32(block.data(), 0);
-    bool ok = true;
-    if (magic == FILES_MAGIC_XOX) {
-        for (uint32_t i = 0; i < files_word(&d, FILES_XOX_MATERIAL_COUNT); i++) {
-            const uint8_t* m = files_xox_material(&d, i);
-            ok = ok && m && (files_u32(m, FILES_XOX_MAT_STRIP_COUNT) == 0 || files_xox_strips(&d, m));
-        }
-        for (uint32_t i = 0; i < files_word(&d, FILES_XOX_MORPH_COUNT); i++) {
-            const uint8_t* m = files_xox_morph(&d, i);
-            ok = ok && m && (files_u32(m, FILES_XOX_MORPH_VERTICES) == 0 || files_xox_deltas(&d, m));
-        }
-        ok = ok && (files_word(&d, FILES_XOX_VERTEX_COUNT) == 0 ||
-                    files_xox_vertex(&d, files_word(&d, FILES_XOX_VERTEX_COUNT) - 1));
-        ok = ok && (files_word(&d, FILES_XOX_INDEX_COUNT) == 0 || files_xox_indices(&d));
-    } else if (magic == FILES_MAGIC_XSX) {
-        uint32_t tracks = files_word(&d, FILES_XSX_TRACK_COUNT);
-        for (uint32_t i = 0; i < files_word(&d, FILES_XSX_BONE_COUNT); i++) {
-            const uint8_t* b = files_xsx_bone(&d, i);
-            int32_t first = files_xsx_first_track(&d, b);
-            ok = ok && b && first >= 0 && first + files_u32(b, FILES_XSX_BONE_TRACK_COUNT) <= tracks;
-        }
-        for (uint32_t i = 0; i < tracks; i++) {
-            const uint8_t* t = files_xsx_track(&d, i);
-            ok = ok && t && (files_u32(t, FILES_XSX_TRACK_KEY_COUNT) == 0 || files_xsx_keys(&d, t));
-        }
-    } else {
-        for (uint32_t i = 0; i < files_word(&d, FILES_XTX_TILE_COUNT); i++)
-            ok = ok && files_xtx_tile(&d, i);
-    }
-    return ok;
+    return image(out);
 }
 
 struct Files : testing::Test {
@@ -161,110 +93,84 @@ struct Files : testing::Test {
 
 } // namespace
 
-TEST_F(Files, HeaderChecks)
+TEST_F(Files, HeaderChecksAndRecordLifetimes)
 {
-    image x = make_xtx();
-    EXPECT_EQ(load(image(FILES_MAGIC_XTX)) != nullptr, true) << "a bare 12-byte file loads";
-    std::vector<uint8_t> eleven(x.b.begin(), x.b.begin() + 11);
-    write_file("short.dat", eleven);
+    image x = make_xtx(), old = make_xox();
+    log_capture_start();
+    write_file("short.dat", std::vector<uint8_t>(x.b.begin(), x.b.begin() + 11));
     EXPECT_EQ(files_load(&FILES, "short.dat"), nullptr);
-
-    image old = make_xox();
     old.b[4] = 18;
-    EXPECT_EQ(load(old), nullptr);
-    image other(0x31323334);
-    EXPECT_EQ(load(other), nullptr);
+    EXPECT_EQ(load(old), nullptr) << "version 18";
+    EXPECT_EQ(load(image(0x31323334)), nullptr) << "unknown magic";
     EXPECT_EQ(files_load(&FILES, "missing.dat"), nullptr);
     mkdir("folder.xox", 0777);
     EXPECT_EQ(files_load(&FILES, "folder.xox"), nullptr);
+    // Every failure gave its record back, and a file that is not ours is left to the
+    // caller to report.
+    EXPECT_TRUE(list_empty(&FILES.records.live));
+    EXPECT_EQ(LOGGED.error, "");
+    log_capture_stop();
 
-    // Only the bare file is still loaded: every failure gave its record back.
-    EXPECT_EQ(harness_list_count(&FILES.records.live), 1);
+    files_data* bare = load(image(FILES_MAGIC_XSX));
+    ASSERT_TRUE(bare);
+    EXPECT_EQ(files_xsx_bone(bare, 0), nullptr) << "a bare file has no records";
 
-    files_data* d = load(image(FILES_MAGIC_XOX)); // bare: no records
-    ASSERT_TRUE(d);
-    EXPECT_EQ(d->payload_size, 0u);
-    EXPECT_EQ(files_word(d, 0), 0u);
-    EXPECT_EQ(files_xox_material(d, 0), nullptr);
-    EXPECT_EQ(files_xox_indices(d), nullptr);
-}
-
-TEST_F(Files, EachLoadIsItsOwnRecord)
-{
-    image x = make_xtx();
+    // Each load is its own record with its own block, newest first.
     files_data* a = load(x);
     files_data* b = files_load(&FILES, "f.dat");
     ASSERT_TRUE(a && b);
-    EXPECT_NE(a, b);
     EXPECT_NE(a->data, b->data);
-    EXPECT_EQ(list_first(&FILES.records.live), &b->link) << "newest first";
-    EXPECT_EQ(a->refs, 1);
+    EXPECT_EQ(list_first(&FILES.records.live), &b->link);
     files_free(&FILES, b);
-    EXPECT_EQ(files_xtx_key(a, 0), 2) << "the other record stays valid";
-
     a->refs++;  // a second owner
     files_free(&FILES, a);
-    EXPECT_EQ(a->refs, 1);
-    EXPECT_TRUE(a->data);
+    EXPECT_EQ(files_xtx_key(a, 0), 2) << "still held once";
     files_free(&FILES, a);
-    EXPECT_TRUE(list_empty(&FILES.records.live));
+    EXPECT_EQ(harness_list_count(&FILES.records.live), 1);
     files_free(&FILES, nullptr);
-}
 
-TEST_F(Files, CleanReleasesLeakedRecords)
-{
-    image x = make_xsx();
-    files_data* a = load(x);
-    ASSERT_TRUE(a);
-    a->refs = 5;
-    ASSERT_TRUE(load(x));
+    // Clean releases what was leaked, whatever its count (the sanitizer build checks leaks).
+    bare->refs = 5;
     files_clean(&FILES);
     EXPECT_TRUE(list_empty(&FILES.records.live));
-    files_clean(&FILES);  // safe twice (leak checking runs under the sanitizer build)
+    files_clean(&FILES);  // safe twice
     ASSERT_TRUE(files_setup(&FILES));
+
+    // Refusing a body the readers would trip on names the file and why on the log.
+    image no_indices = make_mesh(3, 0), negative = make_xsx();
+    negative.set32(FILES_XSX_LENGTH, 0xBF800000); // -1
+    for (const image& bad : {no_indices, negative}) {
+        log_capture_start();
+        EXPECT_EQ(load(bad), nullptr);
+        EXPECT_NE(LOGGED.error.find("Refused data file f.dat: "), std::string::npos) << LOGGED.error;
+        log_capture_stop();
+    }
 }
 
-TEST_F(Files, TileFileResolvers)
+// The readers of meshes, animations and tiles go through these with real files; here the
+// edges: none, one past the end, outside the count.
+TEST_F(Files, ResolversPointIntoThePayloadOrGiveNull)
 {
-    image x = make_xtx();
-    files_data* d = load(x);
-    ASSERT_TRUE(d);
-    EXPECT_EQ(d->header.magic, FILES_MAGIC_XTX);
-    EXPECT_EQ(files_range(d, files_word(d, FILES_XTX_TILES), 0), d->payload + 28);
-    EXPECT_EQ(files_range(d, files_word(d, FILES_XTX_END), 0), d->payload + d->payload_size)
+    files_data* t = load(make_xtx());
+    ASSERT_TRUE(t);
+    EXPECT_EQ(files_range(t, files_word(t, FILES_XTX_END), 0), t->payload + t->payload_size)
         << "the end offset is one past the payload";
-    EXPECT_EQ(files_range(d, 0, 0), nullptr) << "offset 0 is none";
-    const uint8_t* t1 = files_xtx_tile(d, 1);
-    ASSERT_TRUE(t1);
-    EXPECT_EQ(files_u16(t1, 0), 7);
-    EXPECT_EQ(files_u16(t1, 10), 12);
-    EXPECT_EQ(files_xtx_tile(d, 2), nullptr);
-    EXPECT_EQ(files_xtx_key(d, 0), 2);
-    EXPECT_EQ(files_xtx_key(d, 3), 0);
-}
+    EXPECT_EQ(files_range(t, files_word(t, FILES_XTX_END), 1), nullptr);
+    EXPECT_EQ(files_range(t, 0, 0), nullptr) << "offset 0 is none";
+    EXPECT_EQ(files_u16(files_xtx_tile(t, 1), 10), 12); // tile 2's offset y
+    EXPECT_EQ(files_xtx_tile(t, 2), nullptr);
+    EXPECT_EQ(files_xtx_key(t, 3), 0);
 
-TEST_F(Files, MeshAndAnimationResolvers)
-{
     files_data* m = load(make_xox());
     ASSERT_TRUE(m);
-    const uint8_t* mat = files_xox_material(m, 0);
-    ASSERT_TRUE(mat);
-    char name[40];
-    files_name(mat + FILES_XOX_MAT_NAME, 32, name, sizeof(name));
-    EXPECT_STREQ(name, "skin");
-    EXPECT_EQ(files_u16(files_xox_strips(m, mat), 0), 3);
-    EXPECT_EQ(files_u16(files_xox_indices(m), 2), 2);
-    EXPECT_TRUE(files_xox_deltas(m, files_xox_morph(m, 0)));
-    EXPECT_TRUE(files_xox_vertex(m, 2));
+    EXPECT_EQ(files_u16(files_xox_indices(m), 2), 2); // indices 0 2 1: the second
     EXPECT_EQ(files_xox_vertex(m, 3), nullptr);
     EXPECT_EQ(files_xox_strips(m, nullptr), nullptr);
-
     files_data* a = load(make_xsx());
     ASSERT_TRUE(a);
     EXPECT_EQ(files_xsx_parent(a, files_xsx_bone(a, 0)), -1);
     EXPECT_EQ(files_xsx_parent(a, files_xsx_bone(a, 1)), 0);
     EXPECT_EQ(files_xsx_first_track(a, files_xsx_bone(a, 1)), 9);
-    EXPECT_TRUE(files_xsx_keys(a, files_xsx_track(a, 0)));
     EXPECT_EQ(files_xsx_keys(a, files_xsx_track(a, 1)), nullptr) << "a track without keys";
 }
 
@@ -275,13 +181,13 @@ TEST(FilesValidate, CorruptedFieldsAreRejected)
         image (*make)();
         uint32_t at;
         uint32_t value;
+        bool valid = false;
     };
     image xo = make_xox(), xs = make_xsx();
-    uint32_t mat = files_u32(xo.b.data() + 12, FILES_XOX_MATERIALS);
-    uint32_t morph = files_u32(xo.b.data() + 12, FILES_XOX_MORPHS);
-    uint32_t bones = files_u32(xs.b.data() + 12, FILES_XSX_BONES);
-    uint32_t tracks = files_u32(xs.b.data() + 12, FILES_XSX_TRACKS);
+    uint32_t mat = xo.get32(FILES_XOX_MATERIALS), morph = xo.get32(FILES_XOX_MORPHS);
+    uint32_t bones = xs.get32(FILES_XSX_BONES), tracks = xs.get32(FILES_XSX_TRACKS);
     uint32_t bone1 = bones + FILES_XSX_BONE_SIZE;
+    const uint32_t AS_BUILT = 0xFFFFFFFF; // no word changed
     const mutation cases[] = {
         {"material count", make_xox, FILES_XOX_MATERIAL_COUNT, 100},
         {"materials offset", make_xox, FILES_XOX_MATERIALS, 0xFFFFFFF0},
@@ -310,43 +216,38 @@ TEST(FilesValidate, CorruptedFieldsAreRejected)
         {"tile count", make_xtx, FILES_XTX_TILE_COUNT, 3},
         {"keys offset", make_xtx, FILES_XTX_KEYS, 0xFFFFFFFE},
         {"end offset", make_xtx, FILES_XTX_END, 59},
+        // Nothing to draw: a mesh's buffers cannot be 0 long.
+        {"bare mesh header", [] { return image(FILES_MAGIC_XOX); }, AS_BUILT, 0},
+        {"no vertices or indices", [] { return make_mesh(0, 0); }, AS_BUILT, 0},
+        {"vertices, no indices", [] { return make_mesh(3, 0); }, AS_BUILT, 0},
+        {"one vertex, one index", [] { return make_mesh(1, 1); }, AS_BUILT, 0, true},
+        // Lengths that would make a loop over the animation endless; the limit is an hour.
+        {"length NaN", make_xsx, FILES_XSX_LENGTH, 0x7FC00000},
+        {"length infinite", make_xsx, FILES_XSX_LENGTH, 0x7F800000},
+        {"length -1", make_xsx, FILES_XSX_LENGTH, 0xBF800000},
+        {"length 3600.25", make_xsx, FILES_XSX_LENGTH, 0x45610400}, // 0x1.c2080p11
+        {"length 3600", make_xsx, FILES_XSX_LENGTH, 0x45610000, true},  // 0x1.c2p11
+        {"length 0", make_xsx, FILES_XSX_LENGTH, 0, true},
     };
     EXPECT_TRUE(make_xox().valid());
     EXPECT_TRUE(make_xsx().valid());
     EXPECT_TRUE(make_xtx().valid());
     for (const mutation& m : cases) {
         image x = m.make();
-        x.set32(m.at, m.value);
-        EXPECT_FALSE(x.valid()) << m.what;
+        if (m.at != AS_BUILT)
+            x.set32(m.at, m.value);
+        EXPECT_EQ(x.valid(), m.valid) << m.what;
     }
 
-    image tiny = make_xtx();
-    tiny.b.resize(12 + FILES_XTX_HEAD - 1);
-    EXPECT_FALSE(tiny.valid()) << "a head cut short";
-}
-
-// Every word overwritten with hostile values and every truncation: the validator must
-// never read outside the block (the sanitizer build checks), and whatever it accepts must
-// resolve every in-count record.
-TEST(FilesValidate, HostileWordsAndTruncationsStayInside)
-{
-    image (*makers[])() = {make_xox, make_xsx, make_xtx};
-    const uint32_t values[] = {0, 1, 3, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFFFFF4, 0x1000};
-    for (auto make : makers) {
+    // Every truncation is refused; only a bare header of an animation or tile file stands.
+    // (Reads beyond the block on hostile words are the fuzz target's to catch: it touches
+    // every record a file that passes promises.)
+    for (image (*make)() : {make_xox, make_xsx, make_xtx}) {
         image base = make();
-        for (uint32_t at = 0; at + 4 <= base.b.size() - 12; at += 2)
-            for (uint32_t v : values) {
-                image x = base;
-                x.set32(at, v);
-                std::vector<uint8_t> copy(x.b); // exact-size heap block
-                if (files_validate(copy.data(), (uint32_t)copy.size())) {
-                    EXPECT_TRUE(resolves_all(copy)) << "word " << at << " = " << v;
-                }
-            }
         for (size_t n = 0; n < base.b.size(); n++) {
-            std::vector<uint8_t> cut(base.b.begin(), base.b.begin() + n);
-            bool ok = files_validate(cut.empty() ? nullptr : cut.data(), (uint32_t)n);
-            EXPECT_EQ(ok, n == 12) << "a truncated file is accepted only when bare";
+            std::vector<uint8_t> cut(base.b.begin(), base.b.begin() + n); // exact-size block
+            bool bare_ok = n == 12 && files_u32(base.b.data(), 0) != FILES_MAGIC_XOX; // a mesh needs a body
+            EXPECT_EQ(files_validate(n ? cut.data() : nullptr, (uint32_t)n), bare_ok) << n;
         }
     }
 }
@@ -354,13 +255,8 @@ TEST(FilesValidate, HostileWordsAndTruncationsStayInside)
 TEST(FilesBuffer, ReadsWholeFilesWithSpareBytes)
 {
     files_buffer b;
-    EXPECT_TRUE(files_buffer_setup(&b, "missing.txt", true, 0, 1));
-    EXPECT_EQ(b.data, nullptr);
-    EXPECT_EQ(b.size, 0u);
-
     write_file("t.txt", {'a', 'b', 'c'});
     ASSERT_TRUE(files_buffer_setup(&b, "t.txt", true, 16, 1));
-    ASSERT_TRUE(b.data);
     EXPECT_EQ(b.size, 3u);
     EXPECT_STREQ((const char*)b.data, "abc");
     for (int i = 1; i <= 16; i++)
@@ -369,17 +265,15 @@ TEST(FilesBuffer, ReadsWholeFilesWithSpareBytes)
     files_buffer_clean(&b);
     EXPECT_EQ(b.data, nullptr);
 
+    // A missing file, a folder and an over-long name (cut to 255) all read as no file.
     mkdir("dir.txt", 0777);
-    EXPECT_TRUE(files_buffer_setup(&b, "dir.txt", false, 0, 0)) << "a folder reads as no file";
-    EXPECT_EQ(b.data, nullptr);
-
-    // An over-long name is cut to 255 characters and the reader still answers.
-    std::string longname(300, 'x');
-    EXPECT_TRUE(files_buffer_setup(&b, longname.c_str(), false, 0, 0));
+    for (std::string path : {std::string("missing.txt"), std::string("dir.txt"), std::string(300, 'x')}) {
+        EXPECT_TRUE(files_buffer_setup(&b, path.c_str(), false, 0, 1)) << path;
+        EXPECT_EQ(b.data, nullptr) << path;
+        EXPECT_EQ(b.size, 0u) << path;
+    }
     EXPECT_EQ(strlen(b.name), 255u);
-
-    // A size that cannot be held fails.
-    EXPECT_FALSE(files_buffer_setup(&b, "t.txt", false, 0xFFFFFFFE, 0));
+    EXPECT_FALSE(files_buffer_setup(&b, "t.txt", false, 0xFFFFFFFE, 0)) << "a size that cannot be held";
     EXPECT_EQ(b.data, nullptr);
 }
 

@@ -85,41 +85,29 @@ TEST(Maths, RotationsAgreeBetweenQuaternionAndMatrix)
     transform t = {{10, 20, 30}, q, {2, 3, 4}};
     mat4 m;
     mat4_from_transform(&m, &t);  // scale, rotate, translate
-    vec3 p = {1, 0, 0}, r;
+    vec3 p = {0, 1, 0}, r;
     mat4_project(&r, &p, &m);
-    expect_vec(r, 10, 22, 30);
-    p = {0, 1, 0};
-    mat4_project(&r, &p, &m);
-    expect_vec(r, 7, 20, 30);
+    expect_vec(r, 7, 20, 30); // y scaled by 3, turned onto -x, moved
     vec3_rotate(&r, &p, &q);
     expect_vec(r, -1, 0, 0);
     vec3_rotate_inverse(&r, &r, &q);
     expect_vec(r, 0, 1, 0);
 
-    // quat_mul(a, b) turns by b first; the rotate helpers put the new turn after or before.
+    // quat_mul(a, b) turns by b first: z -x-> -y -z-> x, the same through the matrix.
     quat qx, both;
     quat_rotation_x(&qx, HALF_PI);
     quat_mul(&both, &q, &qx);
     vec3 z = {0, 0, 1};
-    vec3_rotate(&r, &z, &both);  // z -x-> -y -z-> x
+    vec3_rotate(&r, &z, &both);
     expect_vec(r, 1, 0, 0);
     mat4_from_quat(&m, &both);
     mat4_project(&r, &z, &m);
     expect_vec(r, 1, 0, 0);
-    quat a = qx, b = q;
+    // rotate_* puts the new turn after the old (the animations' Y x X x Z build on it).
+    quat a = qx;
     quat_rotate_z(&a, HALF_PI);
-    quat_post_rotate_x(&b, HALF_PI);
-    EXPECT_NEAR(a.x, both.x, 1e-6f);
-    EXPECT_NEAR(b.w, both.w, 1e-6f);
-
-    quat e, ref;
-    quat_from_euler(&e, 0.3f, -0.7f, 1.2f);  // Z after Y after X
-    quat_rotation_x(&ref, 1.2f);
-    quat_rotate_y(&ref, -0.7f);
-    quat_rotate_z(&ref, 0.3f);
-    EXPECT_NEAR(e.x, ref.x, 1e-6f);
-    EXPECT_NEAR(e.y, ref.y, 1e-6f);
-    EXPECT_NEAR(e.z, ref.z, 1e-6f);
+    for (int i = 0; i < 4; i++)
+        EXPECT_NEAR((&a.x)[i], (&both.x)[i], 1e-6f) << i;
 }
 
 TEST(Maths, RenormalisationOnlyOutsideTheBand)
@@ -173,36 +161,48 @@ TEST(Maths, MotionStepFallsTurnsAndDamps)
     EXPECT_NEAR(v.xform.orientation.x, sinf(0.2f), 1e-6f);
 }
 
+// Pairs on the x axis: a at (ax, ay) moving by avx, b at bx moving by bvx, radii r.
 TEST(Maths, SphereOverlapAndSweep)
 {
+    const float NO = -1; // no contact expected
+    struct {
+        const char* what;
+        float ax, ay, avx, bx, bvx, r;
+        float time; // expected contact time (0 for an overlap), or NO
+        vec3 normal; // a's normal; b's is its negation (or the same for no direction)
+    } cases[] = {
+        // 1.999^2 = 3.996001 <= 4 - 1/256: an overlap; 1.9995^2 = 3.998 is not, and at rest no sweep.
+        {"overlap", 1.999f, 0, 0, 0, 0, 1, 0, {1, 0, 0}},
+        {"just apart", 1.9995f, 0, 0, 0, 0, 1, NO, {}},
+        {"coincident", 0, 0, 0, 0, 0, 1, 0, {0, 1, 0}},
+        {"closing", 3, 0, -1, 0, 1, 1, 0.5f, {1, 0, 0}}, // gap 1 closing at 2: halfway
+        {"separating", 2.01f, 0, 1, 0, -1, 1, NO, {}},
+        {"passing beside", 5, 2.5f, -10, 0, 0, 1, NO, {}},
+        {"beyond the step", 10, 0, -1, 0, 0, 1, NO, {}},
+        // Points meeting head-on at t = 0.5, where the contact point over the radius sum
+        // is 0/0: the fallback up normal stands in.
+        {"zero radii", 1, 0, -2, 0, 0, 0, 0.5f, {0, 1, 0}},
+    };
+    for (auto& c : cases) {
+        sphere a = ball(c.ax, c.avx), b = ball(c.bx, c.bvx);
+        a.position.y = c.ay;
+        a.radius = b.radius = c.r;
+        ASSERT_EQ(sphere_collide(&a, &b), c.time != NO) << c.what;
+        if (c.time == NO)
+            continue;
+        SCOPED_TRACE(c.what);
+        EXPECT_NEAR(a.contact_time, c.time, 1e-6f);
+        EXPECT_NEAR(b.contact_time, c.time, 1e-6f);
+        EXPECT_EQ(a.other, &b);
+        expect_vec(a.normal, c.normal.x, c.normal.y, c.normal.z);
+        float sign = c.time == 0 && c.ax == c.bx ? 1 : -1;
+        expect_vec(b.normal, sign * c.normal.x, sign * c.normal.y, sign * c.normal.z);
+    }
     dbg_reset_for_tests();
     sphere a = ball(1.999f, 0), b = ball(0, 0);
-    ASSERT_TRUE(sphere_collide(&a, &b));
-    EXPECT_EQ(a.contact_time, 0.0f);
-    EXPECT_EQ(a.other, &b);
-    expect_vec(a.normal, 1, 0, 0);
-    expect_vec(b.normal, -1, 0, 0);
+    sphere_collide(&a, &b);
     EXPECT_NEAR(b.overlap, 4.0f - 1.999f * 1.999f, 1e-5f);
     EXPECT_NE(strstr(dbg_text, "Intersection"), nullptr);
-    sphere c = ball(1.9995f, 0), d = ball(0, 0);  // not an overlap; at rest no sweep
-    EXPECT_FALSE(sphere_collide(&c, &d));
-    sphere e = ball(0, 0), f = ball(0, 0);  // coincident: the up normal
-    ASSERT_TRUE(sphere_collide(&e, &f));
-    expect_vec(f.normal, 0, 1, 0, 0);
-
-    sphere g = ball(3, -1), h = ball(0, 1);  // gap 1 closing at 2: contact halfway
-    ASSERT_TRUE(sphere_collide(&g, &h));
-    EXPECT_NEAR(g.contact_time, 0.5f, 1e-6f);
-    EXPECT_NEAR(h.contact_time, 0.5f, 1e-6f);
-    expect_vec(g.normal, 1, 0, 0);
-    expect_vec(h.normal, -1, 0, 0);
-    sphere i = ball(2.01f, 1), j = ball(0, -1);  // separating
-    EXPECT_FALSE(sphere_collide(&i, &j));
-    sphere k = ball(5, -10), l = ball(0, 0);  // passing beside
-    k.position.y = 2.5f;
-    EXPECT_FALSE(sphere_collide(&k, &l));
-    sphere m = ball(10, -1), n = ball(0, 0);  // beyond this step
-    EXPECT_FALSE(sphere_collide(&m, &n));
 }
 
 TEST(Maths, SphereKeepsEarliestSweepAndDeepestOverlap)

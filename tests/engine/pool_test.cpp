@@ -1,4 +1,5 @@
-// Lists, pools and growable arrays: walk idioms, hand-out order, reuse and growth.
+// Pools and growable arrays: hand-out order, reuse, growth and its limit. (Lists are walked
+// by every pool owner's tests.)
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -15,51 +16,11 @@ struct rec {
     char pad[20];
 };
 
-std::vector<int> walk_forward(list* l)
-{
-    std::vector<int> v;
-    for (list_node* n = list_first(l); n->next; n = n->next)
-        v.push_back(((rec*)n)->value);
-    return v;
-}
-
-std::vector<int> walk_backward(list* l)
-{
-    std::vector<int> v;
-    for (list_node* n = list_last(l); n->previous; n = n->previous)
-        v.push_back(((rec*)n)->value);
-    return v;
-}
-
 } // namespace
 
-TEST(List, InsertFirstLastBeforeAndUnlink)
-{
-    list l;
-    list_setup(&l);
-    EXPECT_TRUE(walk_forward(&l).empty());
-    rec a{}, b{}, c{}, d{};
-    a.value = 1, b.value = 2, c.value = 3, d.value = 4;
-    list_append(&l, &b.node);                       // b
-    list_insert(&l.head, &a.node, nullptr);          // a b
-    list_insert(list_last(&l), &d.node, nullptr);    // a b d
-    list_insert(nullptr, &c.node, &d.node);          // a b c d
-    EXPECT_EQ(walk_forward(&l), (std::vector<int>{1, 2, 3, 4}));
-    EXPECT_EQ(walk_backward(&l), (std::vector<int>{4, 3, 2, 1}));
-
-    list_unlink(&a.node);
-    list_unlink(&c.node);
-    EXPECT_EQ(a.node.next, nullptr);
-    EXPECT_EQ(a.node.previous, nullptr);
-    EXPECT_EQ(walk_forward(&l), (std::vector<int>{2, 4}));
-    EXPECT_EQ(walk_backward(&l), (std::vector<int>{4, 2}));
-    list_unlink(&b.node);
-    list_unlink(&d.node);
-    EXPECT_TRUE(list_empty(&l));
-    EXPECT_TRUE(walk_backward(&l).empty());
-}
-
-TEST(Pool, FreshChunkHandsOutInAddressOrderThenGrows)
+// Eight records a chunk: the first eight come in address order from one chunk, the ninth
+// from a second; given back, records return last in first out, zeroed.
+TEST(Pool, HandsOutInAddressOrderGrowsByChunksAndReusesLastInFirstOut)
 {
     pool p;
     pool_setup(&p, sizeof(rec), 8);
@@ -68,71 +29,40 @@ TEST(Pool, FreshChunkHandsOutInAddressOrderThenGrows)
     for (int i = 0; i < 9; i++) {
         r[i] = (rec*)pool_alloc(&p);
         ASSERT_NE(r[i], nullptr);
+        list_append(&p.live, &r[i]->node);
+        r[i]->value = i;
+        memset(r[i]->pad, 'x', sizeof(r[i]->pad));
         if (i && i < 8) {
             EXPECT_EQ((char*)r[i], (char*)r[i - 1] + sizeof(rec));
         }
     }
     EXPECT_NE(list_first(&p.chunks)->next, &p.chunks.tail) << "the ninth took a second chunk";
-    pool_clean(&p);
-    EXPECT_TRUE(list_empty(&p.chunks));
-    EXPECT_TRUE(list_empty(&p.free));
-}
 
-TEST(Pool, FreedRecordsComeBackLastInFirstOutAndZeroed)
-{
-    pool p;
-    pool_setup(&p, sizeof(rec), 4);
-    rec* a = (rec*)pool_alloc(&p);
-    rec* b = (rec*)pool_alloc(&p);
-    list_append(&p.live, &a->node);
-    list_append(&p.live, &b->node);
-    a->value = 11;
-    b->value = 22;
-    memset(b->pad, 'x', sizeof(b->pad));
-
-    list_unlink(&a->node);
-    pool_free(&p, a);
-    list_unlink(&b->node);
-    pool_free(&p, b);
-
-    rec* c = (rec*)pool_alloc(&p);
-    EXPECT_EQ(c, b);
-    EXPECT_EQ(c->value, 0);
-    for (char ch : c->pad)
-        EXPECT_EQ(ch, 0);
-    EXPECT_EQ(c->node.next, nullptr);
-    EXPECT_EQ(c->node.previous, nullptr);
-    EXPECT_EQ(pool_alloc(&p), a);
-    pool_clean(&p);
-}
-
-TEST(Pool, CleanFreesEveryLiveRecordWithTheOwnersWalk)
-{
-    pool p;
-    pool_setup(&p, sizeof(rec), 3);
-    for (int i = 0; i < 10; i++)
-        list_append(&p.live, (list_node*)pool_alloc(&p));
+    // The owner's walk: take the neighbour before giving each record back.
     int freed = 0;
-    list_node* n = list_first(&p.live);
-    while (n->next) {
+    for (list_node* n = list_first(&p.live); n->next; freed++) {
         list_node* next = n->next;
         list_unlink(n);
         pool_free(&p, n);
         n = next;
-        freed++;
     }
-    EXPECT_EQ(freed, 10);
-    EXPECT_TRUE(list_empty(&p.live));
+    EXPECT_EQ(freed, 9);
+    rec* c = (rec*)pool_alloc(&p);
+    EXPECT_EQ(c, r[8]);
+    EXPECT_EQ(c->value, 0);
+    for (char ch : c->pad)
+        EXPECT_EQ(ch, 0);
+    EXPECT_EQ(c->node.next, nullptr);
+    EXPECT_EQ(pool_alloc(&p), r[7]);
+
     pool_reset(&p);
-    EXPECT_EQ(p.record_size, sizeof(rec));
-    EXPECT_EQ(p.per_chunk, 3);
+    EXPECT_EQ(p.per_chunk, 8);
+    EXPECT_TRUE(list_empty(&p.chunks));
     EXPECT_NE(pool_alloc(&p), nullptr);
     pool_clean(&p);
     pool_clean(&p); // twice is safe
-
     memset(&p, 0, sizeof(p)); // never set up
     pool_clean(&p);
-    EXPECT_TRUE(list_empty(&p.free));
 }
 
 TEST(GrowArray, AllocGrowsByWholeGranulesWithZeroedElements)
@@ -159,15 +89,36 @@ TEST(GrowArray, AllocGrowsByWholeGranulesWithZeroedElements)
     EXPECT_EQ(a.element_size, 0u);
 }
 
-TEST(GrowArray, ExpandRoundsUpToTheGranule)
+TEST(GrowArray, ExpandRoundsUpToTheGranuleAndRefusesCountsPastTheSignedLimit)
 {
     grow_array a;
     ASSERT_TRUE(grow_array_setup(&a, 8, 4, 10));
-    EXPECT_EQ(a.capacity, 10);
     ASSERT_TRUE(grow_array_expand(&a, 5));
-    EXPECT_EQ(a.capacity, 16);
+    EXPECT_EQ(a.capacity, 16); // 10 + 5 = 15, rounded up to granule 4
     for (int i = 0; i < 16 * 8; i++)
         ASSERT_EQ(((unsigned char*)a.data)[i], 0);
     grow_array_clean(&a);
-}
 
+    // Near 2^31 elements the sums no longer fit a signed 32-bit count. The records are
+    // staged without data: a refusal must touch nothing and allocate nothing.
+    const int32_t high = 0x7FFFFFF0;
+    struct {
+        const char* what;
+        int32_t count, n;
+        bool alloc;
+    } cases[] = {
+        {"expand to exactly 2^31", 0, 16, false},        // 0x7FFFFFF0 + 16 = 2^31
+        {"expand wrapping past 2^32", 0, 0x7FFFFFFF, false}, // rounds to 0 when wrapped
+        {"alloc past the limit", high, 0x7FFFFFFF, true},
+    };
+    for (auto& c : cases) {
+        grow_array g = {1, 16, c.count, high, nullptr};
+        if (c.alloc)
+            EXPECT_EQ(grow_array_alloc(&g, c.n), nullptr) << c.what;
+        else
+            EXPECT_FALSE(grow_array_expand(&g, c.n)) << c.what;
+        EXPECT_EQ(g.capacity, high) << c.what;
+        EXPECT_EQ(g.count, c.count) << c.what;
+        EXPECT_EQ(g.data, nullptr) << c.what;
+    }
+}

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "engine/code/str_pool.h"
 
@@ -15,84 +16,61 @@ int block_count(const str_pool* p)
     return n;
 }
 
+struct StrPool : testing::Test {
+    str_pool p;
+    void SetUp() override { str_pool_setup(&p); }
+    void TearDown() override { str_pool_clean(&p); }
+    const char* add(const std::string& s) { return str_pool_add(&p, s.c_str()); }
+};
+
 } // namespace
 
-TEST(StrPool, SameNameGivesSamePointerFoldingCaseByDefault)
+TEST_F(StrPool, SameNameGivesSamePointerFoldingCaseOnlyWhenAsked)
 {
-    str_pool p;
-    str_pool_setup(&p);
-    EXPECT_EQ(p.case_insensitive, 1);
-    const char* a = str_pool_add(&p, "Pointer");
-    const char* b = str_pool_add(&p, "POINTER");
-    const char* c = str_pool_add(&p, "pointers");
-    ASSERT_NE(a, nullptr);
-    EXPECT_EQ(a, b);
+    EXPECT_EQ(p.case_insensitive, 1) << "folding by default";
+    const char* a = add("Pointer");
+    EXPECT_EQ(add("POINTER"), a);
     EXPECT_STREQ(a, "Pointer"); // the first spelling is the one kept
-    EXPECT_NE(a, c);
-    EXPECT_EQ(str_pool_add(&p, "Point"), str_pool_add(&p, "point")); // a prefix is its own string
-    EXPECT_NE(str_pool_add(&p, "Point"), a);
-    str_pool_clean(&p);
-    EXPECT_EQ(p.first, nullptr);
-    EXPECT_EQ(p.case_insensitive, 1);
-}
+    EXPECT_NE(add("pointers"), a);
+    EXPECT_NE(add("Point"), a); // a prefix is its own string
+    EXPECT_EQ(add("Point"), add("point"));
+    EXPECT_NE(add("\xC4"), add("\xE4")) << "bytes above 127 are never folded";
 
-TEST(StrPool, ExactMatchingWhenTheFlagIsClearedAndTheEmptyString)
-{
-    str_pool p;
-    str_pool_setup(&p);
     p.case_insensitive = 0;
-    const char* a = str_pool_add(&p, "name");
-    const char* b = str_pool_add(&p, "NAME");
-    EXPECT_NE(a, b);
-    EXPECT_EQ(str_pool_add(&p, "NAME"), b);
-    // Bytes above 127 are compared as they are, never folded.
-    p.case_insensitive = 1;
-    EXPECT_NE(str_pool_add(&p, "\xC4"), str_pool_add(&p, "\xE4"));
+    const char* upper = add("NAME");
+    EXPECT_NE(add("name"), upper);
+    EXPECT_EQ(add("NAME"), upper);
 
     // The empty string is never overwritten by what follows it.
-    const char* e = str_pool_add(&p, "");
-    ASSERT_NE(e, nullptr);
-    const char* x = str_pool_add(&p, "after");
+    const char* e = add("");
+    const char* x = add("after");
     EXPECT_STREQ(e, "");
-    EXPECT_STREQ(x, "after");
-    EXPECT_EQ(str_pool_add(&p, ""), e);
-    EXPECT_EQ(str_pool_add(&p, "after"), x);
-    str_pool_clean(&p);
+    EXPECT_EQ(add(""), e);
+    EXPECT_EQ(add("after"), x);
 }
 
-TEST(StrPool, LongTextsFillBlocksTheLongestFailsAndManyNamesStayStable)
+TEST_F(StrPool, LongTextsFillBlocksTheLongestFailsAndManyNamesStayStable)
 {
-    str_pool p;
-    str_pool_setup(&p);
-    const char* small = str_pool_add(&p, "small");
+    const char* small = add("small");
     std::string t4094(4094, 'a');
-    const char* big = str_pool_add(&p, t4094.c_str());
-    ASSERT_NE(big, nullptr);
-    EXPECT_EQ(block_count(&p), 2); // no room left in the first block
+    const char* big = add(t4094);
+    EXPECT_EQ(block_count(&p), 2); // 4094 + its NUL + the end NUL fill a whole block
     EXPECT_EQ(big, p.first->next->text);
-    EXPECT_EQ(str_pool_add(&p, t4094.c_str()), big);
-    EXPECT_EQ(str_pool_add(&p, "SMALL"), small); // found again across blocks
+    EXPECT_EQ(add(t4094), big);
+    EXPECT_EQ(add("SMALL"), small); // found again across blocks
 
-    std::string t4095(4095, 'b');
-    EXPECT_EQ(str_pool_add(&p, t4095.c_str()), nullptr);
+    EXPECT_EQ(add(std::string(4095, 'b')), nullptr); // needs 4097 of the 4096
     EXPECT_EQ(block_count(&p), 3); // the new block stays linked, empty
+    EXPECT_EQ(add("next"), p.first->next->next->text) << "the next string goes into that block";
 
-    // The next short string goes into that empty last block.
-    const char* after = str_pool_add(&p, "next");
-    EXPECT_EQ(after, p.first->next->next->text);
-    str_pool_clean(&p);
-
-    // Many names stay distinct and stable across blocks.
-    str_pool_setup(&p);
+    str_pool_reset(&p);
+    EXPECT_EQ(p.first, nullptr);
     std::vector<const char*> got;
     for (int i = 0; i < 2000; i++)
-        got.push_back(str_pool_add(&p, ("gizmo_" + std::to_string(i)).c_str()));
+        got.push_back(add("gizmo_" + std::to_string(i)));
     EXPECT_GT(block_count(&p), 1);
     for (int i = 0; i < 2000; i++) {
         ASSERT_STREQ(got[i], ("gizmo_" + std::to_string(i)).c_str());
-        ASSERT_EQ(str_pool_add(&p, ("GIZMO_" + std::to_string(i)).c_str()), got[i]);
+        ASSERT_EQ(add("GIZMO_" + std::to_string(i)), got[i]);
     }
-    str_pool_reset(&p);
-    EXPECT_EQ(p.first, nullptr);
-    str_pool_clean(&p);
 }

@@ -50,8 +50,7 @@ struct Xtra : testing::Test {
 // An error result whose message ends with the given text (Lua puts the caller's position first).
 bool raises(const std::string& result, const std::string& tail)
 {
-    return result.rfind("error: ", 0) == 0 && result.size() >= tail.size() &&
-           result.compare(result.size() - tail.size(), tail.size(), tail) == 0;
+    return result.rfind("error: ", 0) == 0 && harness_ends_with(result, tail.c_str());
 }
 
 // A small file whose text is its own path.

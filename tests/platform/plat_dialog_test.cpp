@@ -10,6 +10,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "platform/plat_dialog.h"
 
@@ -60,96 +61,74 @@ const DWORD SAVE_FLAGS = OPEN_FLAGS | OFN_OVERWRITEPROMPT;
 
 } // namespace
 
-TEST(PlatDialogPrompt, AnswersDefaultAndCancel)
+// Each answer typed at the prompt: what it chooses and what the prompt said on the way.
+TEST(PlatDialogPrompt, AnswersRefusalsAndTheOverwriteQuestion)
 {
     mkdir("soul", 0755);
-    std::string initial = cwd() + "/soul/me.xml";
-    prompt_run r = prompt("\n", PLAT_DIALOG_SAVE, SAVE_FLAGS, initial); // Enter keeps the default
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(initial, r.path);
-    EXPECT_EQ("Select soul to save [soul/me.xml]: ", r.shown);
-
-    r = prompt("  other.xml \n", PLAT_DIALOG_OPEN, OPEN_FLAGS); // taken from the working folder
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(cwd() + "/other.xml", r.path);
-
-    EXPECT_FALSE(prompt("", PLAT_DIALOG_OPEN, OPEN_FLAGS, "/tmp/x").ok); // end of input
-    EXPECT_FALSE(prompt("\n", PLAT_DIALOG_OPEN, OPEN_FLAGS).ok);         // nothing to keep
-}
-
-TEST(PlatDialogPrompt, RefusesMissingFolderFoldersAndOverlongPathsThenAsksAgain)
-{
     mkdir("here", 0755);
-    prompt_run r = prompt("nowhere/a.xml\nhere\n" + std::string(400, 'q') + "\nhere/a.xml\n",
-                          PLAT_DIALOG_OPEN, OPEN_FLAGS);
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(cwd() + "/here/a.xml", r.path);
-    EXPECT_NE(std::string::npos, r.shown.find("There is no folder " + cwd() + "/nowhere"));
-    EXPECT_NE(std::string::npos, r.shown.find("is a folder"));
-    EXPECT_NE(std::string::npos, r.shown.find("too long"));
-
-    // A path that does not fit the caller's buffer is refused too.
-    r = prompt("/tmp/abcdefghij\n", PLAT_DIALOG_OPEN, OPEN_FLAGS, "", 8);
-    EXPECT_FALSE(r.ok);
-}
-
-TEST(PlatDialogPrompt, SaveReplacesAnExistingFileOnlyAfterYes)
-{
     touch("taken.xml");
-    prompt_run r = prompt("taken.xml\nn\ntaken.xml\ny\n", PLAT_DIALOG_SAVE, SAVE_FLAGS);
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(cwd() + "/taken.xml", r.path);
-    size_t first = r.shown.find("already exists");
-    ASSERT_NE(std::string::npos, first);
-    EXPECT_NE(std::string::npos, r.shown.find("already exists", first + 1));
-
-    // Opening an existing file asks nothing.
-    r = prompt("taken.xml\n", PLAT_DIALOG_OPEN, OPEN_FLAGS);
-    EXPECT_TRUE(r.ok);
-    EXPECT_EQ(std::string::npos, r.shown.find("already exists"));
+    const std::string here = cwd(), initial = here + "/soul/me.xml";
+    struct {
+        std::string input;
+        plat_dialog_kind kind;
+        std::string initial;
+        DWORD cap;
+        const char* chosen; // null: refused
+        std::vector<std::string> said;
+    } cases[] = {
+        // Enter keeps the default, shown relative to the working folder.
+        {"\n", PLAT_DIALOG_SAVE, initial, 260, "/soul/me.xml", {"Select soul to save [soul/me.xml]: "}},
+        {"  other.xml \n", PLAT_DIALOG_OPEN, "", 260, "/other.xml", {}},
+        {"", PLAT_DIALOG_OPEN, "/tmp/x", 260, nullptr, {}}, // end of input
+        {"\n", PLAT_DIALOG_OPEN, "", 260, nullptr, {}},     // nothing to keep
+        // A missing folder, a folder and an overlong path are refused and asked again.
+        {"nowhere/a.xml\nhere\n" + std::string(400, 'q') + "\nhere/a.xml\n", PLAT_DIALOG_OPEN, "", 260,
+         "/here/a.xml", {"There is no folder " + here + "/nowhere", "is a folder", "too long"}},
+        {"/tmp/abcdefghij\n", PLAT_DIALOG_OPEN, "", 8, nullptr, {}}, // longer than the caller's buffer
+        // Saving over a file asks first; "n" asks for another name. Opening asks nothing.
+        {"taken.xml\nn\ntaken.xml\ny\n", PLAT_DIALOG_SAVE, "", 260, "/taken.xml",
+         {"taken.xml already exists. Replace it? [y/N]: Select soul to save: " + here + "/taken.xml already exists"}},
+        {"taken.xml\n", PLAT_DIALOG_OPEN, "", 260, "/taken.xml", {}},
+    };
+    for (auto& c : cases) {
+        prompt_run r = prompt(c.input, c.kind, c.kind == PLAT_DIALOG_SAVE ? SAVE_FLAGS : OPEN_FLAGS, c.initial, c.cap);
+        EXPECT_EQ(r.ok, c.chosen != nullptr) << c.input;
+        if (c.chosen) {
+            EXPECT_EQ(here + c.chosen, r.path) << c.input;
+        }
+        for (const std::string& text : c.said)
+            EXPECT_NE(std::string::npos, r.shown.find(text)) << c.input << " -> " << r.shown;
+        if (c.kind == PLAT_DIALOG_OPEN) {
+            EXPECT_EQ(std::string::npos, r.shown.find("already exists")) << c.input;
+        }
+    }
 }
 
-// A stand-in zenity on PATH that records its arguments and answers as told.
-class PlatDialogZenity : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir = cwd() + "/fakebin";
-        mkdir(dir.c_str(), 0755);
-        std::ofstream(dir + "/zenity") << "#!/bin/sh\n"
-                                          "for a in \"$@\"; do echo \"$a\"; done > \"$(dirname \"$0\")/args\"\n"
-                                          "cat \"$(dirname \"$0\")/answer\" 2>/dev/null || exit 1\n";
-        chmod((dir + "/zenity").c_str(), 0755);
-        old_path = getenv("PATH") ? getenv("PATH") : "";
-        setenv("PATH", (dir + ":" + old_path).c_str(), 1);
-        setenv("DISPLAY", ":77", 1);
-    }
-    void TearDown() override
-    {
-        setenv("PATH", old_path.c_str(), 1);
-        unsetenv("DISPLAY");
-        unlink((dir + "/answer").c_str());
-    }
-    std::string args()
-    {
-        std::ifstream f(dir + "/args");
-        std::stringstream s;
-        s << f.rdbuf();
-        return s.str();
-    }
-    std::string dir, old_path;
-};
-
-TEST_F(PlatDialogZenity, SaveAsksWithTitleNameAndSelectedFilterFirst)
+// With a display, the dialog is zenity's: a stand-in on PATH records its arguments and
+// answers as told.
+TEST(PlatDialogZenity, SaveAsksWithTitleNameAndSelectedFilterFirst)
 {
+    const std::string dir = cwd() + "/fakebin";
+    mkdir(dir.c_str(), 0755);
+    std::ofstream(dir + "/zenity") << "#!/bin/sh\n"
+                                      "for a in \"$@\"; do echo \"$a\"; done > \"$(dirname \"$0\")/args\"\n"
+                                      "cat \"$(dirname \"$0\")/answer\" 2>/dev/null || exit 1\n";
+    chmod((dir + "/zenity").c_str(), 0755);
+    setenv("PATH", (dir + ":" + getenv("PATH")).c_str(), 1); // each test runs in its own process
+    setenv("DISPLAY", ":77", 1);
+    auto args = [&] {
+        std::stringstream s;
+        s << std::ifstream(dir + "/args").rdbuf();
+        return s.str();
+    };
+
     std::ofstream(dir + "/answer") << "/home/u/soul/new.xml\n";
     char file[260] = "/home/u/soul/me.xml";
-    static const char filter[] = "All\0*.*\0*.XML\0*.XML\0";
     OPENFILENAMEA ofn;
     memset(&ofn, 0, sizeof ofn);
     ofn.lpstrFile = file;
     ofn.nMaxFile = sizeof file;
-    ofn.lpstrFilter = filter;
+    ofn.lpstrFilter = "All\0*.*\0*.XML\0*.XML\0";
     ofn.nFilterIndex = 2;
     ofn.lpstrTitle = "Select soul to save";
     ofn.Flags = SAVE_FLAGS;
