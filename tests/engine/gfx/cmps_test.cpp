@@ -131,6 +131,9 @@ TEST_F(Cmps, ParseErrorsNameTheLineAndAMissingDocumentGivesNoLayers)
         {"a negative layer count", "<cutmap d='-1'><layer></layer></cutmap>", 1},
         {"a stray control character", "<cutmap>\n\n\x01</cutmap>", 3},
         {"a '<' inside a value", "<cutmap>\n<layer><source name='a<b'>", 2},
+        // The index is stored in 16 bits: 65536 would wrap onto source 0.
+        {"a source index of 65536", "<cutmap><layer><source>\n<c>65536 1 1 0 0 0 0</c></source></layer></cutmap>", 2},
+        {"a negative source index", "<cutmap><layer><source><c>-1 1 1 0 0 0 0</c></source></layer></cutmap>", 1},
     };
     int textures = D3D_BUFFERS.txt_count;
     for (const bad& b : cases) {

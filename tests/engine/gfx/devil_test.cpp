@@ -4,6 +4,7 @@
 
 #include <IL/il.h>
 #include <IL/ilu.h>
+#include <malloc.h>
 #include <string>
 
 #include "engine/code/gfx/devil.h"
@@ -28,6 +29,7 @@ struct Devil : testing::Test {
     void SetUp() override
     {
         harness_il_start();
+        devil_library_ready(true);
         baseline = harness_il_images();
         log_capture_start();
         L = luaL_newstate();
@@ -200,4 +202,48 @@ TEST_F(Devil, AttributeStackAndStrings)
     EXPECT_EQ(run("devil.set_hint('IL_MEM_SPEED_HINT', 'IL_FASTEST')"), "");
     EXPECT_TRUE(harness_ends_with(run("for i = 1, 40 do devil.push() end"), "DevIL ERROR stack overflow"));
     EXPECT_EQ(run("for i = 1, 32 do pcall(devil.pop) end"), "");
+}
+
+TEST(DevilUnset, EveryCallIsRefusedUntilTheLibraryIsSetUp)
+{
+    // Run in a process of its own, before anything initialised the image library.
+    devil_library_ready(false);
+    lua_State* L = luaL_newstate();
+    ASSERT_TRUE(safelua_cpcall(L, open_body, nullptr));
+    for (const char* code : {"devil.pop()", "devil.push()", "devil.alloc():load('x.png')", "devil.get('IL_JPG_QUALITY')",
+                             "devil.set_string('IL_PNG_TITLE_STRING', 't')", "devil.set_hint('IL_MEM_SPEED_HINT', 'IL_FASTEST')"})
+        EXPECT_TRUE(harness_ends_with(lua_fixture_run(L, code), "the image library is not set up")) << code;
+    lua_close(L);
+}
+
+TEST_F(Devil, FormatStringsAreHandedOverAsLongAsTheLibraryReadsThem)
+{
+    // Saving reads 255 bytes of each string the library keeps, whatever its length, and cuts
+    // its working copy at the string's own length: the kept copy must hold 256 bytes and the
+    // text at most the limit (40 characters for a TGA author).
+    EXPECT_EQ(run("devil.set_string('IL_PNG_TITLE_STRING', 't')"
+                  " devil.set_string('IL_TGA_AUTHNAME_STRING', string.rep('n', 50))"), "");
+    EXPECT_EQ(eval("devil.get_string('IL_PNG_TITLE_STRING')"), "t");
+    EXPECT_EQ(eval("devil.get_string('IL_TGA_AUTHNAME_STRING')"), std::string(40, 'n'));
+    EXPECT_EQ(run("devil.push()"), "");
+    for (ILenum mode : {IL_PNG_TITLE_STRING, IL_TGA_AUTHNAME_STRING, IL_TIF_AUTHNAME_STRING, IL_CHEAD_HEADER_STRING})
+        EXPECT_GE(malloc_usable_size((void*)ilGetString(mode)), 256u) << mode;
+    EXPECT_EQ(eval("devil.get_string('IL_PNG_TITLE_STRING')"), "t") << "the pushed copy keeps the text";
+    EXPECT_EQ(run("img = devil.alloc() img:create(2, 2, 1, 4, 'IL_RGBA', 'IL_UNSIGNED_BYTE')"
+                  " img:save('titled.png') img:save('titled.tga') devil.pop()"), "");
+}
+
+TEST_F(Devil, CreateRefusesWideColourIndicesAndUnknownFormats)
+{
+    EXPECT_EQ(run("img = devil.alloc() devil.ENUM.IL_ALPHA = 0x1906"), "");
+    for (const char* code : {"img:create(4, 4, 1, 1, 'IL_COLOUR_INDEX', 'IL_DOUBLE')",
+                             "img:create(4, 4, 1, 1, 'IL_COLOUR_INDEX', 'IL_UNSIGNED_SHORT')",
+                             "img:create(4, 4, 1, 1, 'IL_PNG', 'IL_UNSIGNED_BYTE')",
+                             "img:create(4, 4, 1, 1, 'IL_ALPHA', 'IL_UNSIGNED_BYTE')"})
+        EXPECT_TRUE(harness_ends_with(run(code), "DevIL ERROR invalid parameter")) << code;
+    // The sequence that corrupted the heap now stops at create; a byte index still works.
+    EXPECT_EQ(run("other = devil.alloc() other:copy(img)"), "");
+    EXPECT_EQ(run("img:create(4, 4, 1, 1, 'IL_COLOUR_INDEX', 'IL_UNSIGNED_BYTE')"
+                  " img:convert('IL_BGRA', 'IL_UNSIGNED_BYTE') other:copy(img)"), "");
+    EXPECT_EQ(eval("other:get('IL_IMAGE_SIZE_OF_DATA')"), "64"); // 4 x 4 x 4 bytes
 }

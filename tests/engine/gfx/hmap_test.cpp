@@ -32,6 +32,7 @@ struct Hmap : testing::Test {
     void SetUp() override
     {
         harness_il_start();
+        devil_library_ready(true);
         L = luaL_newstate();
         ASSERT_TRUE(safelua_cpcall(L, open_body, nullptr));
     }

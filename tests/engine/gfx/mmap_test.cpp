@@ -67,6 +67,7 @@ struct Mmap : testing::Test {
     void SetUp() override
     {
         harness_il_start();
+        devil_library_ready(true);
         log_capture_start();
         files_setup(&FILES);
         L = luaL_newstate();
