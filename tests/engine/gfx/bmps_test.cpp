@@ -11,6 +11,11 @@
 
 #include "engine/code/dbg.h"
 #include "engine/code/gfx/bmps.h"
+#include "engine/code/gfx/d3d_dbg.h"
+#include "engine/code/gfx/devil.h"
+#include "engine/code/safelua.h"
+#include "tests/engine/gfx/device_fixture.h"
+#include "tests/harness/lua_fixture.h"
 #include "tools/writer/wr_image.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/log_capture.h"
@@ -275,4 +280,59 @@ TEST_F(Bmps, FillAndCopyAreClipped)
     gfx_bmps* grey = bmps_alloc(&pool, BMIP_LUMINANCE, 4, 1, 1, nullptr);
     bmps_fill(&grey->info, 0xFFFFFFFF, nullptr);
     EXPECT_EQ(grey->info.data[0], 0) << "only BGRA bitmaps are written";
+}
+
+namespace {
+
+int open_devil(lua_State* L)
+{
+    safelua_open_libs(L);
+    devil_lua_setup(L);
+    return 0;
+}
+
+// The image library never returned on the first and third file and overran its buffer on
+// the second. The inputs are the fuzz corpus's regressions (after its selector byte).
+struct ImageFiles : DeviceTest {};
+
+} // namespace
+
+TEST_F(ImageFiles, DamagedAndHugeFilesAreRefusedOnEveryPath)
+{
+    ASSERT_TRUE(setup_gfx());
+    devil_library_ready(true);
+    lua_State* L = luaL_newstate();
+    ASSERT_TRUE(safelua_cpcall(L, open_devil, nullptr));
+    for (const char* input : {"png-chunk-past-end", "png-huge", "jpeg-segment-after-scan", "jpeg-huge"}) {
+        std::string bytes = harness_read_file((std::string(DORVALE_SOURCE_DIR "/tests/fuzz/corpus/bmps/") + input).c_str());
+        ASSERT_GT(bytes.size(), 1u) << input;
+        const char* name = bytes[0] ? "bad.jpg" : "bad.png";
+        write_bytes(name, bytes.substr(1));
+        write_bytes("data/debug/debug8x8_font.png", bytes.substr(1)); // the console goes by content too
+        std::remove("ERROR.TXT");
+        bmip info;
+        EXPECT_EQ(bmps_load_image(name, 0, &info), 0u) << input; // also the isomap's reader
+        EXPECT_TRUE(d3d_dbg_restore(&D3D_DBG));
+        EXPECT_EQ(D3D_DBG.font, nullptr) << input;
+        EXPECT_EQ(errors(), "Failed to ilLoadImage((char*const)filename) : file read error \n"
+                            "Failed to load DBG Font texture,\n") << input;
+        std::string code = std::string("devil.alloc():load('") + name + "')";
+        EXPECT_TRUE(harness_ends_with(lua_fixture_run(L, code.c_str()), "DevIL ERROR file read error")) << input;
+    }
+    lua_close(L);
+}
+
+TEST(ImageFileCheck, DeclaredSizesUpToTheLimitPass)
+{
+    // Limits: 16384 on a side and 256 MB at 4 bytes a pixel, so 16384 x 4096 (16384 * 4096 *
+    // 4 = 268435456 = 256 MB) is the largest full-width image.
+    struct size { uint32_t w, h; bool ok; } sizes[] = {
+        {16384, 4096, true}, {16384, 4097, false}, {16385, 1, false}, {1, 16385, false}, {0, 4, false}, {1, 1, true},
+    };
+    for (const size& z : sizes) {
+        auto be32 = [](uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; };
+        std::string ihdr = be32(13) + "IHDR" + be32(z.w) + be32(z.h) + std::string("\x08\x06\0\0\0crc!", 9);
+        write_bytes("size.png", std::string("\x89PNG\r\n\x1a\n") + ihdr + be32(0) + "IENDcrc!");
+        EXPECT_EQ(bmps_file_check("size.png"), z.ok) << z.w << " x " << z.h;
+    }
 }
