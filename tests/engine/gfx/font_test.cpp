@@ -14,6 +14,7 @@
 #include "engine/code/gfx/gfx.h"
 #include "tests/engine/gfx/device_fixture.h"
 #include "tests/engine/gfx/draw_fixture.h"
+#include "tests/harness/harness.h"
 #include "platform/d3d8_debug.h"
 #include "tools/writer/wr_image.h"
 #include "tools/writer/wr_xtx.h"
@@ -247,25 +248,52 @@ TEST_F(FontSetup, BadFilesFailAndLeaveNothingBehind)
     EXPECT_EQ(D3D_BUFFERS.txt_count, 3) << "only the three start-up fonts hold textures";
 }
 
-TEST_F(FontSetup, GeneratedFontsLoadAndMeasureSensibly)
+TEST_F(FontSetup, GeneratedFontsMeasureByTheTilesOfTheirFiles)
 {
     ASSERT_TRUE(setup_gfx());
-    font* fonts[3] = {&GFX.outline16, &GFX.comic16, &GFX.comic32};
-    for (font* f : fonts) {
-        EXPECT_EQ(f->page_count, 1);
-        EXPECT_EQ(f->page.count, 256u);
-        EXPECT_FLOAT_EQ(f->nominal_space_width, 8.0f);
-        EXPECT_FLOAT_EQ(f->page.page_size, f->nominal_size);
-        font_select(&GFX, f);
-        font_set_style(&GFX, 8.0f, 32.0f, 0.0f, 0, 0);
-        EXPECT_GT(font_glyph_width(&GFX, 0xE9), font_glyph_width(&GFX, 'i'));
+    struct generated {
+        font* f;
+        const char* file;
+        float size;
+    } fonts[] = {{&GFX.outline16, "data/fonts/outlined_16_latin.xtx", 16.0f},
+                 {&GFX.comic16, "data/fonts/comic_16_latin.xtx", 16.0f},
+                 {&GFX.comic32, "data/fonts/comic_32_latin.xtx", 32.0f}};
+    for (const generated& g : fonts) {
+        // Read by hand: tile count at byte 12, key count at 16, tiles from 40 (12 bytes, w
+        // at +4), then the u16 keys (1-based tile numbers).
+        std::string x = harness_read_file(g.file);
+        ASSERT_GT(x.size(), 40u) << g.file;
+        auto u = [&](size_t at, size_t n) { uint32_t v = 0; memcpy(&v, x.data() + at, n); return v; };
+        uint32_t tiles = u(12, 4);
+        auto width = [&](uint32_t c) { uint32_t k = u(40 + 12 * tiles + 2 * c, 2); return k ? (float)u(40 + 12 * (k - 1) + 4, 2) : -1.0f; };
+        EXPECT_EQ(g.f->page.count, u(16, 4)) << g.file;
+        EXPECT_FLOAT_EQ(g.f->nominal_size, g.size);
+        font_select(&GFX, g.f);
+        font_set_style(&GFX, 8.0f, 2 * g.size, 1.0f, 0, 0); // twice the page size: scale 2
+        ASSERT_GT(width('W'), 0.0f) << g.file;
+        ASSERT_GT(width('i'), 0.0f) << g.file;
+        EXPECT_FLOAT_EQ(font_text_width(&GFX, "Wi"), 2 * width('W') + 1 + 2 * width('i') + 1) << g.file;
+        EXPECT_EQ(width(1), -1.0f) << "control codes have no glyph";
+        EXPECT_FLOAT_EQ(font_glyph_width(&GFX, 1), 9.0f) << "the space width and spacing";
     }
-    EXPECT_FLOAT_EQ(GFX.comic16.nominal_size, 16.0f);
-    EXPECT_FLOAT_EQ(GFX.comic32.nominal_size, 32.0f);
     fonts_clean(&GFX);
     fonts_clean(&GFX);
     EXPECT_EQ(GFX.comic16.page.file, nullptr);
     EXPECT_EQ(D3D_BUFFERS.txt_count, 0);
+}
+
+TEST_F(Text, APageWhoseImageVanishedHasNoGlyphs)
+{
+    // A device reset after the image was deleted leaves the page's texture without pixels.
+    remove("hand.png");
+    d3d_buffers_lose(&D3D_BUFFERS);
+    d3d_buffers_restore(&D3D_BUFFERS);
+    ASSERT_EQ(hand.page.texture->texture, nullptr);
+    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, 'A'), 9.0f); // space 8 + spacing 1
+    draws_start();
+    font_draw_text(&GFX, "AiA");
+    EXPECT_TRUE(draws_get().empty()) << "no untextured boxes";
+    EXPECT_FLOAT_EQ(GFX.pen_x, 100.0f + 3 * 9.0f);
 }
 
 TEST_F(FontSetup, MissingFontStopsStartUpWithItsName)
