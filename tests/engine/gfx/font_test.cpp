@@ -72,36 +72,30 @@ struct FontSetup : DeviceTest {};
 
 TEST(Utf8, DecodesLeadsAndStopsAtTheEnd)
 {
-    const char* t = "\xC3\xA9\xC2\xA9z";
-    uint32_t c = 0;
-    ASSERT_EQ(font_utf8_next(&t, &c), FONT_UTF8_CODE);
-    EXPECT_EQ(c, 0xE9u);
-    ASSERT_EQ(font_utf8_next(&t, &c), FONT_UTF8_CODE);
-    EXPECT_EQ(c, 0xA9u);
-    ASSERT_EQ(font_utf8_next(&t, &c), FONT_UTF8_CODE);
-    EXPECT_EQ(c, (uint32_t)'z');
-    EXPECT_EQ(font_utf8_next(&t, &c), FONT_UTF8_END);
-
-    t = "\xE2\x82\xAC\xF0\x9F\x98\x80";
-    ASSERT_EQ(font_utf8_next(&t, &c), FONT_UTF8_CODE);
-    EXPECT_EQ(c, 0x20ACu);
-    ASSERT_EQ(font_utf8_next(&t, &c), FONT_UTF8_CODE);
-    EXPECT_EQ(c, 0x1F600u);
-
-    // Cut short by the terminator: the string ends there and nothing after it is read.
+    // Each text gives its codes (-1 for an invalid lead) up to the end.
+    struct text_case {
+        const char* text;
+        std::vector<int64_t> codes;
+    } cases[] = {
+        {"\xC3\xA9\xC2\xA9z", {0xE9, 0xA9, 'z'}},
+        {"\xE2\x82\xAC\xF0\x9F\x98\x80", {0x20AC, 0x1F600}},
+        {"\xE2\x82", {}},        // cut short by the terminator
+        {"\x80\xF4", {-1, -1}},  // a continuation byte; a lead above 0xF0 with bit 0x04
+        {"\xC0\x80x", {}},       // an encoded zero ends the string too
+    };
+    for (const text_case& c : cases) {
+        const char* t = c.text;
+        std::vector<int64_t> got;
+        uint32_t code = 0;
+        for (int r; (r = font_utf8_next(&t, &code)) != FONT_UTF8_END;)
+            got.push_back(r == FONT_UTF8_CODE ? (int64_t)code : -1);
+        EXPECT_EQ(got, c.codes) << c.text;
+    }
     const char cut[] = "\xE2\x82\0AB";
-    t = cut;
-    EXPECT_EQ(font_utf8_next(&t, &c), FONT_UTF8_END);
-    EXPECT_EQ(t, cut + 2);
-
-    // Continuation bytes and leads with bit 0x04 above 0xF0 cannot start a character.
-    t = "\x80\xF4";
-    EXPECT_EQ(font_utf8_next(&t, &c), FONT_UTF8_INVALID);
-    EXPECT_EQ(font_utf8_next(&t, &c), FONT_UTF8_INVALID);
-    EXPECT_EQ(font_utf8_next(&t, &c), FONT_UTF8_END);
-
-    t = "\xC0\x80x"; // an encoded zero ends the string too
-    EXPECT_EQ(font_utf8_next(&t, &c), FONT_UTF8_END);
+    const char* t = cut;
+    uint32_t code;
+    EXPECT_EQ(font_utf8_next(&t, &code), FONT_UTF8_END);
+    EXPECT_EQ(t, cut + 2) << "nothing after the terminator is read";
 }
 
 TEST_F(Text, MeasuresGlyphsSpacesAndFixedPitch)
