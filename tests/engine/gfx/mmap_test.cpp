@@ -55,6 +55,9 @@ uint8_t at(uint32_t image, int x, int y)
     return ilGetData()[y * ilGetInteger(IL_IMAGE_WIDTH) + x];
 }
 
+// x, y, w, h and the offsets of a tile, compared as one row.
+std::vector<int> rect(const mmap_tile& t) { return {t.x, t.y, t.w, t.h, t.offset_x, t.offset_y}; }
+
 struct Map {
     mmap m;
     explicit Map(uint32_t image) { mmap_setup(&m); m.image = image; }
@@ -145,19 +148,10 @@ TEST_F(Mmap, MergeLinksIdenticalCellsAndShrinkTrims)
     EXPECT_EQ(t[0].link, nullptr);
     EXPECT_EQ(t[2].link, nullptr);
     ASSERT_TRUE(mmap_shrink(&m.m));
-    EXPECT_EQ(t[0].x, 2);
-    EXPECT_EQ(t[0].y, 3);
-    EXPECT_EQ(t[0].w, 3);
-    EXPECT_EQ(t[0].h, 2);
-    EXPECT_EQ(t[0].offset_x, 2);
-    EXPECT_EQ(t[0].offset_y, 3);
-    EXPECT_EQ(t[1].w, 8) << "linked tiles are not trimmed";
-    EXPECT_EQ(t[2].w, 0);
-    EXPECT_EQ(t[2].h, 0);
-    EXPECT_EQ(t[2].y, 0) << "a blank tile loses its rows from the bottom";
-    EXPECT_EQ(t[3].x, 24);
-    EXPECT_EQ(t[3].w, 1);
-    EXPECT_EQ(t[3].h, 8);
+    EXPECT_EQ(rect(t[0]), (std::vector<int>{2, 3, 3, 2, 2, 3}));
+    EXPECT_EQ(rect(t[1]), (std::vector<int>{8, 0, 8, 8, 0, 0})) << "linked tiles are not trimmed";
+    EXPECT_EQ(rect(t[2]), (std::vector<int>{16, 0, 0, 0, 0, 0})) << "a blank tile loses its rows from the bottom";
+    EXPECT_EQ(rect(t[3]), (std::vector<int>{24, 0, 1, 8, 0, 0}));
 
     // Tiles moved outside the image are never read: not identical, not trimmed.
     t[2].x = 30;
@@ -244,23 +238,15 @@ TEST_F(Mmap, LayoutPacksTallestFirstWithBordersAndCopiesPixels)
     ASSERT_EQ(dst.m.count, 3);
     const mmap_tile* t = dst.m.tiles;
     // Height 5 first, then the two of height 2 in their order; width 12 holds 3+2 and 4+2
-    // on the first shelf, the 6-wide one starts the second at y = 5 + 2.
-    EXPECT_EQ(t[0].link, &src.m.tiles[1]);
-    EXPECT_EQ(t[0].x, 1);
-    EXPECT_EQ(t[0].y, 1);
-    EXPECT_EQ(t[1].link, &src.m.tiles[0]);
-    EXPECT_EQ(t[1].x, 6);
-    EXPECT_EQ(t[1].y, 1);
-    EXPECT_EQ(t[2].link, &src.m.tiles[2]);
-    EXPECT_EQ(t[2].x, 1);
-    EXPECT_EQ(t[2].y, 8);
-    EXPECT_EQ(t[2].w, 6);
-    EXPECT_EQ(at(dst.m.image, 1, 1), 2);
-    EXPECT_EQ(at(dst.m.image, 3, 5), 2);
-    EXPECT_EQ(at(dst.m.image, 9, 2), 1);
-    EXPECT_EQ(at(dst.m.image, 6, 9), 3);
-    EXPECT_EQ(at(dst.m.image, 0, 0), 0) << "borders stay empty";
-    EXPECT_EQ(at(dst.m.image, 10, 1), 0);
+    // on the first shelf (border 1), the 6-wide one starts the second at y = 1 + 5 + 2.
+    EXPECT_EQ(std::vector<const mmap_tile*>({t[0].link, t[1].link, t[2].link}),
+              std::vector<const mmap_tile*>({&src.m.tiles[1], &src.m.tiles[0], &src.m.tiles[2]}));
+    EXPECT_EQ(std::vector<int>({t[0].x, t[0].y, t[1].x, t[1].y, t[2].x, t[2].y, t[2].w}),
+              std::vector<int>({1, 1, 6, 1, 1, 8, 6}));
+    // The pixels follow, the borders (0, 0) and (10, 1) stay empty.
+    const int probes[6][3] = {{1, 1, 2}, {3, 5, 2}, {9, 2, 1}, {6, 9, 3}, {0, 0, 0}, {10, 1, 0}};
+    for (const auto& p : probes)
+        EXPECT_EQ(at(dst.m.image, p[0], p[1]), p[2]) << p[0] << "," << p[1];
     EXPECT_EQ(ilGetError(), (ILenum)IL_NO_ERROR);
 
     // Into an image of another layout: the pixels are converted on the way.
@@ -273,9 +259,7 @@ TEST_F(Mmap, LayoutPacksTallestFirstWithBordersAndCopiesPixels)
     EXPECT_EQ(ilGetInteger(IL_CUR_IMAGE), (ILint)rgba) << "the destination is left bound";
     ilBindImage(rgba);
     const uint8_t* px = ilGetData() + (1 * 12 + 1) * 4;
-    EXPECT_EQ(px[0], 2);
-    EXPECT_EQ(px[2], 2);
-    EXPECT_EQ(px[3], 255);
+    EXPECT_EQ(std::vector<int>({px[0], px[2], px[3]}), std::vector<int>({2, 2, 255}));
 
     // Too low: the first shelf fits, the second does not; what was placed stays.
     Map low(image(12, 8));
