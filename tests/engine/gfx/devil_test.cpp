@@ -194,12 +194,14 @@ TEST_F(Devil, AttributeStackAndStrings)
     // Saving reads 255 bytes of each string the library keeps, whatever its length, and cuts
     // its working copy at the string's own length: the kept copy must hold 256 bytes and the
     // text at most the limit (40 characters for a TGA author), also after a push.
-    EXPECT_EQ(run("devil.set_string('IL_PNG_TITLE_STRING', 't')"
-                  " devil.set_string('IL_TGA_AUTHNAME_STRING', string.rep('n', 50)) devil.push()"), "");
-    for (ILenum mode : {IL_PNG_TITLE_STRING, IL_TGA_AUTHNAME_STRING, IL_TIF_AUTHNAME_STRING, IL_CHEAD_HEADER_STRING})
-        EXPECT_GE(malloc_usable_size((void*)ilGetString(mode)), 256u) << mode;
-    EXPECT_EQ(eval("devil.get_string('IL_PNG_TITLE_STRING')"), "t");
-    EXPECT_EQ(eval("devil.get_string('IL_TGA_AUTHNAME_STRING')"), std::string(40, 'n'));
+    for (bool pushed : {false, true}) {
+        EXPECT_EQ(run(pushed ? "devil.push()" : "devil.set_string('IL_PNG_TITLE_STRING', 't')"
+                               " devil.set_string('IL_TGA_AUTHNAME_STRING', string.rep('n', 50))"), "");
+        for (ILenum mode : {IL_PNG_TITLE_STRING, IL_TGA_AUTHNAME_STRING, IL_TIF_AUTHNAME_STRING, IL_CHEAD_HEADER_STRING})
+            EXPECT_GE(malloc_usable_size((void*)ilGetString(mode)), 256u) << mode << " pushed " << pushed;
+        EXPECT_EQ(eval("devil.get_string('IL_PNG_TITLE_STRING')"), "t");
+        EXPECT_EQ(eval("devil.get_string('IL_TGA_AUTHNAME_STRING')"), std::string(40, 'n'));
+    }
     EXPECT_EQ(run("img = devil.alloc() img:create(2, 2, 1, 4, 'IL_RGBA', 'IL_UNSIGNED_BYTE')"
                   " img:save('titled.png') img:save('titled.tga') devil.pop() devil.pop()"), "");
     EXPECT_NE(eval("devil.get('IL_JPG_QUALITY')"), "42") << "pop restores the pushed value";
