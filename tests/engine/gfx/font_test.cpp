@@ -100,28 +100,26 @@ TEST(Utf8, DecodesLeadsAndStopsAtTheEnd)
 
 TEST_F(Text, MeasuresGlyphsSpacesAndFixedPitch)
 {
-    // Scale 32 / 16 = 2: 'A' is 20 wide, 'i' 12, a glyphless character the space width.
-    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, 'A'), 21.0f);
-    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, 'i'), 13.0f);
-    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, ' '), 9.0f);
-    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, 0x141), 9.0f); // beyond the page
-    EXPECT_FLOAT_EQ(font_text_width(&GFX, "Ai \xC3\xA9"), 21.0f + 13.0f + 9.0f + 13.0f);
-    EXPECT_FLOAT_EQ(font_text_width(&GFX, "A\x80i"), 21.0f) << "an invalid lead ends the text";
-    EXPECT_FLOAT_EQ(font_text_width(&GFX, "A\xC3"), 21.0f) << "a cut sequence ends the text";
-
-    font_set_style(&GFX, -10.0f, 32.0f, 1.0f, 0, 0);
-    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, 'A'), 11.0f);
-    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, ' '), 11.0f);
-    EXPECT_FLOAT_EQ(font_text_width(&GFX, "AiA"), 33.0f);
+    // Scale 32 / 16 = 2 and spacing 1: 'A' (10 wide) 21, 'i' (6) 13, a glyphless character
+    // or one beyond the page the space width 8 + 1; an invalid lead or a cut sequence ends it.
+    struct width_case {
+        float space;
+        const char* text;
+        float width;
+    } cases[] = {{8, "A", 21}, {8, "i", 13}, {8, " ", 9}, {8, "\xC5\x81", 9}, {8, "Ai \xC3\xA9", 21 + 13 + 9 + 13},
+                 {8, "A\x80i", 21}, {8, "A\xC3", 21}, {-10, "A", 11}, {-10, " ", 11}, {-10, "AiA", 33}};
+    for (const width_case& c : cases) {
+        font_set_style(&GFX, c.space, 32.0f, 1.0f, 0, 0);
+        EXPECT_FLOAT_EQ(font_text_width(&GFX, c.text), c.width) << c.space << " " << c.text;
+    }
+    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, 0x141), 11.0f); // fixed pitch beyond the page
 
     // Drawn at fixed pitch, a glyph is centred in its cell.
     font_set_style(&GFX, -30.0f, 32.0f, 2.0f, 0, 0);
     font_draw_glyph(&GFX, 'i'); // 12 wide in a 30 cell
     std::vector<drawn> d = draws_get();
     ASSERT_EQ(d.size(), 1u);
-    EXPECT_FLOAT_EQ(d[0].v[0].x, 109.0f);
-    EXPECT_FLOAT_EQ(d[0].v[1].x, 121.0f);
-    EXPECT_FLOAT_EQ(GFX.pen_x, 132.0f);
+    EXPECT_EQ(std::vector<float>({d[0].v[0].x, d[0].v[1].x, GFX.pen_x}), std::vector<float>({109, 121, 132}));
 }
 
 TEST_F(Text, GlyphIsOneShadedQuadOfItsTile)
@@ -217,28 +215,19 @@ TEST_F(Text, WithoutAFontTheConsoleFontStandsIn)
 TEST_F(FontSetup, BadFilesFailAndLeaveNothingBehind)
 {
     ASSERT_TRUE(setup_gfx());
-    font f;
-    EXPECT_FALSE(load_hand_font(&f, "missing"));
-    EXPECT_EQ(f.page.file, nullptr);
-    EXPECT_EQ(f.page.texture, nullptr);
-
     uint16_t keys[4] = {0, 1, 3, 0}; // key 3 with two tiles
     write_hand_font("badkeys", keys, 4);
-    EXPECT_FALSE(load_hand_font(&f, "badkeys"));
-    EXPECT_EQ(f.page.file, nullptr);
-
     write_hand_font("noimage");
     remove("noimage.png");
-    EXPECT_FALSE(load_hand_font(&f, "noimage"));
-    EXPECT_EQ(f.page.file, nullptr);
-    EXPECT_EQ(f.page.texture, nullptr);
-
-    // A data file of another kind is foreign.
-    ASSERT_TRUE(wr_image_save("mesh.png", 1, 1, 4, (const uint8_t*)"\xff\xff\xff\xff"));
+    write_hand_font("mesh"); // a data file of another kind is foreign
     FILE* fp = fopen("mesh.xtx", "wb");
     fwrite("0XOX\x13\0\0\0\0\0\0\0", 1, 12, fp);
     fclose(fp);
-    EXPECT_FALSE(load_hand_font(&f, "mesh"));
+    for (const char* base : {"missing", "badkeys", "noimage", "mesh"}) {
+        font f;
+        EXPECT_FALSE(load_hand_font(&f, base));
+        EXPECT_TRUE(f.page.file == nullptr && f.page.texture == nullptr) << base;
+    }
     EXPECT_EQ(D3D_BUFFERS.txt_count, 3) << "only the three start-up fonts hold textures";
 }
 
