@@ -3,13 +3,11 @@
 // abort of the target's own checks or a hang (the test's time limit) fails the test.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <unistd.h>
-#include <vector>
+
+#include "tests/harness/harness.h"
 
 extern "C" int files_fuzz_one(const uint8_t* data, size_t size);
 extern "C" int xml_fuzz_one(const uint8_t* data, size_t size);
@@ -53,10 +51,8 @@ TEST_P(FuzzReplay, EveryCorpusFileRunsThrough)
     }
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        std::ifstream in(entry.path(), std::ios::binary);
-        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        SCOPED_TRACE(entry.path().string());
-        EXPECT_EQ(t.one(bytes.data(), bytes.size()), 0);
+        std::string bytes = harness_read_file(entry.path().c_str());
+        EXPECT_EQ(t.one((const uint8_t*)bytes.data(), bytes.size()), 0) << entry.path();
         files++;
     }
     EXPECT_GE(files, 4) << "seeds and regressions of " << t.name;

@@ -312,4 +312,12 @@ TEST(ImageFileCheck, DeclaredSizesUpToTheLimitPass)
         write_bytes("size.png", std::string("\x89PNG\r\n\x1a\n") + ihdr + be32(0) + "IENDcrc!");
         EXPECT_EQ(bmps_file_check("size.png"), z.ok) << z.w << " x " << z.h;
     }
+    // A whole segment after the scan data passes, and so does a JPEG cut inside its scan data
+    // (the library stops there itself).
+    std::string jpeg = harness_read_file(DORVALE_SOURCE_DIR "/tests/fuzz/corpus/bmps/jpeg-seed").substr(1);
+    std::string scan = jpeg.substr(0, jpeg.size() - 2);
+    for (const std::string& ok : {scan + std::string("\xff\xfe\0\x04ok\xff\xd9", 8), scan.substr(0, scan.size() - 8)}) {
+        write_bytes("ok.jpg", ok);
+        EXPECT_TRUE(bmps_file_check("ok.jpg")) << ok.size();
+    }
 }
