@@ -3,53 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <IL/il.h>
-#include <IL/ilu.h>
 #include <malloc.h>
 #include <string>
 
-#include "engine/code/gfx/devil.h"
-#include "engine/code/safelua.h"
-#include "tests/harness/harness.h"
-#include "tests/harness/log_capture.h"
-#include "tests/harness/lua_fixture.h"
+#include "tests/engine/gfx/image_lua_fixture.h"
 #include "tools/writer/wr_image.h"
 
 namespace {
 
-int open_body(lua_State* L)
-{
-    safelua_open_libs(L);
-    devil_lua_setup(L);
-    return 0;
-}
-
-struct Devil : testing::Test {
-    lua_State* L = nullptr;
-    int baseline = 0;
-    void SetUp() override
-    {
-        harness_il_start();
-        devil_library_ready(true);
-        baseline = harness_il_images();
-        log_capture_start();
-        L = luaL_newstate();
-        ASSERT_TRUE(safelua_cpcall(L, open_body, nullptr));
-    }
+struct Devil : ImageLua {
     void TearDown() override
     {
         lua_close(L);
+        L = nullptr;
         EXPECT_EQ(harness_il_images(), baseline) << "closing the state deletes every image";
-        log_capture_stop();
-    }
-    std::string run(const char* code) { return lua_fixture_run(L, code); }
-    std::string eval(const char* expr) { return lua_fixture_eval(L, expr); }
-    // The image name of the script's DevIL* global, 0 if it is none.
-    ILuint image(const char* global)
-    {
-        lua_getglobal(L, global);
-        devil_image* img = devil_test(L, -1);
-        lua_pop(L, 1);
-        return img ? img->image : 0;
+        ImageLua::TearDown();
     }
 };
 
@@ -81,12 +49,12 @@ TEST_F(Devil, EnumArgumentsAreNamesLookedUpAtEachCall)
 
 TEST_F(Devil, LibraryErrorsAreRaisedTheListIsLeftEmptyAndBadSizesAreRefused)
 {
-    EXPECT_TRUE(harness_ends_with(run("img = devil.alloc() img:load('missing.png')"), "DevIL ERROR could not open file"));
+    EXPECT_TRUE(fails("img = devil.alloc() img:load('missing.png')", "DevIL ERROR could not open file"));
     EXPECT_EQ(ilGetError(), (ILenum)IL_NO_ERROR);
     EXPECT_EQ(run("img:create(2, 2, 1, 3, 'IL_RGB', 'IL_UNSIGNED_BYTE')"), "") << "no stale error";
-    EXPECT_TRUE(harness_ends_with(run("devil.pop()"), "DevIL ERROR stack underflow"));
-    EXPECT_TRUE(harness_ends_with(run("devil.alloc().nope()"), "attempt to call field 'nope' (a nil value)"));
-    EXPECT_TRUE(harness_ends_with(run("img.load({}, 'x.png')"), "bad argument #1 to 'load' (bad DevIL*)"));
+    EXPECT_TRUE(fails("devil.pop()", "DevIL ERROR stack underflow"));
+    EXPECT_TRUE(fails("devil.alloc().nope()", "attempt to call field 'nope' (a nil value)"));
+    EXPECT_TRUE(fails("img.load({}, 'x.png')", "bad argument #1 to 'load' (bad DevIL*)"));
 
     // Create refuses what the library would get wrong; colour indices wider than a byte
     // corrupted the heap once converted and copied.
@@ -103,7 +71,7 @@ TEST_F(Devil, LibraryErrorsAreRaisedTheListIsLeftEmptyAndBadSizesAreRefused)
         "img:create(4, 4, 1, 1, 'IL_ALPHA', 'IL_UNSIGNED_BYTE')", // not one of ENUM's formats
     };
     for (const char* code : bad)
-        EXPECT_TRUE(harness_ends_with(run(code), "DevIL ERROR invalid parameter")) << code;
+        EXPECT_TRUE(fails(code, "DevIL ERROR invalid parameter")) << code;
     EXPECT_EQ(run("img:create(4, 4, 1, 1, 'IL_COLOUR_INDEX', 'IL_UNSIGNED_BYTE')"
                   " img:convert('IL_BGRA', 'IL_UNSIGNED_BYTE') devil.alloc():copy(img)"), "");
     EXPECT_EQ(run("img:create(3, 2, 1, 2, 'IL_LUMINANCE_ALPHA', 'IL_FLOAT')"), "");
@@ -114,8 +82,8 @@ TEST_F(Devil, LibraryErrorsAreRaisedTheListIsLeftEmptyAndBadSizesAreRefused)
     EXPECT_EQ(eval("img:get('IL_IMAGE_SIZE_OF_DATA')"), "48");
     harness_write_file("text.icc", "not a colour profile, only some words of text here");
     for (const char* code : {"img:apply_profile('none.icc', 'none.icc')", "img:apply_profile('text.icc', 'text.icc')"})
-        EXPECT_TRUE(harness_ends_with(run(code), "DevIL ERROR could not open file")) << code;
-    EXPECT_TRUE(harness_ends_with(run("img:copy_pal(devil.alloc())"), "DevIL ERROR invalid parameter"))
+        EXPECT_TRUE(fails(code, "DevIL ERROR could not open file")) << code;
+    EXPECT_TRUE(fails("img:copy_pal(devil.alloc())", "DevIL ERROR invalid parameter"))
         << "an image without a palette has none to give";
 }
 
@@ -125,8 +93,8 @@ TEST_F(Devil, ClosedImages)
     EXPECT_EQ(harness_il_images(), baseline + 1);
     EXPECT_EQ(run("img:free()"), "");
     EXPECT_EQ(harness_il_images(), baseline);
-    EXPECT_TRUE(harness_ends_with(run("img:load('x.png')"), "attempt to use a closed image"));
-    EXPECT_TRUE(harness_ends_with(run("img:select_frame(1)"), "attempt to use a closed image"));
+    EXPECT_TRUE(fails("img:load('x.png')", "attempt to use a closed image"));
+    EXPECT_TRUE(fails("img:select_frame(1)", "attempt to use a closed image"));
     EXPECT_EQ(run("w = img:get('IL_IMAGE_WIDTH')"), "") << "get runs on whatever is bound";
     EXPECT_EQ(run("devil.free(img) img = nil collectgarbage() collectgarbage()"), "");
     EXPECT_EQ(harness_il_images(), baseline);
@@ -206,7 +174,7 @@ TEST_F(Devil, AttributeStackAndStrings)
                   " img:save('titled.png') img:save('titled.tga') devil.pop() devil.pop()"), "");
     EXPECT_NE(eval("devil.get('IL_JPG_QUALITY')"), "42") << "pop restores the pushed value";
     EXPECT_EQ(run("devil.set_hint('IL_MEM_SPEED_HINT', 'IL_FASTEST')"), "");
-    EXPECT_TRUE(harness_ends_with(run("for i = 1, 40 do devil.push() end"), "DevIL ERROR stack overflow"));
+    EXPECT_TRUE(fails("for i = 1, 40 do devil.push() end", "DevIL ERROR stack overflow"));
     EXPECT_EQ(run("for i = 1, 32 do pcall(devil.pop) end"), "");
 }
 
@@ -215,7 +183,7 @@ TEST(DevilUnset, EveryCallIsRefusedUntilTheLibraryIsSetUp)
     // Run in a process of its own, before anything initialised the image library.
     devil_library_ready(false);
     lua_State* L = luaL_newstate();
-    ASSERT_TRUE(safelua_cpcall(L, open_body, nullptr));
+    ASSERT_TRUE(safelua_cpcall(L, ImageLua::open_body, nullptr));
     for (const char* code : {"devil.pop()", "devil.push()", "devil.alloc():load('x.png')", "devil.get('IL_JPG_QUALITY')",
                              "devil.set_string('IL_PNG_TITLE_STRING', 't')", "devil.set_hint('IL_MEM_SPEED_HINT', 'IL_FASTEST')"})
         EXPECT_TRUE(harness_ends_with(lua_fixture_run(L, code), "the image library is not set up")) << code;
