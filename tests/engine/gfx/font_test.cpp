@@ -131,21 +131,17 @@ TEST_F(Text, GlyphIsOneShadedQuadOfItsTile)
     EXPECT_EQ(d[0].prims, 2u);
     ASSERT_EQ(d[0].v.size(), 4u);
     EXPECT_TRUE(d[0].textured);
-    const d3d_vertex_2d* v = d[0].v.data();
-    // left 100, top 50 + 3 x 2, 20 x 24; u 4/64..14/64, v 2/32..14/32
-    const float xs[4] = {100, 120, 100, 120}, ys[4] = {56, 56, 80, 80};
-    const float us[4] = {4 / 64.f, 14 / 64.f, 4 / 64.f, 14 / 64.f};
-    const float vs[4] = {2 / 32.f, 2 / 32.f, 14 / 32.f, 14 / 32.f};
-    const uint32_t cs[4] = {0xFF112233, 0xFF112233, 0x80445566, 0x80445566};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_FLOAT_EQ(v[i].x, xs[i]) << i;
-        EXPECT_FLOAT_EQ(v[i].y, ys[i]) << i;
-        EXPECT_FLOAT_EQ(v[i].u, us[i]) << i;
-        EXPECT_FLOAT_EQ(v[i].v, vs[i]) << i;
-        EXPECT_EQ(v[i].diffuse, cs[i]) << i;
+    // left 100, top 50 + 3 x 2, 20 x 24; u 4/64..14/64, v 2/32..14/32 (all exact in binary)
+    std::vector<std::vector<float>> got, want = {{100, 56, 4 / 64.f, 2 / 32.f}, {120, 56, 14 / 64.f, 2 / 32.f},
+                                                 {100, 80, 4 / 64.f, 14 / 32.f}, {120, 80, 14 / 64.f, 14 / 32.f}};
+    std::vector<uint32_t> colours;
+    for (const d3d_vertex_2d& v : d[0].v) {
+        got.push_back({v.x, v.y, v.u, v.v});
+        colours.push_back(v.diffuse);
     }
-    EXPECT_FLOAT_EQ(GFX.pen_x, 121.0f);
-    EXPECT_FLOAT_EQ(GFX.pen_y, 50.0f);
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(colours, (std::vector<uint32_t>{0xFF112233, 0xFF112233, 0x80445566, 0x80445566}));
+    EXPECT_EQ(std::vector<float>({GFX.pen_x, GFX.pen_y}), std::vector<float>({121, 50}));
 
     font_draw_glyph(&GFX, ' ');
     font_draw_glyph(&GFX, 0x141);
@@ -159,30 +155,28 @@ TEST_F(Text, TextBindsOnceAndLeavesStageZeroEmpty)
     float width = font_text_width(&GFX, "AiA x");
     font_draw_text(&GFX, "AiA x");
     EXPECT_FLOAT_EQ(GFX.pen_x - before, width);
-    std::vector<drawn> d = draws_get();
-    EXPECT_EQ(d.size(), 3u);
+    EXPECT_EQ(draws_get().size(), 3u);
     EXPECT_EQ(draws_binds(), 2) << "one bind for the page, one unbind at the end";
     EXPECT_EQ(GFX.last_texture, nullptr);
 }
 
 TEST_F(Text, WordsAndLineBreaksAndTheDrawnWordMatchesItsMeasure)
 {
-    const char* t = "\n  Ai A";
-    EXPECT_FLOAT_EQ(font_word_width(&GFX, &t), -1.0f);
-    EXPECT_EQ(*t, ' ');
-    EXPECT_FLOAT_EQ(font_word_width(&GFX, &t), 21.0f + 13.0f);
-    EXPECT_EQ(*t, ' ');
-    EXPECT_FLOAT_EQ(font_word_width(&GFX, &t), 21.0f);
-    EXPECT_FLOAT_EQ(font_word_width(&GFX, &t), 0.0f);
-    EXPECT_EQ(*t, '\0');
-
-    t = "A\x80i rest"; // an invalid lead inside a word counts as code 0 and reading goes on
-    EXPECT_FLOAT_EQ(font_word_width(&GFX, &t), 21.0f + 9.0f + 13.0f);
-    EXPECT_STREQ(t, " rest");
-
-    t = "A\xC3"; // cut short at the end
-    EXPECT_FLOAT_EQ(font_word_width(&GFX, &t), 21.0f);
-    EXPECT_EQ(*t, '\0');
+    // Each call's width and the text it leaves: a line feed is -1 and steps over itself only;
+    // an invalid lead inside a word counts as code 0 (space 9) and reading goes on.
+    struct word_case {
+        const char* text;
+        std::vector<std::pair<float, std::string>> calls;
+    } cases[] = {{"\n  Ai A", {{-1, "  Ai A"}, {21 + 13, " A"}, {21, ""}, {0, ""}}},
+                 {"A\x80i rest", {{21 + 9 + 13, " rest"}}},
+                 {"A\xC3", {{21, ""}}}};
+    for (const word_case& c : cases) {
+        const char* t = c.text;
+        for (const auto& call : c.calls) {
+            float w = font_word_width(&GFX, &t);
+            EXPECT_EQ(std::make_pair(w, std::string(t)), call) << c.text;
+        }
+    }
 
     // A drawn word advances as it measures. U+0141 has no glyph: it advances by the space as measured, never as the glyph of 0x41.
     const char* m = " \n A\xC5\x81i next";
