@@ -56,6 +56,8 @@ TEST_P(FuzzReplay, EveryCorpusFileRunsThrough)
         files++;
     }
     EXPECT_GE(files, 4) << "seeds and regressions of " << t.name;
+    if (t.init) // the scratch folder the target made and moved into
+        std::filesystem::remove_all(std::filesystem::current_path());
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, FuzzReplay, testing::ValuesIn(TARGETS),
