@@ -115,7 +115,10 @@ static bool size_allowed(uint64_t w, uint64_t h)
     return w >= 1 && h >= 1 && w <= IMAGE_MAX_SIDE && h <= IMAGE_MAX_SIDE && w * h * 4 <= IMAGE_MAX_BYTES;
 }
 
-static uint32_t be32(const uint8_t* p) { return ((uint32_t)p[0] << 24) | ((uint32_t)p[1] << 16) | ((uint32_t)p[2] << 8) | p[3]; }
+static uint32_t be32(const uint8_t* p)
+{
+    return ((uint32_t)p[0] << 24) | ((uint32_t)p[1] << 16) | ((uint32_t)p[2] << 8) | p[3];
+}
 
 // The first chunk must be a 13-byte header whose size is allowed.
 static bool bmps_png_whole(FILE* f, uint64_t size)

@@ -25,7 +25,8 @@ struct Devil : ImageLua {
 
 TEST_F(Devil, ConstantTables)
 {
-    EXPECT_EQ(run("n = 0 for k, v in pairs(devil.ENUM) do n = n + 1 end m = 0 for k in pairs(devil.DEFS) do m = m + 1 end"), "");
+    EXPECT_EQ(run("n = 0 for k, v in pairs(devil.ENUM) do n = n + 1 end"
+                  " m = 0 for k in pairs(devil.DEFS) do m = m + 1 end"), "");
     EXPECT_EQ(eval("n .. ' ' .. m"), "183 16") << "184 entries, IL_IMAGE_BPP twice under one key";
     EXPECT_EQ(eval("devil.ENUM.IL_LBM"), "1062") << "the Amiga bitmap type keeps its old name";
     EXPECT_EQ(eval("devil.DEFS.IL_VERSION"), "167");
@@ -109,9 +110,12 @@ TEST_F(Devil, FilesCloneAndCopyWithTheTopRowFirst)
                   " a:save('.\\\\a.png')"), "") << "backslash folders are accepted";
     EXPECT_EQ(run("b = devil.alloc() b:load('a.png')"), "");
     EXPECT_EQ(eval("b:get('IL_IMAGE_WIDTH') .. 'x' .. b:get('IL_IMAGE_HEIGHT')"), "5x4");
-    EXPECT_EQ(run("c = b:clone() b:free() d = devil.alloc() d:copy(c) d:convert('IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
-    EXPECT_EQ(eval("c:get('IL_IMAGE_WIDTH') .. 'x' .. d:get('IL_IMAGE_HEIGHT')"), "5x4") << "a clone outlives its original";
-    EXPECT_EQ(eval("d:get('IL_IMAGE_FORMAT') == devil.ENUM.IL_LUMINANCE and c:get('IL_IMAGE_FORMAT') == devil.ENUM.IL_RGB"), "true");
+    EXPECT_EQ(run("c = b:clone() b:free() d = devil.alloc() d:copy(c)"
+                  " d:convert('IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
+    EXPECT_EQ(eval("c:get('IL_IMAGE_WIDTH') .. 'x' .. d:get('IL_IMAGE_HEIGHT')"), "5x4")
+        << "a clone outlives its original";
+    EXPECT_EQ(eval("d:get('IL_IMAGE_FORMAT') == devil.ENUM.IL_LUMINANCE"
+                   " and c:get('IL_IMAGE_FORMAT') == devil.ENUM.IL_RGB"), "true");
 
     // A created image keeps its top row first in the file.
     EXPECT_EQ(run("img = devil.alloc() img:create(1, 2, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
@@ -184,8 +188,9 @@ TEST(DevilUnset, EveryCallIsRefusedUntilTheLibraryIsSetUp)
     devil_library_ready(false);
     lua_State* L = luaL_newstate();
     ASSERT_TRUE(safelua_cpcall(L, ImageLua::open_body, nullptr));
-    for (const char* code : {"devil.pop()", "devil.push()", "devil.alloc():load('x.png')", "devil.get('IL_JPG_QUALITY')",
-                             "devil.set_string('IL_PNG_TITLE_STRING', 't')", "devil.set_hint('IL_MEM_SPEED_HINT', 'IL_FASTEST')"})
+    for (const char* code : {"devil.pop()", "devil.push()", "devil.alloc():load('x.png')",
+                             "devil.get('IL_JPG_QUALITY')", "devil.set_string('IL_PNG_TITLE_STRING', 't')",
+                             "devil.set_hint('IL_MEM_SPEED_HINT', 'IL_FASTEST')"})
         EXPECT_TRUE(harness_ends_with(lua_fixture_run(L, code), "the image library is not set up")) << code;
     lua_close(L);
 }

@@ -178,7 +178,8 @@ TEST_F(Text, WordsAndLineBreaksAndTheDrawnWordMatchesItsMeasure)
         }
     }
 
-    // A drawn word advances as it measures. U+0141 has no glyph: it advances by the space as measured, never as the glyph of 0x41.
+    // A drawn word advances as it measures. U+0141 has no glyph: it advances by the space as
+    // measured, never as the glyph of 0x41.
     const char* m = " \n A\xC5\x81i next";
     const char* d = m;
     font_word_width(&GFX, &m); // line feed
@@ -242,7 +243,10 @@ TEST_F(FontSetup, GeneratedFontsMeasureByTheTilesOfTheirFiles)
         ASSERT_GT(x.size(), 40u) << g.file;
         auto u = [&](size_t at, size_t n) { uint32_t v = 0; memcpy(&v, x.data() + at, n); return v; };
         uint32_t tiles = u(12, 4);
-        auto width = [&](uint32_t c) { uint32_t k = u(40 + 12 * tiles + 2 * c, 2); return k ? (float)u(40 + 12 * (k - 1) + 4, 2) : -1.0f; };
+        auto width = [&](uint32_t c) {
+            uint32_t k = u(40 + 12 * tiles + 2 * c, 2);
+            return k ? (float)u(40 + 12 * (k - 1) + 4, 2) : -1.0f;
+        };
         EXPECT_EQ(g.f->page.count, u(16, 4)) << g.file;
         EXPECT_FLOAT_EQ(g.f->nominal_size, g.size);
         font_select(&GFX, g.f);

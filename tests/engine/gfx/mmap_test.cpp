@@ -80,9 +80,8 @@ TEST_F(Mmap, CutupMakesARowByRowGridAndRangeChecks)
     EXPECT_EQ(eval("tile(t, 'get_tile', 5, 2)"), "80,32,16,16" + base) << "tile 17 is the last";
     EXPECT_EQ(eval("tile(t, 'get_tile', 17)"), "80,32,16,16" + base);
     EXPECT_EQ(eval("tile(t, 'get_master_tile', 1, 1)"), "16,16,16,16" + base);
-    EXPECT_TRUE(fails("t:get_tile({}, 18)", "requested tile out of range"));
-    EXPECT_TRUE(fails("t:get_tile({}, 0, 3)", "requested tile out of range"));
-    EXPECT_TRUE(fails("t:get_tile({}, -1)", "requested tile out of range"));
+    for (const char* code : {"t:get_tile({}, 18)", "t:get_tile({}, 0, 3)", "t:get_tile({}, -1)"})
+        EXPECT_TRUE(fails(code, "requested tile out of range")) << code;
     EXPECT_EQ(run("t:set_tile({x = 1, y = 2, w = 3, h = 4}, 4)"), "");
     EXPECT_EQ(eval("tile(t, 'get_tile', 4)"), "1,2,3,4" + base);
 
