@@ -18,6 +18,7 @@
 #include "engine/code/dbg.h"
 #include "engine/code/files.h"
 #include "engine/code/gfx/d3d_dbg.h"
+#include "engine/code/gfx/devil.h"
 #include "engine/code/gfx/gfx.h"
 #include "platform/plat_core.h"
 
@@ -35,6 +36,7 @@ static void image_setup(void)
     ilEnable(IL_ORIGIN_SET);
     ilHint(IL_MEM_SPEED_HINT, IL_FASTEST);
     ilHint(IL_COMPRESSION_HINT, IL_USE_COMPRESSION);
+    devil_library_ready(true);
 }
 
 static bool real_files_setup(void) { return files_setup(&FILES); }

@@ -98,20 +98,39 @@ static void bmip_clear(bmip* info)
         memset(info, 0, sizeof(*info));
 }
 
-// The image library's PNG and JPEG readers do not stop at the end of some cut-off files:
-// they keep asking for more and never return (a PNG cut inside a chunk, a JPEG cut inside a
-// marker segment that the decoder skips). So the structure of a file that starts as either
-// (the library goes by the content when the extension says nothing) is walked first: every
-// PNG chunk up to the end chunk, and every JPEG marker segment up to the scan, must lie
-// inside the file. A JPEG cut inside its scan data is left to the library, which stops
-// there and reports it; so is any other kind of file.
+// The image library trusts the files it reads. Its PNG and JPEG readers never return on some
+// damaged files (a chunk or marker segment running past the end, also after the scan data),
+// and it sizes its pixel buffer in 32 bits, so a small file declaring a huge image makes the
+// decoder write past the buffer. So every file that starts as a PNG or a JPEG (the library
+// goes by the content when the extension says nothing) is walked first: every PNG chunk up to
+// the end chunk and every JPEG marker segment up to the end of the file must lie inside it, and
+// the declared size must be within the limits below. A JPEG cut inside its scan data is left
+// to the library, which stops there and reports it; so is any other kind of file.
 
+static const uint32_t IMAGE_MAX_SIDE = 16384;
+static const uint64_t IMAGE_MAX_BYTES = 256ull << 20; // at 4 bytes a pixel
+
+static bool size_allowed(uint64_t w, uint64_t h)
+{
+    return w >= 1 && h >= 1 && w <= IMAGE_MAX_SIDE && h <= IMAGE_MAX_SIDE && w * h * 4 <= IMAGE_MAX_BYTES;
+}
+
+static uint32_t be32(const uint8_t* p)
+{
+    return ((uint32_t)p[0] << 24) | ((uint32_t)p[1] << 16) | ((uint32_t)p[2] << 8) | p[3];
+}
+
+// The first chunk must be a 13-byte header whose size is allowed.
 static bool bmps_png_whole(FILE* f, uint64_t size)
 {
+    uint8_t ihdr[16];
+    if (fseek(f, 8, SEEK_SET) != 0 || fread(ihdr, 1, 16, f) != 16 || be32(ihdr) != 13 ||
+        memcmp(ihdr + 4, "IHDR", 4) != 0 || !size_allowed(be32(ihdr + 8), be32(ihdr + 12)))
+        return false;
     uint64_t at = 8;
     uint8_t head[8];
     while (at + 12 <= size && fseek(f, (long)at, SEEK_SET) == 0 && fread(head, 1, 8, f) == 8) {
-        uint64_t len = ((uint64_t)head[0] << 24) | ((uint64_t)head[1] << 16) | ((uint64_t)head[2] << 8) | head[3];
+        uint64_t len = be32(head);
         if (at + 12 + len > size)
             return false;
         if (memcmp(head + 4, "IEND", 4) == 0)
@@ -121,45 +140,78 @@ static bool bmps_png_whole(FILE* f, uint64_t size)
     return false;
 }
 
+// Skips entropy-coded data after a scan: up to the next marker that is not a stuffed byte or
+// a restart. The marker's code, or EOF at the end of the file.
+static int jpeg_skip_scan(FILE* f)
+{
+    for (;;) {
+        int c = fgetc(f);
+        if (c == EOF)
+            return EOF;
+        if (c != 0xFF)
+            continue;
+        do
+            c = fgetc(f);
+        while (c == 0xFF);
+        if (c == EOF || (c != 0x00 && !(c >= 0xD0 && c <= 0xD7)))
+            return c;
+    }
+}
+
+static bool jpeg_is_frame(int c) { return c >= 0xC0 && c <= 0xCF && c != 0xC4 && c != 0xC8 && c != 0xCC; }
+
 static bool bmps_jpeg_whole(FILE* f, uint64_t size)
 {
     if (fseek(f, 2, SEEK_SET) != 0)
         return false;
+    bool scanned = false; // scan data follows the last segment read
     for (;;) {
         int c;
-        do // stray bytes before a marker, as the decoder skips them
-            c = fgetc(f);
-        while (c != EOF && c != 0xFF);
-        do // fill bytes
-            c = fgetc(f);
-        while (c == 0xFF);
-        if (c == EOF)
-            return false;
+        if (scanned) {
+            c = jpeg_skip_scan(f);
+            if (c == EOF)
+                return true; // cut inside the scan data: the library stops there
+        } else {
+            do // stray bytes before a marker, as the decoder skips them
+                c = fgetc(f);
+            while (c != EOF && c != 0xFF);
+            do // fill bytes
+                c = fgetc(f);
+            while (c == 0xFF);
+            if (c == EOF)
+                return false;
+        }
         if (c == 0xD9)
             return true; // end of image
-        if (c == 0x00 || c == 0x01 || (c >= 0xD0 && c <= 0xD7))
+        if (c == 0x00 || c == 0x01 || (c >= 0xD0 && c <= 0xD7)) {
+            scanned = false;
             continue; // markers without a segment
+        }
         long seg = ftell(f);
-        int hi = fgetc(f), lo = fgetc(f);
-        if (seg < 0 || hi == EOF || lo == EOF)
+        uint8_t seg_head[7];
+        if (seg < 0 || fread(seg_head, 1, 2, f) != 2)
             return false;
-        uint64_t len = ((uint64_t)hi << 8) | (uint64_t)lo; // counts its own two bytes
+        uint64_t len = ((uint64_t)seg_head[0] << 8) | seg_head[1]; // counts its own two bytes
         if (len < 2 || (uint64_t)seg + len > size)
             return false;
-        if (c == 0xDA)
-            return true; // start of scan
+        if (jpeg_is_frame(c)) { // precision, height, width
+            if (len < 7 || fread(seg_head + 2, 1, 5, f) != 5 ||
+                !size_allowed(((uint32_t)seg_head[5] << 8) | seg_head[6], ((uint32_t)seg_head[3] << 8) | seg_head[4]))
+                return false;
+        }
         if (fseek(f, seg + (long)len, SEEK_SET) != 0)
             return false;
+        scanned = c == 0xDA;
     }
 }
 
-static bool bmps_file_whole(const char* path)
+bool bmps_file_check(const char* path)
 {
     static const uint8_t png[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     static const uint8_t jpeg[2] = {0xFF, 0xD8}; // the start marker is all the decoder asks
-    FILE* f = fopen(path, "rb");
+    FILE* f = path ? fopen(path, "rb") : nullptr;
     if (!f)
-        return true;
+        return true; // the library reports a missing file itself
     uint8_t head[8] = {0};
     struct stat st;
     bool whole = true;
@@ -169,6 +221,8 @@ static bool bmps_file_whole(const char* path)
             whole = bmps_png_whole(f, (uint64_t)st.st_size);
         else if (got >= 2 && memcmp(head, jpeg, 2) == 0)
             whole = bmps_jpeg_whole(f, (uint64_t)st.st_size);
+    } else {
+        whole = false;
     }
     fclose(f);
     return whole;
@@ -185,7 +239,7 @@ uint32_t bmps_load_file(const char* name, int32_t format, bmip* info)
         il_report("Failed to ilLoadImage((char*const)filename) : %s \n", IL_INVALID_PARAM, &made);
         return 0;
     }
-    if (!bmps_file_whole(path)) {
+    if (!bmps_file_check(path)) {
         il_report("Failed to ilLoadImage((char*const)filename) : %s \n", IL_FILE_READ_ERROR, &made);
         return 0;
     }

@@ -87,6 +87,11 @@ void bmps_delete_image(uint32_t image);
 // Otherwise a single file as bmps_load_file; a colour-index result becomes BGRA with alpha 0
 // where the palette index is 0 and 0xFF elsewhere.
 uint32_t bmps_load_image(const char* name, int32_t format, bmip* info);
+// The check every path runs before it hands a file (a path in the platform's form) to the
+// image library: false for a PNG or JPEG whose chunks or marker segments run past the end of
+// the file, or whose declared size is over 16384 on a side or 256 MB at 4 bytes a pixel.
+// Other files, and files that cannot be opened, pass: the library reports those itself.
+bool bmps_file_check(const char* path);
 
 // The error check every image-library caller uses after each call: true when no error is
 // pending; otherwise logs message (a printf format taking the error text), deletes *made

@@ -334,7 +334,11 @@ static bool close_cut(cutmap_reader* r)
         return false;
     cmps_layer* l = current_layer(r);
     cmps_cut* cut = (cmps_cut*)l->cuts.data + l->cuts.count - 1;
-    cut->source = (uint16_t)trunc_i32(r->values[0]);
+    // The index is kept in 16 bits: a larger one would wrap onto another source.
+    int32_t source = trunc_i32(r->values[0]);
+    if (source < 0 || source > 0xFFFF)
+        return false;
+    cut->source = (uint16_t)source;
     cut->w = float_of(r->values[1]);
     cut->h = float_of(r->values[2]);
     cut->source_x = float_of(r->values[3]);

@@ -9,6 +9,7 @@
 #include "app/code/con.h"
 #include "engine/code/dbg.h"
 #include "engine/code/safelua.h"
+#include "engine/code/gfx/bmps.h"
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/d3d_gfx.h"
 #include "engine/code/gfx/d3d_state.h"
@@ -114,7 +115,8 @@ bool d3d_dbg_restore(d3d_dbg* console)
     if (device) {
         ilutSetInteger(ILUT_D3D_MIPLEVELS, 1);
         ilutSetInteger(ILUT_D3D_ALPHA_KEY_COLOR, 255);
-        if (!ilutD3D8TexFromFile(device, FONT_FILE, &font))
+        // The loader hands the file to the image library: it passes the same check as bitmaps.
+        if (!bmps_file_check(FONT_FILE) || !ilutD3D8TexFromFile(device, FONT_FILE, &font))
             font = nullptr;
         // The loader's settings are shared: put them back whether or not the load worked.
         ilutSetInteger(ILUT_D3D_ALPHA_KEY_COLOR, -1);

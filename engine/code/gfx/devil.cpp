@@ -11,6 +11,7 @@
 #include <string.h>
 
 #include "engine/code/dbg.h"
+#include "engine/code/gfx/bmps.h"
 #include "engine/code/lua_lib.h"
 #include "platform/plat_fs.h"
 
@@ -91,13 +92,21 @@ static const devil_const DEFS[] = {
     {"IL_CUBEMAP_NEGATIVEZ", 32768},
 };
 
-// The format strings the library keeps; see devil_push.
-static const ILenum STRING_STATES[] = {
-    IL_TGA_ID_STRING, IL_TGA_AUTHNAME_STRING, IL_TGA_AUTHCOMMENT_STRING,
-    IL_PNG_AUTHNAME_STRING, IL_PNG_TITLE_STRING, IL_PNG_DESCRIPTION_STRING,
-    IL_TIF_DESCRIPTION_STRING, IL_TIF_HOSTCOMPUTER_STRING, IL_TIF_DOCUMENTNAME_STRING,
-    IL_TIF_AUTHNAME_STRING, IL_CHEAD_HEADER_STRING,
+// The format strings the library keeps, with the most characters it writes of each.
+struct string_state {
+    ILenum mode;
+    size_t limit;
 };
+static const string_state STRING_STATES[] = {
+    {IL_TGA_ID_STRING, 254}, {IL_TGA_AUTHNAME_STRING, 40}, {IL_TGA_AUTHCOMMENT_STRING, 80},
+    {IL_PNG_AUTHNAME_STRING, 255}, {IL_PNG_TITLE_STRING, 255}, {IL_PNG_DESCRIPTION_STRING, 255},
+    {IL_TIF_DESCRIPTION_STRING, 255}, {IL_TIF_HOSTCOMPUTER_STRING, 255},
+    {IL_TIF_DOCUMENTNAME_STRING, 255}, {IL_TIF_AUTHNAME_STRING, 255}, {IL_CHEAD_HEADER_STRING, 32},
+};
+
+// Set by the shell once it has initialised the image library: before that the library
+// crashes on most calls.
+static bool library_ready = false;
 
 // ---- errors and arguments --------------------------------------------------------------
 
@@ -166,6 +175,14 @@ static ILenum check_enum(lua_State* L, int idx)
     return luaL_error(L, "invalid DevIL ENUM string \"%s\"", text);
 }
 
+void devil_library_ready(bool ready) { library_ready = ready; }
+
+static void check_ready(lua_State* L)
+{
+    if (!library_ready)
+        luaL_error(L, "the image library is not set up");
+}
+
 // A file name argument in the platform's form (folders may be written with '\\').
 static void check_path(lua_State* L, int idx, char* out, size_t size)
 {
@@ -181,6 +198,7 @@ devil_image* devil_test(lua_State* L, int idx)
 
 devil_image* devil_check(lua_State* L, int idx)
 {
+    check_ready(L);
     return (devil_image*)lua_lib_check(L, idx, DEVIL_TYPE);
 }
 
@@ -219,6 +237,7 @@ static devil_image* push_image(lua_State* L)
 
 static int devil_alloc(lua_State* L)
 {
+    check_ready(L);
     devil_image* img = push_image(L);
     ILuint id = 0;
     ilGenImages(1, &id);
@@ -266,7 +285,19 @@ static int devil_path_call(lua_State* L, ILboolean (*call)(ILconst_string))
     return 0;
 }
 
-static int devil_load(lua_State* L) { return devil_path_call(L, ilLoadImage); }
+// A damaged or oversized image file is refused before the library reads it (see bmps.h).
+static int devil_load(lua_State* L)
+{
+    devil_image* img = devil_check_open(L, 1);
+    char path[4096];
+    check_path(L, 2, path, sizeof(path));
+    if (!bmps_file_check(path))
+        raise_code(L, IL_FILE_READ_ERROR);
+    devil_bind(L, img);
+    ilLoadImage(path);
+    devil_raise_pending(L);
+    return 0;
+}
 static int devil_save(lua_State* L) { return devil_path_call(L, ilSaveImage); }
 static int devil_save_pal(lua_State* L) { return devil_path_call(L, ilSavePal); }
 static int devil_apply_pal(lua_State* L) { return devil_path_call(L, ilApplyPal); }
@@ -354,11 +385,11 @@ static int devil_copy_pal(lua_State* L)
     return 0;
 }
 
-// Channels of the formats the library knows; 0 for any other (left to the library).
+// Channels of the formats of the ENUM table; 0 for any other.
 static int format_channels(ILenum format)
 {
     switch (format) {
-    case IL_COLOUR_INDEX: case IL_LUMINANCE: case IL_ALPHA: return 1;
+    case IL_COLOUR_INDEX: case IL_LUMINANCE: return 1;
     case IL_LUMINANCE_ALPHA: return 2;
     case IL_RGB: case IL_BGR: return 3;
     case IL_RGBA: case IL_BGRA: return 4;
@@ -379,6 +410,12 @@ static int type_bytes(ILenum type)
     }
 }
 
+static void zero_buffer(ILubyte* p, size_t bytes)
+{
+    if (p && bytes)
+        memset(p, 0, bytes);
+}
+
 void devil_register_origin(void)
 {
     ilRegisterOrigin(ilGetInteger(IL_ORIGIN_MODE));
@@ -393,10 +430,11 @@ static int devil_create(lua_State* L)
     ILenum type = check_enum(L, 7);
     // The library takes the channel count on trust and sizes its buffer in 32 bits: a
     // count that disagrees with the format, or a size that wraps, would let later calls
-    // run past the pixels.
+    // run past the pixels. Its palette conversions assume byte indices: a colour-index
+    // image of a wider type corrupts the heap when converted and copied.
     int channels = format_channels(format);
-    bool ok = w >= 0 && h >= 0 && d >= 0 && bpp >= 1 && bpp <= 255 &&
-              (!channels || channels == bpp) && type_bytes(type) > 0;
+    bool ok = w >= 0 && h >= 0 && d >= 0 && bpp >= 1 && bpp <= 255 && channels == bpp &&
+              type_bytes(type) > 0 && (format != IL_COLOUR_INDEX || type == IL_UNSIGNED_BYTE);
     // Each factor is below 2^31 and the running product stays below 2^31: no overflow.
     const int64_t factors[5] = {w ? w : 1, h ? h : 1, d ? d : 1, bpp, type_bytes(type)};
     int64_t bytes = 1;
@@ -409,9 +447,15 @@ static int devil_create(lua_State* L)
     devil_bind(L, img);
     ilTexImage((ILuint)w, (ILuint)h, (ILuint)d, (ILubyte)bpp, format, type, NULL);
     devil_raise_pending(L);
+    // The library hands out its new pixels and palette as they come from the heap.
+    ILint made = ilGetInteger(IL_IMAGE_SIZE_OF_DATA);
+    zero_buffer(ilGetData(), made > 0 ? (size_t)made : 0);
     devil_register_origin();
     ilClearImage();
     devil_raise_pending(L);
+    ILint colours = ilGetInteger(IL_PALETTE_NUM_COLS), pal_bpp = ilGetInteger(IL_PALETTE_BPP);
+    zero_buffer(ilGetPalette(), colours > 0 && pal_bpp > 0 ? (size_t)colours * (size_t)pal_bpp : 0);
+    take_error();
     return 0;
 }
 
@@ -460,6 +504,7 @@ static int devil_convert_pal(lua_State* L)
 
 static int state_get(lua_State* L, int arg)
 {
+    check_ready(L);
     ILenum mode = check_enum(L, arg);
     ILint v = ilGetInteger(mode);
     devil_raise_pending(L);
@@ -469,6 +514,7 @@ static int state_get(lua_State* L, int arg)
 
 static int state_set(lua_State* L, int arg)
 {
+    check_ready(L);
     ILenum mode = check_enum(L, arg);
     ILint v = lua_lib_check_int(L, arg + 1);
     ilSetInteger(mode, v);
@@ -478,6 +524,7 @@ static int state_set(lua_State* L, int arg)
 
 static int state_get_string(lua_State* L, int arg)
 {
+    check_ready(L);
     ILenum mode = check_enum(L, arg);
     const char* s = ilGetString(mode);
     devil_raise_pending(L);
@@ -485,11 +532,45 @@ static int state_get_string(lua_State* L, int arg)
     return 1;
 }
 
+// The library keeps its own copy of each format string, made to the text's length, but
+// when it saves it reads a fixed count of bytes from it (up to 255) and ends its working
+// copy at the text's length in a buffer of the limit's size. So the library is handed the
+// text cut to the limit and padded to 255 characters, and its copy is then ended in place
+// at the text's length: every copy it keeps is 256 bytes long.
+static void hand_string(ILenum mode, const char* text)
+{
+    size_t limit = 255;
+    for (const string_state& st : STRING_STATES)
+        if (st.mode == mode)
+            limit = st.limit;
+    char padded[256];
+    memset(padded, ' ', 255);
+    padded[255] = 0;
+    size_t n = strnlen(text, limit);
+    memcpy(padded, text, n);
+    ilSetString(mode, padded);
+    char* kept = (char*)ilGetString(mode); // the library's own copy, for these modes
+    if (kept && strlen(kept) == 255)
+        kept[n] = 0;
+}
+
+static bool is_string_state(ILenum mode)
+{
+    for (const string_state& st : STRING_STATES)
+        if (st.mode == mode)
+            return true;
+    return false;
+}
+
 static int state_set_string(lua_State* L, int arg)
 {
+    check_ready(L);
     ILenum mode = check_enum(L, arg);
     const char* s = luaL_checkstring(L, arg + 1);
-    ilSetString(mode, s);
+    if (is_string_state(mode))
+        hand_string(mode, s);
+    else
+        ilSetString(mode, s); // the library refuses it
     devil_raise_pending(L);
     return 0;
 }
@@ -507,6 +588,7 @@ static int image_set_string(lua_State* L) { bind_arg1(L); return state_set_strin
 
 static int devil_set_hint(lua_State* L)
 {
+    check_ready(L);
     ILenum target = check_enum(L, 1);
     ILenum mode = check_enum(L, 2);
     ilHint(target, mode);
@@ -515,21 +597,33 @@ static int devil_set_hint(lua_State* L)
 }
 
 // The library duplicates every format string when it pushes its state and crashes on one
-// that was never set: give those an empty text first.
+// that was never set: give those an empty text first. Its duplicates are made to the text's
+// length, so each is handed over again at full length (see hand_string).
 static int devil_push(lua_State* L)
 {
-    for (ILenum mode : STRING_STATES) {
-        if (!ilGetString(mode))
-            ilSetString(mode, "");
+    check_ready(L);
+    for (const string_state& st : STRING_STATES) {
+        if (!ilGetString(st.mode))
+            hand_string(st.mode, "");
         take_error();
     }
     ilPushAttrib(IL_ALL_ATTRIB_BITS);
     devil_raise_pending(L);
+    char text[256];
+    for (const string_state& st : STRING_STATES) {
+        const char* kept = ilGetString(st.mode);
+        if (kept) {
+            snprintf(text, sizeof(text), "%s", kept);
+            hand_string(st.mode, text);
+        }
+        take_error();
+    }
     return 0;
 }
 
 static int devil_pop(lua_State* L)
 {
+    check_ready(L);
     ilPopAttrib();
     devil_raise_pending(L);
     return 0;

@@ -21,6 +21,10 @@ struct devil_image {
     uint32_t mipmap;
 };
 
+// The shell calls it with true once it has initialised the image library (and the utility
+// library); until then every function and method raises "the image library is not set up".
+void devil_library_ready(bool ready);
+
 // Registers the type DevIL* and the global table devil. Runs inside a protected call.
 void devil_lua_setup(lua_State* L);
 

@@ -80,9 +80,12 @@ static font_page* glyph_page(font* f, uint32_t code, uint32_t* index)
     return page;
 }
 
+// A page whose image is gone (a device reset that could not reload it) has no glyphs: its
+// characters advance by the space and draw nothing, rather than as untextured boxes.
 static bool glyph_tile(const font_page* page, uint32_t index, xtx_tile* tile)
 {
-    return page->file && page->page_size > 0 && xtx_key_tile(page->file, index, tile);
+    return page->file && page->page_size > 0 && page->texture && page->texture->texture &&
+           xtx_key_tile(page->file, index, tile);
 }
 
 float font_glyph_width(gfx* root, uint32_t code)
@@ -161,7 +164,7 @@ void font_draw_glyph(gfx* root, uint32_t code)
     }
     float fixed = root->space_width < 0 ? -root->space_width : 0.0f;
     xtx_tile t;
-    if (!glyph_tile(page, index, &t) || !page->texture) {
+    if (!glyph_tile(page, index, &t)) {
         root->pen_x += fabsf(root->space_width) + root->spacing;
         return;
     }

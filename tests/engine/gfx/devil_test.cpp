@@ -3,51 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <IL/il.h>
-#include <IL/ilu.h>
+#include <malloc.h>
 #include <string>
 
-#include "engine/code/gfx/devil.h"
-#include "engine/code/safelua.h"
-#include "tests/harness/harness.h"
-#include "tests/harness/log_capture.h"
-#include "tests/harness/lua_fixture.h"
+#include "tests/engine/gfx/image_lua_fixture.h"
 #include "tools/writer/wr_image.h"
 
 namespace {
 
-int open_body(lua_State* L)
-{
-    safelua_open_libs(L);
-    devil_lua_setup(L);
-    return 0;
-}
-
-struct Devil : testing::Test {
-    lua_State* L = nullptr;
-    int baseline = 0;
-    void SetUp() override
-    {
-        harness_il_start();
-        baseline = harness_il_images();
-        log_capture_start();
-        L = luaL_newstate();
-        ASSERT_TRUE(safelua_cpcall(L, open_body, nullptr));
-    }
+struct Devil : ImageLua {
     void TearDown() override
     {
         lua_close(L);
+        L = nullptr;
         EXPECT_EQ(harness_il_images(), baseline) << "closing the state deletes every image";
-        log_capture_stop();
-    }
-    std::string run(const char* code) { return lua_fixture_run(L, code); }
-    std::string eval(const char* expr) { return lua_fixture_eval(L, expr); }
-    // The image name of the script's DevIL* global, 0 if it is none.
-    ILuint image(const char* global)
-    {
-        lua_getglobal(L, global);
-        devil_image* img = devil_test(L, -1);
-        lua_pop(L, 1);
-        return img ? img->image : 0;
+        ImageLua::TearDown();
     }
 };
 
@@ -55,13 +25,10 @@ struct Devil : testing::Test {
 
 TEST_F(Devil, ConstantTables)
 {
-    EXPECT_EQ(run("n = 0 for k, v in pairs(devil.ENUM) do n = n + 1 end"), "");
-    EXPECT_EQ(eval("n"), "183") << "184 entries, IL_IMAGE_BPP twice under one key";
-    EXPECT_EQ(eval("devil.ENUM.IL_RGBA"), std::to_string(IL_RGBA));
+    EXPECT_EQ(run("n = 0 for k, v in pairs(devil.ENUM) do n = n + 1 end"
+                  " m = 0 for k in pairs(devil.DEFS) do m = m + 1 end"), "");
+    EXPECT_EQ(eval("n .. ' ' .. m"), "183 16") << "184 entries, IL_IMAGE_BPP twice under one key";
     EXPECT_EQ(eval("devil.ENUM.IL_LBM"), "1062") << "the Amiga bitmap type keeps its old name";
-    EXPECT_EQ(eval("devil.ENUM.IL_IMAGE_BPP == devil.ENUM.IL_IMAGE_BYTES_PER_PIXEL"), "true");
-    EXPECT_EQ(run("n = 0 for k, v in pairs(devil.DEFS) do n = n + 1 end"), "");
-    EXPECT_EQ(eval("n"), "16");
     EXPECT_EQ(eval("devil.DEFS.IL_VERSION"), "167");
 }
 
@@ -70,10 +37,10 @@ TEST_F(Devil, EnumArgumentsAreNamesLookedUpAtEachCall)
     EXPECT_EQ(run("img = devil.alloc() img:create(7, 3, 1, 4, 'IL_RGBA', 'IL_UNSIGNED_BYTE')"), "");
     EXPECT_EQ(eval("devil.get('IL_IMAGE_WIDTH')"), "7") << "the method left its image bound";
     EXPECT_EQ(eval("img:get('IL_IMAGE_HEIGHT')"), "3");
-    EXPECT_TRUE(harness_ends_with(eval("devil.get(3556)"), "invalid DevIL ENUM string \"3556\""));
-    EXPECT_TRUE(harness_ends_with(eval("devil.get('IL_NO_SUCH')"), "invalid DevIL ENUM string \"IL_NO_SUCH\""));
-    EXPECT_TRUE(harness_ends_with(eval("devil.get()"), "invalid DevIL ENUM string \"no value\""));
-    EXPECT_TRUE(harness_ends_with(eval("devil.get({})"), "invalid DevIL ENUM string \"table\""));
+    const char* bad[][2] = {{"devil.get(3556)", "\"3556\""}, {"devil.get('IL_NO_SUCH')", "\"IL_NO_SUCH\""},
+                            {"devil.get()", "\"no value\""}, {"devil.get({})", "\"table\""}};
+    for (const auto& b : bad)
+        EXPECT_TRUE(harness_ends_with(eval(b[0]), (std::string("invalid DevIL ENUM string ") + b[1]).c_str())) << b[0];
     EXPECT_EQ(run("devil.ENUM.WIDE = devil.ENUM.IL_IMAGE_WIDTH devil.ENUM.BROKEN = 'x'"), "");
     EXPECT_EQ(eval("img:get('WIDE')"), "7") << "names scripts add are accepted";
     EXPECT_TRUE(harness_ends_with(eval("img:get('BROKEN')"), "invalid DevIL ENUM string \"BROKEN\""));
@@ -83,37 +50,41 @@ TEST_F(Devil, EnumArgumentsAreNamesLookedUpAtEachCall)
 
 TEST_F(Devil, LibraryErrorsAreRaisedTheListIsLeftEmptyAndBadSizesAreRefused)
 {
-    EXPECT_EQ(run("img = devil.alloc()"), "");
-    EXPECT_TRUE(harness_ends_with(run("img:load('missing.png')"), "DevIL ERROR could not open file"));
+    EXPECT_TRUE(fails("img = devil.alloc() img:load('missing.png')", "DevIL ERROR could not open file"));
     EXPECT_EQ(ilGetError(), (ILenum)IL_NO_ERROR);
     EXPECT_EQ(run("img:create(2, 2, 1, 3, 'IL_RGB', 'IL_UNSIGNED_BYTE')"), "") << "no stale error";
-    EXPECT_TRUE(harness_ends_with(run("devil.pop()"), "DevIL ERROR stack underflow"));
-    EXPECT_TRUE(harness_ends_with(run("devil.alloc().nope()"), "attempt to call field 'nope' (a nil value)"));
-    EXPECT_TRUE(harness_ends_with(run("img.load({}, 'x.png')"), "bad argument #1 to 'load' (bad DevIL*)"));
+    EXPECT_TRUE(fails("devil.pop()", "DevIL ERROR stack underflow"));
+    EXPECT_TRUE(fails("devil.alloc().nope()", "attempt to call field 'nope' (a nil value)"));
+    EXPECT_TRUE(fails("img.load({}, 'x.png')", "bad argument #1 to 'load' (bad DevIL*)"));
 
-    // Create refuses sizes the library would get wrong.
-    EXPECT_EQ(run("img = devil.alloc()"), "");
+    // Create refuses what the library would get wrong; colour indices wider than a byte
+    // corrupted the heap once converted and copied.
+    EXPECT_EQ(run("img = devil.alloc() devil.ENUM.IL_ALPHA = 0x1906"), "");
     const char* bad[] = {
         "img:create(4, 4, 1, 1, 'IL_RGBA', 'IL_UNSIGNED_BYTE')",  // 1 channel for RGBA
         "img:create(70000, 70000, 1, 4, 'IL_RGBA', 'IL_UNSIGNED_BYTE')", // wraps 32 bits
         "img:create(-4, 4, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')",
         "img:create(2097152, 2097152, 4194304, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')", // 2^64
         "img:create(4, 4, 1, 3, 'IL_RGB', 'IL_PNG')", // not a pixel type
+        "img:create(4, 4, 1, 1, 'IL_COLOUR_INDEX', 'IL_DOUBLE')",
+        "img:create(4, 4, 1, 1, 'IL_COLOUR_INDEX', 'IL_UNSIGNED_SHORT')",
+        "img:create(4, 4, 1, 1, 'IL_PNG', 'IL_UNSIGNED_BYTE')", // not a format
+        "img:create(4, 4, 1, 1, 'IL_ALPHA', 'IL_UNSIGNED_BYTE')", // not one of ENUM's formats
     };
     for (const char* code : bad)
-        EXPECT_TRUE(harness_ends_with(run(code), "DevIL ERROR invalid parameter")) << code;
+        EXPECT_TRUE(fails(code, "DevIL ERROR invalid parameter")) << code;
+    EXPECT_EQ(run("img:create(4, 4, 1, 1, 'IL_COLOUR_INDEX', 'IL_UNSIGNED_BYTE')"
+                  " img:convert('IL_BGRA', 'IL_UNSIGNED_BYTE') devil.alloc():copy(img)"), "");
     EXPECT_EQ(run("img:create(3, 2, 1, 2, 'IL_LUMINANCE_ALPHA', 'IL_FLOAT')"), "");
     EXPECT_EQ(eval("img:get('IL_IMAGE_SIZE_OF_DATA')"), "48");
 
     // Calls the library would crash or leak on.
     EXPECT_EQ(run("img:copy(img)"), "") << "an image copied onto itself";
     EXPECT_EQ(eval("img:get('IL_IMAGE_SIZE_OF_DATA')"), "48");
-    EXPECT_TRUE(harness_ends_with(run("img:apply_profile('none.icc', 'none.icc')"),
-                                  "DevIL ERROR could not open file"));
     harness_write_file("text.icc", "not a colour profile, only some words of text here");
-    EXPECT_TRUE(harness_ends_with(run("img:apply_profile('text.icc', 'text.icc')"),
-                                  "DevIL ERROR could not open file"));
-    EXPECT_TRUE(harness_ends_with(run("img:copy_pal(devil.alloc())"), "DevIL ERROR invalid parameter"))
+    for (const char* code : {"img:apply_profile('none.icc', 'none.icc')", "img:apply_profile('text.icc', 'text.icc')"})
+        EXPECT_TRUE(fails(code, "DevIL ERROR could not open file")) << code;
+    EXPECT_TRUE(fails("img:copy_pal(devil.alloc())", "DevIL ERROR invalid parameter"))
         << "an image without a palette has none to give";
 }
 
@@ -123,8 +94,8 @@ TEST_F(Devil, ClosedImages)
     EXPECT_EQ(harness_il_images(), baseline + 1);
     EXPECT_EQ(run("img:free()"), "");
     EXPECT_EQ(harness_il_images(), baseline);
-    EXPECT_TRUE(harness_ends_with(run("img:load('x.png')"), "attempt to use a closed image"));
-    EXPECT_TRUE(harness_ends_with(run("img:select_frame(1)"), "attempt to use a closed image"));
+    EXPECT_TRUE(fails("img:load('x.png')", "attempt to use a closed image"));
+    EXPECT_TRUE(fails("img:select_frame(1)", "attempt to use a closed image"));
     EXPECT_EQ(run("w = img:get('IL_IMAGE_WIDTH')"), "") << "get runs on whatever is bound";
     EXPECT_EQ(run("devil.free(img) img = nil collectgarbage() collectgarbage()"), "");
     EXPECT_EQ(harness_il_images(), baseline);
@@ -139,13 +110,12 @@ TEST_F(Devil, FilesCloneAndCopyWithTheTopRowFirst)
                   " a:save('.\\\\a.png')"), "") << "backslash folders are accepted";
     EXPECT_EQ(run("b = devil.alloc() b:load('a.png')"), "");
     EXPECT_EQ(eval("b:get('IL_IMAGE_WIDTH') .. 'x' .. b:get('IL_IMAGE_HEIGHT')"), "5x4");
-    EXPECT_EQ(run("c = b:clone() b:free()"), "");
-    EXPECT_EQ(eval("c:get('IL_IMAGE_WIDTH')"), "5") << "a clone outlives its original";
-    EXPECT_EQ(run("d = devil.alloc() d:copy(c)"), "");
-    EXPECT_EQ(eval("d:get('IL_IMAGE_HEIGHT')"), "4");
-    EXPECT_EQ(run("d:convert('IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
-    EXPECT_EQ(eval("d:get('IL_IMAGE_FORMAT') == devil.ENUM.IL_LUMINANCE"), "true");
-    EXPECT_EQ(eval("c:get('IL_IMAGE_FORMAT') == devil.ENUM.IL_RGB"), "true");
+    EXPECT_EQ(run("c = b:clone() b:free() d = devil.alloc() d:copy(c)"
+                  " d:convert('IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
+    EXPECT_EQ(eval("c:get('IL_IMAGE_WIDTH') .. 'x' .. d:get('IL_IMAGE_HEIGHT')"), "5x4")
+        << "a clone outlives its original";
+    EXPECT_EQ(eval("d:get('IL_IMAGE_FORMAT') == devil.ENUM.IL_LUMINANCE"
+                   " and c:get('IL_IMAGE_FORMAT') == devil.ENUM.IL_RGB"), "true");
 
     // A created image keeps its top row first in the file.
     EXPECT_EQ(run("img = devil.alloc() img:create(1, 2, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
@@ -193,11 +163,35 @@ TEST_F(Devil, AttributeStackAndStrings)
     EXPECT_EQ(eval("devil.get_string('IL_PNG_TITLE_STRING')"), "nil");
     EXPECT_EQ(run("devil.push() devil.set('IL_JPG_QUALITY', 42.9)"), "") << "push of unset strings";
     EXPECT_EQ(eval("devil.get('IL_JPG_QUALITY')"), "42");
-    EXPECT_EQ(run("devil.set_string('IL_PNG_TITLE_STRING', 'title')"), "");
-    EXPECT_EQ(eval("devil.get_string('IL_PNG_TITLE_STRING')"), "title");
-    EXPECT_EQ(run("devil.pop()"), "");
+    // Saving reads 255 bytes of each string the library keeps, whatever its length, and cuts
+    // its working copy at the string's own length: the kept copy must hold 256 bytes and the
+    // text at most the limit (40 characters for a TGA author), also after a push.
+    for (bool pushed : {false, true}) {
+        EXPECT_EQ(run(pushed ? "devil.push()" : "devil.set_string('IL_PNG_TITLE_STRING', 't')"
+                               " devil.set_string('IL_TGA_AUTHNAME_STRING', string.rep('n', 50))"), "");
+        for (ILenum mode : {IL_PNG_TITLE_STRING, IL_TGA_AUTHNAME_STRING, IL_TIF_AUTHNAME_STRING, IL_CHEAD_HEADER_STRING})
+            EXPECT_GE(malloc_usable_size((void*)ilGetString(mode)), 256u) << mode << " pushed " << pushed;
+        EXPECT_EQ(eval("devil.get_string('IL_PNG_TITLE_STRING')"), "t");
+        EXPECT_EQ(eval("devil.get_string('IL_TGA_AUTHNAME_STRING')"), std::string(40, 'n'));
+    }
+    EXPECT_EQ(run("img = devil.alloc() img:create(2, 2, 1, 4, 'IL_RGBA', 'IL_UNSIGNED_BYTE')"
+                  " img:save('titled.png') img:save('titled.tga') devil.pop() devil.pop()"), "");
     EXPECT_NE(eval("devil.get('IL_JPG_QUALITY')"), "42") << "pop restores the pushed value";
     EXPECT_EQ(run("devil.set_hint('IL_MEM_SPEED_HINT', 'IL_FASTEST')"), "");
-    EXPECT_TRUE(harness_ends_with(run("for i = 1, 40 do devil.push() end"), "DevIL ERROR stack overflow"));
+    EXPECT_TRUE(fails("for i = 1, 40 do devil.push() end", "DevIL ERROR stack overflow"));
     EXPECT_EQ(run("for i = 1, 32 do pcall(devil.pop) end"), "");
 }
+
+TEST(DevilUnset, EveryCallIsRefusedUntilTheLibraryIsSetUp)
+{
+    // Run in a process of its own, before anything initialised the image library.
+    devil_library_ready(false);
+    lua_State* L = luaL_newstate();
+    ASSERT_TRUE(safelua_cpcall(L, ImageLua::open_body, nullptr));
+    for (const char* code : {"devil.pop()", "devil.push()", "devil.alloc():load('x.png')",
+                             "devil.get('IL_JPG_QUALITY')", "devil.set_string('IL_PNG_TITLE_STRING', 't')",
+                             "devil.set_hint('IL_MEM_SPEED_HINT', 'IL_FASTEST')"})
+        EXPECT_TRUE(harness_ends_with(lua_fixture_run(L, code), "the image library is not set up")) << code;
+    lua_close(L);
+}
+

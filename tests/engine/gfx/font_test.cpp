@@ -14,6 +14,7 @@
 #include "engine/code/gfx/gfx.h"
 #include "tests/engine/gfx/device_fixture.h"
 #include "tests/engine/gfx/draw_fixture.h"
+#include "tests/harness/harness.h"
 #include "platform/d3d8_debug.h"
 #include "tools/writer/wr_image.h"
 #include "tools/writer/wr_xtx.h"
@@ -71,62 +72,54 @@ struct FontSetup : DeviceTest {};
 
 TEST(Utf8, DecodesLeadsAndStopsAtTheEnd)
 {
-    const char* t = "\xC3\xA9\xC2\xA9z";
-    uint32_t c = 0;
-    ASSERT_EQ(font_utf8_next(&t, &c), FONT_UTF8_CODE);
-    EXPECT_EQ(c, 0xE9u);
-    ASSERT_EQ(font_utf8_next(&t, &c), FONT_UTF8_CODE);
-    EXPECT_EQ(c, 0xA9u);
-    ASSERT_EQ(font_utf8_next(&t, &c), FONT_UTF8_CODE);
-    EXPECT_EQ(c, (uint32_t)'z');
-    EXPECT_EQ(font_utf8_next(&t, &c), FONT_UTF8_END);
-
-    t = "\xE2\x82\xAC\xF0\x9F\x98\x80";
-    ASSERT_EQ(font_utf8_next(&t, &c), FONT_UTF8_CODE);
-    EXPECT_EQ(c, 0x20ACu);
-    ASSERT_EQ(font_utf8_next(&t, &c), FONT_UTF8_CODE);
-    EXPECT_EQ(c, 0x1F600u);
-
-    // Cut short by the terminator: the string ends there and nothing after it is read.
+    // Each text gives its codes (-1 for an invalid lead) up to the end.
+    struct text_case {
+        const char* text;
+        std::vector<int64_t> codes;
+    } cases[] = {
+        {"\xC3\xA9\xC2\xA9z", {0xE9, 0xA9, 'z'}},
+        {"\xE2\x82\xAC\xF0\x9F\x98\x80", {0x20AC, 0x1F600}},
+        {"\xE2\x82", {}},        // cut short by the terminator
+        {"\x80\xF4", {-1, -1}},  // a continuation byte; a lead above 0xF0 with bit 0x04
+        {"\xC0\x80x", {}},       // an encoded zero ends the string too
+    };
+    for (const text_case& c : cases) {
+        const char* t = c.text;
+        std::vector<int64_t> got;
+        uint32_t code = 0;
+        for (int r; (r = font_utf8_next(&t, &code)) != FONT_UTF8_END;)
+            got.push_back(r == FONT_UTF8_CODE ? (int64_t)code : -1);
+        EXPECT_EQ(got, c.codes) << c.text;
+    }
     const char cut[] = "\xE2\x82\0AB";
-    t = cut;
-    EXPECT_EQ(font_utf8_next(&t, &c), FONT_UTF8_END);
-    EXPECT_EQ(t, cut + 2);
-
-    // Continuation bytes and leads with bit 0x04 above 0xF0 cannot start a character.
-    t = "\x80\xF4";
-    EXPECT_EQ(font_utf8_next(&t, &c), FONT_UTF8_INVALID);
-    EXPECT_EQ(font_utf8_next(&t, &c), FONT_UTF8_INVALID);
-    EXPECT_EQ(font_utf8_next(&t, &c), FONT_UTF8_END);
-
-    t = "\xC0\x80x"; // an encoded zero ends the string too
-    EXPECT_EQ(font_utf8_next(&t, &c), FONT_UTF8_END);
+    const char* t = cut;
+    uint32_t code;
+    EXPECT_EQ(font_utf8_next(&t, &code), FONT_UTF8_END);
+    EXPECT_EQ(t, cut + 2) << "nothing after the terminator is read";
 }
 
 TEST_F(Text, MeasuresGlyphsSpacesAndFixedPitch)
 {
-    // Scale 32 / 16 = 2: 'A' is 20 wide, 'i' 12, a glyphless character the space width.
-    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, 'A'), 21.0f);
-    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, 'i'), 13.0f);
-    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, ' '), 9.0f);
-    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, 0x141), 9.0f); // beyond the page
-    EXPECT_FLOAT_EQ(font_text_width(&GFX, "Ai \xC3\xA9"), 21.0f + 13.0f + 9.0f + 13.0f);
-    EXPECT_FLOAT_EQ(font_text_width(&GFX, "A\x80i"), 21.0f) << "an invalid lead ends the text";
-    EXPECT_FLOAT_EQ(font_text_width(&GFX, "A\xC3"), 21.0f) << "a cut sequence ends the text";
-
-    font_set_style(&GFX, -10.0f, 32.0f, 1.0f, 0, 0);
-    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, 'A'), 11.0f);
-    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, ' '), 11.0f);
-    EXPECT_FLOAT_EQ(font_text_width(&GFX, "AiA"), 33.0f);
+    // Scale 32 / 16 = 2 and spacing 1: 'A' (10 wide) 21, 'i' (6) 13, a glyphless character
+    // or one beyond the page the space width 8 + 1; an invalid lead or a cut sequence ends it.
+    struct width_case {
+        float space;
+        const char* text;
+        float width;
+    } cases[] = {{8, "A", 21}, {8, "i", 13}, {8, " ", 9}, {8, "\xC5\x81", 9}, {8, "Ai \xC3\xA9", 21 + 13 + 9 + 13},
+                 {8, "A\x80i", 21}, {8, "A\xC3", 21}, {-10, "A", 11}, {-10, " ", 11}, {-10, "AiA", 33}};
+    for (const width_case& c : cases) {
+        font_set_style(&GFX, c.space, 32.0f, 1.0f, 0, 0);
+        EXPECT_FLOAT_EQ(font_text_width(&GFX, c.text), c.width) << c.space << " " << c.text;
+    }
+    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, 0x141), 11.0f); // fixed pitch beyond the page
 
     // Drawn at fixed pitch, a glyph is centred in its cell.
     font_set_style(&GFX, -30.0f, 32.0f, 2.0f, 0, 0);
     font_draw_glyph(&GFX, 'i'); // 12 wide in a 30 cell
     std::vector<drawn> d = draws_get();
     ASSERT_EQ(d.size(), 1u);
-    EXPECT_FLOAT_EQ(d[0].v[0].x, 109.0f);
-    EXPECT_FLOAT_EQ(d[0].v[1].x, 121.0f);
-    EXPECT_FLOAT_EQ(GFX.pen_x, 132.0f);
+    EXPECT_EQ(std::vector<float>({d[0].v[0].x, d[0].v[1].x, GFX.pen_x}), std::vector<float>({109, 121, 132}));
 }
 
 TEST_F(Text, GlyphIsOneShadedQuadOfItsTile)
@@ -138,21 +131,17 @@ TEST_F(Text, GlyphIsOneShadedQuadOfItsTile)
     EXPECT_EQ(d[0].prims, 2u);
     ASSERT_EQ(d[0].v.size(), 4u);
     EXPECT_TRUE(d[0].textured);
-    const d3d_vertex_2d* v = d[0].v.data();
-    // left 100, top 50 + 3 x 2, 20 x 24; u 4/64..14/64, v 2/32..14/32
-    const float xs[4] = {100, 120, 100, 120}, ys[4] = {56, 56, 80, 80};
-    const float us[4] = {4 / 64.f, 14 / 64.f, 4 / 64.f, 14 / 64.f};
-    const float vs[4] = {2 / 32.f, 2 / 32.f, 14 / 32.f, 14 / 32.f};
-    const uint32_t cs[4] = {0xFF112233, 0xFF112233, 0x80445566, 0x80445566};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_FLOAT_EQ(v[i].x, xs[i]) << i;
-        EXPECT_FLOAT_EQ(v[i].y, ys[i]) << i;
-        EXPECT_FLOAT_EQ(v[i].u, us[i]) << i;
-        EXPECT_FLOAT_EQ(v[i].v, vs[i]) << i;
-        EXPECT_EQ(v[i].diffuse, cs[i]) << i;
+    // left 100, top 50 + 3 x 2, 20 x 24; u 4/64..14/64, v 2/32..14/32 (all exact in binary)
+    std::vector<std::vector<float>> got, want = {{100, 56, 4 / 64.f, 2 / 32.f}, {120, 56, 14 / 64.f, 2 / 32.f},
+                                                 {100, 80, 4 / 64.f, 14 / 32.f}, {120, 80, 14 / 64.f, 14 / 32.f}};
+    std::vector<uint32_t> colours;
+    for (const d3d_vertex_2d& v : d[0].v) {
+        got.push_back({v.x, v.y, v.u, v.v});
+        colours.push_back(v.diffuse);
     }
-    EXPECT_FLOAT_EQ(GFX.pen_x, 121.0f);
-    EXPECT_FLOAT_EQ(GFX.pen_y, 50.0f);
+    EXPECT_EQ(got, want);
+    EXPECT_EQ(colours, (std::vector<uint32_t>{0xFF112233, 0xFF112233, 0x80445566, 0x80445566}));
+    EXPECT_EQ(std::vector<float>({GFX.pen_x, GFX.pen_y}), std::vector<float>({121, 50}));
 
     font_draw_glyph(&GFX, ' ');
     font_draw_glyph(&GFX, 0x141);
@@ -166,32 +155,31 @@ TEST_F(Text, TextBindsOnceAndLeavesStageZeroEmpty)
     float width = font_text_width(&GFX, "AiA x");
     font_draw_text(&GFX, "AiA x");
     EXPECT_FLOAT_EQ(GFX.pen_x - before, width);
-    std::vector<drawn> d = draws_get();
-    EXPECT_EQ(d.size(), 3u);
+    EXPECT_EQ(draws_get().size(), 3u);
     EXPECT_EQ(draws_binds(), 2) << "one bind for the page, one unbind at the end";
     EXPECT_EQ(GFX.last_texture, nullptr);
 }
 
 TEST_F(Text, WordsAndLineBreaksAndTheDrawnWordMatchesItsMeasure)
 {
-    const char* t = "\n  Ai A";
-    EXPECT_FLOAT_EQ(font_word_width(&GFX, &t), -1.0f);
-    EXPECT_EQ(*t, ' ');
-    EXPECT_FLOAT_EQ(font_word_width(&GFX, &t), 21.0f + 13.0f);
-    EXPECT_EQ(*t, ' ');
-    EXPECT_FLOAT_EQ(font_word_width(&GFX, &t), 21.0f);
-    EXPECT_FLOAT_EQ(font_word_width(&GFX, &t), 0.0f);
-    EXPECT_EQ(*t, '\0');
+    // Each call's width and the text it leaves: a line feed is -1 and steps over itself only;
+    // an invalid lead inside a word counts as code 0 (space 9) and reading goes on.
+    struct word_case {
+        const char* text;
+        std::vector<std::pair<float, std::string>> calls;
+    } cases[] = {{"\n  Ai A", {{-1, "  Ai A"}, {21 + 13, " A"}, {21, ""}, {0, ""}}},
+                 {"A\x80i rest", {{21 + 9 + 13, " rest"}}},
+                 {"A\xC3", {{21, ""}}}};
+    for (const word_case& c : cases) {
+        const char* t = c.text;
+        for (const auto& call : c.calls) {
+            float w = font_word_width(&GFX, &t);
+            EXPECT_EQ(std::make_pair(w, std::string(t)), call) << c.text;
+        }
+    }
 
-    t = "A\x80i rest"; // an invalid lead inside a word counts as code 0 and reading goes on
-    EXPECT_FLOAT_EQ(font_word_width(&GFX, &t), 21.0f + 9.0f + 13.0f);
-    EXPECT_STREQ(t, " rest");
-
-    t = "A\xC3"; // cut short at the end
-    EXPECT_FLOAT_EQ(font_word_width(&GFX, &t), 21.0f);
-    EXPECT_EQ(*t, '\0');
-
-    // A drawn word advances as it measures. U+0141 has no glyph: it advances by the space as measured, never as the glyph of 0x41.
+    // A drawn word advances as it measures. U+0141 has no glyph: it advances by the space as
+    // measured, never as the glyph of 0x41.
     const char* m = " \n A\xC5\x81i next";
     const char* d = m;
     font_word_width(&GFX, &m); // line feed
@@ -222,50 +210,71 @@ TEST_F(Text, WithoutAFontTheConsoleFontStandsIn)
 TEST_F(FontSetup, BadFilesFailAndLeaveNothingBehind)
 {
     ASSERT_TRUE(setup_gfx());
-    font f;
-    EXPECT_FALSE(load_hand_font(&f, "missing"));
-    EXPECT_EQ(f.page.file, nullptr);
-    EXPECT_EQ(f.page.texture, nullptr);
-
     uint16_t keys[4] = {0, 1, 3, 0}; // key 3 with two tiles
     write_hand_font("badkeys", keys, 4);
-    EXPECT_FALSE(load_hand_font(&f, "badkeys"));
-    EXPECT_EQ(f.page.file, nullptr);
-
     write_hand_font("noimage");
     remove("noimage.png");
-    EXPECT_FALSE(load_hand_font(&f, "noimage"));
-    EXPECT_EQ(f.page.file, nullptr);
-    EXPECT_EQ(f.page.texture, nullptr);
-
-    // A data file of another kind is foreign.
-    ASSERT_TRUE(wr_image_save("mesh.png", 1, 1, 4, (const uint8_t*)"\xff\xff\xff\xff"));
+    write_hand_font("mesh"); // a data file of another kind is foreign
     FILE* fp = fopen("mesh.xtx", "wb");
     fwrite("0XOX\x13\0\0\0\0\0\0\0", 1, 12, fp);
     fclose(fp);
-    EXPECT_FALSE(load_hand_font(&f, "mesh"));
+    for (const char* base : {"missing", "badkeys", "noimage", "mesh"}) {
+        font f;
+        EXPECT_FALSE(load_hand_font(&f, base));
+        EXPECT_TRUE(f.page.file == nullptr && f.page.texture == nullptr) << base;
+    }
     EXPECT_EQ(D3D_BUFFERS.txt_count, 3) << "only the three start-up fonts hold textures";
 }
 
-TEST_F(FontSetup, GeneratedFontsLoadAndMeasureSensibly)
+TEST_F(FontSetup, GeneratedFontsMeasureByTheTilesOfTheirFiles)
 {
     ASSERT_TRUE(setup_gfx());
-    font* fonts[3] = {&GFX.outline16, &GFX.comic16, &GFX.comic32};
-    for (font* f : fonts) {
-        EXPECT_EQ(f->page_count, 1);
-        EXPECT_EQ(f->page.count, 256u);
-        EXPECT_FLOAT_EQ(f->nominal_space_width, 8.0f);
-        EXPECT_FLOAT_EQ(f->page.page_size, f->nominal_size);
-        font_select(&GFX, f);
-        font_set_style(&GFX, 8.0f, 32.0f, 0.0f, 0, 0);
-        EXPECT_GT(font_glyph_width(&GFX, 0xE9), font_glyph_width(&GFX, 'i'));
+    struct generated {
+        font* f;
+        const char* file;
+        float size;
+    } fonts[] = {{&GFX.outline16, "data/fonts/outlined_16_latin.xtx", 16.0f},
+                 {&GFX.comic16, "data/fonts/comic_16_latin.xtx", 16.0f},
+                 {&GFX.comic32, "data/fonts/comic_32_latin.xtx", 32.0f}};
+    for (const generated& g : fonts) {
+        // Read by hand: tile count at byte 12, key count at 16, tiles from 40 (12 bytes, w
+        // at +4), then the u16 keys (1-based tile numbers).
+        std::string x = harness_read_file(g.file);
+        ASSERT_GT(x.size(), 40u) << g.file;
+        auto u = [&](size_t at, size_t n) { uint32_t v = 0; memcpy(&v, x.data() + at, n); return v; };
+        uint32_t tiles = u(12, 4);
+        auto width = [&](uint32_t c) {
+            uint32_t k = u(40 + 12 * tiles + 2 * c, 2);
+            return k ? (float)u(40 + 12 * (k - 1) + 4, 2) : -1.0f;
+        };
+        EXPECT_EQ(g.f->page.count, u(16, 4)) << g.file;
+        EXPECT_FLOAT_EQ(g.f->nominal_size, g.size);
+        font_select(&GFX, g.f);
+        font_set_style(&GFX, 8.0f, 2 * g.size, 1.0f, 0, 0); // twice the page size: scale 2
+        ASSERT_GT(width('W'), 0.0f) << g.file;
+        ASSERT_GT(width('i'), 0.0f) << g.file;
+        EXPECT_FLOAT_EQ(font_text_width(&GFX, "Wi"), 2 * width('W') + 1 + 2 * width('i') + 1) << g.file;
+        EXPECT_EQ(width(1), -1.0f) << "control codes have no glyph";
+        EXPECT_FLOAT_EQ(font_glyph_width(&GFX, 1), 9.0f) << "the space width and spacing";
     }
-    EXPECT_FLOAT_EQ(GFX.comic16.nominal_size, 16.0f);
-    EXPECT_FLOAT_EQ(GFX.comic32.nominal_size, 32.0f);
     fonts_clean(&GFX);
     fonts_clean(&GFX);
     EXPECT_EQ(GFX.comic16.page.file, nullptr);
     EXPECT_EQ(D3D_BUFFERS.txt_count, 0);
+}
+
+TEST_F(Text, APageWhoseImageVanishedHasNoGlyphs)
+{
+    // A device reset after the image was deleted leaves the page's texture without pixels.
+    remove("hand.png");
+    d3d_buffers_lose(&D3D_BUFFERS);
+    d3d_buffers_restore(&D3D_BUFFERS);
+    ASSERT_EQ(hand.page.texture->texture, nullptr);
+    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, 'A'), 9.0f); // space 8 + spacing 1
+    draws_start();
+    font_draw_text(&GFX, "AiA");
+    EXPECT_TRUE(draws_get().empty()) << "no untextured boxes";
+    EXPECT_FLOAT_EQ(GFX.pen_x, 100.0f + 3 * 9.0f);
 }
 
 TEST_F(FontSetup, MissingFontStopsStartUpWithItsName)

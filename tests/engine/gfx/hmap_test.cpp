@@ -4,46 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <IL/il.h>
-#include <IL/ilu.h>
-#include <cmath>
 #include <cstring>
 #include <string>
 
-#include "engine/code/gfx/devil.h"
-#include "engine/code/gfx/hmap.h"
-#include "engine/code/gfx/mmap.h"
-#include "engine/code/safelua.h"
-#include "tests/harness/harness.h"
-#include "tests/harness/lua_fixture.h"
+#include "tests/engine/gfx/image_lua_fixture.h"
 
 namespace {
 
-int open_body(lua_State* L)
-{
-    safelua_open_libs(L);
-    devil_lua_setup(L);
-    mmap_lua_setup(L);
-    hmap_lua_setup(L);
-    return 0;
-}
-
-struct Hmap : testing::Test {
-    lua_State* L = nullptr;
-    void SetUp() override
-    {
-        harness_il_start();
-        L = luaL_newstate();
-        ASSERT_TRUE(safelua_cpcall(L, open_body, nullptr));
-    }
-    void TearDown() override { lua_close(L); }
-    std::string run(const char* code) { return lua_fixture_run(L, code); }
-    std::string eval(const char* expr) { return lua_fixture_eval(L, expr); }
+struct Hmap : ImageLua {
     // The pixels of the script's DevIL* global `name`, one row as numbers.
     std::string row(const char* name, int y)
     {
-        lua_getglobal(L, name);
-        ilBindImage(devil_test(L, -1)->image);
-        lua_pop(L, 1);
+        ilBindImage(image(name));
         int w = ilGetInteger(IL_IMAGE_WIDTH);
         std::string out;
         for (int x = 0; x < w; x++)
@@ -92,27 +64,27 @@ struct Sheet {
 
 TEST_F(Hmap, CellsAreAddressedByNumberWithinTheMapAndAGridOverATileMap)
 {
-    EXPECT_TRUE(harness_ends_with(run("m = hmap.alloc() m:get(0, 0)"), "requested height out of range"));
+    EXPECT_TRUE(fails("m = hmap.alloc() m:get(0, 0)", "requested height out of range"));
     EXPECT_EQ(run("m:build(3.7, 2) m:set(2, 1, 5.5) m:set(0, 1, 7)"), "");
     EXPECT_EQ(eval("m:get(2, 1)"), "5.5");
     EXPECT_EQ(eval("m:get(3, 0)"), "7") << "x = w reaches the next row";
     EXPECT_EQ(eval("m:get(1, 1)"), "0");
-    EXPECT_TRUE(harness_ends_with(run("m:get(0, 2)"), "requested height out of range"));
-    EXPECT_TRUE(harness_ends_with(run("m:set(-1, 0, 1)"), "requested height out of range"));
-    EXPECT_TRUE(harness_ends_with(run("m.get(devil.alloc(), 0, 0)"), "(bad hmap)"));
+    EXPECT_TRUE(fails("m:get(0, 2)", "requested height out of range"));
+    EXPECT_TRUE(fails("m:set(-1, 0, 1)", "requested height out of range"));
+    EXPECT_TRUE(fails("m.get(devil.alloc(), 0, 0)", "(bad hmap)"));
     EXPECT_EQ(run("m:build(0, 4)"), "");
-    EXPECT_TRUE(harness_ends_with(run("m:get(0, 0)"), "requested height out of range")) << "refused size";
+    EXPECT_TRUE(fails("m:get(0, 0)", "requested height out of range")) << "refused size";
     EXPECT_EQ(run("m:build(2, 2) hmap.free(m)"), "");
-    EXPECT_TRUE(harness_ends_with(run("m:get(0, 0)"), "requested height out of range"));
+    EXPECT_TRUE(fails("m:get(0, 0)", "requested height out of range"));
 
     // A grid over a tile map.
     EXPECT_EQ(run("img = devil.alloc() img:create(16, 12, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"
                   " t = mmap.alloc() t.image = img t:cutup(4, 4) t:merge()"
                   " m = hmap.alloc() m:build_from_mmap(t, 2)"), "");
     EXPECT_EQ(eval("m:get(4, 6)"), "0") << "4 x 3 tiles give 5 x 7 cells, all flat";
-    EXPECT_TRUE(harness_ends_with(run("m:get(5, 6)"), "requested height out of range"));
-    EXPECT_TRUE(harness_ends_with(run("m:build_from_mmap({}, 1)"), "(bad mmap)"));
-    EXPECT_TRUE(harness_ends_with(run("t.image = nil m:build_from_mmap(t, 1)"), "(bad DevIL*)"));
+    EXPECT_TRUE(fails("m:get(5, 6)", "requested height out of range"));
+    EXPECT_TRUE(fails("m:build_from_mmap({}, 1)", "(bad mmap)"));
+    EXPECT_TRUE(fails("t.image = nil m:build_from_mmap(t, 1)", "(bad DevIL*)"));
 }
 
 TEST_F(Hmap, MasterColumnAndRowGiveTheSlope)
@@ -166,7 +138,7 @@ TEST_F(Hmap, DrawShiftsOddRowsByHalfACell)
     }
     EXPECT_EQ(row("img", 1), "0 0 0 0 0 0");
 
-    EXPECT_TRUE(harness_ends_with(run("hmap.alloc():draw(img)"), "couldn't build heightmap"));
-    EXPECT_TRUE(harness_ends_with(run("img:free() m:draw(img)"), "attempt to use a closed image"));
+    EXPECT_TRUE(fails("hmap.alloc():draw(img)", "couldn't build heightmap"));
+    EXPECT_TRUE(fails("img:free() m:draw(img)", "attempt to use a closed image"));
     EXPECT_EQ(ilGetError(), (ILenum)IL_NO_ERROR);
 }

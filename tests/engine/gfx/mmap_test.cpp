@@ -4,29 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <IL/il.h>
-#include <IL/ilu.h>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "engine/code/files.h"
-#include "engine/code/gfx/devil.h"
-#include "engine/code/gfx/mmap.h"
-#include "engine/code/safelua.h"
-#include "tests/harness/harness.h"
-#include "tests/harness/log_capture.h"
-#include "tests/harness/lua_fixture.h"
+#include "tests/engine/gfx/image_lua_fixture.h"
 #include "tools/writer/wr_xtx.h"
 
 namespace {
-
-int open_body(lua_State* L)
-{
-    safelua_open_libs(L);
-    devil_lua_setup(L);
-    mmap_lua_setup(L);
-    return 0;
-}
 
 // A w x h luminance image; rects of value v drawn with box().
 uint32_t grey_image(int w, int h)
@@ -55,45 +40,27 @@ uint8_t at(uint32_t image, int x, int y)
     return ilGetData()[y * ilGetInteger(IL_IMAGE_WIDTH) + x];
 }
 
+// x, y, w, h and the offsets of a tile, compared as one row.
+std::vector<int> rect(const mmap_tile& t) { return {t.x, t.y, t.w, t.h, t.offset_x, t.offset_y}; }
+
 struct Map {
     mmap m;
     explicit Map(uint32_t image) { mmap_setup(&m); m.image = image; }
     ~Map() { mmap_clean(&m); }
 };
 
-struct Mmap : testing::Test {
-    lua_State* L = nullptr;
+struct Mmap : ImageLua {
     std::vector<uint32_t> images;
-    void SetUp() override
-    {
-        harness_il_start();
-        log_capture_start();
-        files_setup(&FILES);
-        L = luaL_newstate();
-        ASSERT_TRUE(safelua_cpcall(L, open_body, nullptr));
-    }
     void TearDown() override
     {
-        lua_close(L);
         for (uint32_t id : images)
             ilDeleteImages(1, &id);
-        files_clean(&FILES);
-        log_capture_stop();
+        ImageLua::TearDown();
     }
-    uint32_t image(int w, int h)
+    uint32_t grey(int w, int h)
     {
         images.push_back(grey_image(w, h));
         return images.back();
-    }
-    std::string run(const char* code) { return lua_fixture_run(L, code); }
-    std::string eval(const char* expr) { return lua_fixture_eval(L, expr); }
-    // The script's DevIL* global `name`: its image name.
-    uint32_t lua_image(const char* name)
-    {
-        lua_getglobal(L, name);
-        devil_image* img = devil_test(L, -1);
-        lua_pop(L, 1);
-        return img ? img->image : 0;
     }
 };
 
@@ -107,32 +74,31 @@ TEST_F(Mmap, CutupMakesARowByRowGridAndRangeChecks)
     ASSERT_EQ(run(TILE), "");
     EXPECT_EQ(run("img = devil.alloc() img:create(100, 50, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"
                   " t = mmap.alloc() t.image = img"), "");
-    EXPECT_TRUE(harness_ends_with(run("t:get_tile({}, 0)"), "requested tile out of range")) << "no tiles yet";
+    EXPECT_TRUE(fails("t:get_tile({}, 0)", "requested tile out of range")) << "no tiles yet";
     EXPECT_EQ(run("t:cutup(16.9, 16)"), "");
-    std::string base = " m0 b" + std::to_string(lua_image("img"));
+    std::string base = " m0 b" + std::to_string(image("img"));
     EXPECT_EQ(eval("tile(t, 'get_tile', 5, 2)"), "80,32,16,16" + base) << "tile 17 is the last";
     EXPECT_EQ(eval("tile(t, 'get_tile', 17)"), "80,32,16,16" + base);
     EXPECT_EQ(eval("tile(t, 'get_master_tile', 1, 1)"), "16,16,16,16" + base);
-    EXPECT_TRUE(harness_ends_with(run("t:get_tile({}, 18)"), "requested tile out of range"));
-    EXPECT_TRUE(harness_ends_with(run("t:get_tile({}, 0, 3)"), "requested tile out of range"));
-    EXPECT_TRUE(harness_ends_with(run("t:get_tile({}, -1)"), "requested tile out of range"));
+    for (const char* code : {"t:get_tile({}, 18)", "t:get_tile({}, 0, 3)", "t:get_tile({}, -1)"})
+        EXPECT_TRUE(fails(code, "requested tile out of range")) << code;
     EXPECT_EQ(run("t:set_tile({x = 1, y = 2, w = 3, h = 4}, 4)"), "");
     EXPECT_EQ(eval("tile(t, 'get_tile', 4)"), "1,2,3,4" + base);
 
     EXPECT_EQ(run("t:cutup(0, 16)"), "") << "a cell size of 0 is refused, not divided by";
     EXPECT_EQ(eval("tile(t, 'get_tile', 0)"), "0,0,16,16" + base) << "the old grid stays";
     EXPECT_EQ(run("t:cutup(200, 10)"), "");
-    EXPECT_TRUE(harness_ends_with(run("t:get_tile({}, 0)"), "requested tile out of range")) << "0 across";
+    EXPECT_TRUE(fails("t:get_tile({}, 0)", "requested tile out of range")) << "0 across";
 
-    EXPECT_TRUE(harness_ends_with(run("t.cutup({}, 1, 1)"), "(bad mmap)"));
-    EXPECT_TRUE(harness_ends_with(run("t.cutup({mmap = img}, 1, 1)"), "(bad mmap)"));
-    EXPECT_TRUE(harness_ends_with(run("t.image = 5 t:cutup(1, 1)"), "(bad DevIL*)"));
+    EXPECT_TRUE(fails("t.cutup({}, 1, 1)", "(bad mmap)"));
+    EXPECT_TRUE(fails("t.cutup({mmap = img}, 1, 1)", "(bad mmap)"));
+    EXPECT_TRUE(fails("t.image = 5 t:cutup(1, 1)", "(bad DevIL*)"));
     EXPECT_EQ(run("t:free() mmap.free(t) t.mmap:free()"), "");
 }
 
 TEST_F(Mmap, MergeLinksIdenticalCellsAndShrinkTrims)
 {
-    uint32_t sheet = image(32, 8); // four 8 x 8 cells
+    uint32_t sheet = grey(32, 8); // four 8 x 8 cells
     box(sheet, 2, 3, 3, 2, 9);     // cell 0: a 3 x 2 blob
     box(sheet, 10, 3, 3, 2, 9);    // cell 1: the same
     box(sheet, 24, 0, 1, 8, 5);    // cell 3: a column at its left edge; cell 2 blank
@@ -144,19 +110,10 @@ TEST_F(Mmap, MergeLinksIdenticalCellsAndShrinkTrims)
     EXPECT_EQ(t[0].link, nullptr);
     EXPECT_EQ(t[2].link, nullptr);
     ASSERT_TRUE(mmap_shrink(&m.m));
-    EXPECT_EQ(t[0].x, 2);
-    EXPECT_EQ(t[0].y, 3);
-    EXPECT_EQ(t[0].w, 3);
-    EXPECT_EQ(t[0].h, 2);
-    EXPECT_EQ(t[0].offset_x, 2);
-    EXPECT_EQ(t[0].offset_y, 3);
-    EXPECT_EQ(t[1].w, 8) << "linked tiles are not trimmed";
-    EXPECT_EQ(t[2].w, 0);
-    EXPECT_EQ(t[2].h, 0);
-    EXPECT_EQ(t[2].y, 0) << "a blank tile loses its rows from the bottom";
-    EXPECT_EQ(t[3].x, 24);
-    EXPECT_EQ(t[3].w, 1);
-    EXPECT_EQ(t[3].h, 8);
+    EXPECT_EQ(rect(t[0]), (std::vector<int>{2, 3, 3, 2, 2, 3}));
+    EXPECT_EQ(rect(t[1]), (std::vector<int>{8, 0, 8, 8, 0, 0})) << "linked tiles are not trimmed";
+    EXPECT_EQ(rect(t[2]), (std::vector<int>{16, 0, 0, 0, 0, 0})) << "a blank tile loses its rows from the bottom";
+    EXPECT_EQ(rect(t[3]), (std::vector<int>{24, 0, 1, 8, 0, 0}));
 
     // Tiles moved outside the image are never read: not identical, not trimmed.
     t[2].x = 30;
@@ -168,7 +125,7 @@ TEST_F(Mmap, MergeLinksIdenticalCellsAndShrinkTrims)
 
 TEST_F(Mmap, KeymapLinksToTheMastersTilesButNeverToItself)
 {
-    uint32_t a = image(16, 8), b = image(24, 8);
+    uint32_t a = grey(16, 8), b = grey(24, 8);
     box(a, 0, 0, 8, 8, 1);
     box(b, 16, 0, 8, 8, 1); // b's third cell matches a's first
     Map ma(a), mb(b);
@@ -201,14 +158,14 @@ TEST_F(Mmap, CollectedMasterLeavesNoLinkBehind)
                   " t = mmap.alloc() t.image = a t:cutup(4, 4)"
                   " do local s = mmap.alloc() s.image = a s:cutup(4, 4) t:keymap(s) end"), "");
     EXPECT_EQ(eval("tile(t, 'get_master_tile', 0)"),
-              "0,0,4,4 m" + std::to_string(lua_image("a")) + " b" + std::to_string(lua_image("a")));
+              "0,0,4,4 m" + std::to_string(image("a")) + " b" + std::to_string(image("a")));
     EXPECT_EQ(run("collectgarbage() collectgarbage()"), "");
     EXPECT_EQ(eval("tile(t, 'get_master_tile', 0)"),
-              "0,0,4,4 m0 b" + std::to_string(lua_image("a")));
+              "0,0,4,4 m0 b" + std::to_string(image("a")));
     // Cutting again replaces the tiles and clears the links into the old ones.
     EXPECT_EQ(run("u = mmap.alloc() u.image = a u:cutup(4, 4) u:keymap(t) t:cutup(8, 8)"), "");
     EXPECT_EQ(eval("tile(u, 'get_master_tile', 0)"),
-              "0,0,4,4 m0 b" + std::to_string(lua_image("a")));
+              "0,0,4,4 m0 b" + std::to_string(image("a")));
 }
 
 TEST_F(Mmap, ScriptCodeRunDuringACallCannotFreeTheTilesInUse)
@@ -220,50 +177,41 @@ TEST_F(Mmap, ScriptCodeRunDuringACallCannotFreeTheTilesInUse)
                   " t.get_tile(t, o, 1)"), "");
     EXPECT_EQ(run("t.mmap = mmap.alloc().mmap t.image = a t:cutup(4, 4)"), "");
     EXPECT_EQ(eval("o.x .. ',' .. o.w"), "4,4") << "the values read before the stores";
-    EXPECT_TRUE(harness_ends_with(
-        run("t:set_tile(setmetatable({}, {__index = function() spoil() return 1 end}), 1)"),
-        "(bad mmap)")) << "the fields are read before the tile is looked up";
+    EXPECT_TRUE(fails("t:set_tile(setmetatable({}, {__index = function() spoil() return 1 end}), 1)", "(bad mmap)"))
+        << "the fields are read before the tile is looked up";
     EXPECT_EQ(run("t.mmap = mmap.alloc().mmap t:cutup(4, 4)"
                   " p = setmetatable({}, {__index = function(_, k)"
                   " if k == 'mmap' then return mmap.alloc().mmap end spoil() return a end})"), "");
-    EXPECT_TRUE(harness_ends_with(run("t:keymap(p)"), "(bad mmap)")) << "fields are read raw";
+    EXPECT_TRUE(fails("t:keymap(p)", "(bad mmap)")) << "fields are read raw";
 }
 
 TEST_F(Mmap, LayoutPacksTallestFirstWithBordersAndCopiesPixels)
 {
-    uint32_t sheet = image(30, 10);
+    uint32_t sheet = grey(30, 10);
     box(sheet, 0, 0, 4, 2, 1);   // cell 0: 4 x 2
     box(sheet, 10, 0, 3, 5, 2);  // cell 1: 3 x 5
     box(sheet, 20, 0, 6, 2, 3);  // cell 2: 6 x 2
     Map src(sheet);
     ASSERT_TRUE(mmap_cutup(&src.m, 10, 10));
     ASSERT_TRUE(mmap_shrink(&src.m));
-    Map dst(image(12, 16));
+    Map dst(grey(12, 16));
     ASSERT_TRUE(mmap_layout(&src.m, &dst.m, 1));
     ASSERT_EQ(dst.m.count, 3);
     const mmap_tile* t = dst.m.tiles;
     // Height 5 first, then the two of height 2 in their order; width 12 holds 3+2 and 4+2
-    // on the first shelf, the 6-wide one starts the second at y = 5 + 2.
-    EXPECT_EQ(t[0].link, &src.m.tiles[1]);
-    EXPECT_EQ(t[0].x, 1);
-    EXPECT_EQ(t[0].y, 1);
-    EXPECT_EQ(t[1].link, &src.m.tiles[0]);
-    EXPECT_EQ(t[1].x, 6);
-    EXPECT_EQ(t[1].y, 1);
-    EXPECT_EQ(t[2].link, &src.m.tiles[2]);
-    EXPECT_EQ(t[2].x, 1);
-    EXPECT_EQ(t[2].y, 8);
-    EXPECT_EQ(t[2].w, 6);
-    EXPECT_EQ(at(dst.m.image, 1, 1), 2);
-    EXPECT_EQ(at(dst.m.image, 3, 5), 2);
-    EXPECT_EQ(at(dst.m.image, 9, 2), 1);
-    EXPECT_EQ(at(dst.m.image, 6, 9), 3);
-    EXPECT_EQ(at(dst.m.image, 0, 0), 0) << "borders stay empty";
-    EXPECT_EQ(at(dst.m.image, 10, 1), 0);
+    // on the first shelf (border 1), the 6-wide one starts the second at y = 1 + 5 + 2.
+    EXPECT_EQ(std::vector<const mmap_tile*>({t[0].link, t[1].link, t[2].link}),
+              std::vector<const mmap_tile*>({&src.m.tiles[1], &src.m.tiles[0], &src.m.tiles[2]}));
+    EXPECT_EQ(std::vector<int>({t[0].x, t[0].y, t[1].x, t[1].y, t[2].x, t[2].y, t[2].w}),
+              std::vector<int>({1, 1, 6, 1, 1, 8, 6}));
+    // The pixels follow, the borders (0, 0) and (10, 1) stay empty.
+    const int probes[6][3] = {{1, 1, 2}, {3, 5, 2}, {9, 2, 1}, {6, 9, 3}, {0, 0, 0}, {10, 1, 0}};
+    for (const auto& p : probes)
+        EXPECT_EQ(at(dst.m.image, p[0], p[1]), p[2]) << p[0] << "," << p[1];
     EXPECT_EQ(ilGetError(), (ILenum)IL_NO_ERROR);
 
     // Into an image of another layout: the pixels are converted on the way.
-    ILuint rgba = image(12, 16);
+    ILuint rgba = grey(12, 16);
     ilBindImage(rgba);
     ilTexImage(12, 16, 1, 4, IL_BGRA, IL_UNSIGNED_BYTE, nullptr);
     memset(ilGetData(), 0, 12 * 16 * 4);
@@ -272,16 +220,14 @@ TEST_F(Mmap, LayoutPacksTallestFirstWithBordersAndCopiesPixels)
     EXPECT_EQ(ilGetInteger(IL_CUR_IMAGE), (ILint)rgba) << "the destination is left bound";
     ilBindImage(rgba);
     const uint8_t* px = ilGetData() + (1 * 12 + 1) * 4;
-    EXPECT_EQ(px[0], 2);
-    EXPECT_EQ(px[2], 2);
-    EXPECT_EQ(px[3], 255);
+    EXPECT_EQ(std::vector<int>({px[0], px[2], px[3]}), std::vector<int>({2, 2, 255}));
 
     // Too low: the first shelf fits, the second does not; what was placed stays.
-    Map low(image(12, 8));
+    Map low(grey(12, 8));
     EXPECT_FALSE(mmap_layout(&src.m, &low.m, 1));
     EXPECT_EQ(low.m.count, 2);
     // Too narrow for one tile even on a shelf of its own.
-    Map narrow(image(7, 40));
+    Map narrow(grey(7, 40));
     EXPECT_FALSE(mmap_layout(&src.m, &narrow.m, 1));
     EXPECT_FALSE(mmap_layout(&src.m, &src.m, 0)) << "a map cannot be packed into itself";
     EXPECT_FALSE(mmap_layout(&src.m, &dst.m, -1));
@@ -295,14 +241,14 @@ TEST_F(Mmap, LayoutPacksTallestFirstWithBordersAndCopiesPixels)
 TEST_F(Mmap, SavedXtxMatchesTheToolsWriterByteForByte)
 {
     ASSERT_EQ(run(TILE), "");
-    uint32_t sheet = image(24, 16); // 3 x 2 cells of 8
+    uint32_t sheet = grey(24, 16); // 3 x 2 cells of 8
     box(sheet, 1, 1, 2, 3, 7);      // cell 0
     box(sheet, 9, 1, 2, 3, 7);      // cell 1 = cell 0
     box(sheet, 18, 2, 5, 4, 8);     // cell 2
     box(sheet, 3, 12, 4, 1, 9);     // cell 3; cells 4 and 5 blank
     ASSERT_EQ(run("sheet = devil.alloc() packed = devil.alloc()"
                   " packed:create(32, 32, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
-    ilBindImage(lua_image("sheet"));
+    ilBindImage(image("sheet"));
     ilCopyImage(sheet);
     ASSERT_EQ(run("s = mmap.alloc() s.image = sheet s:cutup(8, 8) s:merge() s:shrink()"
                   " p = mmap.alloc() p.image = packed s:layout(p, 1)"
@@ -327,5 +273,5 @@ TEST_F(Mmap, SavedXtxMatchesTheToolsWriterByteForByte)
     EXPECT_EQ(harness_read_file("small.xtx").size(), 86u);
     EXPECT_EQ(run("p:saveXTX(k, 'no/such/folder/x.xtx')"), "");
     EXPECT_EQ(LOGGED.error, "Failed to open output file \"no/such/folder/x.xtx\".\n");
-    EXPECT_TRUE(harness_ends_with(run("p:saveXTX({}, 'x.xtx')"), "to 'saveXTX' (bad mmap)"));
+    EXPECT_TRUE(fails("p:saveXTX({}, 'x.xtx')", "to 'saveXTX' (bad mmap)"));
 }
