@@ -1,8 +1,7 @@
 // The frame loop's own steps: state switch order, failing setups and their exit code, the
-// message pump, clearing of input edges, the status lines and the Lua start-up failure.
+// message pump, clearing of input edges, the status lines and one frame's order.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -13,7 +12,9 @@
 #include "app/code/entry.h"
 #include "app/code/input.h"
 #include "engine/code/dbg.h"
+#include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/d3d_dbg.h"
+#include "engine/code/gfx/gfx.h"
 #include "engine/code/mem.h"
 #include "engine/code/safelua.h"
 #include "platform/dinput8.h"
@@ -30,9 +31,9 @@ std::vector<std::string> events;
 int64_t fake_ms;
 int64_t fake_clock() { return fake_ms; }
 
-// Fake states whose hooks record their calls (with mind_time at setup, to see that the
+// Fake states whose hooks record their calls (B with mind_time at setup, to see that the
 // clocks are reset only after the setup).
-bool a_setup(gfx*) { events.push_back("A.setup mind=" + std::to_string(mind_time)); return true; }
+bool a_setup(gfx*) { events.push_back("A.setup"); return true; }
 void a_clean() { events.push_back("A.clean"); }
 bool b_setup(gfx*) { events.push_back("B.setup mind=" + std::to_string(mind_time)); return true; }
 void b_clean() { events.push_back("B.clean"); }
@@ -42,6 +43,7 @@ void f_clean() { events.push_back("F.clean"); }
 const main_state_hooks state_a = {a_setup, nullptr, a_clean, nullptr, nullptr, nullptr};
 const main_state_hooks state_b = {b_setup, nullptr, b_clean, nullptr, nullptr, nullptr};
 const main_state_hooks state_fail = {f_setup, nullptr, f_clean, nullptr, nullptr, nullptr};
+using strings = std::vector<std::string>;
 
 struct EntryTest : testing::Test {
     void SetUp() override
@@ -68,51 +70,47 @@ TEST_F(EntryTest, SwitchCleansTheOldStateThenSetsUpTheNewThenResetsTheClocks)
 {
     main_state_curr = &state_a;
     main_state_next = &state_b;
-    mind_time = 999;
-    body_time = 999;
-    until_tick = 0;
+    mind_time = body_time = 999;
     ASSERT_TRUE(main_loop_switch());
-    EXPECT_EQ(events, (std::vector<std::string>{"A.clean", "B.setup mind=999"}));
+    EXPECT_EQ(events, (strings{"A.clean", "B.setup mind=999"}));
     EXPECT_EQ(main_state_prev, &state_a);
     EXPECT_EQ(main_state_curr, &state_b);
     EXPECT_EQ(main_state_next, nullptr);
-    EXPECT_EQ(mind_time, 0);
-    EXPECT_EQ(body_time, 0);
+    EXPECT_EQ(mind_time + body_time, 0);
     EXPECT_EQ(mind_step, 100);
     EXPECT_EQ(state_clock_now, 7000u);
 
-    // Nothing requested: nothing happens.
     events.clear();
-    ASSERT_TRUE(main_loop_switch());
+    ASSERT_TRUE(main_loop_switch()); // nothing requested: nothing happens
     EXPECT_TRUE(events.empty());
-
-    // The same state again is cleaned and set up anew.
-    main_state_next = &state_b;
+    main_state_next = &state_b; // the same state again is cleaned and set up anew
     ASSERT_TRUE(main_loop_switch());
-    EXPECT_EQ(events, (std::vector<std::string>{"B.clean", "B.setup mind=0"}));
-    EXPECT_EQ(main_state_curr, &state_b);
+    EXPECT_EQ(events, (strings{"B.clean", "B.setup mind=0"}));
 }
 
-TEST_F(EntryTest, FailingSetupAtASwitchEndsTheLoopBeforeAnyStatusLine)
+// A failing setup, at start-up or at a switch, ends the run before any status line, and
+// its own clean hook still runs at shut-down.
+TEST_F(EntryTest, FailingSetupEndsTheRunAndStillCleansThatState)
 {
-    main_state_next = &state_fail;
-    EXPECT_EQ(main_loop_run(&state_a), MAIN_EXIT_FAILED);
-    EXPECT_EQ(events, (std::vector<std::string>{"A.setup mind=" + std::to_string(mind_time), "A.clean",
-                                                "F.setup", "F.clean"}));
-    EXPECT_EQ(LOGGED.status, "");
-    EXPECT_EQ(harness_read_file("ERROR.TXT"), "main_state subsystem hook failed to initialize,\n");
-    EXPECT_EQ(main_state_prev, nullptr);
-    EXPECT_EQ(main_state_curr, nullptr);
-    EXPECT_EQ(main_state_next, nullptr);
-}
-
-TEST_F(EntryTest, FailingFirstSetupSkipsTheLoopAndStillCleans)
-{
-    main_state_next = &state_a; // would be entered on the first frame
-    EXPECT_EQ(main_loop_run(&state_fail), MAIN_EXIT_FAILED);
-    EXPECT_EQ(events, (std::vector<std::string>{"F.setup", "F.clean"}));
-    EXPECT_EQ(harness_read_file("ERROR.TXT"), "main_state subsystem hook failed to initialize,\n");
-    EXPECT_EQ(main_state_next, nullptr);
+    const struct {
+        const main_state_hooks *first, *next;
+        strings want;
+    } cases[] = {
+        {&state_a, &state_fail, {"A.setup", "A.clean", "F.setup", "F.clean"}},
+        {&state_fail, &state_a, {"F.setup", "F.clean"}},
+    };
+    for (auto& c : cases) {
+        events.clear();
+        log_capture_start();
+        main_state_next = c.next;
+        EXPECT_EQ(main_loop_run(c.first), MAIN_EXIT_FAILED);
+        EXPECT_EQ(events, c.want);
+        EXPECT_EQ(LOGGED.status, "");
+        EXPECT_EQ(LOGGED.error, "main_state subsystem hook failed to initialize,\n");
+        EXPECT_EQ(main_state_prev, nullptr);
+        EXPECT_EQ(main_state_curr, nullptr);
+        EXPECT_EQ(main_state_next, nullptr);
+    }
 }
 
 namespace {
@@ -142,13 +140,13 @@ TEST_F(EntryTest, QuitInTheMiddleOfABatchStillDispatchesTheRest)
     MSG_SCRIPT = {message(WM_MOUSEMOVE, WIN, 1), message(WM_QUIT, nullptr, 0), message(WM_MOUSEMOVE, WIN, 2),
                   message(WM_CHAR, WIN, 3)};
     EXPECT_TRUE(main_loop_pump());
-    EXPECT_EQ(events, (std::vector<std::string>{"512:1", "512:2", "258:3"}));
+    EXPECT_EQ(events, (strings{"512:1", "512:2", "258:3"}));
 
     // A quit posted by the window procedure is taken in the same pump.
     events.clear();
     MSG_SCRIPT = {message(WM_DESTROY, WIN, 0), message(WM_PAINT, WIN, 4)};
     EXPECT_TRUE(main_loop_pump());
-    EXPECT_EQ(events, (std::vector<std::string>{"2:0", "15:4"}));
+    EXPECT_EQ(events, (strings{"2:0", "15:4"}));
 
     MSG_SCRIPT = {message(WM_PAINT, WIN, 5)};
     EXPECT_FALSE(main_loop_pump());
@@ -156,59 +154,47 @@ TEST_F(EntryTest, QuitInTheMiddleOfABatchStillDispatchesTheRest)
 
 TEST_F(EntryTest, InputEdgesAreClearedButHeldFlagsAndAxesStay)
 {
-    input_state in;
-    memset(&in, 1, sizeof(in));
-    input_player* blocks[5] = {&in.players[0], &in.players[1], &in.players[2], &in.players[3], &in.players[4]};
-    for (input_player* p : blocks)
-        p->leftright = p->updown = p->inout = -7;
+    input_state in, want;
+    memset(&in, 1, sizeof in);
+    memset(&want, 1, sizeof want);
+    for (input_state* s : {&in, &want})
+        for (input_player& p : s->players)
+            p.leftright = p.updown = p.inout = -7;
+    for (input_player& p : want.players)
+        for (input_button* b : {&p.left, &p.right, &p.up, &p.down, &p.in, &p.out})
+            *b = {1, 0, 0};
+    want.grab = want.click = want.menu = {1, 0, 0};
     main_loop_clear_input(&in);
-    for (input_player* pp : blocks) {
-        input_player& p = *pp;
-        for (input_button* b : {&p.left, &p.right, &p.up, &p.down, &p.in, &p.out}) {
-            EXPECT_EQ(b->held, 1);
-            EXPECT_EQ(b->pressed, 0);
-            EXPECT_EQ(b->released, 0);
-        }
-        EXPECT_EQ(p.leftright, -7);
-        EXPECT_EQ(p.updown, -7);
-        EXPECT_EQ(p.inout, -7);
-    }
-    for (input_button* b : {&in.grab, &in.click, &in.menu}) {
-        EXPECT_EQ(b->held, 1);
-        EXPECT_EQ(b->pressed, 0);
-        EXPECT_EQ(b->released, 0);
-    }
+    EXPECT_EQ(memcmp(&in, &want, sizeof in), 0);
 }
 
-TEST_F(EntryTest, StatusLinesShowTheFrameRateOnceTheTotalTimerPublishes)
+// FPS is 1000 over the TOTAL timer's published average (0 while there is none, at most
+// 999); the other fields are the timers' last samples and the live counts.
+TEST_F(EntryTest, StatusLinesShowTheRateTheTimesAndTheCounts)
 {
-    timer_setup(&D3D_DBG.TOTAL);
-    timer_setup(&D3D_DBG.CELLS);
-    timer_setup(&D3D_DBG.DRAW);
-    // The first frame's stop finds the timer never started: no sample.
-    timer_stop(&D3D_DBG.TOTAL);
-    EXPECT_EQ(D3D_DBG.TOTAL.sample_count, 0);
-
-    uint32_t heap = mem.bytes;
-    main_loop_status();
-    std::string lines = LOGGED.status;
-    EXPECT_EQ(lines.substr(0, lines.find('\n') + 1), "FPS=  0 TOTAL=  0 CELLS=  0 DRAW=  0 GC=0k GCT=0k\n");
-    EXPECT_NE(lines.find("mem=" + std::to_string(heap) + "\n"), std::string::npos);
-    EXPECT_NE(lines.find("avatars="), std::string::npos);
-
-    // Frames of 20 ms: FPS stays 0 for ten samples, the 11th publishes 50.
-    for (int i = 0; i < 11; i++) {
-        timer_start(&D3D_DBG.TOTAL);
-        fake_ms += 20;
-        timer_stop(&D3D_DBG.TOTAL);
+    D3D_DBG.TOTAL.last = 12;
+    D3D_DBG.CELLS.last = 34;
+    D3D_DBG.DRAW.last = 56;
+    D3D_BUFFERS.dynavtx_count = 1;
+    D3D_BUFFERS.vtx_count = 2;
+    D3D_BUFFERS.idx_count = 3;
+    D3D_BUFFERS.txt_count = 4;
+    GFX.avatars.avatar_count = 5;
+    GFX.avatars.soul_count = 6;
+    GFX.xsxs.count = 7;
+    GFX.xoxs.count = 8;
+    const struct {
+        int32_t average;
+        const char* fps;
+    } cases[] = {{0, "  0"}, {20, " 50"}, {3, "333"}, {1, "999"}};
+    for (auto& c : cases) {
+        D3D_DBG.TOTAL.published_average = c.average;
         LOGGED.status.clear();
         main_loop_status();
-        EXPECT_EQ(LOGGED.status.substr(0, 8), i < 10 ? "FPS=  0 " : "FPS= 50 ") << i;
+        EXPECT_EQ(LOGGED.status, std::string("FPS=") + c.fps + " TOTAL= 12 CELLS= 34 DRAW= 56 GC=0k GCT=0k\n" +
+                                     "dynavtxs=  1 vtxs=  2 idxs=  3 txts=  4 mem=" + std::to_string(mem.bytes) +
+                                     "\navatars=  5 souls=  6 xsxs=  7 xoxs=  8\n");
     }
-    D3D_DBG.TOTAL.published_average = 1; // 1000 fps is shown as 999
-    LOGGED.status.clear();
-    main_loop_status();
-    EXPECT_EQ(LOGGED.status.substr(0, 8), "FPS=999 ");
 }
 
 namespace {
@@ -259,7 +245,7 @@ TEST_F(EntryTest, AFrameReadsDevicesAndRunsScriptsBeforeTheUpdateAndPumpsLast)
     fake_ms += 40;
     ASSERT_TRUE(main_loop_frame(&quit));
     EXPECT_FALSE(quit);
-    EXPECT_EQ(events, (std::vector<std::string>{"update click=00 ran=1", "512:1", "update click=11 ran=1", "512:2"}));
+    EXPECT_EQ(events, (strings{"update click=00 ran=1", "512:1", "update click=11 ran=1", "512:2"}));
 
     di_input_clean(&DI_INPUT);
     con_clean(&CON);
