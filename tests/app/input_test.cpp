@@ -171,6 +171,8 @@ TEST_F(Input, HandlerErrorEndsOnlyThisFramesDispatch)
         " input[16][2] = function(v) log[#log + 1] = v end");
     event(17, 16, 2, 0);
     EXPECT_FALSE(input_dispatch()); // no Lua environment: nothing runs
+    EXPECT_EQ(eval("#log"), "0");
+    input_events.count = 0;
     event(17, 16, 2, 1);
     event(17, 16, 1, 0x80);
     event(17, 16, 2, 2);
