@@ -7,15 +7,10 @@
 #include <AL/alc.h>
 #include <AL/alext.h>
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
-#include "app/code/opt.h"
-#include "app/code/sfx/sfx.h"
-#include "tests/harness/log_capture.h"
 #include "tools/writer/wr_ogg.h"
 #include "tools/writer/wr_wav.h"
 
@@ -31,14 +26,14 @@ static ALCcontext* loopback_context(ALCdevice* device, const ALCint*)
     return alcCreateContext(device, attributes);
 }
 
-void sfx_test_begin()
+void SfxFixture::SetUp()
 {
     sfx_al = sfx_al_default;
     memset(&OPT, 0, sizeof(OPT));
     log_capture_start();
 }
 
-void sfx_test_end()
+void SfxFixture::TearDown()
 {
     sfx_clean(&SFX);
     sfx_al = sfx_al_default;
@@ -77,25 +72,25 @@ void sfx_test_options(int voices, float foreground, float background)
     OPT.sfx_device_name[0] = 0;
 }
 
-std::vector<int16_t> sfx_test_tone(int channels, int rate, uint32_t frames, float hz)
+static std::vector<int16_t> tone(int channels, int rate, uint32_t frames)
 {
     std::vector<int16_t> pcm((size_t)frames * channels);
     for (uint32_t i = 0; i < frames; i++)
         for (int c = 0; c < channels; c++)
-            pcm[(size_t)i * channels + c] = (int16_t)(12000 * std::sin(6.2831853 * hz * i / rate));
+            pcm[(size_t)i * channels + c] = (int16_t)(12000 * std::sin(6.2831853 * 440.0 * i / rate));
     return pcm;
 }
 
 void sfx_test_write_wav(const char* path, int channels, int rate, uint32_t frames)
 {
-    std::vector<int16_t> pcm = sfx_test_tone(channels, rate, frames, 440.0f);
+    std::vector<int16_t> pcm = tone(channels, rate, frames);
     ASSERT_TRUE(wr_wav_save(path, (uint16_t)channels, (uint32_t)rate, 16, pcm.data(),
                             (uint32_t)(pcm.size() * 2)));
 }
 
 void sfx_test_write_ogg(const char* path, int channels, int rate, uint32_t frames)
 {
-    std::vector<int16_t> pcm = sfx_test_tone(channels, rate, frames, 440.0f);
+    std::vector<int16_t> pcm = tone(channels, rate, frames);
     ASSERT_TRUE(wr_ogg_save(path, channels, rate, pcm.data(), frames));
 }
 
@@ -116,7 +111,6 @@ SFX_TEST_RECORDER(alGenBuffers, void, (ALsizei n, ALuint* b), (n, b))
 SFX_TEST_RECORDER(alDeleteBuffers, void, (ALsizei n, const ALuint* b), (n, b))
 SFX_TEST_RECORDER(alBufferData, void, (ALuint b, ALenum f, const ALvoid* d, ALsizei s, ALsizei r),
                   (b, f, d, s, r))
-SFX_TEST_RECORDER(alSourcei, void, (ALuint s, ALenum p, ALint v), (s, p, v))
 SFX_TEST_RECORDER(alSourcePlay, void, (ALuint s), (s))
 SFX_TEST_RECORDER(alutLoadWAVFile, void,
                   (ALbyte* p, ALenum* f, void** d, ALsizei* s, ALsizei* r, ALboolean* l),
@@ -132,7 +126,6 @@ void sfx_test_record_calls()
     sfx_al.alGenBuffers = rec_alGenBuffers;
     sfx_al.alDeleteBuffers = rec_alDeleteBuffers;
     sfx_al.alBufferData = rec_alBufferData;
-    sfx_al.alSourcei = rec_alSourcei;
     sfx_al.alSourcePlay = rec_alSourcePlay;
     sfx_al.alutLoadWAVFile = rec_alutLoadWAVFile;
     sfx_al.alutUnloadWAV = rec_alutUnloadWAV;

@@ -1,16 +1,7 @@
 // The Lua library "sfx" and the "oal_sfx_handle" userdata: handles made with sound off,
 // argument errors, and loading and playing from scripts, heard on a loopback device.
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <string>
-
-#include "app/code/opt.h"
-#include "app/code/sfx/sfx.h"
-#include "engine/code/dbg.h"
 #include "engine/code/lua_compat.h"
 #include "tests/app/sfx/sfx_fixture.h"
-#include "tests/harness/log_capture.h"
 #include "tests/harness/lua_fixture.h"
 
 namespace {
@@ -22,19 +13,18 @@ int open_libs(lua_State* L)
     return 0;
 }
 
-struct SfxLua : testing::Test {
+struct SfxLua : SfxFixture {
     lua_State* L = nullptr;
     void SetUp() override
     {
-        sfx_test_begin();
+        SfxFixture::SetUp();
         L = luaL_newstate();
         ASSERT_EQ(lua_cpcall(L, open_libs, nullptr), 0);
     }
     void TearDown() override
     {
-        if (L)
-            lua_close(L);
-        sfx_test_end();
+        lua_close(L);
+        SfxFixture::TearDown();
     }
     // Runs a chunk; returns its error message, "" on success.
     std::string run(const char* code) { return lua_fixture_run(L, code); }
@@ -44,14 +34,21 @@ bool contains(const std::string& text, const char* part) { return text.find(part
 
 } // namespace
 
-TEST_F(SfxLua, HandlesWorkWithSoundOffAndNeverReachOpenAL)
+TEST_F(SfxLua, SoundOffStartsDisabledAndHandlesNeverReachOpenAL)
 {
     sfx_test_record_calls();
+    ASSERT_TRUE(sfx_setup(&SFX)); // the option sfx_enabled is false
+    EXPECT_FALSE(SFX.enabled);
+    uint32_t x = sfx_buffer_alloc(&SFX), y = sfx_buffer_alloc(&SFX);
+    EXPECT_NE(x, 0u);
+    EXPECT_NE(x, y);
     EXPECT_EQ(run("a = sfx.alloc() b = sfx.load('missing.wav')\n"
                   "assert(type(a) == 'userdata' and type(b) == 'userdata')\n"
-                  "a:load('x.wav') a:play(1, 1) b:play(0.5, 2)\n"
+                  "a:load('x.wav') a:play(1, 1) b:play(0.5, 2) sfx.stream('x.ogg')\n"
                   "a:free() a:free() sfx.free(b) b = nil collectgarbage()"),
               "");
+    sfx_stop(&SFX);
+    sfx_clean(&SFX);
     EXPECT_TRUE(sfx_test_calls().empty());
     EXPECT_EQ(LOGGED.error, "");
 }
@@ -77,15 +74,18 @@ TEST_F(SfxLua, HandlesMadeBeforeSoundStartsNeverNameItsBuffers)
 
 TEST_F(SfxLua, BadArgumentsRaiseErrors)
 {
-    EXPECT_TRUE(contains(run("sfx.free(1)"), "bad oal_sfx_handle"));
-    EXPECT_TRUE(contains(run("sfx.free(setmetatable({}, {}))"), "bad oal_sfx_handle"));
-    ASSERT_EQ(run("h = sfx.alloc()"), "");
-    EXPECT_TRUE(contains(run("h:play()"), "number expected"));
-    EXPECT_TRUE(contains(run("h:load()"), "string expected"));
-    EXPECT_TRUE(contains(run("sfx.load()"), "string expected"));
-    ASSERT_EQ(run("h:free()"), "");
-    EXPECT_TRUE(contains(run("h:play(1, 1)"), "bad oal_sfx_handle"));
-    EXPECT_TRUE(contains(run("h:load('x.wav')"), "bad oal_sfx_handle"));
+    ASSERT_EQ(run("h = sfx.alloc() g = sfx.alloc() g:free()"), "");
+    const struct {
+        const char* code;
+        const char* error;
+    } cases[] = {
+        {"sfx.free(1)", "bad oal_sfx_handle"},     {"sfx.free(setmetatable({}, {}))", "bad oal_sfx_handle"},
+        {"h:play()", "number expected"},           {"h:load()", "string expected"},
+        {"sfx.load()", "string expected"},         {"g:play(1, 1)", "bad oal_sfx_handle"},
+        {"g:load('x.wav')", "bad oal_sfx_handle"},
+    };
+    for (auto& c : cases)
+        EXPECT_TRUE(contains(run(c.code), c.error)) << c.code;
 }
 
 TEST_F(SfxLua, LoadedEffectIsHeardAndFreedOnce)
@@ -105,15 +105,10 @@ TEST_F(SfxLua, LoadedEffectIsHeardAndFreedOnce)
     ASSERT_EQ(run("e:free() e = nil m = nil collectgarbage()"), "");
     EXPECT_FALSE(alIsBuffer((ALuint)playing));
     EXPECT_EQ(LOGGED.error, "SFX.OpenAL failed to load \"missing.wav\" file,\n");
-}
 
-TEST_F(SfxLua, StreamStartsAndStopsTheMusic)
-{
-    ASSERT_TRUE(sfx_test_start_loopback(1));
     sfx_test_write_ogg("music.ogg", 2, 22050, 22050);
     ASSERT_EQ(run("sfx.stream('music.ogg')"), "");
     EXPECT_NE(SFX.music.file, nullptr);
     ASSERT_EQ(run("sfx.stream()"), "");
     EXPECT_EQ(SFX.music.file, nullptr);
-    EXPECT_EQ(LOGGED.error, "");
 }

@@ -1,29 +1,18 @@
 // The music stream on a loopback device: formats, the first fill, looping inside a block,
 // restarting after a stop, a new file or an underrun, and the files it must refuse.
-#include <gtest/gtest.h>
-
 #include <cstring>
-#include <string>
 #include <unistd.h>
-#include <vector>
 
-#include "app/code/opt.h"
-#include "app/code/sfx/sfx.h"
-#include "engine/code/dbg.h"
 #include "tests/app/sfx/sfx_fixture.h"
-#include "tests/harness/log_capture.h"
 
 namespace {
 
-struct Stream : testing::Test {
+struct Stream : SfxFixture {
     void SetUp() override
     {
-        sfx_test_begin();
+        SfxFixture::SetUp();
         ASSERT_TRUE(sfx_test_start_loopback(2));
-    }
-    void TearDown() override
-    {
-        sfx_test_end();
+        sfx_test_write_ogg("a.ogg", 1, 22050, 22050);
     }
     ALint state()
     {
@@ -56,12 +45,10 @@ void keep_block(ALuint b, ALenum f, const ALvoid* d, ALsizei s, ALsizei r)
 
 TEST_F(Stream, FormatFollowsChannelsAndPlayStartsOnTheFourthUpdate)
 {
-    sfx_test_write_ogg("mono.ogg", 1, 22050, 22050);
     sfx_test_write_ogg("stereo.ogg", 2, 22050, 22050);
-
     sfx_stream_open(&SFX.music, "stereo.ogg");
     EXPECT_EQ(SFX.music.format, AL_FORMAT_STEREO16);
-    sfx_stream_open(&SFX.music, "mono.ogg");
+    sfx_stream_open(&SFX.music, "a.ogg");
     ASSERT_NE(SFX.music.file, nullptr);
     EXPECT_EQ(SFX.music.format, AL_FORMAT_MONO16);
 
@@ -98,7 +85,6 @@ TEST_F(Stream, ShortFileFillsTheBlockWithCopiesAndLoops)
 
 TEST_F(Stream, RestartsAfterANewFileAStopAndAnUnderrun)
 {
-    sfx_test_write_ogg("a.ogg", 1, 22050, 22050);
     sfx_test_write_ogg("b.ogg", 2, 22050, 22050);
     sfx_stream_open(&SFX.music, "a.ogg");
     ASSERT_EQ(frames_to_play(5), 4);
@@ -125,7 +111,6 @@ TEST_F(Stream, RestartsAfterANewFileAStopAndAnUnderrun)
 
 TEST_F(Stream, MissingForeignEmptyAndManyChannelFilesStopTheMusicWithAMessage)
 {
-    sfx_test_write_ogg("a.ogg", 1, 22050, 22050);
     sfx_test_write_wav("sound.wav", 1, 22050, 22050);
     sfx_stream_open(&SFX.music, "a.ogg");
     ASSERT_GT(frames_to_play(5), 0);
@@ -151,32 +136,24 @@ TEST_F(Stream, MissingForeignEmptyAndManyChannelFilesStopTheMusicWithAMessage)
                             "Failed to open ogg \"six.ogg\"\n");
 }
 
-TEST_F(Stream, ZeroBackgroundVolumeNeitherStartsNorStops)
+TEST_F(Stream, ZeroBackgroundVolumeOrNoDeviceOpenNothing)
 {
-    sfx_test_write_ogg("a.ogg", 1, 22050, 22050);
     sfx_stream_open(&SFX.music, "a.ogg");
     ASSERT_GT(frames_to_play(5), 0);
-
-    OPT.sfx_background_volume = 0.0f;
+    OPT.sfx_background_volume = 0.0f; // neither stops nor opens
     sfx_stream_open(&SFX.music, nullptr);
     EXPECT_NE(SFX.music.file, nullptr);
     EXPECT_EQ(state(), AL_PLAYING);
-
     sfx_stream_open(&SFX.music, "missing.ogg");
-    EXPECT_EQ(LOGGED.error, "");
-}
 
-TEST_F(Stream, NothingIsOpenedWithoutADevice)
-{
+    OPT.sfx_background_volume = 1.0f;
     sfx_clean(&SFX);
     sfx_al.alcOpenDevice = [](const ALCchar*) -> ALCdevice* { return nullptr; };
     EXPECT_FALSE(sfx_setup(&SFX));
     LOGGED.error.clear();
-    sfx_test_write_ogg("a.ogg", 1, 22050, 1000);
     sfx_stream_open(&SFX.music, "a.ogg");
     EXPECT_EQ(SFX.music.file, nullptr);
     sfx_update(&SFX);
-    sfx_clean(&SFX);
     EXPECT_EQ(LOGGED.error, "");
 }
 

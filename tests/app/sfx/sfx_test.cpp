@@ -1,30 +1,15 @@
 // Sound voices and effects: start-up paths, the voice rotation, gains, WAV loading and
 // freeing, checked against OpenAL Soft's loopback and null devices.
-#include <gtest/gtest.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "app/code/opt.h"
-#include "app/code/sfx/sfx.h"
-#include "engine/code/dbg.h"
 #include "engine/code/maths.h"
 #include "tests/app/sfx/sfx_fixture.h"
-#include "tests/harness/log_capture.h"
 
 namespace {
 
-struct Sfx : testing::Test {
-    void SetUp() override
-    {
-        sfx_test_begin();
-    }
-    void TearDown() override
-    {
-        sfx_test_end();
-    }
-};
+using Sfx = SfxFixture;
 
 ALint source_int(ALuint source, ALenum what)
 {
@@ -40,30 +25,20 @@ ALint buffer_int(ALuint buffer, ALenum what)
     return v;
 }
 
-} // namespace
+ALCcontext* no_context(ALCdevice*, const ALCint*) { return nullptr; }
+ALCboolean refuse_current(ALCcontext* c) { return c ? ALC_FALSE : ALC_TRUE; }
 
-// ---- start-up ----
-
-TEST_F(Sfx, SoundOffStartsDisabledAndNeverTouchesOpenAL)
+// A loaded tone on a loopback device with `voices` voices.
+uint32_t start_with_tone(int voices, uint32_t frames)
 {
-    sfx_test_record_calls();
-    ASSERT_TRUE(sfx_setup(&SFX));
-    EXPECT_FALSE(SFX.enabled);
-
-    uint32_t a = sfx_buffer_alloc(&SFX);
+    EXPECT_TRUE(sfx_test_start_loopback(voices));
+    sfx_test_write_wav("tone.wav", 1, 22050, frames);
     uint32_t b = sfx_buffer_alloc(&SFX);
-    EXPECT_NE(a, 0u);
-    EXPECT_NE(a, b);
-    EXPECT_TRUE(sfx_load_wav(&SFX, a, "missing.wav"));
-    sfx_play(&SFX, a, 1.0f, 1.0f, nullptr, nullptr);
-    sfx_buffer_free(&SFX, a);
-    sfx_stop(&SFX);
-    sfx_clean(&SFX);
-    sfx_clean(&SFX);
-
-    EXPECT_TRUE(sfx_test_calls().empty());
-    EXPECT_EQ(LOGGED.error, "");
+    EXPECT_TRUE(sfx_load_wav(&SFX, b, "tone.wav"));
+    return b;
 }
+
+} // namespace
 
 TEST_F(Sfx, NoDeviceFailsWithItsMessagesAndCleansQuietly)
 {
@@ -86,36 +61,39 @@ TEST_F(Sfx, NoDeviceFailsWithItsMessagesAndCleansQuietly)
                             "SFX.OpenAL subsystem failed to initialize DEFAULT device,\n");
 }
 
-TEST_F(Sfx, UnknownNamedDeviceFallsBackToTheDefault)
+TEST_F(Sfx, NamedDeviceFallsBackAndContextFailuresReleaseTheDevice)
 {
-    sfx_test_options(2, 1.0f, 1.0f);
-    strcpy(OPT.sfx_device_name, "bogus");
-    ASSERT_TRUE(sfx_setup(&SFX));
-    EXPECT_TRUE(SFX.enabled);
-    EXPECT_EQ(LOGGED.error, "SFX.OpenAL subsystem failed to initialize bogus device,\n");
-}
-
-static ALCcontext* no_context(ALCdevice*, const ALCint*) { return nullptr; }
-static ALCboolean refuse_current(ALCcontext* c) { return c ? ALC_FALSE : ALC_TRUE; }
-
-TEST_F(Sfx, ContextFailuresReleaseTheDevice)
-{
-    sfx_test_options(2, 1.0f, 1.0f);
-    sfx_al.alcCreateContext = no_context;
-    sfx_test_record_calls();
-    EXPECT_FALSE(sfx_setup(&SFX));
-    EXPECT_EQ(LOGGED.error, "SFX.OpenAL subsystem failed to initialize context,\n");
-    EXPECT_EQ(sfx_test_count("alcCloseDevice"), 1);
-
-    sfx_al = sfx_al_default;
-    sfx_al.alcMakeContextCurrent = refuse_current;
-    LOGGED.error.clear();
-    sfx_test_record_calls();
-    EXPECT_FALSE(sfx_setup(&SFX));
-    EXPECT_EQ(LOGGED.error, "SFX.OpenAL subsystem failed to set current context,\n");
-    EXPECT_EQ(sfx_test_count("alcCloseDevice"), 1);
-    EXPECT_EQ(SFX.device, nullptr);
-    EXPECT_EQ(SFX.context, nullptr);
+    const struct {
+        const char* device;
+        ALCcontext* (*create)(ALCdevice*, const ALCint*);
+        ALCboolean (*make_current)(ALCcontext*);
+        bool ok;
+        const char* error;
+    } cases[] = {
+        {"bogus", nullptr, nullptr, true, "SFX.OpenAL subsystem failed to initialize bogus device,\n"},
+        {"", no_context, nullptr, false, "SFX.OpenAL subsystem failed to initialize context,\n"},
+        {"", nullptr, refuse_current, false, "SFX.OpenAL subsystem failed to set current context,\n"},
+    };
+    for (auto& c : cases) {
+        sfx_al = sfx_al_default;
+        if (c.create)
+            sfx_al.alcCreateContext = c.create;
+        if (c.make_current)
+            sfx_al.alcMakeContextCurrent = c.make_current;
+        sfx_test_record_calls();
+        sfx_test_options(2, 1.0f, 1.0f);
+        strcpy(OPT.sfx_device_name, c.device);
+        LOGGED.error.clear();
+        EXPECT_EQ(sfx_setup(&SFX), c.ok) << c.error;
+        EXPECT_EQ(SFX.enabled, c.ok);
+        EXPECT_EQ(LOGGED.error, c.error);
+        if (!c.ok) {
+            EXPECT_EQ(sfx_test_count("alcCloseDevice"), 1) << c.error;
+            EXPECT_EQ(SFX.device, nullptr);
+            EXPECT_EQ(SFX.context, nullptr);
+        }
+        sfx_clean(&SFX);
+    }
 }
 
 TEST_F(Sfx, VoiceCountIsKeptWithinOneToThirtyTwo)
@@ -150,22 +128,21 @@ TEST_F(Sfx, CheckReportsTheFailingCall)
 
 TEST_F(Sfx, FifthEffectOnFourVoicesCutsOffTheFirst)
 {
-    ASSERT_TRUE(sfx_test_start_loopback(4));
-    sfx_test_write_wav("tone.wav", 1, 22050, 22050);
     uint32_t buffers[5];
-    for (uint32_t& b : buffers) {
-        b = sfx_buffer_alloc(&SFX);
-        ASSERT_TRUE(sfx_load_wav(&SFX, b, "tone.wav"));
+    buffers[0] = start_with_tone(4, 22050);
+    for (int i = 1; i < 5; i++) {
+        buffers[i] = sfx_buffer_alloc(&SFX);
+        ASSERT_TRUE(sfx_load_wav(&SFX, buffers[i], "tone.wav"));
     }
-    for (int i = 0; i < 5; i++)
-        sfx_play(&SFX, buffers[i], 1.0f, 1.0f, nullptr, nullptr);
+    for (uint32_t b : buffers)
+        sfx_play(&SFX, b, 1.0f, 1.0f, nullptr, nullptr);
 
-    EXPECT_EQ((uint32_t)source_int(SFX.voices[0], AL_BUFFER), buffers[4]);
-    for (int v = 1; v < 4; v++)
-        EXPECT_EQ((uint32_t)source_int(SFX.voices[v], AL_BUFFER), buffers[v]);
-    for (int v = 0; v < 4; v++)
+    // Voices 0, 1, 2, 3, then 0 again.
+    const uint32_t want[4] = {buffers[4], buffers[1], buffers[2], buffers[3]};
+    for (int v = 0; v < 4; v++) {
+        EXPECT_EQ((uint32_t)source_int(SFX.voices[v], AL_BUFFER), want[v]);
         EXPECT_EQ(source_int(SFX.voices[v], AL_SOURCE_STATE), AL_PLAYING);
-    EXPECT_EQ(SFX.next_voice, 1);
+    }
     EXPECT_GT(sfx_test_render(2048), 5000);
     EXPECT_EQ(LOGGED.error, "");
 
@@ -178,24 +155,18 @@ TEST_F(Sfx, FifthEffectOnFourVoicesCutsOffTheFirst)
 
 TEST_F(Sfx, GainIsTheProductPositionIsOptionalAndZeroVolumeStartsNothing)
 {
-    sfx_test_use_loopback();
-    sfx_test_options(2, 0.5f, 1.0f);
-    ASSERT_TRUE(sfx_setup(&SFX));
-    sfx_test_write_wav("tone.wav", 1, 22050, 4410);
-    uint32_t b = sfx_buffer_alloc(&SFX);
-    ASSERT_TRUE(sfx_load_wav(&SFX, b, "tone.wav"));
-
+    uint32_t b = start_with_tone(2, 4410);
+    OPT.sfx_foreground_volume = 0.5f;
     sfx_play(&SFX, b, 0.5f, 1.5f, nullptr, nullptr);
-    ALfloat gain = 0, pitch = 0;
+    ALfloat gain = 0, pitch = 0, p[3] = {0, 0, 0};
     alGetSourcef(SFX.voices[0], AL_GAIN, &gain);
     alGetSourcef(SFX.voices[0], AL_PITCH, &pitch);
-    EXPECT_FLOAT_EQ(gain, 0.25f);
+    EXPECT_FLOAT_EQ(gain, 0.25f); // 0.5 of the effect times 0.5 of the option
     EXPECT_FLOAT_EQ(pitch, 1.5f);
     EXPECT_EQ(source_int(SFX.voices[0], AL_SOURCE_RELATIVE), AL_TRUE);
 
     vec3 at = {3.0f, 0.0f, -4.0f};
     sfx_play(&SFX, b, 1.0f, 1.0f, &at, nullptr);
-    ALfloat p[3] = {0, 0, 0};
     alGetSourcefv(SFX.voices[1], AL_POSITION, p);
     EXPECT_EQ(source_int(SFX.voices[1], AL_SOURCE_RELATIVE), AL_FALSE);
     EXPECT_FLOAT_EQ(p[2], -4.0f);
@@ -220,11 +191,10 @@ TEST_F(Sfx, WavLoadsIntoTheBufferAndAFailedFillStillReleasesIt)
     ASSERT_TRUE(sfx_load_wav(&SFX, b, "stereo.wav"));
     EXPECT_EQ(buffer_int(b, AL_FREQUENCY), 11025);
     EXPECT_EQ(buffer_int(b, AL_CHANNELS), 2);
-    EXPECT_EQ(buffer_int(b, AL_SIZE), 4000);
+    EXPECT_EQ(buffer_int(b, AL_SIZE), 4000); // 1000 frames of two 16-bit samples
     EXPECT_EQ(sfx_test_count("alutUnloadWAV"), 1);
     EXPECT_EQ(LOGGED.error, "");
 
-    // A failed buffer fill still releases the WAV data.
     sfx_test_record_calls();
     EXPECT_FALSE(sfx_load_wav(&SFX, 0xBADu, "stereo.wav")); // no such buffer
     EXPECT_EQ(sfx_test_count("alutUnloadWAV"), 1);
@@ -235,41 +205,30 @@ TEST_F(Sfx, WavLoadsIntoTheBufferAndAFailedFillStillReleasesIt)
 TEST_F(Sfx, BadWavPathsFailWithTheMessage)
 {
     ASSERT_TRUE(sfx_test_start_loopback(1));
-    sfx_test_write_wav("good.wav", 1, 22050, 100);
+    sfx_test_write_wav("good.ogg", 1, 22050, 100); // a real WAV, named as music
     FILE* f = fopen("text.wav", "w");
     fputs("this is not a sound file at all, just words", f);
     fclose(f);
     uint32_t b = sfx_buffer_alloc(&SFX);
-    sfx_test_record_calls();
-
-    // Music files are refused before ALUT sees them; only the exact lower-case ending.
-    EXPECT_FALSE(sfx_load_wav(&SFX, b, "good.ogg"));
-    EXPECT_EQ(sfx_test_count("alutLoadWAVFile"), 0);
-    EXPECT_FALSE(sfx_load_wav(&SFX, b, "music.OGG"));
-    EXPECT_EQ(sfx_test_count("alutLoadWAVFile"), 1);
-
-    EXPECT_FALSE(sfx_load_wav(&SFX, b, "missing.wav"));
-    EXPECT_FALSE(sfx_load_wav(&SFX, b, "og"));
-    EXPECT_FALSE(sfx_load_wav(&SFX, b, ""));
-    // A file ALUT cannot read must not load as garbage.
-    EXPECT_FALSE(sfx_load_wav(&SFX, b, "text.wav"));
-    EXPECT_EQ(sfx_test_count("alBufferData"), 0);
+    // Only the exact lower-case ending "ogg" is refused before ALUT sees the file.
+    const struct {
+        const char* path;
+        int loader_calls;
+    } cases[] = {{"good.ogg", 0}, {"music.OGG", 1}, {"missing.wav", 1}, {"og", 1}, {"", 1}, {"text.wav", 1}};
+    for (auto& c : cases) {
+        sfx_test_record_calls();
+        LOGGED.error.clear();
+        EXPECT_FALSE(sfx_load_wav(&SFX, b, c.path)) << c.path;
+        EXPECT_EQ(sfx_test_count("alutLoadWAVFile"), c.loader_calls) << c.path;
+        EXPECT_EQ(sfx_test_count("alBufferData"), 0) << c.path; // never garbage in the buffer
+        EXPECT_EQ(LOGGED.error, std::string("SFX.OpenAL failed to load \"") + c.path + "\" file,\n");
+    }
     EXPECT_EQ(buffer_int(b, AL_SIZE), 0);
-
-    EXPECT_EQ(LOGGED.error, "SFX.OpenAL failed to load \"good.ogg\" file,\n"
-                            "SFX.OpenAL failed to load \"music.OGG\" file,\n"
-                            "SFX.OpenAL failed to load \"missing.wav\" file,\n"
-                            "SFX.OpenAL failed to load \"og\" file,\n"
-                            "SFX.OpenAL failed to load \"\" file,\n"
-                            "SFX.OpenAL failed to load \"text.wav\" file,\n");
 }
 
 TEST_F(Sfx, FreeingABufferThatIsPlayingDeletesIt)
 {
-    ASSERT_TRUE(sfx_test_start_loopback(2));
-    sfx_test_write_wav("tone.wav", 1, 22050, 22050);
-    uint32_t b = sfx_buffer_alloc(&SFX);
-    ASSERT_TRUE(sfx_load_wav(&SFX, b, "tone.wav"));
+    uint32_t b = start_with_tone(2, 22050);
     sfx_play(&SFX, b, 1.0f, 1.0f, nullptr, nullptr);
     sfx_test_render(512);
 
