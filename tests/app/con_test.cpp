@@ -48,19 +48,21 @@ struct ConTest : testing::Test {
 
 }  // namespace
 
-TEST_F(ConTest, MissingStartupFailsCleanedWithOptionsWritten)
+// Missing library scripts are reported and start-up goes on; a missing startup.lua ends the
+// program with 20, the options file still written.
+TEST_F(ConTest, ProgramWithoutStartupScriptEndsWith20AndWritesOptions)
 {
     mkdir("local", 0777);
     mkdir("local/lua", 0777);
-    EXPECT_FALSE(con_setup(&CON));
+    EXPECT_EQ(dorvale_main(), 20);
     EXPECT_EQ(CON.L, nullptr);
-    // The missing library scripts are reported but do not stop start-up; startup.lua does.
-    EXPECT_NE(LOGGED.error.find("LUA ERROR cannot open local/lua/global.lua"), std::string::npos);
-    EXPECT_NE(LOGGED.error.find("LUA ERROR cannot open local/lua/zel.lua"), std::string::npos);
-    EXPECT_NE(LOGGED.error.find("LUA ERROR lua_dofile(\"local/lua/startup.lua\") failed. in lua_cpcall\n"
-                                "Failed to run config file startup.lua\n"),
-              std::string::npos);
     EXPECT_EQ(harness_read_file("local/lua/opts.lua").rfind("-- This file is machine generated\n", 0), 0u);
+    std::string log = harness_read_file("ERROR.TXT");
+    for (const char* line : {"+++ New Session Dorvale20050819v2", "LUA ERROR cannot open local/lua/global.lua",
+                             "LUA ERROR cannot open local/lua/zel.lua",
+                             "Failed to run config file startup.lua\n"})
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+    EXPECT_TRUE(harness_ends_with(log, "CON(fig)(sole) subsystem failed to initialize,\n"));
 }
 
 TEST_F(ConTest, FailingStartupIsFatalFailingLibraryScriptIsNot)
@@ -69,14 +71,11 @@ TEST_F(ConTest, FailingStartupIsFatalFailingLibraryScriptIsNot)
     write_script("global", "error('global broke', 0)");
     write_script("zel", "error('zel broke', 0)");
     ASSERT_TRUE(con_setup(&CON));
-    EXPECT_NE(LOGGED.error.find("LUA ERROR global broke\n"), std::string::npos);
-    EXPECT_NE(LOGGED.error.find("LUA ERROR zel broke\n"), std::string::npos);
+    EXPECT_EQ(LOGGED.error, "LUA ERROR global broke\nLUA ERROR zel broke\n");
     con_close(&CON);
 
-    LOGGED.error.clear();
     write_script("startup", "\nopt.nothing_here()");
     EXPECT_FALSE(con_setup(&CON));
-    EXPECT_NE(LOGGED.error.find("../../../vizavev/local/lua/startup.lua(2) : LUAFILE\n"), std::string::npos);
     EXPECT_NE(LOGGED.error.find("Failed to run config file startup.lua\n"), std::string::npos);
     EXPECT_EQ(CON.L, nullptr);
 }
@@ -88,26 +87,19 @@ TEST_F(ConTest, EachScriptSeesOnlyTheLibrariesBeforeIt)
         "local names = {'zel','tdata','input','journal','profile','opt','xtra','sfx','hud',"
         "'devil','mmap','hmap','soul','xlate'} "
         "local s = '' for _, n in ipairs(names) do if type(_G[n]) == 'table' then s = s .. n .. ' ' end end "
-        "seen = seen or {} seen[#seen + 1] = s";
+        "seen = (seen and seen .. '|' or '') .. s";
     for (const char* name : {"global", "zel", "tdata", "input", "journal", "profile", "startup", "soul"})
         write_script(name, probe);
     write_script("xlate", (std::string(probe) + " function xlate.onexit() end").c_str());
 
     ASSERT_TRUE(con_setup(&CON));
     ASSERT_TRUE(con_postsetup(&CON));
-    EXPECT_EQ(eval("seen[1]"), "");
-    EXPECT_EQ(eval("seen[2]"), "zel ");
-    EXPECT_EQ(eval("seen[3]"), "zel tdata ");
-    EXPECT_EQ(eval("seen[4]"), "zel tdata input ");
-    EXPECT_EQ(eval("seen[5]"), "zel tdata input journal ");
-    EXPECT_EQ(eval("seen[6]"), "zel tdata input journal profile ");
-    EXPECT_EQ(eval("seen[7]"), "zel tdata input journal profile opt xtra sfx hud devil mmap hmap ");
-    EXPECT_EQ(eval("seen[8]"), "zel tdata input journal profile opt xtra sfx hud devil mmap hmap soul ");
-    EXPECT_EQ(eval("seen[9]"), "zel tdata input journal profile opt xtra sfx hud devil mmap hmap soul xlate ");
+    const std::string all = "zel tdata input journal profile opt xtra sfx hud devil mmap hmap ";
+    EXPECT_EQ(eval("seen"), "|zel |zel tdata |zel tdata input |zel tdata input journal "
+                            "|zel tdata input journal profile |" + all + "|" + all + "soul |" + all + "soul xlate ");
     EXPECT_EQ(LOGGED.error, "");
-    // The standard libraries are there, with the system's reporters.
-    EXPECT_EQ(eval("type(os.time) .. type(io.open) .. type(coroutine.yield)"),
-              "functionfunctionfunction");
+    // The standard libraries are there.
+    EXPECT_EQ(eval("type(os.time) .. type(io.open) .. type(coroutine.yield)"), "functionfunctionfunction");
 }
 
 TEST_F(ConTest, SetupStartsFromZeroedOptionsAndThreadStringsRunFromNextUpdate)
@@ -177,17 +169,4 @@ TEST_F(ConTest, ReloadRegistersSecondStageAgain)
     EXPECT_TRUE(con_dostring(&CON, "opt.con_reload()"));
     EXPECT_NE(CON.L, nullptr);
     EXPECT_TRUE(con_dostring(&CON, "x = 1"));
-}
-
-TEST_F(ConTest, ProgramWithoutStartupScriptEndsWith20AndWritesOptions)
-{
-    mkdir("local", 0777);
-    mkdir("local/lua", 0777);
-    EXPECT_EQ(dorvale_main(), 20);
-    EXPECT_TRUE(harness_file_exists("local/lua/opts.lua"));
-    std::string log = harness_read_file("ERROR.TXT");
-    EXPECT_NE(log.find("+++ New Session Dorvale20050819v2"), std::string::npos);
-    size_t config = log.find("Failed to run config file startup.lua\n");
-    ASSERT_NE(config, std::string::npos);
-    EXPECT_NE(log.find("CON(fig)(sole) subsystem failed to initialize,\n", config), std::string::npos);
 }
