@@ -42,74 +42,67 @@ struct OptTest : testing::Test {
 
 }  // namespace
 
-TEST_F(OptTest, ChoicesIgnoreCaseAndKeepValueOnUnknownNames)
+// Calls in order, each answered with the option's value afterwards. Only the last argument
+// counts; choices match names without case and keep their value on an unknown name; ints
+// and floats take the leading decimal number of the text (0 when none), saturating; strings
+// keep at most the field's size less one; values of the wrong kind change nothing.
+TEST_F(OptTest, CallsSetFromTheLastArgumentAndAnswerTheValue)
 {
-    EXPECT_EQ(call("opt.window_startup('MAXIMISED')"), "maximised");
-    EXPECT_EQ(OPT.window_startup, 2);
-    EXPECT_EQ(call("opt.window_startup('big')"), "maximised");
-    EXPECT_EQ(call("opt.start_state('main_state_game')"), "nil");
-    EXPECT_EQ(OPT.start_state, 0);
-    EXPECT_EQ(call("opt.start_state('Main_State_Amaze')"), "main_state_amaze");
+    const struct {
+        const char* call;
+        const char* want;
+    } calls[] = {
+        {"opt.window_startup('MAXIMISED')", "maximised"},
+        {"opt.window_startup('big')", "maximised"},
+        {"opt.window_startup({})", "maximised"},
+        {"opt.window_startup(print)", "maximised"},
+        {"opt.window_startup('main_state_menu')", "main_state_menu"}, // any name of the list
+        {"opt.start_state('main_state_game')", "nil"},
+        {"opt.start_state('Main_State_Amaze')", "main_state_amaze"},
+        {"opt.window_width(1024, 640)", "640"},
+        {"opt.window_width()", "640"},
+        {"opt.show_debug(0)", "true"}, // 0 is a true value in Lua
+        {"opt.show_debug(nil)", "false"},
+        {"opt.show_debug(false, 'x')", "true"},
+        {"opt.next_number('  -12abc')", "-12"},
+        {"opt.next_number('abc')", "0"},
+        {"opt.next_number(3.9)", "3"},
+        {"opt.next_number('0x10')", "0"},
+        {"opt.next_number('99999999999')", "2147483647"},
+        {"opt.next_number('-99999999999')", "-2147483648"},
+        {"opt.next_number({})", "-2147483648"},
+        {"opt.sfx_background_volume('2.5x')", "2.5"},
+        {"opt.sfx_background_volume(' -.25e1')", "-2.5"},
+        {"opt.sfx_background_volume('x')", "0"},
+        {"opt.sfx_background_volume('inf')", "0"},
+        {"opt.sfx_background_volume('1e999') == 3.4028234663852886e38", "true"}, // the largest float
+        {"opt.lang(string.rep('a', 40)) == string.rep('a', 31)", "true"},
+        {"opt.lang('en')", "en"},
+        {"opt.lang(nil)", "en"},
+        {"opt.lang(true)", "en"},
+        {"opt.next_level(12)", "12"},
+    };
+    for (auto& c : calls)
+        EXPECT_EQ(call(c.call), c.want) << c.call;
+    EXPECT_EQ(OPT.window_startup, 4);
     EXPECT_EQ(OPT.start_state, 7);
-    // Any option takes any name of the shared list.
-    EXPECT_EQ(call("opt.window_startup('main_state_menu')"), "main_state_menu");
+    EXPECT_EQ(OPT.window_width, 640);
+    EXPECT_EQ(OPT.sfx_background_volume, FLT_MAX);
+    EXPECT_EQ(memcmp(OPT.lang, "en\0\0", 4), 0); // the rest of the field is cleared
+    LOGGED.print.clear();
+    call("opt.sfx_foreground_volume(0.5)");
+    call("opt.window_width()");
+    EXPECT_EQ(LOGGED.print, "sfx_foreground_volume=0.500000\nwindow_width=640\n");
 
-    EXPECT_EQ(opt_enum_find("NORMAL"), 3);
-    EXPECT_EQ(opt_enum_find(""), 0);
-    EXPECT_EQ(opt_enum_find("normal "), 0);
+    const struct {
+        const char* name;
+        int32_t value;
+    } names[] = {{"NORMAL", 3}, {"", 0}, {"normal ", 0}, {"fullscreen", 1}};
+    for (auto& n : names)
+        EXPECT_EQ(opt_enum_find(n.name), n.value) << n.name;
     EXPECT_EQ(opt_enum_name(0), nullptr);
     EXPECT_EQ(opt_enum_name(8), nullptr);
     EXPECT_STREQ(opt_enum_name(5), "main_state_structor");
-}
-
-TEST_F(OptTest, LastArgumentCountsAndValueIsLoggedAndReturned)
-{
-    EXPECT_EQ(call("opt.window_width(1024, 640)"), "640");
-    EXPECT_EQ(OPT.window_width, 640);
-    EXPECT_EQ(LOGGED.print, "window_width=640\n");
-    EXPECT_EQ(call("opt.window_width()"), "640");
-
-    EXPECT_EQ(call("opt.show_debug(0)"), "true");  // 0 is a true value in Lua
-    EXPECT_EQ(call("opt.show_debug(nil)"), "false");
-    EXPECT_EQ(call("opt.show_debug(false, 'x')"), "true");
-
-    LOGGED.print.clear();
-    EXPECT_EQ(call("opt.sfx_foreground_volume(0.5)"), "0.5");
-    EXPECT_EQ(LOGGED.print, "sfx_foreground_volume=0.500000\n");
-}
-
-TEST_F(OptTest, NumbersParseTheLeadingDecimalText)
-{
-    EXPECT_EQ(call("opt.next_number('  -12abc')"), "-12");
-    EXPECT_EQ(call("opt.next_number('abc')"), "0");
-    EXPECT_EQ(call("opt.next_number(3.9)"), "3");
-    EXPECT_EQ(call("opt.next_number('0x10')"), "0");
-    EXPECT_EQ(call("opt.next_number('99999999999')"), "2147483647");
-    EXPECT_EQ(call("opt.next_number('-99999999999')"), "-2147483648");
-    EXPECT_EQ(call("opt.next_number({})"), "-2147483648");  // neither text nor number: unchanged
-
-    EXPECT_EQ(call("opt.sfx_background_volume('2.5x')"), "2.5");
-    EXPECT_EQ(call("opt.sfx_background_volume(' -.25e1')"), "-2.5");
-    EXPECT_EQ(call("opt.sfx_background_volume('x')"), "0");
-    EXPECT_EQ(call("opt.sfx_background_volume('inf')"), "0");
-    EXPECT_EQ(call("opt.sfx_background_volume('1e999')"), call("3.4028234663852886e38"));
-    EXPECT_EQ(OPT.sfx_background_volume, FLT_MAX);
-}
-
-TEST_F(OptTest, StringsAreCutToTheirFieldAndKeptAgainstOtherKinds)
-{
-    EXPECT_EQ(call("opt.lang(string.rep('a', 40))"), std::string(31, 'a'));
-    EXPECT_EQ(strlen(OPT.lang), 31u);
-    EXPECT_EQ(call("opt.lang('en')"), "en");
-    EXPECT_EQ(OPT.lang[3], 0);  // the rest of the field is cleared
-    EXPECT_EQ(call("opt.next_level(12)"), "12");
-
-    // Values of the wrong kind leave strings and choices alone.
-    ASSERT_EQ(lua_fixture_run(L, "opt.lang('en') opt.window_startup('normal')"), "");
-    EXPECT_EQ(call("opt.lang(nil)"), "en");
-    EXPECT_EQ(call("opt.lang(true)"), "en");
-    EXPECT_EQ(call("opt.window_startup({})"), "normal");
-    EXPECT_EQ(call("opt.window_startup(print)"), "normal");
 }
 
 TEST_F(OptTest, CommandsAndCallbacksRunWithoutValue)

@@ -43,25 +43,6 @@ void keep_block(ALuint b, ALenum f, const ALvoid* d, ALsizei s, ALsizei r)
 
 } // namespace
 
-TEST_F(Stream, FormatFollowsChannelsAndPlayStartsOnTheFourthUpdate)
-{
-    sfx_test_write_ogg("stereo.ogg", 2, 22050, 22050);
-    sfx_stream_open(&SFX.music, "stereo.ogg");
-    EXPECT_EQ(SFX.music.format, AL_FORMAT_STEREO16);
-    sfx_stream_open(&SFX.music, "a.ogg");
-    ASSERT_NE(SFX.music.file, nullptr);
-    EXPECT_EQ(SFX.music.format, AL_FORMAT_MONO16);
-
-    for (int i = 1; i <= 3; i++) {
-        sfx_update(&SFX);
-        EXPECT_NE(state(), AL_PLAYING) << "update " << i;
-    }
-    sfx_update(&SFX);
-    EXPECT_EQ(state(), AL_PLAYING);
-    EXPECT_GT(sfx_test_render(2048), 5000);
-    EXPECT_EQ(LOGGED.error, "");
-}
-
 TEST_F(Stream, ShortFileFillsTheBlockWithCopiesAndLoops)
 {
     // 1000 frames of mono PCM are 2000 bytes: one block holds eight copies and more.
@@ -83,13 +64,17 @@ TEST_F(Stream, ShortFileFillsTheBlockWithCopiesAndLoops)
     EXPECT_EQ(LOGGED.error, "");
 }
 
-TEST_F(Stream, RestartsAfterANewFileAStopAndAnUnderrun)
+TEST_F(Stream, FormatFollowsChannelsAndPlayRestartsAfterANewFileAStopAndAnUnderrun)
 {
+    // Playing starts with the fourth buffer queued, in the fourth update.
     sfx_test_write_ogg("b.ogg", 2, 22050, 22050);
     sfx_stream_open(&SFX.music, "a.ogg");
+    EXPECT_EQ(SFX.music.format, AL_FORMAT_MONO16);
     ASSERT_EQ(frames_to_play(5), 4);
+    EXPECT_GT(sfx_test_render(2048), 5000);
 
     sfx_stream_open(&SFX.music, "b.ogg"); // a new file while music plays
+    EXPECT_EQ(SFX.music.format, AL_FORMAT_STEREO16);
     EXPECT_NE(state(), AL_PLAYING);
     EXPECT_EQ(frames_to_play(6), 4);
 
@@ -112,28 +97,25 @@ TEST_F(Stream, RestartsAfterANewFileAStopAndAnUnderrun)
 TEST_F(Stream, MissingForeignEmptyAndManyChannelFilesStopTheMusicWithAMessage)
 {
     sfx_test_write_wav("sound.wav", 1, 22050, 22050);
-    sfx_stream_open(&SFX.music, "a.ogg");
-    ASSERT_GT(frames_to_play(5), 0);
-
-    sfx_stream_open(&SFX.music, "missing.ogg");
-    EXPECT_EQ(SFX.music.file, nullptr);
-    EXPECT_NE(state(), AL_PLAYING);
-    sfx_stream_open(&SFX.music, "sound.wav");
-    EXPECT_EQ(SFX.music.file, nullptr);
-    sfx_update(&SFX);
-    EXPECT_NE(state(), AL_PLAYING);
-
     sfx_test_write_ogg("empty.ogg", 1, 22050, 0);
     sfx_test_write_ogg("six.ogg", 6, 22050, 4000);
-    sfx_stream_open(&SFX.music, "empty.ogg");
-    EXPECT_EQ(SFX.music.file, nullptr);
-    sfx_update(&SFX); // would spin forever on a stream that never yields a sample
-    sfx_stream_open(&SFX.music, "six.ogg");
-    EXPECT_EQ(SFX.music.file, nullptr);
-    EXPECT_EQ(LOGGED.error, "Failed to open file \"missing.ogg\"\n"
-                            "Failed to open ogg \"sound.wav\"\n"
-                            "Failed to open ogg \"empty.ogg\"\n"
-                            "Failed to open ogg \"six.ogg\"\n");
+    const struct {
+        const char* path;
+        const char* error;
+    } cases[] = {{"missing.ogg", "Failed to open file \"missing.ogg\"\n"},
+                 {"sound.wav", "Failed to open ogg \"sound.wav\"\n"},
+                 {"empty.ogg", "Failed to open ogg \"empty.ogg\"\n"},
+                 {"six.ogg", "Failed to open ogg \"six.ogg\"\n"}};
+    for (auto& c : cases) {
+        sfx_stream_open(&SFX.music, "a.ogg");
+        ASSERT_GT(frames_to_play(6), 0);
+        LOGGED.error.clear();
+        sfx_stream_open(&SFX.music, c.path);
+        EXPECT_EQ(SFX.music.file, nullptr) << c.path;
+        sfx_update(&SFX); // an empty stream would spin here forever
+        EXPECT_NE(state(), AL_PLAYING) << c.path;
+        EXPECT_EQ(LOGGED.error, c.error);
+    }
 }
 
 TEST_F(Stream, ZeroBackgroundVolumeOrNoDeviceOpenNothing)
