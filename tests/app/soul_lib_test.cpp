@@ -199,17 +199,3 @@ TEST_F(SoulLib, ScriptFailures)
     pick("");
     EXPECT_FALSE(soul_randomize(L, &a, 0));
 }
-
-TEST_F(SoulLib, InstalledScriptPicksChoicesWeightedBySex)
-{
-    write_soul_script(harness_read_file(DORVALE_SOURCE_DIR "/local/lua/soul.lua").c_str());
-    ASSERT_TRUE(safelua_cpcall(L, register_soul, NULL));
-    for (int i = 0; i < 20; i++) {
-        ASSERT_TRUE(soul_randomize(L, &a, 1)); // "round" weighs 0 for boi
-        EXPECT_STREQ("default", soul.objects[6][0].name);
-        EXPECT_EQ(11, soul.objects[6][0].group);
-    }
-    EXPECT_EQ(0xFFFFFFFFu, soul.surfaces[9].argb); // eye white
-    EXPECT_EQ(0xFFu, soul.surfaces[0].argb >> 24);
-    EXPECT_EQ("", LOGGED.error);
-}
