@@ -1,30 +1,45 @@
-// The small script libraries zel, tdata, profile and xlate: their functions and the script
-// each runs after registering.
+// The shell's small script libraries: zel, tdata, profile and xlate with the script each
+// runs after registering, and soul: soul.info built from the avatar manager and random
+// souls applied to an avatar, including the script's failures.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <time.h>
 
+#include <cstring>
 #include <string>
 
 #include "app/code/con.h"
+#include "app/code/soul_lib.h"
 #include "app/code/zel.h"
+#include "engine/code/files.h"
+#include "engine/code/gfx/avatar.h"
+#include "engine/code/gfx/gfx.h"
+#include "engine/code/gfx/soul.h"
+#include "engine/code/gfx/xsx.h"
 #include "engine/code/safelua.h"
 #include "tests/harness/harness.h"
+#include "tests/harness/log_capture.h"
 #include "tests/harness/lua_fixture.h"
+#include "tools/writer/wr_avatar.h"
 
 namespace {
 
-void write_script(const char* name, const char* text)
-{
-    mkdir("local", 0777);
-    mkdir("local/lua", 0777);
-    harness_write_file((std::string("local/lua/") + name + ".lua").c_str(), text);
-}
-
 // 2005-08-19 07:05:09 UTC.
 time_t fixed_clock() { return 1124435109; }
+
+// Two head choices; every other group empty.
+xox_link head_links[2] = {
+    {"default", "head01", 1.0f, 0.5f},
+    {"round", "head02", 0.0f, 2.0f},
+};
+
+int register_soul(lua_State* L)
+{
+    soul_lua_setup(L);
+    return 0;
+}
 
 int register_all(lua_State* L)
 {
@@ -32,33 +47,77 @@ int register_all(lua_State* L)
     tdata_lua_setup(L);
     profile_lua_setup(L);
     xlate_lua_setup(L);
-    return 0;
+    return register_soul(L);
 }
 
 struct ScriptLibs : testing::Test {
     lua_State* L = NULL;
+    avatar a;
+    avatar_soul soul;
+
     void SetUp() override
     {
-        // Each script leaves a mark that it ran with its own library in place.
+        log_capture_start();
+        memset(&GFX.avatars, 0, sizeof GFX.avatars);
+        GFX.avatars.groups[11].count = 2;
+        GFX.avatars.groups[11].entries = head_links;
+        memset(&a, 0, sizeof a);
+        memset(&soul, 0, sizeof soul);
+        a.soul = &soul;
+        mkdir("local", 0777);
+        mkdir("local/lua", 0777);
+        // Each library's script leaves a mark that it ran with its own library in place.
         for (const char* name : {"zel", "tdata", "profile", "xlate"}) {
             std::string text = std::string("ran_") + name + " = type(" + name + ") == 'table'";
-            write_script(name, text.c_str());
+            harness_write_file((std::string("local/lua/") + name + ".lua").c_str(), text.c_str());
         }
+        // A soul table whose surfaces and parts the tests pick from the global "pick".
+        harness_write_file("local/lua/soul.lua",
+            "calls = {}\n"
+            "function soul.random(sex)\n"
+            "  calls[#calls + 1] = tostring(sex)\n"
+            "  if pick == 'error' then error('no luck') end\n"
+            "  if pick == 'nil' then return nil end\n"
+            "  if pick == 'no_surfaces' then return { parts = {} } end\n"
+            "  return { parts = { head = { { group = 'HEAD', name = 'round' }, { group = 'hat', name = string.rep('x', 80) } },\n"
+            "                      body = { { group = 'nosuch', name = 'plain' } } },\n"
+            "           surfaces = { skin = { argb = '0xFF102030', spec = ' 0x80808080 ', gloss = 0.25 },\n"
+            "                        hair = { gloss = 1 } } }\n"
+            "end\n");
         L = luaL_newstate();
         ASSERT_TRUE(safelua_cpcall(L, safelua_open_libs, NULL));
+        lua_fixture_run(L, "global = _G");
         ASSERT_TRUE(safelua_cpcall(L, register_all, NULL));
     }
     void TearDown() override
     {
         lua_close(L);
+        memset(&GFX.avatars, 0, sizeof GFX.avatars);
         zel_set_clock(NULL);
         unsetenv("TZ");
         tzset();
+        log_capture_stop();
     }
     std::string eval(const char* expr) { return lua_fixture_eval(L, expr); }
+    void pick(const char* what) { lua_fixture_run(L, (std::string("pick = '") + what + "'").c_str()); }
+    // A recognisable soul: every slot and surface filled.
+    void fill_soul()
+    {
+        for (auto& part : soul.objects)
+            for (auto& o : part) {
+                o.part = 7;
+                o.group = 3;
+                strcpy(o.name, "old");
+            }
+        for (auto& s : soul.surfaces) {
+            s.argb = 0x12345678;
+            s.spec = 0x9abcdef0;
+            s.gloss = 0.5f;
+        }
+    }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(ScriptLibs, DateTimeNowIsLocalTime)
 {
@@ -84,4 +143,101 @@ TEST_F(ScriptLibs, EachRunsItsScriptAfterRegisteringFoldersAndParsers)
     EXPECT_EQ("soul", eval("tdata.parse_xml('<soul a=\"1\"/>')[1][0]"));
     EXPECT_EQ("1", eval("profile.parse_xml('<soul a=\"1\"/>')[1].a"));
     EXPECT_EQ("nil", eval("next(xlate, nil)"));
+}
+
+TEST_F(ScriptLibs, SoulInfoGoesBothWaysAndListsTheMeshChoices)
+{
+    EXPECT_EQ("handle", eval("soul.info.parts[1]"));
+    EXPECT_EQ("1", eval("soul.info.parts.handle"));
+    EXPECT_EQ("22", eval("soul.info.parts.right_ear"));
+    EXPECT_EQ("socks", eval("soul.info.surfaces[18]"));
+    EXPECT_EQ("1", eval("soul.info.surfaces.skin"));
+    EXPECT_EQ("_base", eval("soul.info.anims[1]"));
+    EXPECT_EQ("33", eval("soul.info.anims.cycle_quad_run"));
+
+    EXPECT_EQ("head", eval("soul.info.groups[12].name"));
+    EXPECT_EQ("true", eval("soul.info.groups.head == soul.info.groups[12]"));
+    EXPECT_EQ("round", eval("soul.info.groups.head[2].name"));
+    EXPECT_EQ("true", eval("soul.info.groups.head.round == soul.info.groups.head[2]"));
+    EXPECT_EQ("head 1 0.5 1", eval("(function(c) return c.group..' '..c.boi..' '..c.grl..' '..c.id end)(soul.info.groups.head.default)"));
+    // A group without choices has only its name.
+    EXPECT_EQ("beard nil", eval("soul.info.groups[1].name .. ' ' .. tostring(next(soul.info.groups[1], 'name'))"));
+    EXPECT_EQ("0", eval("soul.info.animframes.cycle_walk"));
+}
+
+TEST_F(ScriptLibs, SoulAnimFramesReadTheLoadedAnimationsLength)
+{
+    mkdir("data", 0777);
+    mkdir("data/avatar", 0777);
+    mkdir("data/avatar/xsx", 0777);
+    wr_xsx_anim anim;
+    wr_avatar_skeleton(&anim, 24.0f);
+    ASSERT_TRUE(wr_xsx_save("data/avatar/xsx/cycle_walk.xsx", &anim));
+    files_setup(&FILES);
+    xsxs_setup(&GFX.xsxs);
+    ASSERT_TRUE(avatar_anim_load(&GFX.avatars.anims[9], "cycle_walk"));
+    ASSERT_TRUE(safelua_cpcall(L, register_soul, NULL)); // soul.info is built at registration
+    EXPECT_EQ("24", eval("soul.info.animframes.cycle_walk"));
+    EXPECT_EQ("24", eval("soul.info.animframes[10]"));
+    EXPECT_EQ("0", eval("soul.info.animframes[9]"));
+
+    xsxs_clean(&GFX.xsxs);
+    files_clean(&FILES);
+}
+
+TEST_F(ScriptLibs, SoulRandomSoulFillsSlotsAndSurfacesForTheChosenSex)
+{
+    fill_soul();
+    ASSERT_TRUE(soul_randomize(L, &a, 0));
+
+    const soul_object* head = soul.objects[6];
+    EXPECT_EQ(11, head[0].group); // group names match without case
+    EXPECT_STREQ("round", head[0].name);
+    EXPECT_EQ(9, head[1].group);
+    EXPECT_EQ(63u, strlen(head[1].name)); // cut to fit its field
+    EXPECT_STREQ("", head[2].name);       // a list of two leaves slots 3 and 4 empty
+    EXPECT_STREQ("", head[3].name);
+    EXPECT_EQ(-1, soul.objects[5][0].group); // unknown group
+    EXPECT_STREQ("plain", soul.objects[5][0].name);
+    EXPECT_STREQ("", soul.objects[0][0].name); // parts the table does not name are emptied
+
+    EXPECT_EQ(0xFF102030u, soul.surfaces[0].argb);
+    EXPECT_EQ(0x80808080u, soul.surfaces[0].spec);
+    EXPECT_FLOAT_EQ(0.25f, soul.surfaces[0].gloss);
+    EXPECT_EQ(0u, soul.surfaces[3].argb); // hair: no colour texts
+    EXPECT_FLOAT_EQ(1.0f, soul.surfaces[3].gloss);
+    EXPECT_EQ(0xFFFFFFFFu, soul.surfaces[17].argb); // socks: missing
+    EXPECT_EQ(0u, soul.surfaces[17].spec);
+    EXPECT_FLOAT_EQ(0.0f, soul.surfaces[17].gloss);
+    EXPECT_EQ("", LOGGED.error);
+
+    // The sex choice picks the script's argument.
+    soul_randomize(L, &a, 1);
+    soul_randomize(L, &a, -3);
+    EXPECT_EQ("nil boi grl", eval("table.concat(calls, ' ')"));
+}
+
+TEST_F(ScriptLibs, SoulScriptFailures)
+{
+    ASSERT_TRUE(soul_randomize(L, &a, 0));
+    // An error inside soul.random is only reported; the previous result is applied again.
+    fill_soul();
+    pick("error");
+    EXPECT_TRUE(soul_randomize(L, &a, 0));
+    EXPECT_NE(std::string::npos, LOGGED.error.find("no luck"));
+    EXPECT_STREQ("round", soul.objects[6][0].name);
+
+    // Not a soul table: false, and the soul is left as it was.
+    for (const char* what : {"nil", "no_surfaces"}) {
+        fill_soul();
+        pick(what);
+        LOGGED.error.clear();
+        EXPECT_FALSE(soul_randomize(L, &a, 0)) << what;
+        EXPECT_NE(std::string::npos, LOGGED.error.find("in lua_cpcall")) << what;
+        EXPECT_STREQ("old", soul.objects[6][0].name) << what;
+        EXPECT_EQ(0x12345678u, soul.surfaces[0].argb) << what;
+    }
+    a.soul = NULL;
+    pick("");
+    EXPECT_FALSE(soul_randomize(L, &a, 0));
 }
