@@ -49,7 +49,7 @@ void sfx_test_use_loopback()
 bool sfx_test_start_loopback(int voices)
 {
     sfx_test_use_loopback();
-    sfx_test_options(voices, 1.0f, 1.0f);
+    sfx_test_options(voices);
     return sfx_setup(&SFX);
 }
 
@@ -63,12 +63,11 @@ int sfx_test_render(int frames)
     return peak;
 }
 
-void sfx_test_options(int voices, float foreground, float background)
+void sfx_test_options(int voices)
 {
     OPT.sfx_enabled = 1;
     OPT.sfx_voices = voices;
-    OPT.sfx_foreground_volume = foreground;
-    OPT.sfx_background_volume = background;
+    OPT.sfx_foreground_volume = OPT.sfx_background_volume = 1.0f;
     OPT.sfx_device_name[0] = 0;
 }
 
@@ -96,13 +95,13 @@ void sfx_test_write_ogg(const char* path, int channels, int rate, uint32_t frame
 
 // ---- recording ----
 
-static std::vector<std::string> calls;
+std::vector<std::string> sfx_test_calls;
 
 // Each recorder notes its call's name and forwards it to the real library.
 #define SFX_TEST_RECORDER(name, ret, params, args)                                            \
     static ret rec_##name params                                                           \
     {                                                                                      \
-        calls.push_back(#name);                                                            \
+        sfx_test_calls.push_back(#name);                                                            \
         return sfx_al_default.name args;                                                   \
     }
 SFX_TEST_RECORDER(alcOpenDevice, ALCdevice*, (const ALCchar* n), (n))
@@ -119,7 +118,7 @@ SFX_TEST_RECORDER(alutUnloadWAV, void, (ALenum f, ALvoid* d, ALsizei s, ALsizei 
 
 void sfx_test_record_calls()
 {
-    calls.clear();
+    sfx_test_calls.clear();
     if (sfx_al.alcOpenDevice == sfx_al_default.alcOpenDevice) // keep a loopback device
         sfx_al.alcOpenDevice = rec_alcOpenDevice;
     sfx_al.alcCloseDevice = rec_alcCloseDevice;
@@ -131,12 +130,10 @@ void sfx_test_record_calls()
     sfx_al.alutUnloadWAV = rec_alutUnloadWAV;
 }
 
-const std::vector<std::string>& sfx_test_calls() { return calls; }
-
 int sfx_test_count(const char* name)
 {
     int n = 0;
-    for (const std::string& c : calls)
+    for (const std::string& c : sfx_test_calls)
         n += c == name;
     return n;
 }

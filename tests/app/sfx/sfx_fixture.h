@@ -26,14 +26,14 @@ void sfx_test_use_loopback();
 bool sfx_test_start_loopback(int voices);
 // Mixes `frames` samples on SFX's loopback device; returns the largest magnitude.
 int sfx_test_render(int frames);
-// Sound on, with the given voices and volumes.
-void sfx_test_options(int voices, float foreground, float background);
+// Sound on, with the given voices, at full volume.
+void sfx_test_options(int voices);
 
 // A 440 Hz sine tone of 16-bit samples, written as WAV or Ogg Vorbis.
 void sfx_test_write_wav(const char* path, int channels, int rate, uint32_t frames);
 void sfx_test_write_ogg(const char* path, int channels, int rate, uint32_t frames);
 
-// From now on, the names of the device, buffer-fill, play and ALUT calls made.
+// From now on, sfx_test_calls holds the names of the device, buffer, play and ALUT calls made.
 void sfx_test_record_calls();
-const std::vector<std::string>& sfx_test_calls();
+extern std::vector<std::string> sfx_test_calls;
 int sfx_test_count(const char* name);

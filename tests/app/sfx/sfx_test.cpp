@@ -1,11 +1,13 @@
 // Sound voices and effects: start-up paths, the voice rotation, gains, WAV loading and
-// freeing, checked against OpenAL Soft's loopback and null devices.
+// freeing, and the Lua library "sfx" with its "oal_sfx_handle" userdata, checked against
+// OpenAL Soft's loopback and null devices.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "engine/code/maths.h"
 #include "tests/app/sfx/sfx_fixture.h"
+#include "tests/harness/lua_fixture.h"
 
 namespace {
 
@@ -45,7 +47,7 @@ TEST_F(Sfx, NoDeviceFailsWithItsMessagesAndCleansQuietly)
     // No backend at all: every open fails. OpenAL reads this once per process, before its
     // first device: ctest runs each test alone.
     setenv("ALSOFT_DRIVERS", "nosuch", 1);
-    sfx_test_options(4, 1.0f, 1.0f);
+    sfx_test_options(4);
     EXPECT_FALSE(sfx_setup(&SFX));
     EXPECT_FALSE(SFX.enabled);
     // The program runs on without sound: handles are counter values and nothing plays.
@@ -81,7 +83,7 @@ TEST_F(Sfx, NamedDeviceFallsBackAndContextFailuresReleaseTheDevice)
         if (c.make_current)
             sfx_al.alcMakeContextCurrent = c.make_current;
         sfx_test_record_calls();
-        sfx_test_options(2, 1.0f, 1.0f);
+        sfx_test_options(2);
         strcpy(OPT.sfx_device_name, c.device);
         LOGGED.error.clear();
         EXPECT_EQ(sfx_setup(&SFX), c.ok) << c.error;
@@ -102,7 +104,7 @@ TEST_F(Sfx, VoiceCountIsKeptWithinOneToThirtyTwo)
     const int32_t asked[] = {100, 0, -3, 7};
     const int32_t got[] = {32, 1, 1, 7};
     for (int i = 0; i < 4; i++) {
-        sfx_test_options(asked[i], 1.0f, 1.0f);
+        sfx_test_options(asked[i]);
         ASSERT_TRUE(sfx_setup(&SFX));
         EXPECT_EQ(SFX.voice_count, got[i]) << "asked " << asked[i];
         for (int32_t v = 0; v < SFX.voice_count; v++)
@@ -231,4 +233,112 @@ TEST_F(Sfx, BadWavPathsFailWithTheMessage)
         EXPECT_EQ(LOGGED.error, std::string("SFX.OpenAL failed to load \"") + c.path + "\" file,\n");
     }
     EXPECT_EQ(buffer_int(b, AL_SIZE), 0);
+}
+
+// ---- the Lua library ----
+
+namespace {
+
+int open_libs(lua_State* L)
+{
+    luaL_openlibs(L);
+    sfx_lua_setup(L);
+    return 0;
+}
+
+struct SfxLua : SfxFixture {
+    lua_State* L = nullptr;
+    void SetUp() override
+    {
+        SfxFixture::SetUp();
+        L = luaL_newstate();
+        ASSERT_EQ(lua_cpcall(L, open_libs, nullptr), 0);
+    }
+    void TearDown() override
+    {
+        lua_close(L);
+        SfxFixture::TearDown();
+    }
+    std::string run(const char* code) { return lua_fixture_run(L, code); }
+};
+
+} // namespace
+
+TEST_F(SfxLua, SoundOffStartsDisabledAndHandlesNeverReachOpenAL)
+{
+    sfx_test_record_calls();
+    ASSERT_TRUE(sfx_setup(&SFX)); // the option sfx_enabled is false
+    EXPECT_FALSE(SFX.enabled);
+    uint32_t x = sfx_buffer_alloc(&SFX), y = sfx_buffer_alloc(&SFX);
+    EXPECT_NE(x, 0u);
+    EXPECT_NE(x, y);
+    EXPECT_EQ(run("a = sfx.alloc() b = sfx.load('missing.wav')\n"
+                  "assert(type(a) == 'userdata' and type(b) == 'userdata')\n"
+                  "a:load('x.wav') a:play(1, 1) b:play(0.5, 2) sfx.stream('x.ogg')\n"
+                  "a:free() a:free() sfx.free(b) b = nil collectgarbage()"),
+              "");
+    sfx_stop(&SFX);
+    sfx_clean(&SFX);
+    EXPECT_TRUE(sfx_test_calls.empty());
+    EXPECT_EQ(LOGGED.error, "");
+}
+
+TEST_F(SfxLua, HandlesMadeBeforeSoundStartsNeverNameItsBuffers)
+{
+    // Scripts that run before the sound subsystem starts get counter values 1, 2, 3...,
+    // which OpenAL also hands out as buffer names once it runs.
+    ASSERT_EQ(run("early = {} for i = 1, 8 do early[i] = sfx.alloc() end"), "");
+    ASSERT_TRUE(sfx_test_start_loopback(2));
+    ASSERT_EQ(run("for i = 1, 8 do early[i]:play(1, 1) early[i]:load('x.wav') end"), "");
+    for (int v = 0; v < SFX.voice_count; v++) {
+        ALint buffer = -1;
+        alGetSourcei(SFX.voices[v], AL_BUFFER, &buffer);
+        EXPECT_EQ(buffer, 0);
+    }
+    ASSERT_EQ(run("for i = 1, 8 do early[i]:free() end early = nil collectgarbage()"), "");
+    EXPECT_TRUE(alIsBuffer(SFX.spare));
+    for (ALuint b : SFX.music.buffers)
+        EXPECT_TRUE(alIsBuffer(b));
+    EXPECT_EQ(LOGGED.error, "");
+}
+
+TEST_F(SfxLua, BadArgumentsRaiseErrors)
+{
+    ASSERT_EQ(run("h = sfx.alloc() g = sfx.alloc() g:free()"), "");
+    const struct {
+        const char* code;
+        const char* error;
+    } cases[] = {
+        {"sfx.free(1)", "bad oal_sfx_handle"},     {"sfx.free(setmetatable({}, {}))", "bad oal_sfx_handle"},
+        {"h:play()", "number expected"},           {"h:load()", "string expected"},
+        {"sfx.load()", "string expected"},         {"g:play(1, 1)", "bad oal_sfx_handle"},
+        {"g:load('x.wav')", "bad oal_sfx_handle"},
+    };
+    for (auto& c : cases)
+        EXPECT_NE(run(c.code).find(c.error), std::string::npos) << c.code;
+}
+
+TEST_F(SfxLua, LoadedEffectIsHeardAndFreedOnce)
+{
+    ASSERT_TRUE(sfx_test_start_loopback(4));
+    sfx_test_write_wav("tone.wav", 1, 22050, 22050);
+    ASSERT_EQ(run("e = sfx.load('tone.wav') e:play(1, 1)"), "");
+    EXPECT_GT(sfx_test_render(2048), 5000);
+
+    // A missing file still gives a handle; the load failure is logged.
+    ASSERT_EQ(run("m = sfx.load('missing.wav') assert(type(m) == 'userdata')"), "");
+    EXPECT_EQ(LOGGED.error, "SFX.OpenAL failed to load \"missing.wav\" file,\n");
+
+    ALint playing = 0;
+    alGetSourcei(SFX.voices[0], AL_BUFFER, &playing);
+    ASSERT_NE(playing, 0);
+    ASSERT_EQ(run("e:free() e = nil m = nil collectgarbage()"), "");
+    EXPECT_FALSE(alIsBuffer((ALuint)playing));
+    EXPECT_EQ(LOGGED.error, "SFX.OpenAL failed to load \"missing.wav\" file,\n");
+
+    sfx_test_write_ogg("music.ogg", 2, 22050, 22050);
+    ASSERT_EQ(run("sfx.stream('music.ogg')"), "");
+    EXPECT_NE(SFX.music.file, nullptr);
+    ASSERT_EQ(run("sfx.stream()"), "");
+    EXPECT_EQ(SFX.music.file, nullptr);
 }
