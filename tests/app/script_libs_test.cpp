@@ -130,39 +130,31 @@ TEST_F(ScriptLibs, DateTimeNowIsLocalTime)
     EXPECT_EQ("20050819_170509", eval("zel.date_time_now()"));
 }
 
-TEST_F(ScriptLibs, EachRunsItsScriptAfterRegisteringFoldersAndParsers)
+// Each library's script ran after its library was registered; the folders and parsers; the
+// soul vocabulary both ways from the avatar manager's tables.
+TEST_F(ScriptLibs, LibrariesScriptsAndSoulInfo)
 {
-    for (const char* name : {"ran_zel", "ran_tdata", "ran_profile", "ran_xlate"})
-        EXPECT_EQ("true", eval(name)) << name;
-    EXPECT_EQ("local/", eval("zel.dir_local()"));
-    EXPECT_EQ("data/", eval("zel.dir_data()"));
-    EXPECT_EQ("local/", eval("tdata.dir_local()"));
-    EXPECT_EQ("data/", eval("tdata.dir_data()"));
-    EXPECT_EQ("b", eval("tdata.parse_csv_line('a,b,c', 2)"));
-    EXPECT_EQ("c", eval("profile.parse_csv_line('a,b,c')[3]"));
-    EXPECT_EQ("soul", eval("tdata.parse_xml('<soul a=\"1\"/>')[1][0]"));
-    EXPECT_EQ("1", eval("profile.parse_xml('<soul a=\"1\"/>')[1].a"));
-    EXPECT_EQ("nil", eval("next(xlate, nil)"));
-}
-
-TEST_F(ScriptLibs, SoulInfoGoesBothWaysAndListsTheMeshChoices)
-{
-    EXPECT_EQ("handle", eval("soul.info.parts[1]"));
-    EXPECT_EQ("1", eval("soul.info.parts.handle"));
-    EXPECT_EQ("22", eval("soul.info.parts.right_ear"));
-    EXPECT_EQ("socks", eval("soul.info.surfaces[18]"));
-    EXPECT_EQ("1", eval("soul.info.surfaces.skin"));
-    EXPECT_EQ("_base", eval("soul.info.anims[1]"));
-    EXPECT_EQ("33", eval("soul.info.anims.cycle_quad_run"));
-
-    EXPECT_EQ("head", eval("soul.info.groups[12].name"));
-    EXPECT_EQ("true", eval("soul.info.groups.head == soul.info.groups[12]"));
-    EXPECT_EQ("round", eval("soul.info.groups.head[2].name"));
-    EXPECT_EQ("true", eval("soul.info.groups.head.round == soul.info.groups.head[2]"));
-    EXPECT_EQ("head 1 0.5 1", eval("(function(c) return c.group..' '..c.boi..' '..c.grl..' '..c.id end)(soul.info.groups.head.default)"));
-    // A group without choices has only its name.
-    EXPECT_EQ("beard nil", eval("soul.info.groups[1].name .. ' ' .. tostring(next(soul.info.groups[1], 'name'))"));
-    EXPECT_EQ("0", eval("soul.info.animframes.cycle_walk"));
+    const struct {
+        const char* expr;
+        const char* want;
+    } cases[] = {
+        {"ran_zel and ran_tdata and ran_profile and ran_xlate", "true"}, {"next(xlate, nil)", "nil"},
+        {"zel.dir_local() .. zel.dir_data()", "local/data/"}, {"tdata.dir_local() .. tdata.dir_data()", "local/data/"},
+        {"tdata.parse_csv_line('a,b,c', 2)", "b"}, {"profile.parse_csv_line('a,b,c')[3]", "c"},
+        {"tdata.parse_xml('<soul a=\"1\"/>')[1][0]", "soul"}, {"profile.parse_xml('<soul a=\"1\"/>')[1].a", "1"},
+        {"soul.info.parts[1]", "handle"}, {"soul.info.parts.handle", "1"}, {"soul.info.parts.right_ear", "22"},
+        {"soul.info.surfaces[18]", "socks"}, {"soul.info.surfaces.skin", "1"}, {"soul.info.anims[1]", "_base"},
+        {"soul.info.anims.cycle_quad_run", "33"}, {"soul.info.groups[12].name", "head"},
+        {"soul.info.groups.head == soul.info.groups[12]", "true"}, {"soul.info.groups.head[2].name", "round"},
+        {"soul.info.groups.head.round == soul.info.groups.head[2]", "true"},
+        {"(function(c) return c.group..' '..c.boi..' '..c.grl..' '..c.id end)(soul.info.groups.head.default)",
+         "head 1 0.5 1"},
+        // A group without choices has only its name; no animation loaded counts 0 frames.
+        {"soul.info.groups[1].name .. ' ' .. tostring(next(soul.info.groups[1], 'name'))", "beard nil"},
+        {"soul.info.animframes.cycle_walk", "0"},
+    };
+    for (auto& c : cases)
+        EXPECT_EQ(eval(c.expr), c.want) << c.expr;
 }
 
 TEST_F(ScriptLibs, SoulAnimFramesReadTheLoadedAnimationsLength)
