@@ -1,6 +1,6 @@
 // The frame loop and the main states: the switch and failing setups, the message pump,
-// clearing of input edges, the status lines, one frame's order, and the timing driver's
-// phases on an injected clock.
+// clearing of input edges, one frame's order, and the timing driver's phases on an
+// injected clock.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -12,7 +12,6 @@
 #include "app/code/di_input.h"
 #include "app/code/entry.h"
 #include "app/code/input.h"
-#include "engine/code/gfx/d3d_dbg.h"
 #include "platform/dinput8.h"
 #include "platform/plat_core.h"
 #include "platform/plat_window.h"
@@ -159,28 +158,6 @@ TEST_F(EntryTest, InputEdgesAreClearedButHeldFlagsAndAxesStay)
     want.grab = want.click = want.menu = {1, 0, 0};
     main_loop_clear_input(&in);
     EXPECT_EQ(memcmp(&in, &want, sizeof in), 0);
-}
-
-// FPS is 1000 over the TOTAL timer's published average: 0 while there is none, at most 999.
-TEST_F(EntryTest, StatusLinesShowTheRateAndTheTimersLastSamples)
-{
-    D3D_DBG.TOTAL.last = 12;
-    D3D_DBG.CELLS.last = 34;
-    D3D_DBG.DRAW.last = 56;
-    const struct {
-        int32_t average;
-        const char* line;
-    } cases[] = {{0, "FPS=  0 TOTAL= 12 CELLS= 34 DRAW= 56 GC=0k GCT=0k\n"},
-                 {20, "FPS= 50 TOTAL= 12 CELLS= 34 DRAW= 56 GC=0k GCT=0k\n"},
-                 {3, "FPS=333 TOTAL= 12 CELLS= 34 DRAW= 56 GC=0k GCT=0k\n"},
-                 {1, "FPS=999 TOTAL= 12 CELLS= 34 DRAW= 56 GC=0k GCT=0k\n"}};
-    for (auto& c : cases) {
-        D3D_DBG.TOTAL.published_average = c.average;
-        LOGGED.status.clear();
-        main_loop_status();
-        EXPECT_EQ(LOGGED.status.substr(0, LOGGED.status.find('\n') + 1), c.line);
-    }
-    EXPECT_NE(LOGGED.status.find("\navatars="), std::string::npos);
 }
 
 namespace {

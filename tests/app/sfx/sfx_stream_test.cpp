@@ -53,14 +53,6 @@ TEST_F(Stream, ShortFileFillsTheBlockWithCopiesAndLoops)
     ASSERT_EQ(last_block.size(), 16384u);
     EXPECT_EQ(memcmp(last_block.data(), last_block.data() + 2000, 2000), 0);
     EXPECT_EQ(memcmp(last_block.data(), last_block.data() + 14000, 2000), 0);
-
-    // Played for several times the file's length, the music keeps sounding.
-    ASSERT_GT(frames_to_play(4), 0);
-    for (int i = 0; i < 40; i++) {
-        sfx_update(&SFX);
-        EXPECT_GT(sfx_test_render(1024), 3000) << "frame " << i;
-    }
-    EXPECT_EQ(state(), AL_PLAYING);
     EXPECT_EQ(LOGGED.error, "");
 }
 
