@@ -6,6 +6,7 @@
 
 #include <lua5.1/lua.hpp>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "app/code/input.h"
 #include "platform/dinput8.h"
 #include "platform/plat_window.h"
+#include "tests/harness/harness.h"
 #include "tests/harness/log_capture.h"
 #include "tests/harness/lua_fixture.h"
 
@@ -157,46 +159,39 @@ TEST_F(Input, NoEventsWhileTheWindowIsInTheBackground)
     EXPECT_EQ(ev[0].offset, 32);
 }
 
-TEST_F(Input, AFailingDeviceIsLoggedAndSkipped)
+// A device whose handler fails is logged and skipped; a failure of the interface or the
+// enumeration fails the setup, which cleans up (and clean is safe twice).
+TEST_F(Input, DeviceFailures)
 {
     plat_di8_fail_next(PLAT_DI8_FORMAT, 1); // the mouse, enumerated first
     start();
     EXPECT_EQ(LOGGED.error, "Failed to set data format of input device.\nFailed to setup input device handler,\n");
     EXPECT_EQ(DI_INPUT.mice, 1); // raised before the format was refused
     EXPECT_FALSE(device(DI_KIND_MOUSE, 1));
-    ASSERT_TRUE(device(DI_KIND_KEYBOARD, 1));
     plat_di8_push_item(plat_di8_keyboard_source(), 2, 0x80);
     EXPECT_EQ(frame().size(), 1u);
 
-    for (plat_di8_call call : {PLAT_DI8_CREATE_DEVICE, PLAT_DI8_COOP, PLAT_DI8_PROPERTY}) {
-        di_input_clean(&DI_INPUT);
-        LOGGED.error.clear();
-        plat_di8_fail_next(call, 1);
-        ASSERT_TRUE(di_input_setup(&DI_INPUT, GetDesktopWindow()));
-        EXPECT_NE(LOGGED.error.find("input device"), std::string::npos) << call;
-        EXPECT_TRUE(device(DI_KIND_KEYBOARD, 1)) << call;
-    }
-}
-
-TEST_F(Input, DeviceSetupFailuresCleanUpAndCleanIsSafeTwice)
-{
     const struct {
         plat_di8_call call;
+        bool ok;
         const char* error;
-    } cases[] = {{PLAT_DI8_CREATE, "DirectInput8Create failed,\n"},
-                 {PLAT_DI8_ENUM, "Failed to enumerate input devices.\n"}};
+    } cases[] = {{PLAT_DI8_CREATE_DEVICE, true, "Failed to create input device.\n"},
+                 {PLAT_DI8_COOP, true, "Failed to set coop level of input device.\n"},
+                 {PLAT_DI8_PROPERTY, true, "Failed to set buffer of input device.\n"},
+                 {PLAT_DI8_CREATE, false, "DirectInput8Create failed,\n"},
+                 {PLAT_DI8_ENUM, false, "Failed to enumerate input devices.\n"}};
     for (auto& c : cases) {
+        di_input_clean(&DI_INPUT);
         LOGGED.error.clear();
         plat_di8_fail_next(c.call, 1);
-        EXPECT_FALSE(di_input_setup(&DI_INPUT, GetDesktopWindow()));
-        EXPECT_EQ(LOGGED.error, c.error);
-        EXPECT_EQ(DI_INPUT.di, nullptr);
+        EXPECT_EQ(di_input_setup(&DI_INPUT, GetDesktopWindow()), c.ok) << c.error;
+        EXPECT_EQ(LOGGED.error.substr(0, strlen(c.error)), c.error);
+        EXPECT_EQ(device(DI_KIND_KEYBOARD, 1) != nullptr, c.ok) << c.error;
     }
     di_input_clean(&DI_INPUT);
     di_input_clean(&DI_INPUT);
     di_input_update(&DI_INPUT); // nothing to poll
     EXPECT_EQ(input_events.count, 0);
-
     start();
     ASSERT_TRUE(di_input_reset(&DI_INPUT));
     EXPECT_EQ(DI_INPUT.keyboards, 1);
@@ -295,32 +290,24 @@ TEST_F(Input, HandlerErrorEndsOnlyThisFramesDispatch)
     EXPECT_EQ(eval("table.concat(log, ' ')"), "1 3");
 }
 
+// The installation's bindings: the left button clicks, the right one is the menu button,
+// the middle one grabs; Escape is left to the window, so it presses nothing here.
 TEST_F(Input, InstallationBindingsReachKeys)
 {
-    namespace fs = std::filesystem;
-    fs::create_directories("local/lua");
-    fs::copy_file(fs::path(DORVALE_SOURCE_DIR) / "local/lua/input.lua", "local/lua/input.lua",
-                  fs::copy_options::overwrite_existing);
+    std::filesystem::create_directories("local/lua");
+    harness_write_file("local/lua/input.lua", harness_read_file(DORVALE_SOURCE_DIR "/local/lua/input.lua").c_str());
     lua_close(L);
     L = luaL_newstate();
     luaL_openlibs(L);
     input_lua_setup(L);
     event(9, 8, 12, 0x80);    // first mouse, left button
-    event(17, 16, 200, 0x80); // Up
-    event(17, 16, 201, 0x80); // Page Up
-    event(1, 0, 0, 0);        // joystick X fully left
     event(9, 8, 13, 0x80);    // right button
     event(9, 8, 14, 0x80);    // middle button
-    event(17, 16, 1, 0x80);   // Escape: the window's alone
+    event(17, 16, 200, 0x80); // Up
     ASSERT_TRUE(dispatch());
-    EXPECT_TRUE(INPUT.click.held && INPUT.click.pressed && INPUT.grab.held && INPUT.menu.held && INPUT.menu.pressed);
-    EXPECT_TRUE(INPUT.players[4].up.held && INPUT.players[4].in.held && INPUT.players[4].left.held);
+    EXPECT_TRUE(INPUT.click.pressed && INPUT.grab.pressed && INPUT.menu.pressed && INPUT.players[4].up.pressed);
     event(9, 8, 13, 0);
-    event(17, 16, 1, 0x80);
+    event(17, 16, 1, 0x80); // Escape
     ASSERT_TRUE(dispatch());
     EXPECT_FALSE(INPUT.menu.held);
-    event(1, 0, 0, 32768); // centred
-    ASSERT_TRUE(dispatch());
-    EXPECT_EQ(INPUT.players[4].leftright, 0);
-    EXPECT_TRUE(INPUT.players[4].left.released);
 }
