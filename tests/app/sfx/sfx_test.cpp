@@ -1,11 +1,11 @@
 // Sound voices and effects: start-up paths, the voice rotation, gains, WAV loading and
 // freeing, and the Lua library "sfx" with its "oal_sfx_handle" userdata, checked against
 // OpenAL Soft's loopback and null devices.
-#include <cstdio>
 #include <cstring>
 
 #include "engine/code/maths.h"
 #include "tests/app/sfx/sfx_fixture.h"
+#include "tests/harness/harness.h"
 #include "tests/harness/lua_fixture.h"
 
 namespace {
@@ -118,111 +118,92 @@ TEST_F(Sfx, CheckReportsTheFailingCall)
                             "Invalid Name($a001)==alSourcePlay(x)\n");
 }
 
-// ---- playing ----
+// ---- playing, loading and freeing ----
 
-TEST_F(Sfx, FifthEffectOnFourVoicesCutsOffTheFirstAndFreeingAPlayingBufferDeletesIt)
+// Four voices in strict rotation: the fifth effect takes voice 0 again and cuts off the
+// first. The gain is the effect's times the option's (0.5 x 0.5 = 0.25); an effect with a
+// position is placed in the world, one without plays at the listener. Freeing a playing
+// buffer first takes it off its voice, so the delete is not refused. A zero volume starts
+// nothing.
+TEST_F(Sfx, VoicesRotateAndPlaceTheirEffects)
 {
-    uint32_t buffers[5];
-    buffers[0] = start_with_tone(4, 22050);
+    uint32_t b[5];
+    b[0] = start_with_tone(4, 22050);
     for (int i = 1; i < 5; i++) {
-        buffers[i] = sfx_buffer_alloc(&SFX);
-        ASSERT_TRUE(sfx_load_wav(&SFX, buffers[i], "tone.wav"));
+        b[i] = sfx_buffer_alloc(&SFX);
+        ASSERT_TRUE(sfx_load_wav(&SFX, b[i], "tone.wav"));
     }
-    for (uint32_t b : buffers)
-        sfx_play(&SFX, b, 1.0f, 1.0f, nullptr, nullptr);
-
-    // Voices 0, 1, 2, 3, then 0 again.
-    const uint32_t want[4] = {buffers[4], buffers[1], buffers[2], buffers[3]};
+    OPT.sfx_foreground_volume = 0.5f;
+    vec3 at = {3.0f, 0.0f, -4.0f};
+    for (int i = 0; i < 5; i++)
+        sfx_play(&SFX, b[i], 0.5f, 1.5f, i == 1 ? &at : nullptr, nullptr);
+    const uint32_t want[4] = {b[4], b[1], b[2], b[3]};
     for (int v = 0; v < 4; v++) {
         EXPECT_EQ((uint32_t)source_int(SFX.voices[v], AL_BUFFER), want[v]);
         EXPECT_EQ(source_int(SFX.voices[v], AL_SOURCE_STATE), AL_PLAYING);
+        EXPECT_EQ(source_int(SFX.voices[v], AL_SOURCE_RELATIVE), v == 1 ? AL_FALSE : AL_TRUE);
     }
-    EXPECT_GT(sfx_test_render(2048), 5000);
+    ALfloat gain = 0, pitch = 0, p[3] = {0, 0, 0};
+    alGetSourcef(SFX.voices[0], AL_GAIN, &gain);
+    alGetSourcef(SFX.voices[0], AL_PITCH, &pitch);
+    alGetSourcefv(SFX.voices[1], AL_POSITION, p);
+    EXPECT_FLOAT_EQ(gain, 0.25f);
+    EXPECT_FLOAT_EQ(pitch, 1.5f);
+    EXPECT_FLOAT_EQ(p[2], -4.0f);
+    EXPECT_GT(sfx_test_render(2048), 2000);
 
-    // Freeing a buffer that plays first takes it off its voice, so the delete is not refused.
-    sfx_buffer_free(&SFX, buffers[4]);
-    EXPECT_FALSE(alIsBuffer(buffers[4]));
+    sfx_buffer_free(&SFX, b[4]);
+    EXPECT_FALSE(alIsBuffer(b[4]));
     EXPECT_EQ(source_int(SFX.voices[0], AL_BUFFER), 0);
     EXPECT_NE(source_int(SFX.voices[0], AL_SOURCE_STATE), AL_PLAYING);
     EXPECT_TRUE(alIsBuffer(SFX.spare));
-    EXPECT_EQ(LOGGED.error, "");
 
     sfx_stop(&SFX);
     for (int v = 1; v < 4; v++)
         EXPECT_EQ(source_int(SFX.voices[v], AL_SOURCE_STATE), AL_STOPPED);
     sfx_test_render(2048); // the mixer fades stopped voices out
-    EXPECT_LT(sfx_test_render(2048), 50); // silent but for dither
-}
-
-TEST_F(Sfx, GainIsTheProductPositionIsOptionalAndZeroVolumeStartsNothing)
-{
-    uint32_t b = start_with_tone(2, 4410);
-    OPT.sfx_foreground_volume = 0.5f;
-    sfx_play(&SFX, b, 0.5f, 1.5f, nullptr, nullptr);
-    ALfloat gain = 0, pitch = 0, p[3] = {0, 0, 0};
-    alGetSourcef(SFX.voices[0], AL_GAIN, &gain);
-    alGetSourcef(SFX.voices[0], AL_PITCH, &pitch);
-    EXPECT_FLOAT_EQ(gain, 0.25f); // 0.5 of the effect times 0.5 of the option
-    EXPECT_FLOAT_EQ(pitch, 1.5f);
-    EXPECT_EQ(source_int(SFX.voices[0], AL_SOURCE_RELATIVE), AL_TRUE);
-
-    vec3 at = {3.0f, 0.0f, -4.0f};
-    sfx_play(&SFX, b, 1.0f, 1.0f, &at, nullptr);
-    alGetSourcefv(SFX.voices[1], AL_POSITION, p);
-    EXPECT_EQ(source_int(SFX.voices[1], AL_SOURCE_RELATIVE), AL_FALSE);
-    EXPECT_FLOAT_EQ(p[2], -4.0f);
-
-    sfx_stop(&SFX);
-    sfx_test_render(2048); // the mixer fades stopped voices out
     OPT.sfx_foreground_volume = 0.0f;
-    sfx_play(&SFX, b, 1.0f, 1.0f, nullptr, nullptr);
-    EXPECT_EQ(SFX.next_voice, 0);
-    EXPECT_EQ(source_int(SFX.voices[0], AL_SOURCE_STATE), AL_STOPPED);
-    EXPECT_LT(sfx_test_render(1024), 50);
+    sfx_play(&SFX, b[1], 1.0f, 1.0f, nullptr, nullptr);
+    EXPECT_EQ(SFX.next_voice, 1);
+    EXPECT_LT(sfx_test_render(2048), 50); // silent but for dither
+    EXPECT_EQ(LOGGED.error, "");
 }
 
-// ---- loading and freeing ----
-
-TEST_F(Sfx, WavLoadsIntoTheBufferAndAFailedFillStillReleasesIt)
+TEST_F(Sfx, WavLoadsIntoItsBuffer)
 {
     ASSERT_TRUE(sfx_test_start_loopback(1));
     sfx_test_write_wav("stereo.wav", 2, 11025, 1000);
-    sfx_test_record_calls();
     uint32_t b = sfx_buffer_alloc(&SFX);
     ASSERT_TRUE(sfx_load_wav(&SFX, b, "stereo.wav"));
     EXPECT_EQ(buffer_int(b, AL_FREQUENCY), 11025);
     EXPECT_EQ(buffer_int(b, AL_CHANNELS), 2);
     EXPECT_EQ(buffer_int(b, AL_SIZE), 4000); // 1000 frames of two 16-bit samples
-    EXPECT_EQ(sfx_test_count("alutUnloadWAV"), 1);
     EXPECT_EQ(LOGGED.error, "");
-
-    sfx_test_record_calls();
-    EXPECT_FALSE(sfx_load_wav(&SFX, 0xBADu, "stereo.wav")); // no such buffer
-    EXPECT_EQ(sfx_test_count("alutUnloadWAV"), 1);
-    EXPECT_NE(LOGGED.error.find("alBufferData(buffer,format,data,size,freq)"), std::string::npos);
-    EXPECT_NE(LOGGED.error.find("SFX.OpenAL failed to load \"stereo.wav\" file,\n"), std::string::npos);
 }
 
+// Only the exact lower-case ending "ogg" is refused before ALUT sees the file; nothing that
+// ALUT cannot read reaches a buffer; WAV data read is released also when the buffer refuses it.
 TEST_F(Sfx, BadWavPathsFailWithTheMessage)
 {
     ASSERT_TRUE(sfx_test_start_loopback(1));
     sfx_test_write_wav("good.ogg", 1, 22050, 100); // a real WAV, named as music
-    FILE* f = fopen("text.wav", "w");
-    fputs("this is not a sound file at all, just words", f);
-    fclose(f);
+    sfx_test_write_wav("good.wav", 1, 22050, 100);
+    harness_write_file("text.wav", "this is not a sound file at all, just words");
     uint32_t b = sfx_buffer_alloc(&SFX);
-    // Only the exact lower-case ending "ogg" is refused before ALUT sees the file.
     const struct {
         const char* path;
-        int loader_calls;
-    } cases[] = {{"good.ogg", 0}, {"music.OGG", 1}, {"missing.wav", 1}, {"og", 1}, {"", 1}, {"text.wav", 1}};
+        uint32_t buffer; // 0: b
+        int loads, fills, unloads;
+    } cases[] = {{"good.ogg", 0, 0, 0, 0}, {"music.OGG", 0, 1, 0, 0}, {"missing.wav", 0, 1, 0, 0}, {"og", 0, 1, 0, 0},
+                 {"", 0, 1, 0, 0},         {"text.wav", 0, 1, 0, 0},  {"good.wav", 0xBAD, 1, 1, 1}};
     for (auto& c : cases) {
         sfx_test_record_calls();
         LOGGED.error.clear();
-        EXPECT_FALSE(sfx_load_wav(&SFX, b, c.path)) << c.path;
-        EXPECT_EQ(sfx_test_count("alutLoadWAVFile"), c.loader_calls) << c.path;
-        EXPECT_EQ(sfx_test_count("alBufferData"), 0) << c.path; // never garbage in the buffer
-        EXPECT_EQ(LOGGED.error, std::string("SFX.OpenAL failed to load \"") + c.path + "\" file,\n");
+        EXPECT_FALSE(sfx_load_wav(&SFX, c.buffer ? c.buffer : b, c.path)) << c.path;
+        EXPECT_EQ(sfx_test_count("alutLoadWAVFile"), c.loads) << c.path;
+        EXPECT_EQ(sfx_test_count("alBufferData"), c.fills) << c.path;
+        EXPECT_EQ(sfx_test_count("alutUnloadWAV"), c.unloads) << c.path;
+        EXPECT_TRUE(harness_ends_with(LOGGED.error, ("SFX.OpenAL failed to load \"" + std::string(c.path) + "\" file,\n").c_str()));
     }
     EXPECT_EQ(buffer_int(b, AL_SIZE), 0);
 }
@@ -261,9 +242,7 @@ TEST_F(SfxLua, SoundOffStartsDisabledAndHandlesNeverReachOpenAL)
     sfx_test_record_calls();
     ASSERT_TRUE(sfx_setup(&SFX)); // the option sfx_enabled is false
     EXPECT_FALSE(SFX.enabled);
-    uint32_t x = sfx_buffer_alloc(&SFX), y = sfx_buffer_alloc(&SFX);
-    EXPECT_NE(x, 0u);
-    EXPECT_NE(x, y);
+    EXPECT_NE(sfx_buffer_alloc(&SFX), sfx_buffer_alloc(&SFX)); // distinct counter values
     EXPECT_EQ(run("a = sfx.alloc() b = sfx.load('missing.wav')\n"
                   "assert(type(a) == 'userdata' and type(b) == 'userdata')\n"
                   "a:load('x.wav') a:play(1, 1) b:play(0.5, 2) sfx.stream('x.ogg')\n"
@@ -282,11 +261,8 @@ TEST_F(SfxLua, HandlesMadeBeforeSoundStartsNeverNameItsBuffers)
     ASSERT_EQ(run("early = {} for i = 1, 8 do early[i] = sfx.alloc() end"), "");
     ASSERT_TRUE(sfx_test_start_loopback(2));
     ASSERT_EQ(run("for i = 1, 8 do early[i]:play(1, 1) early[i]:load('x.wav') end"), "");
-    for (int v = 0; v < SFX.voice_count; v++) {
-        ALint buffer = -1;
-        alGetSourcei(SFX.voices[v], AL_BUFFER, &buffer);
-        EXPECT_EQ(buffer, 0);
-    }
+    for (int v = 0; v < SFX.voice_count; v++)
+        EXPECT_EQ(source_int(SFX.voices[v], AL_BUFFER), 0);
     ASSERT_EQ(run("for i = 1, 8 do early[i]:free() end early = nil collectgarbage()"), "");
     EXPECT_TRUE(alIsBuffer(SFX.spare));
     for (ALuint b : SFX.music.buffers)
@@ -310,25 +286,21 @@ TEST_F(SfxLua, BadArgumentsRaiseErrors)
         EXPECT_NE(run(c.code).find(c.error), std::string::npos) << c.code;
 }
 
-TEST_F(SfxLua, LoadedEffectIsHeardAndFreedOnce)
+// A script's effect plays on a voice and is deleted when freed; a missing file still gives
+// a handle; the music starts and stops.
+TEST_F(SfxLua, EffectsAndMusicFromScripts)
 {
     ASSERT_TRUE(sfx_test_start_loopback(4));
     sfx_test_write_wav("tone.wav", 1, 22050, 22050);
-    ASSERT_EQ(run("e = sfx.load('tone.wav') e:play(1, 1)"), "");
-    EXPECT_GT(sfx_test_render(2048), 5000);
-
-    // A missing file still gives a handle; the load failure is logged.
-    ASSERT_EQ(run("m = sfx.load('missing.wav') assert(type(m) == 'userdata')"), "");
-    EXPECT_EQ(LOGGED.error, "SFX.OpenAL failed to load \"missing.wav\" file,\n");
-
-    ALint playing = 0;
-    alGetSourcei(SFX.voices[0], AL_BUFFER, &playing);
-    ASSERT_NE(playing, 0);
+    sfx_test_write_ogg("music.ogg", 2, 22050, 22050);
+    ASSERT_EQ(run("e = sfx.load('tone.wav') e:play(1, 1) m = sfx.load('missing.wav') assert(type(m) == 'userdata')"), "");
+    ALint playing = source_int(SFX.voices[0], AL_BUFFER);
+    EXPECT_TRUE(alIsBuffer((ALuint)playing));
+    EXPECT_EQ(source_int(SFX.voices[0], AL_SOURCE_STATE), AL_PLAYING);
     ASSERT_EQ(run("e:free() e = nil m = nil collectgarbage()"), "");
     EXPECT_FALSE(alIsBuffer((ALuint)playing));
     EXPECT_EQ(LOGGED.error, "SFX.OpenAL failed to load \"missing.wav\" file,\n");
 
-    sfx_test_write_ogg("music.ogg", 2, 22050, 22050);
     ASSERT_EQ(run("sfx.stream('music.ogg')"), "");
     EXPECT_NE(SFX.music.file, nullptr);
     ASSERT_EQ(run("sfx.stream()"), "");
