@@ -112,15 +112,12 @@ struct ScriptLibs : testing::Test {
     void fill_soul()
     {
         for (auto& part : soul.objects)
-            for (auto& o : part) {
-                o.part = 7;
-                o.group = 3;
-                strcpy(o.name, "old");
-            }
-        for (auto& s : soul.surfaces) {
-            s.argb = 0x12345678;
-            s.spec = 0x9abcdef0;
-            s.gloss = 0.5f;
+            for (auto& o : part)
+                o = soul_object{7, 3, "old"};
+        for (auto& f : soul.surfaces) {
+            f.argb = 0x12345678;
+            f.spec = 0x9abcdef0;
+            f.gloss = 0.5f;
         }
     }
 };
