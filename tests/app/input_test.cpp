@@ -138,19 +138,6 @@ TEST_F(Input, ABusyFrameLeavesTheRestForTheNextFrame)
     EXPECT_EQ(input_events.events[43].data, 0); // the final release is not lost
 }
 
-TEST_F(Input, NoEventsWhileTheWindowIsInTheBackground)
-{
-    start();
-    plat_di8_push_item(plat_di8_keyboard_source(), 30, 0x80);
-    plat_di8_set_foreground(FALSE);
-    plat_di8_push_item(plat_di8_keyboard_source(), 31, 0x80);
-    EXPECT_EQ(frame(), "");
-    plat_di8_set_foreground(TRUE);
-    EXPECT_EQ(frame(), ""); // re-acquired this frame; earlier items are gone
-    plat_di8_push_item(plat_di8_keyboard_source(), 32, 0x80);
-    EXPECT_EQ(frame(), "17,16,32,128 ");
-}
-
 // A device whose handler fails is logged and skipped; a failure of the interface or the
 // enumeration fails the setup, which cleans up (and clean is safe twice).
 TEST_F(Input, DeviceFailures)
@@ -221,24 +208,6 @@ TEST_F(Input, KeysCallsWorkedOneAfterAnother)
     EXPECT_EQ(INPUT.players[4].leftright, 0);
     EXPECT_TRUE(INPUT.players[1].up.held && INPUT.players[4].in.held && INPUT.players[3].out.held);
     EXPECT_TRUE(INPUT.grab.held && INPUT.menu.held && INPUT.click.released && !INPUT.click.held);
-}
-
-TEST_F(Input, NameTablesMapBothWaysAndKeysHoldsItsFunctions)
-{
-    run("function count(t, kind) local n = 0 for k, v in pairs(t) do n = n + (type(k) == kind and 1 or 0) end "
-        "return n end");
-    EXPECT_EQ(eval("r(count(input.key_names, 'string'), count(input.joy_names, 'string'), "
-                   "count(input.mouse_names, 'string'), count(KEYS, 'string'))"),
-              "144,164,11,48");
-    EXPECT_EQ(eval("r((function(k) return k.ESCAPE, k[200], k.NUMPADENTER, k[1], k['1'], k[237] end)(input.key_names))"),
-              "1,UP,156,ESCAPE,2,MEDIASELECT");
-    EXPECT_EQ(eval("r((function(j) return j.B127, j[175], j.POV3, j.FS1, j[176], j.ARX end)(input.joy_names))"),
-              "175,B127,44,268,VX,220");
-    EXPECT_EQ(eval("r(input.mouse_names[19], input.mouse_names.Z, input.mouse_names.B1)"), "B7,8,13");
-    EXPECT_EQ(eval("(function() for k = 0, 23 do if type(input[k]) ~= 'table' then return k end end return input[24] end)()"),
-              "nil");
-    EXPECT_EQ(eval("r(type(KEYS.p3_inout), type(KEYS.p4_out), type(KEYS.out), type(KEYS.p5_left))"),
-              "function,function,function,nil");
 }
 
 TEST_F(Input, DeviceHandlerFirstThenKindWithoutFallingThroughOtherValues)

@@ -13,16 +13,13 @@
 #include "app/code/con.h"
 #include "app/code/soul_lib.h"
 #include "app/code/zel.h"
-#include "engine/code/files.h"
 #include "engine/code/gfx/avatar.h"
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/gfx/soul.h"
-#include "engine/code/gfx/xsx.h"
 #include "engine/code/safelua.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/log_capture.h"
 #include "tests/harness/lua_fixture.h"
-#include "tools/writer/wr_avatar.h"
 
 namespace {
 
@@ -160,26 +157,6 @@ TEST_F(ScriptLibs, LibrariesScriptsAndSoulInfo)
     };
     for (auto& c : cases)
         EXPECT_EQ(eval(c.expr), c.want) << c.expr;
-}
-
-TEST_F(ScriptLibs, SoulAnimFramesReadTheLoadedAnimationsLength)
-{
-    mkdir("data", 0777);
-    mkdir("data/avatar", 0777);
-    mkdir("data/avatar/xsx", 0777);
-    wr_xsx_anim anim;
-    wr_avatar_skeleton(&anim, 24.0f);
-    ASSERT_TRUE(wr_xsx_save("data/avatar/xsx/cycle_walk.xsx", &anim));
-    files_setup(&FILES);
-    xsxs_setup(&GFX.xsxs);
-    ASSERT_TRUE(avatar_anim_load(&GFX.avatars.anims[9], "cycle_walk"));
-    ASSERT_TRUE(safelua_cpcall(L, register_soul, NULL)); // soul.info is built at registration
-    EXPECT_EQ("24", eval("soul.info.animframes.cycle_walk"));
-    EXPECT_EQ("24", eval("soul.info.animframes[10]"));
-    EXPECT_EQ("0", eval("soul.info.animframes[9]"));
-
-    xsxs_clean(&GFX.xsxs);
-    files_clean(&FILES);
 }
 
 // The script's table (see SetUp) applied: group names match without case (head is group

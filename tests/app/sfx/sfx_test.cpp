@@ -106,18 +106,6 @@ TEST_F(Sfx, VoiceCountIsKeptWithinOneToThirtyTwo)
     EXPECT_EQ(LOGGED.error, "");
 }
 
-TEST_F(Sfx, CheckReportsTheFailingCall)
-{
-    ASSERT_TRUE(sfx_test_start_loopback(1));
-    EXPECT_TRUE(sfx_check("fine()", "f.cpp", 1, "stamp"));
-    EXPECT_EQ(LOGGED.error, "");
-
-    alSourcePlay(0xBADu);
-    EXPECT_FALSE(sfx_check("alSourcePlay(x)", "dir/f.cpp", 12, "Sun Dec  6 10:00:00 2026"));
-    EXPECT_EQ(LOGGED.error, "\ndir/f.cpp(12) : Sun Dec  6 10:00:00 2026 ****OPENALCHECK**** "
-                            "Invalid Name($a001)==alSourcePlay(x)\n");
-}
-
 // ---- playing, loading and freeing ----
 
 // Four voices in strict rotation: the fifth effect takes voice 0 again and cuts off the
