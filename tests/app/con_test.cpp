@@ -217,15 +217,26 @@ TEST_F(ConTest, OptionCallsSetFromTheLastArgumentAndAnswerTheValue)
     EXPECT_EQ(opt_enum_name(8), nullptr);
 }
 
+// The change callback of next_state requests the state it names (any other value the menu),
+// also when no value is given or the name is unknown.
 TEST_F(ConTest, OptionCallbacksRunAlsoWithoutValue)
 {
-    EXPECT_EQ(call("opt.next_state('main_state_amaze')"), "main_state_amaze");
-    EXPECT_EQ(OPT.next_state, 7);
-    EXPECT_EQ(main_state_next, &main_state_amaze);
+    const struct {
+        const char* call;
+        const main_state_hooks* want;
+    } cases[] = {{"opt.next_state('main_state_structor')", &main_state_structor},
+                 {"opt.next_state('main_state_bud_test')", &main_state_bud_test},
+                 {"opt.next_state('main_state_amaze')", &main_state_amaze},
+                 {"opt.next_state()", &main_state_amaze},
+                 {"opt.next_state('nowhere')", &main_state_amaze},
+                 {"opt.next_state('main_state_menu')", &main_state_menu},
+                 {"opt.next_state('fullscreen')", &main_state_menu}};
+    for (auto& c : cases) {
+        main_state_next = nullptr;
+        call(c.call);
+        EXPECT_EQ(main_state_next, c.want) << c.call;
+    }
     main_state_next = nullptr;
-    EXPECT_EQ(call("opt.next_state()"), "main_state_amaze");  // asks for the state again
-    EXPECT_EQ(main_state_next, &main_state_amaze);
-    EXPECT_EQ(call("opt.next_state('nowhere')"), "main_state_amaze");
 }
 
 // The command dumpopts writes the file and answers nothing.
