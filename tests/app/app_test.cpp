@@ -58,13 +58,8 @@ hudgizmo* const OTHER = (hudgizmo*)0x2000;
 struct App : ::testing::Test {
     void SetUp() override
     {
-        calls.clear();
-        failing.clear();
-        pointer.clear();
         APP = app();
         HUD = hud_subsystem();
-        GFX.d3d_gfx.resize_flag = 0;
-        OPT.show_debug = false;
         app_set_hooks(&recording);
         log_capture_start();
         plat_msg_setup();

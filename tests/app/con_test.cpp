@@ -114,10 +114,6 @@ TEST_F(ConTest, SetupStartsFromZeroedOptionsAndThreadStringsRunFromNextUpdate)
     con_update(&CON);
     EXPECT_EQ(eval("n"), "1");
     EXPECT_EQ(lua_gettop(CON.L), 0);
-
-    EXPECT_TRUE(con_dostring(&CON, "m = 3"));
-    EXPECT_EQ(eval("m"), "3");
-    EXPECT_FALSE(con_dostring(&CON, "error('x')"));
 }
 
 TEST_F(ConTest, CloseRunsOnexitOnceAndLaterCallsAreRefused)
