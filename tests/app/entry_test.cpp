@@ -222,8 +222,14 @@ struct call {
     uint32_t phase;
     int32_t body_step;
 };
-bool operator==(const call& a, const call& b) { return a.phase == b.phase && (a.phase != BS || a.body_step == b.body_step); }
-std::ostream& operator<<(std::ostream& o, const call& c) { return o << std::hex << c.phase << std::dec << "/" << c.body_step; }
+bool operator==(const call& a, const call& b)
+{
+    return a.phase == b.phase && (a.phase != BS || a.body_step == b.body_step);
+}
+std::ostream& operator<<(std::ostream& o, const call& c)
+{
+    return o << std::hex << c.phase << std::dec << "/" << c.body_step;
+}
 
 std::vector<call> calls;
 void record(uint32_t phase) { calls.push_back({phase, body_step}); }

@@ -136,7 +136,8 @@ TEST_F(Input, DeviceFailures)
         plat_di8_call call;
         bool ok;
         const char* error;
-    } cases[] = {{PLAT_DI8_FORMAT, true, "Failed to set data format of input device.\nFailed to setup input device handler,\n"},
+    } cases[] = {{PLAT_DI8_FORMAT, true,
+                  "Failed to set data format of input device.\nFailed to setup input device handler,\n"},
                  {PLAT_DI8_CREATE_DEVICE, true, "Failed to create input device.\n"},
                  {PLAT_DI8_COOP, true, "Failed to set coop level of input device.\n"},
                  {PLAT_DI8_PROPERTY, true, "Failed to set buffer of input device.\n"},

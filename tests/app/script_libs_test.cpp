@@ -76,7 +76,8 @@ struct ScriptLibs : testing::Test {
             "  if pick == 'error' then error('no luck') end\n"
             "  if pick == 'nil' then return nil end\n"
             "  if pick == 'no_surfaces' then return { parts = {} } end\n"
-            "  return { parts = { head = { { group = 'HEAD', name = 'round' }, { group = 'hat', name = string.rep('x', 80) } },\n"
+            "  return { parts = { head = { { group = 'HEAD', name = 'round' },\n"
+            "                               { group = 'hat', name = string.rep('x', 80) } },\n"
             "                      body = { { group = 'nosuch', name = 'plain' } } },\n"
             "           surfaces = { skin = { argb = '0xFF102030', spec = ' 0x80808080 ', gloss = 0.25 },\n"
             "                        hair = { gloss = 1 } } }\n"
@@ -98,7 +99,10 @@ struct ScriptLibs : testing::Test {
     std::string eval(const char* expr) { return lua_fixture_eval(L, expr); }
     void pick(const char* what) { lua_fixture_run(L, (std::string("pick = '") + what + "'").c_str()); }
     // One part slot as "group:name", one surface as "argb/spec/gloss" (hexadecimal colours).
-    std::string slot(int part, int i) { return std::to_string(soul.objects[part][i].group) + ":" + soul.objects[part][i].name; }
+    std::string slot(int part, int i)
+    {
+        return std::to_string(soul.objects[part][i].group) + ":" + soul.objects[part][i].name;
+    }
     std::string surface(int i)
     {
         char text[64];

@@ -193,7 +193,8 @@ TEST_F(Sfx, BadWavPathsFailWithTheMessage)
         EXPECT_EQ(sfx_test_count("alutLoadWAVFile"), c.loads) << c.path;
         EXPECT_EQ(sfx_test_count("alBufferData"), c.fills) << c.path;
         EXPECT_EQ(sfx_test_count("alutUnloadWAV"), c.unloads) << c.path;
-        EXPECT_TRUE(harness_ends_with(LOGGED.error, ("SFX.OpenAL failed to load \"" + std::string(c.path) + "\" file,\n").c_str()));
+        std::string line = "SFX.OpenAL failed to load \"" + std::string(c.path) + "\" file,\n";
+        EXPECT_TRUE(harness_ends_with(LOGGED.error, line.c_str())) << LOGGED.error;
     }
     EXPECT_EQ(buffer_int(b, AL_SIZE), 0);
 }
@@ -283,7 +284,9 @@ TEST_F(SfxLua, EffectsAndMusicFromScripts)
     ASSERT_TRUE(sfx_test_start_loopback(4));
     sfx_test_write_wav("tone.wav", 1, 22050, 22050);
     sfx_test_write_ogg("music.ogg", 2, 22050, 22050);
-    ASSERT_EQ(run("e = sfx.load('tone.wav') e:play(1, 1) m = sfx.load('missing.wav') assert(type(m) == 'userdata')"), "");
+    ASSERT_EQ(run("e = sfx.load('tone.wav') e:play(1, 1)\n"
+                  "m = sfx.load('missing.wav') assert(type(m) == 'userdata')"),
+              "");
     ALint playing = source_int(SFX.voices[0], AL_BUFFER);
     EXPECT_TRUE(alIsBuffer((ALuint)playing));
     EXPECT_EQ(source_int(SFX.voices[0], AL_SOURCE_STATE), AL_PLAYING);
