@@ -26,14 +26,14 @@ static ALCcontext* loopback_context(ALCdevice* device, const ALCint*)
     return alcCreateContext(device, attributes);
 }
 
-void SfxFixture::SetUp()
+void sfx_test_begin()
 {
     sfx_al = sfx_al_default;
     memset(&OPT, 0, sizeof(OPT));
     log_capture_start();
 }
 
-void SfxFixture::TearDown()
+void sfx_test_end()
 {
     sfx_clean(&SFX);
     sfx_al = sfx_al_default;
@@ -63,45 +63,46 @@ int sfx_test_render(int frames)
     return peak;
 }
 
-void sfx_test_options(int voices)
+void sfx_test_options(int voices, float foreground, float background)
 {
     OPT.sfx_enabled = 1;
     OPT.sfx_voices = voices;
-    OPT.sfx_foreground_volume = OPT.sfx_background_volume = 1.0f;
+    OPT.sfx_foreground_volume = foreground;
+    OPT.sfx_background_volume = background;
     OPT.sfx_device_name[0] = 0;
 }
 
-static std::vector<int16_t> tone(int channels, int rate, uint32_t frames)
+std::vector<int16_t> sfx_test_tone(int channels, int rate, uint32_t frames, float hz)
 {
     std::vector<int16_t> pcm((size_t)frames * channels);
     for (uint32_t i = 0; i < frames; i++)
         for (int c = 0; c < channels; c++)
-            pcm[(size_t)i * channels + c] = (int16_t)(12000 * std::sin(6.2831853 * 440.0 * i / rate));
+            pcm[(size_t)i * channels + c] = (int16_t)(12000 * std::sin(6.2831853 * hz * i / rate));
     return pcm;
 }
 
 void sfx_test_write_wav(const char* path, int channels, int rate, uint32_t frames)
 {
-    std::vector<int16_t> pcm = tone(channels, rate, frames);
+    std::vector<int16_t> pcm = sfx_test_tone(channels, rate, frames, 440.0f);
     ASSERT_TRUE(wr_wav_save(path, (uint16_t)channels, (uint32_t)rate, 16, pcm.data(),
                             (uint32_t)(pcm.size() * 2)));
 }
 
 void sfx_test_write_ogg(const char* path, int channels, int rate, uint32_t frames)
 {
-    std::vector<int16_t> pcm = tone(channels, rate, frames);
+    std::vector<int16_t> pcm = sfx_test_tone(channels, rate, frames, 440.0f);
     ASSERT_TRUE(wr_ogg_save(path, channels, rate, pcm.data(), frames));
 }
 
 // ---- recording ----
 
-std::vector<std::string> sfx_test_calls;
+static std::vector<std::string> calls;
 
 // Each recorder notes its call's name and forwards it to the real library.
 #define SFX_TEST_RECORDER(name, ret, params, args)                                            \
     static ret rec_##name params                                                           \
     {                                                                                      \
-        sfx_test_calls.push_back(#name);                                                            \
+        calls.push_back(#name);                                                            \
         return sfx_al_default.name args;                                                   \
     }
 SFX_TEST_RECORDER(alcOpenDevice, ALCdevice*, (const ALCchar* n), (n))
@@ -110,6 +111,7 @@ SFX_TEST_RECORDER(alGenBuffers, void, (ALsizei n, ALuint* b), (n, b))
 SFX_TEST_RECORDER(alDeleteBuffers, void, (ALsizei n, const ALuint* b), (n, b))
 SFX_TEST_RECORDER(alBufferData, void, (ALuint b, ALenum f, const ALvoid* d, ALsizei s, ALsizei r),
                   (b, f, d, s, r))
+SFX_TEST_RECORDER(alSourcei, void, (ALuint s, ALenum p, ALint v), (s, p, v))
 SFX_TEST_RECORDER(alSourcePlay, void, (ALuint s), (s))
 SFX_TEST_RECORDER(alutLoadWAVFile, void,
                   (ALbyte* p, ALenum* f, void** d, ALsizei* s, ALsizei* r, ALboolean* l),
@@ -118,22 +120,25 @@ SFX_TEST_RECORDER(alutUnloadWAV, void, (ALenum f, ALvoid* d, ALsizei s, ALsizei 
 
 void sfx_test_record_calls()
 {
-    sfx_test_calls.clear();
+    calls.clear();
     if (sfx_al.alcOpenDevice == sfx_al_default.alcOpenDevice) // keep a loopback device
         sfx_al.alcOpenDevice = rec_alcOpenDevice;
     sfx_al.alcCloseDevice = rec_alcCloseDevice;
     sfx_al.alGenBuffers = rec_alGenBuffers;
     sfx_al.alDeleteBuffers = rec_alDeleteBuffers;
     sfx_al.alBufferData = rec_alBufferData;
+    sfx_al.alSourcei = rec_alSourcei;
     sfx_al.alSourcePlay = rec_alSourcePlay;
     sfx_al.alutLoadWAVFile = rec_alutLoadWAVFile;
     sfx_al.alutUnloadWAV = rec_alutUnloadWAV;
 }
 
+const std::vector<std::string>& sfx_test_calls() { return calls; }
+
 int sfx_test_count(const char* name)
 {
     int n = 0;
-    for (const std::string& c : sfx_test_calls)
+    for (const std::string& c : calls)
         n += c == name;
     return n;
 }

@@ -12,11 +12,13 @@
 #include "app/code/sfx/sfx.h"
 #include "tests/harness/log_capture.h"
 
-// Starts with the real OpenAL calls, options cleared and the log captured (LOGGED); ends
-// with the sound closed and the calls and log reset.
+// Each test starts with the real OpenAL calls, options cleared and the log captured
+// (LOGGED), and ends with the sound closed and the calls and log reset.
+void sfx_test_begin();
+void sfx_test_end();
 struct SfxFixture : testing::Test {
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override { sfx_test_begin(); }
+    void TearDown() override { sfx_test_end(); }
 };
 
 // Route SFX's device opening to a loopback device (mono, 16-bit, 22050 Hz). A device
@@ -26,14 +28,16 @@ void sfx_test_use_loopback();
 bool sfx_test_start_loopback(int voices);
 // Mixes `frames` samples on SFX's loopback device; returns the largest magnitude.
 int sfx_test_render(int frames);
-// Sound on, with the given voices, at full volume.
-void sfx_test_options(int voices);
+// Sound on, with the given voices and volumes.
+void sfx_test_options(int voices, float foreground = 1.0f, float background = 1.0f);
 
-// A 440 Hz sine tone of 16-bit samples, written as WAV or Ogg Vorbis.
+// A sine tone of 16-bit samples, written as WAV or Ogg Vorbis (at 440 Hz).
+std::vector<int16_t> sfx_test_tone(int channels, int rate, uint32_t frames, float hz);
 void sfx_test_write_wav(const char* path, int channels, int rate, uint32_t frames);
 void sfx_test_write_ogg(const char* path, int channels, int rate, uint32_t frames);
 
-// From now on, sfx_test_calls holds the names of the device, buffer, play and ALUT calls made.
+// The names of the seam's calls made since recording began (only the calls the tests look
+// for are recorded: device, buffer, play and ALUT calls).
 void sfx_test_record_calls();
-extern std::vector<std::string> sfx_test_calls;
+const std::vector<std::string>& sfx_test_calls();
 int sfx_test_count(const char* name);

@@ -241,7 +241,7 @@ TEST_F(SfxLua, SoundOffStartsDisabledAndHandlesNeverReachOpenAL)
               "");
     sfx_stop(&SFX);
     sfx_clean(&SFX);
-    EXPECT_TRUE(sfx_test_calls.empty());
+    EXPECT_TRUE(sfx_test_calls().empty());
     EXPECT_EQ(LOGGED.error, "");
 }
 
