@@ -8,7 +8,6 @@
 #include "app/code/app.h"
 #include "app/code/hud/hud.h"
 #include "app/code/opt.h"
-#include "engine/code/dbg.h"
 #include "engine/code/gfx/gfx.h"
 #include "platform/plat_core.h"
 #include "platform/plat_msg.h"
@@ -52,24 +51,15 @@ const app_hooks recording = {
 
 const std::vector<std::string> clean_order = {"~con", "~hud", "~sfx", "~gfx", "~di_input", "~journals", "~files"};
 
-std::vector<std::string> concat(std::vector<std::string> a, const std::vector<std::string>& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
+LPARAM pos(int x, int y) { return (LPARAM)(DWORD)(((DWORD)x & 0xFFFF) | (((DWORD)y & 0xFFFF) << 16)); }
+hudgizmo* const MASTER = (hudgizmo*)0x1000;
+hudgizmo* const OTHER = (hudgizmo*)0x2000;
 
 struct App : ::testing::Test {
     void SetUp() override
     {
-        calls.clear();
-        failing.clear();
-        pointer.clear();
-        input_window = nullptr;
         APP = app();
         HUD = hud_subsystem();
-        GFX.d3d_gfx.resize_flag = 0;
-        OPT.show_debug = false;
-        OPT.window_startup = 0;
         app_set_hooks(&recording);
         log_capture_start();
         plat_msg_setup();
@@ -85,144 +75,106 @@ struct App : ::testing::Test {
 
 } // namespace
 
-TEST_F(App, StartsEverythingInOrderAndStopsInTheReverseOrder)
+// Start-up runs the steps in order; a failing step logs its message and every clean runs,
+// in the reverse order, whatever had started. Sound and a failed first frame only go on.
+TEST_F(App, StartsInOrderAndEachFailureLogsAndCleansEverything)
 {
-    ASSERT_TRUE(app_setup(&APP));
-    EXPECT_EQ(calls, (std::vector<std::string>{"image", "files", "journals", "di_input", "gfx", "sfx", "con_post",
-                                               "begin", "end", "hud"}));
-    EXPECT_EQ(LOGGED.error, "");
-    EXPECT_NE(APP.window, nullptr);
-    EXPECT_EQ(input_window, APP.window);
-    EXPECT_NE(APP.process, nullptr);
-    EXPECT_EQ(APP.console_window, nullptr);
-    EXPECT_NE(APP.path[0], 0);
-    EXPECT_EQ(APP.frame_period, 33);
-    EXPECT_GT(APP.frequency, 0);
-    EXPECT_TRUE(plat_window_class_registered(APP_CLASS_NAME));
-    EXPECT_EQ(plat_window_proc(APP.window), app_wndproc);
-
-    calls.clear();
-    app_clean(&APP);
-    EXPECT_EQ(calls, clean_order);
-    EXPECT_FALSE(plat_window_class_registered(APP_CLASS_NAME));
-    EXPECT_EQ(APP.process, nullptr);
-    EXPECT_EQ(APP.window, nullptr);
-
-    // Cleaning again is harmless, and the application can start once more.
-    app_clean(&APP);
-    calls.clear();
-    EXPECT_TRUE(app_setup(&APP));
-    EXPECT_NE(APP.window, nullptr);
-}
-
-TEST_F(App, EachFailureLogsItsMessageAndCleansEverything)
-{
-    struct failure {
-        const char* step;
-        const char* message;
-    };
-    const failure failures[] = {
-        {"files", "FILES subsystem failed to initialize,\n"},
-        {"journals", "JOURNALS subsystem failed to initialize,\n"},
-        {"di_input", "DI_INPUT subsystem failed to initialize,\n"},
-        {"gfx", "GFX subsystem failed to initialize,\n"},
-        {"con_post", "CON subsystem failed to postinitialize,\n"},
-        {"hud", "HUD subsystem failed to initialize,\n"},
-    };
     const std::vector<std::string> order = {"image", "files", "journals", "di_input", "gfx", "sfx", "con_post",
                                             "begin", "end", "hud"};
-    for (const failure& f : failures) {
+    const struct {
+        const char* step;
+        bool ok;
+        const char* message;
+        size_t steps_run; // of `order`, before the cleans of a failure
+    } cases[] = {
+        {"", true, "", 10},
+        {"sfx", true, "SFX subsystem failed to initialize,\n", 10},
+        {"begin", true, "", 10},
+        {"duplicate", false, "Couldn't get handle on current process,\n", 0},
+        {"files", false, "FILES subsystem failed to initialize,\n", 2},
+        {"journals", false, "JOURNALS subsystem failed to initialize,\n", 3},
+        {"di_input", false, "DI_INPUT subsystem failed to initialize,\n", 4},
+        {"gfx", false, "GFX subsystem failed to initialize,\n", 5},
+        {"con_post", false, "CON subsystem failed to postinitialize,\n", 7},
+        {"hud", false, "HUD subsystem failed to initialize,\n", 10},
+    };
+    for (auto& c : cases) {
+        app_clean(&APP); // also after a failed start, and twice
         calls.clear();
         LOGGED.error.clear();
-        failing = f.step;
-        EXPECT_FALSE(app_setup(&APP)) << f.step;
-        EXPECT_EQ(LOGGED.error, f.message);
-        size_t reached = 0;
-        while (order[reached] != f.step)
-            reached++;
-        std::vector<std::string> want(order.begin(), order.begin() + reached + 1);
-        EXPECT_EQ(calls, concat(want, clean_order)) << f.step;
-        EXPECT_FALSE(plat_window_class_registered(APP_CLASS_NAME)) << f.step;
-        EXPECT_EQ(APP.process, nullptr);
+        failing = c.step;
+        if (failing == "duplicate")
+            plat_window_fail_next_duplicate();
+        EXPECT_EQ(app_setup(&APP), c.ok) << c.step;
+        EXPECT_EQ(LOGGED.error, c.message) << c.step;
+        std::vector<std::string> want(order.begin(), order.begin() + c.steps_run);
+        if (!c.ok)
+            want.insert(want.end(), clean_order.begin(), clean_order.end());
+        EXPECT_EQ(calls, want) << c.step;
+        EXPECT_EQ(plat_window_class_registered(APP_CLASS_NAME), c.ok) << c.step;
+        EXPECT_EQ(APP.process != nullptr, c.ok) << c.step;
+        if (c.ok) {
+            EXPECT_EQ(plat_window_proc(APP.window), app_wndproc);
+            EXPECT_EQ(input_window, APP.window);
+        }
     }
-}
-
-TEST_F(App, SoundFailureOnlyLogsAndAFailedBeginStillEnds)
-{
-    failing = "sfx";
-    EXPECT_TRUE(app_setup(&APP));
-    EXPECT_EQ(LOGGED.error, "SFX subsystem failed to initialize,\n");
-    EXPECT_EQ(calls.back(), "hud");
-    app_clean(&APP);
-
     calls.clear();
-    failing = "begin";
-    EXPECT_TRUE(app_setup(&APP));
-    EXPECT_EQ(std::vector<std::string>(calls.end() - 3, calls.end()), (std::vector<std::string>{"begin", "end", "hud"}));
-}
-
-TEST_F(App, NoProcessHandleEndsStartUpBeforeAnySubsystem)
-{
-    plat_window_fail_next_duplicate();
-    EXPECT_FALSE(app_setup(&APP));
-    EXPECT_EQ(LOGGED.error, "Couldn't get handle on current process,\n");
+    app_clean(&APP);
     EXPECT_EQ(calls, clean_order);
+    EXPECT_EQ(APP.window, nullptr);
 }
 
-TEST_F(App, EscapeTogglesTheMasterMenuOnlyWhenOneExists)
+// Each message from a known state (console on or off, master and shown menus); the outcome
+// summarised as what the console got, the displayed menu, the resize flag, the pointer and
+// whether a quit was posted.
+TEST_F(App, WindowProcedureHandsEachMessageOn)
 {
-    hudgizmo* master = (hudgizmo*)0x1000;
-    hudgizmo* other = (hudgizmo*)0x2000;
-    OPT.show_debug = true;
-    app_wndproc(nullptr, WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_EQ(HUD.displayed_menu, nullptr);
-
-    HUD.master_menu = master;
-    app_wndproc(nullptr, WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_EQ(HUD.displayed_menu, master);
-    app_wndproc(nullptr, WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_EQ(HUD.displayed_menu, nullptr);
-    HUD.displayed_menu = other; // any shown menu is hidden
-    app_wndproc(nullptr, WM_KEYDOWN, VK_ESCAPE, 0);
-    EXPECT_EQ(HUD.displayed_menu, nullptr);
-    EXPECT_TRUE(calls.empty()); // Escape never reaches the console
-}
-
-TEST_F(App, KeysAndCharactersReachTheConsoleOnlyWhileItIsOn)
-{
-    app_wndproc(nullptr, WM_KEYDOWN, VK_LEFT, 0);
-    app_wndproc(nullptr, WM_CHAR, 96, 0);
-    EXPECT_TRUE(calls.empty());
-    OPT.show_debug = true;
-    app_wndproc(nullptr, WM_KEYDOWN, VK_LEFT, 0);
-    app_wndproc(nullptr, WM_CHAR, 96, 0);
-    app_wndproc(nullptr, WM_CHAR, 13, 0);
-    EXPECT_EQ(calls, (std::vector<std::string>{"key 37", "char 96", "char 13"}));
-}
-
-TEST_F(App, WindowMessagesResetTheDeviceKeepNegativePointersAndQuitOnClose)
-{
-    // Minimising leaves the device alone; restoring or maximising resets it.
-    app_wndproc(nullptr, WM_SIZE, SIZE_MINIMIZED, 0);
-    EXPECT_EQ(GFX.d3d_gfx.resize_flag, 0);
-    app_wndproc(nullptr, WM_SIZE, SIZE_RESTORED, 800 | (600 << 16));
-    EXPECT_EQ(GFX.d3d_gfx.resize_flag, 1);
-    GFX.d3d_gfx.resize_flag = 0;
-    app_wndproc(nullptr, WM_SIZE, SIZE_MAXIMIZED, 0);
-    EXPECT_EQ(GFX.d3d_gfx.resize_flag, 1);
-
-    // Positions left of and above the window stay negative.
-    auto pos = [](int x, int y) { return (LPARAM)(DWORD)(((DWORD)x & 0xFFFF) | (((DWORD)y & 0xFFFF) << 16)); };
-    app_wndproc(nullptr, WM_MOUSEMOVE, 0, pos(-3, -40));
-    app_wndproc(nullptr, WM_MOUSEMOVE, 0, pos(799, 599));
-    EXPECT_EQ(pointer, (std::vector<std::pair<int32_t, int32_t>>{{-3, -40}, {799, 599}}));
-
-    EXPECT_EQ(app_wndproc(nullptr, WM_DESTROY, 0, 0), 0);
-    EXPECT_EQ(app_wndproc(nullptr, WM_PAINT, 0, 0), 0);
-    MSG m;
-    ASSERT_TRUE(PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE));
-    EXPECT_EQ(m.message, (UINT)WM_QUIT);
-    EXPECT_EQ(m.wParam, 0u);
+    const struct {
+        UINT msg;
+        WPARAM w;
+        LPARAM l;
+        bool debug;
+        hudgizmo *master, *shown;
+        const char* want;
+    } cases[] = {
+        // Escape toggles the master menu, hides any shown menu, and never reaches the console.
+        {WM_KEYDOWN, VK_ESCAPE, 0, true, nullptr, nullptr, "menu=none"},
+        {WM_KEYDOWN, VK_ESCAPE, 0, true, MASTER, nullptr, "menu=master"},
+        {WM_KEYDOWN, VK_ESCAPE, 0, true, MASTER, MASTER, "menu=none"},
+        {WM_KEYDOWN, VK_ESCAPE, 0, false, MASTER, OTHER, "menu=none"},
+        // Keys and characters reach the console only while it is on.
+        {WM_KEYDOWN, VK_LEFT, 0, true, nullptr, nullptr, "key 37 menu=none"},
+        {WM_CHAR, 96, 0, true, nullptr, nullptr, "char 96 menu=none"},
+        {WM_KEYDOWN, VK_LEFT, 0, false, nullptr, nullptr, "menu=none"},
+        {WM_CHAR, 13, 0, false, nullptr, nullptr, "menu=none"},
+        // Minimising keeps the device, restoring resets it.
+        {WM_SIZE, SIZE_MINIMIZED, 0, false, nullptr, nullptr, "menu=none"},
+        {WM_SIZE, SIZE_RESTORED, pos(800, 600), false, nullptr, nullptr, "menu=none resize"},
+        // A pointer left of and above the window stays negative; closing quits.
+        {WM_MOUSEMOVE, 0, pos(-3, -40), false, nullptr, nullptr, "menu=none pointer -3,-40"},
+        {WM_DESTROY, 0, 0, false, nullptr, nullptr, "menu=none quit"},
+    };
+    for (auto& c : cases) {
+        calls.clear();
+        pointer.clear();
+        GFX.d3d_gfx.resize_flag = 0;
+        OPT.show_debug = c.debug;
+        HUD.master_menu = c.master;
+        HUD.displayed_menu = c.shown;
+        app_wndproc(nullptr, c.msg, c.w, c.l);
+        std::string got;
+        for (auto& call : calls)
+            got += call + " ";
+        got += HUD.displayed_menu == MASTER ? "menu=master" : HUD.displayed_menu ? "menu=other" : "menu=none";
+        if (GFX.d3d_gfx.resize_flag)
+            got += " resize";
+        for (auto& p : pointer)
+            got += " pointer " + std::to_string(p.first) + "," + std::to_string(p.second);
+        MSG m;
+        if (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE) && m.message == WM_QUIT && m.wParam == 0)
+            got += " quit";
+        EXPECT_EQ(got, c.want) << &c - cases;
+    }
 }
 
 namespace {
@@ -236,44 +188,32 @@ void fake_sleep(DWORD ms)
     now_ns += (int64_t)ms * 1000000;
 }
 
-struct Pacing : ::testing::Test {
-    void SetUp() override
-    {
-        now_ns = 5000000000;
-        waits = 0;
-        plat_set_clock(fake_clock, 1000000000);
-        plat_set_sleep(fake_sleep);
-        APP = app();
-        APP.frequency = 1000000000;
-    }
-    void TearDown() override
-    {
-        plat_set_clock(nullptr, 0);
-        plat_set_sleep(nullptr);
-    }
-};
-
 } // namespace
 
-TEST_F(Pacing, FramesWaitInMillisecondStepsForTheRestOfThePeriodAndLongOnesNotAtAll)
+// Each frame: the period, the work done since the last wait ended, and the 1 ms waits that
+// are then needed to fill the period (none when the work took longer). The next period
+// always counts from the end of the wait.
+TEST(Pacing, FramesWaitInMillisecondStepsForTheRestOfThePeriodAndLongOnesNotAtAll)
 {
-    APP.frame_period = 33;
+    plat_set_clock(fake_clock, 1000000000);
+    plat_set_sleep(fake_sleep);
+    APP = app();
+    APP.frequency = 1000000000;
+    now_ns = 5000000000;
     APP.last_frame = now_ns;
-    int64_t start = now_ns;
-    app_wait_frame(&APP);
-    EXPECT_EQ(waits, 33);
-    EXPECT_EQ(APP.last_frame, start + 33000000);
-
-    // A frame that used 30 of its 33 ms waits the rest.
-    waits = 0;
-    now_ns += 30000000;
-    app_wait_frame(&APP);
-    EXPECT_EQ(waits, 3);
-
-    // A long frame does not wait, and the next counts from now.
-    waits = 0;
-    now_ns += 50000000;
-    app_wait_frame(&APP);
-    EXPECT_EQ(waits, 0);
-    EXPECT_EQ(APP.last_frame, now_ns);
+    const struct {
+        int32_t period;
+        int64_t work_ms;
+        int waits;
+    } frames[] = {{33, 0, 33}, {33, 30, 3}, {33, 50, 0}, {10, 25, 0}, {10, 4, 6}};
+    for (auto& f : frames) {
+        APP.frame_period = f.period;
+        waits = 0;
+        now_ns += f.work_ms * 1000000;
+        app_wait_frame(&APP);
+        EXPECT_EQ(waits, f.waits) << f.period << " " << f.work_ms;
+        EXPECT_EQ(APP.last_frame, now_ns);
+    }
+    plat_set_clock(nullptr, 0);
+    plat_set_sleep(nullptr);
 }

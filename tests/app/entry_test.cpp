@@ -1,8 +1,8 @@
-// The frame loop's own steps: state switch order, failing setups and their exit code, the
-// message pump, clearing of input edges, the status lines and the Lua start-up failure.
+// The frame loop and the main states: the switch and failing setups, the message pump,
+// clearing of input edges, one frame's order, and the timing driver's phases on an
+// injected clock.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -12,33 +12,29 @@
 #include "app/code/di_input.h"
 #include "app/code/entry.h"
 #include "app/code/input.h"
-#include "engine/code/dbg.h"
-#include "engine/code/gfx/d3d_dbg.h"
-#include "engine/code/mem.h"
-#include "engine/code/safelua.h"
 #include "platform/dinput8.h"
 #include "platform/plat_core.h"
-#include "platform/plat_msg.h"
 #include "platform/plat_window.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/log_capture.h"
+#include "tests/harness/lua_fixture.h"
 #include "tests/harness/msg_script.h"
 
 namespace {
 
-std::vector<std::string> events;
+using strings = std::vector<std::string>;
+strings events;
 int64_t fake_ms;
-int64_t fake_clock() { return fake_ms; }
+int64_t fake_clock() { return fake_ms; } // frequency 1000: one tick per millisecond
 
-// Fake states whose hooks record their calls (with mind_time at setup, to see that the
+// Fake states whose hooks record their calls (B with mind_time at setup, to see that the
 // clocks are reset only after the setup).
-bool a_setup(gfx*) { events.push_back("A.setup mind=" + std::to_string(mind_time)); return true; }
+bool a_setup(gfx*) { events.push_back("A.setup"); return true; }
 void a_clean() { events.push_back("A.clean"); }
 bool b_setup(gfx*) { events.push_back("B.setup mind=" + std::to_string(mind_time)); return true; }
 void b_clean() { events.push_back("B.clean"); }
 bool f_setup(gfx*) { events.push_back("F.setup"); return false; }
 void f_clean() { events.push_back("F.clean"); }
-
 const main_state_hooks state_a = {a_setup, nullptr, a_clean, nullptr, nullptr, nullptr};
 const main_state_hooks state_b = {b_setup, nullptr, b_clean, nullptr, nullptr, nullptr};
 const main_state_hooks state_fail = {f_setup, nullptr, f_clean, nullptr, nullptr, nullptr};
@@ -62,63 +58,9 @@ struct EntryTest : testing::Test {
     }
 };
 
-} // namespace
-
-TEST_F(EntryTest, SwitchCleansTheOldStateThenSetsUpTheNewThenResetsTheClocks)
-{
-    main_state_curr = &state_a;
-    main_state_next = &state_b;
-    mind_time = 999;
-    body_time = 999;
-    until_tick = 0;
-    ASSERT_TRUE(main_loop_switch());
-    EXPECT_EQ(events, (std::vector<std::string>{"A.clean", "B.setup mind=999"}));
-    EXPECT_EQ(main_state_prev, &state_a);
-    EXPECT_EQ(main_state_curr, &state_b);
-    EXPECT_EQ(main_state_next, nullptr);
-    EXPECT_EQ(mind_time, 0);
-    EXPECT_EQ(body_time, 0);
-    EXPECT_EQ(mind_step, 100);
-    EXPECT_EQ(state_clock_now, 7000u);
-
-    // Nothing requested: nothing happens.
-    events.clear();
-    ASSERT_TRUE(main_loop_switch());
-    EXPECT_TRUE(events.empty());
-
-    // The same state again is cleaned and set up anew.
-    main_state_next = &state_b;
-    ASSERT_TRUE(main_loop_switch());
-    EXPECT_EQ(events, (std::vector<std::string>{"B.clean", "B.setup mind=0"}));
-    EXPECT_EQ(main_state_curr, &state_b);
-}
-
-TEST_F(EntryTest, FailingSetupAtASwitchEndsTheLoopBeforeAnyStatusLine)
-{
-    main_state_next = &state_fail;
-    EXPECT_EQ(main_loop_run(&state_a), MAIN_EXIT_FAILED);
-    EXPECT_EQ(events, (std::vector<std::string>{"A.setup mind=" + std::to_string(mind_time), "A.clean",
-                                                "F.setup", "F.clean"}));
-    EXPECT_EQ(LOGGED.status, "");
-    EXPECT_EQ(harness_read_file("ERROR.TXT"), "main_state subsystem hook failed to initialize,\n");
-    EXPECT_EQ(main_state_prev, nullptr);
-    EXPECT_EQ(main_state_curr, nullptr);
-    EXPECT_EQ(main_state_next, nullptr);
-}
-
-TEST_F(EntryTest, FailingFirstSetupSkipsTheLoopAndStillCleans)
-{
-    main_state_next = &state_a; // would be entered on the first frame
-    EXPECT_EQ(main_loop_run(&state_fail), MAIN_EXIT_FAILED);
-    EXPECT_EQ(events, (std::vector<std::string>{"F.setup", "F.clean"}));
-    EXPECT_EQ(harness_read_file("ERROR.TXT"), "main_state subsystem hook failed to initialize,\n");
-    EXPECT_EQ(main_state_next, nullptr);
-}
-
-namespace {
 HWND const WIN = (HWND)0x2000;
 // A window procedure that, like closing the window, posts the quit message on WM_DESTROY.
-LRESULT wndproc(HWND h, UINT m, WPARAM, LPARAM l)
+LRESULT wndproc(HWND, UINT m, WPARAM, LPARAM l)
 {
     events.push_back(std::to_string(m) + ":" + std::to_string(l));
     if (m == WM_DESTROY)
@@ -133,7 +75,55 @@ MSG message(UINT m, HWND h, LPARAM l)
     x.lParam = l;
     return x;
 }
+
 } // namespace
+
+TEST_F(EntryTest, SwitchCleansTheOldStateThenSetsUpTheNewThenResetsTheClocks)
+{
+    main_state_curr = &state_a;
+    main_state_next = &state_b;
+    mind_time = body_time = 999;
+    ASSERT_TRUE(main_loop_switch());
+    EXPECT_EQ(events, (strings{"A.clean", "B.setup mind=999"}));
+    EXPECT_EQ(main_state_prev, &state_a);
+    EXPECT_EQ(main_state_curr, &state_b);
+    EXPECT_EQ(main_state_next, nullptr);
+    EXPECT_EQ(mind_time + body_time, 0);
+    EXPECT_EQ(mind_step, 100);
+    EXPECT_EQ(state_clock_now, 7000u);
+
+    events.clear();
+    ASSERT_TRUE(main_loop_switch()); // nothing requested: nothing happens
+    EXPECT_TRUE(events.empty());
+    main_state_next = &state_b; // the same state again is cleaned and set up anew
+    ASSERT_TRUE(main_loop_switch());
+    EXPECT_EQ(events, (strings{"B.clean", "B.setup mind=0"}));
+}
+
+// A failing setup, at start-up or at a switch, ends the run before any status line, and
+// its own clean hook still runs at shut-down.
+TEST_F(EntryTest, FailingSetupEndsTheRunAndStillCleansThatState)
+{
+    const struct {
+        const main_state_hooks *first, *next;
+        strings want;
+    } cases[] = {
+        {&state_a, &state_fail, {"A.setup", "A.clean", "F.setup", "F.clean"}},
+        {&state_fail, &state_a, {"F.setup", "F.clean"}},
+    };
+    for (auto& c : cases) {
+        events.clear();
+        log_capture_start();
+        main_state_next = c.next;
+        EXPECT_EQ(main_loop_run(c.first), MAIN_EXIT_FAILED);
+        EXPECT_EQ(events, c.want);
+        EXPECT_EQ(LOGGED.status, "");
+        EXPECT_EQ(LOGGED.error, "main_state subsystem hook failed to initialize,\n");
+        EXPECT_EQ(main_state_prev, nullptr);
+        EXPECT_EQ(main_state_curr, nullptr);
+        EXPECT_EQ(main_state_next, nullptr);
+    }
+}
 
 TEST_F(EntryTest, QuitInTheMiddleOfABatchStillDispatchesTheRest)
 {
@@ -142,13 +132,13 @@ TEST_F(EntryTest, QuitInTheMiddleOfABatchStillDispatchesTheRest)
     MSG_SCRIPT = {message(WM_MOUSEMOVE, WIN, 1), message(WM_QUIT, nullptr, 0), message(WM_MOUSEMOVE, WIN, 2),
                   message(WM_CHAR, WIN, 3)};
     EXPECT_TRUE(main_loop_pump());
-    EXPECT_EQ(events, (std::vector<std::string>{"512:1", "512:2", "258:3"}));
+    EXPECT_EQ(events, (strings{"512:1", "512:2", "258:3"}));
 
     // A quit posted by the window procedure is taken in the same pump.
     events.clear();
     MSG_SCRIPT = {message(WM_DESTROY, WIN, 0), message(WM_PAINT, WIN, 4)};
     EXPECT_TRUE(main_loop_pump());
-    EXPECT_EQ(events, (std::vector<std::string>{"2:0", "15:4"}));
+    EXPECT_EQ(events, (strings{"2:0", "15:4"}));
 
     MSG_SCRIPT = {message(WM_PAINT, WIN, 5)};
     EXPECT_FALSE(main_loop_pump());
@@ -156,74 +146,28 @@ TEST_F(EntryTest, QuitInTheMiddleOfABatchStillDispatchesTheRest)
 
 TEST_F(EntryTest, InputEdgesAreClearedButHeldFlagsAndAxesStay)
 {
-    input_state in;
-    memset(&in, 1, sizeof(in));
-    input_player* blocks[5] = {&in.players[0], &in.players[1], &in.players[2], &in.players[3], &in.players[4]};
-    for (input_player* p : blocks)
-        p->leftright = p->updown = p->inout = -7;
+    input_state in, want;
+    memset(&in, 1, sizeof in);
+    memset(&want, 1, sizeof want);
+    for (input_state* s : {&in, &want})
+        for (input_player& p : s->players)
+            p.leftright = p.updown = p.inout = -7;
+    for (input_player& p : want.players)
+        for (input_button* b : {&p.left, &p.right, &p.up, &p.down, &p.in, &p.out})
+            *b = {1, 0, 0};
+    want.grab = want.click = want.menu = {1, 0, 0};
     main_loop_clear_input(&in);
-    for (input_player* pp : blocks) {
-        input_player& p = *pp;
-        for (input_button* b : {&p.left, &p.right, &p.up, &p.down, &p.in, &p.out}) {
-            EXPECT_EQ(b->held, 1);
-            EXPECT_EQ(b->pressed, 0);
-            EXPECT_EQ(b->released, 0);
-        }
-        EXPECT_EQ(p.leftright, -7);
-        EXPECT_EQ(p.updown, -7);
-        EXPECT_EQ(p.inout, -7);
-    }
-    for (input_button* b : {&in.grab, &in.click, &in.menu}) {
-        EXPECT_EQ(b->held, 1);
-        EXPECT_EQ(b->pressed, 0);
-        EXPECT_EQ(b->released, 0);
-    }
-}
-
-TEST_F(EntryTest, StatusLinesShowTheFrameRateOnceTheTotalTimerPublishes)
-{
-    timer_setup(&D3D_DBG.TOTAL);
-    timer_setup(&D3D_DBG.CELLS);
-    timer_setup(&D3D_DBG.DRAW);
-    // The first frame's stop finds the timer never started: no sample.
-    timer_stop(&D3D_DBG.TOTAL);
-    EXPECT_EQ(D3D_DBG.TOTAL.sample_count, 0);
-
-    uint32_t heap = mem.bytes;
-    main_loop_status();
-    std::string lines = LOGGED.status;
-    EXPECT_EQ(lines.substr(0, lines.find('\n') + 1), "FPS=  0 TOTAL=  0 CELLS=  0 DRAW=  0 GC=0k GCT=0k\n");
-    EXPECT_NE(lines.find("mem=" + std::to_string(heap) + "\n"), std::string::npos);
-    EXPECT_NE(lines.find("avatars="), std::string::npos);
-
-    // Frames of 20 ms: FPS stays 0 for ten samples, the 11th publishes 50.
-    for (int i = 0; i < 11; i++) {
-        timer_start(&D3D_DBG.TOTAL);
-        fake_ms += 20;
-        timer_stop(&D3D_DBG.TOTAL);
-        LOGGED.status.clear();
-        main_loop_status();
-        EXPECT_EQ(LOGGED.status.substr(0, 8), i < 10 ? "FPS=  0 " : "FPS= 50 ") << i;
-    }
-    D3D_DBG.TOTAL.published_average = 1; // 1000 fps is shown as 999
-    LOGGED.status.clear();
-    main_loop_status();
-    EXPECT_EQ(LOGGED.status.substr(0, 8), "FPS=999 ");
+    EXPECT_EQ(memcmp(&in, &want, sizeof in), 0);
 }
 
 namespace {
 
-// What the state sees at the start of its update: the click, the queued script's work, and
-// whether this frame's window messages were dispatched already.
+// What the state sees at the start of its update: the click and the queued script's work.
 void observing_update(uint32_t phase)
 {
-    if (phase != UPDATE_FRAME_BEGIN)
-        return;
-    lua_getglobal(CON.L, "ran");
-    std::string ran = lua_isnumber(CON.L, -1) ? std::to_string((int)lua_tonumber(CON.L, -1)) : "nil";
-    lua_pop(CON.L, 1);
-    events.push_back("update click=" + std::to_string(INPUT.click.held) + std::to_string(INPUT.click.pressed) +
-                     " ran=" + ran);
+    if (phase == UPDATE_FRAME_BEGIN)
+        events.push_back("update click=" + std::to_string(INPUT.click.held) + std::to_string(INPUT.click.pressed) +
+                         " ran=" + lua_fixture_eval(CON.L, "ran"));
 }
 const main_state_hooks observer = {nullptr, nullptr, nullptr, observing_update, nullptr, nullptr};
 
@@ -259,10 +203,96 @@ TEST_F(EntryTest, AFrameReadsDevicesAndRunsScriptsBeforeTheUpdateAndPumpsLast)
     fake_ms += 40;
     ASSERT_TRUE(main_loop_frame(&quit));
     EXPECT_FALSE(quit);
-    EXPECT_EQ(events, (std::vector<std::string>{"update click=00 ran=1", "512:1", "update click=11 ran=1", "512:2"}));
+    EXPECT_EQ(events, (strings{"update click=00 ran=1", "512:1", "update click=11 ran=1", "512:2"}));
 
     di_input_clean(&DI_INPUT);
     con_clean(&CON);
     plat_di8_reset_for_tests();
     std::filesystem::remove("local/lua/startup.lua");
+}
+
+// ---- the timing driver, switch requests and run flags ----
+
+namespace {
+
+const uint32_t FB = UPDATE_FRAME_BEGIN, MT = UPDATE_MIND_TICK, MA = UPDATE_MIND_AFTER, BS = UPDATE_BODY_STEP,
+               FE = UPDATE_FRAME_END;
+// One update call; body_step is compared only for body steps.
+struct call {
+    uint32_t phase;
+    int32_t body_step;
+};
+bool operator==(const call& a, const call& b)
+{
+    return a.phase == b.phase && (a.phase != BS || a.body_step == b.body_step);
+}
+std::ostream& operator<<(std::ostream& o, const call& c)
+{
+    return o << std::hex << c.phase << std::dec << "/" << c.body_step;
+}
+
+std::vector<call> calls;
+void record(uint32_t phase) { calls.push_back({phase, body_step}); }
+const main_state_hooks recorder = {nullptr, nullptr, nullptr, record, nullptr, nullptr};
+
+// Advances the clock by ms and runs the driver; returns the calls it made.
+std::vector<call> run(int64_t ms)
+{
+    calls.clear();
+    fake_ms += ms;
+    run_state_update();
+    EXPECT_EQ(mind_time, body_time + until_tick);
+    return calls;
+}
+
+} // namespace
+
+// Worked by hand from the driver's rules. After a reset until_tick is 0, so 250 ms give a
+// tick at once, then body 100 + tick twice (until_tick 0 -> 100 each time), then the last
+// 50 ms: mind 300, body 250, until_tick 300 - 250 = 50. The later frames start from there:
+// 50 ms reach the boundary exactly (body 50, tick, empty final step: until_tick 100);
+// 180 ms are 50 + tick + 100 + tick + 30 (mind 500, body 430); 20 ms stay inside the tick.
+TEST_F(EntryTest, DriverSplitsFramesAtTickBoundaries)
+{
+    const std::vector<call> first = {{FB, 0}, {MT, 0}, {MA, 0}, {BS, 100}, {MT, 0}, {MA, 0},
+                                     {BS, 100}, {MT, 0}, {MA, 0}, {BS, 50}, {FE, 0}};
+    const struct {
+        const char* name;
+        int64_t start, ms; // clock at the reset; the frame after the 250 ms one (-1: none)
+        std::vector<call> want;
+        int32_t mind, body, until;
+    } cases[] = {
+        {"first frame after a reset ticks at once", 50000, -1, first, 300, 250, 50},
+        // 16 ms before the 32-bit millisecond wrap: the wrapped difference is still 250.
+        {"the millisecond clock wraps", 0xFFFFFFF0LL, -1, first, 300, 250, 50},
+        {"exactly reaching the tick ends with an empty body step", 50000, 50,
+         {{FB, 0}, {BS, 50}, {MT, 0}, {MA, 0}, {BS, 0}, {FE, 0}}, 400, 300, 100},
+        {"crossing two boundaries", 50000, 180,
+         {{FB, 0}, {BS, 50}, {MT, 0}, {MA, 0}, {BS, 100}, {MT, 0}, {MA, 0}, {BS, 30}, {FE, 0}}, 500, 430, 70},
+        {"within a tick", 50000, 20, {{FB, 0}, {BS, 20}, {FE, 0}}, 300, 270, 30},
+        {"no time passed calls nothing", 50000, 0, {}, 300, 250, 50},
+    };
+    main_state_curr = &recorder;
+    for (auto& c : cases) {
+        fake_ms = c.start;
+        reset_state_clocks(100);
+        std::vector<call> got = run(250);
+        EXPECT_EQ(c.ms < 0 ? got : run(c.ms), c.want) << c.name;
+        EXPECT_EQ(mind_time, c.mind) << c.name;
+        EXPECT_EQ(body_time, c.body) << c.name;
+        EXPECT_EQ(until_tick, c.until) << c.name;
+        if (c.start != 50000) {
+            EXPECT_EQ(state_clock_now, 234u) << "0xFFFFFFF0 + 250 wrapped";
+        }
+    }
+}
+
+TEST_F(EntryTest, RunFlagsSeeOnlyUpperCaseInTheFirstEightCharacters)
+{
+    const struct {
+        const char* text;
+        int want;
+    } cases[] = {{"TC", 3}, {"tc", 0}, {"", 0}, {"xTxT", 1}, {"1234567C", 2}, {"12345678C", 0}};
+    for (auto& c : cases)
+        EXPECT_EQ(parse_run_flags(c.text), c.want) << c.text;
 }

@@ -1,163 +1,197 @@
-// The control state through KEYS, the name tables, the dispatch of raw events to the Lua
-// handlers, and the installation's bindings.
+// Input: the device handlers (enumeration into kinds and numbers, the per-frame poll into
+// the event list, the failures that skip a device or end the setup), the control state
+// through KEYS, the name tables, the dispatch of raw events to the Lua handlers, and the
+// installation's bindings.
 #include <gtest/gtest.h>
 
 #include <lua5.1/lua.hpp>
 
-#include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
 #include "app/code/con.h"
-#include "app/code/entry.h"
+#include "app/code/di_input.h"
 #include "app/code/input.h"
 #include "platform/dinput8.h"
+#include "platform/plat_window.h"
+#include "tests/harness/harness.h"
+#include "tests/harness/log_capture.h"
+#include "tests/harness/lua_fixture.h"
 
 namespace {
 
+// r(...) joins any results as text, booleans as t and f.
+const char* JOIN = "function r(...) local o = {} for i = 1, select('#', ...) do local v = select(i, ...) "
+                   "o[i] = type(v) == 'boolean' and (v and 't' or 'f') or tostring(v) end "
+                   "return table.concat(o, ',') end";
+
+// A clean control state and event list, a Lua state with the input library (no
+// local/lua/input.lua here: the tables stay empty), the devices reset, the log captured.
 struct Input : ::testing::Test {
     lua_State* L = nullptr;
     void SetUp() override
     {
         INPUT = input_state();
         input_events.count = 0;
+        plat_di8_reset_for_tests();
+        log_capture_start();
         L = luaL_newstate();
         luaL_openlibs(L);
-        input_lua_setup(L); // no local/lua/input.lua here: the tables stay empty
+        input_lua_setup(L);
         ASSERT_EQ(lua_gettop(L), 0);
+        ASSERT_EQ(run(JOIN), "");
     }
     void TearDown() override
     {
         CON.L = nullptr;
         lua_close(L);
+        di_input_clean(&DI_INPUT);
+        log_capture_stop();
+        plat_di8_reset_for_tests();
     }
-    // Runs a chunk; returns its results joined by commas ("t"/"f" for booleans).
-    std::string run(const char* code)
-    {
-        int top = lua_gettop(L);
-        if (luaL_loadstring(L, code) || lua_pcall(L, 0, LUA_MULTRET, 0)) {
-            std::string e = lua_tostring(L, -1);
-            lua_settop(L, top);
-            return "error: " + e;
-        }
-        std::string out;
-        for (int i = top + 1; i <= lua_gettop(L); i++) {
-            if (!out.empty())
-                out += ",";
-            if (lua_isboolean(L, i))
-                out += lua_toboolean(L, i) ? "t" : "f";
-            else if (lua_isnil(L, i))
-                out += "nil";
-            else
-                out += lua_tostring(L, i);
-        }
-        lua_settop(L, top);
-        return out;
-    }
+    std::string run(const char* code) { return lua_fixture_run(L, code); }
+    std::string eval(const char* expr) { return lua_fixture_eval(L, expr); }
     void event(int32_t device, int32_t kind, int32_t offset, int32_t data)
     {
         input_events.events[input_events.count++] = {device, kind, offset, data};
     }
+    // The frame's events through the protected dispatch on the shell's state.
     bool dispatch()
     {
-        bool ok = lua_cpcall(L, input_lua_dispatch, &input_events) == 0;
-        lua_settop(L, 0);
+        CON.L = L;
+        bool ok = input_dispatch();
+        EXPECT_EQ(lua_gettop(L), 0);
         input_events.count = 0;
         return ok;
+    }
+    // The devices set up; the first poll only acquires, items queued after it are read by
+    // the next.
+    void start()
+    {
+        ASSERT_TRUE(di_input_setup(&DI_INPUT, GetDesktopWindow()));
+        di_input_update(&DI_INPUT);
+        ASSERT_EQ(input_events.count, 0);
+    }
+    // One poll of the devices, without Lua: the events it listed, each as "device,kind,offset,data ".
+    std::string frame()
+    {
+        di_input_update(&DI_INPUT);
+        std::string out;
+        for (int32_t i = 0; i < input_events.count; i++) {
+            const input_event& e = input_events.events[i];
+            for (int32_t v : {e.device_key, e.kind_key, e.offset})
+                out += std::to_string(v) + ",";
+            out += std::to_string(e.data) + " ";
+        }
+        return out;
     }
 };
 
 } // namespace
 
-TEST_F(Input, AxisPressesOneDirectionAndReleasesTheOther)
+// Keys are the device number within its kind plus the kind's base (joystick 0, mouse 8,
+// keyboard 16); devices are polled in enumeration order (the first mouse and keyboard,
+// then the added ones), each in its buffered order.
+TEST_F(Input, EventsCarryDeviceAndKindKeysInEnumerationOrder)
 {
-    input_player& p1 = INPUT.players[0];
-    EXPECT_EQ(run("return KEYS.p1_leftright(-1)"), "-1");
-    EXPECT_EQ(p1.leftright, -1);
-    EXPECT_TRUE(p1.left.held && p1.left.pressed);
-    EXPECT_FALSE(p1.right.held);
+    int32_t kb2 = plat_di8_add_test_device(DI8DEVTYPE_KEYBOARD, "Second keyboard");
+    int32_t ctrl = plat_di8_add_test_device(DI8DEVTYPE_DEVICECTRL, "Control");
+    int32_t pad = plat_di8_add_test_device(DI8DEVTYPE_GAMEPAD | 0x0100, "Pad");
+    int32_t pointer = plat_di8_add_test_device(DI8DEVTYPE_SCREENPOINTER, "Pen");
+    start();
+    EXPECT_EQ(DI_INPUT.keyboards, 2);
+    EXPECT_EQ(DI_INPUT.mice, 2);
 
-    EXPECT_EQ(run("return KEYS.p1_leftright(1)"), "1");
-    EXPECT_TRUE(!p1.left.held && p1.left.released);
-    EXPECT_TRUE(p1.right.held && p1.right.pressed);
-
-    EXPECT_EQ(run("return KEYS.p1_leftright(0)"), "0");
-    EXPECT_TRUE(!p1.right.held && p1.right.released);
-    EXPECT_FALSE(INPUT.players[1].left.pressed || INPUT.players[4].left.pressed); // other blocks untouched
-
-    // A fraction truncates towards zero: -0.5 is 0 and releases both directions.
-    run("KEYS.updown(-3)");
-    EXPECT_EQ(run("return KEYS.updown(-0.5)"), "0");
-    EXPECT_FALSE(INPUT.players[4].up.held || INPUT.players[4].down.held);
-    EXPECT_EQ(run("return KEYS.inout()"), "0");
+    plat_di8_push_item(plat_di8_keyboard_source(), 30, 0x80);
+    plat_di8_push_item(kb2, 1, 0x80);
+    plat_di8_push_item(plat_di8_mouse_source(), 12, 0x80);
+    plat_di8_push_item(plat_di8_keyboard_source(), 30, 0);
+    plat_di8_push_item(ctrl, 1, 0x80); // never polled
+    plat_di8_push_item(pad, 48, 0x80);
+    plat_di8_push_item(pointer, 12, 0);
+    std::string pad_key = std::to_string(DI_INPUT.joysticks); // the last joystick enumerated
+    EXPECT_EQ(frame(), "9,8,12,128 17,16,30,128 17,16,30,0 18,16,1,128 " + pad_key + ",0,48,128 10,8,12,0 ");
+    EXPECT_EQ(frame(), ""); // each item is listed once
 }
 
-TEST_F(Input, ButtonsReportHeldPressedReleased)
+TEST_F(Input, ABusyFrameLeavesTheRestForTheNextFrame)
 {
-    EXPECT_EQ(run("return KEYS.click(0x80)"), "t,t,f");
-    EXPECT_EQ(run("return KEYS.click(0x80)"), "t,t,f");
-    EXPECT_EQ(run("return KEYS.click(0)"), "f,t,t");
-
-    EXPECT_EQ(run("return KEYS.p2_up(true)"), "t,t,f");
-    EXPECT_EQ(run("return KEYS.p2_up(false)"), "f,t,t");
-    INPUT.players[1].up = input_button();
-    EXPECT_EQ(run("return KEYS.p2_up()"), "f,f,f");
-    EXPECT_EQ(run("return KEYS.p2_up(nil)"), "f,f,f");
-    EXPECT_EQ(run("return KEYS.p2_up({})"), "f,f,f");
-    EXPECT_EQ(run("return KEYS.p2_up('128')"), "t,t,f"); // numeric strings count
-    EXPECT_EQ(run("return KEYS.p2_up('down')"), "t,t,f"); // other strings change nothing
-    EXPECT_EQ(run("return KEYS['in'](1), KEYS.p4_out(1), KEYS.grab(1), KEYS.menu(1)"), "t,t,t,t,t,f"); // all but the last call give one value
-    EXPECT_TRUE(INPUT.players[4].in.held && INPUT.players[3].out.held && INPUT.grab.held && INPUT.menu.held);
-
-    // The top of the next frame clears the edges; held stays until a release.
-    main_loop_clear_input(&INPUT);
-    EXPECT_EQ(run("return KEYS.grab()"), "t,f,f");
-    EXPECT_EQ(run("return KEYS.grab(0)"), "f,f,t");
+    start();
+    for (int i = 0; i < 300; i++)
+        plat_di8_push_item(plat_di8_keyboard_source(), 30, i % 2 ? 0 : 0x80);
+    frame();
+    EXPECT_EQ(input_events.count, 256);
+    frame();
+    ASSERT_EQ(input_events.count, 44);
+    EXPECT_EQ(input_events.events[43].data, 0); // the final release is not lost
 }
 
-TEST_F(Input, OutOfRangeNumbersSaturateAndNeverRaise)
+// A device whose handler fails is logged and skipped; a failure of the interface or the
+// enumeration fails the setup, which cleans up (and clean is safe twice).
+TEST_F(Input, DeviceFailures)
 {
-    EXPECT_EQ(run("return KEYS.leftright(1e300)"), "2147483647");
-    EXPECT_EQ(run("return KEYS.leftright(-1/0)"), "-2147483648");
-    EXPECT_EQ(run("return KEYS.leftright(0/0)"), "0");
-    EXPECT_FALSE(INPUT.players[4].left.held || INPUT.players[4].right.held);
-    EXPECT_EQ(run("return KEYS.click(0/0)"), "f,f,f");
-}
-
-TEST_F(Input, NameTablesMapBothWaysAndKeysHoldsItsFunctions)
-{
-    const char* count = "local t = input[...] local n = 0 for k in pairs(t) do if type(k) == 'string' then n = n + 1 end end return n";
-    auto count_names = [&](const char* table) {
-        std::string code = std::string("return (function(...) ") + count + " end)('" + table + "')";
-        return run(code.c_str());
-    };
-    EXPECT_EQ(count_names("key_names"), "144");
-    EXPECT_EQ(count_names("joy_names"), "164");
-    EXPECT_EQ(count_names("mouse_names"), "11");
-    EXPECT_EQ(run("local k = input.key_names return k.ESCAPE, k[200], k.NUMPADENTER, k[1], k['1'], k[237]"),
-              "1,UP,156,ESCAPE,2,MEDIASELECT");
-    EXPECT_EQ(run("local j = input.joy_names return j.B127, j[175], j.POV3, j.FS1, j[176], j.ARX"), "175,B127,44,268,VX,220");
-    EXPECT_EQ(run("local m = input.mouse_names return m[19], m.Z, m.B1"), "B7,8,13");
-    EXPECT_EQ(run("for k = 0, 23 do if type(input[k]) ~= 'table' then return k end end return 'all'"), "all");
-    EXPECT_EQ(run("return input[24]"), "nil");
-    EXPECT_EQ(run("local n = 0 for k, v in pairs(KEYS) do if type(v) == 'function' then n = n + 1 end end return n"), "48");
-    EXPECT_EQ(run("return type(KEYS.p3_inout), type(KEYS.p4_out), type(KEYS.out), type(KEYS.p5_left)"),
-              "function,function,function,nil");
-}
-
-TEST_F(Input, EveryKeyTheDevicesReportHasAName)
-{
-    lua_getglobal(L, "input");
-    lua_getfield(L, -1, "key_names");
-    for (int sc = 0; sc < 512; sc++) {
-        DWORD dik = plat_di8_dik_from_scancode(sc);
-        if (!dik)
-            continue;
-        lua_rawgeti(L, -1, (int)dik);
-        EXPECT_TRUE(lua_isstring(L, -1)) << "scan code " << dik;
-        lua_pop(L, 1);
+    // Each device call fails for the mouse, enumerated first; the keyboard still comes.
+    const struct {
+        plat_di8_call call;
+        bool ok;
+        const char* error;
+    } cases[] = {{PLAT_DI8_FORMAT, true,
+                  "Failed to set data format of input device.\nFailed to setup input device handler,\n"},
+                 {PLAT_DI8_CREATE_DEVICE, true, "Failed to create input device.\n"},
+                 {PLAT_DI8_COOP, true, "Failed to set coop level of input device.\n"},
+                 {PLAT_DI8_PROPERTY, true, "Failed to set buffer of input device.\n"},
+                 {PLAT_DI8_CREATE, false, "DirectInput8Create failed,\n"},
+                 {PLAT_DI8_ENUM, false, "Failed to enumerate input devices.\n"}};
+    for (auto& c : cases) {
+        di_input_clean(&DI_INPUT);
+        LOGGED.error.clear();
+        plat_di8_fail_next(c.call, 1);
+        EXPECT_EQ(di_input_setup(&DI_INPUT, GetDesktopWindow()), c.ok) << c.error;
+        EXPECT_EQ(LOGGED.error.substr(0, strlen(c.error)), c.error);
+        EXPECT_EQ(harness_list_count(&DI_INPUT.devices.live), c.ok ? 1 : 0) << "only the keyboard: " << c.error;
     }
-    lua_settop(L, 0);
+    di_input_clean(&DI_INPUT);
+    di_input_clean(&DI_INPUT);
+    di_input_update(&DI_INPUT); // nothing to poll
+    EXPECT_EQ(input_events.count, 0);
+    start();
+    ASSERT_TRUE(di_input_reset(&DI_INPUT));
+    EXPECT_EQ(DI_INPUT.keyboards, 1);
+    EXPECT_EQ(DI_INPUT.window, GetDesktopWindow());
+}
+
+// One frame of calls, in order, each result worked from the rules: a change of held sets
+// pressed (down) or released (up), and both edges stay set until the frame loop clears them;
+// an axis presses the direction of its sign and releases the other; values truncate towards
+// zero, saturate at 32 bits, NaN is 0; no value, nil, a table or a non-numeric text only
+// report the state. Buttons answer held, pressed, released.
+TEST_F(Input, KeysCallsWorkedOneAfterAnother)
+{
+    const struct {
+        const char* call;
+        const char* want;
+    } steps[] = {
+        {"KEYS.p1_leftright(-1)", "-1"}, {"KEYS.p1_left()", "t,t,f"}, {"KEYS.p1_right()", "f,f,f"},
+        {"KEYS.p1_leftright(1)", "1"}, {"KEYS.p1_left()", "f,t,t"}, {"KEYS.p1_right()", "t,t,f"},
+        {"KEYS.p1_leftright(0)", "0"}, {"KEYS.p1_right()", "f,t,t"},
+        {"KEYS.p2_left()", "f,f,f"}, {"KEYS.left()", "f,f,f"}, // other blocks untouched
+        {"KEYS.updown(-3)", "-3"}, {"KEYS.updown(-0.5)", "0"}, {"KEYS.up()", "f,t,t"}, {"KEYS.inout()", "0"},
+        {"KEYS.click(0x80)", "t,t,f"}, {"KEYS.click(0x80)", "t,t,f"}, {"KEYS.click(0)", "f,t,t"},
+        {"KEYS.click(0/0)", "f,t,t"}, {"KEYS.p2_up(true)", "t,t,f"}, {"KEYS.p2_up(false)", "f,t,t"},
+        // All but the last call of a list give their first result only.
+        {"KEYS.p2_up(), KEYS.p2_up(nil), KEYS.p2_up({}), KEYS.p2_up('down')", "f,f,f,f,t,t"},
+        {"KEYS.p2_up('128')", "t,t,t"}, {"KEYS.leftright(1e300)", "2147483647"},
+        {"KEYS.leftright(-1/0)", "-2147483648"}, {"KEYS.leftright(0/0)", "0"}, {"KEYS.left()", "f,t,t"},
+        {"KEYS['in'](1), KEYS.p4_out(1), KEYS.grab(1), KEYS.menu(1)", "t,t,t,t,t,f"},
+    };
+    for (auto& s : steps)
+        EXPECT_EQ(eval((std::string("r(") + s.call + ")").c_str()), s.want) << s.call;
+    // The calls wrote the blocks native code reads.
+    EXPECT_EQ(INPUT.players[0].right.released + INPUT.players[0].left.held, 1);
+    EXPECT_EQ(INPUT.players[4].leftright, 0);
+    EXPECT_TRUE(INPUT.players[1].up.held && INPUT.players[4].in.held && INPUT.players[3].out.held);
+    EXPECT_TRUE(INPUT.grab.held && INPUT.menu.held && INPUT.click.released && !INPUT.click.held);
 }
 
 TEST_F(Input, DeviceHandlerFirstThenKindWithoutFallingThroughOtherValues)
@@ -172,7 +206,7 @@ TEST_F(Input, DeviceHandlerFirstThenKindWithoutFallingThroughOtherValues)
     event(10, 8, 12, 0);   // the device's own handler
     event(30, 8, 12, 7);   // a key without a table: the kind's handler
     EXPECT_TRUE(dispatch());
-    EXPECT_EQ(run("return table.concat(log, ' ')"), "kind13:-1 dev0 kind7");
+    EXPECT_EQ(eval("table.concat(log, ' ')"), "kind13:-1 dev0 kind7");
 
     // Tables replaced by scripts with something else mean no handler, never an error.
     run("input[16] = 'nope'");
@@ -188,59 +222,37 @@ TEST_F(Input, HandlerErrorEndsOnlyThisFramesDispatch)
     run("log = {}"
         " input[16][1] = function(v) error('boom') end"
         " input[16][2] = function(v) log[#log + 1] = v end");
+    event(17, 16, 2, 0);
+    EXPECT_FALSE(input_dispatch()); // no Lua environment: nothing runs
+    EXPECT_EQ(eval("#log"), "0");
+    input_events.count = 0;
     event(17, 16, 2, 1);
     event(17, 16, 1, 0x80);
     event(17, 16, 2, 2);
     EXPECT_FALSE(dispatch());
     event(17, 16, 2, 3);
     EXPECT_TRUE(dispatch());
-    EXPECT_EQ(run("return table.concat(log, ' ')"), "1 3");
+    EXPECT_EQ(eval("table.concat(log, ' ')"), "1 3");
 }
 
-TEST_F(Input, DispatchRunsOnTheShellsLuaState)
-{
-    run("input[16][30] = function(v) KEYS.click(v) end");
-    event(17, 16, 30, 0x80);
-    EXPECT_FALSE(input_dispatch()); // no Lua environment: nothing runs
-    EXPECT_FALSE(INPUT.click.held);
-    CON.L = L;
-    EXPECT_TRUE(input_dispatch());
-    EXPECT_TRUE(INPUT.click.held);
-    run("input[16][30] = function(v) error('x') end");
-    EXPECT_FALSE(input_dispatch());
-    EXPECT_EQ(lua_gettop(L), 0);
-}
-
+// The installation's bindings: the left button clicks, the right one is the menu button,
+// the middle one grabs; Escape is left to the window, so it presses nothing here.
 TEST_F(Input, InstallationBindingsReachKeys)
 {
-    namespace fs = std::filesystem;
-    fs::create_directories("local/lua");
-    fs::copy_file(fs::path(DORVALE_SOURCE_DIR) / "local/lua/input.lua", "local/lua/input.lua",
-                  fs::copy_options::overwrite_existing);
+    std::filesystem::create_directories("local/lua");
+    harness_write_file("local/lua/input.lua", harness_read_file(DORVALE_SOURCE_DIR "/local/lua/input.lua").c_str());
     lua_close(L);
     L = luaL_newstate();
     luaL_openlibs(L);
     input_lua_setup(L);
     event(9, 8, 12, 0x80);    // first mouse, left button
-    event(17, 16, 200, 0x80); // Up
-    event(17, 16, 201, 0x80); // Page Up
-    event(1, 0, 0, 0);        // joystick X fully left
     event(9, 8, 13, 0x80);    // right button
     event(9, 8, 14, 0x80);    // middle button
-    event(17, 16, 1, 0x80);   // Escape: the window's alone
+    event(17, 16, 200, 0x80); // Up
     ASSERT_TRUE(dispatch());
-    EXPECT_TRUE(INPUT.click.held && INPUT.click.pressed);
-    EXPECT_TRUE(INPUT.players[4].up.held);
-    EXPECT_TRUE(INPUT.players[4].in.held);
-    EXPECT_TRUE(INPUT.players[4].left.held);
-    EXPECT_TRUE(INPUT.grab.held);
-    EXPECT_TRUE(INPUT.menu.held && INPUT.menu.pressed);
+    EXPECT_TRUE(INPUT.click.pressed && INPUT.grab.pressed && INPUT.menu.pressed && INPUT.players[4].up.pressed);
     event(9, 8, 13, 0);
-    event(17, 16, 1, 0x80);
+    event(17, 16, 1, 0x80); // Escape
     ASSERT_TRUE(dispatch());
     EXPECT_FALSE(INPUT.menu.held);
-    event(1, 0, 0, 32768); // centred
-    ASSERT_TRUE(dispatch());
-    EXPECT_EQ(INPUT.players[4].leftright, 0);
-    EXPECT_TRUE(INPUT.players[4].left.released);
 }

@@ -14,14 +14,6 @@
 
 namespace {
 
-int live_streams()
-{
-    int n = 0;
-    for (list_node* at = list_first(&JOURNALS.records.live); at->next; at = at->next)
-        n++;
-    return n;
-}
-
 std::vector<float> read_n(jstream* s, int n)
 {
     std::vector<float> out;
@@ -30,20 +22,40 @@ std::vector<float> read_n(jstream* s, int n)
     return out;
 }
 
+// Runs of (count, value) make the expected reads.
+std::vector<float> runs(std::vector<std::pair<int, float>> r)
+{
+    std::vector<float> out;
+    for (auto& [n, v] : r)
+        out.insert(out.end(), n, v);
+    return out;
+}
+
+int register_journal(lua_State* L)
+{
+    journal_lua_setup(L);
+    return 0;
+}
+
+// A stream `s` made natively, and a Lua state with the library registered.
 struct Journal : testing::Test {
     lua_State* L = nullptr;
     jstream* s = nullptr;
     void SetUp() override
     {
+        mkdir("local", 0777);
+        mkdir("local/lua", 0777);
+        harness_write_file("local/lua/journal.lua", "script_saw = type(journal.alloc_stream)");
         ASSERT_TRUE(journals_setup(&JOURNALS));
         L = luaL_newstate();
+        ASSERT_TRUE(safelua_cpcall(L, safelua_open_libs, nullptr));
+        ASSERT_TRUE(safelua_cpcall(L, register_journal, nullptr));
         s = jstream_alloc(&JOURNALS, 16, 16);
         ASSERT_NE(s, nullptr);
     }
     void TearDown() override
     {
-        if (L)
-            lua_close(L);
+        lua_close(L);
         journals_clean(&JOURNALS);
     }
     std::string text_of(jstream* stream)
@@ -53,34 +65,59 @@ struct Journal : testing::Test {
         lua_pop(L, 1);
         return t;
     }
+    std::string run(const char* code) { return lua_fixture_run(L, code); }
+    std::string eval(const char* expr) { return lua_fixture_eval(L, expr); }
 };
 
 } // namespace
 
+// A line per 32 positions: the mask has bit k when value k differs from the one before it
+// (0 before the first), then those values. 1, 1, 2: bits 0 and 2, mask 5. 0, 0, 7: only bit
+// 2, mask 4. 0..32: position 0 repeats the 0 before it, 1..31 differ, mask 2^32 - 2; the
+// second line holds only 32 at its bit 0.
 TEST_F(Journal, TextFormKeepsOnlyChangedValues)
 {
-    for (float v : {1.0f, 1.0f, 2.0f})
-        jstream_write(s, v);
-    EXPECT_EQ(text_of(s), "5 1 2\n");
-    EXPECT_TRUE(jstream_eof(s)) << "reading is left at the end";
-
-    jstream* t = jstream_alloc(&JOURNALS, 16, 16);
-    jstream_write_str(t, "5 1 2\n");
-    EXPECT_EQ(t->count, 32);
-    std::vector<float> expect(32, 2.0f);
-    expect[0] = expect[1] = 1.0f;
-    EXPECT_FALSE(jstream_eof(t));
-    EXPECT_EQ(read_n(t, 32), expect);
-    EXPECT_TRUE(jstream_eof(t));
-    EXPECT_EQ(text_of(t), "5 1 2\n") << "the text form survives a round trip";
+    std::vector<float> count_up;
+    for (int i = 0; i <= 32; i++)
+        count_up.push_back((float)i);
+    const struct {
+        std::vector<float> values;
+        const char* text;
+    } cases[] = {
+        {{}, ""}, {{1, 1, 2}, "5 1 2\n"}, {{0, 0, 7}, "4 7\n"},
+        {count_up, "4294967294 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 29 30 31\n"
+                   "1 32\n"},
+    };
+    for (auto& c : cases) {
+        jstream* t = jstream_alloc(&JOURNALS, 16, 16);
+        for (float v : c.values)
+            jstream_write(t, v);
+        EXPECT_EQ(text_of(t), c.text);
+        EXPECT_TRUE(jstream_eof(t)) << "reading is left at the end";
+        EXPECT_EQ(jstream_read(t), c.values.empty() ? 0.0f : c.values.back()) << "and then repeats the last value";
+    }
 }
 
-TEST_F(Journal, EveryGroupOfThirtyTwoIsOneLine)
+// Each group read from text is 32 positions; clear bits repeat the value before. Words may
+// be split by any white space; an unreadable value is 0 and the text ends where no mask can
+// be read.
+TEST_F(Journal, TextReadsBackAsWholeGroups)
 {
-    for (int i = 0; i <= 32; i++)
-        jstream_write(s, (float)i);
-    EXPECT_EQ(text_of(s), "4294967294 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 "
-                          "29 30 31\n1 32\n");
+    const struct {
+        const char* text;
+        std::vector<float> reads;
+    } cases[] = {
+        {"5 1 2\n", runs({{2, 1}, {30, 2}})},
+        {"  1\t\t7\n\n3 8.5 9 3 -1 word 1 4", runs({{32, 7}, {1, 8.5f}, {31, 9}, {1, -1}, {31, 0}})},
+        {"x 1 2", {}}, {"", {}},
+    };
+    for (auto& c : cases) {
+        jstream* t = jstream_alloc(&JOURNALS, 16, 16);
+        jstream_write_str(t, c.text);
+        EXPECT_EQ(t->count, (int32_t)c.reads.size()) << c.text;
+        EXPECT_EQ(read_n(t, (int)c.reads.size()), c.reads) << c.text;
+        EXPECT_TRUE(jstream_eof(t)) << c.text;
+    }
 }
 
 TEST_F(Journal, ValuesSurviveTheTextForm)
@@ -97,44 +134,7 @@ TEST_F(Journal, ValuesSurviveTheTextForm)
     EXPECT_EQ(t->count, 96);
     EXPECT_EQ(read_n(t, 70), values);
     EXPECT_EQ(jstream_read(t), values.back()) << "the last line's tail repeats the last value";
-}
-
-TEST_F(Journal, EmptyStreamAndSeeking)
-{
-    EXPECT_TRUE(jstream_eof(s));
-    EXPECT_EQ(jstream_read(s), 0.0f);
-    EXPECT_EQ(text_of(s), "");
-
-    for (float v : {4.0f, 5.0f, 6.0f})
-        jstream_write(s, v);
-    jstream_seek(s, 0);
-    EXPECT_EQ(read_n(s, 2), (std::vector<float>{4.0f, 5.0f}));
-    EXPECT_FALSE(jstream_seek(s, 5));
-    EXPECT_EQ(jstream_read(s), 6.0f) << "a refused seek changes nothing";
-    EXPECT_EQ(jstream_read(s), 6.0f) << "past the end the last value repeats";
-    EXPECT_TRUE(jstream_eof(s));
-    EXPECT_TRUE(jstream_seek(s, 0));
-    EXPECT_EQ(jstream_read(s), 4.0f);
-}
-
-TEST_F(Journal, ReadingTextStopsWhereNoMaskCanBeRead)
-{
-    // Any white space between words; an unreadable value counts as 0 and ends the text there.
-    jstream_write_str(s, "  1\t\t7\n\n3 8.5 9 3 -1 word 1 4");
-    EXPECT_EQ(s->count, 96);
-    std::vector<float> got = read_n(s, 96);
-    EXPECT_EQ(got[0], 7.0f);
-    EXPECT_EQ(got[31], 7.0f);
-    EXPECT_EQ(got[32], 8.5f);
-    EXPECT_EQ(got[33], 9.0f);
-    EXPECT_EQ(got[64], -1.0f);
-    EXPECT_EQ(got[65], 0.0f) << "bit 1 of the third mask has no readable value";
-    EXPECT_EQ(got[95], 0.0f);
-
-    jstream* t = jstream_alloc(&JOURNALS, 16, 16);
-    jstream_write_str(t, "x 1 2");
-    jstream_write_str(t, "");
-    EXPECT_EQ(t->count, 0) << "no mask at the start appends nothing";
+    EXPECT_EQ(text_of(t), text);
 }
 
 TEST_F(Journal, TextAfterSingleWritesStartsItsOwnGroup)
@@ -143,14 +143,8 @@ TEST_F(Journal, TextAfterSingleWritesStartsItsOwnGroup)
     jstream_write(s, 2.0f);
     EXPECT_EQ(jstream_read(s), 1.0f) << "a reader already inside the group";
     jstream_write_str(s, "1 5");
-    ASSERT_EQ(s->count, 64);
-    std::vector<float> got = read_n(s, 63);
-    got.insert(got.begin(), 1.0f);
-    EXPECT_EQ(got[0], 1.0f);
-    EXPECT_EQ(got[1], 2.0f);
-    EXPECT_EQ(got[31], 2.0f) << "the written group is closed with its last value";
-    EXPECT_EQ(got[32], 5.0f);
-    EXPECT_EQ(got[63], 5.0f);
+    EXPECT_EQ(read_n(s, 63), runs({{31, 2}, {32, 5}})) << "the written group is closed with its last value";
+    EXPECT_TRUE(jstream_eof(s));
     EXPECT_EQ(text_of(s), "3 1 2\n1 5\n");
 }
 
@@ -159,98 +153,44 @@ TEST_F(Journal, ReadingNeverPassesTheStoredWords)
     // A stored form cut short, as a failed append leaves it: reads keep the last value.
     jstream_write_str(s, "4294967295 1 2 3");
     s->words.count = 3;
-    std::vector<float> got = read_n(s, 32);
-    EXPECT_EQ(got[0], 1.0f);
-    EXPECT_EQ(got[1], 2.0f);
-    EXPECT_EQ(got[2], 2.0f);
-    EXPECT_EQ(got[31], 2.0f);
+    EXPECT_EQ(read_n(s, 32), runs({{1, 1}, {31, 2}}));
 }
 
-TEST_F(Journal, CleanFreesEveryStreamAndRefusesNewOnes)
-{
-    jstream_alloc(&JOURNALS, 16, 16);
-    EXPECT_EQ(live_streams(), 2);
-    journals_clean(&JOURNALS);
-    EXPECT_EQ(jstream_alloc(&JOURNALS, 16, 16), nullptr) << "no stream from a shut-down pool";
-    journals_clean(&JOURNALS);
-    ASSERT_TRUE(journals_setup(&JOURNALS));
-    jstream_free(nullptr);
-    journals_stream_free(&JOURNALS, nullptr);
-    for (int i = 0; i < 40; i++)
-        jstream_write(jstream_alloc(&JOURNALS, 1, 1), (float)i);
-    EXPECT_EQ(live_streams(), 40) << "the pool grows without a limit";
-}
-
-// ---- the Lua library -------------------------------------------------------------------
-
-namespace {
-
-int register_journal(lua_State* L)
-{
-    journal_lua_setup(L);
-    return 0;
-}
-
-struct JournalLua : testing::Test {
-    lua_State* L = nullptr;
-    void SetUp() override
-    {
-        mkdir("local", 0777);
-        mkdir("local/lua", 0777);
-        harness_write_file("local/lua/journal.lua", "script_saw = type(journal.alloc_stream)");
-        ASSERT_TRUE(journals_setup(&JOURNALS));
-        L = luaL_newstate();
-        ASSERT_TRUE(safelua_cpcall(L, safelua_open_libs, nullptr));
-        ASSERT_TRUE(safelua_cpcall(L, register_journal, nullptr));
-    }
-    void TearDown() override
-    {
-        if (L)
-            lua_close(L);
-        journals_clean(&JOURNALS);
-    }
-    std::string run(const char* code) { return lua_fixture_run(L, code); }
-    std::string eval(const char* expr) { return lua_fixture_eval(L, expr); }
-};
-
-} // namespace
-
-TEST_F(JournalLua, StreamsThroughScripts)
+// Through the library: a seek keeps the integer part of its position and only 0 rewinds
+// (past the end a read repeats 2.5); a number is taken as its text ("17": mask 17, two
+// unreadable values, so one 0 after 2.5); beyond the float range is infinity.
+TEST_F(Journal, LuaStreamsThroughScripts)
 {
     EXPECT_EQ(eval("script_saw"), "function") << "the library's script runs after it is registered";
-    ASSERT_EQ(run("s = journal.alloc_stream() s.write(1) s.write(1) s.write(2.5)"), "");
-    EXPECT_EQ(eval("s.read_str()"), "5 1 2.5\n");
-    EXPECT_EQ(eval("s.eof()"), "true");
-    ASSERT_EQ(run("s.seek(0.7)"), "") << "the integer part of the position counts";
-    EXPECT_EQ(eval("s.read()"), "1");
-    ASSERT_EQ(run("s.seek(3)"), "");
-    EXPECT_EQ(eval("s.read()"), "1");
-
-    ASSERT_EQ(run("t = journal.alloc_stream() t.write_str(s.read_str()) t.write_str(17)"), "");
-    EXPECT_EQ(eval("t.read_str()"), "5 1 2.5\n1 0\n") << "a number is taken as its text";
-    ASSERT_EQ(run("t.write(1e300)"), "");
-    EXPECT_NE(eval("t.read_str()").find("\n1 inf\n"), std::string::npos) << "beyond the float range: infinity";
+    ASSERT_EQ(run("s = journal.alloc_stream() s.write(1) s.write(1) s.write(2.5) a = s.read_str() e = s.eof() "
+                  "s.seek(3) b = s.read() s.seek(0.7) c = s.read() "
+                  "t = journal.alloc_stream() t.write_str(a) t.write_str(17) t.write(1e300)"),
+              "");
+    EXPECT_EQ(eval("a .. tostring(e) .. ' ' .. b .. ' ' .. c"), "5 1 2.5\ntrue 2.5 1");
+    EXPECT_EQ(eval("t.read_str()"), "5 1 2.5\n1 0\n1 inf\n");
     EXPECT_NE(run("t.write('x')").find("bad argument #1"), std::string::npos);
-
     journal_lua_clean(L);
     EXPECT_EQ(eval("journal"), "nil");
 }
 
-TEST_F(JournalLua, CollectingTheFunctionsFreesTheStream)
+TEST_F(Journal, LuaCollectingTheFunctionsFreesTheStream)
 {
+    // The fixture's own stream is the one left.
     ASSERT_EQ(run("s = journal.alloc_stream() s.write(1) s = nil collectgarbage()"), "");
-    EXPECT_EQ(live_streams(), 0);
-
+    EXPECT_EQ(harness_list_count(&JOURNALS.records.live), 1);
     ASSERT_EQ(run("s = journal.alloc_stream() r = s.read s = nil collectgarbage()"), "");
-    EXPECT_EQ(live_streams(), 1) << "one function still reachable keeps the stream";
+    EXPECT_EQ(harness_list_count(&JOURNALS.records.live), 2) << "one function still reachable keeps the stream";
     ASSERT_EQ(run("r = nil collectgarbage()"), "");
-    EXPECT_EQ(live_streams(), 0);
+    EXPECT_EQ(harness_list_count(&JOURNALS.records.live), 1);
 }
 
-TEST_F(JournalLua, FreedStreamsRaise)
+TEST_F(Journal, LuaFreedStreamsRaise)
 {
     ASSERT_EQ(run("s = journal.alloc_stream() s.write(3)"), "");
-    journals_clean(&JOURNALS);
+    journals_clean(&JOURNALS); // frees every stream
+    EXPECT_EQ(jstream_alloc(&JOURNALS, 16, 16), nullptr) << "no stream from a shut-down pool";
+    jstream_free(nullptr);
+    journals_stream_free(&JOURNALS, nullptr);
     for (const char* call : {"s.read()", "s.write(1)", "s.seek(0)", "s.eof()", "s.read_str()", "s.write_str('1 1')"})
         EXPECT_NE(run(call).find("null pointer in jstream usedata"), std::string::npos) << call;
     ASSERT_EQ(run("s = nil collectgarbage()"), "") << "collecting a freed stream's functions is harmless";

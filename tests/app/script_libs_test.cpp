@@ -1,30 +1,42 @@
-// The small script libraries zel, tdata, profile and xlate: their functions and the script
-// each runs after registering.
+// The shell's small script libraries: zel, tdata, profile and xlate with the script each
+// runs after registering, and soul: soul.info built from the avatar manager and random
+// souls applied to an avatar, including the script's failures.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <time.h>
 
+#include <cstring>
 #include <string>
 
 #include "app/code/con.h"
+#include "app/code/soul_lib.h"
 #include "app/code/zel.h"
+#include "engine/code/gfx/avatar.h"
+#include "engine/code/gfx/gfx.h"
+#include "engine/code/gfx/soul.h"
 #include "engine/code/safelua.h"
 #include "tests/harness/harness.h"
+#include "tests/harness/log_capture.h"
 #include "tests/harness/lua_fixture.h"
 
 namespace {
 
-void write_script(const char* name, const char* text)
-{
-    mkdir("local", 0777);
-    mkdir("local/lua", 0777);
-    harness_write_file((std::string("local/lua/") + name + ".lua").c_str(), text);
-}
-
 // 2005-08-19 07:05:09 UTC.
 time_t fixed_clock() { return 1124435109; }
+
+// Two head choices; every other group empty.
+xox_link head_links[2] = {
+    {"default", "head01", 1.0f, 0.5f},
+    {"round", "head02", 0.0f, 2.0f},
+};
+
+int register_soul(lua_State* L)
+{
+    soul_lua_setup(L);
+    return 0;
+}
 
 int register_all(lua_State* L)
 {
@@ -32,33 +44,86 @@ int register_all(lua_State* L)
     tdata_lua_setup(L);
     profile_lua_setup(L);
     xlate_lua_setup(L);
-    return 0;
+    return register_soul(L);
 }
 
 struct ScriptLibs : testing::Test {
     lua_State* L = NULL;
+    avatar a;
+    avatar_soul soul;
+
     void SetUp() override
     {
-        // Each script leaves a mark that it ran with its own library in place.
+        log_capture_start();
+        memset(&GFX.avatars, 0, sizeof GFX.avatars);
+        GFX.avatars.groups[11].count = 2;
+        GFX.avatars.groups[11].entries = head_links;
+        memset(&a, 0, sizeof a);
+        memset(&soul, 0, sizeof soul);
+        a.soul = &soul;
+        mkdir("local", 0777);
+        mkdir("local/lua", 0777);
+        // Each library's script leaves a mark that it ran with its own library in place.
         for (const char* name : {"zel", "tdata", "profile", "xlate"}) {
             std::string text = std::string("ran_") + name + " = type(" + name + ") == 'table'";
-            write_script(name, text.c_str());
+            harness_write_file((std::string("local/lua/") + name + ".lua").c_str(), text.c_str());
         }
+        // A soul table whose surfaces and parts the tests pick from the global "pick".
+        harness_write_file("local/lua/soul.lua",
+            "calls = {}\n"
+            "function soul.random(sex)\n"
+            "  calls[#calls + 1] = tostring(sex)\n"
+            "  if pick == 'error' then error('no luck') end\n"
+            "  if pick == 'nil' then return nil end\n"
+            "  if pick == 'no_surfaces' then return { parts = {} } end\n"
+            "  return { parts = { head = { { group = 'HEAD', name = 'round' },\n"
+            "                               { group = 'hat', name = string.rep('x', 80) } },\n"
+            "                      body = { { group = 'nosuch', name = 'plain' } } },\n"
+            "           surfaces = { skin = { argb = '0xFF102030', spec = ' 0x80808080 ', gloss = 0.25 },\n"
+            "                        hair = { gloss = 1 } } }\n"
+            "end\n");
         L = luaL_newstate();
         ASSERT_TRUE(safelua_cpcall(L, safelua_open_libs, NULL));
+        lua_fixture_run(L, "global = _G");
         ASSERT_TRUE(safelua_cpcall(L, register_all, NULL));
     }
     void TearDown() override
     {
         lua_close(L);
+        memset(&GFX.avatars, 0, sizeof GFX.avatars);
         zel_set_clock(NULL);
         unsetenv("TZ");
         tzset();
+        log_capture_stop();
     }
     std::string eval(const char* expr) { return lua_fixture_eval(L, expr); }
+    void pick(const char* what) { lua_fixture_run(L, (std::string("pick = '") + what + "'").c_str()); }
+    // One part slot as "group:name", one surface as "argb/spec/gloss" (hexadecimal colours).
+    std::string slot(int part, int i)
+    {
+        return std::to_string(soul.objects[part][i].group) + ":" + soul.objects[part][i].name;
+    }
+    std::string surface(int i)
+    {
+        char text[64];
+        snprintf(text, sizeof text, "%x/%x/%g", soul.surfaces[i].argb, soul.surfaces[i].spec, soul.surfaces[i].gloss);
+        return text;
+    }
+    // A recognisable soul: every slot and surface filled.
+    void fill_soul()
+    {
+        for (auto& part : soul.objects)
+            for (auto& o : part)
+                o = soul_object{7, 3, "old"};
+        for (auto& f : soul.surfaces) {
+            f.argb = 0x12345678;
+            f.spec = 0x9abcdef0;
+            f.gloss = 0.5f;
+        }
+    }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(ScriptLibs, DateTimeNowIsLocalTime)
 {
@@ -71,17 +136,73 @@ TEST_F(ScriptLibs, DateTimeNowIsLocalTime)
     EXPECT_EQ("20050819_170509", eval("zel.date_time_now()"));
 }
 
-TEST_F(ScriptLibs, EachRunsItsScriptAfterRegisteringFoldersAndParsers)
+// Each library's script ran after its library was registered; the folders and parsers; the
+// soul vocabulary both ways from the avatar manager's tables.
+TEST_F(ScriptLibs, LibrariesScriptsAndSoulInfo)
 {
-    for (const char* name : {"ran_zel", "ran_tdata", "ran_profile", "ran_xlate"})
-        EXPECT_EQ("true", eval(name)) << name;
-    EXPECT_EQ("local/", eval("zel.dir_local()"));
-    EXPECT_EQ("data/", eval("zel.dir_data()"));
-    EXPECT_EQ("local/", eval("tdata.dir_local()"));
-    EXPECT_EQ("data/", eval("tdata.dir_data()"));
-    EXPECT_EQ("b", eval("tdata.parse_csv_line('a,b,c', 2)"));
-    EXPECT_EQ("c", eval("profile.parse_csv_line('a,b,c')[3]"));
-    EXPECT_EQ("soul", eval("tdata.parse_xml('<soul a=\"1\"/>')[1][0]"));
-    EXPECT_EQ("1", eval("profile.parse_xml('<soul a=\"1\"/>')[1].a"));
-    EXPECT_EQ("nil", eval("next(xlate, nil)"));
+    const struct {
+        const char* expr;
+        const char* want;
+    } cases[] = {
+        {"ran_zel and ran_tdata and ran_profile and ran_xlate", "true"}, {"next(xlate, nil)", "nil"},
+        {"zel.dir_local() .. zel.dir_data()", "local/data/"}, {"tdata.dir_local() .. tdata.dir_data()", "local/data/"},
+        {"tdata.parse_csv_line('a,b,c', 2)", "b"}, {"profile.parse_csv_line('a,b,c')[3]", "c"},
+        {"tdata.parse_xml('<soul a=\"1\"/>')[1][0]", "soul"}, {"profile.parse_xml('<soul a=\"1\"/>')[1].a", "1"},
+        {"soul.info.parts[1]", "handle"}, {"soul.info.parts.handle", "1"}, {"soul.info.parts.right_ear", "22"},
+        {"soul.info.surfaces[18]", "socks"}, {"soul.info.surfaces.skin", "1"}, {"soul.info.anims[1]", "_base"},
+        {"soul.info.anims.cycle_quad_run", "33"}, {"soul.info.groups[12].name", "head"},
+        {"soul.info.groups.head == soul.info.groups[12]", "true"}, {"soul.info.groups.head[2].name", "round"},
+        {"soul.info.groups.head.round == soul.info.groups.head[2]", "true"},
+        {"(function(c) return c.group..' '..c.boi..' '..c.grl..' '..c.id end)(soul.info.groups.head.default)",
+         "head 1 0.5 1"},
+        // A group without choices has only its name; no animation loaded counts 0 frames.
+        {"soul.info.groups[1].name .. ' ' .. tostring(next(soul.info.groups[1], 'name'))", "beard nil"},
+        {"soul.info.animframes.cycle_walk", "0"},
+    };
+    for (auto& c : cases)
+        EXPECT_EQ(eval(c.expr), c.want) << c.expr;
+}
+
+// The script's table (see SetUp) applied: group names match without case (head is group
+// 11, hat 9), an unknown group is -1, a name is cut to its 64-byte field, slots past a list
+// and parts the table leaves out are emptied; colours are read as hexadecimal texts, a
+// surface without them gets 0, a missing surface white, no specular and no gloss.
+TEST_F(ScriptLibs, SoulRandomSoulFillsSlotsAndSurfacesForTheChosenSex)
+{
+    fill_soul();
+    ASSERT_TRUE(soul_randomize(L, &a, 0));
+    EXPECT_EQ(slot(6, 0) + " " + slot(6, 2) + " " + slot(6, 3) + " " + slot(5, 0) + " " + slot(0, 0),
+              "11:round 0: 0: -1:plain 0:");
+    EXPECT_EQ(slot(6, 1), "9:" + std::string(63, 'x'));
+    EXPECT_EQ(surface(0) + " " + surface(3) + " " + surface(17), "ff102030/80808080/0.25 0/0/1 ffffffff/0/0");
+    EXPECT_EQ("", LOGGED.error);
+
+    // The sex choice picks the script's argument.
+    soul_randomize(L, &a, 1);
+    soul_randomize(L, &a, -3);
+    EXPECT_EQ("nil boi grl", eval("table.concat(calls, ' ')"));
+}
+
+TEST_F(ScriptLibs, SoulScriptFailures)
+{
+    ASSERT_TRUE(soul_randomize(L, &a, 0));
+    // An error inside soul.random is only reported; the previous result is applied again.
+    fill_soul();
+    pick("error");
+    EXPECT_TRUE(soul_randomize(L, &a, 0));
+    EXPECT_NE(std::string::npos, LOGGED.error.find("no luck"));
+    EXPECT_EQ(slot(6, 0), "11:round");
+
+    // Not a soul table: false, and the soul is left as it was.
+    for (const char* what : {"nil", "no_surfaces"}) {
+        fill_soul();
+        pick(what);
+        LOGGED.error.clear();
+        EXPECT_FALSE(soul_randomize(L, &a, 0)) << what;
+        EXPECT_NE(std::string::npos, LOGGED.error.find("in lua_cpcall")) << what;
+        EXPECT_EQ(slot(6, 0) + " " + surface(0), "3:old 12345678/9abcdef0/0.5") << what;
+    }
+    a.soul = NULL;
+    pick("");
+    EXPECT_FALSE(soul_randomize(L, &a, 0));
 }

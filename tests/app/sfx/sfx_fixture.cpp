@@ -7,15 +7,10 @@
 #include <AL/alc.h>
 #include <AL/alext.h>
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
-#include "app/code/opt.h"
-#include "app/code/sfx/sfx.h"
-#include "tests/harness/log_capture.h"
 #include "tools/writer/wr_ogg.h"
 #include "tools/writer/wr_wav.h"
 
@@ -54,7 +49,7 @@ void sfx_test_use_loopback()
 bool sfx_test_start_loopback(int voices)
 {
     sfx_test_use_loopback();
-    sfx_test_options(voices, 1.0f, 1.0f);
+    sfx_test_options(voices);
     return sfx_setup(&SFX);
 }
 

@@ -1,30 +1,18 @@
-// Sound voices and effects: start-up paths, the voice rotation, gains, WAV loading and
-// freeing, checked against OpenAL Soft's loopback and null devices.
-#include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstdlib>
+// Sound: start-up paths, the voice rotation, gains, WAV loading and freeing, the Lua library
+// "sfx" with its "oal_sfx_handle" userdata, and the music stream (formats, the first fill,
+// looping inside a block, restarting after a stop, a new file or an underrun, the files it
+// must refuse), checked against OpenAL Soft's loopback and null devices.
 #include <cstring>
+#include <unistd.h>
 
-#include "app/code/opt.h"
-#include "app/code/sfx/sfx.h"
-#include "engine/code/dbg.h"
 #include "engine/code/maths.h"
 #include "tests/app/sfx/sfx_fixture.h"
-#include "tests/harness/log_capture.h"
+#include "tests/harness/harness.h"
+#include "tests/harness/lua_fixture.h"
 
 namespace {
 
-struct Sfx : testing::Test {
-    void SetUp() override
-    {
-        sfx_test_begin();
-    }
-    void TearDown() override
-    {
-        sfx_test_end();
-    }
-};
+using Sfx = SfxFixture;
 
 ALint source_int(ALuint source, ALenum what)
 {
@@ -40,82 +28,68 @@ ALint buffer_int(ALuint buffer, ALenum what)
     return v;
 }
 
+ALCdevice* no_device(const ALCchar*) { return nullptr; }
+ALCcontext* no_context(ALCdevice*, const ALCint*) { return nullptr; }
+ALCboolean refuse_current(ALCcontext* c) { return c ? ALC_FALSE : ALC_TRUE; }
+
+// A loaded tone on a loopback device with `voices` voices.
+uint32_t start_with_tone(int voices, uint32_t frames)
+{
+    EXPECT_TRUE(sfx_test_start_loopback(voices));
+    sfx_test_write_wav("tone.wav", 1, 22050, frames);
+    uint32_t b = sfx_buffer_alloc(&SFX);
+    EXPECT_TRUE(sfx_load_wav(&SFX, b, "tone.wav"));
+    return b;
+}
+
 } // namespace
 
-// ---- start-up ----
-
-TEST_F(Sfx, SoundOffStartsDisabledAndNeverTouchesOpenAL)
+// A named device that cannot be opened falls back to the default one; every failure logs
+// its message, releases what was opened and leaves sound off (handles are then counter
+// values, and cleaning twice is harmless).
+TEST_F(Sfx, DeviceAndContextFailures)
 {
-    sfx_test_record_calls();
-    ASSERT_TRUE(sfx_setup(&SFX));
-    EXPECT_FALSE(SFX.enabled);
-
-    uint32_t a = sfx_buffer_alloc(&SFX);
-    uint32_t b = sfx_buffer_alloc(&SFX);
-    EXPECT_NE(a, 0u);
-    EXPECT_NE(a, b);
-    EXPECT_TRUE(sfx_load_wav(&SFX, a, "missing.wav"));
-    sfx_play(&SFX, a, 1.0f, 1.0f, nullptr, nullptr);
-    sfx_buffer_free(&SFX, a);
-    sfx_stop(&SFX);
-    sfx_clean(&SFX);
-    sfx_clean(&SFX);
-
-    EXPECT_TRUE(sfx_test_calls().empty());
-    EXPECT_EQ(LOGGED.error, "");
-}
-
-TEST_F(Sfx, NoDeviceFailsWithItsMessagesAndCleansQuietly)
-{
-    // No backend at all: every open fails. OpenAL reads this once per process, before its
-    // first device: ctest runs each test alone.
-    setenv("ALSOFT_DRIVERS", "nosuch", 1);
-    sfx_test_options(4, 1.0f, 1.0f);
-    EXPECT_FALSE(sfx_setup(&SFX));
-    EXPECT_FALSE(SFX.enabled);
-    // The program runs on without sound: handles are counter values and nothing plays.
-    EXPECT_NE(sfx_buffer_alloc(&SFX), 0u);
-    sfx_play(&SFX, 1, 1.0f, 1.0f, nullptr, nullptr);
-    sfx_clean(&SFX);
-    sfx_clean(&SFX);
-
-    strcpy(OPT.sfx_device_name, "bogus");
-    EXPECT_FALSE(sfx_setup(&SFX));
-    EXPECT_EQ(LOGGED.error, "SFX.OpenAL subsystem failed to initialize device,\n"
-                            "SFX.OpenAL subsystem failed to initialize bogus device,\n"
-                            "SFX.OpenAL subsystem failed to initialize DEFAULT device,\n");
-}
-
-TEST_F(Sfx, UnknownNamedDeviceFallsBackToTheDefault)
-{
-    sfx_test_options(2, 1.0f, 1.0f);
-    strcpy(OPT.sfx_device_name, "bogus");
-    ASSERT_TRUE(sfx_setup(&SFX));
-    EXPECT_TRUE(SFX.enabled);
-    EXPECT_EQ(LOGGED.error, "SFX.OpenAL subsystem failed to initialize bogus device,\n");
-}
-
-static ALCcontext* no_context(ALCdevice*, const ALCint*) { return nullptr; }
-static ALCboolean refuse_current(ALCcontext* c) { return c ? ALC_FALSE : ALC_TRUE; }
-
-TEST_F(Sfx, ContextFailuresReleaseTheDevice)
-{
-    sfx_test_options(2, 1.0f, 1.0f);
-    sfx_al.alcCreateContext = no_context;
-    sfx_test_record_calls();
-    EXPECT_FALSE(sfx_setup(&SFX));
-    EXPECT_EQ(LOGGED.error, "SFX.OpenAL subsystem failed to initialize context,\n");
-    EXPECT_EQ(sfx_test_count("alcCloseDevice"), 1);
-
-    sfx_al = sfx_al_default;
-    sfx_al.alcMakeContextCurrent = refuse_current;
-    LOGGED.error.clear();
-    sfx_test_record_calls();
-    EXPECT_FALSE(sfx_setup(&SFX));
-    EXPECT_EQ(LOGGED.error, "SFX.OpenAL subsystem failed to set current context,\n");
-    EXPECT_EQ(sfx_test_count("alcCloseDevice"), 1);
-    EXPECT_EQ(SFX.device, nullptr);
-    EXPECT_EQ(SFX.context, nullptr);
+    const char* named = "SFX.OpenAL subsystem failed to initialize bogus device,\n";
+    const struct {
+        const char* device;
+        ALCdevice* (*open)(const ALCchar*);
+        ALCcontext* (*create)(ALCdevice*, const ALCint*);
+        ALCboolean (*make_current)(ALCcontext*);
+        std::string error;
+        int closes; // 0 when it worked or nothing was opened
+    } cases[] = {
+        {"", no_device, nullptr, nullptr, "SFX.OpenAL subsystem failed to initialize device,\n", 0},
+        {"bogus", no_device, nullptr, nullptr,
+         named + std::string("SFX.OpenAL subsystem failed to initialize DEFAULT device,\n"), 0},
+        {"bogus", nullptr, nullptr, nullptr, named, 0},
+        {"", nullptr, no_context, nullptr, "SFX.OpenAL subsystem failed to initialize context,\n", 1},
+        {"", nullptr, nullptr, refuse_current, "SFX.OpenAL subsystem failed to set current context,\n", 1},
+    };
+    for (auto& c : cases) {
+        bool ok = c.error == named;
+        sfx_al = sfx_al_default;
+        if (c.open)
+            sfx_al.alcOpenDevice = c.open;
+        if (c.create)
+            sfx_al.alcCreateContext = c.create;
+        if (c.make_current)
+            sfx_al.alcMakeContextCurrent = c.make_current;
+        sfx_test_record_calls();
+        sfx_test_options(2);
+        strcpy(OPT.sfx_device_name, c.device);
+        LOGGED.error.clear();
+        EXPECT_EQ(sfx_setup(&SFX), ok) << c.error;
+        EXPECT_EQ(SFX.enabled, ok);
+        EXPECT_EQ(LOGGED.error, c.error);
+        EXPECT_EQ(sfx_test_count("alcCloseDevice"), c.closes) << c.error;
+        if (!ok) {
+            EXPECT_EQ(SFX.device, nullptr);
+            EXPECT_EQ(SFX.context, nullptr);
+            EXPECT_NE(sfx_buffer_alloc(&SFX), 0u);
+        }
+        sfx_clean(&SFX);
+        sfx_clean(&SFX);
+    }
 }
 
 TEST_F(Sfx, VoiceCountIsKeptWithinOneToThirtyTwo)
@@ -124,7 +98,7 @@ TEST_F(Sfx, VoiceCountIsKeptWithinOneToThirtyTwo)
     const int32_t asked[] = {100, 0, -3, 7};
     const int32_t got[] = {32, 1, 1, 7};
     for (int i = 0; i < 4; i++) {
-        sfx_test_options(asked[i], 1.0f, 1.0f);
+        sfx_test_options(asked[i]);
         ASSERT_TRUE(sfx_setup(&SFX));
         EXPECT_EQ(SFX.voice_count, got[i]) << "asked " << asked[i];
         for (int32_t v = 0; v < SFX.voice_count; v++)
@@ -134,149 +108,334 @@ TEST_F(Sfx, VoiceCountIsKeptWithinOneToThirtyTwo)
     EXPECT_EQ(LOGGED.error, "");
 }
 
-TEST_F(Sfx, CheckReportsTheFailingCall)
+// ---- playing, loading and freeing ----
+
+// Four voices in strict rotation: the fifth effect takes voice 0 again and cuts off the
+// first. The gain is the effect's times the option's (0.5 x 0.5 = 0.25); an effect with a
+// position is placed in the world, one without plays at the listener. Freeing a playing
+// buffer first takes it off its voice, so the delete is not refused. A zero volume starts
+// nothing.
+TEST_F(Sfx, VoicesRotateAndPlaceTheirEffects)
 {
-    ASSERT_TRUE(sfx_test_start_loopback(1));
-    EXPECT_TRUE(sfx_check("fine()", "f.cpp", 1, "stamp"));
-    EXPECT_EQ(LOGGED.error, "");
-
-    alSourcePlay(0xBADu);
-    EXPECT_FALSE(sfx_check("alSourcePlay(x)", "dir/f.cpp", 12, "Sun Dec  6 10:00:00 2026"));
-    EXPECT_EQ(LOGGED.error, "\ndir/f.cpp(12) : Sun Dec  6 10:00:00 2026 ****OPENALCHECK**** "
-                            "Invalid Name($a001)==alSourcePlay(x)\n");
-}
-
-// ---- playing ----
-
-TEST_F(Sfx, FifthEffectOnFourVoicesCutsOffTheFirst)
-{
-    ASSERT_TRUE(sfx_test_start_loopback(4));
-    sfx_test_write_wav("tone.wav", 1, 22050, 22050);
-    uint32_t buffers[5];
-    for (uint32_t& b : buffers) {
-        b = sfx_buffer_alloc(&SFX);
-        ASSERT_TRUE(sfx_load_wav(&SFX, b, "tone.wav"));
+    uint32_t b[5];
+    b[0] = start_with_tone(4, 22050);
+    for (int i = 1; i < 5; i++) {
+        b[i] = sfx_buffer_alloc(&SFX);
+        ASSERT_TRUE(sfx_load_wav(&SFX, b[i], "tone.wav"));
     }
+    OPT.sfx_foreground_volume = 0.5f;
+    vec3 at = {3.0f, 0.0f, -4.0f};
     for (int i = 0; i < 5; i++)
-        sfx_play(&SFX, buffers[i], 1.0f, 1.0f, nullptr, nullptr);
-
-    EXPECT_EQ((uint32_t)source_int(SFX.voices[0], AL_BUFFER), buffers[4]);
-    for (int v = 1; v < 4; v++)
-        EXPECT_EQ((uint32_t)source_int(SFX.voices[v], AL_BUFFER), buffers[v]);
-    for (int v = 0; v < 4; v++)
+        sfx_play(&SFX, b[i], 0.5f, 1.5f, i == 1 ? &at : nullptr, nullptr);
+    const uint32_t want[4] = {b[4], b[1], b[2], b[3]};
+    for (int v = 0; v < 4; v++) {
+        EXPECT_EQ((uint32_t)source_int(SFX.voices[v], AL_BUFFER), want[v]);
         EXPECT_EQ(source_int(SFX.voices[v], AL_SOURCE_STATE), AL_PLAYING);
-    EXPECT_EQ(SFX.next_voice, 1);
-    EXPECT_GT(sfx_test_render(2048), 5000);
-    EXPECT_EQ(LOGGED.error, "");
-
-    sfx_stop(&SFX);
-    for (int v = 0; v < 4; v++)
-        EXPECT_EQ(source_int(SFX.voices[v], AL_SOURCE_STATE), AL_STOPPED);
-    sfx_test_render(2048); // the mixer fades stopped voices out
-    EXPECT_LT(sfx_test_render(2048), 50); // silent but for dither
-}
-
-TEST_F(Sfx, GainIsTheProductPositionIsOptionalAndZeroVolumeStartsNothing)
-{
-    sfx_test_use_loopback();
-    sfx_test_options(2, 0.5f, 1.0f);
-    ASSERT_TRUE(sfx_setup(&SFX));
-    sfx_test_write_wav("tone.wav", 1, 22050, 4410);
-    uint32_t b = sfx_buffer_alloc(&SFX);
-    ASSERT_TRUE(sfx_load_wav(&SFX, b, "tone.wav"));
-
-    sfx_play(&SFX, b, 0.5f, 1.5f, nullptr, nullptr);
-    ALfloat gain = 0, pitch = 0;
+        EXPECT_EQ(source_int(SFX.voices[v], AL_SOURCE_RELATIVE), v == 1 ? AL_FALSE : AL_TRUE);
+    }
+    ALfloat gain = 0, pitch = 0, p[3] = {0, 0, 0};
     alGetSourcef(SFX.voices[0], AL_GAIN, &gain);
     alGetSourcef(SFX.voices[0], AL_PITCH, &pitch);
+    alGetSourcefv(SFX.voices[1], AL_POSITION, p);
     EXPECT_FLOAT_EQ(gain, 0.25f);
     EXPECT_FLOAT_EQ(pitch, 1.5f);
-    EXPECT_EQ(source_int(SFX.voices[0], AL_SOURCE_RELATIVE), AL_TRUE);
-
-    vec3 at = {3.0f, 0.0f, -4.0f};
-    sfx_play(&SFX, b, 1.0f, 1.0f, &at, nullptr);
-    ALfloat p[3] = {0, 0, 0};
-    alGetSourcefv(SFX.voices[1], AL_POSITION, p);
-    EXPECT_EQ(source_int(SFX.voices[1], AL_SOURCE_RELATIVE), AL_FALSE);
     EXPECT_FLOAT_EQ(p[2], -4.0f);
+    EXPECT_GT(sfx_test_render(2048), 2000);
+
+    sfx_buffer_free(&SFX, b[4]);
+    EXPECT_FALSE(alIsBuffer(b[4]));
+    EXPECT_EQ(source_int(SFX.voices[0], AL_BUFFER), 0);
+    EXPECT_NE(source_int(SFX.voices[0], AL_SOURCE_STATE), AL_PLAYING);
+    EXPECT_TRUE(alIsBuffer(SFX.spare));
 
     sfx_stop(&SFX);
+    for (int v = 1; v < 4; v++)
+        EXPECT_EQ(source_int(SFX.voices[v], AL_SOURCE_STATE), AL_STOPPED);
     sfx_test_render(2048); // the mixer fades stopped voices out
     OPT.sfx_foreground_volume = 0.0f;
-    sfx_play(&SFX, b, 1.0f, 1.0f, nullptr, nullptr);
-    EXPECT_EQ(SFX.next_voice, 0);
-    EXPECT_EQ(source_int(SFX.voices[0], AL_SOURCE_STATE), AL_STOPPED);
-    EXPECT_LT(sfx_test_render(1024), 50);
+    sfx_play(&SFX, b[1], 1.0f, 1.0f, nullptr, nullptr);
+    EXPECT_EQ(SFX.next_voice, 1);
+    EXPECT_LT(sfx_test_render(2048), 50); // silent but for dither
+    EXPECT_EQ(LOGGED.error, "");
 }
 
-// ---- loading and freeing ----
-
-TEST_F(Sfx, WavLoadsIntoTheBufferAndAFailedFillStillReleasesIt)
+TEST_F(Sfx, WavLoadsIntoItsBuffer)
 {
     ASSERT_TRUE(sfx_test_start_loopback(1));
     sfx_test_write_wav("stereo.wav", 2, 11025, 1000);
-    sfx_test_record_calls();
     uint32_t b = sfx_buffer_alloc(&SFX);
     ASSERT_TRUE(sfx_load_wav(&SFX, b, "stereo.wav"));
     EXPECT_EQ(buffer_int(b, AL_FREQUENCY), 11025);
     EXPECT_EQ(buffer_int(b, AL_CHANNELS), 2);
-    EXPECT_EQ(buffer_int(b, AL_SIZE), 4000);
-    EXPECT_EQ(sfx_test_count("alutUnloadWAV"), 1);
+    EXPECT_EQ(buffer_int(b, AL_SIZE), 4000); // 1000 frames of two 16-bit samples
     EXPECT_EQ(LOGGED.error, "");
-
-    // A failed buffer fill still releases the WAV data.
-    sfx_test_record_calls();
-    EXPECT_FALSE(sfx_load_wav(&SFX, 0xBADu, "stereo.wav")); // no such buffer
-    EXPECT_EQ(sfx_test_count("alutUnloadWAV"), 1);
-    EXPECT_NE(LOGGED.error.find("alBufferData(buffer,format,data,size,freq)"), std::string::npos);
-    EXPECT_NE(LOGGED.error.find("SFX.OpenAL failed to load \"stereo.wav\" file,\n"), std::string::npos);
 }
 
+// Only the exact lower-case ending "ogg" is refused before ALUT sees the file; nothing that
+// ALUT cannot read reaches a buffer; WAV data read is released also when the buffer refuses it.
 TEST_F(Sfx, BadWavPathsFailWithTheMessage)
 {
     ASSERT_TRUE(sfx_test_start_loopback(1));
+    sfx_test_write_wav("good.ogg", 1, 22050, 100); // a real WAV, named as music
     sfx_test_write_wav("good.wav", 1, 22050, 100);
-    FILE* f = fopen("text.wav", "w");
-    fputs("this is not a sound file at all, just words", f);
-    fclose(f);
+    harness_write_file("text.wav", "this is not a sound file at all, just words");
     uint32_t b = sfx_buffer_alloc(&SFX);
-    sfx_test_record_calls();
-
-    // Music files are refused before ALUT sees them; only the exact lower-case ending.
-    EXPECT_FALSE(sfx_load_wav(&SFX, b, "good.ogg"));
-    EXPECT_EQ(sfx_test_count("alutLoadWAVFile"), 0);
-    EXPECT_FALSE(sfx_load_wav(&SFX, b, "music.OGG"));
-    EXPECT_EQ(sfx_test_count("alutLoadWAVFile"), 1);
-
-    EXPECT_FALSE(sfx_load_wav(&SFX, b, "missing.wav"));
-    EXPECT_FALSE(sfx_load_wav(&SFX, b, "og"));
-    EXPECT_FALSE(sfx_load_wav(&SFX, b, ""));
-    // A file ALUT cannot read must not load as garbage.
-    EXPECT_FALSE(sfx_load_wav(&SFX, b, "text.wav"));
-    EXPECT_EQ(sfx_test_count("alBufferData"), 0);
+    const struct {
+        const char* path;
+        uint32_t buffer; // 0: b
+        int loads, fills, unloads;
+    } cases[] = {{"good.ogg", 0, 0, 0, 0}, {"music.OGG", 0, 1, 0, 0}, {"missing.wav", 0, 1, 0, 0}, {"og", 0, 1, 0, 0},
+                 {"", 0, 1, 0, 0},         {"text.wav", 0, 1, 0, 0},  {"good.wav", 0xBAD, 1, 1, 1}};
+    for (auto& c : cases) {
+        sfx_test_record_calls();
+        LOGGED.error.clear();
+        EXPECT_FALSE(sfx_load_wav(&SFX, c.buffer ? c.buffer : b, c.path)) << c.path;
+        EXPECT_EQ(sfx_test_count("alutLoadWAVFile"), c.loads) << c.path;
+        EXPECT_EQ(sfx_test_count("alBufferData"), c.fills) << c.path;
+        EXPECT_EQ(sfx_test_count("alutUnloadWAV"), c.unloads) << c.path;
+        std::string line = "SFX.OpenAL failed to load \"" + std::string(c.path) + "\" file,\n";
+        EXPECT_TRUE(harness_ends_with(LOGGED.error, line.c_str())) << LOGGED.error;
+    }
     EXPECT_EQ(buffer_int(b, AL_SIZE), 0);
-
-    EXPECT_EQ(LOGGED.error, "SFX.OpenAL failed to load \"good.ogg\" file,\n"
-                            "SFX.OpenAL failed to load \"music.OGG\" file,\n"
-                            "SFX.OpenAL failed to load \"missing.wav\" file,\n"
-                            "SFX.OpenAL failed to load \"og\" file,\n"
-                            "SFX.OpenAL failed to load \"\" file,\n"
-                            "SFX.OpenAL failed to load \"text.wav\" file,\n");
 }
 
-TEST_F(Sfx, FreeingABufferThatIsPlayingDeletesIt)
-{
-    ASSERT_TRUE(sfx_test_start_loopback(2));
-    sfx_test_write_wav("tone.wav", 1, 22050, 22050);
-    uint32_t b = sfx_buffer_alloc(&SFX);
-    ASSERT_TRUE(sfx_load_wav(&SFX, b, "tone.wav"));
-    sfx_play(&SFX, b, 1.0f, 1.0f, nullptr, nullptr);
-    sfx_test_render(512);
+// ---- the Lua library ----
 
-    sfx_buffer_free(&SFX, b);
-    EXPECT_FALSE(alIsBuffer(b));
-    EXPECT_EQ(source_int(SFX.voices[0], AL_BUFFER), 0);
-    EXPECT_NE(source_int(SFX.voices[0], AL_SOURCE_STATE), AL_PLAYING);
-    EXPECT_TRUE(alIsBuffer(SFX.spare));
+namespace {
+
+int open_libs(lua_State* L)
+{
+    luaL_openlibs(L);
+    sfx_lua_setup(L);
+    return 0;
+}
+
+struct SfxLua : SfxFixture {
+    lua_State* L = nullptr;
+    void SetUp() override
+    {
+        SfxFixture::SetUp();
+        L = luaL_newstate();
+        ASSERT_EQ(lua_cpcall(L, open_libs, nullptr), 0);
+    }
+    void TearDown() override
+    {
+        lua_close(L);
+        SfxFixture::TearDown();
+    }
+    std::string run(const char* code) { return lua_fixture_run(L, code); }
+};
+
+} // namespace
+
+TEST_F(SfxLua, SoundOffStartsDisabledAndHandlesNeverReachOpenAL)
+{
+    sfx_test_record_calls();
+    ASSERT_TRUE(sfx_setup(&SFX)); // the option sfx_enabled is false
+    EXPECT_FALSE(SFX.enabled);
+    EXPECT_NE(sfx_buffer_alloc(&SFX), sfx_buffer_alloc(&SFX)); // distinct counter values
+    EXPECT_EQ(run("a = sfx.alloc() b = sfx.load('missing.wav')\n"
+                  "assert(type(a) == 'userdata' and type(b) == 'userdata')\n"
+                  "a:load('x.wav') a:play(1, 1) b:play(0.5, 2) sfx.stream('x.ogg')\n"
+                  "a:free() a:free() sfx.free(b) b = nil collectgarbage()"),
+              "");
+    sfx_stop(&SFX);
+    sfx_clean(&SFX);
+    EXPECT_TRUE(sfx_test_calls().empty());
     EXPECT_EQ(LOGGED.error, "");
+}
+
+TEST_F(SfxLua, HandlesMadeBeforeSoundStartsNeverNameItsBuffers)
+{
+    // Scripts that run before the sound subsystem starts get counter values 1, 2, 3...,
+    // which OpenAL also hands out as buffer names once it runs.
+    ASSERT_EQ(run("early = {} for i = 1, 8 do early[i] = sfx.alloc() end"), "");
+    ASSERT_TRUE(sfx_test_start_loopback(2));
+    ASSERT_EQ(run("for i = 1, 8 do early[i]:play(1, 1) early[i]:load('x.wav') end"), "");
+    for (int v = 0; v < SFX.voice_count; v++)
+        EXPECT_EQ(source_int(SFX.voices[v], AL_BUFFER), 0);
+    ASSERT_EQ(run("for i = 1, 8 do early[i]:free() end early = nil collectgarbage()"), "");
+    EXPECT_TRUE(alIsBuffer(SFX.spare));
+    for (ALuint b : SFX.music.buffers)
+        EXPECT_TRUE(alIsBuffer(b));
+    EXPECT_EQ(LOGGED.error, "");
+}
+
+TEST_F(SfxLua, BadArgumentsRaiseErrors)
+{
+    ASSERT_EQ(run("h = sfx.alloc() g = sfx.alloc() g:free()"), "");
+    const struct {
+        const char* code;
+        const char* error;
+    } cases[] = {
+        {"sfx.free(1)", "bad oal_sfx_handle"},     {"sfx.free(setmetatable({}, {}))", "bad oal_sfx_handle"},
+        {"h:play()", "number expected"},           {"h:load()", "string expected"},
+        {"sfx.load()", "string expected"},         {"g:play(1, 1)", "bad oal_sfx_handle"},
+        {"g:load('x.wav')", "bad oal_sfx_handle"},
+    };
+    for (auto& c : cases)
+        EXPECT_NE(run(c.code).find(c.error), std::string::npos) << c.code;
+}
+
+// A script's effect plays on a voice and is deleted when freed; a missing file still gives
+// a handle; the music starts and stops.
+TEST_F(SfxLua, EffectsAndMusicFromScripts)
+{
+    ASSERT_TRUE(sfx_test_start_loopback(4));
+    sfx_test_write_wav("tone.wav", 1, 22050, 22050);
+    sfx_test_write_ogg("music.ogg", 2, 22050, 22050);
+    ASSERT_EQ(run("e = sfx.load('tone.wav') e:play(1, 1)\n"
+                  "m = sfx.load('missing.wav') assert(type(m) == 'userdata')"),
+              "");
+    ALint playing = source_int(SFX.voices[0], AL_BUFFER);
+    EXPECT_TRUE(alIsBuffer((ALuint)playing));
+    EXPECT_EQ(source_int(SFX.voices[0], AL_SOURCE_STATE), AL_PLAYING);
+    ASSERT_EQ(run("e:free() e = nil m = nil collectgarbage()"), "");
+    EXPECT_FALSE(alIsBuffer((ALuint)playing));
+    EXPECT_EQ(LOGGED.error, "SFX.OpenAL failed to load \"missing.wav\" file,\n");
+
+    ASSERT_EQ(run("sfx.stream('music.ogg')"), "");
+    EXPECT_NE(SFX.music.file, nullptr);
+    ASSERT_EQ(run("sfx.stream()"), "");
+    EXPECT_EQ(SFX.music.file, nullptr);
+}
+
+// ---- the music stream ----
+
+namespace {
+
+struct Stream : SfxFixture {
+    void SetUp() override
+    {
+        SfxFixture::SetUp();
+        ASSERT_TRUE(sfx_test_start_loopback(2));
+        sfx_test_write_ogg("a.ogg", 1, 22050, 22050);
+    }
+    ALint state()
+    {
+        ALint v = 0;
+        alGetSourcei(SFX.music.source, AL_SOURCE_STATE, &v);
+        return v;
+    }
+    // Frames until the music plays (updates with a little mixing between), or -1.
+    int frames_to_play(int limit)
+    {
+        for (int i = 1; i <= limit; i++) {
+            sfx_update(&SFX);
+            if (state() == AL_PLAYING)
+                return i;
+            sfx_test_render(256);
+        }
+        return -1;
+    }
+};
+
+// Keeps the last block handed to alBufferData, to look at what was decoded.
+std::vector<char> last_block;
+void keep_block(ALuint b, ALenum f, const ALvoid* d, ALsizei s, ALsizei r)
+{
+    last_block.assign((const char*)d, (const char*)d + s);
+    sfx_al_default.alBufferData(b, f, d, s, r);
+}
+
+} // namespace
+
+TEST_F(Stream, ShortFileFillsTheBlockWithCopiesAndLoops)
+{
+    // 1000 frames of mono PCM are 2000 bytes: one block holds eight copies and more.
+    sfx_test_write_ogg("short.ogg", 1, 22050, 1000);
+    sfx_al.alBufferData = keep_block;
+    sfx_stream_open(&SFX.music, "short.ogg");
+    sfx_update(&SFX);
+    ASSERT_EQ(last_block.size(), 16384u);
+    EXPECT_EQ(memcmp(last_block.data(), last_block.data() + 2000, 2000), 0);
+    EXPECT_EQ(memcmp(last_block.data(), last_block.data() + 14000, 2000), 0);
+    EXPECT_EQ(LOGGED.error, "");
+}
+
+TEST_F(Stream, FormatFollowsChannelsAndPlayRestartsAfterANewFileAStopAndAnUnderrun)
+{
+    // Playing starts with the fourth buffer queued, in the fourth update.
+    sfx_test_write_ogg("b.ogg", 2, 22050, 22050);
+    sfx_stream_open(&SFX.music, "a.ogg");
+    EXPECT_EQ(SFX.music.format, AL_FORMAT_MONO16);
+    ASSERT_EQ(frames_to_play(5), 4);
+    EXPECT_GT(sfx_test_render(2048), 5000);
+
+    sfx_stream_open(&SFX.music, "b.ogg"); // a new file while music plays
+    EXPECT_EQ(SFX.music.format, AL_FORMAT_STEREO16);
+    EXPECT_NE(state(), AL_PLAYING);
+    EXPECT_EQ(frames_to_play(6), 4);
+
+    sfx_stream_open(&SFX.music, nullptr); // stopped, as a level's end does
+    EXPECT_EQ(SFX.music.file, nullptr);
+    EXPECT_NE(state(), AL_PLAYING);
+    sfx_update(&SFX);
+    EXPECT_NE(state(), AL_PLAYING);
+    sfx_stream_open(&SFX.music, "a.ogg");
+    EXPECT_EQ(frames_to_play(6), 4);
+
+    // Mixing far past the queue without refills runs it dry.
+    sfx_test_render(4 * 16384);
+    EXPECT_EQ(state(), AL_STOPPED);
+    EXPECT_GT(frames_to_play(6), 0);
+    EXPECT_GT(sfx_test_render(1024), 3000);
+    EXPECT_EQ(LOGGED.error, "");
+}
+
+TEST_F(Stream, MissingForeignEmptyAndManyChannelFilesStopTheMusicWithAMessage)
+{
+    sfx_test_write_wav("sound.wav", 1, 22050, 22050);
+    sfx_test_write_ogg("empty.ogg", 1, 22050, 0);
+    sfx_test_write_ogg("six.ogg", 6, 22050, 4000);
+    const struct {
+        const char* path;
+        const char* error;
+    } cases[] = {{"missing.ogg", "Failed to open file \"missing.ogg\"\n"},
+                 {"sound.wav", "Failed to open ogg \"sound.wav\"\n"},
+                 {"empty.ogg", "Failed to open ogg \"empty.ogg\"\n"},
+                 {"six.ogg", "Failed to open ogg \"six.ogg\"\n"}};
+    for (auto& c : cases) {
+        sfx_stream_open(&SFX.music, "a.ogg");
+        ASSERT_GT(frames_to_play(6), 0);
+        LOGGED.error.clear();
+        sfx_stream_open(&SFX.music, c.path);
+        EXPECT_EQ(SFX.music.file, nullptr) << c.path;
+        sfx_update(&SFX); // an empty stream would spin here forever
+        EXPECT_NE(state(), AL_PLAYING) << c.path;
+        EXPECT_EQ(LOGGED.error, c.error);
+    }
+}
+
+// A zero background volume neither stops nor opens music; without a device nothing opens.
+TEST_F(Stream, ZeroBackgroundVolumeOrNoDeviceOpenNothing)
+{
+    sfx_stream_open(&SFX.music, "a.ogg");
+    OPT.sfx_background_volume = 0.0f;
+    sfx_stream_open(&SFX.music, nullptr);
+    EXPECT_NE(SFX.music.file, nullptr);
+
+    OPT.sfx_background_volume = 1.0f;
+    sfx_clean(&SFX);
+    sfx_al.alcOpenDevice = [](const ALCchar*) -> ALCdevice* { return nullptr; };
+    EXPECT_FALSE(sfx_setup(&SFX));
+    sfx_stream_open(&SFX.music, "a.ogg");
+    EXPECT_EQ(SFX.music.file, nullptr);
+    sfx_update(&SFX);
+}
+
+TEST_F(Stream, FileThatStopsDecodingEndsTheMusicInsteadOfHanging)
+{
+    sfx_test_write_ogg("long.ogg", 1, 22050, 5 * 22050);
+    sfx_stream_open(&SFX.music, "long.ogg");
+    ASSERT_NE(SFX.music.file, nullptr);
+    ASSERT_EQ(truncate("long.ogg", 0), 0); // nothing left to read or seek back to
+
+    for (int i = 0; i < 40 && SFX.music.file; i++) { // a few seconds of music
+        sfx_update(&SFX);
+        sfx_test_render(8192);
+    }
+    EXPECT_EQ(SFX.music.file, nullptr);
+    EXPECT_NE(state(), AL_PLAYING);
+    EXPECT_NE(LOGGED.error.find("Music stream stopped"), std::string::npos);
 }
