@@ -1,8 +1,13 @@
 // The installation content the build generated: the three fonts' metrics agree with their
-// page images, and the console font image has one glyph per cell of its grid.
+// page images, the console font image has one glyph per cell of its grid, and the music
+// decodes to its notes.
 #include <gtest/gtest.h>
 
 #include <IL/il.h>
+#include <vorbis/vorbisfile.h>
+
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -163,4 +168,49 @@ TEST(GeneratedConsoleFont, OneGlyphPerCellAndNothingBetween)
         if (!inside[i]) {
             ASSERT_EQ(im.px[i * 4 + 3], 0) << "ink between cells at " << i % 128 << "," << i / 128;
         }
+}
+
+// The tune, worked from A4 = 440 Hz: C5 523.25, E5 659.26, G5 783.99, A5 880.00, G5, E5,
+// D5 587.33, C5; each note 0.3 s at 22050 Hz (6615 frames), eight notes, mono.
+TEST(GeneratedMusic, DecodesToTheEightNotesInTurn)
+{
+    OggVorbis_File vf;
+    ASSERT_EQ(ov_fopen(data_path("music/tune.ogg").c_str(), &vf), 0);
+    EXPECT_EQ(ov_info(&vf, -1)->channels, 1);
+    EXPECT_EQ(ov_info(&vf, -1)->rate, 22050);
+    std::vector<int16_t> pcm;
+    int16_t block[2048];
+    int link = 0;
+    for (long got; (got = ov_read(&vf, (char*)block, sizeof block, 0, 2, 1, &link)) > 0;)
+        pcm.insert(pcm.end(), block, block + got / 2);
+    ov_clear(&vf);
+    ASSERT_EQ(pcm.size(), 8u * 6615u);
+
+    const double note[5] = {523.25, 587.33, 659.26, 783.99, 880.00};
+    const int tune[8] = {0, 2, 3, 4, 3, 2, 1, 0};
+    auto power = [&](size_t from, size_t to, double hz) { // one bin of a plain DFT
+        double re = 0, im = 0;
+        for (size_t i = from; i < to; i++) {
+            re += pcm[i] * cos(2 * M_PI * hz * (double)i / 22050);
+            im += pcm[i] * sin(2 * M_PI * hz * (double)i / 22050);
+        }
+        return re * re + im * im;
+    };
+    for (int n = 0; n < 8; n++) {
+        SCOPED_TRACE(n);
+        size_t from = n * 6615u + 200, to = n * 6615u + 6000; // past the attack, before the fade
+        double want = power(from, to, note[tune[n]]);
+        for (int k = 0; k < 5; k++) {
+            if (k != tune[n]) {
+                EXPECT_GT(want, 50 * power(from, to, note[k])) << note[k] << " Hz";
+            }
+        }
+        int peak = 0;
+        for (size_t i = from; i < to; i++)
+            peak = std::max(peak, abs(pcm[i]));
+        EXPECT_GT(peak, 6000) << "audible";
+    }
+    // Silence at both ends: the loop's seam does not click.
+    EXPECT_LT(abs(pcm.front()), 300);
+    EXPECT_LT(abs(pcm.back()), 300);
 }
