@@ -1,5 +1,6 @@
-// The installation generator: makes the data files the program needs at start-up (the
-// fonts' metrics and page images, the console's font image) from the system's free fonts.
+// The installation generator: makes the data files the program needs (the fonts' metrics
+// and page images from the system's free fonts, the console's font image, meshes, pictures
+// and the music).
 #pragma once
 
 #include <cstdint>
@@ -28,3 +29,5 @@ bool gen_amaze(const char* data_dir);
 bool gen_amaze_items(const char* data_dir);
 // The structor's ball mesh, wall picture and cut-map document.
 bool gen_structor(const char* data_dir);
+// The looping background tune, data/music/tune.ogg.
+bool gen_music(const char* data_dir);

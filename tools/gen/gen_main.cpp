@@ -36,5 +36,6 @@ int main(int argc, char** argv)
     ok = gen_amaze(data.c_str()) && ok;
     ok = gen_amaze_items(data.c_str()) && ok;
     ok = gen_structor(data.c_str()) && ok;
+    ok = gen_music(data.c_str()) && ok;
     return ok ? 0 : 1;
 }
