@@ -24,6 +24,7 @@ struct Grid : testing::Test {
         c.h = h;
         c.cell_size = 4.0f;
         c.blur_base = 4.0f;
+        c.steps = 0;
         c.initial = (structor_cell*)calloc((size_t)w * h, sizeof(structor_cell));
         c.working = (structor_cell*)calloc((size_t)w * h, sizeof(structor_cell));
         c.bitmap = (uint32_t*)calloc((size_t)w * h, sizeof(uint32_t));
@@ -60,32 +61,102 @@ struct Picture {
     }
 };
 
-TEST_F(Grid, TheBorderIsFourCellsOfWallAndTheSourceFillsAndFalls)
-{
-    make(256, 128);
-    EXPECT_TRUE(cell(0, 0)->solid && cell(3, 64)->solid && cell(255, 127)->solid && cell(100, 124)->solid);
-    EXPECT_FALSE(cell(4, 4)->solid || cell(251, 123)->solid);
+// One cell's value after a step, worked by hand up to the blur (the blur is summed here).
+struct CellValue {
+    int32_t col, row;
+    float value;
+};
+struct FirstStep {
+    const char* name;
+    float above_fy, cell_fy, left_fx, cell_fx; // before the step, around a cell of 8 at (16, 16)
+    std::vector<CellValue> amount, fy, fx;     // after the move pass, where not the background
+};
 
-    structor_cells_step(&c);
-    EXPECT_EQ(1u, c.steps);
-    EXPECT_NE(std::string::npos, LOGGED.status.find("CELL1="));
-    for (int i = 0; i < 40; i++)
-        structor_cells_step(&c);
-    // Liquid has gone down from row 8 and sideways, and none is made but at the source.
-    long below = 0, beside = 0;
-    for (int32_t r = 12; r < 124; r++)
-        below += cell(8, r)->amount;
-    for (int32_t col = 12; col < 40; col++)
-        for (int32_t r = 4; r < 124; r++)
-            beside += cell(col, r)->amount;
-    EXPECT_GT(below, 0);
-    EXPECT_GT(beside, 0);
-    EXPECT_LE(total(), 41L * 64);
-    for (int32_t i = 0; i < c.w * c.h; i++) {
-        if (c.working[i].solid) {
-            ASSERT_EQ(0, c.working[i].amount) << "liquid in wall cell " << i;
+// The source alone (64 at column 8, row 8, cap 16; it also runs in every other row): push
+// gives the source flow_y 64 + 1 and flow_x 64, its upper neighbour 1 - 64 = -63 and its left
+// neighbour -64; up 63 < down 65, so down; left = right = 64 is a tie, so right; both capped
+// to 16, and the vertical move is primary on the tie 16 = 16. Moving 16 adds 0.75 x 16 = 12 to
+// the source's and the lower cell's flow_y and, as the cross term, to the lower cell's flow_x;
+// then 12 to the source's and the right cell's flow_x and to the right cell's flow_y.
+// Every other open cell with an open cell below keeps the +1 of the downward push.
+// The cell of 8 (cap 2): up = 7 - above_fy, down = cell_fy + 9, left = 8 - left_fx,
+// right = cell_fx + 8; each row moves 2 each way (0.75 x 2 = 1.5 to each flow it touches).
+const std::vector<CellValue> SOURCE_AMOUNT = {{8, 8, 32}, {8, 9, 16}, {9, 8, 16}};
+const std::vector<CellValue> SOURCE_FY = {{8, 7, -63}, {8, 8, 77}, {8, 9, 13}, {9, 8, 13}};
+const std::vector<CellValue> SOURCE_FX = {{7, 8, -64}, {8, 8, 76}, {9, 8, 12}, {8, 9, 12}};
+const FirstStep FIRST_STEPS[] = {
+    {"source only", 0, 0, 0, 0, {}, {}, {}},
+    // down 19 > up 7, right 18 > left 8.
+    {"down and right", 0, 10, 0, 10, {{16, 16, 4}, {16, 17, 2}, {17, 16, 2}},
+     {{16, 15, -7}, {16, 16, 20.5f}, {16, 17, 2.5f}, {17, 16, 2.5f}},
+     {{15, 16, -8}, {16, 16, 19.5f}, {17, 16, 1.5f}, {16, 17, 1.5f}}},
+    // up 17 > down 9, left 18 > right 8: the cell two above and the one up and left.
+    {"up and left", -10, 0, -10, 0, {{16, 16, 4}, {16, 15, 2}, {15, 16, 2}},
+     {{16, 16, 9}, {16, 15, -18.5f}, {16, 14, -0.5f}, {15, 15, -0.5f}},
+     {{16, 16, 8}, {15, 16, -19.5f}, {14, 16, -1.5f}, {15, 14, -1.5f}}},
+    {"up and right", -10, 0, 0, 10, {{16, 16, 4}, {16, 15, 2}, {17, 16, 2}},
+     {{16, 16, 9}, {16, 15, -18.5f}, {16, 14, -0.5f}, {17, 15, -0.5f}},
+     {{15, 16, -8}, {16, 16, 19.5f}, {17, 16, 1.5f}, {16, 14, 1.5f}}},
+    {"down and left", 0, 10, -10, 0, {{16, 16, 4}, {16, 17, 2}, {15, 16, 2}},
+     {{16, 15, -7}, {16, 16, 20.5f}, {16, 17, 2.5f}, {15, 16, 2.5f}},
+     {{16, 16, 8}, {15, 16, -19.5f}, {14, 16, -1.5f}, {15, 17, -1.5f}}},
+    // up = down = 9 and left = right = 8: the ties go down and right.
+    {"ties", -2, 0, 0, 0, {{16, 16, 4}, {16, 17, 2}, {17, 16, 2}},
+     {{16, 15, -9}, {16, 16, 10.5f}, {16, 17, 2.5f}, {17, 16, 2.5f}},
+     {{15, 16, -8}, {16, 16, 9.5f}, {17, 16, 1.5f}, {16, 17, 1.5f}}},
+};
+
+TEST_F(Grid, TheFirstStepMatchesTheHandWorkedFlows)
+{
+    for (const FirstStep& t : FIRST_STEPS) {
+        SCOPED_TRACE(t.name);
+        make(32, 32);
+        for (int32_t r = 0; r < 32; r++)
+            for (int32_t col = 0; col < 32; col++)
+                ASSERT_EQ(col < 4 || col >= 28 || r < 4 || r >= 28, cell(col, r)->solid != 0) << col << "," << r;
+        if (t.amount.size()) {
+            cell(16, 16)->amount = 8;
+            cell(16, 15)->flow_y = t.above_fy;
+            cell(16, 16)->flow_y = t.cell_fy;
+            cell(15, 16)->flow_x = t.left_fx;
+            cell(16, 16)->flow_x = t.cell_fx;
         }
+        structor_cells_step(&c);
+        EXPECT_EQ(1u, c.steps);
+
+        float amount[32][32] = {}, fy[32][32] = {}, fx[32][32] = {};
+        for (int32_t r = 4; r < 27; r++)
+            for (int32_t col = 4; col < 28; col++)
+                fy[r][col] = 1.0f; // the +1 of the downward push; row 27 stands on the floor
+        for (auto* list : {&SOURCE_AMOUNT, &t.amount})
+            for (const CellValue& v : *list)
+                amount[v.row][v.col] = v.value;
+        for (auto* list : {&SOURCE_FY, &t.fy})
+            for (const CellValue& v : *list)
+                fy[v.row][v.col] = v.value;
+        for (auto* list : {&SOURCE_FX, &t.fx})
+            for (const CellValue& v : *list)
+                fx[v.row][v.col] = v.value;
+        // The blur: each inner cell's flow becomes the sum over its 3 x 3 neighbourhood / 16.
+        for (int32_t r = 0; r < 32; r++)
+            for (int32_t col = 0; col < 32; col++) {
+                float sx = 0.0f, sy = 0.0f;
+                bool inner = r > 0 && r < 31 && col > 0 && col < 31;
+                for (int32_t dr = -1; inner && dr <= 1; dr++)
+                    for (int32_t dc = -1; dc <= 1; dc++) {
+                        sx += fx[r + dr][col + dc];
+                        sy += fy[r + dr][col + dc];
+                    }
+                ASSERT_EQ(amount[r][col], (float)cell(col, r)->amount) << col << "," << r;
+                ASSERT_EQ(sx / 16.0f, cell(col, r)->flow_x) << col << "," << r;
+                ASSERT_EQ(sy / 16.0f, cell(col, r)->flow_y) << col << "," << r;
+            }
     }
+    // The source's own neighbourhood: flow_x (-64 + 76 + 12 + 12) / 16, flow_y
+    // (-63 + 77 + 13 + 13 + five cells of 1) / 16.
+    EXPECT_EQ(2.25f, cell(8, 8)->flow_x);
+    EXPECT_EQ(2.8125f, cell(8, 8)->flow_y);
+    EXPECT_NE(std::string::npos, LOGGED.status.find("CELL1="));
 }
 
 TEST_F(Grid, OneUnitMovesOnlyInItsPrimaryDirectionAndWallsStopIt)

@@ -10,6 +10,8 @@
 #include "app/code/input.h"
 #include "app/code/structor/structor.h"
 #include "engine/code/files.h"
+#include "engine/code/gfx/bmps.h"
+#include "engine/code/gfx/cmps.h"
 #include "engine/code/gfx/gfx.h"
 #include "tests/harness/log_capture.h"
 
@@ -94,32 +96,34 @@ TEST_F(World, ItemsKeepTheOrderOfMakingAndFreeingClearsTheLuaSlot)
     EXPECT_EQ(6.0f, a->motion.xform.position.y);
 }
 
-TEST_F(World, ADryBallFallsDampedAndItsSpeedIsClampedToEight)
+// One force step over cells all holding `amount` with flows (fx, fy): k = min(amount / 2, 1);
+// v.x += k fx / 2; v.y += -k fy / 2 - 0.5 + amount; then v *= (80 - amount) x 0.0125 x 0.96875
+// (0 from 80 on) and is clamped to [-8, 8].
+TEST_F(World, TheLiquidUnderABallPushesLiftsAndDampsIt)
 {
-    structor_item* b = ball(0.0f, 100.0f);
-    frame();
-    EXPECT_FLOAT_EQ(-0.5f * 0.96875f, b->motion.velocity.y);
-    EXPECT_EQ(0.0f, b->motion.velocity.x);
-    EXPECT_LT(b->motion.xform.position.y, 100.0f);
+    struct Case {
+        uint16_t amount;
+        float fx, fy, vx0, vy0, vx, vy;
+    } cases[] = {
+        {0, 0, 0, 0, 0, 0, -0.5f * 0.96875f},             // dry: falls by 0.5, damped
+        {0, 0, 0, 0, -20, 0, -8},                          // (-20 - 0.5) x 0.96875 clamped
+        {1, 4, -2, 0, 0, 0.956640625f, 0.956640625f},      // k 0.5: 1 and 0.5 + 0.5; x 0.9875 x 0.96875
+        {4, 2, 2, 0, 0, 0.9203125f, 2.30078125f},          // k 1: 1 and -1 - 0.5 + 4; x 0.95 x 0.96875
+        {100, 0, 0, 3, -4, 0, 0},                          // 80 or more stops it for the tick
+    };
+    for (const Case& t : cases) {
+        SCOPED_TRACE(t.amount);
+        for (int32_t i = 0; i < 256 * 128; i++)
+            s.cells.working[i] = {t.amount, 0, t.fx, t.fy, 0, 0, 0, 0};
+        structor_item* b = ball(0.0f, 0.0f);
+        b->motion.velocity = {t.vx0, t.vy0, 0.0f};
+        structor_items_phase(&s.items, 0x11);
+        EXPECT_FLOAT_EQ(t.vx, b->motion.velocity.x);
+        EXPECT_FLOAT_EQ(t.vy, b->motion.velocity.y);
+        EXPECT_FLOAT_EQ(t.vy, b->move.y);
+        structor_item_free(&s.items, b);
+    }
     EXPECT_NE(std::string::npos, LOGGED.status.find(" hmm = "));
-
-    b->motion.velocity.y = -20.0f;
-    frame();
-    EXPECT_EQ(-8.0f, b->motion.velocity.y);
-}
-
-TEST_F(World, DeepLiquidStopsABallForThatTick)
-{
-    structor_item* b = ball(0.0f, 0.0f);
-    for (int32_t i = 0; i < 256 * 128; i++)
-        if (!s.cells.working[i].solid)
-            s.cells.working[i].amount = 100;
-    b->motion.velocity = {3.0f, -4.0f, 0.0f};
-    structor_items_phase(&s.items, 0x11);
-    EXPECT_EQ(0.0f, b->motion.damping);
-    EXPECT_EQ(0.0f, b->motion.velocity.x);
-    EXPECT_EQ(0.0f, b->motion.velocity.y);
-    EXPECT_EQ(0.0f, b->move.y);
 }
 
 TEST_F(World, ABallInAWallIsPushedOutAndStuckBallsStop)
@@ -145,14 +149,76 @@ TEST_F(World, ABallInAWallIsPushedOutAndStuckBallsStop)
     EXPECT_GT(b->motion.xform.position.x, before.x) << "out of the wall, to the right";
 }
 
-TEST_F(World, ABallBouncesOffTheFloorInsteadOfPassingIt)
+// A ball of radius 16 over the floor's first wall row (centres at y = -242, radius 2),
+// straight above the wall at x = 2: the gap of 22 - 18 = 4 closes halfway through a move of
+// -8, so it stops at -224 with the normal (0, 1); the velocity reflects to +8, the rest of the
+// move (-4) to +4, and it rolls about X by 8 x 0.5 x -1/1024 = -1/256.
+TEST_F(World, ABallMeetsTheFloorHalfwayAndBouncesBack)
 {
-    structor_item* b = ball(0.0f, -200.0f);
-    b->motion.velocity.y = -8.0f;
-    for (int i = 0; i < 60; i++)
-        frame();
-    // The floor's walls start at y = -240; the ball's radius is 16.
-    EXPECT_GT(b->motion.xform.position.y, -240.0f + 16.0f - 2.0f);
+    structor_item* b = ball(2.0f, -220.0f);
+    b->motion.velocity = {0.0f, -8.0f, 0.0f};
+    b->move = {0.0f, -8.0f, 0.0f};
+    b->smoothed = 1.0f;
+    structor_items_phase(&s.items, 0x20);
+    EXPECT_EQ(0.5f, b->sphere.contact_time);
+    EXPECT_EQ(1.0f, b->sphere.normal.y);
+    structor_items_phase(&s.items, 0x100);
+    EXPECT_EQ(-224.0f, b->motion.xform.position.y);
+    EXPECT_EQ(2.0f, b->motion.xform.position.x);
+    EXPECT_EQ(8.0f, b->motion.velocity.y);
+    EXPECT_EQ(4.0f, b->move.y);
+    EXPECT_NEAR(sinf(-1.0f / 512.0f), b->motion.spin.x, 1e-7);
+    EXPECT_NEAR(cosf(1.0f / 512.0f), b->motion.spin.w, 1e-7);
+}
+
+// A brush at (-40, 40) of 16 x 16 over 4-unit cells covers columns 116 to 119 and rows 52 to
+// 55 (centre column -40 / 4 + 128 = 118, row 64 - 40 / 4 = 54); the top-left pixel of its 2 x 2
+// cut map is the only opaque one, so exactly columns 116-117, rows 52-53 (the top left,
+// world y 40 to 48) become walls.
+TEST_F(World, ABrushStampsItsCutMapTopRowAtItsTopEdge)
+{
+    uint8_t pixels[16] = {0, 0, 0, 0xFF};
+    gfx_bmps picture = {};
+    picture.info = {BMIP_BGRA, 2, 2, 1, 4, 8, 16, pixels};
+    cmps_layer layer = {};
+    layer.bitmap = &picture;
+    gfx_cmps map = {};
+    map.w = map.h = 2;
+    map.layers.data = &layer;
+    map.layers.count = 1;
+    structor_item* brush = structor_item_alloc(&s.items, &structor_item_brush);
+    brush->motion.xform.position = {-40.0f, 40.0f, 0.0f};
+    brush->motion.xform.scale = {16.0f, 16.0f, 16.0f};
+    brush->cut_map = &map;
+    structor_item_setcells(brush);
+    brush->cut_map = NULL;
+    for (int32_t r = 4; r < 124; r++)
+        for (int32_t col = 4; col < 252; col++)
+            ASSERT_EQ(col >= 116 && col <= 117 && r >= 52 && r <= 53, s.cells.initial[r * 256 + col].solid != 0)
+                << col << "," << r;
+}
+
+// The world (1024 x 512) is w x zoom, h x zoom pixels on the 800 x 600 screen (as the view
+// was last built); the pan stays within (1024 + |800 - 1024 zoom| / 2) / zoom and
+// (512 + |600 - 512 zoom| / 2) / zoom.
+TEST_F(World, ThePanStaysWithinTheWorldAndTheScreen)
+{
+    struct Case {
+        float zoom, x0, y0, x, y;
+    } cases[] = {
+        {1.0f, 5000, -5000, 1136, -556},  // 1024 + 224 / 2, 512 + 88 / 2
+        {2.0f, -5000, 5000, -824, 362},   // (1024 + 1248 / 2) / 2, (512 + 424 / 2) / 2
+        {1.0f, 100, -100, 100, -100},     // inside: kept, with its velocity
+    };
+    for (const Case& t : cases) {
+        for (int built = 0; built < 2; built++) {
+            s.view.motion.xform.position = {t.x0, t.y0, t.zoom};
+            s.view.motion.velocity = {0.0f, 0.0f, 0.0f};
+            structor_view_update(&s.view);
+        }
+        EXPECT_FLOAT_EQ(t.x, s.view.motion.xform.position.x) << t.x0;
+        EXPECT_FLOAT_EQ(t.y, s.view.motion.xform.position.y) << t.y0;
+    }
 }
 
 TEST_F(World, ZoomButtonsStopAtTheirLimitsAndKeepThePointPlace)

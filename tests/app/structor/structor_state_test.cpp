@@ -13,8 +13,11 @@
 #include "app/code/main_state.h"
 #include "app/code/opt.h"
 #include "app/code/structor/structor.h"
+#include "engine/code/gfx/bmps.h"
+#include "engine/code/gfx/cmps.h"
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/gfx.h"
+#include "platform/d3d8_debug.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/log_capture.h"
 #include "tests/harness/lua_fixture.h"
@@ -85,7 +88,7 @@ protected:
     structor_state* s = &structor_state_main;
 };
 
-TEST_F(Structor, TheBasicLevelBuildsItsItemsStampsItsRampsAndCleanGivesAllBack)
+TEST_F(Structor, TheBasicLevelStampsItsRampsWhereItPutsThemAndCleanGivesAllBack)
 {
     int32_t textures = D3D_BUFFERS.txt_count;
     start("basic");
@@ -98,12 +101,27 @@ TEST_F(Structor, TheBasicLevelBuildsItsItemsStampsItsRampsAndCleanGivesAllBack)
 
     structor_update(s, UPDATE_FRAME_END);
     EXPECT_EQ(0, s->rebuildcells_request);
-    int walls = 0;
-    for (int32_t r = 4; r < 124; r++)
-        for (int32_t c = 4; c < 252; c++)
-            walls += s->cells.initial[r * 256 + c].solid != 0;
-    EXPECT_GT(walls, 100) << "the ramps' stone is in the cells";
     EXPECT_EQ(1u, s->cells.steps);
+    // The walls are the border and the ramps' picture (128 x 128) stamped over 384 / 4 = 96
+    // cells at the two brushes: (-290, 64) has its centre at column -290 / 4 + 128 = 55.5 and
+    // row 64 - 64 / 4 = 48, so its corner at (7.5, 0); (220, -56) at (183, 78), corner (135, 30).
+    structor_item* brush = (structor_item*)list_first(&s->items.records.live)->next;
+    ASSERT_TRUE(brush->type == &structor_item_brush && brush->cut_map);
+    const bmip* picture = &gfx_cmps_layer(brush->cut_map, 0)->bitmap->info;
+    structor_cells expected = {};
+    expected.w = 256;
+    expected.h = 128;
+    expected.initial = (structor_cell*)calloc(256 * 128, sizeof(structor_cell));
+    structor_cells_border(&expected);
+    for (structor_rect dest : {structor_rect{7.5f, 0.0f, 96.0f, 96.0f}, structor_rect{135.0f, 30.0f, 96.0f, 96.0f}})
+        structor_cells_stamp(&expected, picture, NULL, &dest);
+    int walls = 0;
+    for (int32_t i = 0; i < 256 * 128; i++) {
+        walls += expected.initial[i].solid != 0;
+        EXPECT_EQ(expected.initial[i].solid, s->cells.initial[i].solid) << i % 256 << "," << i / 256;
+    }
+    EXPECT_GT(walls, 2 * (256 + 120) * 4 + 100) << "the ramps' stone is in the cells";
+    structor_cells_clean(&expected);
 
     structor_clean(s);
     EXPECT_EQ(0, s->items.count);
@@ -267,6 +285,37 @@ TEST_F(Structor, DrawingPaintsTheCellsByTheirLiquid)
     EXPECT_EQ(0xFF000000u, s->cells.bitmap[0]);
     EXPECT_EQ(0u, s->cells.bitmap[60 * 256 + 60]);
     EXPECT_EQ("", errors());
+}
+
+// C (at 300, 100, 32 x 32) drawn at zoom 1 has its left edge on screen column 400 + 284.
+TEST_F(Structor, EditModeOutlinesHoveredAndSelectedItemsInTheirColours)
+{
+    start("test");
+    struct Case {
+        bool edit;
+        uint32_t flags, colour; // 0: no outline there
+    } cases[] = {
+        {true, STRUCTOR_ITEM_HOVERED, 0xFF00C000u},
+        {true, STRUCTOR_ITEM_SELECTED, 0xFF00FF00u},
+        {true, STRUCTOR_ITEM_HOVERED | STRUCTOR_ITEM_SELECTED, 0xFF00FF00u},
+        {true, 0, 0},
+        {false, STRUCTOR_ITEM_SELECTED, 0},
+    };
+    structor_item* c = (structor_item*)list_first(&s->items.records.live)->next->next;
+    for (const Case& t : cases) {
+        run(t.edit ? "structor.edit_request(true)" : "structor.edit_request(false)");
+        frame(-400, -200);
+        c->flags = t.flags;
+        ASSERT_TRUE(gfx_begin_scene(&GFX));
+        structor_draw(s);
+        uint32_t found = 0;
+        for (int32_t x = 683; x <= 685; x++)
+            for (uint32_t colour : {0xFF00C000u, 0xFF00FF00u})
+                if (d3d8_read_pixel(GFX.d3d_gfx.device, x, 200) == colour)
+                    found = colour;
+        gfx_end_scene(&GFX);
+        EXPECT_EQ(t.colour, found) << std::hex << t.flags << " edit " << t.edit;
+    }
 }
 
 // A cut map whose picture could not be built draws its brush untextured, without trying (and
