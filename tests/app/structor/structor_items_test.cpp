@@ -171,6 +171,24 @@ TEST_F(World, ABallMeetsTheFloorHalfwayAndBouncesBack)
     EXPECT_NEAR(cosf(1.0f / 512.0f), b->motion.spin.w, 1e-7);
 }
 
+// A script can size a ball to 0 or less: its sphere keeps a radius above 0 and it still
+// lands on the floor (wall centres at y = -242, radius 2) instead of passing or going NaN.
+TEST_F(World, ABallSizedToNothingStillMeetsTheFloor)
+{
+    for (float size : {0.0f, -10.0f, NAN}) {
+        structor_item* b = ball(2.0f, -220.0f);
+        b->motion.xform.scale = {size, size, size};
+        b->motion.velocity.y = -8.0f;
+        structor_items_phase(&s.items, 0x11);
+        structor_items_phase(&s.items, 0x20);
+        EXPECT_GT(b->sphere.radius, 0.0f) << size;
+        for (int i = 0; i < 30; i++)
+            frame();
+        EXPECT_TRUE(b->motion.xform.position.y > -240.0f) << size << ": " << b->motion.xform.position.y;
+        structor_item_free(&s.items, b);
+    }
+}
+
 // A brush at (-40, 40) of 16 x 16 over 4-unit cells covers columns 116 to 119 and rows 52 to
 // 55 (centre column -40 / 4 + 128 = 118, row 64 - 40 / 4 = 54); the top-left pixel of its 2 x 2
 // cut map is the only opaque one, so exactly columns 116-117, rows 52-53 (the top left,

@@ -135,6 +135,20 @@ TEST_F(Structor, TheBasicLevelStampsItsRampsWhereItPutsThemAndCleanGivesAllBack)
     EXPECT_EQ(nullptr, s->cells.working);
 }
 
+TEST_F(Structor, AMissingOrEmptyRampsFileIsNamedOnTheLogAndTheLevelStillBuilds)
+{
+    for (const char* body : {(const char*)nullptr, ""}) {
+        std::remove("data/structor/ramps.xml");
+        if (body)
+            harness_write_file("data/structor/ramps.xml", body);
+        start("basic");
+        EXPECT_NE(std::string::npos, errors().find("data/structor/ramps.xml")) << (body ? "empty" : "missing");
+        EXPECT_EQ(7, s->items.count);
+        structor_clean(s);
+        std::remove("ERROR.TXT");
+    }
+}
+
 TEST_F(Structor, SetupFailsWithoutLuaAndCleanIsSafeAfterIt)
 {
     con_close(&CON);
