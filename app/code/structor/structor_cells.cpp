@@ -227,7 +227,7 @@ static const int32_t FIELD_AMOUNT = 0xFFFF;
 static const int32_t FIELD_OPEN = 0x10000;    // not solid
 static const int32_t FIELD_ACTIVE = 0x20000;  // open and inside the range of the push, decide and move passes
 
-// Every array runs this many values past the grid, so the last group of four of a row may
+// Every array runs this many values past the grid, so the last group of lanes of a row may
 // read and write past its end.
 enum { FIELD_PAD = 16 };
 
@@ -271,26 +271,47 @@ static structor_cells_fields* fields_for(structor_cells* c)
     return f;
 }
 
-// Four cells side by side. Each lane does what the plain passes do for its cell, in the same
-// order, so the floats round alike; a comparison gives -1 (true) or 0 in each lane.
-typedef float v4f __attribute__((vector_size(16)));
-typedef int32_t v4i __attribute__((vector_size(16)));
+// Eight cells side by side. Each lane does what the plain passes do for its cell, in the
+// same order, so the floats round alike (no fused multiply-adds, which only a wider target
+// than the one chosen below would allow); a comparison gives -1 (true) or 0 in each lane.
+typedef float lanes_f __attribute__((vector_size(32)));
+typedef int32_t lanes_i __attribute__((vector_size(32)));
+enum { LANES = 8 };
 
-static inline v4f load_f(const float* p)
+// The passes that run eight cells at a time are built twice where the compiler can: for
+// processors with 256-bit vectors and for all others, picked when the program loads.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define WIDE_PASS __attribute__((target_clones("avx2", "default")))
+#else
+#define WIDE_PASS
+#endif
+
+// The helpers here pass lane vectors by value; they are inlined into their callers, so no
+// call hands them between code built for different processors.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+// The lanes of a group of cells starting at column `col` that lie at or before column `last`.
+static inline lanes_i lanes_upto(int32_t col, int32_t last)
 {
-    v4f v;
+    const lanes_i lane = {0, 1, 2, 3, 4, 5, 6, 7};
+    return lane + col <= last;
+}
+
+static inline lanes_f load_f(const float* p)
+{
+    lanes_f v;
     memcpy(&v, p, sizeof v);
     return v;
 }
-static inline void store_f(float* p, v4f v) { memcpy(p, &v, sizeof v); }
-static inline v4i load_i(const void* p)
+static inline void store_f(float* p, const lanes_f& v) { memcpy(p, &v, sizeof v); }
+static inline lanes_i load_i(const void* p)
 {
-    v4i v;
+    lanes_i v;
     memcpy(&v, p, sizeof v);
     return v;
 }
-static inline void store_i(void* p, v4i v) { memcpy(p, &v, sizeof v); }
-static inline v4f amount_f(v4i cell) { return __builtin_convertvector(cell & FIELD_AMOUNT, v4f); }
+static inline void store_i(void* p, const lanes_i& v) { memcpy(p, &v, sizeof v); }
+static inline lanes_f amount_f(const lanes_i& cell) { return __builtin_convertvector(cell & FIELD_AMOUNT, lanes_f); }
 
 // The records into the arrays.
 static void gather(const structor_cells* c, structor_cells_fields* f)
@@ -315,20 +336,22 @@ static void gather(const structor_cells* c, structor_cells_fields* f)
 // Each open cell of amount a pushes a + 1 down into its own flow_y and a up into the flow_y
 // above, a right into its own flow_x and a left into the flow_x to its left, where those
 // cells are open. A flow gets its cell's own push first, then its neighbour's, as when the
-// cells are pushed in row order. Cells outside the range change nothing, so the last group
-// of a row may reach past it.
-static void push(structor_cells_fields* f)
+// cells are pushed in row order. Cells outside the range change nothing; the lanes of the
+// last group of a row that reach into the next row are left as they are.
+WIDE_PASS static void push(structor_cells_fields* f)
 {
     const int32_t w = f->w, h = f->h;
     const uint32_t* __restrict cells = f->cell;
     float* __restrict fx = f->fx;
     float* __restrict fy = f->fy;
     for (int32_t r = 2; r <= h - 4; r++)
-        for (int32_t i = r * w + 2, end = r * w + w - 4; i <= end; i += 4) {
-            v4i cell = load_i(cells + i), below = load_i(cells + i + w), right = load_i(cells + i + 1);
-            v4i open = (cell & FIELD_OPEN) != 0, active = (cell & FIELD_ACTIVE) != 0;
-            v4f a = amount_f(cell);
-            v4f y = load_f(fy + i), x = load_f(fx + i);
+        for (int32_t col = 2; col <= w - 4; col += LANES) {
+            const int32_t i = r * w + col;
+            lanes_i cell = load_i(cells + i), below = load_i(cells + i + w), right = load_i(cells + i + 1);
+            lanes_i open = ((cell & FIELD_OPEN) != 0) & lanes_upto(col, w - 4);
+            lanes_i active = ((cell & FIELD_ACTIVE) != 0) & open;
+            lanes_f a = amount_f(cell);
+            lanes_f y = load_f(fy + i), x = load_f(fx + i);
             y = (active & ((below & FIELD_OPEN) != 0)) ? y + (a + 1.0f) : y;
             y = (((below & FIELD_ACTIVE) != 0) & open) ? y - amount_f(below) : y;
             x = (active & ((right & FIELD_OPEN) != 0)) ? x + a : x;
@@ -342,7 +365,7 @@ static void push(structor_cells_fields* f)
 // (and up or left on a tie) dropped, each capped at (a + 3) >> 2; the stronger axis moves
 // whatever the cell holds, the other only from two up, each toward an open cell. A dry
 // cell's cap is 0: it moves nothing.
-static void decide(structor_cells_fields* f)
+WIDE_PASS static void decide(structor_cells_fields* f)
 {
     const int32_t w = f->w, h = f->h;
     const uint32_t* __restrict cells = f->cell;
@@ -350,40 +373,41 @@ static void decide(structor_cells_fields* f)
     const float* __restrict fy = f->fy;
     int32_t* __restrict move_x = f->move_x;
     int32_t* __restrict move_y = f->move_y;
-    const v4f zero = {0.0f, 0.0f, 0.0f, 0.0f};
+    const lanes_f zero = {};
     for (int32_t r = 3; r <= h - 4; r++)
-        for (int32_t i = r * w + 3, end = r * w + w - 4; i <= end; i += 4) {
-            v4i cell = load_i(cells + i);
-            v4i a = cell & FIELD_AMOUNT;
-            v4i live = ((cell & FIELD_ACTIVE) != 0) & (a != 0);
-            v4f up = -load_f(fy + i - w), down = load_f(fy + i);
-            v4f left = -load_f(fx + i - 1), right = load_f(fx + i);
+        for (int32_t col = 3; col <= w - 4; col += LANES) {
+            const int32_t i = r * w + col;
+            lanes_i cell = load_i(cells + i);
+            lanes_i a = cell & FIELD_AMOUNT;
+            lanes_i live = ((cell & FIELD_ACTIVE) != 0) & (a != 0) & lanes_upto(col, w - 4);
+            lanes_f up = -load_f(fy + i - w), down = load_f(fy + i);
+            lanes_f left = -load_f(fx + i - 1), right = load_f(fx + i);
             up = up < 1.0f ? zero : up;
             down = down < 1.0f ? zero : down;
             left = left < 1.0f ? zero : left;
             right = right < 1.0f ? zero : right;
-            v4i upward = up > down;
+            lanes_i upward = up > down;
             down = upward ? zero : down;
             up = upward ? up : zero;
-            v4i leftward = left > right;
+            lanes_i leftward = left > right;
             right = leftward ? zero : right;
             left = leftward ? left : zero;
-            v4f cap = __builtin_convertvector((a + 3) >> 2, v4f);
+            lanes_f cap = __builtin_convertvector((a + 3) >> 2, lanes_f);
             up = up > cap ? cap : up;
             down = down > cap ? cap : down;
             left = left > cap ? cap : left;
             right = right > cap ? cap : right;
-            v4i across = left + right > up + down, two = a >= 2;
-            v4i may_x = live & (across | two), may_y = live & (~across | two);
-            v4i open_r = (load_i(cells + i + 1) & FIELD_OPEN) != 0;
-            v4i open_l = (load_i(cells + i - 1) & FIELD_OPEN) != 0;
-            v4i open_d = (load_i(cells + i + w) & FIELD_OPEN) != 0;
-            v4i open_u = (load_i(cells + i - w) & FIELD_OPEN) != 0;
-            v4i to_right = right >= left, to_down = down >= up;
-            store_i(move_x + i, (__builtin_convertvector(right, v4i) & (to_right & (right > 0.0f) & open_r & may_x)) |
-                                    (-__builtin_convertvector(left, v4i) & (~to_right & open_l & may_x)));
-            store_i(move_y + i, (__builtin_convertvector(down, v4i) & (to_down & (down > 0.0f) & open_d & may_y)) |
-                                    (-__builtin_convertvector(up, v4i) & (~to_down & open_u & may_y)));
+            lanes_i across = left + right > up + down, two = a >= 2;
+            lanes_i may_x = live & (across | two), may_y = live & (~across | two);
+            lanes_i open_r = (load_i(cells + i + 1) & FIELD_OPEN) != 0;
+            lanes_i open_l = (load_i(cells + i - 1) & FIELD_OPEN) != 0;
+            lanes_i open_d = (load_i(cells + i + w) & FIELD_OPEN) != 0;
+            lanes_i open_u = (load_i(cells + i - w) & FIELD_OPEN) != 0;
+            lanes_i to_right = right >= left, to_down = down >= up;
+            store_i(move_x + i, (__builtin_convertvector(right, lanes_i) & (to_right & (right > 0.0f) & open_r & may_x)) |
+                                    (-__builtin_convertvector(left, lanes_i) & (~to_right & open_l & may_x)));
+            store_i(move_y + i, (__builtin_convertvector(down, lanes_i) & (to_down & (down > 0.0f) & open_d & may_y)) |
+                                    (-__builtin_convertvector(up, lanes_i) & (~to_down & open_u & may_y)));
         }
 }
 
@@ -399,7 +423,7 @@ static void shift(uint32_t* cell, int32_t from, int32_t to, int32_t n)
 static void move(structor_cells_fields* f)
 {
     const int32_t w = f->w, h = f->h;
-    uint32_t* __restrict amount = f->cell;
+    uint32_t* __restrict cell = f->cell;
     float* __restrict fx = f->fx;
     float* __restrict fy = f->fy;
     const int32_t* __restrict move_x = f->move_x;
@@ -411,7 +435,7 @@ static void move(structor_cells_fields* f)
                 continue;
             float fm = 0.75f * (float)m, fn = 0.75f * (float)n;
             if (m <= 0) {
-                shift(amount, i, i - w, -m);
+                shift(cell, i, i - w, -m);
                 fy[i - w] += fm;
                 fy[i - 2 * w] += fm;
                 if (n > 0)
@@ -419,7 +443,7 @@ static void move(structor_cells_fields* f)
                 else if (n < 0)
                     fx[i - 2 * w - 1] += fn;
             } else {
-                shift(amount, i, i + w, m);
+                shift(cell, i, i + w, m);
                 fy[i] += fm;
                 fy[i + w] += fm;
                 if (n > 0)
@@ -428,7 +452,7 @@ static void move(structor_cells_fields* f)
                     fx[i + w - 1] += fn;
             }
             if (n <= 0) {
-                shift(amount, i, i - 1, -n);
+                shift(cell, i, i - 1, -n);
                 fx[i - 1] += fn;
                 fx[i - 2] += fn;
                 if (m > 0)
@@ -436,7 +460,7 @@ static void move(structor_cells_fields* f)
                 else if (m < 0)
                     fy[i - w - 1] += fm;
             } else {
-                shift(amount, i, i + 1, n);
+                shift(cell, i, i + 1, n);
                 fx[i] += fn;
                 fx[i + 1] += fn;
                 if (m > 0)
@@ -448,9 +472,9 @@ static void move(structor_cells_fields* f)
 }
 
 // The sum of a 3 x 3 neighbourhood from the row above to the row below, left to right.
-static inline v4f sum9(const float* p, int32_t w)
+static inline lanes_f sum9(const float* p, int32_t w)
 {
-    v4f s = {0.0f, 0.0f, 0.0f, 0.0f};
+    lanes_f s = {};
     for (int32_t dr = -1; dr <= 1; dr++) {
         s += load_f(p + dr * w - 1);
         s += load_f(p + dr * w);
@@ -462,7 +486,7 @@ static inline v4f sum9(const float* p, int32_t w)
 // The blur and the copy, straight into the records a row at a time: each inner cell's flows
 // become the sums of its 3 x 3 neighbourhood times k, as both its flows and its next flows,
 // with its amount; the cells of the passes' range also take their moves.
-static void blur_into(structor_cells* c, const structor_cells_fields* f)
+WIDE_PASS static void blur_into(structor_cells* c, const structor_cells_fields* f)
 {
     const int32_t w = c->w, h = c->h;
     const float k = 1.0f / (c->blur_base + 12.0f);
@@ -474,7 +498,7 @@ static void blur_into(structor_cells* c, const structor_cells_fields* f)
     float* __restrict row_y = f->row_y;
     for (int32_t r = 1; r <= h - 2; r++) {
         const int32_t row = r * w;
-        for (int32_t col = 1; col <= w - 2; col += 4) {
+        for (int32_t col = 1; col <= w - 2; col += LANES) {
             store_f(row_x + col, sum9(fx + row + col, w) * k);
             store_f(row_y + col, sum9(fy + row + col, w) * k);
         }
