@@ -286,32 +286,33 @@ enum { LANES = 8 };
 #define WIDE_PASS
 #endif
 
-// The helpers here pass lane vectors by value; they are inlined into their callers, so no
-// call hands them between code built for different processors.
+// The helpers here pass lane vectors by value: they are always inlined (unoptimised builds
+// too), so no call hands one between code built for different processors.
 #pragma GCC diagnostic ignored "-Wpsabi"
+#define LANE_HELPER static inline __attribute__((always_inline))
 
 // The lanes of a group of cells starting at column `col` that lie at or before column `last`.
-static inline lanes_i lanes_upto(int32_t col, int32_t last)
+LANE_HELPER lanes_i lanes_upto(int32_t col, int32_t last)
 {
     const lanes_i lane = {0, 1, 2, 3, 4, 5, 6, 7};
     return lane + col <= last;
 }
 
-static inline lanes_f load_f(const float* p)
+LANE_HELPER lanes_f load_f(const float* p)
 {
     lanes_f v;
     memcpy(&v, p, sizeof v);
     return v;
 }
-static inline void store_f(float* p, const lanes_f& v) { memcpy(p, &v, sizeof v); }
-static inline lanes_i load_i(const void* p)
+LANE_HELPER void store_f(float* p, const lanes_f& v) { memcpy(p, &v, sizeof v); }
+LANE_HELPER lanes_i load_i(const void* p)
 {
     lanes_i v;
     memcpy(&v, p, sizeof v);
     return v;
 }
-static inline void store_i(void* p, const lanes_i& v) { memcpy(p, &v, sizeof v); }
-static inline lanes_f amount_f(const lanes_i& cell) { return __builtin_convertvector(cell & FIELD_AMOUNT, lanes_f); }
+LANE_HELPER void store_i(void* p, const lanes_i& v) { memcpy(p, &v, sizeof v); }
+LANE_HELPER lanes_f amount_f(const lanes_i& cell) { return __builtin_convertvector(cell & FIELD_AMOUNT, lanes_f); }
 
 // The records into the arrays.
 static void gather(const structor_cells* c, structor_cells_fields* f)
@@ -472,7 +473,7 @@ static void move(structor_cells_fields* f)
 }
 
 // The sum of a 3 x 3 neighbourhood from the row above to the row below, left to right.
-static inline lanes_f sum9(const float* p, int32_t w)
+LANE_HELPER lanes_f sum9(const float* p, int32_t w)
 {
     lanes_f s = {};
     for (int32_t dr = -1; dr <= 1; dr++) {

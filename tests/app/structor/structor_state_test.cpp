@@ -156,7 +156,7 @@ TEST_F(Structor, AMissingOrEmptyRampsFileIsNamedOnTheLogAndTheLevelStillBuilds)
 #if defined(__OPTIMIZE__) && !defined(__SANITIZE_ADDRESS__)
 const int EQUAL_STEPS = 2000;
 #else
-const int EQUAL_STEPS = 150;
+const int EQUAL_STEPS = 60;
 #endif
 TEST_F(Structor, TheStepMatchesTheReferenceOnEveryShippedLevel)
 {
