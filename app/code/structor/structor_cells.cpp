@@ -323,11 +323,11 @@ static void gather(const structor_cells* c, structor_cells_fields* f)
     float* __restrict fx = f->fx;
     float* __restrict fy = f->fy;
     for (int32_t r = 0; r < h; r++) {
-        uint32_t rows = r >= 3 && r <= h - 4 ? FIELD_ACTIVE : 0;
-        for (int32_t col = 0; col < w; col++) {
-            int32_t i = r * w + col;
-            uint32_t active = col >= 3 && col <= w - 4 ? rows : 0;
-            cell[i] = g[i].amount | (g[i].solid ? 0 : FIELD_OPEN | active);
+        // Columns 3 to w - 4 of rows 3 to h - 4 are in the passes' range.
+        const uint32_t in_range = r >= 3 && r <= h - 4 ? FIELD_OPEN | FIELD_ACTIVE : FIELD_OPEN;
+        for (int32_t col = 0, i = r * w; col < w; col++, i++) {
+            const uint32_t open = col >= 3 && col <= w - 4 ? in_range : FIELD_OPEN;
+            cell[i] = g[i].amount | (g[i].solid ? 0u : open);
             fx[i] = g[i].flow_x;
             fy[i] = g[i].flow_y;
         }
