@@ -18,6 +18,7 @@
 enum { CELLS_TEXTURE_KIND = 5, CELLS_SOURCE_COLUMN = 8, CELLS_SOURCE_ROW = 8, CELLS_SOURCE_AMOUNT = 64 };
 
 static void fields_free(structor_cells* c);
+static struct structor_cells_fields* fields_for(structor_cells* c);
 
 static structor_cell* at(structor_cell* a, const structor_cells* c, int32_t column, int32_t row)
 {
@@ -64,6 +65,10 @@ bool structor_cells_setup(structor_cells* c, structor_view* view, int32_t w, int
     c->bitmap = (uint32_t*)calloc(n, sizeof(uint32_t));
     if (!c->bitmap) {
         dbg_error("Failed to allocate BITMAP array,\n");
+        structor_cells_clean(c);
+        return false;
+    }
+    if (!fields_for(c)) { // the step's arrays, logged
         structor_cells_clean(c);
         return false;
     }
