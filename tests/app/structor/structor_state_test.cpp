@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "app/code/app.h"
 #include "app/code/con.h"
 #include "app/code/input.h"
 #include "app/code/main_state.h"
@@ -172,8 +171,6 @@ TEST_F(Structor, FlagsTakeOnlyBooleansAndItemsComeByKindAndGoWithTheCollector)
     EXPECT_EQ("false", lua("structor.pause_request(false)"));
     EXPECT_EQ("true", lua("structor.edit_request(true)"));
     EXPECT_EQ(1, s->edit_request);
-    EXPECT_EQ("local/structor/ data/structor/ table",
-              lua("structor.dir_local() .. ' ' .. structor.dir_data() .. ' ' .. type(structor.items)"));
 
     EXPECT_EQ("", run("ball = structor_items.alloc('ABall')"));
     EXPECT_EQ(4, s->items.count);
