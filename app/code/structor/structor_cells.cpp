@@ -410,10 +410,12 @@ WIDE_PASS static void decide(structor_cells_fields* f)
             lanes_i open_d = (load_i(cells + i + w) & FIELD_OPEN) != 0;
             lanes_i open_u = (load_i(cells + i - w) & FIELD_OPEN) != 0;
             lanes_i to_right = right >= left, to_down = down >= up;
-            store_i(move_x + i, (__builtin_convertvector(right, lanes_i) & (to_right & (right > 0.0f) & open_r & may_x)) |
-                                    (-__builtin_convertvector(left, lanes_i) & (~to_right & open_l & may_x)));
-            store_i(move_y + i, (__builtin_convertvector(down, lanes_i) & (to_down & (down > 0.0f) & open_d & may_y)) |
-                                    (-__builtin_convertvector(up, lanes_i) & (~to_down & open_u & may_y)));
+            lanes_i mx = (__builtin_convertvector(right, lanes_i) & (to_right & (right > 0.0f) & open_r & may_x)) |
+                         (-__builtin_convertvector(left, lanes_i) & (~to_right & open_l & may_x));
+            lanes_i my = (__builtin_convertvector(down, lanes_i) & (to_down & (down > 0.0f) & open_d & may_y)) |
+                         (-__builtin_convertvector(up, lanes_i) & (~to_down & open_u & may_y));
+            store_i(move_x + i, mx);
+            store_i(move_y + i, my);
         }
 }
 

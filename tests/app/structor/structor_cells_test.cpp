@@ -266,7 +266,7 @@ TEST_F(Grid, TheStepMatchesTheReferenceOnRandomGrids)
                 g[pour].amount = (uint16_t)(g[pour].amount + 50 + step % 7);
             structor_cells_step(&c);
             structor_cells_step_ref(&ref);
-            ASSERT_EQ(0, memcmp(c.working, ref.working, n * sizeof(structor_cell))) << "seed " << seed << " step " << step;
+            ASSERT_EQ(0, memcmp(c.working, ref.working, n * sizeof(structor_cell))) << seed << ", step " << step;
         }
     }
 }
