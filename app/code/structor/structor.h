@@ -74,6 +74,7 @@ struct structor_cells {
     int32_t contact_count;
     sphere contacts[STRUCTOR_CONTACTS];  // the wall cells of the last wall query
     structor_view* view;
+    struct structor_cells_fields* fields;  // the step's own arrays (made by setup, or by a first step)
 };
 
 bool structor_cells_setup(structor_cells* c, structor_view* view, int32_t w, int32_t h, float cell_size);

@@ -4,6 +4,7 @@
 
 #include "app/code/structor/structor.h"
 
+#include <stddef.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -15,6 +16,9 @@
 #include "engine/code/timer.h"
 
 enum { CELLS_TEXTURE_KIND = 5, CELLS_SOURCE_COLUMN = 8, CELLS_SOURCE_ROW = 8, CELLS_SOURCE_AMOUNT = 64 };
+
+static void fields_free(structor_cells* c);
+static struct structor_cells_fields* fields_for(structor_cells* c);
 
 static structor_cell* at(structor_cell* a, const structor_cells* c, int32_t column, int32_t row)
 {
@@ -64,11 +68,16 @@ bool structor_cells_setup(structor_cells* c, structor_view* view, int32_t w, int
         structor_cells_clean(c);
         return false;
     }
+    if (!fields_for(c)) { // the step's arrays, logged
+        structor_cells_clean(c);
+        return false;
+    }
     return true;
 }
 
 void structor_cells_clean(structor_cells* c)
 {
+    fields_free(c);
     free(c->bitmap);
     c->bitmap = NULL;
     free(c->working);
@@ -195,182 +204,363 @@ void structor_cells_stamp(structor_cells* c, const bmip* picture, const structor
 }
 
 // ---- step ---------------------------------------------------------------------------------
+//
+// The step works on the grid split into one array per field, taken from the records at the
+// start and written back at the end, and must leave the records bit for bit as the five
+// plain passes over them would (the reference in the tests). What that allows:
+// - Only the push and move passes and the blur touch flows, all inside the blur's range, and
+//   the blur's sums start from +0, so the sign of a zero flow never shows: the move pass may
+//   skip a cell that moves nothing (it would only add +0), and the blur's result is the
+//   flows the records end with (the copy pass is the write-back).
+// - A dry cell's cap is 0, so the decide pass leaves it still.
+// - Every flow still receives its non-zero additions in the order of the plain passes, and
+//   the blur sums each cell's nine values in the same order, so the floats round alike.
 
-static void push(structor_cells* c)
-{
-    structor_cell* g = c->working;
-    for (int32_t r = 3; r <= c->h - 4; r++)
-        for (int32_t col = 3; col <= c->w - 4; col++) {
-            structor_cell* cell = at(g, c, col, r);
-            cell->move_x = 0;
-            cell->move_y = 0;
-            if (cell->solid)
-                continue;
-            float a = (float)cell->amount;
-            structor_cell* above = at(g, c, col, r - 1);
-            structor_cell* below = at(g, c, col, r + 1);
-            structor_cell* left = at(g, c, col - 1, r);
-            structor_cell* right = at(g, c, col + 1, r);
-            if (!above->solid)
-                above->flow_y -= a;
-            if (!below->solid)
-                cell->flow_y += a + 1.0f;
-            if (!left->solid)
-                left->flow_x -= a;
-            if (!right->solid)
-                cell->flow_x += a;
-        }
-}
+struct structor_cells_fields {
+    int32_t w, h;
+    void* block;       // every array below, in one allocation
+    float* fx;
+    float* fy;
+    int32_t* move_x;
+    int32_t* move_y;
+    uint32_t* cell;    // the amount in the low 16 bits, then FIELD_OPEN and FIELD_ACTIVE
+    float* row_x;      // one row of the blur
+    float* row_y;
+};
 
-// One axis of a cell's move: toward the side with the stronger flow, by that flow, when that
-// side is open and `may`; left as it is otherwise.
-static void axis_move(int32_t* move, float pos, float neg, bool pos_open, bool neg_open, bool may)
+static const int32_t FIELD_AMOUNT = 0xFFFF;
+static const int32_t FIELD_OPEN = 0x10000;    // not solid
+static const int32_t FIELD_ACTIVE = 0x20000;  // open and inside the range of the push, decide and move passes
+
+// Every array runs this many values past the grid, so the last group of lanes of a row may
+// read and write past its end.
+enum { FIELD_PAD = 16 };
+
+static void fields_free(structor_cells* c)
 {
-    if (!may)
-        return;
-    if (pos >= neg) {
-        if (pos > 0.0f && pos_open)
-            *move = (int32_t)pos;
-    } else if (neg_open) {
-        *move = -(int32_t)neg;
+    if (c->fields) {
+        free(c->fields->block);
+        free(c->fields);
+        c->fields = NULL;
     }
 }
 
-static void decide(structor_cells* c)
+// The arrays for this grid's size, made or remade when it changed; null after logging when
+// there is no memory for them.
+static structor_cells_fields* fields_for(structor_cells* c)
 {
-    structor_cell* g = c->working;
-    for (int32_t r = 3; r <= c->h - 4; r++)
-        for (int32_t col = 3; col <= c->w - 4; col++) {
-            structor_cell* cell = at(g, c, col, r);
-            if (cell->solid)
-                continue;
-            int32_t a = cell->amount;
-            structor_cell* above = at(g, c, col, r - 1);
-            structor_cell* below = at(g, c, col, r + 1);
-            structor_cell* left_cell = at(g, c, col - 1, r);
-            structor_cell* right_cell = at(g, c, col + 1, r);
-            float up = -above->flow_y, down = cell->flow_y, left = -left_cell->flow_x, right = cell->flow_x;
-            if (up < 1.0f) up = 0.0f;
-            if (down < 1.0f) down = 0.0f;
-            if (left < 1.0f) left = 0.0f;
-            if (right < 1.0f) right = 0.0f;
-            if (up > down) down = 0.0f; else up = 0.0f;
-            if (left > right) right = 0.0f; else left = 0.0f;
-            float cap = (float)((a + 3) >> 2);
-            if (up > cap) up = cap;
-            if (down > cap) down = cap;
-            if (left > cap) left = cap;
-            if (right > cap) right = cap;
-            // The stronger axis moves whatever the cell holds, the other only from two up.
-            bool across = left + right > up + down;
-            axis_move(&cell->move_x, right, left, !right_cell->solid, !left_cell->solid, across ? a != 0 : a >= 2);
-            axis_move(&cell->move_y, down, up, !below->solid, !above->solid, across ? a >= 2 : a != 0);
+    structor_cells_fields* f = c->fields;
+    if (f && f->w == c->w && f->h == c->h)
+        return f;
+    fields_free(c);
+    size_t n = (size_t)c->w * c->h + FIELD_PAD;
+    f = (structor_cells_fields*)calloc(1, sizeof *f);
+    size_t row = (size_t)c->w + FIELD_PAD;
+    uint8_t* block = f ? (uint8_t*)calloc(5 * n + 2 * row, 4) : NULL;
+    if (!block) {
+        free(f);
+        dbg_error("Failed to allocate CELL step arrays,\n");
+        return NULL;
+    }
+    f->w = c->w;
+    f->h = c->h;
+    f->block = block;
+    f->fx = (float*)block;
+    f->fy = f->fx + n;
+    f->move_x = (int32_t*)(f->fy + n);
+    f->move_y = f->move_x + n;
+    f->cell = (uint32_t*)(f->move_y + n);
+    f->row_x = (float*)(f->cell + n);
+    f->row_y = f->row_x + row;
+    c->fields = f;
+    return f;
+}
+
+// Eight cells side by side. Each lane does what the plain passes do for its cell, in the
+// same order, so the floats round alike (no fused multiply-adds, which only a wider target
+// than the one chosen below would allow); a comparison gives -1 (true) or 0 in each lane.
+typedef float lanes_f __attribute__((vector_size(32)));
+typedef int32_t lanes_i __attribute__((vector_size(32)));
+enum { LANES = 8 };
+
+// The passes that run eight cells at a time are built twice where the compiler can: for
+// processors with 256-bit vectors and for all others, picked when the program loads.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define WIDE_PASS __attribute__((target_clones("avx2", "default")))
+#else
+#define WIDE_PASS
+#endif
+
+// The helpers here pass lane vectors by value: they are always inlined (unoptimised builds
+// too), so no call hands one between code built for different processors.
+#pragma GCC diagnostic ignored "-Wpsabi"
+#define LANE_HELPER static inline __attribute__((always_inline))
+
+// The lanes of a group of cells starting at column `col` that lie at or before column `last`.
+LANE_HELPER lanes_i lanes_upto(int32_t col, int32_t last)
+{
+    const lanes_i lane = {0, 1, 2, 3, 4, 5, 6, 7};
+    return lane + col <= last;
+}
+
+LANE_HELPER lanes_f load_f(const float* p)
+{
+    lanes_f v;
+    memcpy(&v, p, sizeof v);
+    return v;
+}
+LANE_HELPER void store_f(float* p, const lanes_f& v) { memcpy(p, &v, sizeof v); }
+LANE_HELPER lanes_i load_i(const void* p)
+{
+    lanes_i v;
+    memcpy(&v, p, sizeof v);
+    return v;
+}
+LANE_HELPER void store_i(void* p, const lanes_i& v) { memcpy(p, &v, sizeof v); }
+LANE_HELPER lanes_f amount_f(const lanes_i& cell) { return __builtin_convertvector(cell & FIELD_AMOUNT, lanes_f); }
+
+// The records into the arrays.
+static void gather(const structor_cells* c, structor_cells_fields* f)
+{
+    const int32_t w = c->w, h = c->h;
+    const structor_cell* __restrict g = c->working;
+    uint32_t* __restrict cell = f->cell;
+    float* __restrict fx = f->fx;
+    float* __restrict fy = f->fy;
+    for (int32_t r = 0; r < h; r++) {
+        // Columns 3 to w - 4 of rows 3 to h - 4 are in the passes' range.
+        const uint32_t in_range = r >= 3 && r <= h - 4 ? FIELD_OPEN | FIELD_ACTIVE : FIELD_OPEN;
+        for (int32_t col = 0, i = r * w; col < w; col++, i++) {
+            const uint32_t open = col >= 3 && col <= w - 4 ? in_range : FIELD_OPEN;
+            cell[i] = g[i].amount | (g[i].solid ? 0u : open);
+            fx[i] = g[i].flow_x;
+            fy[i] = g[i].flow_y;
+        }
+    }
+}
+
+// Each open cell of amount a pushes a + 1 down into its own flow_y and a up into the flow_y
+// above, a right into its own flow_x and a left into the flow_x to its left, where those
+// cells are open. A flow gets its cell's own push first, then its neighbour's, as when the
+// cells are pushed in row order. Cells outside the range change nothing; the lanes of the
+// last group of a row that reach into the next row are left as they are.
+WIDE_PASS static void push(structor_cells_fields* f)
+{
+    const int32_t w = f->w, h = f->h;
+    const uint32_t* __restrict cells = f->cell;
+    float* __restrict fx = f->fx;
+    float* __restrict fy = f->fy;
+    for (int32_t r = 2; r <= h - 4; r++)
+        for (int32_t col = 2; col <= w - 4; col += LANES) {
+            const int32_t i = r * w + col;
+            lanes_i cell = load_i(cells + i), below = load_i(cells + i + w), right = load_i(cells + i + 1);
+            lanes_i open = ((cell & FIELD_OPEN) != 0) & lanes_upto(col, w - 4);
+            lanes_i active = ((cell & FIELD_ACTIVE) != 0) & open;
+            lanes_f a = amount_f(cell);
+            lanes_f y = load_f(fy + i), x = load_f(fx + i);
+            y = (active & ((below & FIELD_OPEN) != 0)) ? y + (a + 1.0f) : y;
+            y = (((below & FIELD_ACTIVE) != 0) & open) ? y - amount_f(below) : y;
+            x = (active & ((right & FIELD_OPEN) != 0)) ? x + a : x;
+            x = (((right & FIELD_ACTIVE) != 0) & open) ? x - amount_f(right) : x;
+            store_f(fy + i, y);
+            store_f(fx + i, x);
         }
 }
 
-static void shift(structor_cell* from, structor_cell* to, int32_t n)
+// Each open cell's outflows (up, down, left, right) of at least 1, the weaker of each pair
+// (and up or left on a tie) dropped, each capped at (a + 3) >> 2; the stronger axis moves
+// whatever the cell holds, the other only from two up, each toward an open cell. A dry
+// cell's cap is 0: it moves nothing.
+WIDE_PASS static void decide(structor_cells_fields* f)
 {
-    to->amount = (uint16_t)(to->amount + n);
-    from->amount = (uint16_t)(from->amount - n);
+    const int32_t w = f->w, h = f->h;
+    const uint32_t* __restrict cells = f->cell;
+    const float* __restrict fx = f->fx;
+    const float* __restrict fy = f->fy;
+    int32_t* __restrict move_x = f->move_x;
+    int32_t* __restrict move_y = f->move_y;
+    const lanes_f zero = {};
+    for (int32_t r = 3; r <= h - 4; r++)
+        for (int32_t col = 3; col <= w - 4; col += LANES) {
+            const int32_t i = r * w + col;
+            lanes_i cell = load_i(cells + i);
+            lanes_i a = cell & FIELD_AMOUNT;
+            lanes_i live = ((cell & FIELD_ACTIVE) != 0) & (a != 0) & lanes_upto(col, w - 4);
+            lanes_f up = -load_f(fy + i - w), down = load_f(fy + i);
+            lanes_f left = -load_f(fx + i - 1), right = load_f(fx + i);
+            up = up < 1.0f ? zero : up;
+            down = down < 1.0f ? zero : down;
+            left = left < 1.0f ? zero : left;
+            right = right < 1.0f ? zero : right;
+            lanes_i upward = up > down;
+            down = upward ? zero : down;
+            up = upward ? up : zero;
+            lanes_i leftward = left > right;
+            right = leftward ? zero : right;
+            left = leftward ? left : zero;
+            lanes_f cap = __builtin_convertvector((a + 3) >> 2, lanes_f);
+            up = up > cap ? cap : up;
+            down = down > cap ? cap : down;
+            left = left > cap ? cap : left;
+            right = right > cap ? cap : right;
+            lanes_i across = left + right > up + down, two = a >= 2;
+            lanes_i may_x = live & (across | two), may_y = live & (~across | two);
+            lanes_i open_r = (load_i(cells + i + 1) & FIELD_OPEN) != 0;
+            lanes_i open_l = (load_i(cells + i - 1) & FIELD_OPEN) != 0;
+            lanes_i open_d = (load_i(cells + i + w) & FIELD_OPEN) != 0;
+            lanes_i open_u = (load_i(cells + i - w) & FIELD_OPEN) != 0;
+            lanes_i to_right = right >= left, to_down = down >= up;
+            lanes_i mx = (__builtin_convertvector(right, lanes_i) & (to_right & (right > 0.0f) & open_r & may_x)) |
+                         (-__builtin_convertvector(left, lanes_i) & (~to_right & open_l & may_x));
+            lanes_i my = (__builtin_convertvector(down, lanes_i) & (to_down & (down > 0.0f) & open_d & may_y)) |
+                         (-__builtin_convertvector(up, lanes_i) & (~to_down & open_u & may_y));
+            store_i(move_x + i, mx);
+            store_i(move_y + i, my);
+        }
 }
 
-static void move(structor_cells* c)
+// Amounts are 16 bits and wrap as the records' do.
+static void shift(uint32_t* cell, int32_t from, int32_t to, int32_t n)
 {
-    structor_cell* g = c->working;
-    for (int32_t r = 3; r <= c->h - 4; r++)
-        for (int32_t col = 3; col <= c->w - 4; col++) {
-            structor_cell* cell = at(g, c, col, r);
-            if (cell->solid)
+    cell[to] = (cell[to] & ~(uint32_t)FIELD_AMOUNT) | ((cell[to] + n) & FIELD_AMOUNT);
+    cell[from] = (cell[from] & ~(uint32_t)FIELD_AMOUNT) | ((cell[from] - n) & FIELD_AMOUNT);
+}
+
+// In row order, so a cell can pass on liquid that arrived in this pass. A still cell would
+// only add +0 to four flows, which nothing after it can see.
+static void move(structor_cells_fields* f)
+{
+    const int32_t w = f->w, h = f->h;
+    uint32_t* __restrict cell = f->cell;
+    float* __restrict fx = f->fx;
+    float* __restrict fy = f->fy;
+    const int32_t* __restrict move_x = f->move_x;
+    const int32_t* __restrict move_y = f->move_y;
+    for (int32_t r = 3; r <= h - 4; r++)
+        for (int32_t i = r * w + 3, end = r * w + w - 4; i <= end; i++) {
+            int32_t m = move_y[i], n = move_x[i];
+            if ((m | n) == 0)
                 continue;
-            int32_t m = cell->move_y, n = cell->move_x;
             float fm = 0.75f * (float)m, fn = 0.75f * (float)n;
             if (m <= 0) {
-                shift(cell, at(g, c, col, r - 1), -m);
-                at(g, c, col, r - 1)->flow_y += fm;
-                at(g, c, col, r - 2)->flow_y += fm;
+                shift(cell, i, i - w, -m);
+                fy[i - w] += fm;
+                fy[i - 2 * w] += fm;
                 if (n > 0)
-                    at(g, c, col, r - 2)->flow_x += fn;
+                    fx[i - 2 * w] += fn;
                 else if (n < 0)
-                    at(g, c, col - 1, r - 2)->flow_x += fn;
+                    fx[i - 2 * w - 1] += fn;
             } else {
-                shift(cell, at(g, c, col, r + 1), m);
-                cell->flow_y += fm;
-                at(g, c, col, r + 1)->flow_y += fm;
+                shift(cell, i, i + w, m);
+                fy[i] += fm;
+                fy[i + w] += fm;
                 if (n > 0)
-                    at(g, c, col, r + 1)->flow_x += fn;
+                    fx[i + w] += fn;
                 else if (n < 0)
-                    at(g, c, col - 1, r + 1)->flow_x += fn;
+                    fx[i + w - 1] += fn;
             }
             if (n <= 0) {
-                shift(cell, at(g, c, col - 1, r), -n);
-                at(g, c, col - 1, r)->flow_x += fn;
-                at(g, c, col - 2, r)->flow_x += fn;
+                shift(cell, i, i - 1, -n);
+                fx[i - 1] += fn;
+                fx[i - 2] += fn;
                 if (m > 0)
-                    at(g, c, col - 1, r)->flow_y += fm;
+                    fy[i - 1] += fm;
                 else if (m < 0)
-                    at(g, c, col - 1, r - 1)->flow_y += fm;
+                    fy[i - w - 1] += fm;
             } else {
-                shift(cell, at(g, c, col + 1, r), n);
-                cell->flow_x += fn;
-                at(g, c, col + 1, r)->flow_x += fn;
+                shift(cell, i, i + 1, n);
+                fx[i] += fn;
+                fx[i + 1] += fn;
                 if (m > 0)
-                    at(g, c, col + 1, r)->flow_y += fm;
+                    fy[i + 1] += fm;
                 else if (m < 0)
-                    at(g, c, col + 1, r - 1)->flow_y += fm;
+                    fy[i - w + 1] += fm;
             }
         }
 }
 
-static void blur(structor_cells* c)
+// The sum of a 3 x 3 neighbourhood from the row above to the row below, left to right.
+LANE_HELPER lanes_f sum9(const float* p, int32_t w)
 {
-    structor_cell* g = c->working;
-    float k = 1.0f / (c->blur_base + 12.0f);
-    for (int32_t r = 1; r <= c->h - 2; r++)
-        for (int32_t col = 1; col <= c->w - 2; col++) {
-            float sx = 0.0f, sy = 0.0f;
-            for (int32_t dr = -1; dr <= 1; dr++)
-                for (int32_t dc = -1; dc <= 1; dc++) {
-                    const structor_cell* n = at(g, c, col + dc, r + dr);
-                    sx += n->flow_x;
-                    sy += n->flow_y;
-                }
-            structor_cell* cell = at(g, c, col, r);
-            cell->next_x = sx * k;
-            cell->next_y = sy * k;
-        }
+    lanes_f s = {};
+    for (int32_t dr = -1; dr <= 1; dr++) {
+        s += load_f(p + dr * w - 1);
+        s += load_f(p + dr * w);
+        s += load_f(p + dr * w + 1);
+    }
+    return s;
 }
 
-static void copy_flows(structor_cells* c)
+// The blur and the copy, straight into the records a row at a time: each inner cell's flows
+// become the sums of its 3 x 3 neighbourhood times k, as both its flows and its next flows,
+// with its amount; the cells of the passes' range also take their moves.
+WIDE_PASS static void blur_into(structor_cells* c, const structor_cells_fields* f)
 {
-    for (int32_t r = 1; r <= c->h - 2; r++)
-        for (int32_t col = 1; col <= c->w - 2; col++) {
-            structor_cell* cell = at(c->working, c, col, r);
-            cell->flow_x = cell->next_x;
-            cell->flow_y = cell->next_y;
+    const int32_t w = c->w, h = c->h;
+    const float k = 1.0f / (c->blur_base + 12.0f);
+    structor_cell* __restrict g = c->working;
+    const float* __restrict fx = f->fx;
+    const float* __restrict fy = f->fy;
+    const uint32_t* __restrict cells = f->cell;
+    float* __restrict row_x = f->row_x;
+    float* __restrict row_y = f->row_y;
+    for (int32_t r = 1; r <= h - 2; r++) {
+        const int32_t row = r * w;
+        for (int32_t col = 1; col <= w - 2; col += LANES) {
+            store_f(row_x + col, sum9(fx + row + col, w) * k);
+            store_f(row_y + col, sum9(fy + row + col, w) * k);
         }
+        // The four flows of a record lie together: one store.
+        static_assert(offsetof(structor_cell, flow_y) == offsetof(structor_cell, flow_x) + 4 &&
+                          offsetof(structor_cell, next_x) == offsetof(structor_cell, flow_x) + 8 &&
+                          offsetof(structor_cell, next_y) == offsetof(structor_cell, flow_x) + 12 &&
+                          offsetof(structor_cell, move_y) == offsetof(structor_cell, move_x) + 4,
+                      "the record's flows and moves lie in order");
+        for (int32_t col = 1; col <= w - 2; col++) {
+            structor_cell* cell = &g[row + col];
+            cell->amount = (uint16_t)(cells[row + col] & FIELD_AMOUNT);
+            const float flows[4] = {row_x[col], row_y[col], row_x[col], row_y[col]};
+            memcpy(&cell->flow_x, flows, sizeof flows);
+        }
+        if (r >= 3 && r <= h - 4)
+            for (int32_t col = 3; col <= w - 4; col++) {
+                const int32_t moves[2] = {f->move_x[row + col], f->move_y[row + col]};
+                memcpy(&g[row + col].move_x, moves, sizeof moves);
+            }
+    }
 }
 
 void structor_cells_step(structor_cells* c)
 {
     if (!c->working || c->w <= CELLS_SOURCE_COLUMN + 4 || c->h <= CELLS_SOURCE_ROW + 4)
         return;
+    structor_cells_fields* f = fields_for(c);
+    if (!f)
+        return;
     structor_cell* source = at(c->working, c, CELLS_SOURCE_COLUMN, CELLS_SOURCE_ROW);
     source->solid = 0;
     source->amount = CELLS_SOURCE_AMOUNT;
     c->steps++;
 
-    // CELL2 has no phase of its own and shows 0.
+    // CELL1 push (with taking the records), CELL2 none, CELL3 decide, CELL4 move, CELL5 blur
+    // and copy (putting the records back), CELL6 none.
     timer t[6];
     for (timer& one : t)
         timer_setup(&one);
-    void (*phases[6])(structor_cells*) = {push, NULL, decide, move, blur, copy_flows};
-    for (int i = 0; i < 6; i++) {
-        if (!phases[i])
-            continue;
-        timer_start(&t[i]);
-        phases[i](c);
-        timer_stop(&t[i]);
-    }
+    timer_start(&t[0]);
+    gather(c, f);
+    push(f);
+    timer_stop(&t[0]);
+    timer_start(&t[2]);
+    decide(f);
+    timer_stop(&t[2]);
+    timer_start(&t[3]);
+    move(f);
+    timer_stop(&t[3]);
+    // The copy goes with the blur: CELL6 stays 0.
+    timer_start(&t[4]);
+    blur_into(c, f);
+    timer_stop(&t[4]);
     dbg_status("CELL1=%3d CELL2=%3d CELL3=%3d CELL4=%3d CELL5=%3d CELL6=%3d\n", t[0].last, t[1].last, t[2].last,
                t[3].last, t[4].last, t[5].last);
     for (timer& one : t)

@@ -151,6 +151,10 @@ static int m_setcmp(lua_State* L)
     if (c)
         leave_library(L, "cmps", c);
     structor_item_set_cut_map(it, c);
+    // A missing or empty document loads as a cut map without layers: nothing would ever be
+    // stamped or drawn, so the script hears of it (the item keeps and frees the record).
+    if (c && !gfx_cmps_layer(c, 0))
+        luaL_error(L, "cut map has no layer");
     return 0;
 }
 

@@ -16,6 +16,7 @@
 #include "engine/code/mem.h"
 
 static const float ROLL = -0.0009765625f; // radians of roll per unit moved
+static const float BALL_RADIUS_MIN = 0.0625f;
 
 static structor_state* state_of(structor_item* it)
 {
@@ -111,11 +112,13 @@ static void collision_step(structor_item* it, structor_cells* cells)
     memset(s, 0, sizeof *s);
     s->position = *p;
     s->velocity = it->move;
-    s->radius = d * 0.5f;
+    // A script may size a ball to 0 or less (or NaN); a sphere needs a radius above 0.
+    s->radius = d * 0.5f > BALL_RADIUS_MIN ? d * 0.5f : BALL_RADIUS_MIN;
     s->contact_time = 2.0f;
     if (cells) {
         float cs = cells->cell_size;
-        float ex = cs * 4.0f + w * 0.5f, ey = cs * 4.0f + h * 0.5f;
+        // A ball sized to 0 or less (or NaN) looks for walls as a point would.
+        float ex = cs * 4.0f + (w > 0.0f ? w * 0.5f : 0.0f), ey = cs * 4.0f + (h > 0.0f ? h * 0.5f : 0.0f);
         float x0 = p->x < p->x + it->move.x ? p->x : p->x + it->move.x;
         float x1 = p->x > p->x + it->move.x ? p->x : p->x + it->move.x;
         float y0 = p->y < p->y + it->move.y ? p->y : p->y + it->move.y;

@@ -4,9 +4,13 @@
 
 structor.levels = {}
 
+-- Without its cut map (the file missing, empty or damaged) a ramp stays a bare brush, the
+-- error log names the file, and the rest of the level is built.
 local function ramps(x, y, size)
     local brush = structor.add("brush", x, y, size)
-    brush.setcmp(cmps.alloc(structor.dir_data() .. "ramps.xml").steal_ptr())
+    local file = structor.dir_data() .. "ramps.xml"
+    local ok, why = pcall(function() brush.setcmp(cmps.alloc(file).steal_ptr()) end)
+    if not ok then _ALERT("No ramps from " .. file .. ": " .. tostring(why) .. "\n") end
     return brush
 end
 

@@ -66,60 +66,34 @@ struct World : testing::Test {
     }
 };
 
-TEST_F(World, ItemsKeepTheOrderOfMakingAndFreeingClearsTheLuaSlot)
+// One force step over cells all holding `amount` with flows (fx, fy): k = min(amount / 2, 1);
+// v.x += k fx / 2; v.y += -k fy / 2 - 0.5 + amount; then v *= (80 - amount) x 0.0125 x 0.96875
+// (0 from 80 on) and is clamped to [-8, 8].
+TEST_F(World, TheLiquidUnderABallPushesLiftsAndDampsIt)
 {
-    structor_item* a = structor_item_alloc(&s.items, &structor_item_brush);
-    structor_item* b = ball(0, 0);
-    structor_item* c = structor_item_alloc(&s.items, &structor_item_cells);
-    ASSERT_TRUE(a && b && c);
-    EXPECT_EQ(&a->links, list_first(&s.items.records.live));
-    EXPECT_EQ(&b->links, a->links.next);
-    EXPECT_EQ(&c->links, b->links.next);
-    EXPECT_EQ(32.0f, b->motion.xform.scale.x);
-    EXPECT_EQ(0.96875f, b->motion.damping);
-    EXPECT_EQ(nullptr, ((void**)b->data)[0]) << "no mesh file here: the ball stands without one";
-
-    void* slot = b;
-    b->lua_slot = &slot;
-    structor_item_free(&s.items, b);
-    EXPECT_EQ(nullptr, slot);
-    EXPECT_EQ(2, s.items.count);
-
-    // Reset puts the motion back to the copy that setinitial took.
-    a->motion.xform.position = {5, 6, 0};
-    structor_item_setinitial(a);
-    a->motion.xform.position = {50, 60, 0};
-    structor_items_reset_all(&s.items);
-    EXPECT_EQ(5.0f, a->motion.xform.position.x);
-    EXPECT_EQ(6.0f, a->motion.xform.position.y);
-}
-
-TEST_F(World, ADryBallFallsDampedAndItsSpeedIsClampedToEight)
-{
-    structor_item* b = ball(0.0f, 100.0f);
-    frame();
-    EXPECT_FLOAT_EQ(-0.5f * 0.96875f, b->motion.velocity.y);
-    EXPECT_EQ(0.0f, b->motion.velocity.x);
-    EXPECT_LT(b->motion.xform.position.y, 100.0f);
+    struct Case {
+        uint16_t amount;
+        float fx, fy, vx0, vy0, vx, vy;
+    } cases[] = {
+        {0, 0, 0, 0, 0, 0, -0.5f * 0.96875f},             // dry: falls by 0.5, damped
+        {0, 0, 0, 0, -20, 0, -8},                          // (-20 - 0.5) x 0.96875 clamped
+        {1, 4, -2, 0, 0, 0.956640625f, 0.956640625f},      // k 0.5: 1 and 0.5 + 0.5; x 0.9875 x 0.96875
+        {4, 2, 2, 0, 0, 0.9203125f, 2.30078125f},          // k 1: 1 and -1 - 0.5 + 4; x 0.95 x 0.96875
+        {100, 0, 0, 3, -4, 0, 0},                          // 80 or more stops it for the tick
+    };
+    for (const Case& t : cases) {
+        SCOPED_TRACE(t.amount);
+        for (int32_t i = 0; i < 256 * 128; i++)
+            s.cells.working[i] = {t.amount, 0, t.fx, t.fy, 0, 0, 0, 0};
+        structor_item* b = ball(0.0f, 0.0f);
+        b->motion.velocity = {t.vx0, t.vy0, 0.0f};
+        structor_items_phase(&s.items, 0x11);
+        EXPECT_FLOAT_EQ(t.vx, b->motion.velocity.x);
+        EXPECT_FLOAT_EQ(t.vy, b->motion.velocity.y);
+        EXPECT_FLOAT_EQ(t.vy, b->move.y);
+        structor_item_free(&s.items, b);
+    }
     EXPECT_NE(std::string::npos, LOGGED.status.find(" hmm = "));
-
-    b->motion.velocity.y = -20.0f;
-    frame();
-    EXPECT_EQ(-8.0f, b->motion.velocity.y);
-}
-
-TEST_F(World, DeepLiquidStopsABallForThatTick)
-{
-    structor_item* b = ball(0.0f, 0.0f);
-    for (int32_t i = 0; i < 256 * 128; i++)
-        if (!s.cells.working[i].solid)
-            s.cells.working[i].amount = 100;
-    b->motion.velocity = {3.0f, -4.0f, 0.0f};
-    structor_items_phase(&s.items, 0x11);
-    EXPECT_EQ(0.0f, b->motion.damping);
-    EXPECT_EQ(0.0f, b->motion.velocity.x);
-    EXPECT_EQ(0.0f, b->motion.velocity.y);
-    EXPECT_EQ(0.0f, b->move.y);
 }
 
 TEST_F(World, ABallInAWallIsPushedOutAndStuckBallsStop)
@@ -145,17 +119,68 @@ TEST_F(World, ABallInAWallIsPushedOutAndStuckBallsStop)
     EXPECT_GT(b->motion.xform.position.x, before.x) << "out of the wall, to the right";
 }
 
-TEST_F(World, ABallBouncesOffTheFloorInsteadOfPassingIt)
+// A ball over the floor's first wall row (centres at y = -242, radius 2), straight above the
+// wall at x = 2, moving -8: at radius 16 the gap of 22 - 18 = 4 closes halfway, so it stops
+// at -224 with the normal (0, 1); the velocity reflects to +8, the rest of the move (-4) to
+// +4, and it rolls about X by 8 x 0.5 x -1/1024 = -1/256. A ball a script sized to 0, below
+// 0 or NaN keeps a radius above 0 and lands on the floor all the same.
+TEST_F(World, ABallMeetsTheFloorHalfwayAndBouncesWhateverItsSize)
 {
-    structor_item* b = ball(0.0f, -200.0f);
-    b->motion.velocity.y = -8.0f;
-    for (int i = 0; i < 60; i++)
-        frame();
-    // The floor's walls start at y = -240; the ball's radius is 16.
-    EXPECT_GT(b->motion.xform.position.y, -240.0f + 16.0f - 2.0f);
+    for (float size : {32.0f, 0.0f, -10.0f, NAN}) {
+        structor_item* b = ball(2.0f, -220.0f);
+        b->motion.xform.scale = {size, size, size};
+        b->motion.velocity = b->move = {0.0f, -8.0f, 0.0f};
+        b->smoothed = 1.0f;
+        structor_items_phase(&s.items, 0x20);
+        EXPECT_GT(b->sphere.radius, 0.0f) << size;
+        if (size == 32.0f) {
+            EXPECT_EQ(0.5f, b->sphere.contact_time);
+            EXPECT_EQ(1.0f, b->sphere.normal.y);
+            structor_items_phase(&s.items, 0x100);
+            EXPECT_EQ(2.0f, b->motion.xform.position.x);
+            EXPECT_EQ(-224.0f, b->motion.xform.position.y);
+            EXPECT_EQ(8.0f, b->motion.velocity.y);
+            EXPECT_EQ(4.0f, b->move.y);
+            EXPECT_NEAR(sinf(-1.0f / 512.0f), b->motion.spin.x, 1e-7);
+            EXPECT_NEAR(cosf(1.0f / 512.0f), b->motion.spin.w, 1e-7);
+        }
+        for (int i = 0; i < 30; i++)
+            frame();
+        EXPECT_TRUE(b->motion.xform.position.y > -240.0f) << size << ": " << b->motion.xform.position.y;
+        structor_item_free(&s.items, b);
+    }
 }
 
-TEST_F(World, ZoomButtonsStopAtTheirLimitsAndKeepThePointPlace)
+// Holding left and right together pans as right. The world (1024 x 512) is w x zoom,
+// h x zoom pixels on the 800 x 600 screen (as the view was last built); the pan stays within
+// (1024 + |800 - 1024 zoom| / 2) / zoom and (512 + |600 - 512 zoom| / 2) / zoom.
+TEST_F(World, ThePanFollowsTheKeysAndStaysWithinTheWorldAndTheScreen)
+{
+    INPUT.players[4].left.held = INPUT.players[4].right.held = 1;
+    structor_view_update(&s.view);
+    EXPECT_EQ(-1.0f, s.view.motion.acceleration.x);
+    EXPECT_LT(s.view.motion.xform.position.x, 0.0f);
+    INPUT.players[4].left.held = INPUT.players[4].right.held = 0;
+
+    struct Case {
+        float zoom, x0, y0, x, y;
+    } cases[] = {
+        {1.0f, 5000, -5000, 1136, -556},  // 1024 + 224 / 2, 512 + 88 / 2
+        {2.0f, -5000, 5000, -824, 362},   // (1024 + 1248 / 2) / 2, (512 + 424 / 2) / 2
+        {1.0f, 100, -100, 100, -100},     // inside: kept, with its velocity
+    };
+    for (const Case& t : cases) {
+        for (int built = 0; built < 2; built++) {
+            s.view.motion.xform.position = {t.x0, t.y0, t.zoom};
+            s.view.motion.velocity = {0.0f, 0.0f, 0.0f};
+            structor_view_update(&s.view);
+        }
+        EXPECT_FLOAT_EQ(t.x, s.view.motion.xform.position.x) << t.x0;
+        EXPECT_FLOAT_EQ(t.y, s.view.motion.xform.position.y) << t.y0;
+    }
+}
+
+TEST_F(World, ZoomButtonsStopAtTheirLimitsKeepThePointAndAGrabDragsThePan)
 {
     vec3* pos = &s.view.motion.xform.position;
     INPUT.players[4].in.pressed = 1;
@@ -179,32 +204,18 @@ TEST_F(World, ZoomButtonsStopAtTheirLimitsAndKeepThePointPlace)
     structor_view_update(&s.view);
     EXPECT_FLOAT_EQ(1.25f, pos->z);
     EXPECT_FLOAT_EQ(-20.0f, pos->x);
-}
 
-TEST_F(World, LeftAndRightTogetherPanAsRight)
-{
-    INPUT.players[4].left.held = 1;
-    INPUT.players[4].right.held = 1;
-    structor_view_update(&s.view);
-    EXPECT_EQ(-1.0f, s.view.motion.acceleration.x);
-    EXPECT_LT(s.view.motion.xform.position.x, 0.0f);
-}
-
-TEST_F(World, AGrabDragMovesThePanByThePointerOverTheZoom)
-{
-    vec3* pos = &s.view.motion.xform.position;
+    // A grab drag from pointer (100, 100) to (110, 100) at zoom 2 moves the pan x by 5.
+    INPUT.players[4].out.pressed = 0;
     pos->z = 2.0f;
     INPUT.grab.held = 1;
-    HUD.pointer.x = 100.0f;
-    HUD.pointer.y = 100.0f;
+    HUD.pointer.x = HUD.pointer.y = 100.0f;
     structor_view_update(&s.view);
     float start = pos->x;
     HUD.pointer.x = 110.0f;
     structor_view_update(&s.view);
     EXPECT_FLOAT_EQ(start + 5.0f, pos->x);
-
-    // The pointer in world units follows the pan and zoom.
-    EXPECT_FLOAT_EQ((110.0f - 400.0f) / 2.0f - pos->x, s.view.pointer.x);
+    EXPECT_FLOAT_EQ((110.0f - 400.0f) / 2.0f - pos->x, s.view.pointer.x) << "the pointer in world units";
     INPUT.grab.held = 0;
     structor_view_update(&s.view);
     EXPECT_EQ(0u, s.view.dragging);

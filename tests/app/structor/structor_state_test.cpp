@@ -6,15 +6,19 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
-#include "app/code/app.h"
 #include "app/code/con.h"
 #include "app/code/input.h"
 #include "app/code/main_state.h"
 #include "app/code/opt.h"
 #include "app/code/structor/structor.h"
+#include "app/code/structor/structor_cells_ref.h"
+#include "engine/code/gfx/bmps.h"
+#include "engine/code/gfx/cmps.h"
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/gfx.h"
+#include "platform/d3d8_debug.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/log_capture.h"
 #include "tests/harness/lua_fixture.h"
@@ -52,10 +56,10 @@ protected:
         staged_close();
     }
     // Sets up on the given level and runs the queued start.
-    void start(const char* level)
+    void start(const char* level, int32_t number = 1)
     {
         snprintf(OPT.next_level, sizeof OPT.next_level, "%s", level);
-        OPT.next_number = 1;
+        OPT.next_number = number;
         ASSERT_TRUE(structor_setup(s, &GFX));
         con_update(&CON);
     }
@@ -85,36 +89,68 @@ protected:
     structor_state* s = &structor_state_main;
 };
 
-TEST_F(Structor, TheBasicLevelBuildsItsItemsStampsItsRampsAndCleanGivesAllBack)
+// Every shipped level, as built: its grid stepped by the program and by the reference side
+// by side, every record the same, bit for bit, after every step (fewer steps in the
+// unoptimised sanitizer build, where they are twenty times slower); and clean gives back all
+// it took. The first level's walls are the border and the ramps' picture (128 x 128) stamped
+// over 384 / 4 = 96 cells at its two brushes: (-290, 64) has its centre at column
+// -290 / 4 + 128 = 55.5 and row 64 - 64 / 4 = 48, so its corner at (7.5, 0); (220, -56) at
+// (183, 78), corner (135, 30).
+#if defined(__OPTIMIZE__) && !defined(__SANITIZE_ADDRESS__)
+const int EQUAL_STEPS = 2000;
+#else
+const int EQUAL_STEPS = 60;
+#endif
+TEST_F(Structor, TheShippedLevelsStampTheirRampsStepAsTheReferenceAndGiveAllBack)
 {
-    int32_t textures = D3D_BUFFERS.txt_count;
-    start("basic");
-    EXPECT_EQ(33, APP.frame_period);
-    EXPECT_EQ(256, s->cells.w);
-    EXPECT_EQ(128, s->cells.h);
-    EXPECT_EQ(7, s->items.count) << errors();
-    EXPECT_EQ("true", lua("structor.rebuildcells_request()"));
-    EXPECT_NE(nullptr, HUD.display_gizmo) << "the mode buttons are shown";
+    int32_t textures = D3D_BUFFERS.txt_count, levels = 1;
+    for (int32_t number = 1; number <= levels; number++) {
+        start("basic", number);
+        levels = std::stoi(lua("#structor.levels"));
+        EXPECT_EQ("true", lua("structor.rebuildcells_request()"));
+        structor_update(s, UPDATE_FRAME_END); // the rebuild, and one step
+        EXPECT_EQ(0, s->rebuildcells_request);
+        EXPECT_EQ(1u, s->cells.steps);
+        size_t n = (size_t)s->cells.w * s->cells.h;
+        if (number == 1) {
+            EXPECT_EQ(7, s->items.count) << errors();
+            structor_item* brush = (structor_item*)list_first(&s->items.records.live)->next;
+            ASSERT_TRUE(brush->type == &structor_item_brush && brush->cut_map);
+            std::vector<structor_cell> walls(n);
+            structor_cells expected = {};
+            expected.w = 256;
+            expected.h = 128;
+            expected.initial = walls.data();
+            structor_cells_border(&expected);
+            for (structor_rect dest : {structor_rect{7.5f, 0, 96, 96}, structor_rect{135, 30, 96, 96}})
+                structor_cells_stamp(&expected, &gfx_cmps_layer(brush->cut_map, 0)->bitmap->info, NULL, &dest);
+            for (size_t i = 0; i < n; i++)
+                ASSERT_EQ(walls[i].solid, s->cells.initial[i].solid) << i % 256 << "," << i / 256;
+        }
+        std::vector<structor_cell> records(s->cells.working, s->cells.working + n);
+        structor_cells ref = s->cells;
+        ref.working = records.data();
+        ref.fields = NULL;
+        for (int step = 0; step < EQUAL_STEPS; step++) {
+            structor_cells_step(&s->cells);
+            structor_cells_step_ref(&ref);
+            ASSERT_EQ(0, memcmp(s->cells.working, ref.working, n * sizeof(structor_cell))) << number << ", " << step;
+        }
+        long liquid = 0;
+        for (const structor_cell& cell : records)
+            liquid += cell.amount;
+        EXPECT_GT(liquid, EQUAL_STEPS * 16) << "level " << number << " filled up";
 
-    structor_update(s, UPDATE_FRAME_END);
-    EXPECT_EQ(0, s->rebuildcells_request);
-    int walls = 0;
-    for (int32_t r = 4; r < 124; r++)
-        for (int32_t c = 4; c < 252; c++)
-            walls += s->cells.initial[r * 256 + c].solid != 0;
-    EXPECT_GT(walls, 100) << "the ramps' stone is in the cells";
-    EXPECT_EQ(1u, s->cells.steps);
-
-    structor_clean(s);
-    EXPECT_EQ(0, s->items.count);
-    EXPECT_EQ("nil", lua("structor"));
-    EXPECT_EQ("nil", lua("structor_items"));
-    EXPECT_EQ("nil", lua("cmps"));
-    EXPECT_EQ("nil", lua("txts"));
-    EXPECT_EQ(nullptr, HUD.display_gizmo);
-    run("collectgarbage()");
-    EXPECT_EQ(textures, D3D_BUFFERS.txt_count);
-    EXPECT_EQ(nullptr, s->cells.working);
+        structor_clean(s);
+        EXPECT_EQ(0, s->items.count);
+        EXPECT_EQ("nil nil nil nil", lua("tostring(structor) .. ' ' .. tostring(structor_items) .. ' ' .. "
+                                         "tostring(cmps) .. ' ' .. tostring(txts)"));
+        EXPECT_EQ(nullptr, HUD.display_gizmo);
+        run("collectgarbage()");
+        EXPECT_EQ(textures, D3D_BUFFERS.txt_count);
+        EXPECT_EQ(nullptr, s->cells.working);
+    }
+    EXPECT_EQ(3, levels);
 }
 
 TEST_F(Structor, SetupFailsWithoutLuaAndCleanIsSafeAfterIt)
@@ -126,7 +162,7 @@ TEST_F(Structor, SetupFailsWithoutLuaAndCleanIsSafeAfterIt)
     structor_clean(s);
 }
 
-TEST_F(Structor, RequestFlagsTakeOnlyBooleans)
+TEST_F(Structor, FlagsTakeOnlyBooleansAndItemsComeByKindAndGoWithTheCollector)
 {
     start("test");
     EXPECT_EQ("false", lua("structor.pause_request()"));
@@ -135,23 +171,16 @@ TEST_F(Structor, RequestFlagsTakeOnlyBooleans)
     EXPECT_EQ("false", lua("structor.pause_request(false)"));
     EXPECT_EQ("true", lua("structor.edit_request(true)"));
     EXPECT_EQ(1, s->edit_request);
-    EXPECT_EQ("local/structor/", lua("structor.dir_local()"));
-    EXPECT_EQ("data/structor/", lua("structor.dir_data()"));
-    EXPECT_EQ("table", lua("type(structor.items)"));
-}
 
-TEST_F(Structor, ItemsComeByKindAndGoWithTheCollectorAfterUnref)
-{
-    start("test");
-    EXPECT_EQ(3, s->items.count);
     EXPECT_EQ("", run("ball = structor_items.alloc('ABall')"));
     EXPECT_EQ(4, s->items.count);
-    EXPECT_EQ("", run("ball.setpos(5, 6) ball.setsiz(20) ball.setinitial()"));
+    EXPECT_EQ("", run("ball.setpos(5, 6) ball.setsiz(20) ball.setinitial() ball.setpos(50, 60)"));
     EXPECT_EQ("5", lua("(ball.initialpos())"));
+    run("structor.reset_request(true) structor.pause_request(true)");
+    frame(0, 0);
+    EXPECT_EQ(5.0f, ((structor_item*)s->items.records.live.tail.previous)->motion.xform.position.x) << "reset";
     EXPECT_NE(std::string::npos, run("structor_items.alloc('box').setpos(1, 2)").find("null pointer in structor_items usedata"));
     EXPECT_NE(std::string::npos, run("ball.setpos('x', 1)").find("number expected"));
-    EXPECT_EQ(4, s->items.count);
-
     EXPECT_EQ("", run("ball.unref() collectgarbage()"));
     EXPECT_EQ(4, s->items.count) << "the script still holds it";
     EXPECT_EQ("", run("ball = nil collectgarbage()"));
@@ -168,11 +197,7 @@ TEST_F(Structor, AnItemOwnsTheTextureItIsGivenAndRefusesAFreedOne)
     EXPECT_NE(std::string::npos, run("t.getptr()").find("null pointer in gfx_txts usedata"));
     EXPECT_EQ("", run("t = nil collectgarbage()"));
     EXPECT_EQ(textures + 1, D3D_BUFFERS.txt_count);
-    structor_rect r;
-    structor_item* a = (structor_item*)list_first(&s->items.records.live);
-    structor_item_rect(a, &r);
-    EXPECT_EQ(-20.0f, r.x);
-    EXPECT_NE(nullptr, a->texture);
+    EXPECT_NE(nullptr, ((structor_item*)list_first(&s->items.records.live))->texture);
 
     // Freed with the item.
     EXPECT_EQ("", run("A.unref() A = nil collectgarbage()"));
@@ -252,16 +277,35 @@ TEST_F(Structor, NothingIsReportedOutsideEditModeAndPausingKeepsRebuilding)
     EXPECT_EQ(steps + 1, s->cells.steps);
 }
 
-TEST_F(Structor, DrawingPaintsTheCellsByTheirLiquid)
+// The cells by their liquid; in edit mode, C (at 300, 100, 32 x 32) outlined by its flags
+// along its left edge, screen column 400 + 284 at zoom 1.
+TEST_F(Structor, DrawingPaintsTheCellsByTheirLiquidAndOutlinesPickedItems)
 {
     start("test");
     run("structor_items.alloc('cells') structor_items.alloc('aball')");
-    structor_update(s, UPDATE_FRAME_END);
-    structor_cells_at(&s->cells, 100, 50)->amount = 200;
-    structor_cells_at(&s->cells, 101, 50)->amount = 10;
-    ASSERT_TRUE(gfx_begin_scene(&GFX));
-    structor_draw(s);
-    gfx_end_scene(&GFX);
+    structor_item* c = (structor_item*)list_first(&s->items.records.live)->next->next;
+    struct Case {
+        bool edit;
+        uint32_t flags, colour; // 0: no outline there
+    } cases[] = {{true, STRUCTOR_ITEM_HOVERED, 0xFF00C000u},
+                 {true, STRUCTOR_ITEM_HOVERED | STRUCTOR_ITEM_SELECTED, 0xFF00FF00u},
+                 {true, 0, 0},
+                 {false, STRUCTOR_ITEM_SELECTED, 0}};
+    for (const Case& t : cases) {
+        run(t.edit ? "structor.edit_request(true)" : "structor.edit_request(false)");
+        frame(-400, -200);
+        c->flags = t.flags;
+        structor_cells_at(&s->cells, 100, 50)->amount = 200;
+        structor_cells_at(&s->cells, 101, 50)->amount = 10;
+        ASSERT_TRUE(gfx_begin_scene(&GFX));
+        structor_draw(s);
+        uint32_t found = 0;
+        for (int32_t x = 683; x <= 685; x++)
+            for (uint32_t colour : {0xFF00C000u, 0xFF00FF00u})
+                found = d3d8_read_pixel(GFX.d3d_gfx.device, x, 200) == colour ? colour : found;
+        gfx_end_scene(&GFX);
+        EXPECT_EQ(t.colour, found) << std::hex << t.flags << " edit " << t.edit;
+    }
     EXPECT_EQ(0xFF000002u, s->cells.bitmap[50 * 256 + 100]);
     EXPECT_EQ((116u << 24) | 236u, s->cells.bitmap[50 * 256 + 101]);
     EXPECT_EQ(0xFF000000u, s->cells.bitmap[0]);
@@ -269,12 +313,21 @@ TEST_F(Structor, DrawingPaintsTheCellsByTheirLiquid)
     EXPECT_EQ("", errors());
 }
 
-// A cut map whose picture could not be built draws its brush untextured, without trying (and
+// A missing or empty ramps file is named on the error log and the level still builds; a cut
+// map whose picture could not be built draws its brush untextured, without trying (and
 // logging) again each frame.
-TEST_F(Structor, ABrushWhoseCutMapDidNotBuildDrawsWithoutRetrying)
+TEST_F(Structor, CutMapsWithoutAPictureAreNamedOrDrawnWithoutRetrying)
 {
+    for (const char* body : {(const char*)nullptr, ""}) {
+        std::remove("data/structor/ramps.xml");
+        if (body)
+            harness_write_file("data/structor/ramps.xml", body);
+        start("basic");
+        EXPECT_NE(std::string::npos, errors().find("data/structor/ramps.xml")) << (body ? "empty" : "missing");
+        EXPECT_EQ(7, s->items.count);
+        structor_clean(s);
+    }
     start("test");
-    std::filesystem::create_directories("data/structor");
     harness_write_file("data/structor/huge.xml",
                        "<cutmap version='1' w='100000' h='100000' d='1'><layer></layer></cutmap>");
     ASSERT_EQ("", run("A.setcmp(cmps.alloc('data/structor/huge.xml').steal_ptr())"));
