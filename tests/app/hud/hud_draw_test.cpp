@@ -149,16 +149,6 @@ TEST_F(HudDraw, PointerStandsAtTheMouseTiltedAndClearsOnlyDepth)
     // (0, -sin, cos); cos -30 deg = 0.8660254, sin = -0.5. Placed at (10, 48 - 8, 0).
     expect_matrix({128, 0, 0, 0, 0, 110.85125f, -64, 0, 0, 64, 110.85125f, 0, 10, 40, 0, 1}, world, "world");
     EXPECT_EQ(corner & 0xffffff, 0xff0000u); // the scene under it keeps its colour
-
-    // Hidden, it sets nothing.
-    HUD.pointer.hidden = 1;
-    ASSERT_TRUE(gfx_begin_scene(&GFX));
-    const D3DMATRIX identity = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
-    IDirect3DDevice8_SetTransform(device, D3DTS_WORLD, &identity);
-    hud_pointer_draw(&HUD.pointer);
-    IDirect3DDevice8_GetTransform(device, D3DTS_WORLD, &world);
-    gfx_end_scene(&GFX);
-    EXPECT_EQ(world.m[3][1], 0.0f);
 }
 
 TEST_F(HudDraw, TheCartoonAvatarBreathesBelowTheBalloonsAndCleanGivesItBack)
@@ -186,24 +176,6 @@ TEST_F(HudDraw, TheCartoonAvatarBreathesBelowTheBalloonsAndCleanGivesItBack)
     hud_clean(&HUD);
     EXPECT_EQ(GFX.avatars.avatar_count, before);
     EXPECT_EQ(gizmo("c"), nullptr);
-}
-
-TEST_F(HudDraw, TextFontsAndTheirSpacing)
-{
-    hud_gfx = &fake_calls;
-    ASSERT_TRUE(run("o = hud.alloc():build{text='a b'} c = hud.alloc():build{text='a b', font='COMIC'}"));
-    hudgizmo *o = gizmo("o"), *c = gizmo("c");
-    EXPECT_EQ(o->text_font, &GFX.outline16);
-    EXPECT_EQ(c->text_font, &GFX.comic16);
-    for (float aspect : {0.0f, 1.0f}) {
-        o->aspect = c->aspect = aspect;
-        FAKE.spacings.clear();
-        hudgizmo_draw(o);
-        EXPECT_EQ(FAKE.spacings.back(), -2.0f); // the outline font, whatever the use
-        FAKE.spacings.clear();
-        hudgizmo_draw(c);
-        EXPECT_EQ(FAKE.spacings.back(), aspect == 0.0f ? 0.0f : 1.0f);
-    }
 }
 
 } // namespace
