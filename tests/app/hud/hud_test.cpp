@@ -55,9 +55,6 @@ TEST_F(HudSub, ShownMenuTakesInputWhileTheDisplayGizmoIsStillLaidOutAndDrawn)
     click_at(500, 500); // on the display gizmo's button, off the menu's
     EXPECT_EQ(hits, 0);
     EXPECT_EQ(first(display)->w, 800.0f);
-    FAKE.quads.clear();
-    hud_draw(&HUD);
-    EXPECT_EQ(FAKE.quads.size(), 10u);
     click_at(50, 50);
     EXPECT_EQ(hits, 1);
     EXPECT_EQ(menu->record, nullptr);
@@ -66,34 +63,6 @@ TEST_F(HudSub, ShownMenuTakesInputWhileTheDisplayGizmoIsStillLaidOutAndDrawn)
     HUD.displayed_menu = nullptr; // as Escape does
     click_at(500, 500);
     EXPECT_EQ(hits, 2);
-}
-
-TEST_F(HudSub, HighestContextSlotTakesThePressFirstAndBadSlotsAreRefused)
-{
-    hudgizmo* display = panel("display", "A");
-    panel("low", "B");
-    hudgizmo* high = panel("high", "C");
-    ASSERT_TRUE(run("display:display() low:context(1, 'none') high:context(16, 'none')"));
-    EXPECT_EQ(HUD.context_count, 16);
-    EXPECT_EQ(HUD.contexts[1], nullptr);
-    for (const char* ignored : {"high:context(17)", "high:context(-1)", "high:context(1e300)"})
-        ASSERT_TRUE(run(ignored)) << ignored;
-    // A slot number with no gizmo is refused before anything changes.
-    EXPECT_FALSE(run("hud.context(5)"));
-    EXPECT_NE(errors.find("bad hudgizmo"), std::string::npos);
-    EXPECT_EQ(HUD.context_count, 16);
-    hud_update(&HUD); // the empty slots between are skipped
-    set_pointer(10, 10);
-    press();
-    hud_update(&HUD);
-    EXPECT_EQ(HUD.pressed, first(high));
-    hud_draw(&HUD);
-    ASSERT_TRUE(run("hud.context(0)"));
-    INPUT.click = {};
-    HUD.pressed = nullptr;
-    press();
-    hud_update(&HUD);
-    EXPECT_EQ(HUD.pressed, first(display));
 }
 
 TEST_F(HudSub, FreedOrCollectedShownTreesLeaveNoReferences)
@@ -222,13 +191,6 @@ TEST_F(HudSub, NamesIgnoreCaseTextsAndScriptsKeepIt)
     EXPECT_EQ(a->target_name, b->target_name);
     EXPECT_STRNE(a->text, b->text);
     EXPECT_STRNE(a->lua, b->lua);
-    // A record links only to the spelling the name was first interned in.
-    menu_def other[] = {{"PANEL", 0, nullptr, 0, nullptr, nullptr, 0}, {}};
-    HUD.menu_table = other;
-    hudgizmo* c = build("c", "{button='PANEL'}");
-    EXPECT_EQ(c->name, a->name);
-    EXPECT_EQ(c->record, nullptr);
-    EXPECT_EQ(other[0].gizmo, nullptr);
 }
 
 using HudLua = HudTest;
@@ -257,30 +219,6 @@ TEST_F(HudLua, EveryKeyOfTheTable)
     EXPECT_EQ(g->style, 0);
     g = build("g", "{xalign=0, yalign={}, selected=false}");
     EXPECT_EQ(g->flags, 0u);
-}
-
-TEST_F(HudLua, KindKeysAndTheirPrecedence)
-{
-    const struct {
-        const char* table;
-        const hudgizmo_kind* kind;
-        const char *name, *text;
-    } cases[] = {
-        {"{label='l'}", &hudgizmo_kind_base, "l", nullptr},
-        {"{gfx=0}", &hudgizmo_kind_gfx, nullptr, nullptr},
-        {"{toggle='b', gfx=1}", &hudgizmo_kind_button, "b", nullptr},
-        {"{handle_y='y', button='b'}", &hudgizmo_kind_handle, "b", nullptr},
-        {"{label='l', button='b', handle_x='x', text='t'}", &hudgizmo_kind_text, "b", "t"},
-        {"{font='comic', color='0x11223344'}", &hudgizmo_kind_text, nullptr, nullptr},
-    };
-    for (const auto& c : cases) {
-        hudgizmo* g = build("g", c.table);
-        ASSERT_NE(g, nullptr);
-        EXPECT_EQ(g->kind, c.kind) << c.table;
-        EXPECT_STREQ(g->name, c.name) << c.table;
-        EXPECT_STREQ(g->text, c.text) << c.table;
-    }
-    EXPECT_EQ(gizmo("g")->colour, 0x11223344u); // font alone keeps the colour
 }
 
 TEST_F(HudLua, ChildrenEndAtTheFirstGap)
@@ -312,25 +250,6 @@ TEST_F(HudLua, TooDeepATableAndBadArgumentsRaise)
         errors.clear();
         EXPECT_FALSE(run(c.chunk)) << c.chunk;
         EXPECT_NE(errors.find(c.error), std::string::npos) << c.chunk;
-    }
-}
-
-TEST_F(HudLua, PlaceModes)
-{
-    // The first child, a 40 x 20 handle (it keeps the placed position through layouts), on
-    // an 800 x 600 window with the pointer at (100, 50); "old" takes the shown gizmo's place.
-    set_pointer(100, 50);
-    const struct {
-        const char* mode;
-        float x, y;
-    } modes[] = {{"CENTER", 380, 290}, {"pointer", 100, 50}, {"pointer_center", 80, 40}, {"old", 80, 40}};
-    for (const auto& m : modes) {
-        hudgizmo* g = build("g", "{{handle='h', min_width=40, min_height=20}}");
-        hudgizmo_measure(child(g, 0));
-        ASSERT_TRUE(run(std::string("g:display('") + m.mode + "')"));
-        hud_update(&HUD);
-        EXPECT_EQ(child(g, 0)->x, m.x) << m.mode;
-        EXPECT_EQ(child(g, 0)->y, m.y) << m.mode;
     }
 }
 

@@ -134,11 +134,33 @@ TEST_F(HudTree, StretchSharesByMeasuredSizePinsMaximaAndNeverDividesByZero)
         EXPECT_EQ(rect(child(g, i)), (floats{0, 0, 0, 0})) << i; // no NaN from 0 / 0
 }
 
-TEST_F(HudTree, PassesSkipGfxSubtreesTextChildrenAndHiddenChildren)
+TEST_F(HudTree, HandlesKeepTheirPlaceThroughLayoutsAndDisplayPlacesThem)
+{
+    hudgizmo* g = build("g", "{{handle='h', min_width=10, min_height=10}, {min_width=10, min_height=10}}");
+    child(g, 0)->x = 123.0f;
+    child(g, 0)->y = 45.0f;
+    measure_and_layout(g);
+    EXPECT_EQ((floats{child(g, 0)->x, child(g, 0)->y}), (floats{123, 45}));
+    EXPECT_EQ(child(g, 1)->x, 400.0f); // the handle still takes its place in the walk
+    // A 40 x 20 handle placed on the 800 x 600 window: centred, at the pointer, then in the
+    // place of the one shown before.
+    set_pointer(100, 50);
+    const struct {
+        const char* mode;
+        float x, y;
+    } modes[] = {{"CENTER", 380, 290}, {"pointer", 100, 50}, {"pointer_center", 80, 40}, {"old", 80, 40}};
+    for (const auto& m : modes) {
+        hudgizmo* p = build("p", "{{handle='h', min_width=40, min_height=20}}");
+        hudgizmo_measure(child(p, 0));
+        ASSERT_TRUE(run(std::string("p:display('") + m.mode + "')"));
+        hud_update(&HUD);
+        EXPECT_EQ((floats{child(p, 0)->x, child(p, 0)->y}), (floats{m.x, m.y})) << m.mode;
+    }
+}
+
+TEST_F(HudTree, AGfxGizmosButtonsAreDrawnButNeverReact)
 {
     hudgizmo* g = build("g", "{gfx=1, {button='B', min_width=20, min_height=20}}");
-    hudgizmo* t = build("t", "{text='hi', {min_width=500, min_height=500}}");
-    hudgizmo* h = build("h", "{hide=1, {gfx=1, min_width=5, min_height=5}, {hide=1, gfx=1, min_width=5}}");
     measure_and_layout(g);
     hudgizmo* b = child(g, 0);
     set_pointer(b->x + 1, b->y + 1);
@@ -148,15 +170,6 @@ TEST_F(HudTree, PassesSkipGfxSubtreesTextChildrenAndHiddenChildren)
     FAKE.quads.clear();
     hudgizmo_draw(g);
     EXPECT_EQ(FAKE.quads.size(), 1u + 5u); // ...but are drawn
-    // A text gizmo's children are not measured.
-    hudgizmo_measure(t);
-    EXPECT_EQ(t->measured_width, 36.0f);
-    EXPECT_EQ(t->measured_height, 32.0f);
-    // The hidden flag of the gizmo a pass starts on is ignored; a hidden child is skipped.
-    measure_and_layout(h);
-    FAKE.quads.clear();
-    hudgizmo_draw(h);
-    EXPECT_EQ(FAKE.quads.size(), 1u);
 }
 
 } // namespace
