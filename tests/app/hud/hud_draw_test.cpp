@@ -23,47 +23,6 @@ namespace {
 
 const float DEG = 0.017453292f;
 
-TEST(HudPointer, LeansWithMotionEasesToItsRestingPoseAndKeepsItsLimits)
-{
-    INPUT = {};
-    hud_subsystem owner = {};
-    hud_pointer p = {};
-    ASSERT_TRUE(hud_pointer_setup(&p, &owner)); // no model anywhere: still set up
-    EXPECT_EQ(p.mesh, nullptr);
-    // Degrees: the pose before, the mouse moved from (0, 0) to (x, y), click held, the pose
-    // after. The move (each axis clamped to 32) leans tilt by +dy/4 and turn by -dx/4, then
-    // both go an eighth of the way to the rest (-80, 30; held -30, 15), then the limits.
-    const struct {
-        float tilt, turn;
-        int x, y;
-        uint8_t held;
-        float want_tilt, want_turn;
-    } cases[] = {
-        {-80, 30, 0, 0, 0, -80, 30},                                   // at rest it stays
-        {-80, 30, 200, 200, 0, -72 - 8 * 0.125f, 22 + 8 * 0.125f},     // 200 clamps to 32: 8 deg
-        {-72, 22, -50, 0, 0, -72 - 8 * 0.125f, 30},                    // moving left turns back: 22 + 8 = rest
-        {-40, 70, 0, 0, 0, -45, 65},                                   // an eighth of the way back
-        {-45, 65, 0, 0, 1, -45 + 15 * 0.125f, 65 - 50 * 0.125f},       // held: toward -30, 15
-        {50, -200, 0, 0, 0, 0, -90},                                   // limits
-        {-200, 300, 0, 0, 0, -80, 90},
-    };
-    for (const auto& c : cases) {
-        p.tilt = c.tilt * DEG;
-        p.turn = c.turn * DEG;
-        p.last_x = p.last_y = 0;
-        hud_pointer_set_pos(&p, c.x, c.y);
-        INPUT.click.held = c.held;
-        hud_pointer_update(&p);
-        EXPECT_NEAR(p.tilt, c.want_tilt * DEG, 1e-5f) << c.tilt << " " << c.x << "," << c.y;
-        EXPECT_NEAR(p.turn, c.want_turn * DEG, 1e-5f) << c.turn << " " << c.x << "," << c.y;
-        EXPECT_EQ(p.last_x, (float)c.x);
-        EXPECT_EQ(p.last_y, (float)c.y);
-    }
-    hud_pointer_draw(&p); // no graphics root: nothing to draw on
-    hud_pointer_clean(&p);
-    INPUT = {};
-}
-
 struct HudDraw : HudTest {
     gl_window win = {};
     void SetUp() override

@@ -44,18 +44,6 @@ struct HudKinds : HudTest {
     }
 };
 
-TEST_F(HudKinds, ButtonHitExcludesTheLastColumnAndRow)
-{
-    hudgizmo g = {};
-    place(&g, 10, 10, 20, 20);
-    const struct {
-        float x, y;
-        bool hit;
-    } points[] = {{10, 10, true}, {28, 28, true}, {29, 15, false}, {15, 29, false}, {9.5f, 15, false}};
-    for (const auto& p : points)
-        EXPECT_EQ(hudgizmo_button_hit(&g, p.x, p.y), p.hit) << p.x << "," << p.y;
-}
-
 // A button over (0,0)-(50,20) linked to a recording record, with a Lua string.
 struct HudButton : HudKinds {
     menu_def table[2] = {{"B", 0, nullptr, 0, record_call, nullptr, 0}, {}};
