@@ -117,7 +117,6 @@ TEST_F(HudDraw, TheCartoonAvatarBreathesBelowTheBalloonsAndCleanGivesItBack)
     hud_gfx = &hud_gfx_engine;
     int32_t before = GFX.avatars.avatar_count;
     ASSERT_TRUE(hud_setup(&HUD, &GFX));
-    EXPECT_EQ(GFX.avatars.avatar_count, before + 1);
     ASSERT_TRUE(run("c = hud.alloc():build{{button='b', style='cartoon', min_width=40, min_height=20}} c:display()"));
     ASSERT_TRUE(frame());
     gfx_end_scene(&GFX);
@@ -131,7 +130,6 @@ TEST_F(HudDraw, TheCartoonAvatarBreathesBelowTheBalloonsAndCleanGivesItBack)
         EXPECT_NEAR(want[i], m[i], 1e-4f) << i;
     EXPECT_EQ(a->layers[0].slot, &GFX.avatars.anims[8]); // cycle_breath alone
     EXPECT_EQ(a->layers[1].slot, nullptr);
-    EXPECT_TRUE(hud_reset(&HUD));
     hud_clean(&HUD);
     EXPECT_EQ(GFX.avatars.avatar_count, before);
     EXPECT_EQ(gizmo("c"), nullptr);

@@ -258,19 +258,6 @@ TEST_F(HudKinds, FaceQuadsAndShadesRaisedAndDown)
     }
     // Down lights from the bottom right: its second quad is light, its fourth dark.
     EXPECT_GT(FAKE.quads[1].colour & 0xff, FAKE.quads[3].colour & 0xff);
-
-    const struct {
-        const char* style;
-        int state;
-        size_t quads;
-    } styles[] = {{"nofill", 0, 4}, {"invisible", 0, 0}, {"normal", HUDGIZMO_FACE_FAINT, 0}, {"bogus", 0, 5}};
-    for (auto& st : styles) {
-        g = build("g", std::string("{button='b', style='") + st.style + "'}");
-        place(g, 10, 20, 30, 16);
-        FAKE.quads.clear();
-        hudgizmo_face_draw(g, st.state);
-        EXPECT_EQ(FAKE.quads.size(), st.quads) << st.style;
-    }
 }
 
 TEST_F(HudKinds, CartoonFacesAdvanceOneClockAndWrapOnlyForAPositiveLength)

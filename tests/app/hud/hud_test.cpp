@@ -212,26 +212,11 @@ TEST_F(HudLua, EveryKeyOfTheTable)
     EXPECT_EQ(g->colour, 0xff102030u);
     EXPECT_EQ(g->style, HUDGIZMO_STYLE_NOFILL);
 
-    // Defaults: absent alignments stretch; a table value is ignored, but the key is present.
+    // Defaults: absent alignments stretch.
     g = build("g", "{selected=1, hide=2, style='unknown'}");
     EXPECT_EQ(g->flags, HUDGIZMO_SELECTED | HUDGIZMO_STRETCH_X | HUDGIZMO_STRETCH_Y);
     EXPECT_EQ(g->colour, 0xcc7777ccu);
     EXPECT_EQ(g->style, 0);
-    g = build("g", "{xalign=0, yalign={}, selected=false}");
-    EXPECT_EQ(g->flags, 0u);
-}
-
-TEST_F(HudLua, ChildrenEndAtTheFirstGap)
-{
-    hudgizmo* g = build("g", "{{label='a'}, {label='b', {}, {}}, 'text', {label='c'}}");
-    ASSERT_EQ(list_count(&g->children), 2);
-    hudgizmo* b = child(g, 1);
-    EXPECT_EQ(b->parent, g);
-    EXPECT_EQ(child(b, 0)->root, g);
-    EXPECT_EQ(child(b, 0)->parent, b);
-    EXPECT_EQ(child(b, 0)->lua_slot, nullptr);
-    EXPECT_EQ(g->root, g);
-    EXPECT_EQ(list_count(&HUD.gizmos.live), 1); // children leave the root list
 }
 
 TEST_F(HudLua, TooDeepATableAndBadArgumentsRaise)

@@ -144,18 +144,4 @@ TEST_F(HudTree, HandlesKeepTheirPlaceThroughLayoutsAndDisplayPlacesThem)
     }
 }
 
-TEST_F(HudTree, AGfxGizmosButtonsAreDrawnButNeverReact)
-{
-    hudgizmo* g = build("g", "{gfx=1, {button='B', min_width=20, min_height=20}}");
-    measure_and_layout(g);
-    hudgizmo* b = child(g, 0);
-    set_pointer(b->x + 1, b->y + 1);
-    press();
-    hudgizmo_update(g);
-    EXPECT_EQ(HUD.pressed, nullptr); // a gfx gizmo's buttons never react...
-    FAKE.quads.clear();
-    hudgizmo_draw(g);
-    EXPECT_EQ(FAKE.quads.size(), 1u + 5u); // ...but are drawn
-}
-
 } // namespace
