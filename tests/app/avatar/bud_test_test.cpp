@@ -1,7 +1,7 @@
-// The avatar editor: what its setup builds and its clean gives back, the turn, the place
-// of the avatar in its frame and of its eyes, the animation blend, the part previews, what
-// the record handler does to the soul, the sliders and the dialogs; then the render tools'
-// image routines and the image series they write.
+// The avatar editor: what its setup builds and its clean gives back, the place of the
+// avatar in its frame and of its eyes, the part previews, what the record handler does to
+// the soul, the sliders and the dialogs; then the render tools' image routines and the
+// image series they write.
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,6 @@
 #include <string>
 #include <vector>
 
-#include "app/code/app.h"
 #include "app/code/avatar/bud_test.h"
 #include "app/code/avatar/bud_tools.h"
 #include "app/code/con.h"

@@ -1,9 +1,7 @@
-// The HUD pointer's lean (clamped motion, easing to its resting poses, limits), then the
-// HUD drawn on the real device and read back: a displayed tree's faces land where the
+// The HUD drawn on the real device and read back: a displayed tree's faces land where the
 // layout put them, the pointer's transforms and what its depth clear leaves, and the
 // cartoon avatar's place.
 #include <IL/il.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -12,7 +10,6 @@
 #include "engine/code/gfx/avatar.h"
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/d3d_state.h"
-#include "engine/code/gfx/xsx.h"
 #include "engine/code/gfx/gfx.h"
 #include "platform/d3d8_debug.h"
 #include "tests/app/hud/hud_fixture.h"

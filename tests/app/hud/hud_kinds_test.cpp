@@ -1,8 +1,5 @@
-// Gizmo kinds and faces: button hit edges and the click flow, group rings, handle drags and
-// their fractions, text measuring, wrapping and justification, face quads and the cartoon
-// clock.
-#include <cmath>
-
+// Gizmo kinds and faces: the click flow, group rings, handle drags and their fractions,
+// text measuring, wrapping and justification, face quads and the cartoon clock.
 #include "app/code/main_state.h"
 #include "tests/app/hud/hud_fixture.h"
 

@@ -1,7 +1,6 @@
-// The HUD subsystem: what takes input while a menu is shown, context priority, the lifetime
-// of shown gizmos (freed, collected, rebuilt), use before setup and string interning; then
-// the Lua library hud and the hudgizmo userdata: every table key, children and nesting
-// depth, the argument errors, the place modes and the context slot rules.
+// The HUD subsystem: what takes input while a menu is shown, the lifetime of shown gizmos
+// (freed, collected, rebuilt), use before setup and string interning; then the Lua library
+// hud: every table key, the nesting depth and the argument errors.
 #include "tests/app/hud/hud_fixture.h"
 
 namespace {

@@ -1,7 +1,5 @@
 // Gizmo trees: the child grid and its sizes, the layout's alignment, stretching and
-// limits, and which passes reach which gizmos.
-#include <cmath>
-
+// limits, and where handles and shown trees are placed.
 #include "tests/app/hud/hud_fixture.h"
 
 namespace {
