@@ -81,28 +81,12 @@ TEST_F(MenuActions, ActionsSwitchStatesOrShowOnePanel)
 }
 
 // Quit is clicked in the program's end-to-end run.
-TEST_F(MenuActions, ContinueAndNativeTexts)
+TEST_F(MenuActions, ContinueHidesThePauseMenu)
 {
     hudgizmo pause;
     HUD.displayed_menu = &pause;
     act(MENU_Continue);
     EXPECT_EQ(nullptr, HUD.displayed_menu);
-
-    // A button carrying a text runs it; anything else does nothing.
-    CON.L = luaL_newstate();
-    hudgizmo g;
-    memset(&g, 0, sizeof g);
-    g.data_kind = HUDGIZMO_DATA_BUTTON;
-    g.text = "ran = (ran or 0) + 1";
-    act(MENU_SetOpt, &g);
-    act(MENU_SetOptLang, &g);
-    g.data_kind = HUDGIZMO_DATA_TEXT;
-    act(MENU_SetOpt, &g);
-    act(MENU_SetOpt, NULL);
-    lua_getglobal(CON.L, "ran");
-    EXPECT_EQ(2, lua_tointeger(CON.L, -1));
-    lua_close(CON.L);
-    CON.L = NULL;
 }
 
 // ---- the whole state on a device, with the installation's scripts ----

@@ -1,7 +1,6 @@
 // The avatar editor: what its setup builds and its clean gives back, the place of the
-// avatar in its frame and of its eyes, the part previews, what the record handler does to
-// the soul, the sliders and the dialogs; then the render tools' image routines and the
-// image series they write.
+// avatar in its frame and of its eyes, the part previews, the colour edits and the soul
+// dialogs; then the render tools' image routines and the image series they write.
 
 #include <gtest/gtest.h>
 
@@ -94,15 +93,6 @@ protected:
 
 soul_object& object(bud_test* b, int slot) { return b->avatar->soul->objects[slot / 4][slot % 4]; }
 const char* label(hudgizmo* g) { return ((hudgizmo*)list_first(&g->children))->text; }
-
-// A stand-alone part-choice gizmo, as the HUD hands the handler the clicked one.
-hudgizmo choice(const char* group, const char* name)
-{
-    hudgizmo g = {};
-    g.part_group = group;
-    g.part_name = name;
-    return g;
-}
 
 } // namespace
 
@@ -259,22 +249,6 @@ TEST_F(BudTest, ShownPartChoicesGetPreviewMeshesAndHiddenOnesDoNot)
     EXPECT_EQ(before, GFX.xoxs.count);
 }
 
-TEST_F(BudTest, PartChoicesMirrorLeftOntoRightExceptTheFourthObject)
-{
-    start();
-    hudgizmo mitt = choice("hand", "mitt");
-    click(BTN_HandsSelect, &mitt);
-    EXPECT_STREQ("mitt", object(b, 44).name);
-    EXPECT_STREQ("mitt", object(b, 68).name);
-    EXPECT_STREQ("mitt", label(gizmo(BTN_Hands)));
-
-    strcpy(object(b, 71).name, "kept");
-    hudgizmo wand = choice("inhand", "wand");
-    click(BTN_InHandLSelect, &wand);
-    EXPECT_STREQ("wand", object(b, 47).name);
-    EXPECT_STREQ("kept", object(b, 71).name);
-}
-
 TEST_F(BudTest, ColourEditsGoToTheSelectedSurfaceOrItsWholeGroup)
 {
     start();
@@ -302,26 +276,6 @@ TEST_F(BudTest, ColourEditsGoToTheSelectedSurfaceOrItsWholeGroup)
     bud_test_menu[BTN_Gloss].value = 0.9f;
     click(BTN_Gloss);
     EXPECT_FLOAT_EQ(0.5f, soul->surfaces[14].gloss);
-}
-
-TEST_F(BudTest, SizeSlidersScaleTheirParts)
-{
-    start();
-    vec3* sizes = b->avatar->soul->sizes;
-    float nose_y = sizes[8].y;
-    // Head: x 0.875 + 0.25 v, y 1.125 - 0.25 v; other parts 0.5 + 1.5 v (the nose not in y).
-    const struct {
-        int32_t id, part;
-        float value, x, y, z;
-    } sliders[] = {{BTN_HeadAspect, 6, 1.0f, 1.125f, 0.875f, sizes[6].z},
-                   {BTN_LeftEarSize, 15, 1.0f, 2.0f, 2.0f, 2.0f},
-                   {BTN_NoseSize, 8, 0.0f, 0.5f, nose_y, 0.5f}};
-    for (const auto& c : sliders) {
-        bud_test_menu[c.id].value = c.value;
-        click(c.id);
-        const vec3& v = sizes[c.part];
-        EXPECT_EQ((std::vector<float>{c.x, c.y, c.z}), (std::vector<float>{v.x, v.y, v.z})) << c.id;
-    }
 }
 
 TEST_F(BudTest, SoulsSaveAndLoadThroughDialogsAndAFailedLoadKeepsTheAvatar)

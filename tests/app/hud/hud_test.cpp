@@ -1,5 +1,5 @@
 // The HUD subsystem: what takes input while a menu is shown, the lifetime of shown gizmos
-// (freed, collected, rebuilt), use before setup and string interning; then the Lua library
+// (freed, collected, rebuilt) and use before setup; then the Lua library
 // hud: every table key, the nesting depth and the argument errors.
 #include "tests/app/hud/hud_fixture.h"
 
@@ -178,18 +178,6 @@ TEST_F(HudSub, CleanReleasesUserdataAndRecordsAndBuildingBeforeSetupRaises)
     EXPECT_NE(errors.find("failed to allocate HUD gizmo"), std::string::npos);
     EXPECT_EQ(hud_gizmo_alloc(&HUD), nullptr);
     ASSERT_TRUE(hud_setup_pools(&HUD));
-}
-
-TEST_F(HudSub, NamesIgnoreCaseTextsAndScriptsKeepIt)
-{
-    ASSERT_TRUE(run("a = hud.alloc():build{label='Panel', group='G', target='T', text='None', lua='x=1'}"
-                    "b = hud.alloc():build{label='PANEL', group='g', target='t', text='none', lua='X=1'}"));
-    hudgizmo *a = gizmo("a"), *b = gizmo("b");
-    EXPECT_EQ(a->name, b->name);
-    EXPECT_EQ(a->group_name, b->group_name);
-    EXPECT_EQ(a->target_name, b->target_name);
-    EXPECT_STRNE(a->text, b->text);
-    EXPECT_STRNE(a->lua, b->lua);
 }
 
 using HudLua = HudTest;
