@@ -69,8 +69,8 @@ TEST_F(HudTree, SpansCountInTheGrid)
     // limit_wide 2 with spans 2, 2, 1, 1: K = 2, R = (4 + 1) / 2 = 2, but the walk makes three
     // rows (each wide child ends its own). Row 2 lies beyond R: its heights stay their own.
     hudgizmo* g = build("g", "{xalign=-1, yalign=-1, limit_wide=2, {span_width=2, min_width=10, min_height=10},"
-                   "{span_width=2, min_width=10, min_height=10}, {min_width=10, min_height=10},"
-                   "{min_width=10, min_height=30}}");
+                             "{span_width=2, min_width=10, min_height=10}, {min_width=10, min_height=10},"
+                             "{min_width=10, min_height=30}}");
     measure_and_layout(g);
     EXPECT_EQ(grid(g), (floats{2, 2, 20, 50})); // 10 + 10 + the row's tallest, 30
     EXPECT_EQ(rect(child(g, 2)), (floats{0, 20, 10, 10}));
@@ -126,8 +126,8 @@ TEST_F(HudTree, HandlesKeepTheirPlaceThroughLayoutsAndDisplayPlacesThem)
     measure_and_layout(g);
     EXPECT_EQ((floats{child(g, 0)->x, child(g, 0)->y}), (floats{123, 45}));
     EXPECT_EQ(child(g, 1)->x, 400.0f); // the handle still takes its place in the walk
-    // A 40 x 20 handle placed on the 800 x 600 window: centred, at the pointer, then in the
-    // place of the one shown before.
+    // A 40 x 20 handle placed on the 800 x 600 window: centred ((800 - 40) / 2, (600 - 20) / 2),
+    // at the pointer, centred on it (100 - 20, 50 - 10), then in the place of the one before.
     set_pointer(100, 50);
     const struct {
         const char* mode;
