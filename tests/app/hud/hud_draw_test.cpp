@@ -1,9 +1,7 @@
-// The HUD pointer's lean (clamped motion, easing to its resting poses, limits), then the
-// HUD drawn on the real device and read back: a displayed tree's faces land where the
+// The HUD drawn on the real device and read back: a displayed tree's faces land where the
 // layout put them, the pointer's transforms and what its depth clear leaves, and the
 // cartoon avatar's place.
 #include <IL/il.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -12,7 +10,6 @@
 #include "engine/code/gfx/avatar.h"
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/d3d_state.h"
-#include "engine/code/gfx/xsx.h"
 #include "engine/code/gfx/gfx.h"
 #include "platform/d3d8_debug.h"
 #include "tests/app/hud/hud_fixture.h"
@@ -22,47 +19,6 @@
 namespace {
 
 const float DEG = 0.017453292f;
-
-TEST(HudPointer, LeansWithMotionEasesToItsRestingPoseAndKeepsItsLimits)
-{
-    INPUT = {};
-    hud_subsystem owner = {};
-    hud_pointer p = {};
-    ASSERT_TRUE(hud_pointer_setup(&p, &owner)); // no model anywhere: still set up
-    EXPECT_EQ(p.mesh, nullptr);
-    // Degrees: the pose before, the mouse moved from (0, 0) to (x, y), click held, the pose
-    // after. The move (each axis clamped to 32) leans tilt by +dy/4 and turn by -dx/4, then
-    // both go an eighth of the way to the rest (-80, 30; held -30, 15), then the limits.
-    const struct {
-        float tilt, turn;
-        int x, y;
-        uint8_t held;
-        float want_tilt, want_turn;
-    } cases[] = {
-        {-80, 30, 0, 0, 0, -80, 30},                                   // at rest it stays
-        {-80, 30, 200, 200, 0, -72 - 8 * 0.125f, 22 + 8 * 0.125f},     // 200 clamps to 32: 8 deg
-        {-72, 22, -50, 0, 0, -72 - 8 * 0.125f, 30},                    // moving left turns back: 22 + 8 = rest
-        {-40, 70, 0, 0, 0, -45, 65},                                   // an eighth of the way back
-        {-45, 65, 0, 0, 1, -45 + 15 * 0.125f, 65 - 50 * 0.125f},       // held: toward -30, 15
-        {50, -200, 0, 0, 0, 0, -90},                                   // limits
-        {-200, 300, 0, 0, 0, -80, 90},
-    };
-    for (const auto& c : cases) {
-        p.tilt = c.tilt * DEG;
-        p.turn = c.turn * DEG;
-        p.last_x = p.last_y = 0;
-        hud_pointer_set_pos(&p, c.x, c.y);
-        INPUT.click.held = c.held;
-        hud_pointer_update(&p);
-        EXPECT_NEAR(p.tilt, c.want_tilt * DEG, 1e-5f) << c.tilt << " " << c.x << "," << c.y;
-        EXPECT_NEAR(p.turn, c.want_turn * DEG, 1e-5f) << c.turn << " " << c.x << "," << c.y;
-        EXPECT_EQ(p.last_x, (float)c.x);
-        EXPECT_EQ(p.last_y, (float)c.y);
-    }
-    hud_pointer_draw(&p); // no graphics root: nothing to draw on
-    hud_pointer_clean(&p);
-    INPUT = {};
-}
 
 struct HudDraw : HudTest {
     gl_window win = {};
@@ -149,16 +105,6 @@ TEST_F(HudDraw, PointerStandsAtTheMouseTiltedAndClearsOnlyDepth)
     // (0, -sin, cos); cos -30 deg = 0.8660254, sin = -0.5. Placed at (10, 48 - 8, 0).
     expect_matrix({128, 0, 0, 0, 0, 110.85125f, -64, 0, 0, 64, 110.85125f, 0, 10, 40, 0, 1}, world, "world");
     EXPECT_EQ(corner & 0xffffff, 0xff0000u); // the scene under it keeps its colour
-
-    // Hidden, it sets nothing.
-    HUD.pointer.hidden = 1;
-    ASSERT_TRUE(gfx_begin_scene(&GFX));
-    const D3DMATRIX identity = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
-    IDirect3DDevice8_SetTransform(device, D3DTS_WORLD, &identity);
-    hud_pointer_draw(&HUD.pointer);
-    IDirect3DDevice8_GetTransform(device, D3DTS_WORLD, &world);
-    gfx_end_scene(&GFX);
-    EXPECT_EQ(world.m[3][1], 0.0f);
 }
 
 TEST_F(HudDraw, TheCartoonAvatarBreathesBelowTheBalloonsAndCleanGivesItBack)
@@ -168,7 +114,6 @@ TEST_F(HudDraw, TheCartoonAvatarBreathesBelowTheBalloonsAndCleanGivesItBack)
     hud_gfx = &hud_gfx_engine;
     int32_t before = GFX.avatars.avatar_count;
     ASSERT_TRUE(hud_setup(&HUD, &GFX));
-    EXPECT_EQ(GFX.avatars.avatar_count, before + 1);
     ASSERT_TRUE(run("c = hud.alloc():build{{button='b', style='cartoon', min_width=40, min_height=20}} c:display()"));
     ASSERT_TRUE(frame());
     gfx_end_scene(&GFX);
@@ -182,28 +127,9 @@ TEST_F(HudDraw, TheCartoonAvatarBreathesBelowTheBalloonsAndCleanGivesItBack)
         EXPECT_NEAR(want[i], m[i], 1e-4f) << i;
     EXPECT_EQ(a->layers[0].slot, &GFX.avatars.anims[8]); // cycle_breath alone
     EXPECT_EQ(a->layers[1].slot, nullptr);
-    EXPECT_TRUE(hud_reset(&HUD));
     hud_clean(&HUD);
     EXPECT_EQ(GFX.avatars.avatar_count, before);
     EXPECT_EQ(gizmo("c"), nullptr);
-}
-
-TEST_F(HudDraw, TextFontsAndTheirSpacing)
-{
-    hud_gfx = &fake_calls;
-    ASSERT_TRUE(run("o = hud.alloc():build{text='a b'} c = hud.alloc():build{text='a b', font='COMIC'}"));
-    hudgizmo *o = gizmo("o"), *c = gizmo("c");
-    EXPECT_EQ(o->text_font, &GFX.outline16);
-    EXPECT_EQ(c->text_font, &GFX.comic16);
-    for (float aspect : {0.0f, 1.0f}) {
-        o->aspect = c->aspect = aspect;
-        FAKE.spacings.clear();
-        hudgizmo_draw(o);
-        EXPECT_EQ(FAKE.spacings.back(), -2.0f); // the outline font, whatever the use
-        FAKE.spacings.clear();
-        hudgizmo_draw(c);
-        EXPECT_EQ(FAKE.spacings.back(), aspect == 0.0f ? 0.0f : 1.0f);
-    }
 }
 
 } // namespace

@@ -1,7 +1,6 @@
-// The HUD subsystem: what takes input while a menu is shown, context priority, the lifetime
-// of shown gizmos (freed, collected, rebuilt), use before setup and string interning; then
-// the Lua library hud and the hudgizmo userdata: every table key, children and nesting
-// depth, the argument errors, the place modes and the context slot rules.
+// The HUD subsystem: what takes input while a menu is shown, the lifetime of shown gizmos
+// (freed, collected, rebuilt) and use before setup; then the Lua library
+// hud: every table key, the nesting depth and the argument errors.
 #include "tests/app/hud/hud_fixture.h"
 
 namespace {
@@ -55,9 +54,6 @@ TEST_F(HudSub, ShownMenuTakesInputWhileTheDisplayGizmoIsStillLaidOutAndDrawn)
     click_at(500, 500); // on the display gizmo's button, off the menu's
     EXPECT_EQ(hits, 0);
     EXPECT_EQ(first(display)->w, 800.0f);
-    FAKE.quads.clear();
-    hud_draw(&HUD);
-    EXPECT_EQ(FAKE.quads.size(), 10u);
     click_at(50, 50);
     EXPECT_EQ(hits, 1);
     EXPECT_EQ(menu->record, nullptr);
@@ -66,41 +62,6 @@ TEST_F(HudSub, ShownMenuTakesInputWhileTheDisplayGizmoIsStillLaidOutAndDrawn)
     HUD.displayed_menu = nullptr; // as Escape does
     click_at(500, 500);
     EXPECT_EQ(hits, 2);
-}
-
-TEST_F(HudSub, HigherContextSlotsTakeThePressFirstThenTheDisplayGizmo)
-{
-    hudgizmo* display = panel("display", "A");
-    hudgizmo* low = panel("low", "B");
-    hudgizmo* high = panel("high", "C");
-    ASSERT_TRUE(run("display:display() low:context(1, 'none') high:context(2, 'none')"));
-    EXPECT_EQ(HUD.context_count, 2);
-    hud_update(&HUD);
-    set_pointer(10, 10);
-    press();
-    hud_update(&HUD);
-    EXPECT_EQ(HUD.pressed, first(high));
-    ASSERT_TRUE(run("hud.context(0)"));
-    INPUT.click = {};
-    HUD.pressed = nullptr;
-    press();
-    hud_update(&HUD);
-    EXPECT_EQ(HUD.pressed, first(display));
-    (void)low;
-}
-
-TEST_F(HudSub, NullContextSlotsAreSkipped)
-{
-    HUD.context_count = 3;
-    ASSERT_TRUE(run("g = hud.alloc():build{{button='A'}} g:context(2, 'none')"));
-    EXPECT_EQ(HUD.context_count, 2);
-    EXPECT_EQ(HUD.contexts[0], nullptr);
-    hud_update(&HUD);
-    hud_draw(&HUD);
-    // A slot number with no gizmo is refused before anything changes.
-    EXPECT_FALSE(run("hud.context(5)"));
-    EXPECT_NE(errors.find("bad hudgizmo"), std::string::npos);
-    EXPECT_EQ(HUD.context_count, 2);
 }
 
 TEST_F(HudSub, FreedOrCollectedShownTreesLeaveNoReferences)
@@ -121,17 +82,6 @@ TEST_F(HudSub, FreedOrCollectedShownTreesLeaveNoReferences)
     hud_draw(&HUD);
     EXPECT_TRUE(run("m:free() m:display('center')")); // a freed userdata holds nothing
     EXPECT_EQ(HUD.display_gizmo, nullptr);
-}
-
-TEST_F(HudSub, RebuildingAShownTreeKeepsItShown)
-{
-    ASSERT_TRUE(run("d = hud.alloc():build{{button='A'}} d:display() d:mastermenu() d:context(1, 'none')"
-                    "d:build{{button='B'}, {button='C'}}"));
-    hudgizmo* d = gizmo("d");
-    EXPECT_EQ((ptrs{HUD.display_gizmo, HUD.displayed_menu, HUD.master_menu, HUD.contexts[0]}), ptrs(4, d));
-    EXPECT_EQ(table[0].gizmo, nullptr); // the old tree is gone...
-    EXPECT_EQ(table[2].gizmo, (hudgizmo*)list_last(&d->children)); // ...the new one linked
-    EXPECT_EQ(list_count(&HUD.gizmos.live), 1);
 }
 
 // A handler that runs Lua (and so the collector) while the update walks a tree whose
@@ -166,19 +116,18 @@ int rebuild_menu(menu_def*, hudgizmo*, int32_t, int32_t)
     return 0;
 }
 
-TEST_F(HudSub, TreeRebuiltByAHandlerStaysShown)
+TEST_F(HudSub, TreeRebuiltByAHandlerStaysShownEverywhere)
 {
     table[0].handler = rebuild_menu;
     ASSERT_TRUE(run("m = hud.alloc():build{xalign=-1, yalign=-1, {button='A', min_width=100, min_height=100},"
-                    "{button='B', min_width=100, min_height=100}} m:mastermenu()"));
+                    "{button='B', min_width=100, min_height=100}} m:display() m:mastermenu() m:context(1, 'none')"));
     hud_update(&HUD);
     click_at(10, 10);
     hudgizmo* m = gizmo("m");
-    EXPECT_EQ(HUD.displayed_menu, m);
-    EXPECT_EQ(table[2].gizmo, first(m));
-    EXPECT_EQ(table[0].gizmo, nullptr);
-    EXPECT_EQ(list_first(&HUD.gizmos.live), &m->link);
-    EXPECT_EQ(list_last(&HUD.gizmos.live), &m->link);
+    EXPECT_EQ((ptrs{HUD.display_gizmo, HUD.displayed_menu, HUD.master_menu, HUD.contexts[0]}), ptrs(4, m));
+    EXPECT_EQ(table[0].gizmo, nullptr); // the old tree is gone...
+    EXPECT_EQ(table[2].gizmo, first(m)); // ...the new one linked
+    EXPECT_EQ(list_count(&HUD.gizmos.live), 1);
     hud_draw(&HUD);
 }
 
@@ -231,18 +180,6 @@ TEST_F(HudSub, CleanReleasesUserdataAndRecordsAndBuildingBeforeSetupRaises)
     ASSERT_TRUE(hud_setup_pools(&HUD));
 }
 
-TEST_F(HudSub, NamesIgnoreCaseTextsAndScriptsKeepIt)
-{
-    ASSERT_TRUE(run("a = hud.alloc():build{label='Panel', group='G', target='T', text='None', lua='x=1'}"
-                    "b = hud.alloc():build{label='PANEL', group='g', target='t', text='none', lua='X=1'}"));
-    hudgizmo *a = gizmo("a"), *b = gizmo("b");
-    EXPECT_EQ(a->name, b->name);
-    EXPECT_EQ(a->group_name, b->group_name);
-    EXPECT_EQ(a->target_name, b->target_name);
-    EXPECT_STRNE(a->text, b->text);
-    EXPECT_STRNE(a->lua, b->lua);
-}
-
 using HudLua = HudTest;
 
 TEST_F(HudLua, EveryKeyOfTheTable)
@@ -261,134 +198,31 @@ TEST_F(HudLua, EveryKeyOfTheTable)
                                   g->max_width, g->max_height, (float)g->span_width, (float)g->span_height}));
     EXPECT_EQ(g->colour, 0xff102030u);
     EXPECT_EQ(g->style, HUDGIZMO_STYLE_NOFILL);
-    EXPECT_EQ(g->data_kind, HUDGIZMO_DATA_BASE);
-    EXPECT_EQ(g->kind, &hudgizmo_kind_base);
 
-    // Defaults, and absent alignments stretch.
-    g = build("g", "{xalign=0, yalign={}}");
-    EXPECT_EQ(g->flags, 0u); // a table value is ignored, but the key is present
+    // Defaults: absent alignments stretch.
     g = build("g", "{selected=1, hide=2, style='unknown'}");
     EXPECT_EQ(g->flags, HUDGIZMO_SELECTED | HUDGIZMO_STRETCH_X | HUDGIZMO_STRETCH_Y);
     EXPECT_EQ(g->colour, 0xcc7777ccu);
-    EXPECT_EQ(g->span_width, 1);
-    EXPECT_EQ(g->max_width, 1e38f);
     EXPECT_EQ(g->style, 0);
-    g = build("g", "{selected=false}");
-    EXPECT_FALSE(g->flags & HUDGIZMO_SELECTED);
-}
-
-TEST_F(HudLua, KindKeysAndTheirPrecedence)
-{
-    struct {
-        const char* table;
-        int32_t data_kind;
-        const hudgizmo_kind* kind;
-    } cases[] = {
-        {"{gfx=0}", HUDGIZMO_DATA_GFX, &hudgizmo_kind_gfx},
-        {"{button='b'}", HUDGIZMO_DATA_BUTTON, &hudgizmo_kind_button},
-        {"{toggle='b', gfx=1}", HUDGIZMO_DATA_BUTTON, &hudgizmo_kind_button},
-        {"{handle_y='y', button='b'}", HUDGIZMO_DATA_HANDLE, &hudgizmo_kind_handle},
-        {"{handle_x='x', text='t'}", HUDGIZMO_DATA_TEXT, &hudgizmo_kind_text},
-        {"{font='comic'}", HUDGIZMO_DATA_TEXT, &hudgizmo_kind_text},
-    };
-    for (auto& c : cases) {
-        hudgizmo* g = build("g", c.table);
-        ASSERT_NE(g, nullptr);
-        EXPECT_EQ(g->data_kind, c.data_kind) << c.table;
-        EXPECT_EQ(g->kind, c.kind) << c.table;
-    }
-    hudgizmo* g = build("g", "{label='l', button='b', handle_x='x', text='t'}");
-    EXPECT_STREQ(g->name, "b");
-    EXPECT_STREQ(g->text, "t"); // text shares the handle_x field
-    EXPECT_EQ(g->colour, 0xffffffffu);
-    g = build("g", "{font='comic', color='0x11223344'}");
-    EXPECT_EQ(g->colour, 0x11223344u); // font alone keeps the colour
-    EXPECT_EQ(g->text, nullptr);
-    g = build("g", "{handle='h', handle_x='x', handle_y='y'}");
-    EXPECT_STREQ(g->text, "x");
-    EXPECT_STREQ(g->handle_y_name, "y");
-}
-
-TEST_F(HudLua, ChildrenEndAtTheFirstGap)
-{
-    hudgizmo* g = build("g", "{{label='a'}, {label='b', {}, {}}, 'text', {label='c'}}");
-    ASSERT_EQ(list_count(&g->children), 2);
-    hudgizmo* b = child(g, 1);
-    EXPECT_EQ(b->parent, g);
-    EXPECT_EQ(child(b, 0)->root, g);
-    EXPECT_EQ(child(b, 0)->parent, b);
-    EXPECT_EQ(child(b, 0)->lua_slot, nullptr);
-    EXPECT_EQ(g->root, g);
-    EXPECT_EQ(list_count(&HUD.gizmos.live), 1); // children leave the root list
 }
 
 TEST_F(HudLua, TooDeepATableAndBadArgumentsRaise)
 {
     EXPECT_TRUE(run("local t = {} for i = 1, 500 do t = {t} end g = hud.alloc():build(t)"));
-    EXPECT_FALSE(run("local t = {} for i = 1, 20000 do t = {t} end g = hud.alloc():build(t)"));
-    EXPECT_NE(errors.find("Failed to grow stack, hud table is too deep"), std::string::npos);
-    errors.clear();
-    EXPECT_FALSE(run("hud.alloc():build(5)"));
-    EXPECT_NE(errors.find("not a table"), std::string::npos);
-    errors.clear();
-    EXPECT_FALSE(run("hud.display({})"));
-    EXPECT_NE(errors.find("bad hudgizmo"), std::string::npos);
-    errors.clear();
-    EXPECT_FALSE(run("local g = hud.alloc() g.build({}, {})"));
-    EXPECT_NE(errors.find("bad hudgizmo"), std::string::npos);
-}
-
-TEST_F(HudLua, PlaceModes)
-{
-    // The first child, a 40 x 20 handle (it keeps the placed position through layouts), on
-    // an 800 x 600 window with the pointer at (100, 50); "old" takes the shown gizmo's place.
-    set_pointer(100, 50);
     const struct {
-        const char* mode;
-        float x, y;
-    } modes[] = {{"CENTER", 380, 290}, {"pointer", 100, 50}, {"pointer_center", 80, 40}, {"old", 80, 40}};
-    for (const auto& m : modes) {
-        hudgizmo* g = build("g", "{{handle='h', min_width=40, min_height=20}}");
-        hudgizmo_measure(child(g, 0));
-        ASSERT_TRUE(run(std::string("g:display('") + m.mode + "')"));
-        hud_update(&HUD);
-        EXPECT_EQ(child(g, 0)->x, m.x) << m.mode;
-        EXPECT_EQ(child(g, 0)->y, m.y) << m.mode;
+        const char *chunk, *error;
+    } bad[] = {
+        {"local t = {} for i = 1, 20000 do t = {t} end g = hud.alloc():build(t)",
+         "Failed to grow stack, hud table is too deep"},
+        {"hud.alloc():build(5)", "not a table"},
+        {"hud.display({})", "bad hudgizmo"},
+        {"local g = hud.alloc() g.build({}, {})", "bad hudgizmo"},
+    };
+    for (const auto& c : bad) {
+        errors.clear();
+        EXPECT_FALSE(run(c.chunk)) << c.chunk;
+        EXPECT_NE(errors.find(c.error), std::string::npos) << c.chunk;
     }
-    // Without a previous gizmo, "old" leaves the child alone; other modes do nothing.
-    hudgizmo* m = build("m", "{{handle='h', min_width=40, min_height=20}}");
-    child(m, 0)->x = 7.0f;
-    ASSERT_TRUE(run("hud.hide() m:display('old') m:display('sideways')"));
-    EXPECT_EQ(child(m, 0)->x, 7.0f);
-    EXPECT_EQ(HUD.display_gizmo, m);
-    ASSERT_TRUE(run("hud.hide()"));
-    EXPECT_EQ(HUD.display_gizmo, nullptr);
-    // Placing a gizmo without children, or an empty userdata, does nothing.
-    EXPECT_TRUE(run("hud.alloc():build{}:display('center') hud.alloc():mastermenu('center')"));
-    EXPECT_EQ(HUD.displayed_menu, nullptr);
-}
-
-TEST_F(HudLua, ContextSlotRules)
-{
-    hudgizmo* g = build("g", "{{handle='h'}}");
-    set_pointer(30, 40);
-    ASSERT_TRUE(run("g:context()"));
-    EXPECT_EQ(HUD.context_count, 1);
-    EXPECT_EQ(HUD.contexts[0], g);
-    EXPECT_EQ(child(g, 0)->x, 30.0f); // the default mode is "pointer"
-    ASSERT_TRUE(run("g:context(16, 'center')"));
-    EXPECT_EQ(HUD.context_count, 16);
-    EXPECT_EQ(HUD.contexts[15], g);
-    for (const char* ignored : {"g:context(17)", "g:context(-1)", "g:context(-20)", "g:context(1e300)"})
-        ASSERT_TRUE(run(ignored)) << ignored;
-    EXPECT_EQ(HUD.context_count, 16);
-    // hud.context's first argument is the slot, so only 0 is useful there: the gizmo is
-    // checked before the count changes.
-    EXPECT_FALSE(run("hud.context(3.9, g)"));
-    EXPECT_NE(errors.find("bad hudgizmo"), std::string::npos);
-    EXPECT_EQ(HUD.context_count, 16);
-    ASSERT_TRUE(run("hud.context(0)"));
-    EXPECT_EQ(HUD.context_count, 0);
 }
 
 } // namespace

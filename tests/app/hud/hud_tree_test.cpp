@@ -1,7 +1,5 @@
 // Gizmo trees: the child grid and its sizes, the layout's alignment, stretching and
-// limits, linking to menu records, the finds, and which passes reach which gizmos.
-#include <cmath>
-
+// limits, and where handles and shown trees are placed.
 #include "tests/app/hud/hud_fixture.h"
 
 namespace {
@@ -30,43 +28,33 @@ floats rect(hudgizmo* g) { return {g->x, g->y, g->w, g->h}; }
 // Columns, rows, measured width and height.
 floats grid(hudgizmo* g) { return {(float)g->columns, (float)g->rows, g->measured_width, g->measured_height}; }
 
-TEST_F(HudTree, GridFromCountAndLimits)
+TEST_F(HudTree, GridFromCountLimitsAndHiddenChildren)
 {
-    struct {
-        const char* extra;
-        int count, columns, rows;
+    // Columns, rows, measured width and height of 10 x 10 boxes.
+    const std::string hidden = "{hide=1, min_width=10, min_height=10}";
+    const struct {
+        std::string tree;
+        floats grid;
     } cases[] = {
-        {"", 3, 3, 1}, {"", 4, 2, 2}, {"", 5, 3, 2}, {"limit_wide=2,", 5, 2, 3}, {"limit_high=1,", 5, 5, 1},
-        {"limit_wide=9,", 5, 5, 1},
+        {boxes(3), {3, 1, 30, 10}}, {boxes(4), {2, 2, 20, 20}}, {boxes(5), {3, 2, 30, 20}},
+        {"limit_wide=2," + boxes(5), {2, 3, 20, 30}}, {"limit_high=1," + boxes(5), {5, 1, 50, 10}},
+        {"limit_wide=9," + boxes(5), {5, 1, 50, 10}},
+        {boxes(5) + hidden, {3, 2, 30, 20}}, // a hidden trailing child keeps the last row
+        // Hidden children take no cells: an empty button measures its inset, or its minima.
+        {"button='b'," + hidden, {0, 0, 4, 4}}, {"button='b', min_width=30", {0, 0, 30, 4}},
     };
-    for (auto& c : cases) {
-        hudgizmo* g = build("g", std::string("{xalign=-1, yalign=-1,") + c.extra + boxes(c.count) + "}");
+    for (const auto& c : cases) {
+        hudgizmo* g = build("g", "{xalign=-1, yalign=-1," + c.tree + "}");
         ASSERT_NE(g, nullptr);
         measure_and_layout(g);
-        EXPECT_EQ(grid(g), (floats{(float)c.columns, (float)c.rows, 10.0f * c.columns, 10.0f * c.rows}))
-            << c.extra << c.count;
+        EXPECT_EQ(grid(g), c.grid) << c.tree;
         // The last child sits at the end of the row-by-row walk.
-        int last = c.count - 1;
-        EXPECT_EQ(rect(child(g, last)), (floats{10.0f * (last % c.columns), 10.0f * (last / c.columns), 10, 10}));
+        if (c.grid[0] > 0 && c.tree.find("hide") == std::string::npos) {
+            int last = list_count(&g->children) - 1, columns = (int)c.grid[0];
+            EXPECT_EQ(rect(child(g, last)), (floats{10.0f * (last % columns), 10.0f * (last / columns), 10, 10}));
+        }
     }
-}
-
-TEST_F(HudTree, HiddenChildrenTakeNoCellsAndAnEmptyContainerMeasuresItsInset)
-{
-    hudgizmo* g = build("g", "{button='b', {hide=1, min_width=50}}");
-    hudgizmo_measure(g);
-    EXPECT_EQ(grid(g), (floats{0, 0, 4, 4}));
-    g = build("g", "{button='b', min_width=30}"); // raised to its minima
-    hudgizmo_measure(g);
-    EXPECT_EQ(grid(g), (floats{0, 0, 30, 4}));
-    // A hidden trailing child keeps the last row.
-    g = build("g", "{" + boxes(5) + "{hide=1, min_width=10, min_height=10}}");
-    hudgizmo_measure(g);
-    EXPECT_EQ(grid(g), (floats{3, 2, 30, 20}));
-}
-
-TEST_F(HudTree, ColumnsTakeTheWidestAndRowsTheTallest)
-{
+    // Columns take the widest, rows the tallest.
     hudgizmo* g = build("g", "{xalign=-1, yalign=-1, {min_width=10, min_height=5}, {min_width=30, min_height=5},"
                              "{min_width=20, min_height=40}, {min_width=5, min_height=5}}");
     measure_and_layout(g);
@@ -78,29 +66,15 @@ TEST_F(HudTree, ColumnsTakeTheWidestAndRowsTheTallest)
 
 TEST_F(HudTree, SpansCountInTheGrid)
 {
-    // Spans 2+1 fill a row of three columns; the next child starts the second row, in the
-    // wide child's column.
-    hudgizmo* g = build("g", "{xalign=-1, yalign=-1, limit_wide=3, {span_width=2, min_width=20, min_height=10},"
-                             "{min_width=10, min_height=10}, {min_width=10, min_height=10}}");
-    measure_and_layout(g);
-    EXPECT_EQ(g->columns, 3);
-    EXPECT_EQ(rect(child(g, 1)), (floats{20, 0, 10, 10}));
-    EXPECT_EQ(rect(child(g, 2)), (floats{0, 10, 20, 10}));
     // limit_wide 2 with spans 2, 2, 1, 1: K = 2, R = (4 + 1) / 2 = 2, but the walk makes three
     // rows (each wide child ends its own). Row 2 lies beyond R: its heights stay their own.
-    g = build("g", "{xalign=-1, yalign=-1, limit_wide=2, {span_width=2, min_width=10, min_height=10},"
-                   "{span_width=2, min_width=10, min_height=10}, {min_width=10, min_height=10},"
-                   "{min_width=10, min_height=30}}");
+    hudgizmo* g = build("g", "{xalign=-1, yalign=-1, limit_wide=2, {span_width=2, min_width=10, min_height=10},"
+                             "{span_width=2, min_width=10, min_height=10}, {min_width=10, min_height=10},"
+                             "{min_width=10, min_height=30}}");
     measure_and_layout(g);
     EXPECT_EQ(grid(g), (floats{2, 2, 20, 50})); // 10 + 10 + the row's tallest, 30
     EXPECT_EQ(rect(child(g, 2)), (floats{0, 20, 10, 10}));
     EXPECT_EQ(rect(child(g, 3)), (floats{10, 20, 10, 30}));
-    // Meaningless spans and limits read as the nearest meaningful ones.
-    g = build("g", "{limit_wide=-3, limit_high=-1, {span_width=0, span_height=-5}, {}}");
-    EXPECT_EQ((floats{0, 1, 1}), (floats{(float)g->limit_wide, (float)child(g, 0)->span_width,
-                                         (float)child(g, 0)->span_height}));
-    hudgizmo_measure(g);
-    EXPECT_EQ(g->columns, 2);
     // A span as large as an integer holds still ends its row instead of overflowing the walk.
     g = build("g", "{xalign=-1, yalign=-1, limit_wide=2147483647, {span_width=5, min_height=10},"
                    "{span_width=2147483647, min_height=10}, {span_width=2147483647, min_height=10}}");
@@ -144,105 +118,28 @@ TEST_F(HudTree, StretchSharesByMeasuredSizePinsMaximaAndNeverDividesByZero)
         EXPECT_EQ(rect(child(g, i)), (floats{0, 0, 0, 0})) << i; // no NaN from 0 / 0
 }
 
-TEST_F(HudTree, HandlesKeepTheirPosition)
+TEST_F(HudTree, HandlesKeepTheirPlaceThroughLayoutsAndDisplayPlacesThem)
 {
     hudgizmo* g = build("g", "{{handle='h', min_width=10, min_height=10}, {min_width=10, min_height=10}}");
     child(g, 0)->x = 123.0f;
     child(g, 0)->y = 45.0f;
     measure_and_layout(g);
-    EXPECT_EQ(child(g, 0)->x, 123.0f);
-    EXPECT_EQ(child(g, 0)->y, 45.0f);
+    EXPECT_EQ((floats{child(g, 0)->x, child(g, 0)->y}), (floats{123, 45}));
     EXPECT_EQ(child(g, 1)->x, 400.0f); // the handle still takes its place in the walk
-}
-
-int32_t handler_calls;
-int32_t count_call(menu_def*, hudgizmo*, int32_t, int32_t) { return ++handler_calls; }
-
-TEST_F(HudTree, LinkBuildsRingsTargetsAndRecords)
-{
-    static menu_def table[] = {
-        {"MENU_A", 0, nullptr, 0, nullptr, nullptr, 0}, {"MENU_B", 1, nullptr, 0, nullptr, nullptr, 0},
-        {"MENU_A", 2, nullptr, 0, nullptr, nullptr, 0}, {"HX", 3, nullptr, 0, nullptr, nullptr, 0},
-        {"HY", 4, nullptr, 0, nullptr, nullptr, 0},     {nullptr, 0, nullptr, 0, nullptr, nullptr, 0},
-    };
-    HUD.menu_table = table;
-    hudgizmo* g = build("g", "{{button='MENU_A', group='g', target='pa'}, {button='MENU_B', group='g', target='pb'},"
-                             "{button='c', group='G'}, {label='pa', hide=1}, {label='pb', hide=1},"
-                             "{handle_x='HX', handle_y='HY'}, {button='lone', target='nowhere'}}");
-    hudgizmo *a = child(g, 0), *b = child(g, 1), *c = child(g, 2), *h = child(g, 5);
-    // Ring in tree order from the anchor, each new member inserted right after it.
-    EXPECT_EQ(a->group_next, c);
-    EXPECT_EQ(c->group_next, b);
-    EXPECT_EQ(b->group_next, a);
-    EXPECT_EQ(child(g, 6)->group_next, nullptr);
-    EXPECT_EQ(a->target, child(g, 3));
-    EXPECT_EQ(b->target, child(g, 4));
-    EXPECT_EQ(child(g, 6)->target, nullptr);
-    // Every matching record points at the gizmo; the last one wins in the gizmo.
-    EXPECT_EQ(a->record, &table[2]);
-    EXPECT_EQ(table[0].gizmo, a);
-    EXPECT_EQ(table[2].gizmo, a);
-    EXPECT_EQ(b->record, &table[1]);
-    EXPECT_EQ(h->handle_x_record, &table[3]);
-    EXPECT_EQ(h->handle_y_record, &table[4]);
-    EXPECT_EQ(table[4].gizmo, h);
-    // Rings and targets resolve without a menu table too.
-    HUD.menu_table = nullptr;
-    g = build("g", "{{button='a', group='g', target='p'}, {button='b', group='g'}, {label='p'}}");
-    EXPECT_EQ(child(g, 0)->group_next, child(g, 1));
-    EXPECT_EQ(child(g, 0)->target, child(g, 2));
-}
-
-TEST_F(HudTree, NamesInternedInAnotherCaseLinkOnlyToThatSpelling)
-{
-    static menu_def table[] = {{"MENU_Quit", 0, nullptr, 0, nullptr, nullptr, 0}, {}};
-    build("first", "{label='Menu_Quit'}");
-    HUD.menu_table = table;
-    hudgizmo* g = build("g", "{button='MENU_Quit'}");
-    EXPECT_STREQ(g->name, "Menu_Quit");
-    EXPECT_EQ(g->record, nullptr);
-    EXPECT_EQ(table[0].gizmo, nullptr);
-    HUD.menu_table = nullptr;
-}
-
-TEST_F(HudTree, FindShownSkipsOnlyHiddenDirectChildren)
-{
-    hudgizmo* g = build("g", "{label='root', {label='a', hide=1, {label='deep'}}, {label='b', {label='c', hide=1, {label='x'}}}}");
-    const char* deep = str_pool_add(&HUD.name_pool, "deep");
-    const char* x = str_pool_add(&HUD.name_pool, "X");
-    EXPECT_EQ(hudgizmo_find_shown(g, deep), nullptr);
-    EXPECT_EQ(hudgizmo_find(g, deep), child(child(g, 0), 0));
-    EXPECT_NE(hudgizmo_find_shown(g, x), nullptr);
-    EXPECT_EQ(hudgizmo_find_shown(g, str_pool_add(&HUD.name_pool, "root")), g);
-    EXPECT_EQ(hudgizmo_find(g, nullptr), nullptr);
-}
-
-TEST_F(HudTree, PassesSkipGfxSubtreesTextChildrenAndHiddenChildren)
-{
-    static menu_def table[] = {{"B", 0, nullptr, 0, count_call, nullptr, 0}, {}};
-    HUD.menu_table = table;
-    hudgizmo* g = build("g", "{gfx=1, {button='B', min_width=20, min_height=20}}");
-    hudgizmo* t = build("t", "{text='hi', {min_width=500, min_height=500}}");
-    hudgizmo* h = build("h", "{hide=1, {gfx=1, min_width=5, min_height=5}, {hide=1, gfx=1, min_width=5}}");
-    measure_and_layout(g);
-    hudgizmo* b = child(g, 0);
-    set_pointer(b->x + 1, b->y + 1);
-    press();
-    hudgizmo_update(g);
-    EXPECT_EQ(HUD.pressed, nullptr); // a gfx gizmo's buttons never react...
-    FAKE.quads.clear();
-    hudgizmo_draw(g);
-    EXPECT_EQ(FAKE.quads.size(), 1u + 5u); // ...but are drawn
-    // A text gizmo's children are not measured.
-    hudgizmo_measure(t);
-    EXPECT_EQ(t->measured_width, 36.0f);
-    EXPECT_EQ(t->measured_height, 32.0f);
-    // The hidden flag of the gizmo a pass starts on is ignored; a hidden child is skipped.
-    measure_and_layout(h);
-    FAKE.quads.clear();
-    hudgizmo_draw(h);
-    EXPECT_EQ(FAKE.quads.size(), 1u);
-    HUD.menu_table = nullptr;
+    // A 40 x 20 handle placed on the 800 x 600 window: centred ((800 - 40) / 2, (600 - 20) / 2),
+    // at the pointer, centred on it (100 - 20, 50 - 10), then in the place of the one before.
+    set_pointer(100, 50);
+    const struct {
+        const char* mode;
+        float x, y;
+    } modes[] = {{"CENTER", 380, 290}, {"pointer", 100, 50}, {"pointer_center", 80, 40}, {"old", 80, 40}};
+    for (const auto& m : modes) {
+        hudgizmo* p = build("p", "{{handle='h', min_width=40, min_height=20}}");
+        hudgizmo_measure(child(p, 0));
+        ASSERT_TRUE(run(std::string("p:display('") + m.mode + "')"));
+        hud_update(&HUD);
+        EXPECT_EQ((floats{child(p, 0)->x, child(p, 0)->y}), (floats{m.x, m.y})) << m.mode;
+    }
 }
 
 } // namespace
