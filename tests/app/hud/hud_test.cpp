@@ -225,4 +225,37 @@ TEST_F(HudLua, TooDeepATableAndBadArgumentsRaise)
     }
 }
 
+// One update from a set pose: the motion leans by a quarter degree a pixel (at most 32
+// pixels, so 8 degrees), then an eighth of the way back to rest, then the limits.
+TEST_F(HudTest, PointerLeansWithMotionEasesAnEighthBackAndKeepsItsLimits)
+{
+    struct row {
+        float tilt, turn, dx, dy;
+        bool held;
+        float want_tilt, want_turn; // degrees
+    } rows[] = {
+        // -80 + 8 = -72, then -72 + (-80 + 72) / 8 = -73; 30 - 8 = 22, then 22 + 8 / 8 = 23.
+        {-80, 30, 200, 200, false, -73, 23},
+        // Still: -40 + (-80 + 40) / 8 = -45; 70 + (30 - 70) / 8 = 65.
+        {-40, 70, 0, 0, false, -45, 65},
+        // Held, rest (-30, 15): -80 + 50 / 8 = -73.75; 30 - 15 / 8 = 28.125.
+        {-80, 30, 0, 0, true, -73.75f, 28.125f},
+        // 0 + 8 - 38 / 8 = 3.25, kept at 0; 120 - 105 / 8 = 106.875, kept at 90.
+        {0, 120, 0, 200, true, 0, 90},
+    };
+    const float DEG = 0.017453292f;
+    for (const row& r : rows) {
+        hud_pointer* p = &HUD.pointer;
+        p->tilt = r.tilt * DEG;
+        p->turn = r.turn * DEG;
+        p->last_x = 100, p->last_y = 100;
+        p->x = 100 + r.dx, p->y = 100 + r.dy;
+        INPUT.click.held = r.held;
+        hud_pointer_update(p);
+        EXPECT_NEAR(r.want_tilt, p->tilt / DEG, 1e-3f) << r.tilt << " " << r.dy;
+        EXPECT_NEAR(r.want_turn, p->turn / DEG, 1e-3f) << r.turn << " " << r.dx;
+        EXPECT_EQ(p->x, p->last_x);
+    }
+}
+
 } // namespace
