@@ -1,17 +1,15 @@
-// Debug console on the GL device: the font and its colour key, glyph cells, the sliding
-// panel, the command line and status text as drawn, the font across device resets, and log
-// lines written while the scroll-back is being drawn.
+// Debug console on the GL device: glyphs and their colour key, the sliding panel with the
+// command line, status and scroll-back text, the font across device resets, and log lines
+// written while the scroll-back is being drawn.
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "engine/code/dbg.h"
 #include "engine/code/gfx/d3d_dbg.h"
 #include "engine/code/gfx/d3d_gfx.h"
-#include "engine/code/gfx/d3d_state.h"
 #include "engine/code/gfx/gfx.h"
 #include "platform/d3d8_debug.h"
 #include "platform/ilut_d3d8.h"
@@ -22,8 +20,8 @@ namespace {
 
 const uint32_t CLEAR = 0xFF000080;
 
-// Glyph of character c: an 8x8 block whose red is c; the rest of the image is the key
-// colour, pure blue, which the loader makes transparent.
+// Glyph of character c: the top half (8 x 4) of its cell, red c; the rest of the image is
+// the key colour, pure blue, which the loader makes transparent.
 uint32_t glyph_colour(int c) { return 0xFF000000u | (uint32_t)c << 16 | 0x8040; }
 
 class ConsoleDraw : public DeviceTest {
@@ -33,130 +31,92 @@ protected:
         DeviceTest::SetUp();
         std::vector<uint8_t> rgb(128 * 128 * 3);
         for (int i = 0; i < 128 * 128; ++i)
-            rgb[i * 3 + 2] = 0xFF;  // pure blue
+            rgb[i * 3 + 2] = 0xFF;
         for (int c = 32; c < 127; ++c) {
             int x0 = (c - 32) % 12 * 10 + 1, y0 = (c - 32) / 12 * 10 + 1;
-            uint32_t argb = glyph_colour(c);
-            for (int y = y0; y < y0 + 8; ++y) {
-                for (int x = x0; x < x0 + 8; ++x) {
-                    uint8_t* p = &rgb[(y * 128 + x) * 3];
-                    p[0] = (uint8_t)(argb >> 16);
-                    p[1] = (uint8_t)(argb >> 8);
-                    p[2] = (uint8_t)argb;
-                }
-            }
+            for (int y = y0; y < y0 + 4; ++y)
+                for (int x = x0; x < x0 + 8; ++x)
+                    for (int k = 0; k < 3; ++k)
+                        rgb[(y * 128 + x) * 3 + k] = (uint8_t)(glyph_colour(c) >> (16 - 8 * k));
         }
         ASSERT_TRUE(wr_image_save("data/debug/debug8x8_font.png", 128, 128, 3, rgb.data()));
-        gl_window_close(&win);  // room for the whole open panel
+        gl_window_close(&win); // room for the whole open panel
         ASSERT_TRUE(gl_window_open(&win, 128, 96));
         ASSERT_TRUE(setup_gfx());
     }
-    void frame(void (*draw)(void))
+    void frame(void (*draw)(void) = [] { d3d_dbg_draw(&D3D_DBG); })
     {
         ASSERT_TRUE(gfx_begin_scene(&GFX));
         draw();
         gfx_end_scene(&GFX);
     }
+    // The panel's height after each of n frames.
+    std::vector<float> slides(int n)
+    {
+        std::vector<float> out;
+        for (int i = 0; i < n; ++i) {
+            frame();
+            out.push_back(D3D_DBG.slide);
+        }
+        return out;
+    }
     uint32_t pixel(int x, int y) { return d3d8_read_pixel(device(), x, y); }
     int red(int x, int y) { return channel(pixel(x, y), 16); }
 };
 
-void draw_console(void) { d3d_dbg_draw(&D3D_DBG); }
-
 } // namespace
 
-TEST_F(ConsoleDraw, GlyphsComeFromTheirCellsAndOddBytesAreSpaces)
-{
-    ASSERT_NE(D3D_DBG.font, nullptr);
-    frame([] { d3d_dbg_draw_text("A\xC8\x7F~", 0.0f, 0.0f, 2.0f); });
-    EXPECT_COLOUR_NEAR(pixel(8, 8), glyph_colour('A'), 2);
-    EXPECT_EQ(red(24, 8), 32);  // byte 200
-    EXPECT_EQ(red(40, 8), 32);  // 127
-    EXPECT_EQ(red(56, 8), '~');
-    // The key colour around the glyphs is transparent: the clear colour shows between rows.
-    frame([] {
-        d3d_state_set_texture(0, GFX.d3d_gfx.device, D3D_DBG.font);
-        d3d_dbg_draw_char('A', 0.0f, 0.0f, 4.0f);
-    });
-    EXPECT_COLOUR_NEAR(pixel(16, 16), glyph_colour('A'), 2);
-    EXPECT_COLOUR_NEAR(pixel(16, 40), CLEAR, 2);
-
-    // Without a font nothing is drawn.
-    d3d_dbg_lose(&D3D_DBG);
-    frame([] { d3d_dbg_draw_text("A", 0.0f, 0.0f, 2.0f); });
-    EXPECT_COLOUR_NEAR(pixel(8, 8), CLEAR, 2);
-}
-
-TEST_F(ConsoleDraw, PanelSlidesByHalvesAndShowsTheCommandLine)
+TEST_F(ConsoleDraw, PanelSlidesByHalvesAndShowsTheCommandLineAndTheScrollBack)
 {
     d3d_dbg_char(&D3D_DBG, '`');
     d3d_dbg_char(&D3D_DBG, 'A');
-    std::vector<float> open;
-    for (int i = 0; i < 8; ++i) {
-        frame(draw_console);
-        open.push_back(D3D_DBG.slide);
-    }
-    EXPECT_EQ(open, (std::vector<float>{32, 48, 56, 60, 62, 63, 64, 64}));
-
+    dbg_print("~\n");
+    dbg_print("B\n");
+    EXPECT_EQ(slides(8), (std::vector<float>{32, 48, 56, 60, 62, 63, 64, 64}));
     // Translucent green over the clear colour, darker at the top.
     uint32_t top = pixel(32, 1);
     EXPECT_EQ(channel(top, 16), 0);
     EXPECT_NEAR(channel(top, 8), 0x40 * 0xE0 / 255, 4);
     EXPECT_NEAR(channel(top, 0), 0x80 * (255 - 0xE0) / 255, 4);
     EXPECT_GT(channel(pixel(32, 40), 8), channel(top, 8));
-    // The typed 'A' after the prompt on the row above the panel's edge (64 - 8).
-    EXPECT_EQ(red(12, 60), 'A');
-    EXPECT_EQ(red(4, 60), '>');
-
-    // The cursor: solid after typing, fading by 0x10 of alpha a frame, wrapping.
-    EXPECT_EQ(D3D_DBG.line.cursor_colour, 0x70FFFFFFu);
-    for (int i = 0; i < 8; ++i)
-        frame(draw_console);
-    EXPECT_EQ(D3D_DBG.line.cursor_colour, 0xF0FFFFFFu);
+    // The typed 'A' after the prompt on the row above the panel's edge (64 - 8), the
+    // newest scroll-back line above it (64 - 2 x 8) and the one before above that.
+    EXPECT_EQ(red(12, 58), 'A');
+    EXPECT_EQ(red(4, 58), '>');
+    EXPECT_EQ(red(4, 50), 'B');
+    EXPECT_EQ(red(4, 42), '~');
 
     d3d_dbg_char(&D3D_DBG, '`');
-    std::vector<float> shut;
-    for (int i = 0; i < 8; ++i) {
-        frame(draw_console);
-        shut.push_back(D3D_DBG.slide);
-    }
-    EXPECT_EQ(shut, (std::vector<float>{32, 16, 8, 4, 2, 1, 0, 0}));
+    EXPECT_EQ(slides(8), (std::vector<float>{32, 16, 8, 4, 2, 1, 0, 0}));
 }
 
-TEST_F(ConsoleDraw, StatusLinesAreDrawnBelowThePanelThenEmptiedAndTheScrollBackAboveTheCommandLine)
+TEST_F(ConsoleDraw, StatusLinesAreDrawnOnceAtTheTopUnlessHidden)
 {
-    dbg_status("A\n");
+    dbg_status("A\xC8\x7F~\n");
     dbg_status("B\n");
-    frame(draw_console);  // panel shut: status from the top of the screen
-    EXPECT_EQ(red(4, 4), 'A');
-    EXPECT_EQ(red(4, 12), 'B');
-    EXPECT_EQ(D3D_DBG.status_length, 0u);
-    EXPECT_STREQ(D3D_DBG.status, "");
+    frame(); // panel shut: status from the top of the screen, 8 pixels a character
+    EXPECT_COLOUR_NEAR(pixel(4, 2), glyph_colour('A'), 2);
+    EXPECT_COLOUR_NEAR(pixel(4, 6), CLEAR, 2); // the key colour below the glyph
+    EXPECT_EQ(red(12, 2), 32); // byte 200 is a space
+    EXPECT_EQ(red(20, 2), 32); // so is 127
+    EXPECT_EQ(red(28, 2), '~');
+    EXPECT_EQ(red(4, 10), 'B');
+    frame();
+    EXPECT_COLOUR_NEAR(pixel(4, 2), CLEAR, 2);
 
     D3D_DBG.status_hidden = 1;
     dbg_status("C\n");
-    frame(draw_console);
-    EXPECT_COLOUR_NEAR(pixel(4, 4), CLEAR, 2);
-    EXPECT_EQ(D3D_DBG.status_length, 0u);
+    frame();
+    EXPECT_COLOUR_NEAR(pixel(4, 2), CLEAR, 2);
 
     // Page Up without bound: a height below zero keeps the panel shut, the status in view.
     D3D_DBG.status_hidden = 0;
     D3D_DBG.shown = true;
-    float lines = D3D_DBG.height_lines;
     D3D_DBG.height_lines = -3.0f;
     dbg_status("A\n");
-    frame(draw_console);
+    frame();
     EXPECT_EQ(D3D_DBG.slide, 0.0f);
-    EXPECT_EQ(red(4, 4), 'A');
-
-    // Open, the scroll-back shows its newest line just above the command line.
-    D3D_DBG.height_lines = lines;
-    D3D_DBG.slide = 64;
-    dbg_print("~\n");
-    dbg_print("A\n");
-    frame(draw_console);
-    EXPECT_EQ(red(4, 52), 'A');  // row 64 - 2 * 8
-    EXPECT_EQ(red(4, 44), '~');
+    EXPECT_EQ(red(4, 2), 'A');
 }
 
 TEST_F(ConsoleDraw, LinesLoggedWhileTheScrollBackIsDrawnJoinItAfterwards)
@@ -164,11 +124,8 @@ TEST_F(ConsoleDraw, LinesLoggedWhileTheScrollBackIsDrawnJoinItAfterwards)
     D3D_DBG.shown = true;
     D3D_DBG.slide = 64;
     // Fill the scroll-back so that any push overwrites the oldest lines.
-    char line[64];
-    for (int i = 0; i < 600; ++i) {
-        snprintf(line, sizeof(line), "line %d of the scroll-back\n", i);
-        dbg_print("%s", line);
-    }
+    for (int i = 0; i < 600; ++i)
+        dbg_print("line %d of the scroll-back\n", i);
     d3d8_fault_set(D3D8_CALL_DrawPrimitive, D3DERR_DEVICELOST, 0, 0);
     ASSERT_TRUE(gfx_begin_scene(&GFX));
     d3d_dbg_draw(&D3D_DBG);
