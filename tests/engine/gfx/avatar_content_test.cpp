@@ -1,20 +1,16 @@
-// The installation's generated avatar content as the program meets it: every shared
-// animation loads with a bone for each part, the two souls load their part meshes, and the
-// avatar rendered as the editor renders it stands as a figure in the middle of the picture,
-// head above feet, in every pose.
+// The installation's generated avatar content as the program meets it: the two souls load
+// their part meshes, and the avatar rendered as the editor renders it stands as a figure in
+// the middle of the picture, head above feet, in every pose.
 
 #include <IL/il.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <string>
-#include <vector>
 
 #include "engine/code/gfx/avatar.h"
 #include "engine/code/gfx/avatar_render.h"
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/gfx/soul.h"
-#include "engine/code/gfx/xox.h"
 #include "engine/code/gfx/xsx.h"
 #include "tests/engine/gfx/device_fixture.h"
 
@@ -60,33 +56,6 @@ protected:
     }
     ILuint image = 0;
 };
-
-TEST_F(AvatarContent, EverySharedAnimationMovesEveryPart)
-{
-    for (int i = 0; i < AVATAR_ANIM_COUNT; i++) {
-        const avatar_anim_slot& s = GFX.avatars.anims[i];
-        ASSERT_NE(s.anim, nullptr) << avatar_anim_name(i);
-        EXPECT_GT(xsx_length(s.anim), 0.0f) << avatar_anim_name(i);
-        for (int p = 0; p < AVATAR_PART_COUNT; p++)
-            EXPECT_NE(s.part_bones[p], nullptr) << avatar_anim_name(i) << " " << avatar_part_name(p);
-    }
-    // The base pose stands at full size.
-    xsx_anim* base = GFX.avatars.anims[0].anim;
-    xsx_animate(base);
-    for (uint32_t b = 0; b < base->bone_count; b++)
-        EXPECT_EQ(base->bones[b].transform.scale.y, 1.0f);
-    // Every group offers at least two meshes, and each of them loads.
-    for (int g = 0; g < AVATAR_GROUP_COUNT; g++) {
-        const avatar_group& group = GFX.avatars.groups[g];
-        EXPECT_GE(group.count, 2) << group.name;
-        for (int e = 0; e < group.count; e++) {
-            std::string path = std::string("data/avatar/xox/") + group.entries[e].xox + ".xox";
-            xox_mesh* mesh = xoxs_load(&GFX.xoxs, path.c_str());
-            EXPECT_NE(mesh, nullptr) << path;
-            xox_free(mesh);
-        }
-    }
-}
 
 TEST_F(AvatarContent, BothSoulsDressAFigureThatStandsInThePictureInEveryPose)
 {
