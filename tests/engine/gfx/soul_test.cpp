@@ -1,5 +1,5 @@
-// Souls: defaults, reading parts, objects and surfaces from a document, refusing documents
-// without a flavour, and a save that reads back as the same soul.
+// Souls: reading parts, objects and surfaces from a document over the defaults, refusing
+// documents without a flavour, and a save that reads back as the same soul.
 
 #include "engine/code/gfx/soul.h"
 
@@ -47,27 +47,7 @@ protected:
     avatars m;
 };
 
-TEST_F(Soul, DocumentWithOnlyAFlavourGivesTheDefaults)
-{
-    avatar_soul* s = with_flavour("");
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(m.soul_count, 1);
-    for (int p = 0; p < 22; p++) {
-        EXPECT_EQ(s->sizes[p].x, 1.0f);
-        EXPECT_EQ(s->sizes[p].z, 1.0f);
-        for (const soul_object& o : s->objects[p]) {
-            EXPECT_EQ(o.part, p);
-            EXPECT_EQ(o.group, -1);
-            EXPECT_STREQ(o.name, "");
-        }
-    }
-    EXPECT_STREQ(s->surfaces[16].name, "sole");
-    EXPECT_EQ(s->surfaces[16].argb, 0xFFFFFFFFu);
-    soul_free(&m, s);
-    EXPECT_EQ(m.soul_count, 0);
-}
-
-TEST_F(Soul, PartsObjectsAndSurfacesAreReadByName)
+TEST_F(Soul, PartsObjectsAndSurfacesAreReadByNameOverTheDefaults)
 {
     avatar_soul* s = with_flavour(
         "<part name='HEAD' Xsize='1.5' Zsize='oops'>"
@@ -95,6 +75,13 @@ TEST_F(Soul, PartsObjectsAndSurfacesAreReadByName)
     EXPECT_EQ(s->surfaces[0].spec, 0xAABBCCDDu);
     EXPECT_EQ(s->surfaces[0].gloss, 0.75f);
     EXPECT_EQ(s->surfaces[3].argb, 0xFFFFFFFFu);
+    // What the document leaves out keeps the defaults.
+    EXPECT_EQ(s->sizes[5].x, 1.0f);
+    EXPECT_EQ(s->objects[5][0].part, 5);
+    EXPECT_EQ(s->objects[5][0].group, -1);
+    EXPECT_STREQ(s->objects[5][0].name, "");
+    EXPECT_STREQ(s->surfaces[16].name, "sole");
+    EXPECT_EQ(s->surfaces[16].argb, 0xFFFFFFFFu);
 }
 
 TEST_F(Soul, DocumentsThatCannotBeUsedGiveNoSoul)

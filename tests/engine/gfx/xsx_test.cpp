@@ -1,6 +1,7 @@
 // Animations: key interpolation, the order of a bone's rotations and scales, the parent
-// chain in the row-vector convention, morph tracks, and files that must be refused (the
-// transforms given to the device are read back as pixels by the avatar render's test).
+// chain in the row-vector convention, and files that must be refused (morph tracks are seen
+// in the avatar's mesh weights, the transforms given to the device as pixels of the avatar
+// render).
 
 #include "engine/code/gfx/xsx.h"
 
@@ -33,7 +34,7 @@ static float at(xsx_anim* anim, float t)
     return anim->tracks[0].value;
 }
 
-TEST_F(Xsx, KeyEvaluationAtTheEndsAndAtKeyTimesAndByTheEndKeysFlags)
+TEST_F(Xsx, KeysAreEvaluatedAtTheEndsAndByTheEndKeysFlagsAndMustRise)
 {
     xsx_anim* none = keyed({});
     ASSERT_NE(none, nullptr);
@@ -55,6 +56,12 @@ TEST_F(Xsx, KeyEvaluationAtTheEndsAndAtKeyTimesAndByTheEndKeysFlags)
     EXPECT_FLOAT_EQ(at(mixed, 2.5f), 25.0f); // 0x13: linear
     EXPECT_EQ(at(mixed, 3.5f), 30.0f);       // 0xF7: step
     EXPECT_EQ(at(mixed, 9), 40.0f);
+
+    // Keys that do not rise are refused, a segment of zero length too.
+    int32_t before = GFX.xsxs.count;
+    EXPECT_EQ(keyed({{0, 0}, {0, 1}}), nullptr);
+    EXPECT_EQ(keyed({{1, 0}, {0, 1}}), nullptr);
+    EXPECT_EQ(GFX.xsxs.count, before);
 }
 
 TEST_F(Xsx, SplineSegmentsUseHalfSumTangentsAtTheEndsAndTcbInside)
@@ -119,28 +126,6 @@ TEST_F(Xsx, AnimateBuildsYxzRotationAndScalesByBaseScaleThroughTheParentChain)
     EXPECT_NEAR(got.y, want.y, 1e-6f);
     EXPECT_NEAR(got.z, want.z, 1e-6f);
     EXPECT_NEAR(got.w, want.w, 1e-6f);
-}
-
-TEST_F(Xsx, MorphTracksAreTheTracksAfterTheNinthNamedAfterMorphs)
-{
-    wr_xsx_anim a = one_bone_anim("hand", 0, 0, 0);
-    a.bones[0].tracks.push_back(wr_track_const("FIST0", 1));
-    a.bones[0].tracks.push_back(wr_track_const("wiggle", 1));
-    xsx_anim* anim = load(a);
-    ASSERT_NE(anim, nullptr);
-    ASSERT_EQ(anim->bones[0].track_count, 11u);
-    for (int k = 0; k < 9; k++)
-        EXPECT_EQ(anim->bones[0].tracks[k].morph, -1);
-    EXPECT_EQ(anim->bones[0].tracks[9].morph, 18);
-    EXPECT_EQ(anim->bones[0].tracks[10].morph, -1);
-}
-
-TEST_F(Xsx, KeysThatDoNotRiseAreRefused)
-{
-    int32_t before = GFX.xsxs.count;
-    EXPECT_EQ(keyed({{0, 0}, {0, 1}}), nullptr); // a segment of zero length
-    EXPECT_EQ(keyed({{1, 0}, {0, 1}}), nullptr);
-    EXPECT_EQ(GFX.xsxs.count, before);
 }
 
 // Truncations and a run of byte changes of a two-bone animation with morph tracks: each
