@@ -45,23 +45,6 @@ static std::vector<std::vector<uint32_t>> drawn(xox_mesh* mesh)
     return out;
 }
 
-TEST_F(Xox, LoadCopiesMaterialsAndMapsKnownMorphNamesLastOneWinning)
-{
-    wr_xox_mesh m = quad_mesh("skin");
-    m.morphs = {uniform_morph("SMILE", 0, 1, 0), uniform_morph("wobble", 1, 0, 0), uniform_morph("smile", 0, 2, 0)};
-    xox_mesh* mesh = load(m);
-    ASSERT_NE(mesh, nullptr);
-    ASSERT_EQ(mesh->material_count, 1u);
-    EXPECT_STREQ(mesh->materials[0].name, "skin");
-    EXPECT_EQ(mesh->materials[0].colour, 0xFF808080u);
-    ASSERT_EQ(mesh->morph_count, 3u);
-    for (int i = 0; i < 22; i++) // only "smile" (9) is mapped, to the later morph of that name
-        EXPECT_EQ(mesh->morph_map[i], i == 9 ? 2 : (int)XOX_NO_MORPH) << i;
-    EXPECT_EQ(xox_find_weight(mesh, "WOBBLE"), &mesh->weights[1]);
-    EXPECT_EQ(xox_find_weight(mesh, "none"), nullptr);
-    xox_free(mesh);
-}
-
 TEST_F(Xox, WeightsAreAbsoluteAndANewBufferIsRefilled)
 {
     wr_xox_mesh m = quad_mesh("skin");
