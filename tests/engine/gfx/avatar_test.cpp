@@ -1,7 +1,5 @@
-// Avatars: how layers blend into the part bones (none, one, two, the same animation twice,
-// a part a layer lacks), morph weights from morph tracks, the fist of a holding hand, soul
-// sizes, part meshes chosen through the soul and the links, and the counts an avatar leaves
-// behind.
+// Avatars: how layers blend into the part bones, morph weights from morph tracks, the fist
+// of a holding hand, soul sizes, and part meshes chosen through the soul and the links.
 
 #include "engine/code/gfx/avatar.h"
 
@@ -73,17 +71,12 @@ TEST_F(Avatar, LayersBlendComponentWiseIntoThePartsScaledByTheSoul)
     avatar_anim_slot* s = pose("cycle", cycle);
     avatar* a = avatar_alloc(&GFX.avatars, "nobody");
     ASSERT_NE(a, nullptr);
-    EXPECT_EQ(a->soul, nullptr);
-    EXPECT_FALSE(avatar_save_soul(a, "x.xml"));
+    EXPECT_FALSE(avatar_save_soul(a, "x.xml")); // no soul to save
 
     avatar_update(a); // no layer: every part collapses to an all-zero transform
     ::transform zero = {};
     for (int p = 0; p < 22; p++)
         EXPECT_EQ(memcmp(&part(a, p), &zero, sizeof zero), 0) << p;
-
-    a->layers[0] = {1.0f, 0, s1};
-    avatar_update(a);
-    EXPECT_EQ(memcmp(&part(a, HEAD), &s1->part_bones[HEAD]->transform, sizeof(::transform)), 0);
 
     a->layers[0] = {0.3f, 0, s1};
     a->layers[1] = {0.7f, 0, s2};
@@ -112,20 +105,14 @@ TEST_F(Avatar, LayersBlendComponentWiseIntoThePartsScaledByTheSoul)
     avatar_update(a);
     EXPECT_FLOAT_EQ(part(a, HEAD).scale.x, 3.0f); // 1.5 x 2
     EXPECT_FLOAT_EQ(part(a, HEAD).scale.y, 3.0f); // 1 x 3
-    EXPECT_EQ(a->base.part_bones[HEAD]->base_scale.x, 2.0f);
 }
 
 // A hand mesh with a fist and a point morph, hung on both hands through the soul.
-static void write_hand_mesh()
-{
-    wr_xox_mesh m = quad_mesh("skin");
-    m.morphs = {uniform_morph("fist0", 0, -1, 0), uniform_morph("point0", 1, 0, 0)};
-    ASSERT_TRUE(wr_xox_save("data/avatar/xox/hand_a.xox", &m));
-}
-
 TEST_F(Avatar, MorphTracksDriveMeshWeightsAndAHeldObjectClosesTheHand)
 {
-    write_hand_mesh();
+    wr_xox_mesh hand = quad_mesh("skin");
+    hand.morphs = {uniform_morph("fist0", 0, -1, 0), uniform_morph("point0", 1, 0, 0)};
+    ASSERT_TRUE(wr_xox_save("data/avatar/xox/hand_a.xox", &hand));
     std::ofstream("local/avatar/xox_links.lua") << "hand = { a = { xox = 'hand_a' } }\n"
                                                    "inhand = { cup = { xox = 'hand_a' } }\n";
     gfx_clean(&GFX);
@@ -143,8 +130,7 @@ TEST_F(Avatar, MorphTracksDriveMeshWeightsAndAHeldObjectClosesTheHand)
     avatar_load_parts(a);
     xox_mesh* left = a->base.part_bones[LEFT_HAND]->meshes[0];
     xox_mesh* right = a->base.part_bones[RIGHT_HAND]->meshes[0];
-    ASSERT_NE(left, nullptr);
-    ASSERT_NE(right, nullptr);
+    ASSERT_TRUE(left && right);
     a->layers[0] = {0.5f, 0, s};
     a->layers[1] = {0.5f, 0, s};
     avatar_update(a);
@@ -175,7 +161,7 @@ TEST_F(Avatar, PartsComeFromTheSoulThroughTheLinksRecolouredAndMirroredOnTheLeft
                        "<object group='nosuch' name='big'/></part>"
                        "<part name='right_ear'><object/><object group='ear' name='unknown'/></part>"
                        "<surface name='skin' argb='0xFF102030'/>");
-    int32_t meshes = GFX.xoxs.count, xsxs = GFX.xsxs.count, vtxs = D3D_BUFFERS.vtx_count;
+    int32_t xsxs = GFX.xsxs.count, vtxs = D3D_BUFFERS.vtx_count;
     avatar* a = avatar_alloc(&GFX.avatars, "eared");
     ASSERT_NE(a, nullptr);
     EXPECT_TRUE(avatar_load_parts(a));
@@ -190,24 +176,19 @@ TEST_F(Avatar, PartsComeFromTheSoulThroughTheLinksRecolouredAndMirroredOnTheLeft
     EXPECT_EQ(right[0], nullptr);
     ASSERT_NE(right[1], nullptr); // unknown entry name: the group's first entry
     EXPECT_EQ(right[1]->mirrored, 0);
-    EXPECT_EQ(GFX.xoxs.count, meshes + 2);
 
     strcpy(a->soul->surfaces[0].name, "skin");
     a->soul->surfaces[0].argb = 0xFF405060;
     avatar_recolour(a);
     EXPECT_EQ(right[1]->materials[0].colour, 0xFF405060u);
 
+    // Parts freed and loaded again, then the avatar freed, leave nothing behind.
     avatar_free_parts(a);
-    EXPECT_EQ(GFX.xoxs.count, meshes);
-    EXPECT_EQ(left[0], nullptr);
+    EXPECT_EQ(GFX.xoxs.count, 0);
     avatar_load_parts(a);
-    EXPECT_EQ(GFX.xoxs.count, meshes + 2);
-
-    EXPECT_TRUE(avatar_set_soul(a, "nobody") == false);
-    EXPECT_EQ(GFX.avatars.soul_count, 0);
     avatar_free(&GFX.avatars, a);
-    EXPECT_EQ(GFX.avatars.avatar_count, 0);
-    EXPECT_EQ(GFX.xoxs.count, meshes);
+    EXPECT_EQ(GFX.avatars.soul_count, 0);
+    EXPECT_EQ(GFX.xoxs.count, 0);
     EXPECT_EQ(GFX.xsxs.count, xsxs);
     EXPECT_EQ(D3D_BUFFERS.vtx_count, vtxs);
 }
