@@ -34,53 +34,41 @@ static float at(xsx_anim* anim, float t)
     return anim->tracks[0].value;
 }
 
-TEST_F(Xsx, KeysAreEvaluatedAtTheEndsAndByTheEndKeysFlagsAndMustRise)
+TEST_F(Xsx, KeysAreEvaluatedByTheEndKeysFlagsWithSplineTangentsAndMustRise)
 {
-    xsx_anim* none = keyed({});
-    ASSERT_NE(none, nullptr);
-    none->tracks[0].value = 5;
-    EXPECT_EQ(at(none, 1), 0.0f);
-    xsx_anim* one = keyed({{2, 7}});
-    EXPECT_EQ(at(one, -10), 7.0f);
-    EXPECT_EQ(at(one, 2), 7.0f);
-    EXPECT_EQ(at(one, 10), 7.0f);
-
-    // The end key's low four bits choose the segment's interpolation.
-    xsx_anim* mixed = keyed({{0, 0, 0}, {1, 10, 3}, {2, 20, 1}, {3, 30, 0x13}, {4, 40, 0xF7}});
-    ASSERT_NE(mixed, nullptr);
-    EXPECT_EQ(at(mixed, -1), 0.0f);
-    EXPECT_FLOAT_EQ(at(mixed, 0.25f), 2.5f); // linear
-    EXPECT_EQ(at(mixed, 1), 10.0f);          // s = 1 at the end key of a linear segment
-    EXPECT_EQ(at(mixed, 1.5f), 10.0f);       // step keeps the start key's value
-    EXPECT_EQ(at(mixed, 2), 10.0f);          // ... up to and including the end key's time
-    EXPECT_FLOAT_EQ(at(mixed, 2.5f), 25.0f); // 0x13: linear
-    EXPECT_EQ(at(mixed, 3.5f), 30.0f);       // 0xF7: step
-    EXPECT_EQ(at(mixed, 9), 40.0f);
+    const std::vector<wr_xsx_key> none = {}, one = {{2, 7}};
+    // The end key's low four bits choose the segment's interpolation: 0 spline, 3 linear,
+    // anything else a step (0x13 is linear, 0xF7 a step).
+    const std::vector<wr_xsx_key> mixed = {{0, 0, 0}, {1, 10, 3}, {2, 20, 1}, {3, 30, 0x13}, {4, 40, 0xF7}};
+    // Spline from (0,0) to (1,1) to (2,0): m1 = 1 (no p0), m2 = 0 at s = 0.5 gives 0.625.
+    const std::vector<wr_xsx_key> hill = {{0, 0, 0}, {1, 1, 0}, {2, 0, 0}};
+    // Keys (0,0) (1,1) (2,3) (3,2); the segment 1..2 with tension 0.5 at key 1, continuity
+    // 0.25 and bias -0.5 at key 2. By hand: a = 0.5, b = 0.5 so m1 = 0.5 * (0.5 + 1) = 0.75;
+    // a' = 1 * 0.75 * 0.5 = 0.375, b' = 1.25 * 1.5 = 1.875, m2 = 0.5 * (0.75 - 1.875) = -0.5625.
+    // At s = 0.5: 0.5 * 1 + 0.5 * 3 + 0.125 * 0.75 - 0.125 * -0.5625 = 2.1640625.
+    const std::vector<wr_xsx_key> tcb = {{0, 0, 0}, {1, 1, 0, 0.5f, 0, 0}, {2, 3, 0, 0, 0.25f, -0.5f}, {3, 2, 0}};
+    struct {
+        const std::vector<wr_xsx_key>& keys;
+        float t, value;
+    } cases[] = {
+        {none, 1, 0}, {one, -10, 7}, {one, 2, 7}, {one, 10, 7},
+        {mixed, -1, 0}, {mixed, 0.25f, 2.5f}, {mixed, 1, 10}, // s = 1 at the end key of a linear segment
+        {mixed, 1.5f, 10}, {mixed, 2, 10},                    // step: the start key's value up to the end key
+        {mixed, 2.5f, 25}, {mixed, 3.5f, 30}, {mixed, 9, 40},
+        {hill, 0.5f, 0.625f}, {hill, 1.5f, 0.625f}, {hill, 1, 1}, {tcb, 1.5f, 2.1640625f},
+    };
+    for (const auto& c : cases) {
+        xsx_anim* a = keyed(c.keys);
+        ASSERT_NE(a, nullptr);
+        a->tracks[0].value = 5; // each evaluation sets the value afresh
+        EXPECT_NEAR(at(a, c.t), c.value, 1e-5f) << "keys " << c.keys.size() << " at " << c.t;
+    }
 
     // Keys that do not rise are refused, a segment of zero length too.
     int32_t before = GFX.xsxs.count;
     EXPECT_EQ(keyed({{0, 0}, {0, 1}}), nullptr);
     EXPECT_EQ(keyed({{1, 0}, {0, 1}}), nullptr);
     EXPECT_EQ(GFX.xsxs.count, before);
-}
-
-TEST_F(Xsx, SplineSegmentsUseHalfSumTangentsAtTheEndsAndTcbInside)
-{
-    xsx_anim* a = keyed({{0, 0, 0}, {1, 1, 0}, {2, 0, 0}});
-    ASSERT_NE(a, nullptr);
-    EXPECT_FLOAT_EQ(at(a, 0.5f), 0.625f); // m1 = 1 (no p0), m2 = 0
-    EXPECT_FLOAT_EQ(at(a, 1.5f), 0.625f);
-    EXPECT_FLOAT_EQ(at(a, 1), 1.0f);
-
-    // Keys (0,0) (1,1) (2,3) (3,2); the segment 1..2 with tension 0.5 at key 1, continuity
-    // 0.25 and bias -0.5 at key 2. By hand: a = 0.5, b = 0.5 so m1 = 0.5 * (0.5 + 1) = 0.75;
-    // a' = 1 * 0.75 * 0.5 = 0.375, b' = 1.25 * 1.5 = 1.875, m2 = 0.5 * (0.75 - 1.875) = -0.5625.
-    // At s = 0.5: 0.5 * 1 + 0.5 * 3 + 0.125 * 0.75 - 0.125 * -0.5625 = 2.1640625.
-    wr_xsx_key k1 = {1, 1, 0, 0.5f, 0, 0};
-    wr_xsx_key k2 = {2, 3, 0, 0, 0.25f, -0.5f};
-    xsx_anim* tcb = keyed({{0, 0, 0}, k1, k2, {3, 2, 0}});
-    ASSERT_NE(tcb, nullptr);
-    EXPECT_NEAR(at(tcb, 1.5f), 2.1640625f, 1e-5f);
 }
 
 TEST_F(Xsx, AnimateBuildsYxzRotationAndScalesByBaseScaleThroughTheParentChain)
