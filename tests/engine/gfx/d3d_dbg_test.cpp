@@ -5,10 +5,8 @@
 // script thread.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -20,6 +18,7 @@
 #include "platform/d3d8_debug.h"
 #include "platform/ilut_d3d8.h"
 #include "tests/engine/gfx/device_fixture.h"
+#include "tests/harness/harness.h"
 #include "tests/harness/lua_fixture.h"
 #include "tools/writer/wr_image.h"
 
@@ -198,6 +197,7 @@ struct ConsoleInput : testing::Test {
     d3d_dbg& c = D3D_DBG;
     void SetUp() override
     {
+        dbg_reset_for_tests();
         c = d3d_dbg{};
         text_ring_setup(&c.scroll_back, D3D_DBG_SCROLL_BACK_BYTES);
         text_ring_setup(&c.history, D3D_DBG_HISTORY_BYTES);
@@ -206,6 +206,7 @@ struct ConsoleInput : testing::Test {
     }
     void TearDown() override
     {
+        dbg_reset_for_tests();
         text_ring_clean(&c.scroll_back);
         text_ring_clean(&c.history);
         c = d3d_dbg{};
@@ -275,23 +276,42 @@ TEST_F(ConsoleInput, EditingTakesCharacters32To127UpTo1023AndTheHistoryKeepsTheT
     EXPECT_EQ(text(), "cd");
 }
 
-TEST_F(ConsoleInput, BackquoteTogglesAndOnlyAnOpenPanelTakesInput)
+TEST_F(ConsoleInput, BackquoteOpensThePanelWhichTakesKeysAndRunsEnteredLinesAtTheNextUpdate)
 {
+    std::filesystem::create_directories("local/lua"); // the other library scripts may be missing
+    harness_write_file("local/lua/startup.lua", "xlate = {onexit = function() end}\n"
+                                                "function help() hits = (hits or 0) + 1 end");
+    ASSERT_TRUE(con_setup(&CON));
+    dbg_print_hook = d3d_dbg_print_hook;
     d3d_dbg_char(&c, 'x');
     d3d_dbg_key(&c, PGDN);
     EXPECT_EQ(text(), "");
     EXPECT_EQ(c.height_lines, 8.0f);
     d3d_dbg_char(&c, '`');
     ASSERT_TRUE(c.shown);
-    d3d_dbg_char(&c, 'x');
-    EXPECT_EQ(text(), "x");
     d3d_dbg_key(&c, PGDN);
     d3d_dbg_key(&c, PGDN);
     d3d_dbg_key(&c, PGUP);
     EXPECT_EQ(c.height_lines, 9.0f);
+
+    type("help");
+    d3d_dbg_char(&c, 13);
+    EXPECT_EQ(newest(&c.scroll_back), "help()\n"); // a bare name is called
+    EXPECT_EQ(newest(&c.history), "help()");
+    EXPECT_EQ(text(), "");
+    EXPECT_EQ(lua_fixture_eval(CON.L, "hits"), "nil"); // queued, not run yet
+    d3d_dbg_char(&c, 'x');
+    type(" = 6 * 7"); // left as typed
+    d3d_dbg_char(&c, 13);
+    d3d_dbg_char(&c, 13); // an empty line goes through harmlessly
+    con_update(&CON);
+    EXPECT_EQ(lua_fixture_eval(CON.L, "hits .. x"), "142");
+    con_close(&CON);
+
     d3d_dbg_char(&c, '`');
     EXPECT_FALSE(c.shown);
-    EXPECT_EQ(text(), "x");
+    d3d_dbg_char(&c, 'x');
+    EXPECT_EQ(text(), "");
 
     // Status text that would not fit is dropped as a whole: "one\n" and 4091 x's reach 4095,
     // the most the 4096 bytes hold; one more character does not fit.
@@ -299,31 +319,4 @@ TEST_F(ConsoleInput, BackquoteTogglesAndOnlyAnOpenPanelTakesInput)
     d3d_dbg_status_hook(std::string(4096 - 4 - 1, 'x').c_str());
     d3d_dbg_status_hook("y");
     EXPECT_EQ(std::string(c.status), "one\n" + std::string(4091, 'x'));
-}
-
-TEST_F(ConsoleInput, EnteredLineRunsAtTheNextUpdate)
-{
-    dbg_reset_for_tests();
-    mkdir("local", 0777);
-    mkdir("local/lua", 0777);
-    for (const char* name : {"global", "zel", "tdata", "input", "journal", "profile", "soul"})
-        std::ofstream(std::string("local/lua/") + name + ".lua") << "";
-    std::ofstream("local/lua/startup.lua") << "xlate = {onexit = function() end}\n"
-                                              "function help() hits = (hits or 0) + 1 end";
-    ASSERT_TRUE(con_setup(&CON));
-    dbg_print_hook = d3d_dbg_print_hook;
-    d3d_dbg_char(&c, '`');
-    type("help");
-    d3d_dbg_char(&c, 13);
-    EXPECT_EQ(newest(&c.scroll_back), "help()\n"); // a bare name is called
-    EXPECT_EQ(newest(&c.history), "help()");
-    EXPECT_EQ(text(), "");
-    EXPECT_EQ(lua_fixture_eval(CON.L, "hits"), "nil"); // queued, not run yet
-    type("x = 6 * 7");                                   // left as typed
-    d3d_dbg_char(&c, 13);
-    d3d_dbg_char(&c, 13); // an empty line goes through harmlessly
-    con_update(&CON);
-    EXPECT_EQ(lua_fixture_eval(CON.L, "hits .. x"), "142");
-    con_close(&CON);
-    dbg_reset_for_tests();
 }
