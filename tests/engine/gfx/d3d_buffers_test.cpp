@@ -1,6 +1,6 @@
 // The buffer manager: the 2D buffer's append and discard rules, locks while the device is
 // flagged, texture copies that honour the pitch and expand greyscale, textures read again
-// from their files at a reset, failed creations, and clean with live records.
+// from their files at a reset, and clean with live records.
 
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/font.h"

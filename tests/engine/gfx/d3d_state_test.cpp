@@ -13,8 +13,9 @@
 using D3dState = DeviceTest;
 
 // 2D quads and lines on the clear colour: the reset's pure vertex colours, the stage set
-// up for no texture and for a texture, and the depth limit of lines.
-TEST_F(D3dState, TwoDDrawsShowVertexColoursAndModulateABoundTexture)
+// up for no texture and for a texture, the depth limit of lines, and depth test and write
+// following their setters.
+TEST_F(D3dState, TwoDDrawsShowVertexColoursModulateABoundTextureAndFollowTheDepthSetters)
 {
     ASSERT_TRUE(setup_gfx());
     d3d_txt* t = d3d_buffers_alloc_txt(&D3D_BUFFERS, 0, 1, 1, 1, nullptr);
@@ -51,17 +52,9 @@ TEST_F(D3dState, TwoDDrawsShowVertexColoursAndModulateABoundTexture)
     EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 30, 10), 0xFF800000, 2);
     gfx_draw2d_line(0, 10.5f, 64, 10.5f, 1.0f, 0xFF00FF00, 0xFF00FF00);
     EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 30, 10), 0xFF00FF00, 0);
-    gfx_end_scene(&GFX);
-    EXPECT_EQ(errors(), "");
-}
 
-TEST_F(D3dState, DepthTestAndWriteFollowTheSetters)
-{
-    ASSERT_TRUE(setup_gfx());
-    ASSERT_TRUE(gfx_begin_scene(&GFX));
-    IDirect3DDevice8* dev = device();
-    // Quads at z 0 through the 2D buffer; the depth buffer was cleared to 1. The defaults
-    // write no depth, so the far quad still covers the near one.
+    // Quads at z 0 and 0.5 through the 2D buffer; the depth buffer was cleared to 1. The
+    // defaults write no depth, so the far quad still covers the near one.
     const d3d_vertex_2d far_quad[4] = {{0, 0, 0.5f, 1, 0xFF00FF00, 0, 0}, {64, 0, 0.5f, 1, 0xFF00FF00, 0, 0},
                                        {0, 48, 0.5f, 1, 0xFF00FF00, 0, 0}, {64, 48, 0.5f, 1, 0xFF00FF00, 0, 0}};
     gfx_draw2d_quad(0, 0, 32, 48, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000);
@@ -77,6 +70,7 @@ TEST_F(D3dState, DepthTestAndWriteFollowTheSetters)
     ASSERT_TRUE(d3d_buffers_draw2d(&D3D_BUFFERS, far_quad, 4, D3DPT_TRIANGLESTRIP, 2));
     EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 10, 10), 0xFF00FF00, 0);
     gfx_end_scene(&GFX);
+    EXPECT_EQ(errors(), "");
 }
 
 // A quad filling the screen at z 0.5 (identity transforms, so the eye is at the origin),
