@@ -245,41 +245,35 @@ TEST_F(Avatars, MeshChoicesAreReadFromTheLinksScriptSkippingWhatIsNoEntry)
                  "  " + long_key + " = { xox = 'long' } }\n"
                  "foot = 'not a table'\n"
                  "unknown_group = { a = { xox = 'a' } }\n"
-                 "hand = { default = { xox = 'h1' } }\n")
+                 "hand = { a = { xox = 'h0' }, Default = { xox = 'h1' } }\n")
                     .c_str());
     gfx_clean(&GFX);
     ASSERT_TRUE(setup_gfx());
-    const avatars& m = GFX.avatars;
-    EXPECT_EQ(m.groups[11].count, 4);
-    EXPECT_EQ(m.groups[10].count, 1);
-    EXPECT_EQ(m.groups[5].count, 0);
-    const xox_link* round = avatars_find_xox_link(&m.groups[11], "ROUND");
+    const avatar_group* groups = GFX.avatars.groups;
+    EXPECT_EQ(groups[11].count, 4);
+    EXPECT_EQ(groups[5].count, 0);
+    const xox_link* round = avatars_find_xox_link(&groups[11], "ROUND");
     ASSERT_NE(round, nullptr);
-    EXPECT_STREQ(round->xox, "head_round");
     EXPECT_FLOAT_EQ(round->boi, 0.25f);
     EXPECT_FLOAT_EQ(round->grl, 2.0f);
-    const xox_link* bare = avatars_find_xox_link(&m.groups[11], "bare");
-    ASSERT_NE(bare, nullptr);
-    EXPECT_STREQ(bare->xox, "");
-    EXPECT_EQ(bare->grl, 0.0f);
-    const xox_link* seven = avatars_find_xox_link(&m.groups[11], "7");
-    ASSERT_NE(seven, nullptr);
-    EXPECT_STREQ(seven->xox, "seven");
-    const xox_link* cut = avatars_find_xox_link(&m.groups[11], long_key.substr(0, 63).c_str());
-    ASSERT_NE(cut, nullptr);
-    EXPECT_STREQ(cut->xox, "long");
-    // Unknown names without a "default" entry give the group's first entry.
-    EXPECT_EQ(avatars_find_xox_link(&m.groups[11], "nothing"), &m.groups[11].entries[0]);
-    EXPECT_EQ(avatars_find_xox_link(&m.groups[5], "anything"), nullptr);
-}
-
-TEST(AvatarNames, UnknownLinkNamesChooseTheLastDefault)
-{
-    xox_link links[4] = {{"first", "a", 0, 0}, {"Default", "b", 0, 0}, {"other", "c", 0, 0}, {"DEFAULT", "d", 0, 0}};
-    avatar_group g = {"hat", 4, links};
-    EXPECT_EQ(avatars_find_xox_link(&g, "unknown"), &links[3]);
-    EXPECT_EQ(avatars_find_xox_link(&g, "OTHER"), &links[2]);
-    EXPECT_EQ(avatars_find_xox_link(&g, nullptr), &links[3]);
+    // Names are matched without case and cut to 63 characters; an unknown name gives the
+    // "default" entry, or without one the group's first entry.
+    std::string cut = long_key.substr(0, 63);
+    struct {
+        int group;
+        const char* name;
+        const char* xox;
+    } cases[] = {
+        {11, "ROUND", "head_round"}, {11, "bare", ""}, {11, "7", "seven"}, {11, cut.c_str(), "long"},
+        {10, "nothing", "h1"}, {10, nullptr, "h1"}, {10, "A", "h0"},
+    };
+    for (const auto& c : cases) {
+        const xox_link* l = avatars_find_xox_link(&groups[c.group], c.name);
+        ASSERT_NE(l, nullptr) << c.xox;
+        EXPECT_STREQ(l->xox, c.xox);
+    }
+    EXPECT_EQ(avatars_find_xox_link(&groups[11], "nothing"), &groups[11].entries[0]);
+    EXPECT_EQ(avatars_find_xox_link(&groups[5], "anything"), nullptr);
 }
 
 TEST_F(Avatars, MissingOrBrokenLinksLeaveGroupsEmptyAndAMissingSharedAnimationFailsStartUp)
@@ -291,8 +285,7 @@ TEST_F(Avatars, MissingOrBrokenLinksLeaveGroupsEmptyAndAMissingSharedAnimationFa
     std::filesystem::remove("local/avatar/xox_links.lua");
     gfx_clean(&GFX);
     ASSERT_TRUE(setup_gfx());
-    EXPECT_EQ(GFX.avatars.link_count, 0);
-    EXPECT_EQ(GFX.avatars.links, nullptr);
+    EXPECT_EQ(GFX.avatars.groups[11].count, 0);
 
     // One missing shared animation fails start-up.
     gfx_clean(&GFX);
