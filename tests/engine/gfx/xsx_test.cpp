@@ -82,8 +82,6 @@ TEST_F(Xsx, AnimateBuildsYxzRotationAndScalesByBaseScaleThroughTheParentChain)
     a.start = 3;
     xsx_anim* anim = load(a);
     ASSERT_NE(anim, nullptr);
-    EXPECT_EQ(anim->bones[1].parent, &anim->bones[0]);
-    EXPECT_EQ(anim->bones[0].parent, nullptr);
     anim->bones[1].base_scale = {0.5f, 3, 1};
     anim->time = 1; // evaluated at start + time
     xsx_animate(anim);
