@@ -12,6 +12,7 @@
 #include "platform/d3d8_debug.h"
 #include "tests/engine/gfx/avatar_fixture.h"
 #include "tests/harness/log_capture.h"
+#include "tools/writer/wr_avatar.h"
 
 using Xox = GfxTest;
 
@@ -172,16 +173,18 @@ TEST_F(Xox, BadFilesAreRefusedNamedOnTheLogAndLeaveNothingCounted)
     EXPECT_EQ(D3D_BUFFERS.idx_count, 0);
 }
 
-// Truncations and a run of byte changes of a mesh with morphs: each file is refused or
-// loads into a mesh that blends and draws without reading outside its block.
-TEST_F(Xox, DamagedFilesAreRefusedOrStaySafeToUse)
+// Truncations and a run of byte changes of a mesh with morphs and of a two-bone animation
+// with morph tracks: each file is refused or loads into something that blends, animates and
+// draws without reading outside its block.
+TEST_F(Xox, DamagedMeshesAndAnimationsAreRefusedOrStaySafeToUse)
 {
     wr_xox_mesh m = quad_mesh("skin");
     m.morphs = {uniform_morph("up", 0, 1, 0), uniform_morph("smile", 1, 0, 0)};
     m.materials.push_back(m.materials[0]);
     wr_buf good;
     wr_xox_file(&good, &m);
-    auto exercise = [&](const wr_buf& b) {
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    for_each_damaged(good, 3, 12345, [](const wr_buf& b) {
         wr_buf_save(&b, "d.xox");
         xox_mesh* mesh = xoxs_load(&GFX.xoxs, "d.xox");
         if (!mesh)
@@ -191,9 +194,27 @@ TEST_F(Xox, DamagedFilesAreRefusedOrStaySafeToUse)
         xox_update(mesh);
         xox_draw(mesh);
         xox_free(mesh);
-    };
-    ASSERT_TRUE(gfx_begin_scene(&GFX));
-    for_each_damaged(good, 3, 12345, exercise);
-    gfx_end_scene(&GFX);
+    });
     EXPECT_EQ(GFX.xoxs.count, 0);
+
+    wr_xsx_anim a = one_bone_anim("hand", 0, 1, 0);
+    a.bones.push_back(a.bones[0]);
+    a.bones[1].parent = 0;
+    a.bones[1].tracks.push_back(wr_track_const("fist0", 1));
+    a.bones[0].tracks[3].keys = {{0, 0, 0}, {1, 1, 0}, {2, 0, 3}};
+    wr_buf anim_file;
+    wr_xsx_file(&anim_file, &a);
+    int32_t anims = GFX.xsxs.count;
+    for_each_damaged(anim_file, 9, 777, [](const wr_buf& b) {
+        wr_buf_save(&b, "d.xsx");
+        xsx_anim* anim = xsxs_load(&GFX.xsxs, "d.xsx");
+        if (!anim)
+            return;
+        anim->time = 0.5f;
+        xsx_animate(anim);
+        xsx_draw(anim);
+        xsxs_free(&GFX.xsxs, anim);
+    });
+    gfx_end_scene(&GFX);
+    EXPECT_EQ(GFX.xsxs.count, anims);
 }

@@ -1,16 +1,14 @@
 // Animations: key interpolation, the order of a bone's rotations and scales, the parent
-// chain in the row-vector convention, and files that must be refused (morph tracks are seen
-// in the avatar's mesh weights, the transforms given to the device as pixels of the avatar
-// render).
+// chain in the row-vector convention, and keys that must be refused (damaged files are in
+// the mesh tests, morph tracks are seen in the avatar's mesh weights, the transforms given
+// to the device as pixels of the avatar render).
 
 #include "engine/code/gfx/xsx.h"
 
 #include <cmath>
 
-#include "engine/code/files.h"
 #include "engine/code/gfx/gfx.h"
 #include "tests/engine/gfx/avatar_fixture.h"
-#include "tools/writer/wr_avatar.h"
 
 using Xsx = GfxTest;
 
@@ -112,30 +110,4 @@ TEST_F(Xsx, AnimateBuildsYxzRotationAndScalesByBaseScaleThroughTheParentChain)
     EXPECT_NEAR(got.y, want.y, 1e-6f);
     EXPECT_NEAR(got.z, want.z, 1e-6f);
     EXPECT_NEAR(got.w, want.w, 1e-6f);
-}
-
-// Truncations and a run of byte changes of a two-bone animation with morph tracks: each
-// file is refused or loads into an instance that animates and draws safely.
-TEST_F(Xsx, DamagedFilesAreRefusedOrStaySafeToUse)
-{
-    wr_xsx_anim a = one_bone_anim("hand", 0, 1, 0);
-    a.bones.push_back(a.bones[0]);
-    a.bones[1].parent = 0;
-    a.bones[1].tracks.push_back(wr_track_const("fist0", 1));
-    a.bones[0].tracks[3].keys = {{0, 0, 0}, {1, 1, 0}, {2, 0, 3}};
-    wr_buf good;
-    wr_xsx_file(&good, &a);
-    int32_t before = GFX.xsxs.count;
-    auto exercise = [&](const wr_buf& b) {
-        wr_buf_save(&b, "d.xsx");
-        xsx_anim* anim = xsxs_load(&GFX.xsxs, "d.xsx");
-        if (!anim)
-            return;
-        anim->time = 0.5f;
-        xsx_animate(anim);
-        xsx_draw(anim);
-        xsxs_free(&GFX.xsxs, anim);
-    };
-    for_each_damaged(good, 9, 777, exercise);
-    EXPECT_EQ(GFX.xsxs.count, before);
 }
