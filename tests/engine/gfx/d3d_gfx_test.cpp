@@ -111,10 +111,10 @@ TEST_F(D3dGfx, AFailedPresentResetsAtTheNextBeginWhichDrawsAndAFailingResetDraws
     EXPECT_EQ(GFX.screen_height, 48);
     std::string e = errors();
     EXPECT_NE(e.find("Failed to reset D3D device,\n", e.find("Failed to reset D3D device,\n") + 1), std::string::npos);
-    EXPECT_EQ(D3D_BUFFERS.buffer_2d, nullptr);
     d3d8_fault_clear();
     EXPECT_TRUE(gfx_begin_scene(&GFX));
-    EXPECT_NE(D3D_BUFFERS.buffer_2d, nullptr);
+    gfx_draw2d_quad(0, 0, 64, 48, 0xFF0000FF, 0xFF0000FF, 0xFF0000FF, 0xFF0000FF);
+    EXPECT_COLOUR_NEAR(d3d8_read_pixel(device(), 10, 10), 0xFF0000FF, 0);
     gfx_end_scene(&GFX);
 }
 
