@@ -2,11 +2,6 @@
 
 #include "tests/engine/gfx/avatar_fixture.h"
 
-#include <cstring>
-
-#include "engine/code/gfx/d3d_buffers.h"
-#include "engine/code/gfx/xox.h"
-
 wr_xox_mesh quad_mesh(const char* material)
 {
     wr_xox_mesh m;
@@ -46,34 +41,6 @@ wr_xsx_anim one_bone_anim(const char* name, float x, float y, float z)
     }
     a.bones.push_back(b);
     return a;
-}
-
-void for_each_damaged(const wr_buf& good, size_t step, uint32_t seed, const std::function<void(const wr_buf&)>& use)
-{
-    for (size_t n = 0; n < good.bytes.size(); n += n < 64 ? 1 : step) {
-        wr_buf b = good;
-        b.bytes.resize(n);
-        use(b);
-    }
-    for (int i = 0; i < 400; i++) {
-        wr_buf b = good;
-        seed = seed * 1664525u + 1013904223u;
-        b.bytes[12 + (seed >> 8) % (b.bytes.size() - 12)] = (uint8_t)(seed >> 3);
-        use(b);
-    }
-}
-
-std::vector<float> vertex_buffer(const xox_mesh* mesh)
-{
-    IDirect3DVertexBuffer8* vb = mesh->vtx->buffer;
-    BYTE* p = nullptr;
-    std::vector<float> out;
-    if (vb->lpVtbl->Lock(vb, 0, mesh->vtx->size, &p, D3DLOCK_READONLY) != D3D_OK || !p)
-        return out;
-    out.resize(mesh->vtx->size / 4);
-    memcpy(out.data(), p, mesh->vtx->size);
-    vb->lpVtbl->Unlock(vb);
-    return out;
 }
 
 void GfxTest::SetUp()
