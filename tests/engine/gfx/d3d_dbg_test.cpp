@@ -72,31 +72,7 @@ protected:
 
 } // namespace
 
-TEST_F(ConsoleDraw, PanelSlidesByHalvesAndShowsTheCommandLineAndTheScrollBack)
-{
-    d3d_dbg_char(&D3D_DBG, '`');
-    d3d_dbg_char(&D3D_DBG, 'A');
-    dbg_print("~\n");
-    dbg_print("B\n");
-    EXPECT_EQ(slides(8), (std::vector<float>{32, 48, 56, 60, 62, 63, 64, 64}));
-    // Translucent green over the clear colour, darker at the top.
-    uint32_t top = pixel(32, 1);
-    EXPECT_EQ(channel(top, 16), 0);
-    EXPECT_NEAR(channel(top, 8), 0x40 * 0xE0 / 255, 4);
-    EXPECT_NEAR(channel(top, 0), 0x80 * (255 - 0xE0) / 255, 4);
-    EXPECT_GT(channel(pixel(32, 40), 8), channel(top, 8));
-    // The typed 'A' after the prompt on the row above the panel's edge (64 - 8), the
-    // newest scroll-back line above it (64 - 2 x 8) and the one before above that.
-    EXPECT_EQ(red(12, 58), 'A');
-    EXPECT_EQ(red(4, 58), '>');
-    EXPECT_EQ(red(4, 50), 'B');
-    EXPECT_EQ(red(4, 42), '~');
-
-    d3d_dbg_char(&D3D_DBG, '`');
-    EXPECT_EQ(slides(8), (std::vector<float>{32, 16, 8, 4, 2, 1, 0, 0}));
-}
-
-TEST_F(ConsoleDraw, StatusLinesAreDrawnOnceAtTheTopUnlessHidden)
+TEST_F(ConsoleDraw, StatusLinesAreDrawnOnceAndThePanelSlidesByHalvesOverTheScrollBack)
 {
     dbg_status("A\xC8\x7F~\n");
     dbg_status("B\n");
@@ -123,6 +99,27 @@ TEST_F(ConsoleDraw, StatusLinesAreDrawnOnceAtTheTopUnlessHidden)
     frame();
     EXPECT_EQ(D3D_DBG.slide, 0.0f);
     EXPECT_EQ(red(4, 2), 'A');
+
+    D3D_DBG.height_lines = 8.0f;
+    d3d_dbg_char(&D3D_DBG, 'A');
+    dbg_print("~\n");
+    dbg_print("B\n");
+    EXPECT_EQ(slides(8), (std::vector<float>{32, 48, 56, 60, 62, 63, 64, 64}));
+    // Translucent green over the clear colour, darker at the top.
+    uint32_t top = pixel(32, 1);
+    EXPECT_EQ(channel(top, 16), 0);
+    EXPECT_NEAR(channel(top, 8), 0x40 * 0xE0 / 255, 4);
+    EXPECT_NEAR(channel(top, 0), 0x80 * (255 - 0xE0) / 255, 4);
+    EXPECT_GT(channel(pixel(32, 40), 8), channel(top, 8));
+    // The typed 'A' after the prompt on the row above the panel's edge (64 - 8), the
+    // newest scroll-back line above it (64 - 2 x 8) and the one before above that.
+    EXPECT_EQ(red(12, 58), 'A');
+    EXPECT_EQ(red(4, 58), '>');
+    EXPECT_EQ(red(4, 50), 'B');
+    EXPECT_EQ(red(4, 42), '~');
+
+    d3d_dbg_char(&D3D_DBG, '`');
+    EXPECT_EQ(slides(8), (std::vector<float>{32, 16, 8, 4, 2, 1, 0, 0}));
 }
 
 TEST_F(ConsoleDraw, LinesLoggedWhileTheScrollBackIsDrawnJoinItAfterwards)
@@ -221,12 +218,6 @@ struct ConsoleInput : testing::Test {
     std::string text() const { return c.line.text; }
 };
 
-std::string newest(const text_ring* r)
-{
-    text_ring_entry* e = text_ring_previous(r, r->newest);
-    return e ? text_ring_entry_text(e) : "<none>";
-}
-
 } // namespace
 
 TEST_F(ConsoleInput, EditingTakesCharacters32To127UpTo1023AndTheHistoryKeepsTheTypedLine)
@@ -293,8 +284,9 @@ TEST_F(ConsoleInput, BackquoteOpensThePanelWhichTakesKeysAndRunsEnteredLinesAtTh
 
     type("help");
     d3d_dbg_char(&c, 13);
-    EXPECT_EQ(newest(&c.scroll_back), "help()\n"); // a bare name is called
-    EXPECT_EQ(newest(&c.history), "help()");
+    // A bare name is called.
+    EXPECT_STREQ(text_ring_entry_text(text_ring_previous(&c.scroll_back, c.scroll_back.newest)), "help()\n");
+    EXPECT_STREQ(text_ring_entry_text(text_ring_previous(&c.history, c.history.newest)), "help()");
     EXPECT_EQ(text(), "");
     EXPECT_EQ(lua_fixture_eval(CON.L, "hits"), "nil"); // queued, not run yet
     d3d_dbg_char(&c, 'x');
