@@ -23,7 +23,7 @@
 #include "engine/code/gfx/xox.h"
 #include "engine/code/gfx/xsx.h"
 #include "platform/d3d8_debug.h"
-#include "tests/engine/gfx/avatar_fixture.h"
+#include "tests/engine/gfx/device_fixture.h"
 #include "tests/harness/harness.h"
 #include "tools/writer/wr_avatar.h"
 

@@ -15,7 +15,7 @@
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/gfx/soul.h"
 #include "platform/d3d8_debug.h"
-#include "tests/engine/gfx/avatar_fixture.h"
+#include "tests/engine/gfx/device_fixture.h"
 #include "tests/harness/log_capture.h"
 #include "tools/writer/wr_avatar.h"
 
