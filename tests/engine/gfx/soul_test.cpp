@@ -62,7 +62,6 @@ TEST_F(Soul, PartsObjectsAndSurfacesAreReadByNameOverTheDefaults)
     EXPECT_EQ(s->sizes[6].x, 1.5f);
     EXPECT_EQ(s->sizes[6].y, 0.5f);
     EXPECT_EQ(s->sizes[6].z, 1.0f); // unparsable: kept
-    EXPECT_EQ(s->sizes[2].x, 2.0f); // parts that are never saved are still read
     // The second element for the head refills slot 0 and leaves the others as they were.
     EXPECT_EQ(s->objects[6][0].group, 6);
     EXPECT_STREQ(s->objects[6][0].name, "again");
