@@ -1,9 +1,16 @@
-// Avatars: how layers blend into the part bones (none, one, two, the same animation twice,
-// a part a layer lacks), morph weights from morph tracks, the fist of a holding hand, soul
-// sizes, part meshes chosen through the soul and the links, and the counts an avatar leaves
-// behind.
+// Avatars and their manager: how layers blend into the part bones, morph weights from morph
+// tracks, the fist of a holding hand, soul sizes, part meshes chosen through the soul and the
+// links; the mapping of an animation's bones to parts, reading the mesh choices from
+// xox_links.lua, choosing a mesh entry, and start-up failing without a shared animation.
+// The render to image: where the avatar lands and how it is lit, read back from the bound
+// image (bottom row first, transparent background), that the device gets its own surfaces
+// back, and the failures that leave the image untouched.
 
 #include "engine/code/gfx/avatar.h"
+#include "engine/code/gfx/avatar_render.h"
+#include "engine/code/gfx/avatars.h"
+
+#include <IL/il.h>
 
 #include <cmath>
 #include <cstring>
@@ -15,10 +22,20 @@
 #include "engine/code/gfx/soul.h"
 #include "engine/code/gfx/xox.h"
 #include "engine/code/gfx/xsx.h"
-#include "tests/engine/gfx/avatar_fixture.h"
+#include "platform/d3d8_debug.h"
+#include "tests/engine/gfx/device_fixture.h"
+#include "tests/harness/harness.h"
 #include "tools/writer/wr_avatar.h"
 
 enum { HEAD = 6, LEFT_HAND = 11, RIGHT_HAND = 17, LEFT_EAR = 15, RIGHT_EAR = 21 };
+
+// Writes the mesh choices script and starts GFX again, so that the manager reads it.
+static bool relink(const char* links)
+{
+    harness_write_file("local/avatar/xox_links.lua", links);
+    gfx_clean(&GFX);
+    return gfx_setup(&GFX);
+}
 
 class Avatar : public GfxTest {
 protected:
@@ -73,17 +90,12 @@ TEST_F(Avatar, LayersBlendComponentWiseIntoThePartsScaledByTheSoul)
     avatar_anim_slot* s = pose("cycle", cycle);
     avatar* a = avatar_alloc(&GFX.avatars, "nobody");
     ASSERT_NE(a, nullptr);
-    EXPECT_EQ(a->soul, nullptr);
-    EXPECT_FALSE(avatar_save_soul(a, "x.xml"));
+    EXPECT_FALSE(avatar_save_soul(a, "x.xml")); // no soul to save
 
     avatar_update(a); // no layer: every part collapses to an all-zero transform
     ::transform zero = {};
     for (int p = 0; p < 22; p++)
         EXPECT_EQ(memcmp(&part(a, p), &zero, sizeof zero), 0) << p;
-
-    a->layers[0] = {1.0f, 0, s1};
-    avatar_update(a);
-    EXPECT_EQ(memcmp(&part(a, HEAD), &s1->part_bones[HEAD]->transform, sizeof(::transform)), 0);
 
     a->layers[0] = {0.3f, 0, s1};
     a->layers[1] = {0.7f, 0, s2};
@@ -95,7 +107,6 @@ TEST_F(Avatar, LayersBlendComponentWiseIntoThePartsScaledByTheSoul)
     EXPECT_FLOAT_EQ(h.orientation.w, 0.3f * cosf(0.25f) + 0.7f); // summed, not renormalised
     EXPECT_FLOAT_EQ(h.scale.y, 0.3f + 0.7f * 2);
     EXPECT_FLOAT_EQ(part(a, RIGHT_EAR).scale.x, 0.3f); // the second layer lacks it
-    EXPECT_FLOAT_EQ(part(a, LEFT_EAR).scale.x, 1.0f);
     EXPECT_FLOAT_EQ(a->base.part_bones[HEAD]->world.m[12], 0.3f * 1 + 0.7f * 3); // worlds follow
 
     // One animation in two layers: each layer's own time is blended.
@@ -112,24 +123,15 @@ TEST_F(Avatar, LayersBlendComponentWiseIntoThePartsScaledByTheSoul)
     avatar_update(a);
     EXPECT_FLOAT_EQ(part(a, HEAD).scale.x, 3.0f); // 1.5 x 2
     EXPECT_FLOAT_EQ(part(a, HEAD).scale.y, 3.0f); // 1 x 3
-    EXPECT_EQ(a->base.part_bones[HEAD]->base_scale.x, 2.0f);
 }
 
 // A hand mesh with a fist and a point morph, hung on both hands through the soul.
-static void write_hand_mesh()
-{
-    wr_xox_mesh m = quad_mesh("skin");
-    m.morphs = {uniform_morph("fist0", 0, -1, 0), uniform_morph("point0", 1, 0, 0)};
-    ASSERT_TRUE(wr_xox_save("data/avatar/xox/hand_a.xox", &m));
-}
-
 TEST_F(Avatar, MorphTracksDriveMeshWeightsAndAHeldObjectClosesTheHand)
 {
-    write_hand_mesh();
-    std::ofstream("local/avatar/xox_links.lua") << "hand = { a = { xox = 'hand_a' } }\n"
-                                                   "inhand = { cup = { xox = 'hand_a' } }\n";
-    gfx_clean(&GFX);
-    ASSERT_TRUE(setup_gfx());
+    wr_xox_mesh hand = quad_mesh("skin");
+    hand.morphs = {uniform_morph("fist0", 0, -1, 0), uniform_morph("point0", 1, 0, 0)};
+    ASSERT_TRUE(wr_xox_save("data/avatar/xox/hand_a.xox", &hand));
+    ASSERT_TRUE(relink("hand = { a = { xox = 'hand_a' } }\ninhand = { cup = { xox = 'hand_a' } }\n"));
     soul_file("hands", "<part name='left_hand'><object group='hand' name='a'/></part>"
                        "<part name='right_hand'><object group='hand' name='a'/></part>");
     wr_xsx_anim point = rest();
@@ -143,8 +145,7 @@ TEST_F(Avatar, MorphTracksDriveMeshWeightsAndAHeldObjectClosesTheHand)
     avatar_load_parts(a);
     xox_mesh* left = a->base.part_bones[LEFT_HAND]->meshes[0];
     xox_mesh* right = a->base.part_bones[RIGHT_HAND]->meshes[0];
-    ASSERT_NE(left, nullptr);
-    ASSERT_NE(right, nullptr);
+    ASSERT_TRUE(left && right);
     a->layers[0] = {0.5f, 0, s};
     a->layers[1] = {0.5f, 0, s};
     avatar_update(a);
@@ -167,15 +168,12 @@ TEST_F(Avatar, PartsComeFromTheSoulThroughTheLinksRecolouredAndMirroredOnTheLeft
 {
     wr_xox_mesh ear = quad_mesh("skin");
     ASSERT_TRUE(wr_xox_save("data/avatar/xox/ear_big.xox", &ear));
-    std::ofstream("local/avatar/xox_links.lua") << "ear = { big = { xox = 'ear_big' } }\n"
-                                                   "hat = { none = { xox = 'missing' } }\n";
-    gfx_clean(&GFX);
-    ASSERT_TRUE(setup_gfx());
+    ASSERT_TRUE(relink("ear = { big = { xox = 'ear_big' } }\nhat = { none = { xox = 'missing' } }\n"));
     soul_file("eared", "<part name='left_ear'><object group='ear' name='big'/><object group='hat' name='none'/>"
                        "<object group='nosuch' name='big'/></part>"
                        "<part name='right_ear'><object/><object group='ear' name='unknown'/></part>"
                        "<surface name='skin' argb='0xFF102030'/>");
-    int32_t meshes = GFX.xoxs.count, xsxs = GFX.xsxs.count, vtxs = D3D_BUFFERS.vtx_count;
+    int32_t xsxs = GFX.xsxs.count, vtxs = D3D_BUFFERS.vtx_count;
     avatar* a = avatar_alloc(&GFX.avatars, "eared");
     ASSERT_NE(a, nullptr);
     EXPECT_TRUE(avatar_load_parts(a));
@@ -190,24 +188,231 @@ TEST_F(Avatar, PartsComeFromTheSoulThroughTheLinksRecolouredAndMirroredOnTheLeft
     EXPECT_EQ(right[0], nullptr);
     ASSERT_NE(right[1], nullptr); // unknown entry name: the group's first entry
     EXPECT_EQ(right[1]->mirrored, 0);
-    EXPECT_EQ(GFX.xoxs.count, meshes + 2);
 
     strcpy(a->soul->surfaces[0].name, "skin");
     a->soul->surfaces[0].argb = 0xFF405060;
     avatar_recolour(a);
     EXPECT_EQ(right[1]->materials[0].colour, 0xFF405060u);
 
+    // Parts freed and loaded again, then the avatar freed, leave nothing behind.
     avatar_free_parts(a);
-    EXPECT_EQ(GFX.xoxs.count, meshes);
-    EXPECT_EQ(left[0], nullptr);
+    EXPECT_EQ(GFX.xoxs.count, 0);
     avatar_load_parts(a);
-    EXPECT_EQ(GFX.xoxs.count, meshes + 2);
-
-    EXPECT_TRUE(avatar_set_soul(a, "nobody") == false);
-    EXPECT_EQ(GFX.avatars.soul_count, 0);
     avatar_free(&GFX.avatars, a);
-    EXPECT_EQ(GFX.avatars.avatar_count, 0);
-    EXPECT_EQ(GFX.xoxs.count, meshes);
+    EXPECT_EQ(GFX.avatars.soul_count, 0);
+    EXPECT_EQ(GFX.xoxs.count, 0);
     EXPECT_EQ(GFX.xsxs.count, xsxs);
     EXPECT_EQ(D3D_BUFFERS.vtx_count, vtxs);
+}
+
+using Avatars = GfxTest;
+
+static wr_xsx_bone bone(const char* name, uint32_t flags)
+{
+    wr_xsx_anim a = one_bone_anim(name, 0, 0, 0);
+    a.bones[0].flags = flags;
+    return a.bones[0];
+}
+
+TEST_F(Avatars, BonesFillPartsUnmarkedRightFirstMirroredOrLeftFirst)
+{
+    wr_xsx_anim a;
+    a.bones = {bone("hand", 0), bone("hand", 1), bone("hand", 0), bone("left_foot", 0), bone("foot", 0),
+               bone("head", 0), bone("data/head.001", 0), bone("right_eye", 1), bone("knee", 0)};
+    ASSERT_TRUE(wr_xsx_save("data/avatar/xsx/test_map.xsx", &a));
+    avatar_anim_slot slot = {};
+    ASSERT_TRUE(avatar_anim_load(&slot, "test_map"));
+    xsx_bone* b = slot.anim->bones;
+    EXPECT_EQ(slot.part_bones[17], &b[0]); // first unmarked "hand": right
+    EXPECT_EQ(slot.part_bones[11], &b[2]); // mirrored went left, then the third replaced it
+    EXPECT_EQ(slot.part_bones[12], &b[3]); // "left_" prefix: left even unflagged
+    EXPECT_EQ(slot.part_bones[18], &b[4]);
+    EXPECT_EQ(slot.part_bones[6], &b[6]);  // single parts: the later bone wins
+    EXPECT_EQ(slot.part_bones[13], &b[7]); // mirrored: left first, whatever the prefix says
+    int mapped = 0;
+    for (xsx_bone* p : slot.part_bones)
+        mapped += p != nullptr;
+    EXPECT_EQ(mapped, 6);
+
+    // Reloading clears the old bones, also when the new load fails.
+    int32_t count = GFX.xsxs.count;
+    EXPECT_FALSE(avatar_anim_load(&slot, "no_such_anim"));
+    EXPECT_EQ(slot.anim, nullptr);
+    for (xsx_bone* p : slot.part_bones)
+        EXPECT_EQ(p, nullptr);
+    EXPECT_EQ(GFX.xsxs.count, count - 1);
+}
+
+TEST_F(Avatars, MeshChoicesAreReadFromTheLinksScriptSkippingWhatIsNoEntry)
+{
+    std::string long_key(80, 'k');
+    ASSERT_TRUE(relink(("head = { round = { xox = 'head_round', boi = '0.25', grl = 2 },"
+                        "  bare = { boi = 1 }, [7] = { xox = 'seven' }, junk = 5,"
+                        "  " + long_key + " = { xox = 'long' } }\n"
+                        "foot = 'not a table'\n"
+                        "unknown_group = { a = { xox = 'a' } }\n"
+                        "hand = { a = { xox = 'h0' }, Default = { xox = 'h1' } }\n")
+                           .c_str()));
+    const avatar_group* groups = GFX.avatars.groups;
+    EXPECT_EQ(groups[11].count, 4);
+    EXPECT_EQ(groups[5].count, 0);
+    const xox_link* round = avatars_find_xox_link(&groups[11], "ROUND");
+    ASSERT_NE(round, nullptr);
+    EXPECT_FLOAT_EQ(round->boi, 0.25f);
+    EXPECT_FLOAT_EQ(round->grl, 2.0f);
+    // Names are matched without case and cut to 63 characters; an unknown name gives the
+    // "default" entry, or without one the group's first entry.
+    std::string cut = long_key.substr(0, 63);
+    struct {
+        int group;
+        const char* name;
+        const char* xox;
+    } cases[] = {
+        {11, "ROUND", "head_round"}, {11, "bare", ""}, {11, "7", "seven"}, {11, cut.c_str(), "long"},
+        {10, "nothing", "h1"}, {10, nullptr, "h1"}, {10, "A", "h0"},
+    };
+    for (const auto& c : cases) {
+        const xox_link* l = avatars_find_xox_link(&groups[c.group], c.name);
+        ASSERT_NE(l, nullptr) << c.xox;
+        EXPECT_STREQ(l->xox, c.xox);
+    }
+    EXPECT_EQ(avatars_find_xox_link(&groups[11], "nothing"), &groups[11].entries[0]);
+    EXPECT_EQ(avatars_find_xox_link(&groups[5], "anything"), nullptr);
+}
+
+TEST_F(Avatars, MissingOrBrokenLinksLeaveGroupsEmptyAndAMissingSharedAnimationFailsStartUp)
+{
+    ASSERT_TRUE(relink("head = { a = { xox = 'a' } }\nerror('broken')\n")); // what it made is kept
+    EXPECT_EQ(GFX.avatars.groups[11].count, 1);
+    std::filesystem::remove("local/avatar/xox_links.lua");
+    gfx_clean(&GFX);
+    ASSERT_TRUE(setup_gfx());
+    EXPECT_EQ(GFX.avatars.groups[11].count, 0);
+
+    // One missing shared animation fails start-up.
+    gfx_clean(&GFX);
+    std::filesystem::remove("data/avatar/xsx/cycle_quad_run.xsx");
+    EXPECT_FALSE(setup_gfx());
+    EXPECT_NE(errors().find("GFX.Avatars subsystem failed to initialize,\n"), std::string::npos);
+}
+
+namespace {
+
+// Three grey (128) squares on the body bone, each with its own normal and depth. The body
+// bone rests one unit up, so a mesh point (x, y, z) lands at world (87.5x, 87.5y - 6.25,
+// 87.5z); on a 200-pixel render one pixel is one world unit, pixel (100 + wx, 100 - wy).
+struct square {
+    float x, y, z;    // mesh corner; each square is 0.4 on a side
+    float nx, ny, nz; // normal of all four corners
+};
+const square SQUARES[3] = {
+    {-0.8f, 0.2f, -1000 / 87.5f, 0, 0, -1}, // world z -1000: pixels 30-65 across, 54-89 down
+    {0.4f, 0.2f, 1000 / 87.5f, -1, 0, 0},   // world z +1000: pixels 135-170, 54-89
+    {-0.2f, -0.6f, 0, 0, 1, 0},             // pixels 82-118 across, 124-159 down
+};
+
+class AvatarRender : public Avatar {
+protected:
+    void SetUp() override
+    {
+        Avatar::SetUp();
+        wr_xox_mesh body = quad_mesh("plain"); // no soul surface of that name: it stays grey
+        body.vertices.clear();
+        body.indices.clear();
+        body.materials[0].strips.clear();
+        for (const square& s : SQUARES) {
+            static const float corners[4][2] = {{0, 0}, {0, 0.4f}, {0.4f, 0}, {0.4f, 0.4f}};
+            for (const float* c : corners) {
+                body.indices.push_back((uint16_t)body.vertices.size());
+                body.vertices.push_back({s.x + c[0], s.y + c[1], s.z, s.nx, s.ny, s.nz, 0, 0});
+            }
+            body.materials[0].strips.push_back(4);
+        }
+        ASSERT_TRUE(wr_xox_save("data/avatar/xox/body_box.xox", &body));
+        ASSERT_TRUE(relink("body = { box = { xox = 'body_box' } }\n"));
+        soul_file("boxy", "<part name='body'><object group='body' name='box'/></part>");
+        a = avatar_alloc(&GFX.avatars, "boxy");
+        ASSERT_NE(a, nullptr);
+        avatar_load_parts(a);
+        a->layers[0] = {1, 0, &GFX.avatars.anims[1]};
+        ilGenImages(1, &image);
+        ilBindImage(image);
+    }
+    void TearDown() override
+    {
+        ilDeleteImages(1, &image);
+        d3d8_fault_clear();
+        Avatar::TearDown();
+    }
+    // The picture's pixel (x, y), y counted from its top, as an ARGB word.
+    uint32_t pixel(int x, int y)
+    {
+        int size = ilGetInteger(IL_IMAGE_WIDTH);
+        const uint8_t* p = ilGetData() + ((size_t)(size - 1 - y) * size + x) * 4;
+        return (uint32_t)p[3] << 24 | p[2] << 16 | p[1] << 8 | p[0];
+    }
+    avatar* a = nullptr;
+    ILuint image = 0;
+};
+
+} // namespace
+
+TEST_F(AvatarRender, PlacesTheAvatarAndLightsItFromItsOwnCameraAndLight)
+{
+    uint32_t live = d3d8_live_objects(D3DPOOL_DEFAULT);
+    ASSERT_TRUE(avatar_render_image(a, 200));
+    EXPECT_EQ(200, ilGetInteger(IL_IMAGE_HEIGHT));
+    // Grey 128/255 lit by ambient 0x60 (0.376) plus the light's diffuse N.L, the light
+    // shining along (1, -1, 2)/sqrt(6), so towards it is (-1, 1, -2)/sqrt(6):
+    //   normal -z: N.L = 2/sqrt(6) = 0.816, (0.376 + 0.816) x 0.502 = 0.599 -> 153
+    //   normal -x or +y: N.L = 1/sqrt(6) = 0.408, (0.376 + 0.408) x 0.502 = 0.394 -> 100
+    // Depth is (z + 1024) / 2048: the squares at world z -1000 and +1000 show only while
+    // the camera stands between 1000 and 1048 units away.
+    struct {
+        int x, y;
+        uint32_t argb;
+    } cases[] = {
+        {47, 71, 0xFF999999},  // normal -z at z -1000
+        {152, 71, 0xFF646464}, // normal -x at z +1000
+        {100, 141, 0xFF646464}, {100, 126, 0xFF646464}, // normal +y, just inside its top edge
+        {100, 121, 0},         // just above it: the transparent background
+        {100, 20, 0}, {10, 190, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
+        EXPECT_COLOUR_NEAR(pixel(c.x, c.y), c.argb, 3);
+    }
+    // The placement stays on the avatar.
+    EXPECT_FLOAT_EQ(-93.75f, a->base.anim->matrix.m[13]);
+    // The device draws to the screen again.
+    EXPECT_EQ(live, d3d8_live_objects(D3DPOOL_DEFAULT));
+    EXPECT_TRUE(gfx_begin_scene(&GFX));
+    gfx_end_scene(&GFX);
+    EXPECT_EQ("", errors() + warnings());
+}
+
+TEST_F(AvatarRender, FailuresLeaveTheImageAndReleaseWhatWasTaken)
+{
+    ilTexImage(3, 5, 1, 4, IL_BGRA, IL_UNSIGNED_BYTE, NULL);
+    uint32_t before = d3d8_live_objects(D3DPOOL_DEFAULT);
+    struct {
+        d3d8_call call;
+        uint32_t count;
+        const char* message;
+    } cases[] = {
+        {D3D8_CALL_CreateRenderTarget, 2, "Failed to create render surface.\n"},
+        {D3D8_CALL_CreateDepthStencilSurface, 1, "Failed to create depth surface.\n"},
+        {D3D8_CALL_GetRenderTarget, 1, "Failed to get old render surface.\n"},
+        {D3D8_CALL_GetDepthStencilSurface, 1, "Failed to get old depth surface.\n"},
+        {D3D8_CALL_SurfaceLockRect, 1, "Failed to lock surface.\n"},
+        {D3D8_CALL_CreateRenderTarget, 1, ""}, // only the first format: the one without alpha is used
+    };
+    for (const auto& c : cases) {
+        d3d8_fault_set(c.call, D3DERR_INVALIDCALL, 0, c.count);
+        EXPECT_EQ(avatar_render_image(a, 32), !*c.message) << c.message;
+        d3d8_fault_clear();
+        EXPECT_NE(std::string::npos, warnings().find(c.message)) << c.message;
+        EXPECT_EQ(*c.message ? 3 : 32, ilGetInteger(IL_IMAGE_WIDTH)) << c.message;
+        EXPECT_EQ(before, d3d8_live_objects(D3DPOOL_DEFAULT)) << c.message;
+    }
 }

@@ -1,6 +1,6 @@
-// A real GL device for graphics tests: an offscreen window, GFX set up on it (members not
-// built yet are stand-ins), fault injection and the call log cleared, and the error and
-// warning logs read back as text.
+// A real GL device for graphics tests: an offscreen window, fault injection and the call
+// log cleared, and the error and warning logs read back as text; small meshes and
+// animations for the mesh, animation and avatar tests, and a test with GFX set up.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 
 #include "platform/d3d8.h"
 #include "tests/harness/gl_window.h"
+#include "tools/writer/wr_mesh.h"
 
 class DeviceTest : public ::testing::Test {
 protected:
@@ -36,3 +37,18 @@ inline int channel(uint32_t argb, int shift) { return (int)((argb >> shift) & 0x
             EXPECT_NEAR(channel(a_, s_), channel(e_, s_), tolerance)                             \
                 << std::hex << "actual 0x" << a_ << " expected 0x" << e_ << std::dec << " bit " << s_; \
     } while (0)
+
+// A quad of four vertices (x from 0 to 1, y from 0 to 1, z 0, normal -z) in one material
+// of the given name with one strip of 4 indices.
+wr_xox_mesh quad_mesh(const char* material);
+// A morph over all four vertices with the same delta for each.
+wr_xox_morph uniform_morph(const char* name, float dx, float dy, float dz, float dnx = 0, float dny = 0,
+                           float dnz = 0);
+// An animation of one root bone with one key on every transform track.
+wr_xsx_anim one_bone_anim(const char* name, float x, float y, float z);
+
+// A device test with GFX set up on the rest-skeleton animations.
+class GfxTest : public DeviceTest {
+protected:
+    void SetUp() override;
+};
