@@ -27,21 +27,33 @@
 
 namespace {
 
-// Each test starts with the real OpenAL calls, options cleared and the log captured, and
-// ends with the sound closed.
+int open_libs(lua_State* L)
+{
+    luaL_openlibs(L);
+    sfx_lua_setup(L);
+    return 0;
+}
+
+// Each test starts with the real OpenAL calls, options cleared, the log captured and a Lua
+// state with the library, and ends with the sound closed.
 struct Sfx : testing::Test {
+    lua_State* L = nullptr;
     void SetUp() override
     {
         sfx_al = sfx_al_default;
         memset(&OPT, 0, sizeof(OPT));
         log_capture_start();
+        L = luaL_newstate();
+        ASSERT_EQ(lua_cpcall(L, open_libs, nullptr), 0);
     }
     void TearDown() override
     {
+        lua_close(L);
         sfx_clean(&SFX);
         sfx_al = sfx_al_default;
         log_capture_stop();
     }
+    std::string run(const char* code) { return lua_fixture_run(L, code); }
 };
 
 // The default device becomes a loopback device (mono, 16-bit, 22050 Hz); a named device
@@ -217,29 +229,23 @@ TEST_F(Sfx, DeviceAndContextFailures)
     }
 }
 
-TEST_F(Sfx, VoiceCountIsKeptWithinOneToThirtyTwo)
-{
-    const int32_t asked[] = {100, 0, -3, 7};
-    const int32_t got[] = {32, 1, 1, 7};
-    for (int i = 0; i < 4; i++) {
-        ASSERT_TRUE(start_loopback(asked[i]));
-        EXPECT_EQ(SFX.voice_count, got[i]) << "asked " << asked[i];
-        for (int32_t v = 0; v < SFX.voice_count; v++)
-            EXPECT_NE(SFX.voices[v], 0u);
-        sfx_clean(&SFX);
-    }
-    EXPECT_EQ(LOGGED.error, "");
-}
-
 // ---- playing, loading and freeing ----
 
-// Four voices in strict rotation: the fifth effect takes voice 0 again and cuts off the
+// The voice count is kept within 1..32. Four voices in strict rotation: the fifth effect
+// takes voice 0 again and cuts off the
 // first. The gain is the effect's times the option's (0.5 x 0.5 = 0.25); an effect with a
 // position is placed in the world, one without plays at the listener. Freeing a playing
 // buffer first takes it off its voice, so the delete is not refused. A zero volume starts
 // nothing.
 TEST_F(Sfx, VoicesRotateAndPlaceTheirEffects)
 {
+    const int voices[][2] = {{100, 32}, {0, 1}, {-3, 1}}; // asked, kept
+    for (auto& v : voices) {
+        ASSERT_TRUE(start_loopback(v[0]));
+        EXPECT_EQ(SFX.voice_count, v[1]) << v[0];
+        EXPECT_NE(SFX.voices[v[1] - 1], 0u) << v[0];
+        sfx_clean(&SFX);
+    }
     ASSERT_TRUE(start_loopback(4));
     write_wav("tone.wav", 1, 22050, 22050);
     uint32_t b[5];
@@ -318,35 +324,8 @@ TEST_F(Sfx, WavFilesLoadIntoTheirBufferOrFailWithTheMessage)
 
 // ---- the Lua library ----
 
-namespace {
-
-int open_libs(lua_State* L)
-{
-    luaL_openlibs(L);
-    sfx_lua_setup(L);
-    return 0;
-}
-
-struct SfxLua : Sfx {
-    lua_State* L = nullptr;
-    void SetUp() override
-    {
-        Sfx::SetUp();
-        L = luaL_newstate();
-        ASSERT_EQ(lua_cpcall(L, open_libs, nullptr), 0);
-    }
-    void TearDown() override
-    {
-        lua_close(L);
-        Sfx::TearDown();
-    }
-    std::string run(const char* code) { return lua_fixture_run(L, code); }
-};
-
-} // namespace
-
 // Arguments of the wrong type and freed handles raise, with sound on or off.
-TEST_F(SfxLua, SoundOffStartsDisabledAndHandlesNeverReachOpenAL)
+TEST_F(Sfx, SoundOffStartsDisabledAndHandlesNeverReachOpenAL)
 {
     record_calls();
     ASSERT_TRUE(sfx_setup(&SFX)); // the option sfx_enabled is false
@@ -373,7 +352,7 @@ TEST_F(SfxLua, SoundOffStartsDisabledAndHandlesNeverReachOpenAL)
     EXPECT_EQ(LOGGED.error, "");
 }
 
-TEST_F(SfxLua, HandlesMadeBeforeSoundStartsNeverNameItsBuffers)
+TEST_F(Sfx, HandlesMadeBeforeSoundStartsNeverNameItsBuffers)
 {
     // Scripts that run before the sound subsystem starts get counter values 1, 2, 3...,
     // which OpenAL also hands out as buffer names once it runs.
@@ -391,7 +370,7 @@ TEST_F(SfxLua, HandlesMadeBeforeSoundStartsNeverNameItsBuffers)
 
 // A script's effect plays on a voice and is deleted when freed; a missing file still gives
 // a handle; the music starts and stops.
-TEST_F(SfxLua, EffectsAndMusicFromScripts)
+TEST_F(Sfx, EffectsAndMusicFromScripts)
 {
     ASSERT_TRUE(start_loopback(4));
     write_wav("tone.wav", 1, 22050, 22050);
@@ -423,12 +402,7 @@ struct Stream : Sfx {
         ASSERT_TRUE(start_loopback(2));
         write_ogg("a.ogg", 1, 22050, 22050);
     }
-    ALint state()
-    {
-        ALint v = 0;
-        alGetSourcei(SFX.music.source, AL_SOURCE_STATE, &v);
-        return v;
-    }
+    ALint state() { return source_int(SFX.music.source, AL_SOURCE_STATE); }
     // Frames until the music plays (updates with a little mixing between), or -1.
     int frames_to_play(int limit)
     {
