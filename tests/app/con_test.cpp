@@ -25,15 +25,6 @@ void write_script(const char* name, const char* text)
     harness_write_file((std::string("local/lua/") + name + ".lua").c_str(), text);
 }
 
-// A full, quiet installation of the scripts the environment runs.
-void write_installation()
-{
-    for (const char* name : {"global", "zel", "tdata", "input", "journal", "profile", "soul"})
-        write_script(name, "");
-    write_script("xlate", "function xlate.onexit() end");
-    write_script("startup", "opt.window_width(800)");
-}
-
 // The folder local/lua/, options cleared, the log captured, and a Lua state L of its own
 // with the options library; eval runs on the environment's state, call on L.
 struct ConTest : testing::Test {
@@ -125,7 +116,8 @@ TEST_F(ConTest, ScriptsSeeOnlyTheLibrariesBeforeThemAndCloseRunsOnexitOnce)
 
 TEST_F(ConTest, ReloadRegistersSecondStageAgain)
 {
-    write_installation();
+    for (const char* name : {"global", "zel", "tdata", "input", "journal", "profile", "startup"})
+        write_script(name, "");
     write_script("soul", "souls = (souls or 0) + 1 soul.mark = true");
     write_script("xlate", "xlates = (xlates or 0) + 1 function xlate.onexit() end");
     ASSERT_TRUE(con_setup(&CON));
@@ -193,20 +185,16 @@ TEST_F(ConTest, OptionCallsSetFromTheLastArgumentAndAnswerTheValue)
 // also when no value is given or the name is unknown.
 TEST_F(ConTest, OptionCallbacksRunAlsoWithoutValue)
 {
-    const struct {
-        const char* call;
-        const main_state_hooks* want;
-    } cases[] = {{"opt.next_state('main_state_structor')", &main_state_structor},
-                 {"opt.next_state('main_state_bud_test')", &main_state_bud_test},
-                 {"opt.next_state('main_state_amaze')", &main_state_amaze},
-                 {"opt.next_state()", &main_state_amaze},
-                 {"opt.next_state('nowhere')", &main_state_amaze},
-                 {"opt.next_state('main_state_menu')", &main_state_menu},
-                 {"opt.next_state('fullscreen')", &main_state_menu}};
-    for (auto& c : cases) {
+    const std::pair<const char*, const main_state_hooks*> cases[] = {
+        {"opt.next_state('main_state_structor')", &main_state_structor},
+        {"opt.next_state('main_state_bud_test')", &main_state_bud_test},
+        {"opt.next_state('main_state_amaze')", &main_state_amaze}, {"opt.next_state()", &main_state_amaze},
+        {"opt.next_state('nowhere')", &main_state_amaze}, {"opt.next_state('main_state_menu')", &main_state_menu},
+        {"opt.next_state('fullscreen')", &main_state_menu}};
+    for (auto& [code, want] : cases) {
         main_state_next = nullptr;
-        call(c.call);
-        EXPECT_EQ(main_state_next, c.want) << c.call;
+        call(code);
+        EXPECT_EQ(main_state_next, want) << code;
     }
     main_state_next = nullptr;
 }

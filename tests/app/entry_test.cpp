@@ -65,14 +65,7 @@ LRESULT wndproc(HWND, UINT m, WPARAM, LPARAM l)
     events.push_back(std::to_string(m) + ":" + std::to_string(l));
     return 0;
 }
-MSG message(UINT m, HWND h, LPARAM l)
-{
-    MSG x{};
-    x.hwnd = h;
-    x.message = m;
-    x.lParam = l;
-    return x;
-}
+MSG message(UINT m, HWND h, LPARAM l) { return MSG{h, m, 0, l, 0, {0, 0}}; }
 
 } // namespace
 

@@ -31,12 +31,6 @@ std::vector<float> runs(std::vector<std::pair<int, float>> r)
     return out;
 }
 
-int register_journal(lua_State* L)
-{
-    journal_lua_setup(L);
-    return 0;
-}
-
 // A stream `s` made natively, and a Lua state with the library registered.
 struct Journal : testing::Test {
     lua_State* L = nullptr;
@@ -49,7 +43,7 @@ struct Journal : testing::Test {
         ASSERT_TRUE(journals_setup(&JOURNALS));
         L = luaL_newstate();
         ASSERT_TRUE(safelua_cpcall(L, safelua_open_libs, nullptr));
-        ASSERT_TRUE(safelua_cpcall(L, register_journal, nullptr));
+        journal_lua_setup(L);
         s = jstream_alloc(&JOURNALS, 16, 16);
         ASSERT_NE(s, nullptr);
     }
@@ -149,7 +143,7 @@ TEST_F(Journal, ReadingNeverPassesTheStoredWords)
 // (past the end a read repeats 2.5); a number is taken as its text ("17": mask 17, two
 // unreadable values, so one 0 after 2.5); beyond the float range is infinity. A stream is
 // freed once none of its functions can be reached.
-TEST_F(Journal, LuaStreamsThroughScripts)
+TEST_F(Journal, LuaStreamsThroughScriptsAndAfterShutDown)
 {
     EXPECT_EQ(eval("script_saw"), "function") << "the library's script runs after it is registered";
     ASSERT_EQ(run("s = journal.alloc_stream() s.write(1) s.write(1) s.write(2.5) a = s.read_str() e = s.eof() "
@@ -163,23 +157,19 @@ TEST_F(Journal, LuaStreamsThroughScripts)
     EXPECT_EQ(harness_list_count(&JOURNALS.records.live), 2) << "the fixture's stream and the one r keeps";
     ASSERT_EQ(run("r = nil collectgarbage()"), "");
     EXPECT_EQ(harness_list_count(&JOURNALS.records.live), 1);
-    journal_lua_clean(L);
-    EXPECT_EQ(eval("journal"), "nil");
-}
 
-TEST_F(Journal, LuaFreedStreamsRaise)
-{
+    // Shut down, the pool frees every stream and gives no new one; the functions of a freed
+    // stream, or of one that could not be had, raise, and collecting them is harmless.
     ASSERT_EQ(run("s = journal.alloc_stream() s.write(3)"), "");
-    journals_clean(&JOURNALS); // frees every stream
-    EXPECT_EQ(jstream_alloc(&JOURNALS, 16, 16), nullptr) << "no stream from a shut-down pool";
+    journals_clean(&JOURNALS);
+    EXPECT_EQ(jstream_alloc(&JOURNALS, 16, 16), nullptr);
     jstream_free(nullptr);
     journals_stream_free(&JOURNALS, nullptr);
-    for (const char* call : {"s.read()", "s.write(1)", "s.seek(0)", "s.eof()", "s.read_str()", "s.write_str('1 1')"})
-        EXPECT_NE(run(call).find("null pointer in jstream usedata"), std::string::npos) << call;
-    ASSERT_EQ(run("s = nil collectgarbage()"), "") << "collecting a freed stream's functions is harmless";
-
-    // No stream can be had while JOURNALS is down: the functions raise the same error.
     ASSERT_EQ(run("u = journal.alloc_stream()"), "");
-    EXPECT_NE(run("u.read()").find("null pointer in jstream usedata"), std::string::npos);
-    ASSERT_TRUE(journals_setup(&JOURNALS));
+    for (const char* call : {"s.read()", "s.write(1)", "s.seek(0)", "s.eof()", "s.read_str()", "s.write_str('1 1')",
+                             "u.read()"})
+        EXPECT_NE(run(call).find("null pointer in jstream usedata"), std::string::npos) << call;
+    ASSERT_EQ(run("s = nil u = nil collectgarbage()"), "");
+    journal_lua_clean(L);
+    EXPECT_EQ(eval("journal"), "nil");
 }
