@@ -177,29 +177,20 @@ TEST_F(App, WindowProcedureHandsEachMessageOn)
     }
 }
 
-namespace {
-
-int64_t now_ns;
-int waits;
-int64_t fake_clock(void) { return now_ns; }
-void fake_sleep(DWORD ms)
-{
-    waits++;
-    now_ns += (int64_t)ms * 1000000;
-}
-
-} // namespace
-
 // Each frame: the period, the work done since the last wait ended, and the 1 ms waits that
 // are then needed to fill the period (none when the work took longer). The next period
 // always counts from the end of the wait.
 TEST(Pacing, FramesWaitInMillisecondStepsForTheRestOfThePeriodAndLongOnesNotAtAll)
 {
-    plat_set_clock(fake_clock, 1000000000);
-    plat_set_sleep(fake_sleep);
+    static int64_t now_ns = 5000000000;
+    static int waits;
+    plat_set_clock([] { return now_ns; }, 1000000000);
+    plat_set_sleep([](DWORD ms) {
+        waits++;
+        now_ns += (int64_t)ms * 1000000;
+    });
     APP = app();
     APP.frequency = 1000000000;
-    now_ns = 5000000000;
     APP.last_frame = now_ns;
     const struct {
         int32_t period;

@@ -25,15 +25,6 @@ void write_script(const char* name, const char* text)
     harness_write_file((std::string("local/lua/") + name + ".lua").c_str(), text);
 }
 
-// A full, quiet installation of the scripts the environment runs.
-void write_installation()
-{
-    for (const char* name : {"global", "zel", "tdata", "input", "journal", "profile", "soul"})
-        write_script(name, "");
-    write_script("xlate", "function xlate.onexit() end");
-    write_script("startup", "opt.window_width(800)");
-}
-
 // The folder local/lua/, options cleared, the log captured, and a Lua state L of its own
 // with the options library; eval runs on the environment's state, call on L.
 struct ConTest : testing::Test {
@@ -76,35 +67,30 @@ TEST_F(ConTest, ProgramWithoutStartupScriptEndsWith20AndWritesOptions)
 }
 
 // Each script runs right after its library is registered and sees only those before it; a
-// library script that fails is reported and start-up goes on.
-TEST_F(ConTest, EachScriptSeesOnlyTheLibrariesBeforeIt)
+// library script that fails is reported and start-up goes on. The options start from zero
+// before startup.lua; a script thread runs from the next update. Closing runs xlate.onexit
+// once and writes the options; afterwards every call is refused.
+TEST_F(ConTest, ScriptsSeeOnlyTheLibrariesBeforeThemAndCloseRunsOnexitOnce)
 {
-    write_installation();
-    const char* probe =
+    const std::string probe =
         "local names = {'zel','tdata','input','journal','profile','opt','xtra','sfx','hud',"
         "'devil','mmap','hmap','soul','xlate'} "
         "local s = '' for _, n in ipairs(names) do if type(_G[n]) == 'table' then s = s .. n .. ' ' end end "
-        "seen = (seen and seen .. '|' or '') .. s";
-    for (const char* name : {"global", "zel", "tdata", "input", "journal", "profile", "startup", "soul"})
-        write_script(name, probe);
-    write_script("xlate", (std::string(probe) + " function xlate.onexit() end").c_str());
-    write_script("zel", (std::string(probe) + " error('zel broke', 0)").c_str());
-
+        "seen = (seen and seen .. '|' or '') .. s ";
+    for (const char* name : {"global", "tdata", "input", "journal", "profile", "soul"})
+        write_script(name, probe.c_str());
+    write_script("zel", (probe + "error('zel broke', 0)").c_str());
+    write_script("startup", (probe + "opt.window_width(800)").c_str());
+    write_script("xlate", (probe + "function xlate.onexit() local f = io.open('onexit.txt', 'a') "
+                                   "f:write('x') f:close() end").c_str());
+    OPT.window_height = 77;
     ASSERT_TRUE(con_setup(&CON));
     ASSERT_TRUE(con_postsetup(&CON));
     const std::string all = "zel tdata input journal profile opt xtra sfx hud devil mmap hmap ";
     EXPECT_EQ(eval("seen"), "|zel |zel tdata |zel tdata input |zel tdata input journal "
                             "|zel tdata input journal profile |" + all + "|" + all + "soul |" + all + "soul xlate ");
     EXPECT_EQ(LOGGED.error, "LUA ERROR zel broke\n");
-    // The standard libraries are there.
     EXPECT_EQ(eval("type(os.time) .. type(io.open) .. type(coroutine.yield)"), "functionfunctionfunction");
-}
-
-TEST_F(ConTest, SetupStartsFromZeroedOptionsAndThreadStringsRunFromNextUpdate)
-{
-    write_installation();
-    OPT.window_height = 77;
-    ASSERT_TRUE(con_setup(&CON));
     EXPECT_EQ(OPT.window_height, 0);
     EXPECT_EQ(OPT.window_width, 800);
 
@@ -114,20 +100,12 @@ TEST_F(ConTest, SetupStartsFromZeroedOptionsAndThreadStringsRunFromNextUpdate)
     con_update(&CON);
     EXPECT_EQ(eval("n"), "1");
     EXPECT_EQ(lua_gettop(CON.L), 0);
-}
 
-TEST_F(ConTest, CloseRunsOnexitOnceAndLaterCallsAreRefused)
-{
-    write_installation();
-    write_script("xlate", "function xlate.onexit() local f = io.open('onexit.txt', 'a') f:write('x') f:close() end");
-    ASSERT_TRUE(con_setup(&CON));
-    ASSERT_TRUE(con_postsetup(&CON));
     con_close(&CON);
     con_close(&CON);
     con_clean(&CON);
     EXPECT_EQ(harness_read_file("onexit.txt"), "x");
     EXPECT_TRUE(harness_file_exists("local/lua/opts.lua"));
-
     EXPECT_EQ(CON.L, nullptr);
     con_update(&CON);
     EXPECT_FALSE(con_dostring(&CON, "x = 1"));
@@ -138,7 +116,8 @@ TEST_F(ConTest, CloseRunsOnexitOnceAndLaterCallsAreRefused)
 
 TEST_F(ConTest, ReloadRegistersSecondStageAgain)
 {
-    write_installation();
+    for (const char* name : {"global", "zel", "tdata", "input", "journal", "profile", "startup"})
+        write_script(name, "");
     write_script("soul", "souls = (souls or 0) + 1 soul.mark = true");
     write_script("xlate", "xlates = (xlates or 0) + 1 function xlate.onexit() end");
     ASSERT_TRUE(con_setup(&CON));
@@ -206,53 +185,23 @@ TEST_F(ConTest, OptionCallsSetFromTheLastArgumentAndAnswerTheValue)
 // also when no value is given or the name is unknown.
 TEST_F(ConTest, OptionCallbacksRunAlsoWithoutValue)
 {
-    const struct {
-        const char* call;
-        const main_state_hooks* want;
-    } cases[] = {{"opt.next_state('main_state_structor')", &main_state_structor},
-                 {"opt.next_state('main_state_bud_test')", &main_state_bud_test},
-                 {"opt.next_state('main_state_amaze')", &main_state_amaze},
-                 {"opt.next_state()", &main_state_amaze},
-                 {"opt.next_state('nowhere')", &main_state_amaze},
-                 {"opt.next_state('main_state_menu')", &main_state_menu},
-                 {"opt.next_state('fullscreen')", &main_state_menu}};
-    for (auto& c : cases) {
+    const std::pair<const char*, const main_state_hooks*> cases[] = {
+        {"opt.next_state('main_state_structor')", &main_state_structor},
+        {"opt.next_state('main_state_bud_test')", &main_state_bud_test},
+        {"opt.next_state('main_state_amaze')", &main_state_amaze}, {"opt.next_state()", &main_state_amaze},
+        {"opt.next_state('nowhere')", &main_state_amaze}, {"opt.next_state('main_state_menu')", &main_state_menu},
+        {"opt.next_state('fullscreen')", &main_state_menu}};
+    for (auto& [code, want] : cases) {
         main_state_next = nullptr;
-        call(c.call);
-        EXPECT_EQ(main_state_next, c.want) << c.call;
+        call(code);
+        EXPECT_EQ(main_state_next, want) << code;
     }
     main_state_next = nullptr;
 }
 
-// The command dumpopts writes the file and answers nothing.
-TEST_F(ConTest, OptionFileWithNothingSetAndNoFileWithoutTheFolder)
-{
-    EXPECT_EQ(call("select('#', opt.dumpopts())"), "0");
-    EXPECT_EQ(LOGGED.print, "");
-    EXPECT_EQ(harness_read_file("local/lua/opts.lua"),
-              "-- This file is machine generated\n"
-              "-- do not edit as it will be overwritten\n"
-              "-- edit startup.lua instead\n"
-              "\n"
-              "opt.lang(\"\")\n"
-              "opt.lang_alt(\"\")\n"
-              "opt.next_level(\"\")\n"
-              "opt.next_number(0)\n"
-              "opt.show_debug(false)\n"
-              "opt.window_width(0)\n"
-              "opt.window_height(0)\n"
-              "opt.sfx_enabled(false)\n"
-              "opt.sfx_background_volume(0.000000)\n"
-              "opt.sfx_foreground_volume(0.000000)\n"
-              "opt.sfx_voices(0)\n"
-              "opt.sfx_device_name(\"\")\n");
-
-    // Without the folder no file is written, and nothing fails.
-    std::filesystem::remove_all("local");
-    opt_save(nullptr);
-    EXPECT_NE(access("local/lua/opts.lua", F_OK), 0);
-}
-
+// The options file, written by the command dumpopts (which answers nothing) and at every
+// exit: one line per option in the table's order, a choice never set left out, texts escaped
+// so that every value reads back. Without the folder no file is written, and nothing fails.
 TEST_F(ConTest, OptionFileReadsBackEveryType)
 {
     const char* set =
@@ -260,16 +209,39 @@ TEST_F(ConTest, OptionFileReadsBackEveryType)
         "opt.window_startup('fullscreen') opt.next_level('two\\nlines\\r') opt.next_number(-4) "
         "opt.show_debug(true) opt.window_width(1024) opt.window_height(768) opt.sfx_enabled(true) "
         "opt.sfx_background_volume(0.25) opt.sfx_foreground_volume(0.75) opt.sfx_voices(12) "
-        "opt.sfx_device_name('OpenAL Soft')";
+        "opt.sfx_device_name('Loopback')";
     ASSERT_EQ(luaL_dostring(L, set), 0);
+    LOGGED.print.clear();
+    EXPECT_EQ(call("select('#', opt.dumpopts())"), "0");
+    EXPECT_EQ(LOGGED.print, "");
+    EXPECT_EQ(harness_read_file("local/lua/opts.lua"),
+              "-- This file is machine generated\n"
+              "-- do not edit as it will be overwritten\n"
+              "-- edit startup.lua instead\n"
+              "\n"
+              "opt.lang(\"en \\\"quoted\\\"\")\n"
+              "opt.lang_alt(\"back\\\\slash\")\n"
+              "opt.start_state(\"main_state_structor\")\n"
+              "opt.next_level(\"two\\nlines\\r\")\n"
+              "opt.next_number(-4)\n"
+              "opt.show_debug(true)\n"
+              "opt.window_startup(\"fullscreen\")\n"
+              "opt.window_width(1024)\n"
+              "opt.window_height(768)\n"
+              "opt.sfx_enabled(true)\n"
+              "opt.sfx_background_volume(0.250000)\n"
+              "opt.sfx_foreground_volume(0.750000)\n"
+              "opt.sfx_voices(12)\n"
+              "opt.sfx_device_name(\"Loopback\")\n");
+
     opts before;
     memcpy(&before, &OPT, sizeof(OPT));
-    opt_save(nullptr);
-    EXPECT_NE(harness_read_file("local/lua/opts.lua").find("opt.lang(\"en \\\"quoted\\\"\")\n"), std::string::npos);
-
     memset(&OPT, 0, sizeof(OPT));
     ASSERT_EQ(luaL_dofile(L, "local/lua/opts.lua"), 0) << lua_tostring(L, -1);
     EXPECT_EQ(memcmp(&before, &OPT, sizeof(OPT)), 0);
     EXPECT_STREQ(OPT.next_level, "two\nlines\r");
-    EXPECT_EQ(OPT.next_state, 0);  // no line for an unset choice
+
+    std::filesystem::remove_all("local");
+    opt_save(nullptr);
+    EXPECT_NE(access("local/lua/opts.lua", F_OK), 0);
 }

@@ -31,12 +31,6 @@ std::vector<float> runs(std::vector<std::pair<int, float>> r)
     return out;
 }
 
-int register_journal(lua_State* L)
-{
-    journal_lua_setup(L);
-    return 0;
-}
-
 // A stream `s` made natively, and a Lua state with the library registered.
 struct Journal : testing::Test {
     lua_State* L = nullptr;
@@ -49,7 +43,7 @@ struct Journal : testing::Test {
         ASSERT_TRUE(journals_setup(&JOURNALS));
         L = luaL_newstate();
         ASSERT_TRUE(safelua_cpcall(L, safelua_open_libs, nullptr));
-        ASSERT_TRUE(safelua_cpcall(L, register_journal, nullptr));
+        journal_lua_setup(L);
         s = jstream_alloc(&JOURNALS, 16, 16);
         ASSERT_NE(s, nullptr);
     }
@@ -73,9 +67,10 @@ struct Journal : testing::Test {
 
 // A line per 32 positions: the mask has bit k when value k differs from the one before it
 // (0 before the first), then those values. 1, 1, 2: bits 0 and 2, mask 5. 0, 0, 7: only bit
-// 2, mask 4. 0..32: position 0 repeats the 0 before it, 1..31 differ, mask 2^32 - 2; the
-// second line holds only 32 at its bit 0.
-TEST_F(Journal, TextFormKeepsOnlyChangedValues)
+// 2, mask 4. 0.5, 0.5, -3.25, 1e-30, 123456: bits 0, 2, 3 and 4, mask 29. 0..32: position 0
+// repeats the 0 before it, 1..31 differ, mask 2^32 - 2; the second line holds only 32 at its
+// bit 0. Read back into a stream, each text gives the same values and the same text again.
+TEST_F(Journal, TextFormKeepsOnlyChangedValuesAndReadsBack)
 {
     std::vector<float> count_up;
     for (int i = 0; i <= 32; i++)
@@ -85,6 +80,7 @@ TEST_F(Journal, TextFormKeepsOnlyChangedValues)
         const char* text;
     } cases[] = {
         {{}, ""}, {{1, 1, 2}, "5 1 2\n"}, {{0, 0, 7}, "4 7\n"},
+        {{0.5f, 0.5f, -3.25f, 1e-30f, 123456.0f}, "29 0.5 -3.25 1e-30 123456\n"},
         {count_up, "4294967294 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28 29 30 31\n"
                    "1 32\n"},
     };
@@ -95,6 +91,10 @@ TEST_F(Journal, TextFormKeepsOnlyChangedValues)
         EXPECT_EQ(text_of(t), c.text);
         EXPECT_TRUE(jstream_eof(t)) << "reading is left at the end";
         EXPECT_EQ(jstream_read(t), c.values.empty() ? 0.0f : c.values.back()) << "and then repeats the last value";
+        jstream* u = jstream_alloc(&JOURNALS, 0, 4);
+        jstream_write_str(u, c.text);
+        EXPECT_EQ(read_n(u, (int)c.values.size()), c.values) << c.text;
+        EXPECT_EQ(text_of(u), c.text);
     }
 }
 
@@ -120,23 +120,6 @@ TEST_F(Journal, TextReadsBackAsWholeGroups)
     }
 }
 
-TEST_F(Journal, ValuesSurviveTheTextForm)
-{
-    // Runs, signs, fractions and extremes, over more than two groups.
-    std::vector<float> values;
-    for (int i = 0; i < 70; i++)
-        values.push_back(i < 10 ? 0.5f : i < 40 ? -3.25f : i % 3 == 0 ? 1e-30f : 123456.0f);
-    for (float v : values)
-        jstream_write(s, v);
-    std::string text = text_of(s);
-    jstream* t = jstream_alloc(&JOURNALS, 0, 4);
-    jstream_write_str(t, text.c_str());
-    EXPECT_EQ(t->count, 96);
-    EXPECT_EQ(read_n(t, 70), values);
-    EXPECT_EQ(jstream_read(t), values.back()) << "the last line's tail repeats the last value";
-    EXPECT_EQ(text_of(t), text);
-}
-
 TEST_F(Journal, TextAfterSingleWritesStartsItsOwnGroup)
 {
     jstream_write(s, 1.0f);
@@ -158,8 +141,9 @@ TEST_F(Journal, ReadingNeverPassesTheStoredWords)
 
 // Through the library: a seek keeps the integer part of its position and only 0 rewinds
 // (past the end a read repeats 2.5); a number is taken as its text ("17": mask 17, two
-// unreadable values, so one 0 after 2.5); beyond the float range is infinity.
-TEST_F(Journal, LuaStreamsThroughScripts)
+// unreadable values, so one 0 after 2.5); beyond the float range is infinity. A stream is
+// freed once none of its functions can be reached.
+TEST_F(Journal, LuaStreamsThroughScriptsAndAfterShutDown)
 {
     EXPECT_EQ(eval("script_saw"), "function") << "the library's script runs after it is registered";
     ASSERT_EQ(run("s = journal.alloc_stream() s.write(1) s.write(1) s.write(2.5) a = s.read_str() e = s.eof() "
@@ -169,34 +153,23 @@ TEST_F(Journal, LuaStreamsThroughScripts)
     EXPECT_EQ(eval("a .. tostring(e) .. ' ' .. b .. ' ' .. c"), "5 1 2.5\ntrue 2.5 1");
     EXPECT_EQ(eval("t.read_str()"), "5 1 2.5\n1 0\n1 inf\n");
     EXPECT_NE(run("t.write('x')").find("bad argument #1"), std::string::npos);
-    journal_lua_clean(L);
-    EXPECT_EQ(eval("journal"), "nil");
-}
-
-TEST_F(Journal, LuaCollectingTheFunctionsFreesTheStream)
-{
-    // The fixture's own stream is the one left.
-    ASSERT_EQ(run("s = journal.alloc_stream() s.write(1) s = nil collectgarbage()"), "");
-    EXPECT_EQ(harness_list_count(&JOURNALS.records.live), 1);
-    ASSERT_EQ(run("s = journal.alloc_stream() r = s.read s = nil collectgarbage()"), "");
-    EXPECT_EQ(harness_list_count(&JOURNALS.records.live), 2) << "one function still reachable keeps the stream";
+    ASSERT_EQ(run("r = s.read s = nil t = nil collectgarbage()"), "");
+    EXPECT_EQ(harness_list_count(&JOURNALS.records.live), 2) << "the fixture's stream and the one r keeps";
     ASSERT_EQ(run("r = nil collectgarbage()"), "");
     EXPECT_EQ(harness_list_count(&JOURNALS.records.live), 1);
-}
 
-TEST_F(Journal, LuaFreedStreamsRaise)
-{
+    // Shut down, the pool frees every stream and gives no new one; the functions of a freed
+    // stream, or of one that could not be had, raise, and collecting them is harmless.
     ASSERT_EQ(run("s = journal.alloc_stream() s.write(3)"), "");
-    journals_clean(&JOURNALS); // frees every stream
-    EXPECT_EQ(jstream_alloc(&JOURNALS, 16, 16), nullptr) << "no stream from a shut-down pool";
+    journals_clean(&JOURNALS);
+    EXPECT_EQ(jstream_alloc(&JOURNALS, 16, 16), nullptr);
     jstream_free(nullptr);
     journals_stream_free(&JOURNALS, nullptr);
-    for (const char* call : {"s.read()", "s.write(1)", "s.seek(0)", "s.eof()", "s.read_str()", "s.write_str('1 1')"})
-        EXPECT_NE(run(call).find("null pointer in jstream usedata"), std::string::npos) << call;
-    ASSERT_EQ(run("s = nil collectgarbage()"), "") << "collecting a freed stream's functions is harmless";
-
-    // No stream can be had while JOURNALS is down: the functions raise the same error.
     ASSERT_EQ(run("u = journal.alloc_stream()"), "");
-    EXPECT_NE(run("u.read()").find("null pointer in jstream usedata"), std::string::npos);
-    ASSERT_TRUE(journals_setup(&JOURNALS));
+    for (const char* call : {"s.read()", "s.write(1)", "s.seek(0)", "s.eof()", "s.read_str()", "s.write_str('1 1')",
+                             "u.read()"})
+        EXPECT_NE(run(call).find("null pointer in jstream usedata"), std::string::npos) << call;
+    ASSERT_EQ(run("s = nil u = nil collectgarbage()"), "");
+    journal_lua_clean(L);
+    EXPECT_EQ(eval("journal"), "nil");
 }
