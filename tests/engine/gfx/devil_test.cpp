@@ -9,41 +9,19 @@
 #include "tests/engine/gfx/image_lua_fixture.h"
 #include "tools/writer/wr_image.h"
 
-namespace {
-
-struct Devil : ImageLua {
-    void TearDown() override
-    {
-        lua_close(L);
-        L = nullptr;
-        EXPECT_EQ(harness_il_images(), baseline) << "closing the state deletes every image";
-        ImageLua::TearDown();
-    }
-};
-
-} // namespace
-
-TEST_F(Devil, ConstantTables)
-{
-    EXPECT_EQ(run("n = 0 for k, v in pairs(devil.ENUM) do n = n + 1 end"
-                  " m = 0 for k in pairs(devil.DEFS) do m = m + 1 end"), "");
-    EXPECT_EQ(eval("n .. ' ' .. m"), "183 16") << "184 entries, IL_IMAGE_BPP twice under one key";
-    EXPECT_EQ(eval("devil.ENUM.IL_LBM"), "1062") << "the Amiga bitmap type keeps its old name";
-    EXPECT_EQ(eval("devil.DEFS.IL_VERSION"), "167");
-}
+using Devil = ImageLua;
 
 TEST_F(Devil, EnumArgumentsAreNamesLookedUpAtEachCall)
 {
+    EXPECT_EQ(eval("devil.ENUM.IL_LBM .. ' ' .. devil.DEFS.IL_VERSION"), "1062 167") << "the Amiga type's old name";
     EXPECT_EQ(run("img = devil.alloc() img:create(7, 3, 1, 4, 'IL_RGBA', 'IL_UNSIGNED_BYTE')"), "");
     EXPECT_EQ(eval("devil.get('IL_IMAGE_WIDTH')"), "7") << "the method left its image bound";
-    EXPECT_EQ(eval("img:get('IL_IMAGE_HEIGHT')"), "3");
     const char* bad[][2] = {{"devil.get(3556)", "\"3556\""}, {"devil.get('IL_NO_SUCH')", "\"IL_NO_SUCH\""},
-                            {"devil.get()", "\"no value\""}, {"devil.get({})", "\"table\""}};
+                            {"devil.get()", "\"no value\""}, {"img:get('BROKEN')", "\"BROKEN\""}};
+    EXPECT_EQ(run("devil.ENUM.WIDE = devil.ENUM.IL_IMAGE_HEIGHT devil.ENUM.BROKEN = 'x'"), "");
     for (const auto& b : bad)
         EXPECT_TRUE(harness_ends_with(eval(b[0]), (std::string("invalid DevIL ENUM string ") + b[1]).c_str())) << b[0];
-    EXPECT_EQ(run("devil.ENUM.WIDE = devil.ENUM.IL_IMAGE_WIDTH devil.ENUM.BROKEN = 'x'"), "");
-    EXPECT_EQ(eval("img:get('WIDE')"), "7") << "names scripts add are accepted";
-    EXPECT_TRUE(harness_ends_with(eval("img:get('BROKEN')"), "invalid DevIL ENUM string \"BROKEN\""));
+    EXPECT_EQ(eval("img:get('WIDE')"), "3") << "names scripts add are accepted";
     EXPECT_EQ(run("devil.ENUM = nil"), "");
     EXPECT_TRUE(harness_ends_with(eval("img:get('IL_IMAGE_WIDTH')"), "invalid DevIL ENUM string \"IL_IMAGE_WIDTH\""));
 }
@@ -95,12 +73,7 @@ TEST_F(Devil, ClosedImages)
     EXPECT_EQ(run("img:free()"), "");
     EXPECT_EQ(harness_il_images(), baseline);
     EXPECT_TRUE(fails("img:load('x.png')", "attempt to use a closed image"));
-    EXPECT_TRUE(fails("img:select_frame(1)", "attempt to use a closed image"));
-    EXPECT_EQ(run("w = img:get('IL_IMAGE_WIDTH')"), "") << "get runs on whatever is bound";
-    EXPECT_EQ(run("devil.free(img) img = nil collectgarbage() collectgarbage()"), "");
-    EXPECT_EQ(harness_il_images(), baseline);
-
-    EXPECT_EQ(run("for i = 1, 5 do devil.alloc() end collectgarbage() collectgarbage()"), "");
+    EXPECT_EQ(run("devil.free(img) img = nil for i = 1, 5 do devil.alloc() end collectgarbage() collectgarbage()"), "");
     EXPECT_EQ(harness_il_images(), baseline) << "the collector deletes unreferenced images";
 }
 
@@ -108,12 +81,10 @@ TEST_F(Devil, FilesCloneAndCopyWithTheTopRowFirst)
 {
     EXPECT_EQ(run("a = devil.alloc() a:create(5, 4, 1, 3, 'IL_RGB', 'IL_UNSIGNED_BYTE')"
                   " a:save('.\\\\a.png')"), "") << "backslash folders are accepted";
-    EXPECT_EQ(run("b = devil.alloc() b:load('a.png')"), "");
-    EXPECT_EQ(eval("b:get('IL_IMAGE_WIDTH') .. 'x' .. b:get('IL_IMAGE_HEIGHT')"), "5x4");
-    EXPECT_EQ(run("c = b:clone() b:free() d = devil.alloc() d:copy(c)"
+    EXPECT_EQ(run("b = devil.alloc() b:load('a.png') c = b:clone() b:free() d = devil.alloc() d:copy(c)"
                   " d:convert('IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
     EXPECT_EQ(eval("c:get('IL_IMAGE_WIDTH') .. 'x' .. d:get('IL_IMAGE_HEIGHT')"), "5x4")
-        << "a clone outlives its original";
+        << "the file's size, in a clone that outlives its original";
     EXPECT_EQ(eval("d:get('IL_IMAGE_FORMAT') == devil.ENUM.IL_LUMINANCE"
                    " and c:get('IL_IMAGE_FORMAT') == devil.ENUM.IL_RGB"), "true");
 
@@ -152,7 +123,6 @@ TEST_F(Devil, PalettesCopyBetweenImages)
                   " b = devil.alloc() b:create(2, 2, 1, 1, 'IL_COLOUR_INDEX', 'IL_UNSIGNED_BYTE')"
                   " b:copy_pal(a) a:free()"), "");
     EXPECT_EQ(eval("b:get('IL_PALETTE_NUM_COLS') >= 3"), "true");
-    EXPECT_EQ(eval("b:get('IL_PALETTE_TYPE') ~= devil.ENUM.IL_PAL_NONE"), "true");
     EXPECT_EQ(run("b:copy_pal(b)"), "") << "an image may take its own palette";
     EXPECT_EQ(eval("b:get('IL_PALETTE_NUM_COLS') >= 3"), "true");
     EXPECT_EQ(run("b:convert('IL_RGB', 'IL_UNSIGNED_BYTE') b:save('out.png')"), "");
