@@ -1,5 +1,5 @@
 // Cut maps: layers composed from cuts of source images, the document's parse errors with
-// their line, shared sources, and the cmps library.
+// their line, shared sources, and layers that outgrow their array or lose their textures.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -12,10 +12,8 @@
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/gfx/txts.h"
-#include "engine/code/safelua.h"
 #include "tests/engine/gfx/device_fixture.h"
 #include "tests/harness/harness.h"
-#include "tests/harness/lua_fixture.h"
 
 namespace {
 
@@ -176,15 +174,4 @@ TEST_F(Cmps, ManyLayersAndATexturePoolCleanedFirst)
     cmps_clean(&GFX.cmps_pool);
     EXPECT_EQ(live_cutmaps(), 0);
     cmps_clean(&GFX.cmps_pool);
-}
-
-TEST_F(Cmps, ScriptsOwnTheirCutMapsUntilUnref)
-{
-    lua_State* L = luaL_newstate();
-    EXPECT_TRUE(safelua_cpcall(L, safelua_open_libs, nullptr) && safelua_cpcall(L, cmps_lua_setup, &GFX));
-    EXPECT_EQ(lua_fixture_run(L, "m = cmps.alloc('map.xml') m.unref() collectgarbage()"), "");
-    EXPECT_EQ(live_cutmaps(), 1) << "the script still holds it";
-    EXPECT_EQ(lua_fixture_run(L, "m = nil collectgarbage()"), "");
-    EXPECT_EQ(live_cutmaps(), 0);
-    lua_close(L);
 }

@@ -1,5 +1,5 @@
-// Lua devil: constants by name, image userdata and their closed state, sub-image selection,
-// palettes, the attribute stack, and the library's errors raised as Lua errors.
+// Lua devil: constants by name, image userdata and their closed state, saved rows, the
+// attribute stack, and the library's errors raised as Lua errors.
 #include <gtest/gtest.h>
 
 #include <IL/il.h>
@@ -7,7 +7,6 @@
 #include <string>
 
 #include "tests/engine/gfx/image_lua_fixture.h"
-#include "tools/writer/wr_image.h"
 
 using Devil = ImageLua;
 
@@ -77,55 +76,17 @@ TEST_F(Devil, ClosedImages)
     EXPECT_EQ(harness_il_images(), baseline) << "the collector deletes unreferenced images";
 }
 
-TEST_F(Devil, FilesCloneAndCopyWithTheTopRowFirst)
+TEST_F(Devil, SavedFilesKeepTheTopRowFirst)
 {
-    EXPECT_EQ(run("a = devil.alloc() a:create(5, 4, 1, 3, 'IL_RGB', 'IL_UNSIGNED_BYTE')"
-                  " a:save('.\\\\a.png')"), "") << "backslash folders are accepted";
-    EXPECT_EQ(run("b = devil.alloc() b:load('a.png') c = b:clone() b:free() d = devil.alloc() d:copy(c)"
-                  " d:convert('IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
-    EXPECT_EQ(eval("c:get('IL_IMAGE_WIDTH') .. 'x' .. d:get('IL_IMAGE_HEIGHT')"), "5x4")
-        << "the file's size, in a clone that outlives its original";
-    EXPECT_EQ(eval("d:get('IL_IMAGE_FORMAT') == devil.ENUM.IL_LUMINANCE"
-                   " and c:get('IL_IMAGE_FORMAT') == devil.ENUM.IL_RGB"), "true");
-
-    // A created image keeps its top row first in the file.
     EXPECT_EQ(run("img = devil.alloc() img:create(1, 2, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
     ilBindImage(image("img"));
     ilGetData()[0] = 10; // top row
     ilGetData()[1] = 20;
-    EXPECT_EQ(run("img:save('col.png') back = devil.alloc() back:load('col.png')"), "");
+    EXPECT_EQ(run("img:save('.\\\\col.png') back = devil.alloc() back:load('col.png')"), "")
+        << "backslash folders are accepted";
     ilBindImage(image("back"));
     EXPECT_EQ(ilGetData()[0], 10);
     EXPECT_EQ(ilGetData()[1], 20);
-}
-
-TEST_F(Devil, SelectedFrameIsUsedByEveryLaterMethod)
-{
-    EXPECT_EQ(run("img = devil.alloc() img:create(2, 2, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
-    // Two more frames, made through the library directly.
-    ASSERT_NE(image("img"), 0u);
-    ilBindImage(image("img"));
-    ASSERT_EQ(ilCreateSubImage(IL_SUB_NEXT, 2), 2u);
-    EXPECT_EQ(run("img:select_frame(2) img:create(5, 3, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
-    EXPECT_EQ(eval("img:get('IL_IMAGE_WIDTH')"), "5");
-    EXPECT_EQ(run("img:select_frame(0)"), "");
-    EXPECT_EQ(eval("img:get('IL_IMAGE_WIDTH')"), "2") << "frame 0 is the image itself";
-    EXPECT_EQ(run("img:select_frame(9)"), "");
-    EXPECT_TRUE(harness_ends_with(eval("img:get('IL_IMAGE_WIDTH')"), "DevIL ERROR illegal operation"));
-}
-
-TEST_F(Devil, PalettesCopyBetweenImages)
-{
-    const uint8_t indices[4] = {0, 1, 2, 1};
-    const uint8_t palette[9] = {0, 0, 0, 255, 0, 0, 0, 255, 0};
-    ASSERT_TRUE(wr_image_save_indexed("pal.png", 2, 2, indices, palette, 3));
-    EXPECT_EQ(run("a = devil.alloc() a:load('pal.png')"
-                  " b = devil.alloc() b:create(2, 2, 1, 1, 'IL_COLOUR_INDEX', 'IL_UNSIGNED_BYTE')"
-                  " b:copy_pal(a) a:free()"), "");
-    EXPECT_EQ(eval("b:get('IL_PALETTE_NUM_COLS') >= 3"), "true");
-    EXPECT_EQ(run("b:copy_pal(b)"), "") << "an image may take its own palette";
-    EXPECT_EQ(eval("b:get('IL_PALETTE_NUM_COLS') >= 3"), "true");
-    EXPECT_EQ(run("b:convert('IL_RGB', 'IL_UNSIGNED_BYTE') b:save('out.png')"), "");
 }
 
 TEST_F(Devil, AttributeStackAndStrings)

@@ -7,8 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/code/dbg.h"
-#include "engine/code/files.h"
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/font.h"
 #include "engine/code/gfx/gfx.h"
@@ -241,11 +239,8 @@ TEST_F(FontSetup, GeneratedFontsMeasureByTheTilesOfTheirFiles)
         EXPECT_FLOAT_EQ(g.f->nominal_size, g.size);
         font_select(&GFX, g.f);
         font_set_style(&GFX, 8.0f, 2 * g.size, 1.0f, 0, 0); // twice the page size: scale 2
-        ASSERT_GT(width('W'), 0.0f) << g.file;
-        ASSERT_GT(width('i'), 0.0f) << g.file;
+        ASSERT_TRUE(width('W') > 0 && width('i') > 0) << g.file;
         EXPECT_FLOAT_EQ(font_text_width(&GFX, "Wi"), 2 * width('W') + 1 + 2 * width('i') + 1) << g.file;
-        EXPECT_EQ(width(1), -1.0f) << "control codes have no glyph";
-        EXPECT_FLOAT_EQ(font_glyph_width(&GFX, 1), 9.0f) << "the space width and spacing";
     }
     fonts_clean(&GFX);
     fonts_clean(&GFX);

@@ -68,14 +68,10 @@ TEST_F(Hmap, CellsAreAddressedByNumberWithinTheMapAndAGridOverATileMap)
     EXPECT_EQ(run("m:build(3.7, 2) m:set(2, 1, 5.5) m:set(0, 1, 7)"), "");
     EXPECT_EQ(eval("m:get(2, 1)"), "5.5");
     EXPECT_EQ(eval("m:get(3, 0)"), "7") << "x = w reaches the next row";
-    EXPECT_EQ(eval("m:get(1, 1)"), "0");
-    EXPECT_TRUE(fails("m:get(0, 2)", "requested height out of range"));
-    EXPECT_TRUE(fails("m:set(-1, 0, 1)", "requested height out of range"));
+    for (const char* code :
+         {"m:get(0, 2)", "m:set(-1, 0, 1)", "m:build(0, 4) m:get(0, 0)", "m:build(2, 2) hmap.free(m) m:get(0, 0)"})
+        EXPECT_TRUE(fails(code, "requested height out of range")) << code;
     EXPECT_TRUE(fails("m.get(devil.alloc(), 0, 0)", "(bad hmap)"));
-    EXPECT_EQ(run("m:build(0, 4)"), "");
-    EXPECT_TRUE(fails("m:get(0, 0)", "requested height out of range")) << "refused size";
-    EXPECT_EQ(run("m:build(2, 2) hmap.free(m)"), "");
-    EXPECT_TRUE(fails("m:get(0, 0)", "requested height out of range"));
 
     // A grid over a tile map.
     EXPECT_EQ(run("img = devil.alloc() img:create(16, 12, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"
@@ -83,7 +79,6 @@ TEST_F(Hmap, CellsAreAddressedByNumberWithinTheMapAndAGridOverATileMap)
                   " m = hmap.alloc() m:build_from_mmap(t, 2)"), "");
     EXPECT_EQ(eval("m:get(4, 6)"), "0") << "4 x 3 tiles give 5 x 7 cells, all flat";
     EXPECT_TRUE(fails("m:get(5, 6)", "requested height out of range"));
-    EXPECT_TRUE(fails("m:build_from_mmap({}, 1)", "(bad mmap)"));
     EXPECT_TRUE(fails("t.image = nil m:build_from_mmap(t, 1)", "(bad DevIL*)"));
 }
 
