@@ -1,6 +1,6 @@
 // Bitmaps: image pairs, palettes and grey images through the image library, the error
-// discipline, the shared by-name bitmaps, the BGRA fill and copy, and the whole-file check
-// that every path runs before it hands a file to the image library.
+// discipline, the BGRA fill and copy, and the whole-file check that every path runs before
+// it hands a file to the image library.
 #include <gtest/gtest.h>
 
 #include <IL/il.h>
@@ -118,23 +118,6 @@ TEST_F(Bmps, PaletteIndexZeroIsTransparentAndGreyStaysGrey)
     EXPECT_EQ(info.data[3], 200);
     bmps_delete_image(image);
     EXPECT_EQ(pixels_of(bmps_load_image(".a.png", BMIP_BGRA, &info), info), std::vector<uint32_t>(4, 0xFFC8C8C8u));
-
-    // A 16-bit grey image must be described in 8-bit pixels, not as one of its bytes.
-    const uint16_t px[4] = {0x0000, 0x8080, 0xFFFF, 0x4040};
-    ILuint id = 0;
-    ilGenImages(1, &id);
-    ilBindImage(id);
-    ilTexImage(2, 2, 1, 1, IL_LUMINANCE, IL_UNSIGNED_SHORT, (void*)px);
-    ilRegisterOrigin(IL_ORIGIN_UPPER_LEFT);
-    ASSERT_TRUE(ilSaveImage("g16.png"));
-    ilLoadImage("g16.png");
-    ASSERT_EQ(ilGetInteger(IL_IMAGE_TYPE), IL_UNSIGNED_SHORT) << "the file really is 16-bit";
-    ilDeleteImages(1, &id);
-    image = bmps_load_image("g16.png", 0, &info);
-    ASSERT_NE(image, 0u);
-    EXPECT_EQ(info.row, 2);
-    EXPECT_EQ(std::vector<uint8_t>(info.data, info.data + 4), (std::vector<uint8_t>{0x00, 0x80, 0xFF, 0x40}));
-    bmps_delete_image(image);
 }
 
 TEST_F(Bmps, FailuresLogTheCallAndEmptyTheErrorList)
@@ -152,20 +135,6 @@ TEST_F(Bmps, FailuresLogTheCallAndEmptyTheErrorList)
     EXPECT_EQ(LOGGED.error, "Failed to ilTexImage(w,h,d,4,IL_BGRA,IL_UNSIGNED_BYTE,0) : invalid parameter \n"
                             "Failed to setup gfx bitmap,\n");
     EXPECT_TRUE(list_empty(&pool.records.live));
-}
-
-TEST_F(Bmps, ManagerSharesBitmapsByNameAndRetriesFailures)
-{
-    save_grey("shared.png", 2, 2, 5);
-    gfx_bmps* a = bmps_find(&pool, "shared.png");
-    ASSERT_TRUE(a);
-    EXPECT_EQ(bmps_find(&pool, "SHARED.PNG"), a) << "one record, loaded once";
-    EXPECT_EQ(bmps_find(&pool, "later.png"), nullptr);
-    save_grey("later.png", 1, 1, 5);
-    EXPECT_NE(bmps_find(&pool, "later.png"), nullptr) << "a failure is not remembered";
-    EXPECT_EQ(live_images(), 2);
-    bmps_clean(&pool);
-    EXPECT_EQ(live_images(), 0);
 }
 
 TEST_F(Bmps, CopiesAreCutToBothBitmapsAndOnlyBgraIsWritten)

@@ -144,7 +144,7 @@ TEST_F(Cmps, SourcesAreSharedAndOutliveTheirCutMaps)
     EXPECT_EQ(((const cmps_source*)gfx_cmps_layer(a, 0)->sources.data)[1].bitmap, shared);
     gfx_cmps_free(a);
     EXPECT_EQ(live_cutmaps(), 1);
-    EXPECT_EQ(bmps_find(&GFX.bmps_pool, "data/cuts/grid.png"), shared) << "still the loaded one";
+    EXPECT_EQ(bmps_find(&GFX.bmps_pool, "DATA/CUTS/Grid.png"), shared) << "still the loaded one, case ignored";
     EXPECT_EQ(pixel(shared, 9, 3), grid(9, 3));
 }
 

@@ -1,4 +1,4 @@
-// Lua devil: constants by name, image userdata and their closed state, saved rows, the
+// Lua devil: constants by name, saved rows, the
 // attribute stack, and the library's errors raised as Lua errors.
 #include <gtest/gtest.h>
 
@@ -63,17 +63,6 @@ TEST_F(Devil, LibraryErrorsAreRaisedTheListIsLeftEmptyAndBadSizesAreRefused)
         EXPECT_TRUE(fails(code, "DevIL ERROR could not open file")) << code;
     EXPECT_TRUE(fails("img:copy_pal(devil.alloc())", "DevIL ERROR invalid parameter"))
         << "an image without a palette has none to give";
-}
-
-TEST_F(Devil, ClosedImages)
-{
-    EXPECT_EQ(run("img = devil.alloc() img:create(2, 2, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
-    EXPECT_EQ(harness_il_images(), baseline + 1);
-    EXPECT_EQ(run("img:free()"), "");
-    EXPECT_EQ(harness_il_images(), baseline);
-    EXPECT_TRUE(fails("img:load('x.png')", "attempt to use a closed image"));
-    EXPECT_EQ(run("devil.free(img) img = nil for i = 1, 5 do devil.alloc() end collectgarbage() collectgarbage()"), "");
-    EXPECT_EQ(harness_il_images(), baseline) << "the collector deletes unreferenced images";
 }
 
 TEST_F(Devil, SavedFilesKeepTheTopRowFirst)

@@ -1,5 +1,5 @@
-// Text: UTF-8 decoding, measuring and wrapping rules, the quads a glyph becomes, the
-// console-font fallback and the fonts' start-up.
+// Text: UTF-8 measuring and wrapping rules, the quads a glyph becomes, a page without its
+// image, and the fonts' start-up.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -68,44 +68,19 @@ struct FontSetup : DeviceTest {};
 
 } // namespace
 
-TEST(Utf8, DecodesLeadsAndStopsAtTheEnd)
-{
-    // Each text gives its codes (-1 for an invalid lead) up to the end.
-    struct text_case {
-        const char* text;
-        std::vector<int64_t> codes;
-    } cases[] = {
-        {"\xC3\xA9\xC2\xA9z", {0xE9, 0xA9, 'z'}},
-        {"\xE2\x82\xAC\xF0\x9F\x98\x80", {0x20AC, 0x1F600}},
-        {"\xE2\x82", {}},        // cut short by the terminator
-        {"\x80\xF4", {-1, -1}},  // a continuation byte; a lead above 0xF0 with bit 0x04
-        {"\xC0\x80x", {}},       // an encoded zero ends the string too
-    };
-    for (const text_case& c : cases) {
-        const char* t = c.text;
-        std::vector<int64_t> got;
-        uint32_t code = 0;
-        for (int r; (r = font_utf8_next(&t, &code)) != FONT_UTF8_END;)
-            got.push_back(r == FONT_UTF8_CODE ? (int64_t)code : -1);
-        EXPECT_EQ(got, c.codes) << c.text;
-    }
-    const char cut[] = "\xE2\x82\0AB";
-    const char* t = cut;
-    uint32_t code;
-    EXPECT_EQ(font_utf8_next(&t, &code), FONT_UTF8_END);
-    EXPECT_EQ(t, cut + 2) << "nothing after the terminator is read";
-}
-
 TEST_F(Text, MeasuresGlyphsSpacesAndFixedPitch)
 {
     // Scale 32 / 16 = 2 and spacing 1: 'A' (10 wide) 21, 'i' (6) 13, a glyphless character
-    // or one beyond the page the space width 8 + 1; an invalid lead or a cut sequence ends it.
+    // or one beyond the page (U+0141, U+20AC, U+1F600) the space width 8 + 1. An invalid lead
+    // (a continuation byte, a lead above 0xF0 with bit 0x04), a sequence cut by the terminator
+    // or an encoded zero ends the text.
     struct width_case {
         float space;
         const char* text;
         float width;
     } cases[] = {{8, "A", 21}, {8, "i", 13}, {8, " ", 9}, {8, "\xC5\x81", 9}, {8, "Ai \xC3\xA9", 21 + 13 + 9 + 13},
-                 {8, "A\x80i", 21}, {8, "A\xC3", 21}, {-10, "A", 11}, {-10, " ", 11}, {-10, "AiA", 33}};
+                 {8, "\xE2\x82\xAC\xF0\x9F\x98\x80", 18}, {8, "A\x80i", 21}, {8, "A\xF4i", 21}, {8, "A\xC3", 21},
+                 {8, "A\xE2\x82", 21}, {8, "A\xC0\x80i", 21}, {-10, "A", 11}, {-10, " ", 11}, {-10, "AiA", 33}};
     for (const width_case& c : cases) {
         font_set_style(&GFX, c.space, 32.0f, 1.0f, 0, 0);
         EXPECT_FLOAT_EQ(font_text_width(&GFX, c.text), c.width) << c.space << " " << c.text;
@@ -180,19 +155,6 @@ TEST_F(Text, WordsAndLineBreaksAndTheDrawnWordMatchesItsMeasure)
     ASSERT_EQ(q.size(), 2u);
     EXPECT_FLOAT_EQ(q[1].v[0].x, before + 21.0f + 9.0f);
     EXPECT_EQ(GFX.last_texture, nullptr);
-}
-
-TEST_F(Text, WithoutAFontTheConsoleFontStandsIn)
-{
-    font_select(&GFX, nullptr);
-    font_set_style(&GFX, 8.0f, 16.0f, 0.0f, 0, 0);
-    font_set_pos(&GFX, 10.0f, 20.0f);
-    EXPECT_FLOAT_EQ(font_text_width(&GFX, "abc"), 48.0f);
-    EXPECT_FLOAT_EQ(font_glyph_width(&GFX, 'a'), 0.0f);
-    font_draw_text(&GFX, "abc");
-    EXPECT_FLOAT_EQ(GFX.pen_x, 58.0f);
-    font_draw_glyph(&GFX, 'a');
-    EXPECT_FLOAT_EQ(GFX.pen_x, 58.0f);
 }
 
 TEST_F(FontSetup, BadFilesFailAndLeaveNothingBehind)
