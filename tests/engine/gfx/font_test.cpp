@@ -220,7 +220,7 @@ TEST_F(FontSetup, BadFilesFailAndLeaveNothingBehind)
     EXPECT_EQ(D3D_BUFFERS.txt_count, 3) << "only the three start-up fonts hold textures";
 }
 
-TEST_F(FontSetup, GeneratedFontsMeasureByTheTilesOfTheirFiles)
+TEST_F(FontSetup, GeneratedFontsMeasureByTheTilesOfTheirFilesAndInkStaysInside)
 {
     ASSERT_TRUE(setup_gfx());
     struct generated {
@@ -248,6 +248,24 @@ TEST_F(FontSetup, GeneratedFontsMeasureByTheTilesOfTheirFiles)
         ASSERT_TRUE(width('W') > 0 && width('i') > 0) << g.file;
         EXPECT_FLOAT_EQ(font_text_width(&GFX, "Wi"), 2 * width('W') + 1 + 2 * width('i') + 1) << g.file;
     }
+
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    font_select(&GFX, &GFX.comic32);
+    font_set_style(&GFX, 8.0f, 32.0f, 0.0f, 0xFFFFFFFF, 0xFFFFFFFF);
+    font_set_pos(&GFX, 4.0f, 8.0f);
+    float width = font_text_width(&GFX, "W");
+    font_draw_text(&GFX, "W");
+    // The clear colour is dark blue; white ink shows as a bright red channel.
+    int inside = 0, outside = 0;
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x) {
+            bool ink = channel(d3d8_read_pixel(device(), x, y), 16) > 128;
+            bool within = x >= 4 && x < 4 + width && y >= 8 && y < 40;
+            (within ? inside : outside) += ink;
+        }
+    EXPECT_GT(inside, 20);
+    EXPECT_EQ(outside, 0);
+    gfx_end_scene(&GFX);
     fonts_clean(&GFX);
     fonts_clean(&GFX);
     EXPECT_EQ(GFX.comic16.page.file, nullptr);
@@ -287,29 +305,6 @@ TEST_F(FontSetup, MissingFontStopsStartUpWithItsName)
     EXPECT_EQ(D3D_BUFFERS.txt_count, 0);
 }
 
-TEST_F(FontSetup, DrawnWordPutsInkWhereItIsMeasured)
-{
-    ASSERT_TRUE(setup_gfx());
-    ASSERT_TRUE(gfx_begin_scene(&GFX));
-    font_select(&GFX, &GFX.comic32);
-    font_set_style(&GFX, 8.0f, 32.0f, 0.0f, 0xFFFFFFFF, 0xFFFFFFFF);
-    font_set_pos(&GFX, 4.0f, 8.0f);
-    const char* word = "W";
-    float width = font_text_width(&GFX, word);
-    font_draw_text(&GFX, word);
-    // The clear colour is dark blue; white ink shows as a bright red channel.
-    int inside = 0, outside = 0;
-    for (int y = 0; y < 48; ++y)
-        for (int x = 0; x < 64; ++x) {
-            bool ink = channel(d3d8_read_pixel(device(), x, y), 16) > 128;
-            bool within = x >= 4 && x < 4 + width && y >= 8 && y < 40;
-            (within ? inside : outside) += ink;
-        }
-    EXPECT_GT(inside, 20);
-    EXPECT_EQ(outside, 0);
-    gfx_end_scene(&GFX);
-}
-
 TEST_F(Bubbles, TextSetsSizeAndLifeThenItFadesAndStaysAllocated)
 {
     bub* b = at(100, 100, "AAAAAAAAAA"); // 10 x 20 + 8 = 208 wide, life 208 / 64
@@ -334,30 +329,26 @@ TEST_F(Bubbles, TextSetsSizeAndLifeThenItFadesAndStaysAllocated)
     EXPECT_TRUE(draws_get().empty());
 }
 
-TEST_F(Bubbles, MovesAQuarterTowardsItsAnchor)
-{
-    bub* b = at(100, 100, "AA");
-    b->anchor_y += 100;
-    m.frame_time = 0.01f;
-    bubs_update(&m);
-    EXPECT_EQ(row({b->x, b->y}), row({100, 125}));
-
-    // Sideways only beyond 32 pixels past either edge.
-    b->y = 100;
-    b->anchor_y = 172;
-    b->anchor_x = 100 - 32 - 40;
-    bubs_update(&m);
-    EXPECT_FLOAT_EQ(b->x, 90.0f);
-    b->anchor_x = b->x + b->width + 32;
-    bubs_update(&m);
-    EXPECT_FLOAT_EQ(b->x, 90.0f);
-}
-
-TEST_F(Bubbles, OverlappingBubblesPushApart)
+TEST_F(Bubbles, MovesAQuarterTowardsItsAnchorAndOverlappingOnesPushApart)
 {
     bub* a = at(0, 0, "AA");
-    bub* b = at(0, 0, "AA");
+    a->anchor_y += 100;
     m.frame_time = 0.01f;
+    bubs_update(&m);
+    EXPECT_EQ(row({a->x, a->y}), row({0, 25}));
+    // Sideways only beyond 32 pixels past either edge.
+    a->y = 0;
+    a->anchor_y = 72;
+    a->anchor_x = -32 - 40;
+    bubs_update(&m);
+    EXPECT_FLOAT_EQ(a->x, -10.0f);
+    a->anchor_x = a->x + a->width + 32;
+    bubs_update(&m);
+    EXPECT_FLOAT_EQ(a->x, -10.0f);
+
+    bub* b = at(0, 0, "AA");
+    a->x = 0;
+    a->anchor_x = 10;
     bubs_update(&m);
     // a's centre is not left of or above b's: a goes right and down by b's size (48 x 40),
     // halved by the two contributions and quartered; b the other way.
@@ -366,9 +357,7 @@ TEST_F(Bubbles, OverlappingBubblesPushApart)
     // Touching edges do not overlap.
     a->x = a->y = b->y = 0;
     b->x = 48;
-    a->anchor_x = 10;
     b->anchor_x = 58;
-    a->anchor_y = b->anchor_y = 72;
     bubs_update(&m);
     EXPECT_EQ(row({a->x, b->x}), row({0, 48}));
 
