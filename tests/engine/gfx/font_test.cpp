@@ -124,8 +124,9 @@ TEST_F(Text, MeasuresGlyphsSpacesAndFixedPitch)
         const char* text;
         float width;
     } cases[] = {{8, "A", 21}, {8, "i", 13}, {8, " ", 9}, {8, "\xC5\x81", 9}, {8, "Ai \xC3\xA9", 21 + 13 + 9 + 13},
-                 {8, "\xE2\x82\xAC\xF0\x9F\x98\x80", 18}, {8, "A\x80i", 21}, {8, "A\xF4i", 21}, {8, "A\xC3", 21},
-                 {8, "A\xE2\x82", 21}, {8, "A\xC0\x80i", 21}, {-10, "A", 11}, {-10, " ", 11}, {-10, "AiA", 33}};
+                 {8, "\xE2\x82\xAC\xF0\x9F\x98\x80", 18}, {8, "A\x80i", 21}, {8, "A\xF4\x80\x80\x80i", 21},
+                 {8, "A\xC3", 21}, {8, "A\xE2\x82", 21}, {8, "A\xC0\x80i", 21}, {-10, "A", 11}, {-10, " ", 11},
+                 {-10, "AiA", 33}};
     for (const width_case& c : cases) {
         font_set_style(&GFX, c.space, 32.0f, 1.0f, 0, 0);
         EXPECT_FLOAT_EQ(font_text_width(&GFX, c.text), c.width) << c.space << " " << c.text;
