@@ -7,12 +7,11 @@
 // allocations, a pool cleaned under a script).
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <IL/il.h>
 #include <cstdio>
-#include <fstream>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -262,8 +261,7 @@ struct Cmps : DeviceTest {
     {
         DeviceTest::SetUp();
         ASSERT_TRUE(setup_gfx());
-        mkdir("data", 0777);
-        mkdir("data/cuts", 0777);
+        std::filesystem::create_directories("data/cuts");
         std::vector<uint8_t> px;
         for (int y = 0; y < 4; y++)
             for (int x = 0; x < 10; x++)
