@@ -30,8 +30,6 @@ const target TARGETS[] = {
     {"bmps", bmps_fuzz_one, bmps_fuzz_init},
 };
 
-void PrintTo(const target& t, std::ostream* os) { *os << t.name; }
-
 struct FuzzReplay : testing::TestWithParam<target> {};
 
 } // namespace

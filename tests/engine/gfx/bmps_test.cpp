@@ -1,23 +1,28 @@
 // Bitmaps: image pairs, palettes and grey images through the image library, the error
-// discipline, the shared by-name bitmaps, the BGRA fill and copy, and the whole-file check
-// that every path runs before it hands a file to the image library.
+// discipline, the BGRA fill and copy, and the whole-file check that every path runs before
+// it hands a file to the image library. Cut maps: layers composed from cuts of source
+// images, the document's parse errors with their line, shared sources, and layers that
+// outgrow their array or lose their textures. Held textures: made from files, their failures
+// logged under the buffer manager's line, and the txts library's ownership rules (unref, bad
+// allocations, a pool cleaned under a script).
 #include <gtest/gtest.h>
 
 #include <IL/il.h>
-#include <IL/ilu.h>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "engine/code/gfx/bmps.h"
+#include "engine/code/gfx/cmps.h"
+#include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/d3d_dbg.h"
-#include "engine/code/gfx/devil.h"
-#include "engine/code/safelua.h"
+#include "engine/code/gfx/gfx.h"
+#include "engine/code/gfx/txts.h"
 #include "tests/engine/gfx/device_fixture.h"
-#include "tests/harness/harness.h"
-#include "tests/harness/log_capture.h"
-#include "tests/harness/lua_fixture.h"
+#include "tests/engine/gfx/image_lua_fixture.h"
 #include "tools/writer/wr_image.h"
 
 namespace {
@@ -40,25 +45,15 @@ void save_rgb(const char* path, int w, int h, uint8_t r, uint8_t g, uint8_t b)
 
 void write_bytes(const char* path, const std::string& bytes)
 {
-    FILE* f = fopen(path, "wb");
-    ASSERT_NE(f, nullptr);
-    fwrite(bytes.data(), 1, bytes.size(), f);
-    fclose(f);
+    ASSERT_TRUE(std::ofstream(path, std::ios::binary).write(bytes.data(), bytes.size()).good());
 }
 
-uint32_t pixel(const bmip& info, int x, int y)
-{
-    uint32_t v;
-    memcpy(&v, info.data + y * info.row + x * 4, 4);
-    return v;
-}
-
-// The pixels of a BGRA image as one row, and the image deleted.
+// The pixels of a BGRA image (its rows are packed), and the image deleted.
 std::vector<uint32_t> pixels_of(uint32_t image, const bmip& info)
 {
     std::vector<uint32_t> out;
-    for (int i = 0; image && i < info.w * info.h; i++)
-        out.push_back(pixel(info, i % info.w, i / info.w));
+    if (image)
+        out.assign((const uint32_t*)info.data, (const uint32_t*)info.data + info.w * info.h);
     bmps_delete_image(image);
     return out;
 }
@@ -132,20 +127,14 @@ TEST_F(Bmps, PaletteIndexZeroIsTransparentAndGreyStaysGrey)
     EXPECT_EQ(pixels_of(bmps_load_image(".a.png", BMIP_BGRA, &info), info), std::vector<uint32_t>(4, 0xFFC8C8C8u));
 
     // A 16-bit grey image must be described in 8-bit pixels, not as one of its bytes.
-    const uint16_t px[4] = {0x0000, 0x8080, 0xFFFF, 0x4040};
+    const uint16_t px[2] = {0x8080, 0xFFFF};
     ILuint id = 0;
     ilGenImages(1, &id);
     ilBindImage(id);
-    ilTexImage(2, 2, 1, 1, IL_LUMINANCE, IL_UNSIGNED_SHORT, (void*)px);
-    ilRegisterOrigin(IL_ORIGIN_UPPER_LEFT);
-    ASSERT_TRUE(ilSaveImage("g16.png"));
-    ilLoadImage("g16.png");
-    ASSERT_EQ(ilGetInteger(IL_IMAGE_TYPE), IL_UNSIGNED_SHORT) << "the file really is 16-bit";
+    ASSERT_TRUE(ilTexImage(2, 1, 1, 1, IL_LUMINANCE, IL_UNSIGNED_SHORT, (void*)px) && ilSaveImage("g16.png"));
     ilDeleteImages(1, &id);
     image = bmps_load_image("g16.png", 0, &info);
-    ASSERT_NE(image, 0u);
-    EXPECT_EQ(info.row, 2);
-    EXPECT_EQ(std::vector<uint8_t>(info.data, info.data + 4), (std::vector<uint8_t>{0x00, 0x80, 0xFF, 0x40}));
+    EXPECT_EQ(std::vector<uint8_t>(info.data, info.data + info.size), (std::vector<uint8_t>{0x80, 0xFF}));
     bmps_delete_image(image);
 }
 
@@ -154,10 +143,8 @@ TEST_F(Bmps, FailuresLogTheCallAndEmptyTheErrorList)
     bmip info;
     // A missing file with an unknown extension pushes two codes.
     EXPECT_EQ(bmps_load_image("nothing.qqq", 5, &info), 0u);
-    EXPECT_EQ(info.format, BMIP_NONE);
     EXPECT_EQ(LOGGED.error.rfind("Failed to ilLoadImage((char*const)filename) : ", 0), 0u) << LOGGED.error;
     EXPECT_NE(LOGGED.error.find("ILERROR "), std::string::npos) << LOGGED.error;
-    EXPECT_EQ(ilGetError(), (ILenum)IL_NO_ERROR);
 
     LOGGED.error.clear();
     EXPECT_EQ(bmps_alloc(&pool, BMIP_BGRA, 0x10000, 0x10000, 1, nullptr), nullptr);
@@ -166,33 +153,9 @@ TEST_F(Bmps, FailuresLogTheCallAndEmptyTheErrorList)
     EXPECT_TRUE(list_empty(&pool.records.live));
 }
 
-TEST_F(Bmps, ManagerSharesBitmapsByName)
+TEST_F(Bmps, CopiesAreCutToBothBitmapsAndOnlyBgraIsWritten)
 {
-    save_grey("shared.png", 2, 2, 5);
-    gfx_bmps* a = bmps_find(&pool, "shared.png");
-    ASSERT_TRUE(a);
-    EXPECT_EQ(bmps_find(&pool, "SHARED.PNG"), a) << "one record, loaded once";
-    EXPECT_TRUE(list_empty(&pool.records.live));
-    EXPECT_EQ(bmps_find(&pool, "absent.png"), nullptr);
-    EXPECT_EQ(bmps_find(&pool, "absent.png"), nullptr) << "failures are tried again";
-
-    gfx_bmps* made = bmps_alloc(&pool, BMIP_BGRA, 4, 3, 1, nullptr);
-    ASSERT_TRUE(made);
-    EXPECT_EQ(made->info.size, 48); // 4 x 3 pixels of 4 bytes
-    EXPECT_EQ(pixel(made->info, 3, 2), 0u) << "created pixels start at zero";
-    gfx_bmps* grey = bmps_alloc(&pool, BMIP_LUMINANCE, 5, 1, 1, "");
-    ASSERT_TRUE(grey);
-    EXPECT_EQ(grey->info.format, BMIP_LUMINANCE);
-    gfx_bmps_free(grey);
-    EXPECT_EQ(live_images(), 2);
-    bmps_clean(&pool);
-    EXPECT_EQ(live_images(), 0);
-    bmps_clean(&pool);
-}
-
-TEST_F(Bmps, FillAndCopyAreClipped)
-{
-    gfx_bmps* dst = bmps_alloc(&pool, BMIP_BGRA, 8, 2, 1, nullptr);
+    gfx_bmps* dst = bmps_alloc(&pool, BMIP_BGRA, 8, 1, 1, nullptr);
     gfx_bmps* src = bmps_alloc(&pool, BMIP_BGRA, 10, 1, 1, nullptr);
     gfx_bmps* grey = bmps_alloc(&pool, BMIP_LUMINANCE, 4, 1, 1, nullptr);
     ASSERT_TRUE(dst && src && grey);
@@ -200,37 +163,21 @@ TEST_F(Bmps, FillAndCopyAreClipped)
         memcpy(src->info.data + 4 * x, &x, 4);
     const uint32_t W = 0xFFFFFFFF;
     bmps_fill(&dst->info, W, nullptr);
-    bmps_rect part = {-2, 1, 0, 4, 5, 1}; // columns 0 and 1 of row 1
-    bmps_fill(&dst->info, 0x11, &part);
-    // A destination at x -4, width 10: source columns 4..9 land in columns 0..5 of row 0.
+    // A destination at x -4, width 10: source columns 4..9 land in columns 0..5.
     bmps_rect s = {0, 0, 0, 10, 1, 1}, t = {-4, 0, 0, 10, 1, 1};
     bmps_copy_rect(&src->info, &s, &dst->info, &t, nullptr, -1.0f);
-    // Clipped to columns 2..3 of row 1.
-    bmps_clip clip = {2, 0, 0, 4, 10, 1};
-    bmps_rect t2 = {0, 1, 0, 10, 1, 1};
-    bmps_copy_rect(&src->info, &s, &dst->info, &t2, &clip, -1.0f);
     // Far, non-finite and other modes copy nothing.
     bmps_rect far = {1e9f, 0, 0, 1e9f, 1, 1}, nan = {0.0f / 0.0f, 0, 0, 5, 1, 1};
     bmps_copy_rect(&src->info, &s, &dst->info, &far, nullptr, -1.0f);
-    bmps_copy_rect(&src->info, &nan, &dst->info, &t, nullptr, -1.0f);
-    bmps_fill(&dst->info, 0, &nan);
-    bmps_copy_rect(&src->info, &s, &dst->info, &t2, nullptr, 0.5f);
-    std::vector<uint32_t> got;
-    for (int i = 0; i < 16; i++)
-        got.push_back(pixel(dst->info, i % 8, i / 8));
-    EXPECT_EQ(got, (std::vector<uint32_t>{4, 5, 6, 7, 8, 9, W, W, 0x11, 0x11, 2, 3, W, W, W, W}));
+    bmps_copy_rect(&src->info, &nan, &dst->info, &s, nullptr, -1.0f);
+    bmps_copy_rect(&src->info, &s, &dst->info, &s, nullptr, 0.5f);
+    EXPECT_EQ(std::vector<uint32_t>((uint32_t*)dst->info.data, (uint32_t*)dst->info.data + 8),
+              (std::vector<uint32_t>{4, 5, 6, 7, 8, 9, W, W}));
     bmps_fill(&grey->info, W, nullptr);
     EXPECT_EQ(grey->info.data[0], 0) << "only BGRA bitmaps are written";
 }
 
 namespace {
-
-int open_devil(lua_State* L)
-{
-    safelua_open_libs(L);
-    devil_lua_setup(L);
-    return 0;
-}
 
 // The image library never returned on the first and third file and overran its buffer on
 // the second. The inputs are the fuzz corpus's regressions (after its selector byte).
@@ -248,7 +195,7 @@ TEST_F(ImageFiles, DamagedAndHugeFilesAreRefusedOnEveryPath)
     ASSERT_TRUE(setup_gfx());
     devil_library_ready(true);
     lua_State* L = luaL_newstate();
-    ASSERT_TRUE(safelua_cpcall(L, open_devil, nullptr));
+    ASSERT_TRUE(safelua_cpcall(L, ImageLua::open_body, nullptr));
     for (const char* input : {"png-chunk-past-end", "png-huge", "jpeg-segment-after-scan", "jpeg-huge"}) {
         const char* name = input[0] == 'j' ? "bad.jpg" : "bad.img"; // PNG is found by content
         write_bytes(name, corpus(input));
@@ -279,16 +226,227 @@ TEST(ImageFileCheck, DeclaredSizesUpToTheLimitAndWholeFilesPass)
         write_bytes("size.png", std::string("\x89PNG\r\n\x1a\n") + ihdr + be32(0) + "IENDcrc!");
         EXPECT_EQ(bmps_file_check("size.png"), z.ok) << z.w << " x " << z.h;
     }
-    // A whole segment after the scan data passes, and so does a JPEG cut inside its scan data
-    // (the library stops there itself); the seed itself loads.
-    std::string scan = corpus("jpeg-seed").substr(0, corpus("jpeg-seed").size() - 2);
-    for (const std::string& ok : {scan + std::string("\xff\xfe\0\x04ok\xff\xd9", 8), scan.substr(0, scan.size() - 8)}) {
+    // A whole JPEG passes, so does one with a whole segment after the scan data, and one cut
+    // inside its scan data (the library stops there itself).
+    std::string seed = corpus("jpeg-seed"), scan = seed.substr(0, seed.size() - 2);
+    for (const std::string& ok :
+         {seed, scan + std::string("\xff\xfe\0\x04ok\xff\xd9", 8), scan.substr(0, scan.size() - 8)}) {
         write_bytes("ok.jpg", ok);
         EXPECT_TRUE(bmps_file_check("ok.jpg")) << ok.size();
     }
-    harness_il_start();
-    write_bytes("seed.jpg", corpus("jpeg-seed"));
-    bmip info;
-    bmps_delete_image(bmps_load_image("seed.jpg", 5, &info));
-    EXPECT_EQ(info.w, 8) << "a whole JPEG passes the check";
+}
+
+namespace {
+
+const uint32_t WHITE = 0xFFFFFFFFu;
+
+// The source "grid.png": 10 x 4, each pixel names its place (blue x, green y).
+uint32_t grid(int x, int y) { return 0xFF800000u | (uint32_t)(y << 8) | (uint32_t)x; }
+
+const char* kDoc = "<?xml version=\"1.0\"?>\n"
+                   "<CutMap version=\"1\" w=\"12\" h=\"6\" d=\"1\">\n"
+                   "  <layer>\n"
+                   "    <source name=\"green.png\">\n"
+                   "      <c>0 2 1 0 0 3 1</c>\n"
+                   "    </source>\n"
+                   "    <source name=\"grid.png\">\n"
+                   "      <c>1 2 2 0 0 1 1</c>\n"
+                   "      <c>1 2 2 4 0 2 1</c>\n"
+                   "      <c>1 10 1 0 0 -4 4</c>\n"
+                   "    </source>\n"
+                   "  </layer>\n"
+                   "  <layer><source name=\"missing.png\"><c>0 1 1 0 0 0 0</c></source></layer>\n"
+                   "</cutmap>\n";
+
+int live_cutmaps() { return harness_list_count(&GFX.cmps_pool.records.live); }
+
+uint32_t pixel(const gfx_bmps* b, int x, int y)
+{
+    uint32_t v;
+    memcpy(&v, b->info.data + y * b->info.row + x * 4, 4);
+    return v;
+}
+
+struct Cmps : DeviceTest {
+    void SetUp() override
+    {
+        DeviceTest::SetUp();
+        ASSERT_TRUE(setup_gfx());
+        std::filesystem::create_directories("data/cuts");
+        std::vector<uint8_t> px;
+        for (int y = 0; y < 4; y++)
+            for (int x = 0; x < 10; x++)
+                px.insert(px.end(), {(uint8_t)x, (uint8_t)y, 0x80, 0xFF});
+        ASSERT_TRUE(write_image("data/cuts/grid.png", 10, 4, 4, px.data()));
+        std::vector<uint32_t> green(4 * 4, 0xFF00FF00u);
+        ASSERT_TRUE(write_image("data/cuts/green.png", 4, 4, 4, (const uint8_t*)green.data()));
+        harness_write_file("map.xml", kDoc);
+    }
+};
+
+int live_textures() { return harness_list_count(&GFX.txts_pool.records.live); }
+
+struct Txts : Cmps {
+    lua_State* L = nullptr;
+    void SetUp() override
+    {
+        Cmps::SetUp();
+        ASSERT_TRUE(write_image("t.png", 4, 2, 4, std::vector<uint8_t>(4 * 2 * 4).data()));
+        L = luaL_newstate();
+        ASSERT_TRUE(safelua_cpcall(L, safelua_open_libs, nullptr));
+        ASSERT_TRUE(safelua_cpcall(L, txts_lua_setup, &GFX));
+    }
+    void TearDown() override
+    {
+        if (L)
+            lua_close(L);
+        Cmps::TearDown();
+    }
+    std::string run(const char* code) { return lua_fixture_run(L, code); }
+    bool null_error(const char* code) { return run(code).find("null pointer in gfx_txts usedata") != std::string::npos; }
+};
+
+} // namespace
+
+TEST_F(Cmps, LayersAreComposedFromCuts)
+{
+    gfx_cmps* c = cmps_alloc(&GFX.cmps_pool, 0, 0, 0, "map.xml");
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(std::make_pair(c->w, c->h), std::make_pair(12, 6));
+    ASSERT_EQ(c->layers.count, 2);
+    cmps_layer* l = gfx_cmps_layer(c, 0);
+    ASSERT_NE(l->bitmap, nullptr);
+    // Row 1: white, the first grid cut, the later cut over it, grid over green (columns 3-4),
+    // green alone.
+    // Row 4: a destination 4 left of the layer puts source columns 4-9 in columns 0-5.
+    std::vector<uint32_t> row1, row4;
+    for (int x = 0; x < 7; x++) {
+        row1.push_back(pixel(l->bitmap, x, 1));
+        row4.push_back(pixel(l->bitmap, x, 4));
+    }
+    const uint32_t green = 0xFF00FF00u;
+    EXPECT_EQ(row1, (std::vector<uint32_t>{WHITE, grid(0, 0), grid(4, 0), grid(5, 0), green, WHITE, WHITE}));
+    EXPECT_EQ(row4, (std::vector<uint32_t>{grid(4, 0), grid(5, 0), grid(6, 0), grid(7, 0), grid(8, 0), grid(9, 0), WHITE}));
+    EXPECT_EQ(pixel(l->bitmap, 1, 2), grid(0, 1));
+
+    ASSERT_NE(l->texture, nullptr);
+    EXPECT_EQ(l->texture->texture->bitmap, l->bitmap);
+    EXPECT_EQ(pixel(gfx_cmps_layer(c, 1)->bitmap, 0, 0), WHITE) << "a missing source is no error";
+    EXPECT_EQ(errors().find("Faild to parse"), std::string::npos);
+}
+
+TEST_F(Cmps, ParseErrorsNameTheLineAndAMissingDocumentGivesNoLayers)
+{
+    struct bad {
+        const char* what;
+        const char* doc;
+        int line;
+    } cases[] = {
+        {"a second cutmap", "<cutmap>\n</cutmap>\n<cutmap></cutmap>", 3},
+        {"six numbers", "<cutmap><layer>\n<source>\n<c>0 1 1 0 0 0</c></source></layer></cutmap>", 3},
+        {"eight numbers", "<cutmap><layer><source><c>0 1 1 0 0 0 0\n8</c></source></layer></cutmap>", 2},
+        {"version 2", "\n\n<cutmap version='2' w='4'></cutmap>", 3},
+        {"an unknown attribute", "<cutmap size='4'></cutmap>", 1},
+        {"an unknown element", "<cutmap>\n<layer>\n<cut></cut></layer></cutmap>", 3},
+        {"text outside a cut", "<cutmap><layer>\nhello</layer></cutmap>", 2},
+        {"a negative layer count", "<cutmap d='-1'><layer></layer></cutmap>", 1},
+        {"a stray control character", "<cutmap>\n\n\x01</cutmap>", 3},
+        // The index is stored in 16 bits: 65536 would wrap onto source 0.
+        {"a source index of 65536", "<cutmap><layer><source>\n<c>65536 1 1 0 0 0 0</c></source></layer></cutmap>", 2},
+        {"a negative source index", "<cutmap><layer><source><c>-1 1 1 0 0 0 0</c></source></layer></cutmap>", 1},
+    };
+    int textures = D3D_BUFFERS.txt_count;
+    for (const bad& b : cases) {
+        std::remove("ERROR.TXT");
+        harness_write_file("bad.xml", b.doc);
+        EXPECT_EQ(cmps_alloc(&GFX.cmps_pool, 0, 0, 0, "bad.xml"), nullptr) << b.what;
+        std::string expect = "Faild to parse xml file \"bad.xml\"\n../../../vizavev/bad.xml(" +
+                             std::to_string(b.line) + ") :  xml error\nFailed to setup cmp,\n";
+        EXPECT_NE(errors().find(expect), std::string::npos) << b.what << "\n" << errors();
+    }
+    EXPECT_EQ(live_cutmaps(), 0);
+    EXPECT_EQ(D3D_BUFFERS.txt_count, textures);
+
+    // A missing document, or none, is no error: a cut map without layers.
+    gfx_cmps* c = cmps_alloc(&GFX.cmps_pool, 0, 0, 0, "nowhere.xml");
+    gfx_cmps* e = cmps_alloc(&GFX.cmps_pool, 8, 8, 3, nullptr);
+    ASSERT_TRUE(c && e);
+    EXPECT_EQ(c->layers.count + e->layers.count, 0);
+}
+
+TEST_F(Cmps, SourcesAreSharedAndOutliveTheirCutMaps)
+{
+    gfx_cmps* a = cmps_alloc(&GFX.cmps_pool, 0, 0, 0, "map.xml");
+    gfx_cmps* b = cmps_alloc(&GFX.cmps_pool, 0, 0, 0, "map.xml");
+    ASSERT_TRUE(a && b);
+    gfx_bmps* shared = ((const cmps_source*)gfx_cmps_layer(b, 0)->sources.data)[1].bitmap;
+    EXPECT_EQ(((const cmps_source*)gfx_cmps_layer(a, 0)->sources.data)[1].bitmap, shared);
+    gfx_cmps_free(a);
+    EXPECT_EQ(live_cutmaps(), 1);
+    EXPECT_EQ(bmps_find(&GFX.bmps_pool, "DATA/CUTS/Grid.png"), shared) << "still the loaded one, case ignored";
+    EXPECT_EQ(pixel(shared, 9, 3), grid(9, 3));
+}
+
+TEST_F(Cmps, ManyLayersAndATexturePoolCleanedFirst)
+{
+    // More layers than announced: the layer array grows and what points into it follows.
+    std::string doc = "<cutmap w='4' h='4' d='1'>";
+    for (int i = 0; i < 20; i++)
+        doc += "<layer><source name='grid.png'><c>0 1 1 3 2 0 0</c></source></layer>";
+    doc += "</cutmap>";
+    harness_write_file("many.xml", doc.c_str());
+    gfx_cmps* c = cmps_alloc(&GFX.cmps_pool, 0, 0, 0, "many.xml");
+    ASSERT_NE(c, nullptr);
+    ASSERT_EQ(c->layers.count, 20);
+    for (int i = 0; i < 20; i++) {
+        cmps_layer* l = gfx_cmps_layer(c, i);
+        EXPECT_EQ(((cmps_cut*)l->cuts.data)[0].layer, l);
+        EXPECT_EQ(((cmps_source*)l->sources.data)[0].layer, l);
+        EXPECT_EQ(pixel(l->bitmap, 0, 0), grid(3, 2));
+    }
+    // Freed by its own pool first, each texture is struck from its layer.
+    int before = D3D_BUFFERS.txt_count;
+    txts_clean(&GFX.txts_pool);
+    EXPECT_EQ(D3D_BUFFERS.txt_count, before - 20);
+    EXPECT_EQ(gfx_cmps_layer(c, 7)->texture, nullptr);
+    txts_setup(&GFX.txts_pool, &GFX);
+    cmps_clean(&GFX.cmps_pool);
+    EXPECT_EQ(live_cutmaps(), 0);
+    cmps_clean(&GFX.cmps_pool);
+}
+
+TEST_F(Txts, FileTexturesAndFailuresThatLeaveNothingBehind)
+{
+    int before = D3D_BUFFERS.txt_count;
+    gfx_txts* t = txts_alloc(&GFX.txts_pool, 0, 0, 0, 0, "t.png");
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(std::make_pair(t->texture->width, t->texture->height), std::make_pair(4, 2));
+    EXPECT_EQ(txts_alloc(&GFX.txts_pool, 0, 0, 0, 0, "missing.png"), nullptr);
+    EXPECT_EQ(txts_alloc_bitmap(&GFX.txts_pool, nullptr, 1), nullptr);
+    std::string e = errors();
+    size_t below = e.find("Failed to setup texture buffer,\n");
+    EXPECT_NE(e.find("Failed to setup gfx texture,\n", below), std::string::npos) << e;
+    txts_clean(&GFX.txts_pool);
+    txts_clean(&GFX.txts_pool);
+    EXPECT_EQ(D3D_BUFFERS.txt_count, before);
+}
+
+// Stealing a texture for native code is checked where the structor's items take theirs.
+TEST_F(Txts, ScriptsOwnTheirTexturesUntilUnref)
+{
+    // Dropping the table alone is not enough: the library keeps it until unref.
+    ASSERT_EQ(run("a = txts.alloc('t.png') pa = a.getptr() a = nil collectgarbage()"), "");
+    EXPECT_EQ(live_textures(), 1);
+    ASSERT_EQ(run("txts[pa].unref() collectgarbage()"), "");
+    EXPECT_EQ(live_textures(), 0);
+    for (const char* bad : {"txts.alloc()", "txts.alloc({})", "txts.alloc('missing.png')"}) {
+        ASSERT_EQ(run((std::string("n = ") + bad).c_str()), "");
+        EXPECT_TRUE(null_error("n.unref()")) << bad;
+    }
+
+    // A pool cleaned under the script leaves only the error.
+    ASSERT_EQ(run("k = txts.alloc('t.png')"), "");
+    txts_clean(&GFX.txts_pool);
+    EXPECT_TRUE(null_error("k.getptr()"));
+    ASSERT_EQ(run("k = nil collectgarbage()"), "");
 }

@@ -1,5 +1,6 @@
 // A Lua state with the image libraries (devil, mmap, hmap) over a set-up image library, for
-// the tests of those libraries; the tests' log is captured.
+// the tests of those libraries; the tests' log is captured, and closing the state must leave
+// no image and no pending error behind.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -39,8 +40,11 @@ struct ImageLua : testing::Test {
     }
     void TearDown() override
     {
-        if (L)
+        if (L) {
             lua_close(L);
+            EXPECT_EQ(harness_il_images(), baseline) << "closing the state deletes every image";
+            EXPECT_EQ(ilGetError(), (ILenum)IL_NO_ERROR) << "no error left pending";
+        }
         files_clean(&FILES);
         log_capture_stop();
     }

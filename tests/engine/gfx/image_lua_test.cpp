@@ -1,0 +1,424 @@
+// The image libraries of the console's Lua. devil: constants by name, saved rows, the
+// attribute stack, and the library's errors raised as Lua errors. Tile maps: the grid
+// cut-up, merging and trimming, key maps, shelf packing with its pixel copy, the XTX writer
+// (checked against the tools' writer byte for byte), links that must not outlive their
+// tiles, and the library's argument and range errors. Height maps over them: cell
+// addressing, slopes from the master sheet with the relaxation, and drawing into an image
+// (the half-cell shift of odd rows, narrow maps included).
+#include <gtest/gtest.h>
+
+#include <IL/il.h>
+#include <malloc.h>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tests/engine/gfx/image_lua_fixture.h"
+#include "tools/writer/wr_xtx.h"
+
+namespace {
+
+void box(uint32_t image, int x, int y, int w, int h, uint8_t v)
+{
+    ilBindImage(image);
+    int iw = ilGetInteger(IL_IMAGE_WIDTH);
+    uint8_t* p = ilGetData();
+    for (int j = y; j < y + h; j++)
+        for (int i = x; i < x + w; i++)
+            p[j * iw + i] = v;
+}
+
+uint8_t at(uint32_t image, int x, int y)
+{
+    ilBindImage(image);
+    return ilGetData()[y * ilGetInteger(IL_IMAGE_WIDTH) + x];
+}
+
+// x, y, w, h and the offsets of a tile, compared as one row.
+std::vector<int> rect(const mmap_tile& t) { return {t.x, t.y, t.w, t.h, t.offset_x, t.offset_y}; }
+
+struct Map {
+    mmap m;
+    explicit Map(uint32_t image) { mmap_setup(&m); m.image = image; }
+    ~Map() { mmap_clean(&m); }
+};
+
+struct Mmap : ImageLua {
+    std::vector<uint32_t> images;
+    void TearDown() override
+    {
+        for (uint32_t id : images)
+            ilDeleteImages(1, &id);
+        ImageLua::TearDown();
+    }
+    // A black w x h luminance image, deleted after the test; rects drawn with box().
+    uint32_t grey(int w, int h)
+    {
+        ILuint id = 0;
+        ilGenImages(1, &id);
+        ilBindImage(id);
+        ilTexImage(w, h, 1, 1, IL_LUMINANCE, IL_UNSIGNED_BYTE, nullptr);
+        memset(ilGetData(), 0, (size_t)w * h);
+        images.push_back(id);
+        return id;
+    }
+    // The pixels of the script's DevIL* global `name`, one row as numbers.
+    std::string row(const char* name, int y)
+    {
+        ilBindImage(image(name));
+        int w = ilGetInteger(IL_IMAGE_WIDTH);
+        std::string out;
+        for (int x = 0; x < w; x++)
+            out += (x ? " " : "") + std::to_string(ilGetData()[y * w + x]);
+        return out;
+    }
+};
+
+using Hmap = Mmap;
+
+const char* TILE = "function tile(t, f, c, r) local o = {} t[f](t, o, c, r)"
+                   " return o.x..','..o.y..','..o.w..','..o.h..' m'..o.master..' b'..o.base end";
+
+using Devil = ImageLua;
+
+} // namespace
+
+TEST_F(Devil, EnumArgumentsAreNamesLookedUpAtEachCall)
+{
+    EXPECT_EQ(eval("devil.ENUM.IL_LBM .. ' ' .. devil.DEFS.IL_VERSION"), "1062 167") << "the Amiga type's old name";
+    EXPECT_EQ(run("img = devil.alloc() img:create(7, 3, 1, 4, 'IL_RGBA', 'IL_UNSIGNED_BYTE')"), "");
+    EXPECT_EQ(eval("devil.get('IL_IMAGE_WIDTH')"), "7") << "the method left its image bound";
+    const char* bad[][2] = {{"devil.get(3556)", "\"3556\""}, {"devil.get('IL_NO_SUCH')", "\"IL_NO_SUCH\""},
+                            {"devil.get()", "\"no value\""}, {"img:get('BROKEN')", "\"BROKEN\""}};
+    EXPECT_EQ(run("devil.ENUM.WIDE = devil.ENUM.IL_IMAGE_HEIGHT devil.ENUM.BROKEN = 'x'"), "");
+    for (const auto& b : bad)
+        EXPECT_TRUE(harness_ends_with(eval(b[0]), (std::string("invalid DevIL ENUM string ") + b[1]).c_str())) << b[0];
+    EXPECT_EQ(eval("img:get('WIDE')"), "3") << "names scripts add are accepted";
+}
+
+TEST_F(Devil, LibraryErrorsAreRaisedTheListIsLeftEmptyAndBadSizesAreRefused)
+{
+    EXPECT_TRUE(fails("img = devil.alloc() img:load('missing.png')", "DevIL ERROR could not open file"));
+    EXPECT_EQ(run("img:create(2, 2, 1, 3, 'IL_RGB', 'IL_UNSIGNED_BYTE')"), "") << "no stale error";
+    EXPECT_TRUE(fails("devil.pop()", "DevIL ERROR stack underflow"));
+    EXPECT_TRUE(fails("img.load({}, 'x.png')", "bad argument #1 to 'load' (bad DevIL*)"));
+
+    // Create refuses what the library would get wrong; colour indices wider than a byte
+    // corrupted the heap once converted and copied.
+    EXPECT_EQ(run("img = devil.alloc() devil.ENUM.IL_ALPHA = 0x1906"), "");
+    const char* bad[] = {
+        "img:create(4, 4, 1, 1, 'IL_RGBA', 'IL_UNSIGNED_BYTE')",  // 1 channel for RGBA
+        "img:create(70000, 70000, 1, 4, 'IL_RGBA', 'IL_UNSIGNED_BYTE')", // wraps 32 bits
+        "img:create(-4, 4, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')",
+        "img:create(2097152, 2097152, 4194304, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')", // 2^64
+        "img:create(4, 4, 1, 3, 'IL_RGB', 'IL_PNG')", // not a pixel type
+        "img:create(4, 4, 1, 1, 'IL_COLOUR_INDEX', 'IL_DOUBLE')",
+        "img:create(4, 4, 1, 1, 'IL_COLOUR_INDEX', 'IL_UNSIGNED_SHORT')",
+        "img:create(4, 4, 1, 1, 'IL_PNG', 'IL_UNSIGNED_BYTE')", // not a format
+        "img:create(4, 4, 1, 1, 'IL_ALPHA', 'IL_UNSIGNED_BYTE')", // not one of ENUM's formats
+    };
+    for (const char* code : bad)
+        EXPECT_TRUE(fails(code, "DevIL ERROR invalid parameter")) << code;
+    EXPECT_EQ(run("img:create(4, 4, 1, 1, 'IL_COLOUR_INDEX', 'IL_UNSIGNED_BYTE')"
+                  " img:convert('IL_BGRA', 'IL_UNSIGNED_BYTE') devil.alloc():copy(img)"), "");
+    EXPECT_EQ(run("img:create(3, 2, 1, 2, 'IL_LUMINANCE_ALPHA', 'IL_FLOAT')"), "");
+    EXPECT_EQ(eval("img:get('IL_IMAGE_SIZE_OF_DATA')"), "48");
+
+    // Calls the library would crash or leak on.
+    EXPECT_EQ(run("img:copy(img)"), "") << "an image copied onto itself";
+    EXPECT_EQ(eval("img:get('IL_IMAGE_SIZE_OF_DATA')"), "48");
+    harness_write_file("text.icc", "not a colour profile, only some words of text here");
+    for (const char* code : {"img:apply_profile('none.icc', 'none.icc')", "img:apply_profile('text.icc', 'text.icc')"})
+        EXPECT_TRUE(fails(code, "DevIL ERROR could not open file")) << code;
+    EXPECT_TRUE(fails("img:copy_pal(devil.alloc())", "DevIL ERROR invalid parameter"))
+        << "an image without a palette has none to give";
+}
+
+TEST_F(Devil, SavedFilesKeepTheTopRowFirst)
+{
+    EXPECT_EQ(run("img = devil.alloc() img:create(1, 2, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
+    ilBindImage(image("img"));
+    ilGetData()[0] = 10; // top row
+    ilGetData()[1] = 20;
+    EXPECT_EQ(run("img:save('.\\\\col.png') back = devil.alloc() back:load('col.png')"), "")
+        << "backslash folders are accepted";
+    ilBindImage(image("back"));
+    EXPECT_EQ(std::make_pair(ilGetData()[0], ilGetData()[1]), std::make_pair((uint8_t)10, (uint8_t)20));
+}
+
+TEST_F(Devil, AttributeStackAndStrings)
+{
+    EXPECT_EQ(eval("devil.get_string('IL_PNG_TITLE_STRING')"), "nil");
+    EXPECT_EQ(run("devil.push() devil.set('IL_JPG_QUALITY', 42.9)"), "") << "push of unset strings";
+    EXPECT_EQ(eval("devil.get('IL_JPG_QUALITY')"), "42");
+    // Saving reads 255 bytes of each string the library keeps, whatever its length, and cuts
+    // its working copy at the string's own length: the kept copy must hold 256 bytes and the
+    // text at most the limit (40 characters for a TGA author), also after a push.
+    for (bool pushed : {false, true}) {
+        EXPECT_EQ(run(pushed ? "devil.push()" : "devil.set_string('IL_PNG_TITLE_STRING', 't')"
+                               " devil.set_string('IL_TGA_AUTHNAME_STRING', string.rep('n', 50))"), "");
+        for (ILenum mode : {IL_PNG_TITLE_STRING, IL_TGA_AUTHNAME_STRING, IL_TIF_AUTHNAME_STRING, IL_CHEAD_HEADER_STRING})
+            EXPECT_GE(malloc_usable_size((void*)ilGetString(mode)), 256u) << mode << " pushed " << pushed;
+        EXPECT_EQ(eval("devil.get_string('IL_PNG_TITLE_STRING')"), "t");
+        EXPECT_EQ(eval("devil.get_string('IL_TGA_AUTHNAME_STRING')"), std::string(40, 'n'));
+    }
+    EXPECT_EQ(run("img = devil.alloc() img:create(2, 2, 1, 4, 'IL_RGBA', 'IL_UNSIGNED_BYTE')"
+                  " img:save('titled.png') img:save('titled.tga') devil.pop() devil.pop()"), "");
+    EXPECT_NE(eval("devil.get('IL_JPG_QUALITY')"), "42") << "pop restores the pushed value";
+    EXPECT_TRUE(fails("for i = 1, 40 do devil.push() end", "DevIL ERROR stack overflow"));
+    EXPECT_EQ(run("for i = 1, 32 do pcall(devil.pop) end"), "");
+}
+
+TEST(DevilUnset, EveryCallIsRefusedUntilTheLibraryIsSetUp)
+{
+    // Run in a process of its own, before anything initialised the image library.
+    devil_library_ready(false);
+    lua_State* L = luaL_newstate();
+    ASSERT_TRUE(safelua_cpcall(L, ImageLua::open_body, nullptr));
+    for (const char* code : {"devil.pop()", "devil.push()", "devil.alloc():load('x.png')",
+                             "devil.get('IL_JPG_QUALITY')", "devil.set_string('IL_PNG_TITLE_STRING', 't')",
+                             "devil.set_hint('IL_MEM_SPEED_HINT', 'IL_FASTEST')"})
+        EXPECT_TRUE(harness_ends_with(lua_fixture_run(L, code), "the image library is not set up")) << code;
+    lua_close(L);
+}
+
+TEST_F(Mmap, CutupMakesARowByRowGridAndRangeChecks)
+{
+    ASSERT_EQ(run(TILE), "");
+    EXPECT_EQ(run("img = devil.alloc() img:create(100, 50, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"
+                  " t = mmap.alloc() t.image = img"), "");
+    EXPECT_EQ(run("t:cutup(16.9, 16)"), "");
+    std::string base = " m0 b" + std::to_string(image("img"));
+    EXPECT_EQ(eval("tile(t, 'get_tile', 5, 2)"), "80,32,16,16" + base) << "tile 17 is the last";
+    EXPECT_EQ(eval("tile(t, 'get_tile', 17)"), "80,32,16,16" + base);
+    for (const char* code : {"t:get_tile({}, 18)", "t:get_tile({}, 0, 3)", "t:get_tile({}, -1)"})
+        EXPECT_TRUE(fails(code, "requested tile out of range")) << code;
+
+    EXPECT_EQ(run("t:cutup(0, 16)"), "") << "a cell size of 0 is refused, not divided by";
+    EXPECT_EQ(eval("tile(t, 'get_tile', 0)"), "0,0,16,16" + base) << "the old grid stays";
+
+    EXPECT_TRUE(fails("t.cutup({mmap = img}, 1, 1)", "(bad mmap)"));
+    EXPECT_TRUE(fails("t.image = 5 t:cutup(1, 1)", "(bad DevIL*)"));
+    EXPECT_EQ(run("t:free() mmap.free(t) t.mmap:free()"), "");
+}
+
+// Merging, trimming and packing are pinned through a saved file below; here the edges.
+TEST_F(Mmap, ShrinkEmptiesABlankTileAndTilesOutsideTheImageAreNeverRead)
+{
+    uint32_t sheet = grey(32, 8); // four 8 x 8 cells
+    box(sheet, 24, 0, 1, 8, 5);    // cell 3: a column at its left edge; the others blank
+    Map m(sheet);
+    ASSERT_TRUE(mmap_cutup(&m.m, 8, 8));
+    ASSERT_TRUE(mmap_shrink(&m.m));
+    mmap_tile* t = m.m.tiles;
+    EXPECT_EQ(rect(t[2]), (std::vector<int>{16, 0, 0, 0, 0, 0})) << "a blank tile loses its rows from the bottom";
+
+    t[2].x = 30; // reaching 6 columns past the right edge: not identical, not trimmed
+    t[2].w = t[2].h = 8;
+    EXPECT_FALSE(mmap_tile_compare(&t[2], &t[3]));
+    EXPECT_FALSE(mmap_tile_trim(&t[2]));
+}
+
+TEST_F(Mmap, KeymapLinksToTheMastersTilesButNeverToItself)
+{
+    uint32_t a = grey(16, 8), b = grey(24, 8);
+    box(a, 0, 0, 8, 8, 1);
+    box(b, 16, 0, 8, 8, 1); // b's third cell matches a's first
+    Map ma(a), mb(b);
+    ASSERT_TRUE(mmap_cutup(&ma.m, 8, 8));
+    ASSERT_TRUE(mmap_cutup(&mb.m, 8, 8));
+    ASSERT_TRUE(mmap_keymap(&ma.m, &mb.m));
+    EXPECT_EQ(ma.m.tiles[0].link, &mb.m.tiles[2]);
+    EXPECT_EQ(ma.m.tiles[1].link, &mb.m.tiles[0]) << "blank matches the first blank";
+
+    ASSERT_TRUE(mmap_keymap(&mb.m, &mb.m));
+    EXPECT_EQ(mb.m.tiles[0].link, &mb.m.tiles[1]) << "the next identical tile, not itself";
+    EXPECT_EQ(mb.m.tiles[2].link, nullptr) << "a tile like no other has none";
+
+    // Cutting the master again, or freeing it (also what collecting it does), clears every
+    // link into its old tiles.
+    ASSERT_TRUE(mmap_cutup(&mb.m, 8, 8));
+    EXPECT_TRUE(!ma.m.tiles[0].link && !ma.m.tiles[1].link);
+    ASSERT_TRUE(mmap_keymap(&ma.m, &mb.m));
+    ASSERT_NE(ma.m.tiles[0].link, nullptr);
+    mmap_clean(&mb.m);
+    EXPECT_TRUE(!ma.m.tiles[0].link && !ma.m.tiles[1].link);
+    // A map over a closed image (0) has no pixels and does nothing.
+    Map none(0);
+    EXPECT_FALSE(mmap_cutup(&none.m, 4, 4));
+    EXPECT_EQ(none.m.count, 0);
+    EXPECT_FALSE(mmap_merge(&none.m));
+}
+
+TEST_F(Mmap, ScriptCodeRunDuringACallCannotFreeTheTilesInUse)
+{
+    ASSERT_EQ(run("a = devil.alloc() a:create(8, 8, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"
+                  " t = mmap.alloc() t.image = a t:cutup(4, 4)"
+                  " function spoil() if t.mmap then t:free() t.mmap = nil end collectgarbage() collectgarbage() end"), "");
+    EXPECT_EQ(run("o = setmetatable({}, {__newindex = function(o, k, v) spoil() rawset(o, k, v) end})"
+                  " t.get_tile(t, o, 1)"), "");
+    EXPECT_EQ(run("t.mmap = mmap.alloc().mmap t.image = a t:cutup(4, 4)"), "");
+    EXPECT_EQ(eval("o.x .. ',' .. o.w"), "4,4") << "the values read before the stores";
+    EXPECT_TRUE(fails("t:set_tile(setmetatable({}, {__index = function() spoil() return 1 end}), 1)", "(bad mmap)"))
+        << "the fields are read before the tile is looked up";
+    EXPECT_EQ(run("t.mmap = mmap.alloc().mmap t:cutup(4, 4)"
+                  " p = setmetatable({}, {__index = function(_, k)"
+                  " if k == 'mmap' then return mmap.alloc().mmap end spoil() return a end})"), "");
+    EXPECT_TRUE(fails("t:keymap(p)", "(bad mmap)")) << "fields are read raw";
+}
+
+TEST_F(Mmap, LayoutPacksTallestFirstWithBordersAndCopiesPixels)
+{
+    uint32_t sheet = grey(30, 10);
+    box(sheet, 0, 0, 4, 2, 1);   // cell 0: 4 x 2
+    box(sheet, 10, 0, 3, 5, 2);  // cell 1: 3 x 5
+    box(sheet, 20, 0, 6, 2, 3);  // cell 2: 6 x 2
+    Map src(sheet);
+    ASSERT_TRUE(mmap_cutup(&src.m, 10, 10));
+    ASSERT_TRUE(mmap_shrink(&src.m));
+    Map dst(grey(12, 16));
+    ASSERT_TRUE(mmap_layout(&src.m, &dst.m, 1));
+    ASSERT_EQ(dst.m.count, 3);
+    // Height 5 first, then the two of height 2 in their order; width 12 holds 3+2 and 4+2
+    // on the first shelf (border 1): cell 1 at (1, 1), cell 0 at (6, 1); cell 2 starts the
+    // second at (1, 1 + 5 + 2). The pixels follow, the borders (0, 0) and (10, 1) stay empty.
+    const int probes[6][3] = {{1, 1, 2}, {3, 5, 2}, {9, 2, 1}, {6, 9, 3}, {0, 0, 0}, {10, 1, 0}};
+    for (const auto& p : probes)
+        EXPECT_EQ(at(dst.m.image, p[0], p[1]), p[2]) << p[0] << "," << p[1];
+
+    // Into an image of another layout: the pixels are converted on the way.
+    ILuint rgba = grey(12, 16);
+    ilBindImage(rgba);
+    ilTexImage(12, 16, 1, 4, IL_BGRA, IL_UNSIGNED_BYTE, nullptr);
+    memset(ilGetData(), 0, 12 * 16 * 4);
+    Map colour(rgba);
+    ASSERT_TRUE(mmap_layout(&src.m, &colour.m, 1));
+    EXPECT_EQ(ilGetInteger(IL_CUR_IMAGE), (ILint)rgba) << "the destination is left bound";
+    ilBindImage(rgba);
+    const uint8_t* px = ilGetData() + (1 * 12 + 1) * 4;
+    EXPECT_EQ(std::vector<int>({px[0], px[2], px[3]}), std::vector<int>({2, 2, 255}));
+
+    // Too low: the first shelf fits, the second does not; what was placed stays.
+    Map low(grey(12, 8));
+    EXPECT_FALSE(mmap_layout(&src.m, &low.m, 1));
+    EXPECT_EQ(low.m.count, 2);
+    // Too narrow for one tile even on a shelf of its own.
+    Map narrow(grey(7, 40));
+    EXPECT_FALSE(mmap_layout(&src.m, &narrow.m, 1));
+    EXPECT_FALSE(mmap_layout(&src.m, &src.m, 0)) << "a map cannot be packed into itself";
+    EXPECT_FALSE(mmap_layout(&src.m, &dst.m, -1));
+    EXPECT_EQ(dst.m.count, 3) << "refused layouts leave the destination alone";
+
+    // Replacing the packed tiles and freeing the source leave no stale links anywhere.
+    mmap_clean(&src.m);
+    EXPECT_EQ(dst.m.tiles[0].link, nullptr);
+}
+
+TEST_F(Mmap, SavedXtxMatchesTheToolsWriterByteForByte)
+{
+    ASSERT_EQ(run(TILE), "");
+    uint32_t sheet = grey(24, 16); // 3 x 2 cells of 8
+    box(sheet, 1, 1, 2, 3, 7);      // cell 0
+    box(sheet, 9, 1, 2, 3, 7);      // cell 1 = cell 0
+    box(sheet, 18, 2, 5, 4, 8);     // cell 2
+    box(sheet, 3, 12, 4, 1, 9);     // cell 3; cells 4 and 5 blank
+    ASSERT_EQ(run("sheet = devil.alloc() packed = devil.alloc()"
+                  " packed:create(32, 32, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
+    ilBindImage(image("sheet"));
+    ilCopyImage(sheet);
+    ASSERT_EQ(run("s = mmap.alloc() s.image = sheet s:cutup(8, 8) s:merge() s:shrink()"
+                  " p = mmap.alloc() p.image = packed s:layout(p, 1)"
+                  " p:saveXTX(s, 'font.xtx')"), "");
+    // Cells 1 and 5 are linked (to 0 and 4) and so not trimmed. Packed tallest first:
+    // 1, 5 (8 x 8), 2 (5 x 4), 0 (2 x 3), then 3 (4 x 1) on a second shelf.
+    const xtx_tile tiles[5] = {{1, 1, 8, 8, 0, 0}, {11, 1, 8, 8, 0, 0}, {21, 1, 5, 4, 2, 2},
+                               {28, 1, 2, 3, 1, 1}, {1, 11, 4, 1, 3, 4}};
+    const uint16_t keys[6] = {4, 1, 3, 5, 0, 2};
+    wr_buf expected;
+    wr_xtx_file(&expected, tiles, 5, keys, 6);
+    EXPECT_EQ(harness_read_file("font.xtx"), std::string(expected.bytes.begin(), expected.bytes.end()));
+    EXPECT_EQ(run("p:saveXTX(s, 'no/such/folder/x.xtx')"), "");
+    EXPECT_EQ(LOGGED.error, "Failed to open output file \"no/such/folder/x.xtx\".\n");
+    EXPECT_TRUE(fails("p:saveXTX({}, 'x.xtx')", "to 'saveXTX' (bad mmap)"));
+}
+
+TEST_F(Hmap, CellsAreAddressedByNumberWithinTheMapAndAGridOverATileMap)
+{
+    EXPECT_TRUE(fails("m = hmap.alloc() m:get(0, 0)", "requested height out of range"));
+    EXPECT_EQ(run("m:build(3.7, 2) m:set(2, 1, 5.5) m:set(0, 1, 7)"), "");
+    EXPECT_EQ(eval("m:get(2, 1)"), "5.5");
+    EXPECT_EQ(eval("m:get(3, 0)"), "7") << "x = w reaches the next row";
+    for (const char* code :
+         {"m:get(0, 2)", "m:set(-1, 0, 1)", "m:build(0, 4) m:get(0, 0)", "m:build(2, 2) hmap.free(m) m:get(0, 0)"})
+        EXPECT_TRUE(fails(code, "requested height out of range")) << code;
+
+    // A grid over a tile map.
+    EXPECT_EQ(run("img = devil.alloc() img:create(16, 12, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"
+                  " t = mmap.alloc() t.image = img t:cutup(4, 4) t:merge()"
+                  " m = hmap.alloc() m:build_from_mmap(t, 2)"), "");
+    EXPECT_EQ(eval("m:get(4, 6)"), "0") << "4 x 3 tiles give 5 x 7 cells, all flat";
+    EXPECT_TRUE(fails("m:get(5, 6)", "requested height out of range"));
+    EXPECT_TRUE(fails("t.image = nil m:build_from_mmap(t, 1)", "(bad DevIL*)"));
+}
+
+TEST_F(Hmap, MasterColumnAndRowGiveTheSlope)
+{
+    // A 32 x 12 master sheet of 4 x 4 cells, each marked by its number in its top left pixel,
+    // and single-tile maps keyed to it: one copies cell (6, 2), the other cell (1, 1).
+    Map master(grey(32, 12)), level(grey(4, 4)), diagonal(grey(4, 4));
+    for (int n = 0; n < 24; n++)
+        box(master.m.image, (n % 8) * 4, (n / 8) * 4, 1, 1, (uint8_t)(n + 1));
+    box(level.m.image, 0, 0, 1, 1, 2 * 8 + 6 + 1);
+    box(diagonal.m.image, 0, 0, 1, 1, 1 * 8 + 1 + 1);
+    ASSERT_TRUE(mmap_cutup(&master.m, 4, 4));
+    for (Map* t : {&level, &diagonal})
+        ASSERT_TRUE(mmap_cutup(&t->m, 4, 4) && mmap_keymap(&t->m, &master.m));
+    ASSERT_EQ(level.m.tiles[0].link, &master.m.tiles[22]);
+    hmap m;
+    hmap_setup(&m);
+    ASSERT_TRUE(hmap_build_from_mmap(&m, &level.m, 1.5f));
+    ASSERT_EQ(m.count, 2 * 3);
+    EXPECT_EQ(std::make_pair(m.cells[2].slope_x, m.cells[2].slope_y), std::make_pair(3.0f, 0.0f))
+        << "direction 6 is (1, 0), steepness 2";
+    // Relaxed: the right corners stand 3 above the left ones, top and bottom level.
+    float u = m.cells[0].height, u2 = m.cells[1].height, d = m.cells[4].height, d2 = m.cells[5].height;
+    EXPECT_NEAR(u2 - u, 3.0f, 1e-3);
+    EXPECT_NEAR(d2 - d, 3.0f, 1e-3);
+    EXPECT_NEAR(d - u, 0.0f, 1e-3);
+    EXPECT_FLOAT_EQ(m.cells[2].height, (u + u2 + d + d2) * 0.25f);
+    EXPECT_FLOAT_EQ(m.cells[3].height, 0.0f) << "the odd row's last cell belongs to no tile";
+
+    // Direction 1 is (-1, 1); a master of no size, or a link into the tile's own map, is flat.
+    ASSERT_TRUE(hmap_build_from_mmap(&m, &diagonal.m, 2.0f));
+    EXPECT_EQ(std::make_pair(m.cells[2].slope_x, m.cells[2].slope_y), std::make_pair(-2.0f, 2.0f));
+    master.m.tiles[9].w = 0;
+    ASSERT_TRUE(hmap_build_from_mmap(&m, &diagonal.m, 2.0f));
+    EXPECT_FLOAT_EQ(m.cells[2].slope_x, 0.0f);
+    // Sizes a script wrote with set_tile: negative ones (INT32_MIN / -1 would trap) are flat.
+    master.m.tiles[9].x = INT32_MIN;
+    master.m.tiles[9].w = -1;
+    ASSERT_TRUE(hmap_build_from_mmap(&m, &diagonal.m, 2.0f));
+    EXPECT_FLOAT_EQ(m.cells[2].slope_x, 0.0f);
+    hmap_clean(&m);
+    hmap_clean(&m);
+}
+
+TEST_F(Hmap, DrawShiftsOddRowsByHalfACell)
+{
+    EXPECT_EQ(run("m = hmap.alloc() m:build(5, 3)"
+                  " for x = 0, 4 do m:set(x, 1, x + 1) end m:set(4, 2, 100) m:set(0, 0, -1)"
+                  " img = devil.alloc() m:draw(img)"), "");
+    EXPECT_EQ(eval("img:get('IL_IMAGE_WIDTH') .. 'x' .. img:get('IL_IMAGE_HEIGHT')"), "10x3");
+    EXPECT_EQ(row("img", 0), "0 0 4 4 4 4 4 4 4 4") << "the lowest cell is black";
+    EXPECT_EQ(row("img", 1), "8 8 8 12 12 16 16 20 20 20") << "cell 4 is not shown";
+    EXPECT_EQ(row("img", 2), "4 4 4 4 4 4 4 4 255 255") << "clamped to white";
+
+    for (const char* size : {"1, 3", "2, 3", "3, 2"}) {
+        std::string code = std::string("n = hmap.alloc() n:build(") + size + ") n:draw(img)";
+        EXPECT_EQ(run(code.c_str()), "") << "narrow maps stay inside their rows: " << size;
+    }
+    EXPECT_EQ(row("img", 1), "0 0 0 0 0 0");
+
+    EXPECT_TRUE(fails("hmap.alloc():draw(img)", "couldn't build heightmap"));
+    EXPECT_TRUE(fails("img:free() m:draw(img)", "attempt to use a closed image"));
+}
