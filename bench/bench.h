@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include "engine/code/files.h"
+#include "engine/code/gfx/gfx.h"
 
 struct bench_gl {
     SDL_Window* window;
@@ -56,6 +57,19 @@ inline bool bench_gl_open(bench_gl* g)
     g->window = SDL_CreateWindow("bench", 0, 0, 800, 600, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
     g->context = g->window ? SDL_GL_CreateContext(g->window) : nullptr;
     return g->context != nullptr;
+}
+
+// Enters the game folder, opens the window and sets up the graphics root on it (which needs
+// the installation's fonts and avatar animations); false after saying why not.
+inline bool bench_open_gfx(int argc, char** argv, bench_gl* g)
+{
+    if (!bench_enter_game(argc, argv))
+        return false;
+    if (!bench_gl_open(g) || !gfx_setup(&GFX)) {
+        fprintf(stderr, "no GL device\n");
+        return false;
+    }
+    return true;
 }
 
 inline void bench_gl_close(bench_gl* g)

@@ -13,14 +13,9 @@ template <typename F> static double per_call_us(int n, F f) { return bench_secon
 
 int main(int argc, char** argv)
 {
-    // The graphics root needs the installation's fonts and avatar animations.
-    if (!bench_enter_game(argc, argv))
-        return 1;
     bench_gl gl;
-    if (!bench_gl_open(&gl) || !gfx_setup(&GFX)) {
-        fprintf(stderr, "no GL device\n");
+    if (!bench_open_gfx(argc, argv, &gl))
         return 1;
-    }
     IDirect3DDevice8* dev = GFX.d3d_gfx.device;
     gfx_begin_scene(&GFX);
     double reset = per_call_us(200000, [&] { d3d_state_reset(dev); });

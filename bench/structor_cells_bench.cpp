@@ -78,13 +78,9 @@ static bool level_grid(int number, structor_cells* out, int* levels)
 
 int main(int argc, char** argv)
 {
-    if (!bench_enter_game(argc, argv))
-        return 1;
     bench_gl gl;
-    if (!bench_gl_open(&gl) || !gfx_setup(&GFX)) {
-        fprintf(stderr, "no GL device\n");
+    if (!bench_open_gfx(argc, argv, &gl))
         return 1;
-    }
     iluInit();
     HUD.root = &GFX;
     if (!hud_setup_pools(&HUD) || !con_setup(&CON) || !con_postsetup(&CON)) {
