@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "engine/code/str_pool.h"
 
@@ -49,7 +48,7 @@ TEST_F(StrPool, SameNameGivesSamePointerFoldingCaseOnlyWhenAsked)
     EXPECT_EQ(add("after"), x);
 }
 
-TEST_F(StrPool, LongTextsFillBlocksTheLongestFailsAndManyNamesStayStable)
+TEST_F(StrPool, LongTextsFillBlocksAndTheLongestFails)
 {
     const char* small = add("small");
     std::string t4094(4094, 'a');
@@ -63,14 +62,4 @@ TEST_F(StrPool, LongTextsFillBlocksTheLongestFailsAndManyNamesStayStable)
     EXPECT_EQ(block_count(&p), 3); // the new block stays linked, empty
     EXPECT_EQ(add("next"), p.first->next->next->text) << "the next string goes into that block";
 
-    str_pool_reset(&p);
-    EXPECT_EQ(p.first, nullptr);
-    std::vector<const char*> got;
-    for (int i = 0; i < 2000; i++)
-        got.push_back(add("gizmo_" + std::to_string(i)));
-    EXPECT_GT(block_count(&p), 1);
-    for (int i = 0; i < 2000; i++) {
-        ASSERT_STREQ(got[i], ("gizmo_" + std::to_string(i)).c_str());
-        ASSERT_EQ(add("GIZMO_" + std::to_string(i)), got[i]);
-    }
 }
