@@ -1,11 +1,10 @@
 // Pools and growable arrays: hand-out order, reuse, growth and its limit. (Lists are walked
-// by every pool owner's tests.)
+// by every pool owner's tests; growable arrays keep and zero their elements under the cut
+// maps' tests.)
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <vector>
 
-#include "engine/code/mem.h"
 #include "engine/code/pool.h"
 
 namespace {
@@ -54,29 +53,6 @@ TEST(Pool, HandsOutInAddressOrderGrowsByChunksAndReusesLastInFirstOut)
     EXPECT_NE(pool_alloc(&p), nullptr);
     pool_clean(&p);
     pool_clean(&p); // twice is safe
-}
-
-TEST(GrowArray, AllocGrowsByWholeGranulesWithZeroedElements)
-{
-    grow_array a;
-    ASSERT_TRUE(grow_array_setup(&a, sizeof(int), 16, 0));
-    EXPECT_EQ(a.data, nullptr);
-    for (int i = 0; i < 16; i++) {
-        int* e = (int*)grow_array_alloc(&a, 1);
-        ASSERT_NE(e, nullptr);
-        EXPECT_EQ(*e, 0);
-        *e = i + 1;
-    }
-    EXPECT_EQ(a.capacity, 16);
-    int* e = (int*)grow_array_alloc(&a, 1);
-    EXPECT_EQ(a.capacity, 32);
-    EXPECT_EQ(a.count, 17);
-    EXPECT_EQ(*e, 0);
-    for (int i = 0; i < 16; i++)
-        EXPECT_EQ(((int*)a.data)[i], i + 1); // growth keeps the old elements
-    grow_array_clean(&a);
-    EXPECT_EQ(a.data, nullptr);
-    EXPECT_EQ(a.count, 0);
 }
 
 TEST(GrowArray, ExpandRoundsUpToTheGranuleAndRefusesCountsPastTheSignedLimit)
