@@ -18,7 +18,6 @@ struct CompatTest : testing::Test {
         luaL_openlibs(L);
     }
     void TearDown() override { lua_close(L); }
-    std::string global_string(const char* expr) { return lua_fixture_eval(L, expr); }
 };
 
 }  // namespace
@@ -65,6 +64,6 @@ TEST_F(CompatTest, GcFiguresFollowTheCollectorAndLeaveItsPauseAlone)
         EXPECT_NEAR(compat_getgccount(L), kb, 1.0);
         // Whole kilobytes times the pause: at most pause / 100 KB below the exact figure.
         EXPECT_NEAR(compat_getgcthreshold(L), kb * pause / 100.0, pause / 100.0 + 1) << pause;
-        EXPECT_EQ(global_string("collectgarbage('setpause', 100)"), std::to_string(pause)) << "left as it was";
+        EXPECT_EQ(lua_fixture_eval(L, "collectgarbage('setpause', 100)"), std::to_string(pause)) << "left as it was";
     }
 }

@@ -26,13 +26,12 @@ TEST(TextRing, LinesThatDoNotFitDropTheOldestOrAreCut)
 {
     text_ring r{};
     ASSERT_TRUE(text_ring_setup(&r, 64));
+    // A line of 20 takes (20 + 9 + 3) & ~3 = 32; 32 + 32 + 8 > 64: the first goes.
     text_ring_push(&r, std::string(20, 'a').c_str());
-    EXPECT_EQ((uint8_t*)r.newest - r.block, 32); // (20 + 9 + 3) & ~3
     text_ring_move(&r, 1);
-    text_ring_push(&r, std::string(20, 'b').c_str()); // 32 + 32 + 8 > 64: the first goes
+    text_ring_push(&r, std::string(20, 'b').c_str());
     EXPECT_EQ(r.cursor, 0);
     EXPECT_EQ(lines_back(&r), std::vector<std::string>{std::string(20, 'b')});
-    EXPECT_EQ((uint8_t*)r.oldest, r.block);
 
     text_ring_push(&r, std::string(500, 'z').c_str());
     EXPECT_EQ(lines_back(&r), std::vector<std::string>{std::string(43, 'z')}); // (43 + 20) & ~3 = 60

@@ -47,7 +47,7 @@ std::string scan(const std::string& text, int* state = nullptr, int capacity = 6
 } // namespace
 
 // Token sequences and the state the scan ends in (NONE: not looked at).
-TEST(XmlScan, TokensSkippedConstructsAndErrorStates)
+TEST(XmlScan, TokensSkippedConstructsErrorStatesAndCutTokens)
 {
     const int NONE = 99;
     struct {
@@ -88,10 +88,7 @@ TEST(XmlScan, TokensSkippedConstructsAndErrorStates)
             EXPECT_EQ(state, c.state) << c.text;
         }
     }
-}
-
-TEST(XmlScan, LongTokensAreCut)
-{
+    // A token longer than the area is cut to it.
     EXPECT_EQ(scan("<abcdefgh>", nullptr, 4), "E:abcd");
     EXPECT_EQ(scan("<abc>", nullptr, 3), "E:abc") << "exactly full";
 }
