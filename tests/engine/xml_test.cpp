@@ -2,7 +2,6 @@
 // states, token capacity and the end of the buffer.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -10,13 +9,11 @@
 
 namespace {
 
-void on(xml_scan_ctx* x, const char* kind) { ((std::vector<std::string>*)x->user)->push_back(kind + std::string(x->token)); }
-void on_element(xml_scan_ctx* x) { on(x, "E:"); }
-void on_name(xml_scan_ctx* x) { on(x, "A:"); }
-void on_value(xml_scan_ctx* x) { on(x, "V:"); }
-void on_text(xml_scan_ctx* x) { on(x, "T:"); }
-void on_space(xml_scan_ctx* x) { on(x, "S:"); }
-void on_entity(xml_scan_ctx* x) { on(x, "N:"); }
+// Records each event as its kind letter, ':' and the token.
+template <char KIND> void on(xml_scan_ctx* x)
+{
+    ((std::vector<std::string>*)x->user)->push_back(std::string(1, KIND) + ":" + x->token);
+}
 
 // Scans text and returns the events joined by '|', plus the final state.
 // Byte text only: no caller scans sixteen-bit text.
@@ -30,12 +27,12 @@ std::string scan(const std::string& text, int* state = nullptr, int capacity = 6
     x.width = 1;
     x.token = token.data();
     x.token_capacity = capacity;
-    x.on_element = on_element;
-    x.on_attribute_name = on_name;
-    x.on_attribute_value = on_value;
-    x.on_text = on_text;
-    x.on_space = on_space;
-    x.on_entity = on_entity;
+    x.on_element = on<'E'>;
+    x.on_attribute_name = on<'A'>;
+    x.on_attribute_value = on<'V'>;
+    x.on_text = on<'T'>;
+    x.on_space = on<'S'>;
+    x.on_entity = on<'N'>;
     x.user = &events;
     xml_scan(&x);
     EXPECT_LE(x.position, x.length + 1) << "the scan ends at the buffer's end";
@@ -50,7 +47,7 @@ std::string scan(const std::string& text, int* state = nullptr, int capacity = 6
 } // namespace
 
 // Token sequences and the state the scan ends in (NONE: not looked at).
-TEST(XmlScan, TokensSkippedConstructsAndErrorStates)
+TEST(XmlScan, TokensSkippedConstructsErrorStatesAndCutTokens)
 {
     const int NONE = 99;
     struct {
@@ -91,10 +88,7 @@ TEST(XmlScan, TokensSkippedConstructsAndErrorStates)
             EXPECT_EQ(state, c.state) << c.text;
         }
     }
-}
-
-TEST(XmlScan, LongTokensAreCut)
-{
+    // A token longer than the area is cut to it.
     EXPECT_EQ(scan("<abcdefgh>", nullptr, 4), "E:abcd");
     EXPECT_EQ(scan("<abc>", nullptr, 3), "E:abc") << "exactly full";
 }
