@@ -24,6 +24,9 @@ int main(int argc, char** argv)
     // llvmpipe renders on the calling thread: its worker threads crash the leak checker's
     // stop-the-world scan at exit.
     setenv("LP_NUM_THREADS", "0", 1);
+    // The same goes for the shader disk cache's writer thread, still busy when a test that
+    // compiled a new shader exits; the cache also lives outside the test's folder.
+    setenv("MESA_SHADER_CACHE_DISABLE", "true", 1);
 
     char tmpl[] = "/tmp/dorvale_test_XXXXXX";
     if (!mkdtemp(tmpl)) {
