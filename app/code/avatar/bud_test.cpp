@@ -424,9 +424,14 @@ static void update_previews(bud_test* b, float angle)
             free_preview(p);
             p->group = p->gizmo->part_group;
             p->name = p->gizmo->part_name;
+            p->failed = 0;
         }
-        if (!p->mesh)
+        // A part whose mesh is missing or damaged would otherwise be loaded, and its failure
+        // logged, at every frame.
+        if (!p->mesh && !p->failed) {
             load_preview(b, p);
+            p->failed = p->mesh == NULL;
+        }
         if (!p->mesh)
             continue;
         if (soul)

@@ -80,6 +80,7 @@ struct bud_test_preview {
     ::motion motion;
     xox_mesh* mesh;     // null when none
     hudgizmo* gizmo;
+    uint8_t failed;     // the mesh for this group and name did not load: not tried again
 };
 
 struct bud_test {

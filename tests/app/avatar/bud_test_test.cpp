@@ -249,6 +249,41 @@ TEST_F(BudTest, ShownPartChoicesGetPreviewMeshesAndHiddenOnesDoNot)
     EXPECT_EQ(before, GFX.xoxs.count);
 }
 
+// The first shown choice under g that names a mesh.
+hudgizmo* first_part(hudgizmo* g)
+{
+    for (list_node* n = list_first(&g->children); n && n != &g->children.tail; n = n->next) {
+        hudgizmo* c = (hudgizmo*)n;
+        if (c->part_name && strcmp(c->part_name, "none") != 0)
+            return c;
+        if (hudgizmo* d = first_part(c))
+            return d;
+    }
+    return nullptr;
+}
+
+TEST_F(BudTest, APreviewWhoseMeshIsDamagedIsTriedOnceNotAtEveryFrame)
+{
+    start();
+    hudgizmo* panel = hudgizmo_find(HUD.display_gizmo, str_pool_add(&HUD.name_pool, "PICK_2"));
+    ASSERT_NE(nullptr, panel);
+    hudgizmo* part = first_part(panel);
+    ASSERT_NE(nullptr, part);
+    const xox_link* link =
+        avatars_find_xox_link(&GFX.avatars.groups[avatar_group_find(part->part_group)], part->part_name);
+    ASSERT_TRUE(link && link->xox[0]);
+    std::string path = std::string("data/avatar/xox/") + link->xox + ".xox";
+    std::ofstream(path, std::ios::trunc) << "0XOX";
+    panel->flags &= ~HUDGIZMO_HIDDEN;
+    hud_update(&HUD);
+    for (int frame = 0; frame < 3; frame++)
+        bud_test_update(b, UPDATE_FRAME_END);
+    std::string log = errors();
+    size_t first = log.find(path);
+    ASSERT_NE(std::string::npos, first) << log;
+    EXPECT_EQ(std::string::npos, log.find(path, first + 1)) << log;
+}
+
 TEST_F(BudTest, ColourEditsGoToTheSelectedSurfaceOrItsWholeGroup)
 {
     start();
