@@ -234,10 +234,10 @@ struct structor_cells_fields {
     float* fx;
     float* fy;
     uint32_t* cell;    // the record's first word: the amount in the low 16 bits, solid above
-    int32_t* move_x;
+    int32_t* move_x;   // 0 outside the passes' range
     int32_t* move_y;
-    int32_t* moving;   // the columns that move, in order
-    int32_t moving_count[WINDOW_ROWS];
+    float* push_x;     // 0.75 move_x, what a move adds to a flow
+    float* push_y;
     float* row_xy;     // one row of the blur, flow_x and flow_y of each cell side by side
 };
 
@@ -270,7 +270,7 @@ static structor_cells_fields* fields_for(structor_cells* c)
     fields_free(c);
     size_t stride = (size_t)c->w + FIELD_PAD, n = stride * WINDOW_ROWS;
     f = (structor_cells_fields*)calloc(1, sizeof *f);
-    uint8_t* block = f ? (uint8_t*)calloc(6 * n + 2 * stride, 4) : NULL;
+    uint8_t* block = f ? (uint8_t*)calloc(7 * n + 2 * stride, 4) : NULL;
     if (!block) {
         free(f);
         dbg_error("Failed to allocate CELL step arrays,\n");
@@ -285,8 +285,9 @@ static structor_cells_fields* fields_for(structor_cells* c)
     f->cell = (uint32_t*)(f->fy + n);
     f->move_x = (int32_t*)(f->cell + n);
     f->move_y = f->move_x + n;
-    f->moving = f->move_y + n;
-    f->row_xy = (float*)(f->moving + n);
+    f->push_x = (float*)(f->move_y + n);
+    f->push_y = f->push_x + n;
+    f->row_xy = f->push_y + n;
     c->fields = f;
     return f;
 }
@@ -361,6 +362,13 @@ LANE_HELPER void take_row(const structor_cells* c, structor_cells_fields* f, int
         fx[col] = g[col].flow_x;
         fy[col] = g[col].flow_y;
     }
+    if (r < 3 || r > c->h - 4) { // no moves, for the move pass that reads them
+        const size_t bytes = (size_t)f->stride * 4;
+        memset(f->move_x + at, 0, bytes);
+        memset(f->move_y + at, 0, bytes);
+        memset(f->push_x + at, 0, bytes);
+        memset(f->push_y + at, 0, bytes);
+    }
 }
 
 // Row r (2 to h - 4) of the push: each open cell of amount a pushes a + 1 down into its own
@@ -408,8 +416,8 @@ LANE_HELPER void decide_row(structor_cells* c, structor_cells_fields* f, int32_t
     const float* __restrict fy_above = f->fy + up_row;
     int32_t* __restrict move_x = f->move_x + here;
     int32_t* __restrict move_y = f->move_y + here;
-    int32_t* __restrict moving = f->moving + here;
-    int32_t count = 0;
+    float* __restrict push_x = f->push_x + here;
+    float* __restrict push_y = f->push_y + here;
     const lanes_f zero = {};
     for (int32_t col = 3; col <= w - 4; col += LANES) {
         lanes_i cell = load_i(cells + col);
@@ -421,6 +429,8 @@ LANE_HELPER void decide_row(structor_cells* c, structor_cells_fields* f, int32_t
             // Dry or walls only (most of the grid): nothing moves.
             store_i(move_x + col, (lanes_i){});
             store_i(move_y + col, (lanes_i){});
+            store_f(push_x + col, (lanes_f){});
+            store_f(push_y + col, (lanes_f){});
             continue;
         }
         lanes_f up = -load_f(fy_above + col), down = load_f(fy + col);
@@ -453,21 +463,9 @@ LANE_HELPER void decide_row(structor_cells* c, structor_cells_fields* f, int32_t
                      (-__builtin_convertvector(up, lanes_i) & (~to_down & open_u & may_y));
         store_i(move_x + col, mx);
         store_i(move_y + col, my);
-        // One bit per lane that moves.
-        const lanes_i bit = {1, 2, 4, 8, 16, 32, 64, 128};
-        lanes_i bits = ((mx | my) != 0) & bit;
-        bits |= __builtin_shuffle(bits, (lanes_i){4, 5, 6, 7, 0, 1, 2, 3});
-        bits |= __builtin_shuffle(bits, (lanes_i){2, 3, 0, 1, 6, 7, 4, 5});
-        bits |= __builtin_shuffle(bits, (lanes_i){1, 0, 3, 2, 5, 4, 7, 6});
-        // Listed without a branch per lane: each lane writes its column, and the count
-        // passes over it unless it moves.
-        if (bits[0])
-            for (int32_t lane = 0; lane < LANES; lane++) {
-                moving[count] = col + lane;
-                count += (bits[0] >> lane) & 1;
-            }
+        store_f(push_x + col, 0.75f * __builtin_convertvector(mx, lanes_f));
+        store_f(push_y + col, 0.75f * __builtin_convertvector(my, lanes_f));
     }
-    f->moving_count[r & (WINDOW_ROWS - 1)] = count;
     // The moves go into the records now, while this row's records, just taken, are at hand;
     // nothing in the step reads them back.
     static_assert(offsetof(structor_cell, move_y) == offsetof(structor_cell, move_x) + 4,
@@ -479,43 +477,79 @@ LANE_HELPER void decide_row(structor_cells* c, structor_cells_fields* f, int32_t
     }
 }
 
-// A change of a cell's amount, which is 16 bits and wraps as the records' do.
-LANE_HELPER void add_amount(uint32_t* cell, int32_t n)
+// Row q (1 to h - 3) of the move pass, gathered at the cells it changes. The plain pass runs
+// through the moving cells in row order, each adding its share to the amounts and flows of
+// up to eight cells around it; the moves are all decided before it starts and it reads
+// nothing else. So a cell ends with its own additions made in the order of the cells they
+// come from, in rows q - 1 to q + 2, which is how they are summed here. Amounts are whole
+// numbers, 16 bits wide, wrapping as the records' do: their sum's order does not matter.
+// Where a share is absent, +0 is added instead, which changes nothing that shows.
+LANE_HELPER void move_row(structor_cells_fields* f, int32_t q)
 {
-    *cell = (*cell & ~(uint32_t)FIELD_AMOUNT) | ((*cell + (uint32_t)n) & FIELD_AMOUNT);
-}
-
-// Row r (3 to h - 4) of the move pass, its moving cells left to right, so a cell can pass on
-// liquid that arrived in this pass. It reaches the rows r - 2 to r + 1. Which flows a move
-// adds to depends on the signs of its two parts; the targets are picked without branches
-// (their signs follow no pattern), and where a part is 0 its cross term still adds that +0
-// to a flow, which changes nothing that shows.
-LANE_HELPER void move_row(structor_cells_fields* f, int32_t r)
-{
-    const size_t up2 = window_row(f, r - 2), up = window_row(f, r - 1), here = window_row(f, r),
-                 down = window_row(f, r + 1);
-    uint32_t* cell = f->cell;
-    float* fx = f->fx;
-    float* fy = f->fy;
-    const int32_t* __restrict moving = f->moving + here;
-    const int32_t count = f->moving_count[r & (WINDOW_ROWS - 1)];
-    for (int32_t k = 0; k < count; k++) {
-        const int32_t c = moving[k];
-        const int32_t m = f->move_y[here + c], n = f->move_x[here + c];
-        const float fm = 0.75f * (float)m, fn = 0.75f * (float)n;
-        const bool rise = m <= 0, leftward = n <= 0;
-        // Vertical first: up (or nowhere) when m <= 0, else down.
-        add_amount(&cell[(rise ? up : down) + c], rise ? -m : m);
-        fy[(rise ? up : here) + c] += fm;
-        fy[(rise ? up2 : down) + c] += fm;
-        fx[(rise ? up2 : down) + c - (n < 0)] += fn;
-        // Then sideways: left (or nowhere) when n <= 0, else right.
-        const int32_t beside = leftward ? c - 1 : c + 1;
-        add_amount(&cell[here + beside], leftward ? -n : n);
-        fx[here + (leftward ? c - 1 : c)] += fn;
-        fx[here + (leftward ? c - 2 : c + 1)] += fn;
-        fy[(m > 0 ? here : up) + beside] += fm;
-        add_amount(&cell[here + c], -((rise ? -m : m) + (leftward ? -n : n)));
+    const int32_t w = f->w;
+    const size_t up = window_row(f, q - 1), here = window_row(f, q), down = window_row(f, q + 1),
+                 down2 = window_row(f, q + 2);
+    const int32_t* __restrict mx = f->move_x;
+    const int32_t* __restrict my = f->move_y;
+    const float* __restrict px = f->push_x;
+    const float* __restrict py = f->push_y;
+    uint32_t* __restrict cells = f->cell + here;
+    float* __restrict fx = f->fx + here;
+    float* __restrict fy = f->fy + here;
+    const lanes_f zero = {};
+    for (int32_t col = 1; col <= w - 3; col += LANES) {
+        const lanes_i mx_u0 = load_i(mx + up + col), mx_u1 = load_i(mx + up + col + 1);
+        const lanes_i my_u0 = load_i(my + up + col);
+        const lanes_i mx_hl = load_i(mx + here + col - 1), mx_h0 = load_i(mx + here + col),
+                      mx_h1 = load_i(mx + here + col + 1), mx_h2 = load_i(mx + here + col + 2);
+        const lanes_i my_hl = load_i(my + here + col - 1), my_h0 = load_i(my + here + col),
+                      my_h1 = load_i(my + here + col + 1);
+        const lanes_i mx_dl = load_i(mx + down + col - 1), mx_d1 = load_i(mx + down + col + 1);
+        const lanes_i my_dl = load_i(my + down + col - 1), my_d0 = load_i(my + down + col),
+                      my_d1 = load_i(my + down + col + 1);
+        const lanes_i mx_e0 = load_i(mx + down2 + col), mx_e1 = load_i(mx + down2 + col + 1);
+        const lanes_i my_e0 = load_i(my + down2 + col);
+        uint64_t any[4];
+        const lanes_i all = mx_u0 | mx_u1 | my_u0 | mx_hl | mx_h0 | mx_h1 | mx_h2 | my_hl | my_h0 | my_h1 | mx_dl |
+                            mx_d1 | my_dl | my_d0 | my_d1 | mx_e0 | mx_e1 | my_e0;
+        memcpy(any, &all, sizeof any);
+        if (!(any[0] | any[1] | any[2] | any[3]))
+            continue; // nothing moves near here (most of the grid)
+        // The amount: out by its own moves, in from the neighbours that move toward it.
+        const lanes_i none = {};
+        lanes_i cell = load_i(cells + col);
+        lanes_i gain = (my_u0 > 0 ? my_u0 : none) + (mx_hl > 0 ? mx_hl : none) + (mx_h1 < 0 ? -mx_h1 : none) +
+                       (my_d0 < 0 ? -my_d0 : none);
+        lanes_i loss = (my_h0 < 0 ? -my_h0 : my_h0) + (mx_h0 < 0 ? -mx_h0 : mx_h0);
+        cell = (cell & ~FIELD_AMOUNT) | ((cell + gain - loss) & FIELD_AMOUNT);
+        store_i(cells + col, cell);
+        // flow_y, from the cells above down to two below: down into it (a cell moving down
+        // adds to its own flow_y and the one below; m > 0), across into it after a move down
+        // (left or right neighbour) or up (the ones below them), up into it (m <= 0: the
+        // flow_y of the cell above and two above the moving one).
+        lanes_f y = load_f(fy + col);
+        y += my_u0 > 0 ? load_f(py + up + col) : zero;
+        y += (my_hl > 0) & (mx_hl > 0) ? load_f(py + here + col - 1) : zero;
+        y += my_h0 > 0 ? load_f(py + here + col) : zero;
+        y += (my_h1 > 0) & (mx_h1 <= 0) ? load_f(py + here + col + 1) : zero;
+        y += (my_dl <= 0) & (mx_dl > 0) ? load_f(py + down + col - 1) : zero;
+        y += my_d0 <= 0 ? load_f(py + down + col) : zero;
+        y += (my_d1 <= 0) & (mx_d1 <= 0) ? load_f(py + down + col + 1) : zero;
+        y += my_e0 <= 0 ? load_f(py + down2 + col) : zero;
+        store_f(fy + col, y);
+        // flow_x: the cross term of a move down from above (n > 0 here, n < 0 from the
+        // right), the sideways moves of this row, then the cross term of a move up from two
+        // below.
+        lanes_f x = load_f(fx + col);
+        x += (my_u0 > 0) & (mx_u0 >= 0) ? load_f(px + up + col) : zero;
+        x += (load_i(my + up + col + 1) > 0) & (mx_u1 < 0) ? load_f(px + up + col + 1) : zero;
+        x += mx_hl > 0 ? load_f(px + here + col - 1) : zero;
+        x += mx_h0 > 0 ? load_f(px + here + col) : zero;
+        x += mx_h1 <= 0 ? load_f(px + here + col + 1) : zero;
+        x += mx_h2 <= 0 ? load_f(px + here + col + 2) : zero;
+        x += (my_e0 <= 0) & (mx_e0 >= 0) ? load_f(px + down2 + col) : zero;
+        x += (load_i(my + down2 + col + 1) <= 0) & (mx_e1 < 0) ? load_f(px + down2 + col + 1) : zero;
+        store_f(fx + col, x);
     }
 }
 
@@ -572,17 +606,17 @@ WIDE_PASS static void sweep(structor_cells* c, structor_cells_fields* f)
 {
     const int32_t h = c->h;
     const float k = 1.0f / (c->blur_base + 12.0f);
-    for (int32_t t = 0; t < h + 6; t++) {
+    for (int32_t t = 0; t < h + 4; t++) {
         if (t < h)
             take_row(c, f, t);
         if (t - 1 >= 2 && t - 1 <= h - 4)
             push_row(f, t - 1);
         if (t - 1 >= 3 && t - 1 <= h - 4)
             decide_row(c, f, t - 1);
-        if (t - 3 >= 3 && t - 3 <= h - 4)
+        if (t - 3 >= 1 && t - 3 <= h - 3)
             move_row(f, t - 3);
-        if (t - 6 >= 1 && t - 6 <= h - 2)
-            blur_row(c, f, t - 6, k);
+        if (t - 4 >= 1 && t - 4 <= h - 2)
+            blur_row(c, f, t - 4, k);
     }
 }
 
