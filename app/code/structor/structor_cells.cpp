@@ -208,22 +208,22 @@ void structor_cells_stamp(structor_cells* c, const bmip* picture, const structor
 // The step must leave the records bit for bit as the five plain passes over them would (the
 // reference in the tests). It runs the passes together in one sweep down the rows, each pass
 // a few rows behind the one before it, on a window of the grid split into one small array per
-// field: a row is taken from the records, pushed and decided a row later, moved three rows
-// later still and blurred back into the records after that, so every record is read once and
-// written once and the window stays in the processor's nearest caches. What that allows:
-// - A pass reaches at most two rows up and one row down, so with those lags each pass still
+// field: a row is taken from the records, pushed and decided a row later, moved two rows
+// later still and blurred back into the records a row after that, so every record is read
+// once and written once and the window stays in the processor's nearest caches. What that
+// allows:
+// - Each pass reads and changes only rows near its own, so with those lags each pass still
 //   sees every row exactly as the plain passes, run one after the other, would show it.
 // - Only the push and move passes and the blur touch flows, all inside the blur's range, and
 //   the blur's sums start from +0, so the sign of a zero flow never shows: the move pass may
-//   skip a cell that moves nothing (it would only add +0) and add +0 where the plain pass
-//   adds nothing, and the blur's result is the flows the records end with (the copy pass is
-//   the write-back).
+//   add +0 where the plain pass adds nothing, and the blur's result is the flows the records
+//   end with (the copy pass is the write-back).
 // - Nothing in the step reads the records' moves, so they are written as soon as decided.
 // - A dry cell's cap is 0, so the decide pass leaves it still.
 // - Every flow still receives its non-zero additions in the order of the plain passes, and
 //   the blur sums each cell's nine values in the same order, so the floats round alike.
 
-// Rows the window holds: from the row being taken to the top row the blur reads, seven above.
+// Rows the window holds (a power of two): the sweep uses six at a time.
 enum { WINDOW_ROWS = 8 };
 
 struct structor_cells_fields {
@@ -404,8 +404,8 @@ LANE_HELPER void push_row(structor_cells_fields* f, int32_t r)
 // Row r (3 to h - 4) of the decide pass: each open cell's outflows (up, down, left, right) of
 // at least 1, the weaker of each pair (and up or left on a tie) dropped, each capped at
 // (a + 3) >> 2; the stronger axis moves whatever the cell holds, the other only from two up,
-// each toward an open cell. A dry cell's cap is 0: it moves nothing. The columns of the cells
-// that move are listed for the move pass.
+// each toward an open cell. A dry cell's cap is 0: it moves nothing. The moves, and what
+// each adds to a flow, are kept for the move pass.
 LANE_HELPER void decide_row(structor_cells* c, structor_cells_fields* f, int32_t r)
 {
     const int32_t w = f->w;
@@ -598,10 +598,11 @@ LANE_HELPER void blur_row(structor_cells* c, structor_cells_fields* f, int32_t r
     }
 }
 
-// The sweep: at row t, take row t, push and decide row t - 1, move row t - 3, blur row t - 6.
-// The move of row r reaches from row r - 2 to r + 1, so it waits for the push and decide of
-// row r + 2; the blur of row r reads rows r - 1 to r + 1, so it waits for the move of row
-// r + 3. The window holds rows t - 7 to t.
+// The sweep: at row t, take row t, push and decide row t - 1, move row t - 3, blur row t - 4.
+// The push and decide of a row read the row below; the move of row q reads the moves of rows
+// q - 1 to q + 2 and comes after every pass that reads row q's amounts and flows before the
+// move (the decide of row q + 1 is the last); the blur of row r reads rows r - 1 to r + 1
+// once moved. The window holds rows t - 5 to t.
 WIDE_PASS static void sweep(structor_cells* c, structor_cells_fields* f)
 {
     const int32_t h = c->h;
