@@ -406,6 +406,30 @@ LANE_HELPER void push_row(structor_cells_fields* f, int32_t r)
 // (a + 3) >> 2; the stronger axis moves whatever the cell holds, the other only from two up,
 // each toward an open cell. A dry cell's cap is 0: it moves nothing. The moves, and what
 // each adds to a flow, are kept for the move pass.
+// The moves of a group of eight cells into their records, the lanes past column `last` left
+// as they are. Nothing in the step reads the records' moves, so they are written as soon as
+// decided, while the row's records, just taken, are at hand.
+LANE_HELPER void put_moves(structor_cell* g, int32_t col, int32_t last, const lanes_i& mx, const lanes_i& my)
+{
+    static_assert(offsetof(structor_cell, move_y) == offsetof(structor_cell, move_x) + 4,
+                  "the record's moves lie in order");
+    typedef uint64_t pairs __attribute__((vector_size(32)));
+    const pairs low = (pairs)__builtin_shuffle(mx, my, (lanes_i){0, 8, 1, 9, 2, 10, 3, 11});
+    const pairs high = (pairs)__builtin_shuffle(mx, my, (lanes_i){4, 12, 5, 13, 6, 14, 7, 15});
+    if (col + LANES - 1 <= last) {
+        for (int32_t lane = 0; lane < 4; lane++) {
+            const uint64_t one = low[lane], other = high[lane];
+            memcpy(&g[col + lane].move_x, &one, sizeof one);
+            memcpy(&g[col + 4 + lane].move_x, &other, sizeof other);
+        }
+        return;
+    }
+    for (int32_t lane = 0; col + lane <= last; lane++) {
+        const uint64_t one = lane < 4 ? low[lane] : high[lane - 4];
+        memcpy(&g[col + lane].move_x, &one, sizeof one);
+    }
+}
+
 LANE_HELPER void decide_row(structor_cells* c, structor_cells_fields* f, int32_t r)
 {
     const int32_t w = f->w;
@@ -418,6 +442,7 @@ LANE_HELPER void decide_row(structor_cells* c, structor_cells_fields* f, int32_t
     int32_t* __restrict move_y = f->move_y + here;
     float* __restrict push_x = f->push_x + here;
     float* __restrict push_y = f->push_y + here;
+    structor_cell* __restrict g = c->working + (size_t)r * w;
     const lanes_f zero = {};
     for (int32_t col = 3; col <= w - 4; col += LANES) {
         lanes_i cell = load_i(cells + col);
@@ -431,6 +456,7 @@ LANE_HELPER void decide_row(structor_cells* c, structor_cells_fields* f, int32_t
             store_i(move_y + col, (lanes_i){});
             store_f(push_x + col, (lanes_f){});
             store_f(push_y + col, (lanes_f){});
+            put_moves(g, col, w - 4, (lanes_i){}, (lanes_i){});
             continue;
         }
         lanes_f up = -load_f(fy_above + col), down = load_f(fy + col);
@@ -465,15 +491,7 @@ LANE_HELPER void decide_row(structor_cells* c, structor_cells_fields* f, int32_t
         store_i(move_y + col, my);
         store_f(push_x + col, 0.75f * __builtin_convertvector(mx, lanes_f));
         store_f(push_y + col, 0.75f * __builtin_convertvector(my, lanes_f));
-    }
-    // The moves go into the records now, while this row's records, just taken, are at hand;
-    // nothing in the step reads them back.
-    static_assert(offsetof(structor_cell, move_y) == offsetof(structor_cell, move_x) + 4,
-                  "the record's moves lie in order");
-    structor_cell* __restrict g = c->working + (size_t)r * w;
-    for (int32_t col = 3; col <= w - 4; col++) {
-        const int32_t move[2] = {move_x[col], move_y[col]};
-        memcpy(&g[col].move_x, move, sizeof move);
+        put_moves(g, col, w - 4, mx, my);
     }
 }
 
