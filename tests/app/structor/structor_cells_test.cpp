@@ -231,8 +231,8 @@ TEST_F(Grid, BoxesStopAt256WallsAndStayInsideTheGrid)
         ASSERT_EQ(before[i].solid, c.initial[i].solid) << i;
 }
 
-// Random grids (walls, amounts up to and past what 16 bits hold, flows of both signs and
-// leftover moves) stepped by the program and by the reference side by side, with liquid
+// Random grids (walls, amounts up to and past what 16 bits hold, small and large flows of
+// both signs and leftover moves) stepped by the program and by the reference side by side, with liquid
 // poured at a wandering spot between steps: every record the same, bit for bit, each step
 // (fewer steps in the unoptimised sanitizer build).
 #if defined(__OPTIMIZE__) && !defined(__SANITIZE_ADDRESS__)
@@ -251,8 +251,10 @@ TEST_F(Grid, TheStepMatchesTheReferenceOnRandomGrids)
             structor_cell& cell = c.working[i];
             cell.solid = pick(0, 9) == 0 ? 1 : cell.solid;
             cell.amount = (uint16_t)(pick(0, 3) ? pick(0, 40) : pick(0, 65535));
-            cell.flow_x = (float)pick(-4000, 4000) / 64.0f;
-            cell.flow_y = (float)pick(-4000, 4000) / 7.0f;
+            // The last seeds' flows pass 2^22, where the order of the moves' additions shows.
+            float scale = seed > 4 ? 1048576.0f : 1.0f;
+            cell.flow_x = (float)pick(-4000, 4000) / 64.0f * scale;
+            cell.flow_y = (float)pick(-4000, 4000) / 7.0f * scale;
             cell.next_x = (float)pick(-9, 9);
             cell.move_x = pick(-5, 5);
         }
