@@ -82,8 +82,8 @@ void bud_test_refresh_faces(bud_test* b)
         g->colour = s->argb;
         if (next != &g->parent->children.tail) {
             hudgizmo* shine = (hudgizmo*)next;
-            shine->colour = 0xFF000000u | (uint32_t)channel_sum(s->argb, s->spec, 16) << 16 |
-                            (uint32_t)channel_sum(s->argb, s->spec, 8) << 8 | channel_sum(s->argb, s->spec, 0);
+            shine->colour = 0xFF000000u | (uint32_t)channel_sum(s->argb, s->specular, 16) << 16 |
+                            (uint32_t)channel_sum(s->argb, s->specular, 8) << 8 | channel_sum(s->argb, s->specular, 0);
         }
     }
     for (int32_t id = BTN_Head; id <= BTN_Feet; id++) {
@@ -155,7 +155,7 @@ static void select_colour(bud_test* b, menu_def* r)
         return;
     const soul_surface* s = &soul->surfaces[surface];
     sliders_from_colour(BTN_ColorA, s->argb);
-    sliders_from_colour(BTN_SpecA, s->spec);
+    sliders_from_colour(BTN_SpecA, s->specular);
     set_value(BTN_Gloss, sqrtf(s->gloss));
 }
 
@@ -176,7 +176,7 @@ static void apply_surface(soul_surface* s, int composed, uint32_t colour, uint32
     if (composed & COMPOSED_COLOUR)
         s->argb = colour;
     if (composed & COMPOSED_SPEC)
-        s->spec = specular;
+        s->specular = specular;
     if (with_gloss && (composed & COMPOSED_GLOSS))
         s->gloss = gloss;
 }
