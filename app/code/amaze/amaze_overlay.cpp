@@ -13,6 +13,7 @@
 #include "app/code/hud/hud.h"
 #include "app/code/main_state.h"
 #include "engine/code/gfx/d3d_gfx.h"
+#include "engine/code/gfx/d3d_state.h"
 #include "engine/code/gfx/font.h"
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/gfx/xox.h"
@@ -133,21 +134,6 @@ static void screen_camera(IDirect3DDevice8* device, const gfx* root)
     set_matrix(device, D3DTS_PROJECTION, &proj);
 }
 
-static void sprite_light(IDirect3DDevice8* device)
-{
-    D3DLIGHT8 light;
-    memset(&light, 0, sizeof light);
-    light.Type = D3DLIGHT_DIRECTIONAL;
-    light.Diffuse.r = light.Diffuse.g = light.Diffuse.b = light.Diffuse.a = 1.0f;
-    light.Specular.r = light.Specular.g = light.Specular.b = light.Specular.a = 1.0f;
-    light.Ambient.a = 1.0f;
-    light.Direction.x = 1.0f;
-    light.Direction.y = -1.5f;
-    light.Direction.z = 1.25f;
-    D3DCHECK(IDirect3DDevice8_SetLight(device, 0, &light));
-    IDirect3DDevice8_LightEnable(device, 0, TRUE);
-}
-
 static void draw_sprite(IDirect3DDevice8* device, const amaze_sprite* s, float window_h)
 {
     float a = fabsf(s->t - 0.5f);
@@ -191,7 +177,7 @@ void amaze_overlay_draw(amaze_overlay* o)
         return;
     screen_camera(device, root);
     D3DCHECK(IDirect3DDevice8_Clear(device, 0, NULL, D3DCLEAR_ZBUFFER, 0xFF000080, 1.0f, 0));
-    sprite_light(device);
+    D3DCHECK(d3d_state_white_light(device, 1.0f, -1.5f, 1.25f));
     for (const amaze_sprite& s : o->sprites)
         if (s.active && s.mesh)
             draw_sprite(device, &s, window_h);

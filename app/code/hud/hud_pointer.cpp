@@ -7,6 +7,7 @@
 #include "app/code/hud/hud.h"
 #include "app/code/input.h"
 #include "engine/code/gfx/d3d_gfx.h"
+#include "engine/code/gfx/d3d_state.h"
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/gfx/xox.h"
 #include "engine/code/maths.h"
@@ -99,18 +100,6 @@ static void set_world(IDirect3DDevice8* device, const hud_pointer* p, float heig
     IDirect3DDevice8_SetTransform(device, D3DTS_WORLD, &d3d);
 }
 
-static void set_light(IDirect3DDevice8* device)
-{
-    D3DLIGHT8 light = {};
-    light.Type = D3DLIGHT_DIRECTIONAL;
-    light.Direction = {1.0f, -1.5f, 1.25f};
-    light.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
-    light.Specular = {1.0f, 1.0f, 1.0f, 1.0f};
-    light.Ambient = {0.0f, 0.0f, 0.0f, 1.0f};
-    D3DCHECK(IDirect3DDevice8_SetLight(device, 0, &light));
-    IDirect3DDevice8_LightEnable(device, 0, TRUE);
-}
-
 void hud_pointer_draw(hud_pointer* p)
 {
     gfx* root = p->owner ? p->owner->root : nullptr;
@@ -130,7 +119,7 @@ void hud_pointer_draw(hud_pointer* p)
     D3DCHECK(IDirect3DDevice8_SetTransform(device, D3DTS_PROJECTION, &projection));
     set_world(device, p, h);
     D3DCHECK(IDirect3DDevice8_Clear(device, 0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0));
-    set_light(device);
+    D3DCHECK(d3d_state_white_light(device, 1.0f, -1.5f, 1.25f));
     if (p->mesh)
         xox_draw(p->mesh);
 }

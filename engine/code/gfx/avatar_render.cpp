@@ -37,18 +37,8 @@ static void set_camera_and_light(IDirect3DDevice8* device)
     m.m[3][3] = 1.0f;
     D3DCHECK(IDirect3DDevice8_SetTransform(device, D3DTS_PROJECTION, &m));
 
-    D3DLIGHT8 light;
-    memset(&light, 0, sizeof light);
-    light.Type = D3DLIGHT_DIRECTIONAL;
-    light.Diffuse.r = light.Diffuse.g = light.Diffuse.b = light.Diffuse.a = 1.0f;
-    light.Specular.r = light.Specular.g = light.Specular.b = light.Specular.a = 1.0f;
-    light.Ambient.a = 1.0f;
-    const float inv_root6 = 0.40824829f;
-    light.Direction.x = 1.0f * inv_root6;
-    light.Direction.y = -1.0f * inv_root6;
-    light.Direction.z = 2.0f * inv_root6;
-    D3DCHECK(IDirect3DDevice8_SetLight(device, 0, &light));
-    D3DCHECK(IDirect3DDevice8_LightEnable(device, 0, TRUE));
+    const float inv_root6 = 0.40824829f; // (1, -1, 2) made unit length
+    D3DCHECK(d3d_state_white_light(device, inv_root6, -inv_root6, 2.0f * inv_root6));
 }
 
 static void place_avatar(avatar* a)

@@ -164,6 +164,19 @@ bool d3d_state_set_ambient(IDirect3DDevice8* device, uint32_t argb)
     return D3DCHECK(device->lpVtbl->SetRenderState(device, D3DRS_AMBIENT, argb));
 }
 
+HRESULT d3d_state_white_light(IDirect3DDevice8* device, float x, float y, float z)
+{
+    D3DLIGHT8 light = {};
+    light.Type = D3DLIGHT_DIRECTIONAL;
+    light.Diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
+    light.Specular = {1.0f, 1.0f, 1.0f, 1.0f};
+    light.Ambient = {0.0f, 0.0f, 0.0f, 1.0f};
+    light.Direction = {x, y, z};
+    HRESULT hr = device->lpVtbl->SetLight(device, 0, &light);
+    device->lpVtbl->LightEnable(device, 0, TRUE);
+    return hr;
+}
+
 // ---------------------------------------------------------------------------------------
 // On the root
 // ---------------------------------------------------------------------------------------

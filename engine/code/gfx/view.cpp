@@ -110,17 +110,7 @@ void view_apply(gfx_view* view)
     // These four are made outside the device check: their results are not looked at.
     IDirect3DDevice8_SetTransform(device, D3DTS_VIEW, (const D3DMATRIX*)&view->view);
     IDirect3DDevice8_SetTransform(device, D3DTS_PROJECTION, (const D3DMATRIX*)&view->projection);
-    D3DLIGHT8 light;
-    memset(&light, 0, sizeof(light));
-    light.Type = D3DLIGHT_DIRECTIONAL;
-    light.Diffuse.r = light.Diffuse.g = light.Diffuse.b = light.Diffuse.a = 1.0f;
-    light.Specular.r = light.Specular.g = light.Specular.b = light.Specular.a = 1.0f;
-    light.Ambient.a = 1.0f;
-    light.Direction.x = view->light_dir.x;
-    light.Direction.y = view->light_dir.y;
-    light.Direction.z = view->light_dir.z;
-    IDirect3DDevice8_SetLight(device, 0, &light);
-    IDirect3DDevice8_LightEnable(device, 0, TRUE);
+    d3d_state_white_light(device, view->light_dir.x, view->light_dir.y, view->light_dir.z);
 }
 
 bool view_project(gfx_view* view, vec3* point)
