@@ -1396,13 +1396,14 @@ static HRESULT block_lock(d3d8_call call, BYTE* block, uint32_t length, bool* lo
     HRESULT hr = D3D_OK;
     if (data)
         *data = nullptr;
-    if (fault_hit(call, &hr))
+    bool injected = fault_hit(call, &hr);
+    if (injected && FAILED(hr))
         return record(call, hr, offset, size, flags);
     if (!data || !block || (uint64_t)offset + size > length || offset > length)
         return record(call, D3DERR_INVALIDCALL, offset, size, flags);
     *locked = true;
     *data = block + offset;
-    return record(call, D3D_OK, offset, size, flags);
+    return record(call, injected ? hr : D3D_OK, offset, size, flags);
 }
 
 static HRESULT block_unlock(d3d8_call call, bool* locked)

@@ -29,7 +29,9 @@ enum d3d8_kind { D3D8_KIND_D3D = 1, D3D8_KIND_DEVICE, D3D8_KIND_VERTEXBUFFER, D3
 const char* d3d8_call_name(d3d8_call call);
 
 // From now on, `call` runs normally `skip` more times, then returns `result` for the next
-// `count` calls (0: for every later call), doing nothing else. Release cannot be failed.
+// `count` calls (0: for every later call), doing nothing else; buffer locks given a success
+// code (such as S_FALSE) do lock, so a caller that takes the pointer anyway shows. Release
+// cannot be failed.
 void d3d8_fault_set(d3d8_call call, HRESULT result, uint32_t skip, uint32_t count);
 void d3d8_fault_clear(void); // disarms every fault
 
