@@ -149,6 +149,22 @@ TEST_F(ConsoleDraw, LinesLoggedWhileTheScrollBackIsDrawnJoinItAfterwards)
     }
     EXPECT_EQ(back, r->count);
     EXPECT_GT(checks, 0);
+
+    // One failing draw, the walk's first line (after the panel's quad): its check line joins
+    // the scroll-back after the marker once the walk is over.
+    dbg_print("marker\n");
+    d3d8_fault_set(D3D8_CALL_DrawPrimitive, D3DERR_DEVICELOST, 1, 1);
+    d3d_dbg_draw(&D3D_DBG);
+    d3d8_fault_clear();
+    gfx_end_scene(&GFX);
+    std::string since;
+    for (text_ring_entry* e = text_ring_previous(r, r->newest); e; e = text_ring_previous(r, e)) {
+        std::string t = text_ring_entry_text(e);
+        if (t == "marker\n")
+            break;
+        since = t + since;
+    }
+    EXPECT_NE(since.find("****D3DCHECK****"), std::string::npos) << since;
 }
 
 using ConsoleFont = DeviceTest;
