@@ -1,15 +1,19 @@
-// What the benchmark programs share: entering the game folder, timing a repeated call, and
-// an offscreen window with a current GL context for the device. Header only: every .cpp in
-// this folder is a program of its own.
+// What the benchmark programs share: entering the game folder, timing a repeated call, the
+// memory rate that a throughput is judged against, and an offscreen window with a current GL
+// context for the device. Header only: every .cpp in this folder is a program of its own.
 #pragma once
 
+#include <GL/gl.h>
 #include <IL/il.h>
 #include <SDL2/SDL.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include "engine/code/files.h"
 #include "engine/code/gfx/gfx.h"
@@ -32,14 +36,62 @@ inline bool bench_enter_game(int argc, char** argv)
     return true;
 }
 
-// Seconds taken by n calls of f.
-template <typename F> double bench_seconds(int n, F f)
+// The shortest span a figure is taken from. The steady clock counts nanoseconds and costs a
+// few tens of them to read, so over 100 ms neither shows in the figure.
+static const double BENCH_SPAN = 0.1;
+
+// Makes the compiler treat v (and whatever it points to) as read, so work whose result the
+// program never uses is still done in the timed loop.
+template <typename T> inline void bench_keep(const T& v) { asm volatile("" : : "r"(&v) : "memory"); }
+
+// Seconds taken by n calls of f and then one of done, the wait for whatever the calls only
+// queued (nothing when not given).
+template <typename F, typename D> double bench_seconds(long n, F f, D done)
 {
     auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < n; i++)
+    for (long i = 0; i < n; i++)
         f();
+    done();
     std::chrono::duration<double> d = std::chrono::steady_clock::now() - start;
     return d.count();
+}
+
+template <typename F> double bench_seconds(long n, F f)
+{
+    return bench_seconds(n, f, [] {});
+}
+
+// Seconds per call of f, with done as above. The calls timed together double in number
+// until one run of them lasts BENCH_SPAN; of three runs of that many the fastest gives the
+// figure, since on a shared machine a slower run lost time to other work. f hands its result
+// to bench_keep.
+template <typename F, typename D> double bench_per_call(F f, D done)
+{
+    long n = 1;
+    double s = bench_seconds(n, f, done);
+    while (s < BENCH_SPAN) {
+        n *= 2;
+        s = bench_seconds(n, f, done);
+    }
+    for (int run = 0; run < 2; run++)
+        s = std::min(s, bench_seconds(n, f, done));
+    return s / n;
+}
+
+template <typename F> double bench_per_call(F f)
+{
+    return bench_per_call(f, [] {});
+}
+
+// Bytes a second that memcpy copies between two buffers of `bytes` each, timed as above:
+// work that copies a buffer of that size (a file read into memory) cannot go faster.
+inline double bench_memcpy_rate(size_t bytes)
+{
+    std::vector<uint8_t> from(bytes, 1), to(bytes);
+    return bytes / bench_per_call([&] {
+        memcpy(to.data(), from.data(), bytes);
+        bench_keep(to.data());
+    });
 }
 
 // Starts the image library and opens a hidden 800x600 window with a current compatibility
@@ -71,6 +123,11 @@ inline bool bench_open_gfx(int argc, char** argv, bench_gl* g)
     }
     return true;
 }
+
+// Waits until the device has carried out every command given so far. The GL driver queues
+// clears and drawing and does them later on threads of its own, so a span that ends before
+// this wait times only the queueing.
+inline void bench_gl_finish() { glFinish(); }
 
 inline void bench_gl_close(bench_gl* g)
 {
