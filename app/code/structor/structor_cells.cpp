@@ -325,6 +325,17 @@ LANE_HELPER lanes_i lanes_upto(int32_t col, int32_t last)
     return lane + col <= last;
 }
 
+// The first or the last four lanes of a and b, interleaved (a0 b0 a1 b1 ...). GCC (from 12)
+// and clang both take this form of shuffle; it only moves lanes, so every bit stays.
+template <typename V> LANE_HELPER V interleave_low(const V& a, const V& b)
+{
+    return __builtin_shufflevector(a, b, 0, 8, 1, 9, 2, 10, 3, 11);
+}
+template <typename V> LANE_HELPER V interleave_high(const V& a, const V& b)
+{
+    return __builtin_shufflevector(a, b, 4, 12, 5, 13, 6, 14, 7, 15);
+}
+
 LANE_HELPER lanes_f load_f(const float* p)
 {
     lanes_f v;
@@ -414,8 +425,8 @@ LANE_HELPER void put_moves(structor_cell* g, int32_t col, int32_t last, const la
     static_assert(offsetof(structor_cell, move_y) == offsetof(structor_cell, move_x) + 4,
                   "the record's moves lie in order");
     typedef uint64_t pairs __attribute__((vector_size(32)));
-    const pairs low = (pairs)__builtin_shuffle(mx, my, (lanes_i){0, 8, 1, 9, 2, 10, 3, 11});
-    const pairs high = (pairs)__builtin_shuffle(mx, my, (lanes_i){4, 12, 5, 13, 6, 14, 7, 15});
+    const pairs low = (pairs)interleave_low(mx, my);
+    const pairs high = (pairs)interleave_high(mx, my);
     if (col + LANES - 1 <= last) {
         for (int32_t lane = 0; lane < 4; lane++) {
             const uint64_t one = low[lane], other = high[lane];
@@ -547,26 +558,26 @@ LANE_HELPER void move_row(structor_cells_fields* f, int32_t q)
         // flow_y of the cell above and two above the moving one).
         lanes_f y = load_f(fy + col);
         y += my_u0 > 0 ? load_f(py + up + col) : zero;
-        y += (my_hl > 0) & (mx_hl > 0) ? load_f(py + here + col - 1) : zero;
+        y += ((my_hl > 0) & (mx_hl > 0)) ? load_f(py + here + col - 1) : zero;
         y += my_h0 > 0 ? load_f(py + here + col) : zero;
-        y += (my_h1 > 0) & (mx_h1 <= 0) ? load_f(py + here + col + 1) : zero;
-        y += (my_dl <= 0) & (mx_dl > 0) ? load_f(py + down + col - 1) : zero;
+        y += ((my_h1 > 0) & (mx_h1 <= 0)) ? load_f(py + here + col + 1) : zero;
+        y += ((my_dl <= 0) & (mx_dl > 0)) ? load_f(py + down + col - 1) : zero;
         y += my_d0 <= 0 ? load_f(py + down + col) : zero;
-        y += (my_d1 <= 0) & (mx_d1 <= 0) ? load_f(py + down + col + 1) : zero;
+        y += ((my_d1 <= 0) & (mx_d1 <= 0)) ? load_f(py + down + col + 1) : zero;
         y += my_e0 <= 0 ? load_f(py + down2 + col) : zero;
         store_f(fy + col, y);
         // flow_x: the cross term of a move down from above (n > 0 here, n < 0 from the
         // right), the sideways moves of this row, then the cross term of a move up from two
         // below.
         lanes_f x = load_f(fx + col);
-        x += (my_u0 > 0) & (mx_u0 >= 0) ? load_f(px + up + col) : zero;
-        x += (load_i(my + up + col + 1) > 0) & (mx_u1 < 0) ? load_f(px + up + col + 1) : zero;
+        x += ((my_u0 > 0) & (mx_u0 >= 0)) ? load_f(px + up + col) : zero;
+        x += ((load_i(my + up + col + 1) > 0) & (mx_u1 < 0)) ? load_f(px + up + col + 1) : zero;
         x += mx_hl > 0 ? load_f(px + here + col - 1) : zero;
         x += mx_h0 > 0 ? load_f(px + here + col) : zero;
         x += mx_h1 <= 0 ? load_f(px + here + col + 1) : zero;
         x += mx_h2 <= 0 ? load_f(px + here + col + 2) : zero;
-        x += (my_e0 <= 0) & (mx_e0 >= 0) ? load_f(px + down2 + col) : zero;
-        x += (load_i(my + down2 + col + 1) <= 0) & (mx_e1 < 0) ? load_f(px + down2 + col + 1) : zero;
+        x += ((my_e0 <= 0) & (mx_e0 >= 0)) ? load_f(px + down2 + col) : zero;
+        x += ((load_i(my + down2 + col + 1) <= 0) & (mx_e1 < 0)) ? load_f(px + down2 + col + 1) : zero;
         store_f(fx + col, x);
     }
 }
@@ -597,8 +608,8 @@ LANE_HELPER void blur_row(structor_cells* c, structor_cells_fields* f, int32_t r
     for (int32_t col = 1; col <= w - 2; col += LANES) {
         lanes_f x = sum9(f->fx + up + col, f->fx + here + col, f->fx + down + col) * k;
         lanes_f y = sum9(f->fy + up + col, f->fy + here + col, f->fy + down + col) * k;
-        store_f(row_xy + 2 * col, __builtin_shuffle(x, y, (lanes_i){0, 8, 1, 9, 2, 10, 3, 11}));
-        store_f(row_xy + 2 * col + LANES, __builtin_shuffle(x, y, (lanes_i){4, 12, 5, 13, 6, 14, 7, 15}));
+        store_f(row_xy + 2 * col, interleave_low(x, y));
+        store_f(row_xy + 2 * col + LANES, interleave_high(x, y));
     }
     // The four flows of a record lie together: one store.
     static_assert(offsetof(structor_cell, flow_y) == offsetof(structor_cell, flow_x) + 4 &&

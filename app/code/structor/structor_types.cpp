@@ -4,6 +4,7 @@
 
 #include "app/code/structor/structor.h"
 
+#include <float.h>
 #include <string.h>
 
 #include "engine/code/dbg.h"
@@ -16,7 +17,9 @@
 #include "engine/code/mem.h"
 
 static const float ROLL = -0.0009765625f; // radians of roll per unit moved
-static const float BALL_RADIUS_MIN = 0.0625f;
+// The radius of a ball whose size cannot be one (0, below 0, NaN or infinite, as a script
+// may set it): a sphere needs a radius above 0 to collide.
+static const float BALL_RADIUS_FALLBACK = 0.0625f;
 
 static structor_state* state_of(structor_item* it)
 {
@@ -32,6 +35,12 @@ static void set_world(const motion* m)
 }
 
 static float clampf(float v, float lo, float hi) { return v < lo ? lo : v > hi ? hi : v; }
+
+// Half a ball's size along one axis, or `fallback` when the size is 0, below 0, NaN or infinite.
+static float half_size_or(float size, float fallback)
+{
+    return size > 0.0f && size <= FLT_MAX ? size * 0.5f : fallback;
+}
 
 static bool nothing_true(structor_item* it) { return true; }
 static void nothing(structor_item* it) {}
@@ -112,13 +121,13 @@ static void collision_step(structor_item* it, structor_cells* cells)
     memset(s, 0, sizeof *s);
     s->position = *p;
     s->velocity = it->move;
-    // A script may size a ball to 0 or less (or NaN); a sphere needs a radius above 0.
-    s->radius = d * 0.5f > BALL_RADIUS_MIN ? d * 0.5f : BALL_RADIUS_MIN;
+    s->radius = half_size_or(d, BALL_RADIUS_FALLBACK);
     s->contact_time = 2.0f;
     if (cells) {
         float cs = cells->cell_size;
-        // A ball sized to 0 or less (or NaN) looks for walls as a point would.
-        float ex = cs * 4.0f + (w > 0.0f ? w * 0.5f : 0.0f), ey = cs * 4.0f + (h > 0.0f ? h * 0.5f : 0.0f);
+        // A ball without a usable size looks for walls as a point would (an infinite box
+        // would fill the contacts with the top rows and miss the floor).
+        float ex = cs * 4.0f + half_size_or(w, 0.0f), ey = cs * 4.0f + half_size_or(h, 0.0f);
         float x0 = p->x < p->x + it->move.x ? p->x : p->x + it->move.x;
         float x1 = p->x > p->x + it->move.x ? p->x : p->x + it->move.x;
         float y0 = p->y < p->y + it->move.y ? p->y : p->y + it->move.y;

@@ -175,15 +175,6 @@ TEST_F(Grid, StampMakesWallsWhereThePictureIsOpaqueScaledAndClipped)
             EXPECT_EQ(col < 12 && r < 12, initial(col, r)->solid != 0) << col << "," << r;
     EXPECT_FALSE(cell(10, 10)->solid) << "only the initial grid is stamped";
 
-    // Cut at the left edge: the picture's start moves with the cut.
-    make(64, 32);
-    memset(c.initial, 0, sizeof(structor_cell) * 64 * 32); // no border, to see the edge columns
-    Picture right_half(2, 1, {{1, 0}});
-    dest = {-2, 20, 4, 1};
-    structor_cells_stamp(&c, &right_half.info, NULL, &dest);
-    EXPECT_TRUE(initial(0, 20)->solid && initial(1, 20)->solid);
-    EXPECT_FALSE(initial(2, 20)->solid);
-
     // Wholly outside, or a source rectangle past the picture: nothing happens.
     make(64, 32);
     Picture full(2, 2, {{0, 0}, {1, 0}, {0, 1}, {1, 1}});
@@ -195,6 +186,42 @@ TEST_F(Grid, StampMakesWallsWhereThePictureIsOpaqueScaledAndClipped)
     structor_cells_stamp(&c, &full.info, &past, &dest);
     for (int32_t i = 0; i < 64 * 32; i++)
         ASSERT_EQ(before[i].solid, c.initial[i].solid) << i;
+}
+
+// Stamps cut at each edge of a 16 x 12 grid from the source rectangle (1, 1, 4, 4) of an
+// 8 x 8 picture whose opaque pixels, the same when turned about the diagonal, lie at x 4 in
+// row 1, x 2 3 5 in row 2, 2 4 in row 3, 1 3 4 in row 4, 2 in row 5. Cut 1 at the left of 8 x 2
+// cells (sx 0.5, sy 2): the source starts at x 1 + 1 x 0.5 = 1.5, cells 0-6 read columns
+// trunc(0.5c + 1.75) = 1 2 2 3 3 4 4 of rows trunc(2k + 1 + 1) = 2, 4. Cut 1 at the right of
+// 8 x 1 (sx 0.5, sy 4, so 4 - 1 x sy would leave no source): cells 9-15 read
+// trunc(0.5k + 1.25) = 1 1 2 2 3 3 4 of row trunc(2 + 1) = 3. The top and bottom likewise,
+// turned. A cell too many reads an opaque pixel; the grid's spare rows show a write outside.
+TEST_F(Grid, AStampCutAtEachEdgeMovesItsSourceByThatAxisScale)
+{
+    struct Case {
+        const char* edge;
+        structor_rect dest;
+        std::vector<std::pair<int32_t, int32_t>> solid;
+    } cases[] = {
+        {"left", {-1, 2, 8, 2}, {{1, 2}, {2, 2}, {3, 2}, {4, 2}, {0, 3}, {3, 3}, {4, 3}, {5, 3}, {6, 3}}},
+        {"top", {2, -1, 2, 8}, {{2, 1}, {2, 2}, {2, 3}, {2, 4}, {3, 0}, {3, 3}, {3, 4}, {3, 5}, {3, 6}}},
+        {"right", {9, 2, 8, 1}, {{11, 2}, {12, 2}, {15, 2}}},
+        {"bottom", {2, 5, 1, 8}, {{2, 7}, {2, 8}, {2, 11}}}};
+    Picture pic(8, 8, {{4, 1}, {2, 2}, {3, 2}, {5, 2}, {2, 3}, {4, 3}, {1, 4}, {3, 4}, {4, 4}, {2, 5}});
+    const structor_rect source = {1, 1, 4, 4};
+    for (const Case& t : cases) {
+        make(16, 12);
+        std::vector<structor_cell> grid(16 * 14); // no border, and a spare row above and below
+        free(c.initial);
+        c.initial = grid.data() + 16;
+        structor_cells_stamp(&c, &pic.info, &source, &t.dest);
+        c.initial = nullptr;
+        std::vector<bool> want(16 * 14);
+        for (auto& cell : t.solid)
+            want[(cell.second + 1) * 16 + cell.first] = true;
+        for (int32_t i = 0; i < 16 * 14; i++)
+            EXPECT_EQ(want[i], grid[i].solid != 0) << t.edge << ": " << i % 16 << "," << i / 16 - 1;
+    }
 }
 
 // A box over everything stops at 256 walls and says so (the wall spheres themselves are met
