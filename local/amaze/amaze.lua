@@ -38,9 +38,27 @@ end
 local SPEED = 2.5 -- cells a second
 local WALK, IDLE = 9, 8 -- shared animations
 
+-- True while a solid item is still on its way out of cell (x, y). An item takes the cell it
+-- moves to as its own when the move starts (a clod 600 ms before it gets there), so the cell
+-- it leaves looks free while the item still stands half in it: a walker stepping in would
+-- walk into it. Such an item is on a neighbouring cell, moving away from (x, y).
+local STEPS = { { 1, 0 }, { -1, 0 }, { 0, 1 }, { 0, -1 } }
+local function being_left(x, y)
+    for _, d in ipairs(STEPS) do
+        local ok, items = pcall(amaze.getcell_contents, x + d[1], y + d[2])
+        for _, item in ipairs(ok and items or {}) do
+            local vx, _, vz = item:vel()
+            -- World z falls with the cell row.
+            if item:solid() and (vx * d[1] > 0 or -vz * d[2] > 0) then return true end
+        end
+    end
+    return false
+end
+
 -- A mind that walks item T to the cells that choose(T) names, one at a time, at speed cells
 -- a second (2.5 when not given); a clod in the way is pushed, anything else solid stops the
--- step. on_cell(T) runs on every arrival.
+-- step, and so does an item still moving out of the cell (a clod pushed a moment ago).
+-- on_cell(T) runs on every arrival.
 function amaze.walker(choose, on_cell, speed)
     speed = speed or SPEED
     local ticks = math.floor(10 / speed + 0.5)
@@ -56,7 +74,7 @@ function amaze.walker(choose, on_cell, speed)
                 if ok and blocker and blocker:pushable() then
                     if blocker:push(dx, dy) then blocker:play(amaze.sounds.push, 1, 1) end
                     T.tweens[1] = { blend = 1, frame = 0, ID = 7 }
-                elseif ok and not blocker then
+                elseif ok and not blocker and not being_left(tx, ty) then
                     T:vel(dx * 10 / ticks, 0, -dy * 10 / ticks)
                     T:placecell(tx, ty)
                     T.cx, T.cy = tx, ty

@@ -13,7 +13,10 @@ amaze.levels = {
         fires = { { 18, 10 }, { 9, 14 }, { 12, 0 } },
         -- The last fire sits in a nook of walls at the map's edge behind a block, which can
         -- only be pushed aside (the wall below keeps it from being pushed onto the fire).
-        blocks = { { 7, 10, "XY" }, { 14, 10, "XY" }, { 12, 1 } },
+        -- The blocks in the valley do not roll: its two middle rows slope towards each other,
+        -- so a rolling block would rock between them for ever, never still to be pushed, and
+        -- a walker could pass it only by walking into it.
+        blocks = { { 7, 10 }, { 14, 10 }, { 12, 1 } },
         walls = { { 11, 0 }, { 13, 0 }, { 12, 2 } },
         hello = "Push the blocks aside.",
     },
