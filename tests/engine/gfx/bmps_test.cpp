@@ -58,7 +58,12 @@ std::vector<uint32_t> pixels_of(uint32_t image, const bmip& info)
     return out;
 }
 
-const char* OPEN_FAILED = "Failed to ilLoadImage((char*const)filename) : could not open file \n";
+// The lines of a file that does not exist: the library's, then its name.
+std::string missing(const char* name)
+{
+    return std::string("Failed to ilLoadImage((char*const)filename) : could not open file \n"
+                       "Failed to load image ") + name + ",\n";
+}
 
 struct Bmps : testing::Test {
     bmps_pool pool;
@@ -99,13 +104,14 @@ TEST_F(Bmps, ImagePairsJoinAlphaAndColourAndBrokenPairsGiveNothing)
     save_rgb("odd.b.png", 3, 2, 1, 1, 1);
     save_rgb("half.b.png", 2, 2, 1, 1, 1);
     // Halves of different sizes log nothing of their own; each missing half logs its line
-    // (both halves are tried).
-    struct broken { const char* name; int lines; } cases[] = {{"odd.b.png", 0}, {"half.b.png", 1}, {"none.b.png", 2}};
+    // and its name (both halves are tried).
+    struct broken { const char* name; std::string log; } cases[] = {{"odd.b.png", ""}, {"half.b.png", missing("half.a.png")},
+                                                                  {"none.b.png", missing("none.a.png") + missing("none.b.png")}};
     for (const broken& b : cases) {
         LOGGED.error.clear();
         EXPECT_EQ(bmps_load_image(b.name, 0, &info), 0u) << b.name;
         EXPECT_EQ(info.data, nullptr);
-        EXPECT_EQ(LOGGED.error, b.lines == 0 ? "" : b.lines == 1 ? OPEN_FAILED : std::string(OPEN_FAILED) + OPEN_FAILED);
+        EXPECT_EQ(LOGGED.error, b.log);
     }
     EXPECT_EQ(live_images(), 0) << "the halves are deleted";
 }
@@ -205,8 +211,10 @@ TEST_F(ImageFiles, DamagedAndHugeFilesAreRefusedOnEveryPath)
         EXPECT_EQ(bmps_load_image(name, 0, &info), 0u) << input; // also the isomap's reader
         EXPECT_TRUE(d3d_dbg_restore(&D3D_DBG));
         EXPECT_EQ(D3D_DBG.font, nullptr) << input;
-        EXPECT_EQ(errors(), "Failed to ilLoadImage((char*const)filename) : file read error \n"
-                            "Failed to load DBG Font texture,\n") << input;
+        EXPECT_EQ(errors(), std::string("Failed to ilLoadImage((char*const)filename) : file read error \n"
+                                        "Failed to load image ") + name + ",\n"
+                            "Failed to load image data/debug/debug8x8_font.png,\nFailed to load DBG Font texture,\n")
+            << input;
         std::string code = std::string("devil.alloc():load('") + name + "')";
         EXPECT_TRUE(harness_ends_with(lua_fixture_run(L, code.c_str()), "DevIL ERROR file read error")) << input;
     }

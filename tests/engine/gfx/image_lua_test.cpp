@@ -361,6 +361,25 @@ TEST_F(Hmap, CellsAreAddressedByNumberWithinTheMapAndAGridOverATileMap)
     EXPECT_TRUE(fails("t.image = nil m:build_from_mmap(t, 1)", "(bad DevIL*)"));
 }
 
+TEST_F(Hmap, BuildRefusesSizesPastTheImageLimitsBeforeAllocating)
+{
+    // 16384 cells a side and 256 MB of 12-byte cells: 16384 x 1365 cells take 268369920
+    // bytes, within 268435456; a row more takes 268566528. 1e308 and 2^53 arrive saturated
+    // to 2147483647 (25 GB of cells if taken), NaN as 0.
+    struct size { const char* w; const char* h; bool ok; } sizes[] = {
+        {"16384", "1365", true}, {"1365", "16384", true}, {"16384", "1366", false}, {"16385", "1", false},
+        {"1", "16385", false}, {"1e308", "1", false}, {"1", "2^53", false}, {"-1", "1", false}, {"0/0", "1", false},
+    };
+    ASSERT_EQ(run("m = hmap.alloc()"), "");
+    for (const size& z : sizes) {
+        // The last cell of an accepted map is there; a refused map has none.
+        std::string code = std::string("m:build(") + z.w + ", " + z.h + ") m:set(" + z.w + " - 1, " + z.h + " - 1, 2)";
+        std::string result = run(code.c_str());
+        EXPECT_TRUE(z.ok ? result.empty() : harness_ends_with(result, "requested height out of range"))
+            << z.w << " x " << z.h << ": " << result;
+    }
+}
+
 TEST_F(Hmap, MasterColumnAndRowGiveTheSlope)
 {
     // A 32 x 12 master sheet of 4 x 4 cells, each marked by its number in its top left pixel,
