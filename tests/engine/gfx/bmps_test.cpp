@@ -159,6 +159,17 @@ TEST_F(Bmps, FailuresLogTheCallAndEmptyTheErrorList)
     EXPECT_TRUE(list_empty(&pool.records.live));
 }
 
+TEST_F(Bmps, AMissingNameIsTriedAgainAndFoundOnceItsFileAppears)
+{
+    EXPECT_EQ(bmps_find(&pool, "late.png"), nullptr);
+    EXPECT_EQ(LOGGED.error, missing("late.png") + "Failed to setup gfx bitmap,\n");
+    save_grey("late.png", 2, 1, 9);
+    gfx_bmps* b = bmps_find(&pool, "late.png");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->info.data[1], 9);
+    EXPECT_EQ(bmps_find(&pool, "LATE.png"), b) << "then shared, case ignored";
+}
+
 TEST_F(Bmps, CopiesAreCutToBothBitmapsAndOnlyBgraIsWritten)
 {
     gfx_bmps* dst = bmps_alloc(&pool, BMIP_BGRA, 8, 1, 1, nullptr);
@@ -221,26 +232,52 @@ TEST_F(ImageFiles, DamagedAndHugeFilesAreRefusedOnEveryPath)
     lua_close(L);
 }
 
-TEST(ImageFileCheck, DeclaredSizesUpToTheLimitAndWholeFilesPass)
+TEST(ImageFileCheck, DeclaredSizesUpToTheLimitAndTheLastChunkOrSegmentAtTheEnd)
 {
-    // Limits: 16384 on a side and 256 MB at 4 bytes a pixel, so 16384 x 4096 (16384 * 4096 *
-    // 4 = 268435456 = 256 MB) is the largest full-width image.
-    struct size { uint32_t w, h; bool ok; } sizes[] = {
-        {16384, 4096, true}, {16384, 4097, false}, {16385, 1, false}, {1, 16385, false}, {0, 4, false}, {1, 1, true},
-    };
+    // PNG chunk: length, type, data, checksum (not verified); JPEG segment: FF, code, length
+    // (counting its own two bytes), data. extra bytes are declared but not written.
     auto be32 = [](uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; };
-    for (const size& z : sizes) {
-        std::string ihdr = be32(13) + "IHDR" + be32(z.w) + be32(z.h) + std::string("\x08\x06\0\0\0crc!", 9);
-        write_bytes("size.png", std::string("\x89PNG\r\n\x1a\n") + ihdr + be32(0) + "IENDcrc!");
-        EXPECT_EQ(bmps_file_check("size.png"), z.ok) << z.w << " x " << z.h;
-    }
-    // A whole JPEG passes, so does one with a whole segment after the scan data, and one cut
-    // inside its scan data (the library stops there itself).
-    std::string seed = corpus("jpeg-seed"), scan = seed.substr(0, seed.size() - 2);
-    for (const std::string& ok :
-         {seed, scan + std::string("\xff\xfe\0\x04ok\xff\xd9", 8), scan.substr(0, scan.size() - 8)}) {
-        write_bytes("ok.jpg", ok);
-        EXPECT_TRUE(bmps_file_check("ok.jpg")) << ok.size();
+    auto chunk = [&](const char* type, const std::string& data, uint32_t extra = 0) {
+        return be32((uint32_t)data.size() + extra) + type + data + "crc!";
+    };
+    auto png = [&](uint32_t w, uint32_t h) {
+        return "\x89PNG\r\n\x1a\n" + chunk("IHDR", be32(w) + be32(h) + std::string("\x08\x06\0\0\0", 5));
+    };
+    auto seg = [](char code, const std::string& data, size_t extra = 0) {
+        size_t n = data.size() + 2 + extra;
+        return std::string{'\xff', code, char(n >> 8), char(n)} + data;
+    };
+    auto cut = [](const std::string& s) { return s.substr(0, s.size() - 1); };
+    const std::string head = png(1, 1), iend = chunk("IEND", ""), soi = "\xff\xd8", eoi = "\xff\xd9";
+    const std::string frame("\x08\0\x01\0\x01", 5);
+    const std::string scanned = soi + seg('\xda', "ok") + std::string("\x12\xff\x00\x34", 4); // a stuffed FF in the data
+    struct file { const char* what; std::string bytes; bool ok; } files[] = {
+        // Limits: 16384 on a side and 256 MB at 4 bytes a pixel (16384 * 4096 * 4 = 2^28).
+        {"16384 x 4096", png(16384, 4096) + iend, true}, {"16384 x 4097", png(16384, 4097) + iend, false},
+        {"16385 x 1", png(16385, 1) + iend, false}, {"1 x 16385", png(1, 16385) + iend, false},
+        {"0 x 4", png(0, 4) + iend, false},
+        // The last chunk or segment of each kind the walk reads, one byte past the end of the
+        // file (by its length or its checksum) and exactly at it. A PNG ends with its end chunk,
+        // a JPEG with its end marker or inside scan data (the library stops there itself).
+        {"header chunk's checksum cut", cut(head), false},
+        {"data chunk one byte longer than the file", head + chunk("IDAT", "data", 1), false},
+        {"end chunk exactly at the end", head + chunk("IDAT", "data") + iend, true},
+        {"end chunk's checksum cut", cut(head + iend), false},
+        {"end chunk with data, exactly at the end", head + chunk("IEND", "x"), true},
+        {"end chunk with data one byte longer", head + chunk("IEND", "x", 1), false},
+        {"comment up to the end marker", soi + seg('\xfe', "ok") + eoi, true},
+        {"comment one byte longer than the file", soi + seg('\xfe', "ok", 1), false},
+        {"frame up to the end marker", soi + seg('\xc0', frame) + eoi, true},
+        {"frame one byte longer than the file", soi + seg('\xc0', frame, 1), false},
+        {"scan header exactly at the end", soi + seg('\xda', "ok"), true},
+        {"scan header one byte longer than the file", soi + seg('\xda', "ok", 1), false},
+        {"comment after the scan up to the end marker", scanned + seg('\xfe', "ok") + eoi, true},
+        {"comment after the scan one byte longer", scanned + seg('\xfe', "ok", 1), false},
+        {"the committed whole JPEG", corpus("jpeg-seed"), true},
+    };
+    for (const file& f : files) {
+        write_bytes("check.img", f.bytes);
+        EXPECT_EQ(bmps_file_check("check.img"), f.ok) << f.what;
     }
 }
 

@@ -134,6 +134,35 @@ TEST_F(Devil, LibraryErrorsAreRaisedTheListIsLeftEmptyAndBadSizesAreRefused)
         << "an image without a palette has none to give";
 }
 
+TEST_F(Devil, CreateZeroesThePixelsOfEveryTypeAndThePalette)
+{
+    // Each create runs again over its own pixels and palette, dirtied (0xAB). Grey clears to
+    // 0; half floats (IL_HALF, a name the script adds) the library cannot clear, so it raises
+    // its error over pixels that only create's own zeroing has set.
+    ASSERT_EQ(run("devil.ENUM.IL_HALF = 0x140B img = devil.alloc()"), "");
+    for (const char* type : {"IL_BYTE", "IL_UNSIGNED_BYTE", "IL_SHORT", "IL_UNSIGNED_SHORT", "IL_INT",
+                             "IL_UNSIGNED_INT", "IL_FLOAT", "IL_DOUBLE", "IL_HALF", "index"}) {
+        std::string code = type[0] == 'i' ? "img:create(3, 2, 1, 1, 'IL_COLOUR_INDEX', 'IL_UNSIGNED_BYTE')"
+                                          : std::string("img:create(3, 2, 1, 1, 'IL_LUMINANCE', '") + type + "')";
+        std::vector<uint8_t> got; // the pixels, then the palette
+        for (int pass = 0; pass < 2; pass++) {
+            std::string result = run(code.c_str());
+            bool half = strcmp(type, "IL_HALF") == 0;
+            EXPECT_TRUE(half ? harness_ends_with(result, "DevIL ERROR internal error") : result.empty()) << result;
+            ilBindImage(image("img"));
+            ILubyte *px = ilGetData(), *pal = ilGetPalette();
+            size_t n = ilGetInteger(IL_IMAGE_SIZE_OF_DATA);
+            size_t p = pal ? ilGetInteger(IL_PALETTE_NUM_COLS) * ilGetInteger(IL_PALETTE_BPP) : 0;
+            got.assign(px, px + n);
+            got.insert(got.end(), pal, pal + p);
+            memset(px, 0xAB, n);
+            if (p)
+                memset(pal, 0xAB, p);
+        }
+        EXPECT_EQ(got, std::vector<uint8_t>(std::max<size_t>(got.size(), 6), 0)) << code; // 3 x 2 pixels at least
+    }
+}
+
 TEST_F(Devil, SavedFilesKeepTheTopRowFirst)
 {
     EXPECT_EQ(run("img = devil.alloc() img:create(1, 2, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
