@@ -113,8 +113,6 @@ bool bmps_size_allowed(uint64_t w, uint64_t h, uint64_t cell_bytes)
     return w >= 1 && h >= 1 && w <= BMPS_MAX_SIDE && h <= BMPS_MAX_SIDE && w * h * cell_bytes <= BMPS_MAX_BYTES;
 }
 
-static bool size_allowed(uint64_t w, uint64_t h) { return bmps_size_allowed(w, h, 4); }
-
 static uint32_t be32(const uint8_t* p)
 {
     return ((uint32_t)p[0] << 24) | ((uint32_t)p[1] << 16) | ((uint32_t)p[2] << 8) | p[3];
@@ -125,7 +123,7 @@ static bool bmps_png_whole(FILE* f, uint64_t size)
 {
     uint8_t ihdr[16];
     if (fseek(f, 8, SEEK_SET) != 0 || fread(ihdr, 1, 16, f) != 16 || be32(ihdr) != 13 ||
-        memcmp(ihdr + 4, "IHDR", 4) != 0 || !size_allowed(be32(ihdr + 8), be32(ihdr + 12)))
+        memcmp(ihdr + 4, "IHDR", 4) != 0 || !bmps_size_allowed(be32(ihdr + 8), be32(ihdr + 12), 4))
         return false;
     uint64_t at = 8;
     uint8_t head[8];
@@ -195,8 +193,10 @@ static bool bmps_jpeg_whole(FILE* f, uint64_t size)
         if (len < 2 || (uint64_t)seg + len > size)
             return false;
         if (jpeg_is_frame(c)) { // precision, height, width
-            if (len < 7 || fread(seg_head + 2, 1, 5, f) != 5 ||
-                !size_allowed(((uint32_t)seg_head[5] << 8) | seg_head[6], ((uint32_t)seg_head[3] << 8) | seg_head[4]))
+            if (len < 7 || fread(seg_head + 2, 1, 5, f) != 5)
+                return false;
+            uint32_t height = ((uint32_t)seg_head[3] << 8) | seg_head[4], width = ((uint32_t)seg_head[5] << 8) | seg_head[6];
+            if (!bmps_size_allowed(width, height, 4))
                 return false;
         }
         if (fseek(f, seg + (long)len, SEEK_SET) != 0)

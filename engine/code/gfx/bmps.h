@@ -91,7 +91,8 @@ uint32_t bmps_load_image(const char* name, int32_t format, bmip* info);
 // library's own, that names a file an image loader could not use.
 void bmps_report_load_failure(const char* name);
 
-// The largest image any path takes: 16384 cells on a side and 256 MB in all.
+// The largest grid any path takes (image pixels, height-map cells): 16384 on a side and
+// 256 MB in all.
 const uint64_t BMPS_MAX_SIDE = 16384;
 const uint64_t BMPS_MAX_BYTES = 256ull << 20;
 // True when a w x h grid of cells of cell_bytes each is within both limits (and not empty).
