@@ -179,14 +179,16 @@ TEST(FilesValidate, CorruptedFieldsAreRejected)
         bool valid = false;
     };
     image xo = make_xox(), xs = make_xsx();
-    uint32_t mat = xo.get32(FILES_XOX_MATERIALS), morph = xo.get32(FILES_XOX_MORPHS);
+    uint32_t mat = xo.get32(FILES_XOX_MATERIALS), morph = xo.get32(FILES_XOX_MORPHS), idx = xo.get32(FILES_XOX_INDICES);
     uint32_t bones = xs.get32(FILES_XSX_BONES), tracks = xs.get32(FILES_XSX_TRACKS);
     uint32_t bone1 = bones + FILES_XSX_BONE_SIZE;
     const uint32_t AS_BUILT = 0xFFFFFFFF; // no word changed
     // One case per rule; cut files and further damage are replayed from the fuzz corpus.
     const mutation cases[] = {
         {"materials offset", make_xox, FILES_XOX_MATERIALS, 0xFFFFFFF0},
-        {"vertex count below an index", make_xox, FILES_XOX_VERTEX_COUNT, 2},
+        // Indices 0, 2, 1 over 3 vertices; the word sets the first two (little-endian u16s).
+        {"an index equal to the vertex count (0, 3)", make_xox, idx, 0x00030000},
+        {"indices at the vertex count - 1 (2, 2)", make_xox, idx, 0x00020002, true},
         {"index count", make_xox, FILES_XOX_INDEX_COUNT, 1000},
         {"strip count", make_xox, mat + FILES_XOX_MAT_STRIP_COUNT, 0x80000000},
         {"strips past the indices", make_xox, mat + FILES_XOX_MAT_FIRST_INDEX, 1},

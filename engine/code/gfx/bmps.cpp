@@ -104,15 +104,13 @@ static void bmip_clear(bmip* info)
 // decoder write past the buffer. So every file that starts as a PNG or a JPEG (the library
 // goes by the content when the extension says nothing) is walked first: every PNG chunk up to
 // the end chunk and every JPEG marker segment up to the end of the file must lie inside it, and
-// the declared size must be within the limits below. A JPEG cut inside its scan data is left
+// the declared size must be within the limits of bmps.h. A JPEG cut inside its scan data is left
 // to the library, which stops there and reports it; so is any other kind of file.
 
-static const uint32_t IMAGE_MAX_SIDE = 16384;
-static const uint64_t IMAGE_MAX_BYTES = 256ull << 20; // at 4 bytes a pixel
-
-static bool size_allowed(uint64_t w, uint64_t h)
+bool bmps_size_allowed(uint64_t w, uint64_t h, uint64_t cell_bytes)
 {
-    return w >= 1 && h >= 1 && w <= IMAGE_MAX_SIDE && h <= IMAGE_MAX_SIDE && w * h * 4 <= IMAGE_MAX_BYTES;
+    // Both sides are bounded before they are multiplied: no product can wrap.
+    return w >= 1 && h >= 1 && w <= BMPS_MAX_SIDE && h <= BMPS_MAX_SIDE && w * h * cell_bytes <= BMPS_MAX_BYTES;
 }
 
 static uint32_t be32(const uint8_t* p)
@@ -125,7 +123,7 @@ static bool bmps_png_whole(FILE* f, uint64_t size)
 {
     uint8_t ihdr[16];
     if (fseek(f, 8, SEEK_SET) != 0 || fread(ihdr, 1, 16, f) != 16 || be32(ihdr) != 13 ||
-        memcmp(ihdr + 4, "IHDR", 4) != 0 || !size_allowed(be32(ihdr + 8), be32(ihdr + 12)))
+        memcmp(ihdr + 4, "IHDR", 4) != 0 || !bmps_size_allowed(be32(ihdr + 8), be32(ihdr + 12), 4))
         return false;
     uint64_t at = 8;
     uint8_t head[8];
@@ -195,8 +193,10 @@ static bool bmps_jpeg_whole(FILE* f, uint64_t size)
         if (len < 2 || (uint64_t)seg + len > size)
             return false;
         if (jpeg_is_frame(c)) { // precision, height, width
-            if (len < 7 || fread(seg_head + 2, 1, 5, f) != 5 ||
-                !size_allowed(((uint32_t)seg_head[5] << 8) | seg_head[6], ((uint32_t)seg_head[3] << 8) | seg_head[4]))
+            if (len < 7 || fread(seg_head + 2, 1, 5, f) != 5)
+                return false;
+            uint32_t height = ((uint32_t)seg_head[3] << 8) | seg_head[4], width = ((uint32_t)seg_head[5] << 8) | seg_head[6];
+            if (!bmps_size_allowed(width, height, 4))
                 return false;
         }
         if (fseek(f, seg + (long)len, SEEK_SET) != 0)
@@ -228,9 +228,10 @@ bool bmps_file_check(const char* path)
     return whole;
 }
 
-uint32_t bmps_load_file(const char* name, int32_t format, bmip* info)
+void bmps_report_load_failure(const char* name) { dbg_error("Failed to load image %s,\n", name ? name : ""); }
+
+static uint32_t load_file(const char* name, int32_t format, bmip* info)
 {
-    bmip_clear(info);
     uint32_t made = il_new_image();
     if (!made)
         return 0;
@@ -260,6 +261,16 @@ uint32_t bmps_load_file(const char* name, int32_t format, bmip* info)
         bmps_delete_image(made);
         return 0;
     }
+    return made;
+}
+
+uint32_t bmps_load_file(const char* name, int32_t format, bmip* info)
+{
+    bmip_clear(info);
+    // Every step has logged its own line; this one says which file they were about.
+    uint32_t made = load_file(name, format, info);
+    if (!made)
+        bmps_report_load_failure(name);
     return made;
 }
 

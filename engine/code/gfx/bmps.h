@@ -72,7 +72,7 @@ void gfx_bmps_free(gfx_bmps* b);
 uint32_t bmps_create_image(int32_t format, int32_t w, int32_t h, int32_t d);
 // Loads a file (type from its extension). format 5 converts to BGRA, 7 to luminance, any
 // other keeps the file's layout (as described by bmps_get_info). info (may be null) is
-// filled on success and cleared on failure.
+// filled on success and cleared on failure; a failure also names the file on the log.
 uint32_t bmps_load_file(const char* name, int32_t format, bmip* info);
 // Describes an image. Only unsigned-byte images are taken as they are: colour index gives 6,
 // luminance 7, BGRA 5; any other layout or channel type is converted first (luminance to
@@ -87,9 +87,19 @@ void bmps_delete_image(uint32_t image);
 // Otherwise a single file as bmps_load_file; a colour-index result becomes BGRA with alpha 0
 // where the palette index is 0 and 0xFF elsewhere.
 uint32_t bmps_load_image(const char* name, int32_t format, bmip* info);
+// Logs "Failed to load image <name>,\n" at error level: the one line, beside the image
+// library's own, that names a file an image loader could not use.
+void bmps_report_load_failure(const char* name);
+
+// The largest grid any path takes (image pixels, height-map cells): 16384 on a side and
+// 256 MB in all.
+const uint64_t BMPS_MAX_SIDE = 16384;
+const uint64_t BMPS_MAX_BYTES = 256ull << 20;
+// True when a w x h grid of cells of cell_bytes each is within both limits (and not empty).
+bool bmps_size_allowed(uint64_t w, uint64_t h, uint64_t cell_bytes);
 // The check every path runs before it hands a file (a path in the platform's form) to the
 // image library: false for a PNG or JPEG whose chunks or marker segments run past the end of
-// the file, or whose declared size is over 16384 on a side or 256 MB at 4 bytes a pixel.
+// the file, or whose declared size is past the limits above at 4 bytes a pixel.
 // Other files, and files that cannot be opened, pass: the library reports those itself.
 bool bmps_file_check(const char* path);
 

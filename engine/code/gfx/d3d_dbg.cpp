@@ -115,9 +115,12 @@ bool d3d_dbg_restore(d3d_dbg* console)
     if (device) {
         ilutSetInteger(ILUT_D3D_MIPLEVELS, 1);
         ilutSetInteger(ILUT_D3D_ALPHA_KEY_COLOR, 255);
-        // The loader hands the file to the image library: it passes the same check as bitmaps.
-        if (!bmps_file_check(FONT_FILE) || !ilutD3D8TexFromFile(device, FONT_FILE, &font))
+        // The loader hands the file to the image library: it passes the same check as bitmaps,
+        // and a failure names the file as theirs do.
+        if (!bmps_file_check(FONT_FILE) || !ilutD3D8TexFromFile(device, FONT_FILE, &font)) {
             font = nullptr;
+            bmps_report_load_failure(FONT_FILE);
+        }
         // The loader's settings are shared: put them back whether or not the load worked.
         ilutSetInteger(ILUT_D3D_ALPHA_KEY_COLOR, -1);
         ilutSetInteger(ILUT_D3D_MIPLEVELS, 0);

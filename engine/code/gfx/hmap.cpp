@@ -9,6 +9,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "engine/code/gfx/bmps.h"
 #include "engine/code/gfx/devil.h"
 #include "engine/code/gfx/mmap.h"
 #include "engine/code/lua_lib.h"
@@ -26,9 +27,11 @@ void hmap_clean(hmap* m)
 bool hmap_build(hmap* m, int32_t w, int32_t h)
 {
     hmap_clean(m);
-    int64_t count = (int64_t)w * h;
-    if (w < 1 || h < 1 || count > INT32_MAX)
+    // A script's size is saturated to 32 bits, so 1e308 arrives as INT32_MAX: a grid is held
+    // to the limits of an image (of 12-byte cells) before anything is asked of the heap.
+    if (w < 1 || h < 1 || !bmps_size_allowed((uint64_t)w, (uint64_t)h, sizeof(hmap_cell)))
         return false;
+    int64_t count = (int64_t)w * h;
     m->cells = (hmap_cell*)calloc((size_t)count, sizeof(hmap_cell));
     if (!m->cells)
         return false;

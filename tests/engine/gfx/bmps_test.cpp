@@ -58,7 +58,12 @@ std::vector<uint32_t> pixels_of(uint32_t image, const bmip& info)
     return out;
 }
 
-const char* OPEN_FAILED = "Failed to ilLoadImage((char*const)filename) : could not open file \n";
+// The lines of a file that does not exist: the library's, then its name.
+std::string missing(const char* name)
+{
+    return std::string("Failed to ilLoadImage((char*const)filename) : could not open file \n"
+                       "Failed to load image ") + name + ",\n";
+}
 
 struct Bmps : testing::Test {
     bmps_pool pool;
@@ -99,13 +104,14 @@ TEST_F(Bmps, ImagePairsJoinAlphaAndColourAndBrokenPairsGiveNothing)
     save_rgb("odd.b.png", 3, 2, 1, 1, 1);
     save_rgb("half.b.png", 2, 2, 1, 1, 1);
     // Halves of different sizes log nothing of their own; each missing half logs its line
-    // (both halves are tried).
-    struct broken { const char* name; int lines; } cases[] = {{"odd.b.png", 0}, {"half.b.png", 1}, {"none.b.png", 2}};
+    // and its name (both halves are tried).
+    struct broken { const char* name; std::string log; } cases[] = {{"odd.b.png", ""}, {"half.b.png", missing("half.a.png")},
+                                                                  {"none.b.png", missing("none.a.png") + missing("none.b.png")}};
     for (const broken& b : cases) {
         LOGGED.error.clear();
         EXPECT_EQ(bmps_load_image(b.name, 0, &info), 0u) << b.name;
         EXPECT_EQ(info.data, nullptr);
-        EXPECT_EQ(LOGGED.error, b.lines == 0 ? "" : b.lines == 1 ? OPEN_FAILED : std::string(OPEN_FAILED) + OPEN_FAILED);
+        EXPECT_EQ(LOGGED.error, b.log);
     }
     EXPECT_EQ(live_images(), 0) << "the halves are deleted";
 }
@@ -151,6 +157,17 @@ TEST_F(Bmps, FailuresLogTheCallAndEmptyTheErrorList)
     EXPECT_EQ(LOGGED.error, "Failed to ilTexImage(w,h,d,4,IL_BGRA,IL_UNSIGNED_BYTE,0) : invalid parameter \n"
                             "Failed to setup gfx bitmap,\n");
     EXPECT_TRUE(list_empty(&pool.records.live));
+}
+
+TEST_F(Bmps, AMissingNameIsTriedAgainAndFoundOnceItsFileAppears)
+{
+    EXPECT_EQ(bmps_find(&pool, "late.png"), nullptr);
+    EXPECT_EQ(LOGGED.error, missing("late.png") + "Failed to setup gfx bitmap,\n");
+    save_grey("late.png", 2, 1, 9);
+    gfx_bmps* b = bmps_find(&pool, "late.png");
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->info.data[1], 9);
+    EXPECT_EQ(bmps_find(&pool, "LATE.png"), b) << "then shared, case ignored";
 }
 
 TEST_F(Bmps, CopiesAreCutToBothBitmapsAndOnlyBgraIsWritten)
@@ -205,34 +222,62 @@ TEST_F(ImageFiles, DamagedAndHugeFilesAreRefusedOnEveryPath)
         EXPECT_EQ(bmps_load_image(name, 0, &info), 0u) << input; // also the isomap's reader
         EXPECT_TRUE(d3d_dbg_restore(&D3D_DBG));
         EXPECT_EQ(D3D_DBG.font, nullptr) << input;
-        EXPECT_EQ(errors(), "Failed to ilLoadImage((char*const)filename) : file read error \n"
-                            "Failed to load DBG Font texture,\n") << input;
+        EXPECT_EQ(errors(), std::string("Failed to ilLoadImage((char*const)filename) : file read error \n"
+                                        "Failed to load image ") + name + ",\n"
+                            "Failed to load image data/debug/debug8x8_font.png,\nFailed to load DBG Font texture,\n")
+            << input;
         std::string code = std::string("devil.alloc():load('") + name + "')";
         EXPECT_TRUE(harness_ends_with(lua_fixture_run(L, code.c_str()), "DevIL ERROR file read error")) << input;
     }
     lua_close(L);
 }
 
-TEST(ImageFileCheck, DeclaredSizesUpToTheLimitAndWholeFilesPass)
+TEST(ImageFileCheck, DeclaredSizesUpToTheLimitAndTheLastChunkOrSegmentAtTheEnd)
 {
-    // Limits: 16384 on a side and 256 MB at 4 bytes a pixel, so 16384 x 4096 (16384 * 4096 *
-    // 4 = 268435456 = 256 MB) is the largest full-width image.
-    struct size { uint32_t w, h; bool ok; } sizes[] = {
-        {16384, 4096, true}, {16384, 4097, false}, {16385, 1, false}, {1, 16385, false}, {0, 4, false}, {1, 1, true},
-    };
+    // PNG chunk: length, type, data, checksum (not verified); JPEG segment: FF, code, length
+    // (counting its own two bytes), data. extra bytes are declared but not written.
     auto be32 = [](uint32_t v) { return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)}; };
-    for (const size& z : sizes) {
-        std::string ihdr = be32(13) + "IHDR" + be32(z.w) + be32(z.h) + std::string("\x08\x06\0\0\0crc!", 9);
-        write_bytes("size.png", std::string("\x89PNG\r\n\x1a\n") + ihdr + be32(0) + "IENDcrc!");
-        EXPECT_EQ(bmps_file_check("size.png"), z.ok) << z.w << " x " << z.h;
-    }
-    // A whole JPEG passes, so does one with a whole segment after the scan data, and one cut
-    // inside its scan data (the library stops there itself).
-    std::string seed = corpus("jpeg-seed"), scan = seed.substr(0, seed.size() - 2);
-    for (const std::string& ok :
-         {seed, scan + std::string("\xff\xfe\0\x04ok\xff\xd9", 8), scan.substr(0, scan.size() - 8)}) {
-        write_bytes("ok.jpg", ok);
-        EXPECT_TRUE(bmps_file_check("ok.jpg")) << ok.size();
+    auto chunk = [&](const char* type, const std::string& data, uint32_t extra = 0) {
+        return be32((uint32_t)data.size() + extra) + type + data + "crc!";
+    };
+    auto png = [&](uint32_t w, uint32_t h) {
+        return "\x89PNG\r\n\x1a\n" + chunk("IHDR", be32(w) + be32(h) + std::string("\x08\x06\0\0\0", 5));
+    };
+    auto seg = [](char code, const std::string& data, size_t extra = 0) {
+        size_t n = data.size() + 2 + extra;
+        return std::string{'\xff', code, char(n >> 8), char(n)} + data;
+    };
+    auto cut = [](const std::string& s) { return s.substr(0, s.size() - 1); };
+    const std::string head = png(1, 1), iend = chunk("IEND", ""), soi = "\xff\xd8", eoi = "\xff\xd9";
+    const std::string frame("\x08\0\x01\0\x01", 5);
+    const std::string scanned = soi + seg('\xda', "ok") + std::string("\x12\xff\x00\x34", 4); // a stuffed FF in the data
+    struct file { const char* what; std::string bytes; bool ok; } files[] = {
+        // Limits: 16384 on a side and 256 MB at 4 bytes a pixel (16384 * 4096 * 4 = 2^28).
+        {"16384 x 4096", png(16384, 4096) + iend, true}, {"16384 x 4097", png(16384, 4097) + iend, false},
+        {"16385 x 1", png(16385, 1) + iend, false}, {"1 x 16385", png(1, 16385) + iend, false},
+        {"0 x 4", png(0, 4) + iend, false},
+        // The last chunk or segment of each kind the walk reads, one byte past the end of the
+        // file (by its length or its checksum) and exactly at it. A PNG ends with its end chunk,
+        // a JPEG with its end marker or inside scan data (the library stops there itself).
+        {"header chunk's checksum cut", cut(head), false},
+        {"data chunk one byte longer than the file", head + chunk("IDAT", "data", 1), false},
+        {"end chunk exactly at the end", head + chunk("IDAT", "data") + iend, true},
+        {"end chunk's checksum cut", cut(head + iend), false},
+        {"end chunk with data, exactly at the end", head + chunk("IEND", "x"), true},
+        {"end chunk with data one byte longer", head + chunk("IEND", "x", 1), false},
+        {"comment up to the end marker", soi + seg('\xfe', "ok") + eoi, true},
+        {"comment one byte longer than the file", soi + seg('\xfe', "ok", 1), false},
+        {"frame up to the end marker", soi + seg('\xc0', frame) + eoi, true},
+        {"frame one byte longer than the file", soi + seg('\xc0', frame, 1), false},
+        {"scan header exactly at the end", soi + seg('\xda', "ok"), true},
+        {"scan header one byte longer than the file", soi + seg('\xda', "ok", 1), false},
+        {"comment after the scan up to the end marker", scanned + seg('\xfe', "ok") + eoi, true},
+        {"comment after the scan one byte longer", scanned + seg('\xfe', "ok", 1), false},
+        {"the committed whole JPEG", corpus("jpeg-seed"), true},
+    };
+    for (const file& f : files) {
+        write_bytes("check.img", f.bytes);
+        EXPECT_EQ(bmps_file_check("check.img"), f.ok) << f.what;
     }
 }
 

@@ -173,7 +173,8 @@ TEST_F(ConsoleFont, FollowsTheDeviceAndIsNeededOnlyAtSetup)
 {
     std::remove("data/debug/debug8x8_font.png");
     EXPECT_FALSE(setup_gfx());
-    EXPECT_NE(errors().find("Failed to load DBG Font texture,\nD3D_DBG subsystem failed to initialize,\n"),
+    EXPECT_NE(errors().find("Failed to load image data/debug/debug8x8_font.png,\nFailed to load DBG Font texture,\n"
+                            "D3D_DBG subsystem failed to initialize,\n"),
               std::string::npos);
     EXPECT_EQ(d3d8_live_objects(D3DPOOL_DEFAULT), 0u);
     // The loader's shared settings are back at their defaults after the failed load.

@@ -134,6 +134,35 @@ TEST_F(Devil, LibraryErrorsAreRaisedTheListIsLeftEmptyAndBadSizesAreRefused)
         << "an image without a palette has none to give";
 }
 
+TEST_F(Devil, CreateZeroesThePixelsOfEveryTypeAndThePalette)
+{
+    // Each create runs again over its own pixels and palette, dirtied (0xAB). Grey clears to
+    // 0; half floats (IL_HALF, a name the script adds) the library cannot clear, so it raises
+    // its error over pixels that only create's own zeroing has set.
+    ASSERT_EQ(run("devil.ENUM.IL_HALF = 0x140B img = devil.alloc()"), "");
+    for (const char* type : {"IL_BYTE", "IL_UNSIGNED_BYTE", "IL_SHORT", "IL_UNSIGNED_SHORT", "IL_INT",
+                             "IL_UNSIGNED_INT", "IL_FLOAT", "IL_DOUBLE", "IL_HALF", "index"}) {
+        std::string code = type[0] == 'i' ? "img:create(3, 2, 1, 1, 'IL_COLOUR_INDEX', 'IL_UNSIGNED_BYTE')"
+                                          : std::string("img:create(3, 2, 1, 1, 'IL_LUMINANCE', '") + type + "')";
+        std::vector<uint8_t> got; // the pixels, then the palette
+        for (int pass = 0; pass < 2; pass++) {
+            std::string result = run(code.c_str());
+            bool half = strcmp(type, "IL_HALF") == 0;
+            EXPECT_TRUE(half ? harness_ends_with(result, "DevIL ERROR internal error") : result.empty()) << result;
+            ilBindImage(image("img"));
+            ILubyte *px = ilGetData(), *pal = ilGetPalette();
+            size_t n = ilGetInteger(IL_IMAGE_SIZE_OF_DATA);
+            size_t p = pal ? ilGetInteger(IL_PALETTE_NUM_COLS) * ilGetInteger(IL_PALETTE_BPP) : 0;
+            got.assign(px, px + n);
+            got.insert(got.end(), pal, pal + p);
+            memset(px, 0xAB, n);
+            if (p)
+                memset(pal, 0xAB, p);
+        }
+        EXPECT_EQ(got, std::vector<uint8_t>(std::max<size_t>(got.size(), 6), 0)) << code; // 3 x 2 pixels at least
+    }
+}
+
 TEST_F(Devil, SavedFilesKeepTheTopRowFirst)
 {
     EXPECT_EQ(run("img = devil.alloc() img:create(1, 2, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
@@ -359,6 +388,25 @@ TEST_F(Hmap, CellsAreAddressedByNumberWithinTheMapAndAGridOverATileMap)
     EXPECT_EQ(eval("m:get(4, 6)"), "0") << "4 x 3 tiles give 5 x 7 cells, all flat";
     EXPECT_TRUE(fails("m:get(5, 6)", "requested height out of range"));
     EXPECT_TRUE(fails("t.image = nil m:build_from_mmap(t, 1)", "(bad DevIL*)"));
+}
+
+TEST_F(Hmap, BuildRefusesSizesPastTheImageLimitsBeforeAllocating)
+{
+    // 16384 cells a side and 256 MB of 12-byte cells: 16384 x 1365 cells take 268369920
+    // bytes, within 268435456; a row more takes 268566528. 1e308 and 2^53 arrive saturated
+    // to 2147483647 (25 GB of cells if taken), NaN as 0.
+    struct size { const char* w; const char* h; bool ok; } sizes[] = {
+        {"16384", "1365", true}, {"1365", "16384", true}, {"16384", "1366", false}, {"16385", "1", false},
+        {"1", "16385", false}, {"1e308", "1", false}, {"1", "2^53", false}, {"-1", "1", false}, {"0/0", "1", false},
+    };
+    ASSERT_EQ(run("m = hmap.alloc()"), "");
+    for (const size& z : sizes) {
+        // The last cell of an accepted map is there; a refused map has none.
+        std::string code = std::string("m:build(") + z.w + ", " + z.h + ") m:set(" + z.w + " - 1, " + z.h + " - 1, 2)";
+        std::string result = run(code.c_str());
+        EXPECT_TRUE(z.ok ? result.empty() : harness_ends_with(result, "requested height out of range"))
+            << z.w << " x " << z.h << ": " << result;
+    }
 }
 
 TEST_F(Hmap, MasterColumnAndRowGiveTheSlope)
