@@ -1,5 +1,5 @@
-// Text ring: dropping and wrapping, and lines too long for the ring. (The cursor, the
-// forward walk and many wraps are driven by the console's tests.)
+// Text ring: dropping and wrapping (at the block's very end too), and lines too long for
+// the ring. (The cursor, the forward walk and many wraps are driven by the console's tests.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -38,4 +38,27 @@ TEST(TextRing, LinesThatDoNotFitDropTheOldestOrAreCut)
     text_ring_push(&r, "after");
     EXPECT_EQ(lines_back(&r), std::vector<std::string>{"after"});
     text_ring_clean(&r);
+}
+
+// In 96 bytes: a line of 28 (need 48) at 0 and one of 4 (need 24) at 40 leave the
+// placeholder at 56. A line needing 40 (20 characters) reaches the block's end exactly,
+// 56 + 40 = 96, so it wraps: the line at 0 goes and the new one takes its place. One of 17
+// characters needs (17 + 20) & ~3 = 36, ends at 92 and still fits behind the others.
+TEST(TextRing, ALineReachingTheBlocksEndExactlyWraps)
+{
+    const struct {
+        size_t length;
+        std::vector<std::string> back;
+    } cases[] = {{20, {std::string(20, 'c'), "bbbb"}},
+                 {17, {std::string(17, 'c'), "bbbb", std::string(28, 'a')}}};
+    for (const auto& c : cases) {
+        text_ring r{};
+        ASSERT_TRUE(text_ring_setup(&r, 96));
+        text_ring_push(&r, std::string(28, 'a').c_str());
+        text_ring_push(&r, "bbbb");
+        text_ring_push(&r, std::string(c.length, 'c').c_str());
+        EXPECT_EQ(lines_back(&r), c.back) << c.length;
+        EXPECT_EQ(r.count, (int32_t)c.back.size()) << c.length;
+        text_ring_clean(&r);
+    }
 }

@@ -1,11 +1,12 @@
 // The window on SDL's offscreen driver: creation, and SDL events arriving through the
-// message pump as window messages and as device items.
+// message pump as window messages and as device items, which a full buffer drops.
 #include <gtest/gtest.h>
 
 #include <SDL.h>
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/dinput8.h"
@@ -101,8 +102,9 @@ struct Window : ::testing::Test {
                 r.push_back(s);
         return r;
     }
-    // An acquired device of the first source of that type, reading from the next pump on.
-    IDirectInputDevice8A* device(BYTE type, const DIDATAFORMAT* format)
+    // An acquired device of the first source of that type, buffering `buffer` items, reading
+    // from the next pump on.
+    IDirectInputDevice8A* device(BYTE type, const DIDATAFORMAT* format, DWORD buffer = 64)
     {
         if (!di) {
             void* p = nullptr;
@@ -127,7 +129,7 @@ struct Window : ::testing::Test {
         EXPECT_EQ(di->CreateDevice(want.guid, &d, nullptr), DI_OK);
         d->SetCooperativeLevel(window, DISCL_NONEXCLUSIVE | DISCL_FOREGROUND);
         d->SetDataFormat(format);
-        DIPROPDWORD prop = {{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), 0, DIPH_DEVICE}, 64};
+        DIPROPDWORD prop = {{sizeof(DIPROPDWORD), sizeof(DIPROPHEADER), 0, DIPH_DEVICE}, buffer};
         d->SetProperty(DIPROP_BUFFERSIZE, &prop.diph);
         EXPECT_EQ(d->Acquire(), DI_OK);
         return d;
@@ -241,4 +243,23 @@ TEST_F(Window, WindowEventsBecomeSizePaintAndDestroyAndFocusGatesTheDevices)
     push(SDL_WINDOWEVENT, [](SDL_Event& e) { e.window.event = SDL_WINDOWEVENT_FOCUS_GAINED; });
     pump();
     EXPECT_EQ(kb->Acquire(), DI_OK);
+}
+
+// A full buffer keeps its oldest items and drops the newer; the next read reports the loss
+// once (DI_BUFFEROVERFLOW, a success code) and still hands over items.
+TEST_F(Window, AFullBufferKeepsItsOldestItemsAndReportsTheLossOnce)
+{
+    IDirectInputDevice8A* kb = device(DI8DEVTYPE_KEYBOARD, &c_dfDIKeyboard, 4);
+    for (DWORD i = 1; i <= 6; i++)
+        plat_di8_push_item(plat_di8_keyboard_source(), i, 0x80);
+    const struct {
+        HRESULT hr;
+        DWORD count, first; // of reads of two items at most
+    } reads[] = {{DI_BUFFEROVERFLOW, 2, 1}, {DI_OK, 2, 3}, {DI_OK, 0, 0}};
+    for (const auto& r : reads) {
+        DIDEVICEOBJECTDATA od[2] = {};
+        DWORD n = 2;
+        EXPECT_EQ(kb->GetDeviceData(sizeof(od[0]), od, &n, 0), r.hr) << r.first;
+        EXPECT_EQ((std::pair<DWORD, DWORD>(n, od[0].dwOfs)), (std::pair<DWORD, DWORD>(r.count, r.first)));
+    }
 }

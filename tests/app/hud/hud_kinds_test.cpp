@@ -41,6 +41,21 @@ struct HudKinds : HudTest {
     }
 };
 
+// A 20 x 20 button at (10, 10): columns and rows 10 to 28 are in; 29, its last (x + w - 1),
+// and 9 are out.
+TEST_F(HudKinds, ButtonHitTakesTheLeftAndTopEdgesButNotTheLastColumnAndRow)
+{
+    hudgizmo g = {};
+    place(&g, 10, 10, 20, 20);
+    const struct {
+        float x, y;
+        bool hit;
+    } points[] = {{10, 15, true}, {15, 10, true}, {28, 28, true}, {29, 15, false},
+                  {15, 29, false}, {9, 15, false}, {15, 9, false}};
+    for (const auto& p : points)
+        EXPECT_EQ(hudgizmo_button_hit(&g, p.x, p.y), p.hit) << p.x << "," << p.y;
+}
+
 // A button over (0,0)-(50,20) linked to a recording record, with a Lua string.
 struct HudButton : HudKinds {
     menu_def table[2] = {{"B", 0, nullptr, 0, record_call, nullptr, 0}, {}};

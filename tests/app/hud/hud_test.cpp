@@ -64,6 +64,38 @@ TEST_F(HudSub, ShownMenuTakesInputWhileTheDisplayGizmoIsStillLaidOutAndDrawn)
     EXPECT_EQ(hits, 2);
 }
 
+// Slot s holds a row of a spacer 50 * (s - 1) wide and a 50 x 40 button, so each slot's
+// button has its own place and a press there reaches it only when that slot is measured,
+// updated and laid out. A face is five quads (fill and four bars): 16 slots draw 80.
+TEST_F(HudSub, EverySlotFromTheFirstToTheLastIsUpdatedClickedAndDrawn)
+{
+    auto name = [](int s) { return "c" + std::to_string(s); };
+    for (int s = 1; s <= 16; s++) {
+        build(name(s).c_str(), "{xalign=-1, yalign=-1, {min_width=" + std::to_string(50 * (s - 1)) +
+                                   ", min_height=10}, {button='x', min_width=50, min_height=40}}");
+        ASSERT_TRUE(run("hud.context(" + name(s) + ", " + std::to_string(s) + ")"));
+        EXPECT_EQ(HUD.context_count, s);
+    }
+    ASSERT_TRUE(run("c1:context(17)"));
+    EXPECT_EQ(HUD.context_count, 16);
+    hud_update(&HUD);
+    for (int s = 1; s <= 16; s++) {
+        set_pointer(50 * (s - 1) + 1, 1);
+        press();
+        hud_update(&HUD);
+        EXPECT_EQ(HUD.pressed, child(gizmo(name(s).c_str()), 1)) << s;
+        HUD.pressed = nullptr;
+    }
+    FAKE.quads.clear();
+    hud_draw(&HUD);
+    EXPECT_EQ(FAKE.quads.size(), 80u);
+    ASSERT_TRUE(run("hud.context(0)"));
+    set_pointer(1, 1);
+    press();
+    hud_update(&HUD);
+    EXPECT_EQ(HUD.pressed, nullptr);
+}
+
 TEST_F(HudSub, FreedOrCollectedShownTreesLeaveNoReferences)
 {
     ASSERT_TRUE(run("d = hud.alloc():build{{button='A'}} d:display() d:context(1, 'none')"
@@ -204,6 +236,34 @@ TEST_F(HudLua, EveryKeyOfTheTable)
     EXPECT_EQ(g->flags, HUDGIZMO_SELECTED | HUDGIZMO_STRETCH_X | HUDGIZMO_STRETCH_Y);
     EXPECT_EQ(g->colour, 0xcc7777ccu);
     EXPECT_EQ(g->style, 0);
+}
+
+// The last kind key read decides the kind, in the order gfx, button and toggle, the handle
+// keys, text and font, whatever the table's order; the later keys also override the name
+// and the text field (shared by handle_x and text). Only text turns the colour white.
+TEST_F(HudLua, OfSeveralKindKeysTheLastReadWins)
+{
+    const uint32_t DEFAULT = 0xcc7777cc, WHITE = 0xffffffff;
+    const struct {
+        const char* table;
+        const hudgizmo_kind* kind;
+        const char *name, *text;
+        uint32_t colour;
+    } cases[] = {
+        {"{button='b', gfx=1, label='l'}", &hudgizmo_kind_button, "b", nullptr, DEFAULT},
+        {"{button='b', handle='h', toggle='t'}", &hudgizmo_kind_handle, "h", nullptr, DEFAULT},
+        {"{text='t', handle_x='x', handle_y='y'}", &hudgizmo_kind_text, nullptr, "t", WHITE},
+        {"{font='comic', handle='h'}", &hudgizmo_kind_text, "h", nullptr, DEFAULT},
+        {"{font='comic', text='t'}", &hudgizmo_kind_text, nullptr, "t", WHITE},
+    };
+    for (const auto& c : cases) {
+        hudgizmo* g = build("g", c.table);
+        ASSERT_NE(g, nullptr);
+        EXPECT_EQ(g->kind, c.kind) << c.table;
+        EXPECT_STREQ(g->name, c.name) << c.table;
+        EXPECT_STREQ(g->text, c.text) << c.table;
+        EXPECT_EQ(g->colour, c.colour) << c.table;
+    }
 }
 
 TEST_F(HudLua, TooDeepATableAndBadArgumentsRaise)
