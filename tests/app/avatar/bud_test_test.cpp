@@ -110,7 +110,7 @@ TEST_F(BudTest, SetupBuildsTheMenuFromTheSoulAndCleanGivesEverythingBack)
     // F0 + 20 caps at FF, 10 + 30 = 40, 20 + 40 = 60.
     soul_surface& skin = b->avatar->soul->surfaces[0];
     skin.argb = 0x80F01020;
-    skin.specular = 0x00203040;
+    skin.spec = 0x00203040;
     bud_test_refresh_faces(b);
     EXPECT_EQ(0x80F01020u, gizmo(BTN_ColorSkin)->colour);
     EXPECT_EQ(0xFFFF4060u, ((hudgizmo*)gizmo(BTN_ColorSkin)->link.next)->colour);

@@ -56,7 +56,7 @@ TEST_F(Soul, PartsObjectsAndSurfacesAreReadByNameOverTheDefaults)
         "<part name='nosuch'><object group='hat' name='lost'/></part>"
         "<part name='head' Ysize='0.5'><object group='hair' name='again'/></part>"
         "<part name='legs' Xsize='2'/>"
-        "<surface name='Skin' argb='0x80112233' specular='AABBCCDD' gloss='0.75'/>"
+        "<surface name='Skin' argb='0x80112233' spec='AABBCCDD' gloss='0.75'/>"
         "<surface name='hair' argb='zz'/><surface name='nosuch' argb='0'/>");
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->sizes[6].x, 1.5f);
@@ -71,7 +71,7 @@ TEST_F(Soul, PartsObjectsAndSurfacesAreReadByNameOverTheDefaults)
     EXPECT_STREQ(s->objects[6][3].name, "four"); // a fifth object is ignored
     EXPECT_EQ(s->objects[6][3].group, 9);
     EXPECT_EQ(s->surfaces[0].argb, 0x80112233u);
-    EXPECT_EQ(s->surfaces[0].specular, 0xAABBCCDDu);
+    EXPECT_EQ(s->surfaces[0].spec, 0xAABBCCDDu);
     EXPECT_EQ(s->surfaces[0].gloss, 0.75f);
     EXPECT_EQ(s->surfaces[3].argb, 0xFFFFFFFFu);
     // What the document leaves out keeps the defaults.
@@ -119,7 +119,7 @@ TEST_F(Soul, SaveWritesWhatALoadReadsBack)
     s->objects[1][0].group = 1;
     strcpy(s->objects[1][0].name, "lost");
     s->surfaces[5].argb = 0x01020304;
-    s->surfaces[5].specular = 0xFFEEDDCC;
+    s->surfaces[5].spec = 0xFFEEDDCC;
     s->surfaces[5].gloss = 0.125f;
     ASSERT_TRUE(soul_save(s, "saved.txt"));
     EXPECT_FALSE(std::filesystem::exists("saved.txt"));
@@ -129,7 +129,7 @@ TEST_F(Soul, SaveWritesWhatALoadReadsBack)
                                 "<part name=\"mouth\" Xsize=", "<part name=\"nose\">",
                                 "<object group=\"head\" name=\"round\" />", "<object name=\"groupless\" />",
                                 "<object />",
-                                "<surface name=\"hairlo\" argb=\"0x01020304\" specular=\"0xffeeddcc\" gloss=\"0.125000\" />"})
+                                "<surface name=\"hairlo\" argb=\"0x01020304\" spec=\"0xffeeddcc\" gloss=\"0.125000\" />"})
         EXPECT_NE(text.find(written), std::string::npos) << written;
     for (const char* never : {"handle", "center", "legs", "upper", "arms", "left_wrist", "right_wrist", "lost"})
         EXPECT_EQ(text.find(std::string("\"") + never + "\""), std::string::npos) << never;
