@@ -4,7 +4,7 @@
 // xox_links.lua, choosing a mesh entry, and start-up failing without a shared animation.
 // The render to image: where the avatar lands and how it is lit, read back from the bound
 // image (bottom row first, transparent background), that the device gets its own surfaces
-// back, and the failures that leave the image untouched.
+// back, every failed device call checked, and the failures that leave the image untouched.
 
 #include "engine/code/gfx/avatar.h"
 #include "engine/code/gfx/avatar_render.h"
@@ -12,10 +12,12 @@
 
 #include <IL/il.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/gfx.h"
@@ -391,7 +393,11 @@ TEST_F(AvatarRender, PlacesTheAvatarAndLightsItFromItsOwnCameraAndLight)
     EXPECT_EQ("", errors() + warnings());
 }
 
-TEST_F(AvatarRender, FailuresLeaveTheImageAndReleaseWhatWasTaken)
+// Every failed device call, the light's enable included, logs a check line of the render's
+// own source and marks the device for a reset (D3DERR_INVALIDCALL is 0x8876086C: facility
+// 0x876 = 2166, code 0x86C = 2156). The named failures stop the render with the bound image
+// untouched; the others (the first format of the target, the light) do not.
+TEST_F(AvatarRender, FailedCallsAreCheckedAndTheNamedFailuresLeaveTheImage)
 {
     ilTexImage(3, 5, 1, 4, IL_BGRA, IL_UNSIGNED_BYTE, NULL);
     uint32_t before = d3d8_live_objects(D3DPOOL_DEFAULT);
@@ -406,11 +412,19 @@ TEST_F(AvatarRender, FailuresLeaveTheImageAndReleaseWhatWasTaken)
         {D3D8_CALL_GetDepthStencilSurface, 1, "Failed to get old depth surface.\n"},
         {D3D8_CALL_SurfaceLockRect, 1, "Failed to lock surface.\n"},
         {D3D8_CALL_CreateRenderTarget, 1, ""}, // only the first format: the one without alpha is used
+        {D3D8_CALL_LightEnable, 1, ""},
     };
     for (const auto& c : cases) {
+        size_t seen = errors().size();
+        GFX.d3d_gfx.reset_flag = 0;
         d3d8_fault_set(c.call, D3DERR_INVALIDCALL, 0, c.count);
         EXPECT_EQ(avatar_render_image(a, 32), !*c.message) << c.message;
         d3d8_fault_clear();
+        std::string log = errors().substr(seen);
+        std::regex line("avatar_render\\.cpp\\(\\d+\\) : .*D3DCHECK\\*{4} 0x8876086c from:2166 code:2156 ");
+        std::sregex_iterator lines(log.begin(), log.end(), line), end;
+        EXPECT_EQ(c.count, (size_t)std::distance(lines, end)) << log;
+        EXPECT_EQ(1, GFX.d3d_gfx.reset_flag) << log;
         EXPECT_NE(std::string::npos, warnings().find(c.message)) << c.message;
         EXPECT_EQ(*c.message ? 3 : 32, ilGetInteger(IL_IMAGE_WIDTH)) << c.message;
         EXPECT_EQ(before, d3d8_live_objects(D3DPOOL_DEFAULT)) << c.message;
