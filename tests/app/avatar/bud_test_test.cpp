@@ -109,11 +109,16 @@ TEST_F(BudTest, SetupBuildsTheMenuFromTheSoulAndCleanGivesEverythingBack)
     // The swatch beside a colour button: opaque, each channel colour + specular, capped:
     // F0 + 20 caps at FF, 10 + 30 = 40, 20 + 40 = 60.
     soul_surface& skin = b->avatar->soul->surfaces[0];
+    EXPECT_EQ(0xFF202020u, skin.spec); // as "me" has it
     skin.argb = 0x80F01020;
     skin.spec = 0x00203040;
     bud_test_refresh_faces(b);
     EXPECT_EQ(0x80F01020u, gizmo(BTN_ColorSkin)->colour);
     EXPECT_EQ(0xFFFF4060u, ((hudgizmo*)gizmo(BTN_ColorSkin)->link.next)->colour);
+    // A random soul from the soul script: its hair shines 0xFF404040, its skin not at all.
+    click(BTN_Randomize);
+    EXPECT_EQ(0xFF404040u, b->avatar->soul->surfaces[3].spec);
+    EXPECT_EQ(0u, skin.spec);
     EXPECT_EQ("", errors());
 
     bud_test_clean(b);

@@ -151,19 +151,17 @@ TEST_F(Avatar, MorphTracksDriveMeshWeightsAndAHeldObjectClosesTheHand)
     a->layers[0] = {0.5f, 0, s};
     a->layers[1] = {0.5f, 0, s};
     avatar_update(a);
-    EXPECT_FLOAT_EQ(right->weights[1].weight, 1.0f); // 1 x 0.5 from each layer
-    EXPECT_FLOAT_EQ(left->weights[1].weight, 0.5f);
-    EXPECT_FLOAT_EQ(left->weights[0].weight, 1.0f);
-    EXPECT_EQ(right->weights[0].weight, 0.0f);
+    auto weights = [&](xox_mesh* m) { return std::vector<float>{m->weights[0].weight, m->weights[1].weight}; };
+    EXPECT_EQ((std::vector<float>{0, 1}), weights(right)); // point: 1 x 0.5 from each layer
+    EXPECT_EQ((std::vector<float>{1, 0.5f}), weights(left));
     EXPECT_FLOAT_EQ(right->weights[1].applied, 1.0f); // blended by the base update
 
     // Something in the right hand's fourth slot: only the fist, whatever the layers say.
     a->base.part_bones[RIGHT_HAND]->meshes[3] = xoxs_load(&GFX.xoxs, "data/avatar/xox/hand_a.xox");
     avatar_update(a);
-    EXPECT_EQ(right->weights[0].weight, 1.0f);
-    EXPECT_EQ(right->weights[1].weight, 0.0f);
-    EXPECT_EQ(a->base.part_bones[RIGHT_HAND]->meshes[3]->weights[0].weight, 1.0f);
-    EXPECT_FLOAT_EQ(left->weights[1].weight, 0.5f);
+    EXPECT_EQ((std::vector<float>{1, 0}), weights(right));
+    EXPECT_EQ((std::vector<float>{1, 0}), weights(a->base.part_bones[RIGHT_HAND]->meshes[3]));
+    EXPECT_EQ((std::vector<float>{1, 0.5f}), weights(left));
 }
 
 TEST_F(Avatar, PartsComeFromTheSoulThroughTheLinksRecolouredAndMirroredOnTheLeft)
@@ -174,7 +172,7 @@ TEST_F(Avatar, PartsComeFromTheSoulThroughTheLinksRecolouredAndMirroredOnTheLeft
     soul_file("eared", "<part name='left_ear'><object group='ear' name='big'/><object group='hat' name='none'/>"
                        "<object group='nosuch' name='big'/></part>"
                        "<part name='right_ear'><object/><object group='ear' name='unknown'/></part>"
-                       "<surface name='skin' argb='0xFF102030'/>");
+                       "<surface name='skin' argb='0xFF102030' spec='80a0B0c0'/>");
     int32_t xsxs = GFX.xsxs.count, vtxs = D3D_BUFFERS.vtx_count;
     avatar* a = avatar_alloc(&GFX.avatars, "eared");
     ASSERT_NE(a, nullptr);
@@ -183,7 +181,10 @@ TEST_F(Avatar, PartsComeFromTheSoulThroughTheLinksRecolouredAndMirroredOnTheLeft
     xox_mesh** right = a->base.part_bones[RIGHT_EAR]->meshes;
     ASSERT_NE(left[0], nullptr);
     EXPECT_EQ(left[0]->mirrored, 1);
-    EXPECT_EQ(left[0]->materials[0].colour, 0xFF102030u);
+    // The document's colours, in the soul and on the mesh; spec is read as hexadecimal.
+    const xox_material& m = left[0]->materials[0];
+    EXPECT_EQ((std::vector<uint32_t>{0xFF102030, 0x80A0B0C0, 0x80A0B0C0}),
+              (std::vector<uint32_t>{m.colour, a->soul->surfaces[0].spec, m.specular}));
     EXPECT_EQ(left[1], nullptr); // its mesh file is missing, and named on the log
     EXPECT_NE(errors().find("Failed to load xox mesh data/avatar/xox/missing.xox,\n"), std::string::npos);
     EXPECT_EQ(left[2], nullptr); // unknown group
@@ -201,10 +202,8 @@ TEST_F(Avatar, PartsComeFromTheSoulThroughTheLinksRecolouredAndMirroredOnTheLeft
     EXPECT_EQ(GFX.xoxs.count, 0);
     avatar_load_parts(a);
     avatar_free(&GFX.avatars, a);
-    EXPECT_EQ(GFX.avatars.soul_count, 0);
-    EXPECT_EQ(GFX.xoxs.count, 0);
-    EXPECT_EQ(GFX.xsxs.count, xsxs);
-    EXPECT_EQ(D3D_BUFFERS.vtx_count, vtxs);
+    EXPECT_EQ((std::vector<int32_t>{0, 0, xsxs, vtxs}),
+              (std::vector<int32_t>{GFX.avatars.soul_count, GFX.xoxs.count, GFX.xsxs.count, D3D_BUFFERS.vtx_count}));
 }
 
 using Avatars = GfxTest;
@@ -231,17 +230,13 @@ TEST_F(Avatars, BonesFillPartsUnmarkedRightFirstMirroredOrLeftFirst)
     EXPECT_EQ(slot.part_bones[18], &b[4]);
     EXPECT_EQ(slot.part_bones[6], &b[6]);  // single parts: the later bone wins
     EXPECT_EQ(slot.part_bones[13], &b[7]); // mirrored: left first, whatever the prefix says
-    int mapped = 0;
-    for (xsx_bone* p : slot.part_bones)
-        mapped += p != nullptr;
-    EXPECT_EQ(mapped, 6);
+    EXPECT_EQ(16, std::count(std::begin(slot.part_bones), std::end(slot.part_bones), nullptr)); // 6 mapped
 
     // Reloading clears the old bones, also when the new load fails.
     int32_t count = GFX.xsxs.count;
     EXPECT_FALSE(avatar_anim_load(&slot, "no_such_anim"));
     EXPECT_EQ(slot.anim, nullptr);
-    for (xsx_bone* p : slot.part_bones)
-        EXPECT_EQ(p, nullptr);
+    EXPECT_EQ(22, std::count(std::begin(slot.part_bones), std::end(slot.part_bones), nullptr));
     EXPECT_EQ(GFX.xsxs.count, count - 1);
 }
 
