@@ -186,13 +186,13 @@ static void apply_surfaces(lua_State* L, int ret, avatar_soul* soul)
         lua_getfield(L, surfaces, avatar_surface_name(i));
         if (lua_istable(L, -1)) {
             s->argb = read_hex(L, "argb");
-            s->specular = read_hex(L, "specular");
+            s->spec = read_hex(L, "spec");
             lua_getfield(L, -1, "gloss");
             s->gloss = (float)lua_tonumber(L, -1);
             lua_pop(L, 1);
         } else {
             s->argb = 0xFFFFFFFFu;
-            s->specular = 0;
+            s->spec = 0;
             s->gloss = 0.0f;
         }
         lua_pop(L, 1);

@@ -2,7 +2,7 @@
 --
 -- soul.random(sex), sex "boi", "grl" or nil, returns a soul table: parts (by part name,
 -- lists of up to four {group = ..., name = ...}) and surfaces (by surface name,
--- {argb = "0x...", specular = "0x...", gloss = n}). Mesh choices come from soul.info.groups:
+-- {argb = "0x...", spec = "0x...", gloss = n}). Mesh choices come from soul.info.groups:
 -- an entry's boi or grl number weighs it for that sex (both summed when sex is nil).
 
 math.randomseed(os.time())
@@ -69,7 +69,7 @@ function soul.random(sex)
     local hair, body = random_rgb(), random_rgb()
     local s = ret.surfaces
     local function set(name, rgb, shine, gloss)
-        s[name] = { argb = colour(rgb), specular = shine or "0x00000000", gloss = gloss or 0 }
+        s[name] = { argb = colour(rgb), spec = shine or "0x00000000", gloss = gloss or 0 }
     end
     set("skin", skin); set("lips", shade(skin, 0.8)); set("nipples", shade(skin, 0.85))
     set("hair", hair, "0xFF404040", 8); set("hairhi", shade(hair, 1.3)); set("hairlo", shade(hair, 0.7))

@@ -73,7 +73,7 @@ struct ScriptLibs : testing::Test {
             "  return { parts = { head = { { group = 'HEAD', name = 'round' },\n"
             "                               { group = 'hat', name = string.rep('x', 80) } },\n"
             "                      body = { { group = 'nosuch', name = 'plain' } } },\n"
-            "           surfaces = { skin = { argb = '0xFF102030', specular = ' 0x80808080 ', gloss = 0.25 },\n"
+            "           surfaces = { skin = { argb = '0xFF102030', spec = ' 0x80808080 ', gloss = 0.25 },\n"
             "                        hair = { gloss = 1 } } }\n"
             "end\n");
         L = luaL_newstate();
@@ -92,7 +92,7 @@ struct ScriptLibs : testing::Test {
     }
     std::string eval(const char* expr) { return lua_fixture_eval(L, expr); }
     void pick(const char* what) { lua_fixture_run(L, (std::string("pick = '") + what + "'").c_str()); }
-    // One part slot as "group:name", one surface as "argb/specular/gloss" (hexadecimal colours).
+    // One part slot as "group:name", one surface as "argb/spec/gloss" (hexadecimal colours).
     std::string slot(int part, int i)
     {
         return std::to_string(soul.objects[part][i].group) + ":" + soul.objects[part][i].name;
@@ -100,7 +100,7 @@ struct ScriptLibs : testing::Test {
     std::string surface(int i)
     {
         char text[64];
-        snprintf(text, sizeof text, "%x/%x/%g", soul.surfaces[i].argb, soul.surfaces[i].specular, soul.surfaces[i].gloss);
+        snprintf(text, sizeof text, "%x/%x/%g", soul.surfaces[i].argb, soul.surfaces[i].spec, soul.surfaces[i].gloss);
         return text;
     }
     // A recognisable soul: every slot and surface filled.
@@ -111,7 +111,7 @@ struct ScriptLibs : testing::Test {
                 o = soul_object{7, 3, "old"};
         for (auto& f : soul.surfaces) {
             f.argb = 0x12345678;
-            f.specular = 0x9abcdef0;
+            f.spec = 0x9abcdef0;
             f.gloss = 0.5f;
         }
     }

@@ -82,8 +82,8 @@ void bud_test_refresh_faces(bud_test* b)
         g->colour = s->argb;
         if (next != &g->parent->children.tail) {
             hudgizmo* shine = (hudgizmo*)next;
-            shine->colour = 0xFF000000u | (uint32_t)channel_sum(s->argb, s->specular, 16) << 16 |
-                            (uint32_t)channel_sum(s->argb, s->specular, 8) << 8 | channel_sum(s->argb, s->specular, 0);
+            shine->colour = 0xFF000000u | (uint32_t)channel_sum(s->argb, s->spec, 16) << 16 |
+                            (uint32_t)channel_sum(s->argb, s->spec, 8) << 8 | channel_sum(s->argb, s->spec, 0);
         }
     }
     for (int32_t id = BTN_Head; id <= BTN_Feet; id++) {
@@ -155,7 +155,7 @@ static void select_colour(bud_test* b, menu_def* r)
         return;
     const soul_surface* s = &soul->surfaces[surface];
     sliders_from_colour(BTN_ColorA, s->argb);
-    sliders_from_colour(BTN_SpecA, s->specular);
+    sliders_from_colour(BTN_SpecA, s->spec);
     set_value(BTN_Gloss, sqrtf(s->gloss));
 }
 
@@ -171,12 +171,12 @@ enum { COMPOSED_COLOUR = 1, COMPOSED_SPEC = 2, COMPOSED_GLOSS = 4 };
 
 static uint32_t slider_byte(int32_t id) { return (uint32_t)(int32_t)(value(id) * 255.0f) & 0xFF; }
 
-static void apply_surface(soul_surface* s, int composed, uint32_t colour, uint32_t specular, float gloss, bool with_gloss)
+static void apply_surface(soul_surface* s, int composed, uint32_t colour, uint32_t spec, float gloss, bool with_gloss)
 {
     if (composed & COMPOSED_COLOUR)
         s->argb = colour;
     if (composed & COMPOSED_SPEC)
-        s->specular = specular;
+        s->spec = spec;
     if (with_gloss && (composed & COMPOSED_GLOSS))
         s->gloss = gloss;
 }
@@ -184,20 +184,20 @@ static void apply_surface(soul_surface* s, int composed, uint32_t colour, uint32
 static void edit_colour(bud_test* b, int32_t id, hudgizmo* g)
 {
     int composed = 0;
-    uint32_t colour = 0, specular = 0;
+    uint32_t colour = 0, spec = 0;
     float gloss = 0.0f;
     if (id == BTN_ColorPick && g) {
         colour = g->colour;
         composed = COMPOSED_COLOUR;
     } else if (id == BTN_SpecPick && g) {
-        specular = g->colour;
+        spec = g->colour;
         composed = COMPOSED_SPEC;
     } else if (id >= BTN_ColorA && id <= BTN_ColorB) {
         colour = slider_byte(BTN_ColorA) << 24 | slider_byte(BTN_ColorR) << 16 | slider_byte(BTN_ColorG) << 8 |
                  slider_byte(BTN_ColorB);
         composed = COMPOSED_COLOUR;
     } else if (id >= BTN_SpecA && id <= BTN_SpecB) {
-        specular = 0xFFu << 24 | slider_byte(BTN_SpecR) << 16 | slider_byte(BTN_SpecG) << 8 | slider_byte(BTN_SpecB);
+        spec = 0xFFu << 24 | slider_byte(BTN_SpecR) << 16 | slider_byte(BTN_SpecG) << 8 | slider_byte(BTN_SpecB);
         composed = COMPOSED_SPEC;
     } else if (id == BTN_Gloss) {
         gloss = value(BTN_Gloss) * value(BTN_Gloss);
@@ -209,10 +209,10 @@ static void edit_colour(bud_test* b, int32_t id, hudgizmo* g)
     if (sel && soul) {
         int32_t data = (int32_t)sel->data;
         if (data >= 0 && data < AVATAR_SURFACE_COUNT) {
-            apply_surface(&soul->surfaces[data], composed, colour, specular, gloss, true);
+            apply_surface(&soul->surfaces[data], composed, colour, spec, gloss, true);
         } else if (data >= -4 && data <= -1) {
             for (const int8_t* i = group_surfaces[-data - 1]; *i >= 0; i++)
-                apply_surface(&soul->surfaces[*i], composed, colour, specular, gloss, false);
+                apply_surface(&soul->surfaces[*i], composed, colour, spec, gloss, false);
         }
         avatar_recolour(b->avatar);
         bud_test_refresh_faces(b);
@@ -220,7 +220,7 @@ static void edit_colour(bud_test* b, int32_t id, hudgizmo* g)
     if (composed & COMPOSED_COLOUR)
         sliders_from_colour(BTN_ColorA, colour);
     if (composed & COMPOSED_SPEC)
-        sliders_from_colour(BTN_SpecA, specular);
+        sliders_from_colour(BTN_SpecA, spec);
     if (composed & COMPOSED_GLOSS)
         set_value(BTN_Gloss, sqrtf(gloss));
 }

@@ -143,7 +143,7 @@ static void read_surface(avatar_soul* soul, const TiXmlElement* e)
     if (s < 0)
         return;
     read_hex(e, "argb", &soul->surfaces[s].argb);
-    read_hex(e, "specular", &soul->surfaces[s].specular);
+    read_hex(e, "spec", &soul->surfaces[s].spec);
     read_float(e, "gloss", &soul->surfaces[s].gloss);
 }
 
@@ -252,8 +252,8 @@ static void write_surface(const avatar_soul* soul, int32_t s, TiXmlElement* flav
     e->SetAttribute("name", avatar_surface_name(s));
     snprintf(text, sizeof text, "0x%08x", sf.argb);
     e->SetAttribute("argb", text);
-    snprintf(text, sizeof text, "0x%08x", sf.specular);
-    e->SetAttribute("specular", text);
+    snprintf(text, sizeof text, "0x%08x", sf.spec);
+    e->SetAttribute("spec", text);
     snprintf(text, sizeof text, "%f", sf.gloss);
     e->SetAttribute("gloss", text);
     flavour->LinkEndChild(e);

@@ -21,7 +21,7 @@ struct soul_object {
 struct soul_surface {
     char name[32];
     uint32_t argb;
-    uint32_t specular;
+    uint32_t spec;
     float gloss;
 };
 

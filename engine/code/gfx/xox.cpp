@@ -285,7 +285,7 @@ void xox_recolour(xox_mesh* mesh, const soul_surface* surfaces, int32_t count)
             const soul_surface* sf = &surfaces[s];
             if (sf->name[0] && strncmp(sf->name, mat->name, sizeof mat->name) == 0) {
                 mat->colour = sf->argb;
-                mat->specular = sf->specular;
+                mat->specular = sf->spec;
                 mat->gloss = sf->gloss;
                 break;
             }

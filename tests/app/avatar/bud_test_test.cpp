@@ -109,11 +109,16 @@ TEST_F(BudTest, SetupBuildsTheMenuFromTheSoulAndCleanGivesEverythingBack)
     // The swatch beside a colour button: opaque, each channel colour + specular, capped:
     // F0 + 20 caps at FF, 10 + 30 = 40, 20 + 40 = 60.
     soul_surface& skin = b->avatar->soul->surfaces[0];
+    EXPECT_EQ(0xFF202020u, skin.spec); // as "me" has it
     skin.argb = 0x80F01020;
-    skin.specular = 0x00203040;
+    skin.spec = 0x00203040;
     bud_test_refresh_faces(b);
     EXPECT_EQ(0x80F01020u, gizmo(BTN_ColorSkin)->colour);
     EXPECT_EQ(0xFFFF4060u, ((hudgizmo*)gizmo(BTN_ColorSkin)->link.next)->colour);
+    // A random soul from the soul script: its hair shines 0xFF404040, its skin not at all.
+    click(BTN_Randomize);
+    EXPECT_EQ(0xFF404040u, b->avatar->soul->surfaces[3].spec);
+    EXPECT_EQ(0u, skin.spec);
     EXPECT_EQ("", errors());
 
     bud_test_clean(b);
@@ -211,6 +216,30 @@ TEST_F(BudTest, TheAvatarStandsInItsFrameAndItsEyesFollowThePointer)
     }
 }
 
+// A click blends its animation in over 16 frames: in frame k of the blend the current one
+// weighs 1 - k/16 and the new one k/16; then the new one plays alone at weight 1. A second
+// click during a blend makes the one blended in current at once.
+TEST_F(BudTest, AnAnimationBlendsInOverSixteenFramesAndASecondClickCutsIn)
+{
+    start();
+    avatar_layer* l = b->avatar->layers;
+    auto layers = [&] { // one frame, then layers 0 and 1: slot number (-1 for none) and weight
+        auto slot = [](avatar_layer& a) { return a.slot ? (float)(a.slot - GFX.avatars.anims) : -1.0f; };
+        bud_test_update(b, UPDATE_FRAME_END);
+        return std::vector<float>{slot(l[0]), l[0].weight, slot(l[1]), l[1].slot ? l[1].weight : 0.0f};
+    };
+    click(BTN_AnimCycleWalk); // 9, over cycle_breath (8)
+    for (int k = 0; k < 16; k++)
+        EXPECT_EQ((std::vector<float>{8, 1 - k / 16.0f, 9, k / 16.0f}), layers()) << k;
+    l[1].time = 0.25f; // the clock of the one blended in goes on in layer 0, one frame on
+    EXPECT_EQ((std::vector<float>{9, 1, -1, 0}), layers());
+    EXPECT_FLOAT_EQ(0.25f + 0.033333335f, l[0].time);
+    click(BTN_AnimPoseHappy); // 21
+    layers();
+    click(BTN_AnimPush); // 7
+    EXPECT_EQ((std::vector<float>{21, 1, 7, 0}), layers());
+}
+
 TEST_F(BudTest, ShownPartChoicesGetPreviewMeshesAndHiddenOnesDoNot)
 {
     int32_t before = GFX.xoxs.count;
@@ -282,6 +311,45 @@ TEST_F(BudTest, APreviewWhoseMeshIsDamagedIsTriedOnceNotAtEveryFrame)
     size_t first = log.find(path);
     ASSERT_NE(std::string::npos, first) << log;
     EXPECT_EQ(std::string::npos, log.find(path, first + 1)) << log;
+}
+
+// A part choice fills its object slot, and objects 0 to 2 of the parts from 10 on (slots 40
+// up, slot & 3 not 3) also the slot 24 on: the same object of the part six places on.
+TEST_F(BudTest, PartChoicesMirrorTheLeftPartsAndSizeSlidersSpanTheirRange)
+{
+    start();
+    hudgizmo mitt = {};
+    mitt.part_group = "hand";
+    mitt.part_name = "mitt";
+    const struct {
+        uint32_t slot;
+        bool mirrored;
+    } choices[] = {{36, false}, {38, false}, {40, true}, {42, true}, {43, false}, {44, true}, {47, false}};
+    for (const auto& c : choices) {
+        strcpy(object(b, c.slot + 24).name, "kept");
+        menu_def r = bud_test_menu[BTN_HandsSelect];
+        r.data = c.slot;
+        r.handler(&r, &mitt, 1, 0);
+        EXPECT_STREQ("mitt", object(b, c.slot).name) << c.slot;
+        EXPECT_STREQ(c.mirrored ? "mitt" : "kept", object(b, c.slot + 24).name) << c.slot;
+    }
+
+    // The size sliders at both ends (v 0 and 1): the head x 0.875 + 0.25v, y 1.125 - 0.25v;
+    // an eye or an ear 0.5 + 1.5v on every axis; the nose so in x and z only.
+    vec3* sizes = b->avatar->soul->sizes;
+    sizes[6].z = sizes[8].y = 1.25f; // the axes the sliders leave alone
+    const struct {
+        int32_t id, part;
+        float v, x, y, z;
+    } sliders[] = {{BTN_HeadAspect, 6, 0, 0.875f, 1.125f, 1.25f}, {BTN_HeadAspect, 6, 1, 1.125f, 0.875f, 1.25f},
+                   {BTN_LeftEyeSize, 13, 0, 0.5f, 0.5f, 0.5f},    {BTN_RightEarSize, 21, 1, 2, 2, 2},
+                   {BTN_NoseSize, 8, 0, 0.5f, 1.25f, 0.5f},       {BTN_NoseSize, 8, 1, 2, 1.25f, 2}};
+    for (const auto& c : sliders) {
+        bud_test_menu[c.id].value = c.v;
+        click(c.id);
+        const vec3& s = sizes[c.part];
+        EXPECT_EQ((std::vector<float>{c.x, c.y, c.z}), (std::vector<float>{s.x, s.y, s.z})) << c.id << " " << c.v;
+    }
 }
 
 TEST_F(BudTest, ColourEditsGoToTheSelectedSurfaceOrItsWholeGroup)
@@ -460,8 +528,7 @@ TEST(BudImages, PalettisedCopiesKeepIndexZeroForTheTransparentBackground)
     ilBindImage(dst);
     ASSERT_EQ(IL_COLOUR_INDEX, ilGetInteger(IL_IMAGE_FORMAT));
     const ILubyte* index = ilGetData();
-    EXPECT_EQ(0, index[0]);
-    EXPECT_EQ(0, index[1]); // below 0xF8 counts as background
+    EXPECT_EQ((std::vector<int>{0, 0}), (std::vector<int>{index[0], index[1]})); // below 0xF8 is background
     ASSERT_GE(index[2], 1);
     const ILubyte* pal = ilGetPalette();
     int bpp = ilGetInteger(IL_PALETTE_BPP);
@@ -562,7 +629,8 @@ TEST_F(BudTools, SavePngWritesEverySizeInThreeVariants)
                                                                 INPUT.click.released, INPUT.players[0].leftright}));
 }
 
-TEST_F(BudTools, AnAnimationIsWrittenFrameByFrameAndACancelWritesNothing)
+// Animation frames (none when cancelled), and a mood picture for each animation slot, _base first.
+TEST_F(BudTools, AnimationFramesAndMoodsAreWrittenOneEachAndACancelWritesNothing)
 {
     start();
     std::vector<std::string> before = files_in("local/rendered");
@@ -579,6 +647,14 @@ TEST_F(BudTools, AnAnimationIsWrittenFrameByFrameAndACancelWritesNothing)
     double length = xsx_length(GFX.avatars.anims[9].anim);
     EXPECT_EQ((size_t)std::ceil(length * 20.0), files_in("anim").size());
     EXPECT_TRUE(harness_file_exists("anim/walk100_000.png"));
+
+    click(BTN_SetSize50x50c);
+    std::filesystem::create_directories("moods");
+    answer({"moods/m.png"});
+    run(BTN_SaveMoods);
+    EXPECT_EQ(33u, files_in("moods").size());
+    for (int i = 0; i < 33; i++)
+        EXPECT_TRUE(harness_file_exists((std::string("moods/m050c") + avatar_anim_name(i) + ".png").c_str())) << i;
 }
 
 TEST_F(BudTools, RandomBatchPutsTheEditedAvatarBack)

@@ -4,7 +4,7 @@
 // xox_links.lua, choosing a mesh entry, and start-up failing without a shared animation.
 // The render to image: where the avatar lands and how it is lit, read back from the bound
 // image (bottom row first, transparent background), that the device gets its own surfaces
-// back, and the failures that leave the image untouched.
+// back, every failed device call checked, and the failures that leave the image untouched.
 
 #include "engine/code/gfx/avatar.h"
 #include "engine/code/gfx/avatar_render.h"
@@ -12,10 +12,12 @@
 
 #include <IL/il.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/gfx.h"
@@ -149,19 +151,17 @@ TEST_F(Avatar, MorphTracksDriveMeshWeightsAndAHeldObjectClosesTheHand)
     a->layers[0] = {0.5f, 0, s};
     a->layers[1] = {0.5f, 0, s};
     avatar_update(a);
-    EXPECT_FLOAT_EQ(right->weights[1].weight, 1.0f); // 1 x 0.5 from each layer
-    EXPECT_FLOAT_EQ(left->weights[1].weight, 0.5f);
-    EXPECT_FLOAT_EQ(left->weights[0].weight, 1.0f);
-    EXPECT_EQ(right->weights[0].weight, 0.0f);
+    auto weights = [&](xox_mesh* m) { return std::vector<float>{m->weights[0].weight, m->weights[1].weight}; };
+    EXPECT_EQ((std::vector<float>{0, 1}), weights(right)); // point: 1 x 0.5 from each layer
+    EXPECT_EQ((std::vector<float>{1, 0.5f}), weights(left));
     EXPECT_FLOAT_EQ(right->weights[1].applied, 1.0f); // blended by the base update
 
     // Something in the right hand's fourth slot: only the fist, whatever the layers say.
     a->base.part_bones[RIGHT_HAND]->meshes[3] = xoxs_load(&GFX.xoxs, "data/avatar/xox/hand_a.xox");
     avatar_update(a);
-    EXPECT_EQ(right->weights[0].weight, 1.0f);
-    EXPECT_EQ(right->weights[1].weight, 0.0f);
-    EXPECT_EQ(a->base.part_bones[RIGHT_HAND]->meshes[3]->weights[0].weight, 1.0f);
-    EXPECT_FLOAT_EQ(left->weights[1].weight, 0.5f);
+    EXPECT_EQ((std::vector<float>{1, 0}), weights(right));
+    EXPECT_EQ((std::vector<float>{1, 0}), weights(a->base.part_bones[RIGHT_HAND]->meshes[3]));
+    EXPECT_EQ((std::vector<float>{1, 0.5f}), weights(left));
 }
 
 TEST_F(Avatar, PartsComeFromTheSoulThroughTheLinksRecolouredAndMirroredOnTheLeft)
@@ -172,7 +172,7 @@ TEST_F(Avatar, PartsComeFromTheSoulThroughTheLinksRecolouredAndMirroredOnTheLeft
     soul_file("eared", "<part name='left_ear'><object group='ear' name='big'/><object group='hat' name='none'/>"
                        "<object group='nosuch' name='big'/></part>"
                        "<part name='right_ear'><object/><object group='ear' name='unknown'/></part>"
-                       "<surface name='skin' argb='0xFF102030'/>");
+                       "<surface name='skin' argb='0xFF102030' spec='80a0B0c0'/>");
     int32_t xsxs = GFX.xsxs.count, vtxs = D3D_BUFFERS.vtx_count;
     avatar* a = avatar_alloc(&GFX.avatars, "eared");
     ASSERT_NE(a, nullptr);
@@ -181,7 +181,10 @@ TEST_F(Avatar, PartsComeFromTheSoulThroughTheLinksRecolouredAndMirroredOnTheLeft
     xox_mesh** right = a->base.part_bones[RIGHT_EAR]->meshes;
     ASSERT_NE(left[0], nullptr);
     EXPECT_EQ(left[0]->mirrored, 1);
-    EXPECT_EQ(left[0]->materials[0].colour, 0xFF102030u);
+    // The document's colours, in the soul and on the mesh; spec is read as hexadecimal.
+    const xox_material& m = left[0]->materials[0];
+    EXPECT_EQ((std::vector<uint32_t>{0xFF102030, 0x80A0B0C0, 0x80A0B0C0}),
+              (std::vector<uint32_t>{m.colour, a->soul->surfaces[0].spec, m.specular}));
     EXPECT_EQ(left[1], nullptr); // its mesh file is missing, and named on the log
     EXPECT_NE(errors().find("Failed to load xox mesh data/avatar/xox/missing.xox,\n"), std::string::npos);
     EXPECT_EQ(left[2], nullptr); // unknown group
@@ -199,10 +202,8 @@ TEST_F(Avatar, PartsComeFromTheSoulThroughTheLinksRecolouredAndMirroredOnTheLeft
     EXPECT_EQ(GFX.xoxs.count, 0);
     avatar_load_parts(a);
     avatar_free(&GFX.avatars, a);
-    EXPECT_EQ(GFX.avatars.soul_count, 0);
-    EXPECT_EQ(GFX.xoxs.count, 0);
-    EXPECT_EQ(GFX.xsxs.count, xsxs);
-    EXPECT_EQ(D3D_BUFFERS.vtx_count, vtxs);
+    EXPECT_EQ((std::vector<int32_t>{0, 0, xsxs, vtxs}),
+              (std::vector<int32_t>{GFX.avatars.soul_count, GFX.xoxs.count, GFX.xsxs.count, D3D_BUFFERS.vtx_count}));
 }
 
 using Avatars = GfxTest;
@@ -229,17 +230,13 @@ TEST_F(Avatars, BonesFillPartsUnmarkedRightFirstMirroredOrLeftFirst)
     EXPECT_EQ(slot.part_bones[18], &b[4]);
     EXPECT_EQ(slot.part_bones[6], &b[6]);  // single parts: the later bone wins
     EXPECT_EQ(slot.part_bones[13], &b[7]); // mirrored: left first, whatever the prefix says
-    int mapped = 0;
-    for (xsx_bone* p : slot.part_bones)
-        mapped += p != nullptr;
-    EXPECT_EQ(mapped, 6);
+    EXPECT_EQ(16, std::count(std::begin(slot.part_bones), std::end(slot.part_bones), nullptr)); // 6 mapped
 
     // Reloading clears the old bones, also when the new load fails.
     int32_t count = GFX.xsxs.count;
     EXPECT_FALSE(avatar_anim_load(&slot, "no_such_anim"));
     EXPECT_EQ(slot.anim, nullptr);
-    for (xsx_bone* p : slot.part_bones)
-        EXPECT_EQ(p, nullptr);
+    EXPECT_EQ(22, std::count(std::begin(slot.part_bones), std::end(slot.part_bones), nullptr));
     EXPECT_EQ(GFX.xsxs.count, count - 1);
 }
 
@@ -391,7 +388,11 @@ TEST_F(AvatarRender, PlacesTheAvatarAndLightsItFromItsOwnCameraAndLight)
     EXPECT_EQ("", errors() + warnings());
 }
 
-TEST_F(AvatarRender, FailuresLeaveTheImageAndReleaseWhatWasTaken)
+// Every failed device call, the light's enable included, logs a check line of the render's
+// own source and marks the device for a reset (D3DERR_INVALIDCALL is 0x8876086C: facility
+// 0x876 = 2166, code 0x86C = 2156). The named failures stop the render with the bound image
+// untouched; the others (the first format of the target, the light) do not.
+TEST_F(AvatarRender, FailedCallsAreCheckedAndTheNamedFailuresLeaveTheImage)
 {
     ilTexImage(3, 5, 1, 4, IL_BGRA, IL_UNSIGNED_BYTE, NULL);
     uint32_t before = d3d8_live_objects(D3DPOOL_DEFAULT);
@@ -406,11 +407,19 @@ TEST_F(AvatarRender, FailuresLeaveTheImageAndReleaseWhatWasTaken)
         {D3D8_CALL_GetDepthStencilSurface, 1, "Failed to get old depth surface.\n"},
         {D3D8_CALL_SurfaceLockRect, 1, "Failed to lock surface.\n"},
         {D3D8_CALL_CreateRenderTarget, 1, ""}, // only the first format: the one without alpha is used
+        {D3D8_CALL_LightEnable, 1, ""},
     };
     for (const auto& c : cases) {
+        size_t seen = errors().size();
+        GFX.d3d_gfx.reset_flag = 0;
         d3d8_fault_set(c.call, D3DERR_INVALIDCALL, 0, c.count);
         EXPECT_EQ(avatar_render_image(a, 32), !*c.message) << c.message;
         d3d8_fault_clear();
+        std::string log = errors().substr(seen);
+        std::regex line("avatar_render\\.cpp\\(\\d+\\) : .*D3DCHECK\\*{4} 0x8876086c from:2166 code:2156 ");
+        std::sregex_iterator lines(log.begin(), log.end(), line), end;
+        EXPECT_EQ(c.count, (size_t)std::distance(lines, end)) << log;
+        EXPECT_EQ(1, GFX.d3d_gfx.reset_flag) << log;
         EXPECT_NE(std::string::npos, warnings().find(c.message)) << c.message;
         EXPECT_EQ(*c.message ? 3 : 32, ilGetInteger(IL_IMAGE_WIDTH)) << c.message;
         EXPECT_EQ(before, d3d8_live_objects(D3DPOOL_DEFAULT)) << c.message;

@@ -95,13 +95,11 @@ TEST_F(D3dState, IndexedDrawsLightMeshesWithTheScaledMaterial)
     memcpy(d3d_idx_lock(ib), strip, sizeof(strip));
     d3d_idx_unlock(ib);
     IDirect3DDevice8* dev = device();
-    D3DLIGHT8 light = {};
-    light.Type = D3DLIGHT_DIRECTIONAL;
-    light.Diffuse = {1, 1, 1, 1};
-    light.Specular = {1, 1, 1, 1};
-    light.Direction = {0, 0, 1};
-    dev->lpVtbl->SetLight(dev, 0, &light);
-    dev->lpVtbl->LightEnable(dev, 0, TRUE);
+    // The white light gives the first failure of its two calls, and lights what follows.
+    d3d8_fault_set(D3D8_CALL_SetLight, D3DERR_NOTAVAILABLE, 0, 1);
+    d3d8_fault_set(D3D8_CALL_LightEnable, D3DERR_INVALIDCALL, 0, 1);
+    EXPECT_EQ(D3DERR_NOTAVAILABLE, d3d_state_white_light(dev, 0, 0, 1));
+    EXPECT_EQ(D3D_OK, d3d_state_white_light(dev, 0, 0, 1));
     struct {
         gfx_material m;
         uint32_t ambient, seen;
@@ -129,3 +127,4 @@ TEST_F(D3dState, IndexedDrawsLightMeshesWithTheScaledMaterial)
     EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 32, 24), 0xFFFFFFFF, 0);
     gfx_end_scene(&GFX);
 }
+

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "engine/code/dbg.h"
 #include "engine/code/gfx/avatars.h"
@@ -56,29 +57,22 @@ TEST_F(Soul, PartsObjectsAndSurfacesAreReadByNameOverTheDefaults)
         "<part name='nosuch'><object group='hat' name='lost'/></part>"
         "<part name='head' Ysize='0.5'><object group='hair' name='again'/></part>"
         "<part name='legs' Xsize='2'/>"
-        "<surface name='Skin' argb='0x80112233' specular='AABBCCDD' gloss='0.75'/>"
+        "<surface name='Skin' argb='0x80112233' spec='AABBCCDD' gloss='0.75'/>"
         "<surface name='hair' argb='zz'/><surface name='nosuch' argb='0'/>");
     ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->sizes[6].x, 1.5f);
-    EXPECT_EQ(s->sizes[6].y, 0.5f);
-    EXPECT_EQ(s->sizes[6].z, 1.0f); // unparsable: kept
-    // The second element for the head refills slot 0 and leaves the others as they were.
-    EXPECT_EQ(s->objects[6][0].group, 6);
-    EXPECT_STREQ(s->objects[6][0].name, "again");
-    EXPECT_EQ(s->objects[6][1].group, -1);
-    EXPECT_STREQ(s->objects[6][1].name, "kept");
-    EXPECT_STREQ(s->objects[6][2].name, "");
-    EXPECT_STREQ(s->objects[6][3].name, "four"); // a fifth object is ignored
-    EXPECT_EQ(s->objects[6][3].group, 9);
-    EXPECT_EQ(s->surfaces[0].argb, 0x80112233u);
-    EXPECT_EQ(s->surfaces[0].specular, 0xAABBCCDDu);
+    const vec3& head = s->sizes[6];
+    EXPECT_EQ((std::vector<float>{1.5f, 0.5f, 1.0f}), (std::vector<float>{head.x, head.y, head.z})); // z unparsable
+    // The second element for the head refills slot 0 and leaves the others as they were; a
+    // fifth object is ignored. Slots as "group:name".
+    auto slot = [&](int p, int i) { return std::to_string(s->objects[p][i].group) + ":" + s->objects[p][i].name; };
+    EXPECT_EQ(slot(6, 0) + " " + slot(6, 1) + " " + slot(6, 2) + " " + slot(6, 3), "6:again -1:kept -1: 9:four");
+    EXPECT_EQ((std::vector<uint32_t>{0x80112233, 0xAABBCCDD, 0xFFFFFFFF}),
+              (std::vector<uint32_t>{s->surfaces[0].argb, s->surfaces[0].spec, s->surfaces[3].argb}));
     EXPECT_EQ(s->surfaces[0].gloss, 0.75f);
-    EXPECT_EQ(s->surfaces[3].argb, 0xFFFFFFFFu);
     // What the document leaves out keeps the defaults.
     EXPECT_EQ(s->sizes[5].x, 1.0f);
     EXPECT_EQ(s->objects[5][0].part, 5);
-    EXPECT_EQ(s->objects[5][0].group, -1);
-    EXPECT_STREQ(s->objects[5][0].name, "");
+    EXPECT_EQ(slot(5, 0), "-1:");
     EXPECT_STREQ(s->surfaces[16].name, "sole");
     EXPECT_EQ(s->surfaces[16].argb, 0xFFFFFFFFu);
 }
@@ -119,7 +113,7 @@ TEST_F(Soul, SaveWritesWhatALoadReadsBack)
     s->objects[1][0].group = 1;
     strcpy(s->objects[1][0].name, "lost");
     s->surfaces[5].argb = 0x01020304;
-    s->surfaces[5].specular = 0xFFEEDDCC;
+    s->surfaces[5].spec = 0xFFEEDDCC;
     s->surfaces[5].gloss = 0.125f;
     ASSERT_TRUE(soul_save(s, "saved.txt"));
     EXPECT_FALSE(std::filesystem::exists("saved.txt"));
@@ -129,7 +123,7 @@ TEST_F(Soul, SaveWritesWhatALoadReadsBack)
                                 "<part name=\"mouth\" Xsize=", "<part name=\"nose\">",
                                 "<object group=\"head\" name=\"round\" />", "<object name=\"groupless\" />",
                                 "<object />",
-                                "<surface name=\"hairlo\" argb=\"0x01020304\" specular=\"0xffeeddcc\" gloss=\"0.125000\" />"})
+                                "<surface name=\"hairlo\" argb=\"0x01020304\" spec=\"0xffeeddcc\" gloss=\"0.125000\" />"})
         EXPECT_NE(text.find(written), std::string::npos) << written;
     for (const char* never : {"handle", "center", "legs", "upper", "arms", "left_wrist", "right_wrist", "lost"})
         EXPECT_EQ(text.find(std::string("\"") + never + "\""), std::string::npos) << never;
