@@ -178,6 +178,7 @@ void amaze_overlay_draw(amaze_overlay* o)
     screen_camera(device, root);
     D3DCHECK(IDirect3DDevice8_Clear(device, 0, NULL, D3DCLEAR_ZBUFFER, 0xFF000080, 1.0f, 0));
     D3DCHECK(d3d_state_white_light(device, 1.0f, -1.5f, 1.25f));
+    IDirect3DDevice8_LightEnable(device, 0, TRUE); // outside the check, as drawing code's enables are
     for (const amaze_sprite& s : o->sprites)
         if (s.active && s.mesh)
             draw_sprite(device, &s, window_h);

@@ -120,6 +120,7 @@ void hud_pointer_draw(hud_pointer* p)
     set_world(device, p, h);
     D3DCHECK(IDirect3DDevice8_Clear(device, 0, nullptr, D3DCLEAR_ZBUFFER, 0, 1.0f, 0));
     D3DCHECK(d3d_state_white_light(device, 1.0f, -1.5f, 1.25f));
+    IDirect3DDevice8_LightEnable(device, 0, TRUE); // outside the check, as drawing code's enables are
     if (p->mesh)
         xox_draw(p->mesh);
 }

@@ -39,6 +39,7 @@ static void set_camera_and_light(IDirect3DDevice8* device)
 
     const float inv_root6 = 0.40824829f; // (1, -1, 2) made unit length
     D3DCHECK(d3d_state_white_light(device, inv_root6, -inv_root6, 2.0f * inv_root6));
+    D3DCHECK(IDirect3DDevice8_LightEnable(device, 0, TRUE));
 }
 
 static void place_avatar(avatar* a)

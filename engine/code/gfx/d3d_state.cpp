@@ -172,9 +172,7 @@ HRESULT d3d_state_white_light(IDirect3DDevice8* device, float x, float y, float 
     light.Specular = {1.0f, 1.0f, 1.0f, 1.0f};
     light.Ambient = {0.0f, 0.0f, 0.0f, 1.0f};
     light.Direction = {x, y, z};
-    HRESULT set = device->lpVtbl->SetLight(device, 0, &light);
-    HRESULT enable = device->lpVtbl->LightEnable(device, 0, TRUE);
-    return set != D3D_OK ? set : enable;
+    return device->lpVtbl->SetLight(device, 0, &light);
 }
 
 // ---------------------------------------------------------------------------------------

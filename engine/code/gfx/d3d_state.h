@@ -29,9 +29,9 @@ bool d3d_state_set_zfunc(IDirect3DDevice8* device, bool test);  // true LESSEQUA
 bool d3d_state_set_ambient(IDirect3DDevice8* device, uint32_t argb);
 
 // Light 0 := a directional light along (x, y, z), white diffuse and specular, black ambient
-// with alpha 1, and enabled. Both calls are made; the result is the first of the two that is
-// not D3D_OK (else D3D_OK), unchecked, for the caller's D3DCHECK (or none, where its result
-// is not looked at).
+// with alpha 1. The result is SetLight's, unchecked, for the caller's D3DCHECK (or none, where
+// its result is not looked at). Enabling the light is the caller's own call, since callers
+// differ in whether that call goes through the device check.
 HRESULT d3d_state_white_light(IDirect3DDevice8* device, float x, float y, float z);
 
 // The same on the device of the root.

@@ -111,6 +111,7 @@ void view_apply(gfx_view* view)
     IDirect3DDevice8_SetTransform(device, D3DTS_VIEW, (const D3DMATRIX*)&view->view);
     IDirect3DDevice8_SetTransform(device, D3DTS_PROJECTION, (const D3DMATRIX*)&view->projection);
     d3d_state_white_light(device, view->light_dir.x, view->light_dir.y, view->light_dir.z);
+    IDirect3DDevice8_LightEnable(device, 0, TRUE);
 }
 
 bool view_project(gfx_view* view, vec3* point)

@@ -112,6 +112,12 @@ TEST_F(Overlay, ClockScoreAndFireAreDrawnWhereTheWindowPutsThemAndTextsWithoutTh
     draw();
     EXPECT_NE(std::string::npos, errors().find("amaze_overlay")) << errors();
     EXPECT_GT(warm_in(16, 192, 48, 224), 40);
+    // The view's and the overlay's light enables stay outside the check: refused, they log nothing.
+    size_t seen = errors().size();
+    d3d8_fault_set(D3D8_CALL_LightEnable, D3DERR_INVALIDCALL, 0, 100);
+    draw();
+    d3d8_fault_clear();
+    EXPECT_EQ(seen, errors().size()) << errors();
 
     // Without the fire mesh only the texts are drawn.
     amaze_overlay_clean(o);
