@@ -25,7 +25,7 @@ fuzz_work=$(mktemp -d)
 pids=()
 for t in "${fuzz_targets[@]}"; do
     mkdir -p "$fuzz_work/$t/corpus"
-    "$root/build-fuzz/${t}_fuzz" -max_total_time=5 -artifact_prefix="$fuzz_work/$t/" \
+    TMPDIR="$fuzz_work/$t" "$root/build-fuzz/${t}_fuzz" -max_total_time=5 -artifact_prefix="$fuzz_work/$t/" \
         "$fuzz_work/$t/corpus" "$root/tests/fuzz/corpus/$t" >"$fuzz_work/$t/log" 2>&1 &
     pids+=($!)
 done

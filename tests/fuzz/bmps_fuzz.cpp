@@ -24,8 +24,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
     ilEnable(IL_ORIGIN_SET);
     // Failures are expected on every other input: the files and the log go to a folder of
-    // their own, and the log's standard output is dropped (the fuzzer reports on stderr).
-    static char dir[] = "/tmp/bmps_fuzz_XXXXXX";
+    // their own (under TMPDIR when set), and the log's standard output is dropped (the fuzzer
+    // reports on stderr).
+    static char dir[4096];
+    const char* tmp = getenv("TMPDIR");
+    snprintf(dir, sizeof dir, "%s/bmps_fuzz_XXXXXX", tmp && *tmp ? tmp : "/tmp");
     if (!mkdtemp(dir) || chdir(dir) != 0 || !freopen("/dev/null", "w", stdout))
         abort();
     dbg_error_hook = quiet;

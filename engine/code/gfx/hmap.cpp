@@ -9,6 +9,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "engine/code/dbg.h"
 #include "engine/code/gfx/bmps.h"
 #include "engine/code/gfx/devil.h"
 #include "engine/code/gfx/mmap.h"
@@ -29,8 +30,10 @@ bool hmap_build(hmap* m, int32_t w, int32_t h)
     hmap_clean(m);
     // A script's size is saturated to 32 bits, so 1e308 arrives as INT32_MAX: a grid is held
     // to the limits of an image (of 12-byte cells) before anything is asked of the heap.
-    if (w < 1 || h < 1 || !bmps_size_allowed((uint64_t)w, (uint64_t)h, sizeof(hmap_cell)))
+    if (w < 1 || h < 1 || !bmps_size_allowed((uint64_t)w, (uint64_t)h, sizeof(hmap_cell))) {
+        dbg_error("Failed to allocate heightmap of %d x %d cells,\n", w, h);
         return false;
+    }
     int64_t count = (int64_t)w * h;
     m->cells = (hmap_cell*)calloc((size_t)count, sizeof(hmap_cell));
     if (!m->cells)

@@ -31,8 +31,8 @@ struct hmap {
 void hmap_setup(hmap* m);  // clears the record
 void hmap_clean(hmap* m);  // frees the cells and clears the record; safe twice
 // w x h zeroed cells, replacing any held before. False for a size below 1 x 1 or past the
-// image limits of bmps.h (16384 cells a side, 256 MB of cells), checked before allocating,
-// or when they cannot be had; the map is then empty.
+// image limits of bmps.h (16384 cells a side, 256 MB of cells), checked before allocating
+// and logged, or when they cannot be had; the map is then empty.
 bool hmap_build(hmap* m, int32_t w, int32_t h);
 // See the header comment; slopes are the unit vector of the master's column times its row
 // times k. Tiles with no link, linked within their own map, or whose master has no size

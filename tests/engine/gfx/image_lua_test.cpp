@@ -406,6 +406,8 @@ TEST_F(Hmap, BuildRefusesSizesPastTheImageLimitsBeforeAllocating)
         std::string result = run(code.c_str());
         EXPECT_TRUE(z.ok ? result.empty() : harness_ends_with(result, "requested height out of range"))
             << z.w << " x " << z.h << ": " << result;
+        EXPECT_EQ(!z.ok, LOGGED.error.find("Failed to allocate heightmap") != std::string::npos) << z.w;
+        LOGGED.error.clear();
     }
 }
 
