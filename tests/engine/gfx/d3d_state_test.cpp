@@ -127,4 +127,3 @@ TEST_F(D3dState, IndexedDrawsLightMeshesWithTheScaledMaterial)
     EXPECT_COLOUR_NEAR(d3d8_read_pixel(dev, 32, 24), 0xFFFFFFFF, 0);
     gfx_end_scene(&GFX);
 }
-
