@@ -4,7 +4,7 @@
 
 #include <string>
 
-// The fresh folder this test process runs in (its working folder at start).
+// The fresh folder the running test works in (its working folder at start).
 const char* harness_tmp_dir();
 
 std::string harness_read_file(const char* path); // "" when the file cannot be read

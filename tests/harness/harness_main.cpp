@@ -1,8 +1,10 @@
-// Test entry: every test process runs headless in a fresh temporary working folder,
-// so logs, options and saved files never land in the source tree or leak between tests.
+// Test entry: every test process runs headless in a fresh temporary working folder, and
+// every test in a fresh folder of its own inside it, so logs, options and saved files never
+// land in the source tree or leak from one test into the next when a program runs whole.
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -11,8 +13,36 @@
 #include "tests/harness/harness.h"
 
 static std::string harness_dir;
+static std::string harness_test_dir;
 
-const char* harness_tmp_dir() { return harness_dir.c_str(); }
+const char* harness_tmp_dir() { return harness_test_dir.empty() ? harness_dir.c_str() : harness_test_dir.c_str(); }
+
+// Each test starts in an empty folder of its own under the process folder and leaves it
+// behind when it ends, wherever the test itself went; the next test never sees its files.
+class HarnessTestFolder : public testing::EmptyTestEventListener {
+    int serial = 0;
+
+    void OnTestStart(const testing::TestInfo&) override
+    {
+        std::error_code ec;
+        std::filesystem::current_path(harness_dir, ec);
+        harness_test_dir = harness_dir + "/t" + std::to_string(++serial);
+        std::filesystem::create_directory(harness_test_dir, ec);
+        if (ec || chdir(harness_test_dir.c_str()) != 0) {
+            perror("test folder");
+            std::exit(2);
+        }
+    }
+
+    void OnTestEnd(const testing::TestInfo&) override
+    {
+        std::error_code ec;
+        std::filesystem::current_path(harness_dir, ec);
+        if (!getenv("DORVALE_KEEP_TMP"))
+            std::filesystem::remove_all(harness_test_dir, ec);
+        harness_test_dir.clear();
+    }
+};
 
 int main(int argc, char** argv)
 {
@@ -40,6 +70,7 @@ int main(int argc, char** argv)
     }
 
     testing::InitGoogleTest(&argc, argv);
+    testing::UnitTest::GetInstance()->listeners().Append(new HarnessTestFolder);
     int rc = RUN_ALL_TESTS();
 
     if (chdir("/") == 0 && !getenv("DORVALE_KEEP_TMP")) {
