@@ -150,11 +150,9 @@ static int m_setcmp(lua_State* L)
         luaL_argerror(L, 1, "not a live cut map");
     if (c)
         leave_library(L, "cmps", c);
+    // A missing or empty document loads as a cut map without layers: the item keeps it
+    // quietly, and drawing and stamping pass over it.
     structor_item_set_cut_map(it, c);
-    // A missing or empty document loads as a cut map without layers: nothing would ever be
-    // stamped or drawn, so the script hears of it (the item keeps and frees the record).
-    if (c && !gfx_cmps_layer(c, 0))
-        luaL_error(L, "cut map has no layer");
     return 0;
 }
 

@@ -246,7 +246,10 @@ static void brush_clean(structor_item* it)
 
 static void brush_draw(structor_item* it)
 {
-    if (!it->cut_map && !it->texture)
+    // A cut map without layers (from a missing or empty document) has nothing to show: the
+    // brush draws as if it had none.
+    cmps_layer* layer = it->cut_map ? gfx_cmps_layer(it->cut_map, 0) : NULL;
+    if (!layer && !it->texture)
         return;
     structor_state* s = state_of(it);
     if (!s)
@@ -265,11 +268,7 @@ static void brush_draw(structor_item* it)
     gfx_set_zwrite(&GFX, false);
     // A cut map whose layer failed to build at load shows untextured: building it again here
     // would fail again, and log again, every frame.
-    gfx_txts* texture = it->texture;
-    if (it->cut_map) {
-        cmps_layer* layer = gfx_cmps_layer(it->cut_map, 0);
-        texture = layer ? layer->texture : NULL;
-    }
+    gfx_txts* texture = layer ? layer->texture : it->texture;
     if (!gfx_txts_set(texture, 0))
         d3d_state_set_texture(0, GFX.d3d_gfx.device, NULL);
     d3d_buffers_draw2d(&D3D_BUFFERS, quad, 4, D3DPT_TRIANGLESTRIP, 2);

@@ -5,10 +5,19 @@
 structor.levels = {}
 
 -- Without its cut map (the file missing, empty or damaged) a ramp stays a bare brush, the
--- error log names the file, and the rest of the level is built.
+-- error log names the file, and the rest of the level is built. A missing or empty file
+-- loads as a cut map without layers, which the brush takes without a word, so it is looked
+-- at here first.
 local function ramps(x, y, size)
     local brush = structor.add("brush", x, y, size)
     local file = structor.dir_data() .. "ramps.xml"
+    local f = io.open(file, "rb")
+    local text = f and f:read("*a")
+    if f then f:close() end
+    if not text or text == "" then
+        _ALERT("No ramps from " .. file .. ": the file is missing or empty\n")
+        return brush
+    end
     local ok, why = pcall(function() brush.setcmp(cmps.alloc(file).steal_ptr()) end)
     if not ok then _ALERT("No ramps from " .. file .. ": " .. tostring(why) .. "\n") end
     return brush
