@@ -258,6 +258,48 @@ TEST_F(Grid, BoxesStopAt256WallsAndStayInsideTheGrid)
         ASSERT_EQ(before[i].solid, c.initial[i].solid) << i;
 }
 
+// The wall cells under a world box of the bordered 256 x 128 grid, as spheres at their
+// centres in row order. Box to cells with w/2 = 128, h/2 = 64, cell size 4: columns from
+// trunc(x0 / 4 + 128) - 1 (raised to 0) to trunc(x1 / 4 + 128) + 1, rows from
+// 128 - trunc(y1 / 4 + 64) to 128 - trunc(y0 / 4 + 64) - 2, ends excluded; a cell's centre is
+// ((c - 127.5) x 4, (63.5 - r) x 4).
+// - Left border, (-512, -8) to (-500, 8): columns -1 -> 0 to 3 + 1 = 4, rows 128 - 66 = 62 to
+//   128 - 62 - 2 = 64; the walls are columns 0-3 (x -510, -506, -502, -498) of rows 62, 63
+//   (y 6, 2).
+// - Floor, (-2, -250) to (2, -236): columns trunc(127.5) - 1 = 126 to 128 + 1 = 129, rows
+//   128 - 5 = 123 to 128 - trunc(1.5) - 2 = 125; only row 124 is a wall (y -242), x -6, -2, 2.
+// - The open middle, (-8, -8) to (8, 8): none.
+TEST_F(Grid, WallQueriesGiveTheCentresOfTheWallCellsUnderTheBoxInRowOrder)
+{
+    struct Case {
+        const char* name;
+        vec3 lo, hi;
+        std::vector<std::pair<float, float>> centres;
+    } cases[] = {
+        {"left border", {-512, -8, 0}, {-500, 8, 0},
+         {{-510, 6}, {-506, 6}, {-502, 6}, {-498, 6}, {-510, 2}, {-506, 2}, {-502, 2}, {-498, 2}}},
+        {"floor", {-2, -250, 0}, {2, -236, 0}, {{-6, -242}, {-2, -242}, {2, -242}}},
+        {"open middle", {-8, -8, 0}, {8, 8, 0}, {}},
+    };
+    make(256, 128);
+    for (const Case& t : cases) {
+        SCOPED_TRACE(t.name);
+        structor_cells_solid_spheres(&c, &t.lo, &t.hi);
+        ASSERT_EQ((int32_t)t.centres.size(), c.contact_count);
+        for (int32_t i = 0; i < c.contact_count; i++) {
+            const sphere& s = c.contacts[i];
+            EXPECT_EQ(t.centres[i].first, s.position.x) << i;
+            EXPECT_EQ(t.centres[i].second, s.position.y) << i;
+            EXPECT_EQ(0.0f, s.position.z);
+            EXPECT_EQ(2.0f, s.radius);
+            EXPECT_EQ(2.0f, s.contact_time);
+            EXPECT_EQ(0.0f, s.velocity.x + s.velocity.y + s.velocity.z);
+            EXPECT_EQ(nullptr, s.other);
+        }
+    }
+    EXPECT_EQ("", LOGGED.error);
+}
+
 // Random grids (walls, amounts up to and past what 16 bits hold, small and large flows of
 // both signs and leftover moves) stepped by the program and by the reference side by side, with liquid
 // poured at a wandering spot between steps: every record the same, bit for bit, each step

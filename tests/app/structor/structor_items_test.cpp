@@ -11,11 +11,16 @@
 #include "app/code/structor/structor.h"
 #include "engine/code/files.h"
 #include "engine/code/gfx/gfx.h"
+#include "tests/app/structor/structor_test_keep.h"
 #include "tests/harness/log_capture.h"
 
 namespace {
 
 struct World : testing::Test {
+    // Put back after TearDown: the fixture and its tests change all three.
+    structor_test_keep<gfx> kept_gfx{GFX};
+    structor_test_keep<hud_subsystem> kept_hud{HUD};
+    structor_test_keep<input_state> kept_input{INPUT};
     structor_state s = {};
     void SetUp() override
     {
