@@ -17,10 +17,11 @@
 namespace {
 
 struct World : testing::Test {
-    // Put back after TearDown: the fixture and its tests change all three.
+    // Put back after TearDown: the fixture and its tests change all four.
     structor_test_keep<gfx> kept_gfx{GFX};
     structor_test_keep<hud_subsystem> kept_hud{HUD};
     structor_test_keep<input_state> kept_input{INPUT};
+    structor_test_keep<files> kept_files{FILES};
     structor_state s = {};
     void SetUp() override
     {

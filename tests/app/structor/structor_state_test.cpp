@@ -42,8 +42,9 @@ const char* const TEST_LEVEL =
 
 class Structor : public StagedFixture {
 protected:
-    // Put back after TearDown: the level options, the frame period and the cell timer that
-    // the state's setup and update change.
+    // Put back after TearDown: the state itself, and the level options, the frame period and
+    // the cell timer that its setup and update change.
+    structor_test_keep<structor_state> kept_state{structor_state_main};
     structor_test_keep<opts> kept_opt{OPT};
     structor_test_keep<app> kept_app{APP};
     structor_test_keep<timer> kept_cells_timer{D3D_DBG.CELLS};
