@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/code/app.h"
 #include "app/code/avatar/bud_test.h"
 #include "app/code/avatar/bud_tools.h"
 #include "app/code/con.h"
@@ -55,6 +56,7 @@ class BudTest : public StagedFixture {
 protected:
     void SetUp() override
     {
+        memcpy(kept_menu, bud_test_menu, sizeof kept_menu);
         memset(&bud_test_state, 0, sizeof bud_test_state);
         ASSERT_NO_FATAL_FAILURE(staged_open(true));
         std::filesystem::create_directories("local/rendered");
@@ -69,6 +71,11 @@ protected:
         bud_test_clean(&bud_test_state);
         plat_set_file_dialog(NULL);
         staged_close();
+        // The slider values live in the static table; they, the controls the tests press and
+        // the frame period the setup sets go back as the test found them.
+        memcpy(bud_test_menu, kept_menu, sizeof kept_menu);
+        INPUT = kept_input;
+        APP.frame_period = kept_frame_period;
     }
     void answer(std::vector<std::string> paths) { answers = paths; }
     // The editor set up, and one frame so the screen size is known and the gizmos placed.
@@ -89,6 +96,12 @@ protected:
     hudgizmo* gizmo(int32_t id) { return bud_test_menu[id].gizmo; }
     static std::string errors() { return harness_read_file("ERROR.TXT"); }
     bud_test* b = &bud_test_state;
+
+private:
+    // Taken before SetUp changes anything.
+    menu_def kept_menu[BUD_TEST_RECORD_COUNT + 1];
+    const input_state kept_input = INPUT;
+    const int32_t kept_frame_period = APP.frame_period;
 };
 
 soul_object& object(bud_test* b, int slot) { return b->avatar->soul->objects[slot / 4][slot % 4]; }
@@ -549,14 +562,20 @@ protected:
     void SetUp() override
     {
         BudTest::SetUp();
+        kept_origin_set = ilIsEnabled(IL_ORIGIN_SET);
+        kept_origin = ilGetInteger(IL_ORIGIN_MODE);
         ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
         ilEnable(IL_ORIGIN_SET);
     }
     void TearDown() override
     {
-        ilDisable(IL_ORIGIN_SET);
+        (kept_origin_set ? ilEnable : ilDisable)(IL_ORIGIN_SET);
+        if (kept_origin == IL_ORIGIN_LOWER_LEFT || kept_origin == IL_ORIGIN_UPPER_LEFT)
+            ilOriginFunc((ILenum)kept_origin);
         BudTest::TearDown();
     }
+    ILboolean kept_origin_set = IL_FALSE;
+    ILint kept_origin = 0;
     void run(int32_t id)
     {
         bud_test_update(b, UPDATE_FRAME_END); // the layers as a frame leaves them
