@@ -23,6 +23,8 @@
 #include "app/code/main_state.h"
 #include "engine/code/files.h"
 #include "engine/code/gfx/avatar.h"
+#include "engine/code/gfx/avatar_names.h"
+#include "engine/code/gfx/avatar_render.h"
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/gfx/soul.h"
 #include "engine/code/gfx/xox.h"
@@ -600,6 +602,25 @@ protected:
         ilDeleteImages(1, &id);
         return mask;
     }
+    // The alpha of the tool's render of animation slot i at 400, rows in memory order (the
+    // picture's top row last); the side in *side.
+    std::vector<uint8_t> render_alpha(int32_t i, int32_t* side)
+    {
+        avatar_layer* l = b->avatar->layers;
+        l[0] = {1.0f, 0.0f, &GFX.avatars.anims[i]};
+        l[1].slot = NULL;
+        avatar_update(b->avatar);
+        ILuint id;
+        ilGenImages(1, &id);
+        ilBindImage(id);
+        std::vector<uint8_t> alpha;
+        *side = avatar_render_image(b->avatar, 400) ? ilGetInteger(IL_IMAGE_WIDTH) : 0;
+        const uint8_t* px = ilGetData();
+        for (int32_t k = 0; px && k < *side * *side; k++)
+            alpha.push_back(px[4 * k + 3]);
+        ilDeleteImages(1, &id);
+        return alpha;
+    }
     // Share of the picture's pixels that are not the transparent entry.
     static double covered(const std::string& path)
     {
@@ -699,4 +720,71 @@ TEST_F(BudTools, RandomBatchPutsTheEditedAvatarBack)
     EXPECT_EQ(0, memcmp(&edited.sizes, &soul->sizes, sizeof edited - offsetof(avatar_soul, sizes)));
     EXPECT_EQ(0.0f, b->sex);
     EXPECT_EQ(0xFF123456u, gizmo(BTN_ColorSkin)->colour);
+}
+
+// Zoomed moods: the render cropped to the square around what it covers, scaled to the chosen
+// size, mirrored left to right and named with that size; zoom and close-up both set write
+// only the zoomed pictures. Worked again here from the tool's own render of each animation
+// (its rows top last in memory): the box of the pixels with any alpha, in memory rows, made
+// square about its middle (the shorter side grown by half the difference each way, halves
+// truncated), read back mirrored at the zoomed size, pixel centre to nearest pixel, opaque
+// where the alpha is 0xF8 or more, must give the saved picture but for its edges, which the
+// tool's bilinear scaling softens.
+TEST_F(BudTools, ZoomedMoodsAreTheAvatarsSquareBoxScaledAndMirrored)
+{
+    start();
+    b->avatar->soul->sizes[11] = {3.0f, 3.0f, 3.0f}; // a large left hand, so a mirror shows
+    const struct {
+        int32_t id, size;
+        bool closeup_too;
+    } cases[] = {{BTN_SetSize50x50z, 50, false}, {BTN_SetSize80x80z, 80, false}, {BTN_SetSize200x200z, 200, false},
+                 {BTN_SetSize64x64z, 64, true}};
+    for (const auto& c : cases) {
+        click(c.id);
+        b->render_c = c.closeup_too;
+        std::string dir = "zoom" + std::to_string(c.size);
+        std::filesystem::create_directories(dir);
+        answer({dir + "/m1.png"}); // cut at the digit: the base is dir/m
+        run(BTN_SaveMoods);
+        std::vector<std::string> want;
+        for (int32_t i = 0; i < AVATAR_ANIM_COUNT; i++) {
+            char name[80];
+            snprintf(name, sizeof name, "m%03dz%s.png", c.size, avatar_anim_name(i));
+            want.push_back(name);
+        }
+        std::vector<std::string> names = want;
+        std::sort(want.begin(), want.end());
+        ASSERT_EQ(want, files_in(dir.c_str())) << c.size;
+
+        for (int32_t i = 0; i < AVATAR_ANIM_COUNT; i++) {
+            int32_t R = 0;
+            std::vector<uint8_t> alpha = render_alpha(i, &R);
+            ASSERT_EQ(400, R);
+            int32_t x0 = R, y0 = R, x1 = -1, y1 = -1;
+            for (int32_t y = 0; y < R; y++)
+                for (int32_t x = 0; x < R; x++)
+                    if (alpha[y * R + x])
+                        x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+            ASSERT_GE(x1, x0) << avatar_anim_name(i);
+            int32_t w = x1 - x0 + 1, h = y1 - y0 + 1;
+            if (w > h)
+                y0 -= (w - h) / 2, h = w;
+            else
+                x0 -= (h - w) / 2, w = h;
+            x0 = std::min(std::max(x0, 0), R - w);
+            y0 = std::min(std::max(y0, 0), R - h);
+            int zw;
+            std::vector<bool> zoomed = coverage(dir + "/" + names[i], &zw);
+            ASSERT_EQ(c.size, zw);
+            int n = c.size, differ = 0;
+            for (int y = 0; y < n; y++)
+                for (int x = 0; x < n; x++) {
+                    int32_t sx = x0 + ((n - 1 - x) * w + w / 2) / n, sy = y0 + h - 1 - (y * h + h / 2) / n;
+                    differ += (alpha[sy * R + sx] >= 0xF8) != zoomed[y * n + x];
+                }
+            // Edges alone differ in up to about 3.5 n pixels; a shifted, unmirrored or upturned
+            // box in well over 15 n.
+            EXPECT_LT(differ, 5 * n) << names[i];
+        }
+    }
 }
