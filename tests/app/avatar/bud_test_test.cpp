@@ -114,8 +114,21 @@ const char* label(hudgizmo* g) { return ((hudgizmo*)list_first(&g->children))->t
 TEST_F(BudTest, SetupBuildsTheMenuFromTheSoulAndCleanGivesEverythingBack)
 {
     int32_t avatars = GFX.avatars.avatar_count, meshes = GFX.xoxs.count;
+    bud_test_menu[BTN_RotY].value = 0.1f; // left by an earlier visit
+    bud_test_menu[BTN_NoseSize].value = 1.0f;
+    APP.frame_period = 10;
     start();
     ASSERT_TRUE(b->avatar && b->avatar->soul);
+    EXPECT_EQ(33, APP.frame_period);
+    EXPECT_EQ(bud_test_menu, HUD.menu_table);
+    EXPECT_EQ((std::vector<float>{0.5f, 0.5f, 0.33333334f}),
+              (std::vector<float>{bud_test_menu[BTN_RotY].value, bud_test_menu[BTN_HeadAspect].value,
+                                  bud_test_menu[BTN_NoseSize].value}));
+    // sex, the animation, the blend, the turn and the mood size as the setup leaves them
+    EXPECT_EQ((std::vector<float>{-1, 8, -1, 1, 100}),
+              (std::vector<float>{b->sex, (float)b->anim_current, (float)b->anim_next, (float)b->auto_turn,
+                                  (float)b->render_size}));
+    EXPECT_EQ("table", lua_fixture_eval(CON.L, "type(zuzodida)"));
 
     // Object labels name the soul's objects; the colour buttons and their swatches show it.
     ASSERT_NE(nullptr, gizmo(BTN_Head));
@@ -231,6 +244,42 @@ TEST_F(BudTest, TheAvatarStandsInItsFrameAndItsEyesFollowThePointer)
     }
 }
 
+// The turn: angle pi - 2 pi v about y, v the value of BTN_RotY; with auto-turn on, v grows
+// by 0.001 a frame end and, once past 1, starts again at 0. The view buttons set v (front
+// 0.5, back 0, left 0.25, right 0.75); the turn's quaternion about y is (0, sin a/2, 0, cos a/2).
+TEST_F(BudTest, TheAvatarTurnsWrapsAndTheViewButtonsSetItsTurn)
+{
+    start();
+    bud_test_menu[BTN_RotY].value = 0.9995f;
+    bud_test_update(b, UPDATE_BODY_STEP); // only the frame end acts
+    EXPECT_FLOAT_EQ(0.9995f, bud_test_menu[BTN_RotY].value);
+    bud_test_update(b, UPDATE_FRAME_END); // 1.0005: past 1, back to 0
+    EXPECT_FLOAT_EQ(0.0f, bud_test_menu[BTN_RotY].value);
+    bud_test_update(b, UPDATE_FRAME_END); // this frame's angle used 0: a half turn
+    EXPECT_FLOAT_EQ(0.001f, bud_test_menu[BTN_RotY].value);
+    EXPECT_NEAR(1.0f, std::fabs(b->motion.xform.orientation.y), 1e-5f);
+
+    const float H = 0.70710678f; // sin and cos of a quarter turn's half
+    const struct {
+        int32_t id;
+        float v, qy, qw;
+    } views[] = {{BTN_ViewFront, 0.5f, 0, 1}, {BTN_ViewLeft, 0.25f, H, H}, {BTN_ViewRight, 0.75f, -H, H}};
+    click(BTN_ViewRotateOff);
+    for (const auto& c : views) {
+        click(c.id);
+        bud_test_update(b, UPDATE_FRAME_END);
+        bud_test_update(b, UPDATE_FRAME_END); // auto-turn off: it stays
+        EXPECT_EQ(c.v, bud_test_menu[BTN_RotY].value);
+        EXPECT_NEAR(c.qy, b->motion.xform.orientation.y, 1e-5f) << c.v;
+        EXPECT_NEAR(c.qw, std::fabs(b->motion.xform.orientation.w), 1e-5f) << c.v;
+    }
+    click(BTN_ViewBack);
+    EXPECT_EQ(0.0f, bud_test_menu[BTN_RotY].value);
+    click(BTN_ViewRotateOn);
+    bud_test_update(b, UPDATE_FRAME_END);
+    EXPECT_FLOAT_EQ(0.001f, bud_test_menu[BTN_RotY].value);
+}
+
 // A click blends its animation in over 16 frames: in frame k of the blend the current one
 // weighs 1 - k/16 and the new one k/16; then the new one plays alone at weight 1. A second
 // click during a blend makes the one blended in current at once.
@@ -328,6 +377,32 @@ TEST_F(BudTest, APreviewWhoseMeshIsDamagedIsTriedOnceNotAtEveryFrame)
     EXPECT_EQ(std::string::npos, log.find(path, first + 1)) << log;
 }
 
+// A part choice writes the group found for the gizmo's part_group and its part_name into the
+// record's slot ("none" or no name: the empty name, shown as "None"), reloads the meshes and
+// relabels the object buttons.
+TEST_F(BudTest, PartChoicesNameTheirGroupAndObjectOrNoneAndRelabelTheButtons)
+{
+    start();
+    const struct {
+        int32_t id, slot, label_id;
+        const char *group, *name, *want_name, *want_label;
+    } choices[] = {
+        {BTN_HandsSelect, 44, BTN_Hands, "hand", "mitt", "mitt", "mitt"},
+        {BTN_HeadSelect, 24, BTN_Head, "beard", "none", "", "None"},
+        {BTN_NoseSelect, 32, BTN_Nose, "nose", nullptr, "", "None"},
+    };
+    for (const auto& c : choices) {
+        hudgizmo g = {};
+        g.part_group = c.group;
+        g.part_name = c.name;
+        click(c.id, &g);
+        EXPECT_EQ(avatar_group_find(c.group), object(b, c.slot).group) << c.slot;
+        EXPECT_STREQ(c.want_name, object(b, c.slot).name) << c.slot;
+        EXPECT_STREQ(c.want_label, label(gizmo(c.label_id))) << c.slot;
+    }
+    EXPECT_NE(nullptr, b->avatar->base.part_bones[11]->meshes[0]); // the body's meshes came back
+}
+
 // A part choice fills its object slot, and objects 0 to 2 of the parts from 10 on (slots 40
 // up, slot & 3 not 3) also the slot 24 on: the same object of the part six places on.
 TEST_F(BudTest, PartChoicesMirrorTheLeftPartsAndSizeSlidersSpanTheirRange)
@@ -374,6 +449,8 @@ TEST_F(BudTest, ColourEditsGoToTheSelectedSurfaceOrItsWholeGroup)
     soul->surfaces[11].argb = 0x80FF4000;
     soul->surfaces[11].gloss = 0.25f;
     click(BTN_ColorBody);
+    EXPECT_EQ(&bud_test_menu[BTN_ColorBody], b->selected_colour);
+    EXPECT_TRUE(gizmo(BTN_ColorBody)->flags & HUDGIZMO_SELECTED);
     // The sliders show the surface: bytes / 255, gloss as its square root.
     for (auto [id, v] : {std::pair<int32_t, float>{BTN_ColorA, 128 / 255.0f}, {BTN_ColorR, 1.0f}, {BTN_Gloss, 0.5f}})
         EXPECT_NEAR(v, bud_test_menu[id].value, 1e-6f) << id;
@@ -385,33 +462,103 @@ TEST_F(BudTest, ColourEditsGoToTheSelectedSurfaceOrItsWholeGroup)
     // A group takes colour on all its surfaces, but gloss stays each surface's own.
     soul->surfaces[14].gloss = 0.5f;
     click(BTN_ColorFootGroup);
+    EXPECT_FALSE(gizmo(BTN_ColorBody)->flags & HUDGIZMO_SELECTED); // one selected at a time
+    EXPECT_TRUE(gizmo(BTN_ColorFootGroup)->flags & HUDGIZMO_SELECTED);
     hudgizmo red = {};
     red.colour = 0xFFC00000;
     click(BTN_ColorPick, &red);
     for (int s : {14, 15, 16, 17})
         EXPECT_EQ(0xFFC00000u, soul->surfaces[s].argb) << s;
     EXPECT_EQ(0x80FFFF00u, soul->surfaces[11].argb);
+    // The sliders show what was composed: A FF, R C0, G and B 0.
+    for (auto [id, v] : {std::pair<int32_t, float>{BTN_ColorA, 1.0f}, {BTN_ColorR, 0xC0 / 255.0f}, {BTN_ColorG, 0.0f}})
+        EXPECT_NEAR(v, bud_test_menu[id].value, 1e-6f) << id;
     bud_test_menu[BTN_Gloss].value = 0.9f;
     click(BTN_Gloss);
     EXPECT_FLOAT_EQ(0.5f, soul->surfaces[14].gloss);
 }
 
+// Records 135 to 149 choose (render_z, render_c, render_size): five plain sizes 50, 64, 80,
+// 100 and 200, the same five close-up, then zoomed; 150 to 152 choose the sex; the render
+// tools' records only queue their id, which the next frame end runs and clears.
+TEST_F(BudTest, SizeSexAndToolRecordsSetTheirChoices)
+{
+    start();
+    const int32_t sizes[] = {50, 64, 80, 100, 200};
+    for (int32_t i = 0; i < 15; i++) {
+        click(BTN_SetSize50x50 + i);
+        EXPECT_EQ((std::vector<int32_t>{i / 5 == 2, i / 5 == 1, sizes[i % 5]}),
+                  (std::vector<int32_t>{b->render_z, b->render_c, b->render_size}))
+            << bud_test_menu[BTN_SetSize50x50 + i].name;
+    }
+    for (auto [id, sex] : {std::pair<int32_t, float>{BTN_SelectSexBoy, 1.0f}, {BTN_SelectSexGirl, -1.0f},
+                           {BTN_SelectSexAll, 0.0f}}) {
+        click(id);
+        EXPECT_EQ(sex, b->sex) << id;
+    }
+    for (int32_t id : {BTN_SavePNG, BTN_SaveAnim, BTN_SaveMoods, BTN_RandomSave}) {
+        click(id);
+        EXPECT_EQ(id, b->pending_command);
+        b->pending_command = 0; // not run here
+    }
+    click(BTN_SavePNG);
+    answer({""});
+    bud_test_update(b, UPDATE_FRAME_END);
+    EXPECT_EQ(0, b->pending_command);
+    EXPECT_EQ(1, asked);
+}
+
+// Randomize asks the soul script for a boy ("boi") when sex is above 0, a girl ("grl") below
+// 0, either (no argument) at 0, and, when no blend is running, blends in a pose 1 to 32.
+TEST_F(BudTest, RandomizeFollowsTheSexChoiceAndStartsAPose)
+{
+    start();
+    ASSERT_EQ("", lua_fixture_run(CON.L, "real_random = soul.random\n"
+                                         "soul.random = function(s) asked = tostring(s) return real_random(s) end"));
+    for (auto [id, want] : {std::pair<int32_t, const char*>{BTN_SelectSexBoy, "boi"}, {BTN_SelectSexGirl, "grl"},
+                            {BTN_SelectSexAll, "nil"}}) {
+        click(id);
+        b->anim_next = -1;
+        click(BTN_Randomize);
+        EXPECT_EQ(want, lua_fixture_eval(CON.L, "asked")) << id;
+        EXPECT_TRUE(b->anim_next >= 1 && b->anim_next <= 32) << b->anim_next;
+        EXPECT_EQ(1.0f, b->anim_blend);
+    }
+    b->anim_next = 5; // a blend running: left as it is
+    b->anim_blend = 0.5f;
+    click(BTN_Randomize);
+    EXPECT_EQ(5, b->anim_next);
+    EXPECT_EQ(0.5f, b->anim_blend);
+    EXPECT_EQ("", errors());
+}
+
 TEST_F(BudTest, SoulsSaveAndLoadThroughDialogsAndAFailedLoadKeepsTheAvatar)
 {
     start();
+    // Every dialog, chosen or cancelled, ends with the device examined at the next frame and
+    // every control let go: held buttons released, axes at 0.
+    input_player* p = &INPUT.players[0];
+    auto dialog = [&](int32_t id, const char* path) {
+        GFX.d3d_gfx.resize_flag = 0;
+        input_button_set(&INPUT.click, true);
+        input_axis_set(&p->leftright, &p->left, &p->right, 5);
+        answer({path});
+        click(id);
+        EXPECT_EQ((std::vector<int>{1, 0, 1, 0, 0, 1}),
+                  (std::vector<int>{GFX.d3d_gfx.resize_flag, INPUT.click.held, INPUT.click.released, p->leftright,
+                                    p->right.held, p->right.released}))
+            << id << " " << path;
+    };
     strcpy(object(b, 24).name, "long");
-    answer({"saved.txt"});
-    click(BTN_SaveSoul);
+    dialog(BTN_SaveSoul, "saved.txt");
     EXPECT_EQ("Select soul to save", title);
     EXPECT_TRUE(harness_file_exists("saved.xml"));
     EXPECT_EQ(0u, GFX.soul_path_flag);
 
     strcpy(object(b, 24).name, "other");
-    answer({""}); // cancelled: nothing changes
-    click(BTN_LoadSoul);
+    dialog(BTN_LoadSoul, ""); // cancelled: nothing changes
     EXPECT_STREQ("other", object(b, 24).name);
-    answer({"saved.xml"});
-    click(BTN_LoadSoul);
+    dialog(BTN_LoadSoul, "saved.xml");
     EXPECT_EQ("Select soul to load", title);
     EXPECT_STREQ("long", object(b, 24).name);
     EXPECT_STREQ("long", label(gizmo(BTN_Head)));
