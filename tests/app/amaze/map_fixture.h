@@ -71,6 +71,7 @@ protected:
         if (kept_origin == IL_ORIGIN_LOWER_LEFT || kept_origin == IL_ORIGIN_UPPER_LEFT)
             ilOriginFunc((ILenum)kept_origin);
         (kept_overwrite ? ilEnable : ilDisable)(IL_FILE_OVERWRITE);
+        dbg_reset_for_tests(); // the console's log hooks went with GFX
     }
     bool open(int w = 200, int h = 150) // GFX on a w x h window; false without GL
     {
