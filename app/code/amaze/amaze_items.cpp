@@ -365,7 +365,7 @@ static void resume_field(lua_State* L, const char* next_field, const char* co_fi
     lua_setfield(L, t, co_field);
 }
 
-static int mind_resume(lua_State* L)
+int amaze_mind_resume(lua_State* L)
 {
     amazeitem* item = (amazeitem*)lua_touserdata(L, 1);
     if (!push_item_table(L, item))
@@ -415,7 +415,7 @@ static void copy_tweens(lua_State* L, int t, amazeitem* item)
     lua_settop(L, t);
 }
 
-static int body_resume(lua_State* L)
+int amaze_body_resume(lua_State* L)
 {
     amazeitem* item = (amazeitem*)lua_touserdata(L, 1);
     if (!push_item_table(L, item))
@@ -430,10 +430,10 @@ static int body_resume(lua_State* L)
 
 bool amaze_mind_tick(lua_State* L, amazeitem* item)
 {
-    return L && safelua_cpcall(L, mind_resume, item);
+    return L && safelua_cpcall(L, amaze_mind_resume, item);
 }
 
 bool amaze_body_step(lua_State* L, amazeitem* item)
 {
-    return L && safelua_cpcall(L, body_resume, item);
+    return L && safelua_cpcall(L, amaze_body_resume, item);
 }

@@ -113,3 +113,9 @@ int32_t amaze_clod_rolls(amazeitem* item, int32_t mode);
 // only that coroutine).
 bool amaze_mind_tick(lua_State* L, amazeitem* item);
 bool amaze_body_step(lua_State* L, amazeitem* item);
+// What those two run inside the protected call, given the item as the light userdata at
+// index 1: start the function waiting in mind_next (body_next) as a new coroutine given the
+// item's table, else resume the running one in mind (body) once, dropping it when it ends
+// or fails. The body's also hands the table's tweens to the item's avatar layers.
+int amaze_mind_resume(lua_State* L);
+int amaze_body_resume(lua_State* L);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/code/amaze/amaze.h"
+#include "app/code/app.h"
 #include "app/code/con.h"
 #include "app/code/main_state.h"
 #include "app/code/opt.h"
@@ -32,6 +33,11 @@ protected:
     {
         amaze_clean(&AMAZE);
         staged_close();
+        // What the tests and the state's setup change, as the test found it.
+        mind_step = kept_mind_step;
+        body_step = kept_body_step;
+        OPT = kept_opt;
+        APP.frame_period = kept_frame_period;
     }
     // Writes local/amaze/test/levels.lua, sets up the state on it and runs the queued start.
     void start(const char* levels)
@@ -76,4 +82,10 @@ protected:
     }
     static std::string errors() { return harness_read_file("ERROR.TXT"); }
     amaze* a = &AMAZE;
+
+private:
+    // Taken as the fixture is made, before SetUp changes anything.
+    const int32_t kept_mind_step = mind_step, kept_body_step = body_step;
+    const opts kept_opt = OPT;
+    const int32_t kept_frame_period = APP.frame_period;
 };

@@ -1,5 +1,7 @@
 // The maze's screen furniture: the sprites' flights to the icon, and the
 // clock, score and fire drawn on the real device.
+#include <unistd.h>
+
 #include <cmath>
 
 #include "app/code/amaze/amaze_overlay.h"
@@ -121,7 +123,7 @@ TEST_F(Overlay, ClockScoreAndFireAreDrawnWhereTheWindowPutsThemAndTextsWithoutTh
 
     // Without the fire mesh only the texts are drawn.
     amaze_overlay_clean(o);
-    unlink("data/objects");
+    ASSERT_EQ(0, unlink("data/objects")); // the link the fixture made
     ASSERT_TRUE(amaze_overlay_setup(o, &a));
     EXPECT_EQ(nullptr, o->mesh);
     amaze_overlay_swish(o, &centre);

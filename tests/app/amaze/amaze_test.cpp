@@ -3,10 +3,12 @@
 // agonist turns and the animation blend handed to avatars.
 
 #include <cmath>
+#include <vector>
 
 #include "app/code/app.h"
 #include "engine/code/gfx/avatar.h"
 #include "tests/app/amaze/amaze_fixture.h"
+#include "tools/writer/wr_image.h"
 
 namespace {
 
@@ -28,7 +30,8 @@ TEST_F(AmazeTest, SetupStartsTheLevelResetStartsItAfreshCleanTearsItDown)
     start(ONE_LEVEL);
     EXPECT_EQ(10, APP.frame_period);
     EXPECT_EQ(amaze_menu, HUD.menu_table);
-    EXPECT_EQ("1 table", eval("started .. ' ' .. type(amaze.items)"));
+    EXPECT_EQ("1 table local/amaze/ data/amaze/",
+              eval("started .. ' ' .. type(amaze.items) .. ' ' .. amaze.dir_local() .. ' ' .. amaze.dir_data()"));
     run("amaze.alloc_item('base') amaze.alloc_item('director')");
     EXPECT_EQ(1, a->directors.count);
     ASSERT_TRUE(amaze_reset(a));
@@ -266,6 +269,10 @@ TEST_F(AmazeTest, ClodsSlideOrArePushedOneCellInSixTicksRollingAboutTheirAxis)
         ASSERT_NE(nullptr, c);
         EXPECT_EQ(k.want_x, c->cell_x) << k.rolls << " " << k.a << "," << k.b << "," << k.c << "," << k.d << " " << k.px;
         EXPECT_EQ(k.want_y, c->cell_y);
+        // The clod is listed on the cell it went to, and only there.
+        snprintf(code, sizeof code, "amaze.getcell_contents(%d, %d)[1] == c and #amaze.getcell_contents(%d, 1)",
+                 k.want_x, k.want_y, k.start_x);
+        EXPECT_EQ(k.want_x == k.start_x && k.want_y == 1 ? "1" : "0", eval(code));
         run("c:free() w:free()");
     }
 
@@ -408,3 +415,52 @@ TEST_F(AmazeTest, HostileTurnsMindsAndSpeedsLeaveItemsUsable)
     EXPECT_EQ("2 3", eval("table.concat({p:snapcell()}, ' ')"));
 }
 
+
+TEST_F(AmazeTest, MapsThatCannotBeLoadedOrUsedRaiseTheirErrors)
+{
+    // A 5 x 5 image gives 5 / 2 - 1 = 1 column, even 0: too small; a height map 2 cells wide
+    // gives 2 - 1 = 1, even 0. A load that fails leaves no map (every cell is then off it);
+    // an argument refused before the load keeps the map there was.
+    struct Case {
+        const char* call;
+        const char* error;
+        bool map_kept;
+    } cases[] = {
+        {"amaze.loadhmap('nothing.png')", "Failed to load isomap \"data/nothing.png\".", false},
+        {"amaze.loadhmap('narrow.png')", "Failed to load isomap \"data/narrow.png\".", false},
+        {"amaze.loadhmap()", "bad argument #1 to 'loadhmap' (string expected, got no value)", true},
+        {"amaze.usehmap(42)", "bad argument #1 to 'usehmap' (bad hmap)", true},
+        {"amaze.usehmap(w)", "bad argument #1 to 'usehmap' (bad hmap)", true}, // an item table
+        {"local h = hmap.alloc() h:build(2, 9) amaze.usehmap(h)", "Failed to use hmap.", false},
+        {"amaze.usehmap(hmap.alloc())", "Failed to use hmap.", false}, // no cells at all
+    };
+    start(ONE_LEVEL);
+    ASSERT_TRUE(wr_image_save("data/narrow.png", 5, 5, 1, std::vector<uint8_t>(25, 8).data()));
+    for (const Case& c : cases) {
+        ASSERT_EQ("", run("amaze.loadhmap('amaze/basic/map1.png') w = amaze.alloc_item('base') w:setcell(0, 0, 0) w:solid(true)"));
+        int32_t cells_x = a->isomap.cells_x;
+        ASSERT_GT(cells_x, 0);
+        std::string error = run(c.call); // after the calling chunk's position
+        EXPECT_TRUE(harness_ends_with(error, c.error)) << c.call << ": " << error;
+        if (c.map_kept) {
+            EXPECT_EQ(cells_x, a->isomap.cells_x) << c.call;
+            EXPECT_EQ("true", eval("amaze.iscell_solid(0, 0)")) << c.call;
+        } else {
+            EXPECT_EQ(nullptr, a->isomap.points) << c.call;
+            EXPECT_EQ(0, a->isomap.cells_x) << c.call;
+            EXPECT_NE(std::string::npos, run("amaze.iscell_solid(0, 0)").find("cell X out of bounds")) << c.call;
+        }
+        run("w:free()");
+    }
+
+    // A height map that fits: 5 x 9 cells give 4 x 4 cells; lattice row r reads the map's
+    // cells from 5 r, so cell (2, 3) of the height map is lattice point P(3, 2), the centre
+    // of cell (2, 1). The cell array is made anew: the item placed before is on no cell.
+    ASSERT_EQ("", run("amaze.loadhmap('amaze/basic/map1.png') w = amaze.alloc_item('base') w:setcell(0, 0, 0) w:solid(true)\n"
+                      "local h = hmap.alloc() h:build(5, 9) h:set(2, 3, 7.5) amaze.usehmap(h)"));
+    EXPECT_EQ(4, a->isomap.cells_x);
+    EXPECT_EQ(4, a->isomap.cells_y);
+    EXPECT_FLOAT_EQ(7.5f, isomap_height(&a->isomap, 2.0f, 1.0f));
+    EXPECT_EQ("false 0", eval("tostring(amaze.iscell_solid(0, 0)) .. ' ' .. #amaze.getcell_contents(0, 0)"));
+    EXPECT_EQ("true", eval("amaze.cell_find_solid(0, 0) == nil"));
+}

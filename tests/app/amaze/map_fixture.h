@@ -16,6 +16,7 @@
 #include "app/code/amaze/amaze.h"
 #include "app/code/hud/hud.h"
 #include "app/code/input.h"
+#include "app/code/main_state.h"
 #include "engine/code/dbg.h"
 #include "engine/code/files.h"
 #include "engine/code/gfx/d3d_buffers.h"
@@ -37,18 +38,18 @@ protected:
         memset(&D3D_BUFFERS, 0, sizeof(D3D_BUFFERS));
         memset(&INPUT, 0, sizeof(INPUT));
         memset(&HUD, 0, sizeof(HUD));
-        ilInit();
-        iluInit();
-        ilEnable(IL_ORIGIN_SET);
-        ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
-        ilEnable(IL_FILE_OVERWRITE);
+        kept_origin_set = ilIsEnabled(IL_ORIGIN_SET);
+        kept_origin = ilGetInteger(IL_ORIGIN_MODE);
+        kept_overwrite = ilIsEnabled(IL_FILE_OVERWRITE);
+        harness_il_start();
         std::filesystem::create_directories("data/debug"); // the console's font, loaded at restore
         std::vector<uint8_t> font(128 * 128 * 4, 0xFF);
         wr_image_save("data/debug/debug8x8_font.png", 128, 128, 4, font.data());
-        std::error_code exists;
-        for (const char* sub : {"fonts", "objects", "amaze"})
-            std::filesystem::create_symlink(std::string(DORVALE_GAME_DIR "/data/") + sub, std::string("data/") + sub,
-                                            exists);
+        for (const char* sub : {"fonts", "objects", "amaze"}) {
+            std::error_code ec;
+            std::filesystem::create_symlink(std::string(DORVALE_GAME_DIR "/data/") + sub, std::string("data/") + sub, ec);
+            ASSERT_FALSE(ec) << "data/" << sub << ": " << ec.message();
+        }
         files_setup(&FILES);
         ASSERT_TRUE(harness_write_avatar_files());
         a.gfx = &GFX;
@@ -62,6 +63,15 @@ protected:
         files_clean(&FILES);
         d3d8_fault_clear();
         gl_window_close(&win);
+        // The shared records and settings the tests change, as the test found them.
+        HUD = kept_hud;
+        INPUT = kept_input;
+        body_step = kept_body_step;
+        (kept_origin_set ? ilEnable : ilDisable)(IL_ORIGIN_SET);
+        if (kept_origin == IL_ORIGIN_LOWER_LEFT || kept_origin == IL_ORIGIN_UPPER_LEFT)
+            ilOriginFunc((ILenum)kept_origin);
+        (kept_overwrite ? ilEnable : ilDisable)(IL_FILE_OVERWRITE);
+        dbg_reset_for_tests(); // the console's log hooks went with GFX
     }
     bool open(int w = 200, int h = 150) // GFX on a w x h window; false without GL
     {
@@ -94,4 +104,12 @@ protected:
 
     gl_window win = {};
     amaze a = {};
+
+private:
+    // Taken as the fixture is made, before SetUp changes anything.
+    const hud_subsystem kept_hud = HUD;
+    const input_state kept_input = INPUT;
+    const int32_t kept_body_step = body_step;
+    ILboolean kept_origin_set = IL_FALSE, kept_overwrite = IL_FALSE;
+    ILint kept_origin = 0;
 };

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/code/app.h"
 #include "app/code/avatar/bud_test.h"
 #include "app/code/avatar/bud_tools.h"
 #include "app/code/con.h"
@@ -22,6 +23,8 @@
 #include "app/code/main_state.h"
 #include "engine/code/files.h"
 #include "engine/code/gfx/avatar.h"
+#include "engine/code/gfx/avatar_names.h"
+#include "engine/code/gfx/avatar_render.h"
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/gfx/soul.h"
 #include "engine/code/gfx/xox.h"
@@ -55,6 +58,7 @@ class BudTest : public StagedFixture {
 protected:
     void SetUp() override
     {
+        memcpy(kept_menu, bud_test_menu, sizeof kept_menu);
         memset(&bud_test_state, 0, sizeof bud_test_state);
         ASSERT_NO_FATAL_FAILURE(staged_open(true));
         std::filesystem::create_directories("local/rendered");
@@ -69,6 +73,11 @@ protected:
         bud_test_clean(&bud_test_state);
         plat_set_file_dialog(NULL);
         staged_close();
+        // The slider values live in the static table; they, the controls the tests press and
+        // the frame period the setup sets go back as the test found them.
+        memcpy(bud_test_menu, kept_menu, sizeof kept_menu);
+        INPUT = kept_input;
+        APP.frame_period = kept_frame_period;
     }
     void answer(std::vector<std::string> paths) { answers = paths; }
     // The editor set up, and one frame so the screen size is known and the gizmos placed.
@@ -89,6 +98,12 @@ protected:
     hudgizmo* gizmo(int32_t id) { return bud_test_menu[id].gizmo; }
     static std::string errors() { return harness_read_file("ERROR.TXT"); }
     bud_test* b = &bud_test_state;
+
+private:
+    // Taken before SetUp changes anything.
+    menu_def kept_menu[BUD_TEST_RECORD_COUNT + 1];
+    const input_state kept_input = INPUT;
+    const int32_t kept_frame_period = APP.frame_period;
 };
 
 soul_object& object(bud_test* b, int slot) { return b->avatar->soul->objects[slot / 4][slot % 4]; }
@@ -99,8 +114,21 @@ const char* label(hudgizmo* g) { return ((hudgizmo*)list_first(&g->children))->t
 TEST_F(BudTest, SetupBuildsTheMenuFromTheSoulAndCleanGivesEverythingBack)
 {
     int32_t avatars = GFX.avatars.avatar_count, meshes = GFX.xoxs.count;
+    bud_test_menu[BTN_RotY].value = 0.1f; // left by an earlier visit
+    bud_test_menu[BTN_NoseSize].value = 1.0f;
+    APP.frame_period = 10;
     start();
     ASSERT_TRUE(b->avatar && b->avatar->soul);
+    EXPECT_EQ(33, APP.frame_period);
+    EXPECT_EQ(bud_test_menu, HUD.menu_table);
+    EXPECT_EQ((std::vector<float>{0.5f, 0.5f, 0.33333334f}),
+              (std::vector<float>{bud_test_menu[BTN_RotY].value, bud_test_menu[BTN_HeadAspect].value,
+                                  bud_test_menu[BTN_NoseSize].value}));
+    // sex, the animation, the blend, the turn and the mood size as the setup leaves them
+    EXPECT_EQ((std::vector<float>{-1, 8, -1, 1, 100}),
+              (std::vector<float>{b->sex, (float)b->anim_current, (float)b->anim_next, (float)b->auto_turn,
+                                  (float)b->render_size}));
+    EXPECT_EQ("table", lua_fixture_eval(CON.L, "type(zuzodida)"));
 
     // Object labels name the soul's objects; the colour buttons and their swatches show it.
     ASSERT_NE(nullptr, gizmo(BTN_Head));
@@ -216,6 +244,42 @@ TEST_F(BudTest, TheAvatarStandsInItsFrameAndItsEyesFollowThePointer)
     }
 }
 
+// The turn: angle pi - 2 pi v about y, v the value of BTN_RotY; with auto-turn on, v grows
+// by 0.001 a frame end and, once past 1, starts again at 0. The view buttons set v (front
+// 0.5, back 0, left 0.25, right 0.75); the turn's quaternion about y is (0, sin a/2, 0, cos a/2).
+TEST_F(BudTest, TheAvatarTurnsWrapsAndTheViewButtonsSetItsTurn)
+{
+    start();
+    bud_test_menu[BTN_RotY].value = 0.9995f;
+    bud_test_update(b, UPDATE_BODY_STEP); // only the frame end acts
+    EXPECT_FLOAT_EQ(0.9995f, bud_test_menu[BTN_RotY].value);
+    bud_test_update(b, UPDATE_FRAME_END); // 1.0005: past 1, back to 0
+    EXPECT_FLOAT_EQ(0.0f, bud_test_menu[BTN_RotY].value);
+    bud_test_update(b, UPDATE_FRAME_END); // this frame's angle used 0: a half turn
+    EXPECT_FLOAT_EQ(0.001f, bud_test_menu[BTN_RotY].value);
+    EXPECT_NEAR(1.0f, std::fabs(b->motion.xform.orientation.y), 1e-5f);
+
+    const float H = 0.70710678f; // sin and cos of a quarter turn's half
+    const struct {
+        int32_t id;
+        float v, qy, qw;
+    } views[] = {{BTN_ViewFront, 0.5f, 0, 1}, {BTN_ViewLeft, 0.25f, H, H}, {BTN_ViewRight, 0.75f, -H, H}};
+    click(BTN_ViewRotateOff);
+    for (const auto& c : views) {
+        click(c.id);
+        bud_test_update(b, UPDATE_FRAME_END);
+        bud_test_update(b, UPDATE_FRAME_END); // auto-turn off: it stays
+        EXPECT_EQ(c.v, bud_test_menu[BTN_RotY].value);
+        EXPECT_NEAR(c.qy, b->motion.xform.orientation.y, 1e-5f) << c.v;
+        EXPECT_NEAR(c.qw, std::fabs(b->motion.xform.orientation.w), 1e-5f) << c.v;
+    }
+    click(BTN_ViewBack);
+    EXPECT_EQ(0.0f, bud_test_menu[BTN_RotY].value);
+    click(BTN_ViewRotateOn);
+    bud_test_update(b, UPDATE_FRAME_END);
+    EXPECT_FLOAT_EQ(0.001f, bud_test_menu[BTN_RotY].value);
+}
+
 // A click blends its animation in over 16 frames: in frame k of the blend the current one
 // weighs 1 - k/16 and the new one k/16; then the new one plays alone at weight 1. A second
 // click during a blend makes the one blended in current at once.
@@ -313,6 +377,32 @@ TEST_F(BudTest, APreviewWhoseMeshIsDamagedIsTriedOnceNotAtEveryFrame)
     EXPECT_EQ(std::string::npos, log.find(path, first + 1)) << log;
 }
 
+// A part choice writes the group found for the gizmo's part_group and its part_name into the
+// record's slot ("none" or no name: the empty name, shown as "None"), reloads the meshes and
+// relabels the object buttons.
+TEST_F(BudTest, PartChoicesNameTheirGroupAndObjectOrNoneAndRelabelTheButtons)
+{
+    start();
+    const struct {
+        int32_t id, slot, label_id;
+        const char *group, *name, *want_name, *want_label;
+    } choices[] = {
+        {BTN_HandsSelect, 44, BTN_Hands, "hand", "mitt", "mitt", "mitt"},
+        {BTN_HeadSelect, 24, BTN_Head, "beard", "none", "", "None"},
+        {BTN_NoseSelect, 32, BTN_Nose, "nose", nullptr, "", "None"},
+    };
+    for (const auto& c : choices) {
+        hudgizmo g = {};
+        g.part_group = c.group;
+        g.part_name = c.name;
+        click(c.id, &g);
+        EXPECT_EQ(avatar_group_find(c.group), object(b, c.slot).group) << c.slot;
+        EXPECT_STREQ(c.want_name, object(b, c.slot).name) << c.slot;
+        EXPECT_STREQ(c.want_label, label(gizmo(c.label_id))) << c.slot;
+    }
+    EXPECT_NE(nullptr, b->avatar->base.part_bones[11]->meshes[0]); // the body's meshes came back
+}
+
 // A part choice fills its object slot, and objects 0 to 2 of the parts from 10 on (slots 40
 // up, slot & 3 not 3) also the slot 24 on: the same object of the part six places on.
 TEST_F(BudTest, PartChoicesMirrorTheLeftPartsAndSizeSlidersSpanTheirRange)
@@ -359,6 +449,8 @@ TEST_F(BudTest, ColourEditsGoToTheSelectedSurfaceOrItsWholeGroup)
     soul->surfaces[11].argb = 0x80FF4000;
     soul->surfaces[11].gloss = 0.25f;
     click(BTN_ColorBody);
+    EXPECT_EQ(&bud_test_menu[BTN_ColorBody], b->selected_colour);
+    EXPECT_TRUE(gizmo(BTN_ColorBody)->flags & HUDGIZMO_SELECTED);
     // The sliders show the surface: bytes / 255, gloss as its square root.
     for (auto [id, v] : {std::pair<int32_t, float>{BTN_ColorA, 128 / 255.0f}, {BTN_ColorR, 1.0f}, {BTN_Gloss, 0.5f}})
         EXPECT_NEAR(v, bud_test_menu[id].value, 1e-6f) << id;
@@ -370,33 +462,103 @@ TEST_F(BudTest, ColourEditsGoToTheSelectedSurfaceOrItsWholeGroup)
     // A group takes colour on all its surfaces, but gloss stays each surface's own.
     soul->surfaces[14].gloss = 0.5f;
     click(BTN_ColorFootGroup);
+    EXPECT_FALSE(gizmo(BTN_ColorBody)->flags & HUDGIZMO_SELECTED); // one selected at a time
+    EXPECT_TRUE(gizmo(BTN_ColorFootGroup)->flags & HUDGIZMO_SELECTED);
     hudgizmo red = {};
     red.colour = 0xFFC00000;
     click(BTN_ColorPick, &red);
     for (int s : {14, 15, 16, 17})
         EXPECT_EQ(0xFFC00000u, soul->surfaces[s].argb) << s;
     EXPECT_EQ(0x80FFFF00u, soul->surfaces[11].argb);
+    // The sliders show what was composed: A FF, R C0, G and B 0.
+    for (auto [id, v] : {std::pair<int32_t, float>{BTN_ColorA, 1.0f}, {BTN_ColorR, 0xC0 / 255.0f}, {BTN_ColorG, 0.0f}})
+        EXPECT_NEAR(v, bud_test_menu[id].value, 1e-6f) << id;
     bud_test_menu[BTN_Gloss].value = 0.9f;
     click(BTN_Gloss);
     EXPECT_FLOAT_EQ(0.5f, soul->surfaces[14].gloss);
 }
 
+// Records 135 to 149 choose (render_z, render_c, render_size): five plain sizes 50, 64, 80,
+// 100 and 200, the same five close-up, then zoomed; 150 to 152 choose the sex; the render
+// tools' records only queue their id, which the next frame end runs and clears.
+TEST_F(BudTest, SizeSexAndToolRecordsSetTheirChoices)
+{
+    start();
+    const int32_t sizes[] = {50, 64, 80, 100, 200};
+    for (int32_t i = 0; i < 15; i++) {
+        click(BTN_SetSize50x50 + i);
+        EXPECT_EQ((std::vector<int32_t>{i / 5 == 2, i / 5 == 1, sizes[i % 5]}),
+                  (std::vector<int32_t>{b->render_z, b->render_c, b->render_size}))
+            << bud_test_menu[BTN_SetSize50x50 + i].name;
+    }
+    for (auto [id, sex] : {std::pair<int32_t, float>{BTN_SelectSexBoy, 1.0f}, {BTN_SelectSexGirl, -1.0f},
+                           {BTN_SelectSexAll, 0.0f}}) {
+        click(id);
+        EXPECT_EQ(sex, b->sex) << id;
+    }
+    for (int32_t id : {BTN_SavePNG, BTN_SaveAnim, BTN_SaveMoods, BTN_RandomSave}) {
+        click(id);
+        EXPECT_EQ(id, b->pending_command);
+        b->pending_command = 0; // not run here
+    }
+    click(BTN_SavePNG);
+    answer({""});
+    bud_test_update(b, UPDATE_FRAME_END);
+    EXPECT_EQ(0, b->pending_command);
+    EXPECT_EQ(1, asked);
+}
+
+// Randomize asks the soul script for a boy ("boi") when sex is above 0, a girl ("grl") below
+// 0, either (no argument) at 0, and, when no blend is running, blends in a pose 1 to 32.
+TEST_F(BudTest, RandomizeFollowsTheSexChoiceAndStartsAPose)
+{
+    start();
+    ASSERT_EQ("", lua_fixture_run(CON.L, "real_random = soul.random\n"
+                                         "soul.random = function(s) asked = tostring(s) return real_random(s) end"));
+    for (auto [id, want] : {std::pair<int32_t, const char*>{BTN_SelectSexBoy, "boi"}, {BTN_SelectSexGirl, "grl"},
+                            {BTN_SelectSexAll, "nil"}}) {
+        click(id);
+        b->anim_next = -1;
+        click(BTN_Randomize);
+        EXPECT_EQ(want, lua_fixture_eval(CON.L, "asked")) << id;
+        EXPECT_TRUE(b->anim_next >= 1 && b->anim_next <= 32) << b->anim_next;
+        EXPECT_EQ(1.0f, b->anim_blend);
+    }
+    b->anim_next = 5; // a blend running: left as it is
+    b->anim_blend = 0.5f;
+    click(BTN_Randomize);
+    EXPECT_EQ(5, b->anim_next);
+    EXPECT_EQ(0.5f, b->anim_blend);
+    EXPECT_EQ("", errors());
+}
+
 TEST_F(BudTest, SoulsSaveAndLoadThroughDialogsAndAFailedLoadKeepsTheAvatar)
 {
     start();
+    // Every dialog, chosen or cancelled, ends with the device examined at the next frame and
+    // every control let go: held buttons released, axes at 0.
+    input_player* p = &INPUT.players[0];
+    auto dialog = [&](int32_t id, const char* path) {
+        GFX.d3d_gfx.resize_flag = 0;
+        input_button_set(&INPUT.click, true);
+        input_axis_set(&p->leftright, &p->left, &p->right, 5);
+        answer({path});
+        click(id);
+        EXPECT_EQ((std::vector<int>{1, 0, 1, 0, 0, 1}),
+                  (std::vector<int>{GFX.d3d_gfx.resize_flag, INPUT.click.held, INPUT.click.released, p->leftright,
+                                    p->right.held, p->right.released}))
+            << id << " " << path;
+    };
     strcpy(object(b, 24).name, "long");
-    answer({"saved.txt"});
-    click(BTN_SaveSoul);
+    dialog(BTN_SaveSoul, "saved.txt");
     EXPECT_EQ("Select soul to save", title);
     EXPECT_TRUE(harness_file_exists("saved.xml"));
     EXPECT_EQ(0u, GFX.soul_path_flag);
 
     strcpy(object(b, 24).name, "other");
-    answer({""}); // cancelled: nothing changes
-    click(BTN_LoadSoul);
+    dialog(BTN_LoadSoul, ""); // cancelled: nothing changes
     EXPECT_STREQ("other", object(b, 24).name);
-    answer({"saved.xml"});
-    click(BTN_LoadSoul);
+    dialog(BTN_LoadSoul, "saved.xml");
     EXPECT_EQ("Select soul to load", title);
     EXPECT_STREQ("long", object(b, 24).name);
     EXPECT_STREQ("long", label(gizmo(BTN_Head)));
@@ -549,14 +711,20 @@ protected:
     void SetUp() override
     {
         BudTest::SetUp();
+        kept_origin_set = ilIsEnabled(IL_ORIGIN_SET);
+        kept_origin = ilGetInteger(IL_ORIGIN_MODE);
         ilOriginFunc(IL_ORIGIN_UPPER_LEFT);
         ilEnable(IL_ORIGIN_SET);
     }
     void TearDown() override
     {
-        ilDisable(IL_ORIGIN_SET);
+        (kept_origin_set ? ilEnable : ilDisable)(IL_ORIGIN_SET);
+        if (kept_origin == IL_ORIGIN_LOWER_LEFT || kept_origin == IL_ORIGIN_UPPER_LEFT)
+            ilOriginFunc((ILenum)kept_origin);
         BudTest::TearDown();
     }
+    ILboolean kept_origin_set = IL_FALSE;
+    ILint kept_origin = 0;
     void run(int32_t id)
     {
         bud_test_update(b, UPDATE_FRAME_END); // the layers as a frame leaves them
@@ -580,6 +748,25 @@ protected:
             mask.push_back((px[i] >> 24) != 0);
         ilDeleteImages(1, &id);
         return mask;
+    }
+    // The alpha of the tool's render of animation slot i at 400, rows in memory order (the
+    // picture's top row last); the side in *side.
+    std::vector<uint8_t> render_alpha(int32_t i, int32_t* side)
+    {
+        avatar_layer* l = b->avatar->layers;
+        l[0] = {1.0f, 0.0f, &GFX.avatars.anims[i]};
+        l[1].slot = NULL;
+        avatar_update(b->avatar);
+        ILuint id;
+        ilGenImages(1, &id);
+        ilBindImage(id);
+        std::vector<uint8_t> alpha;
+        *side = avatar_render_image(b->avatar, 400) ? ilGetInteger(IL_IMAGE_WIDTH) : 0;
+        const uint8_t* px = ilGetData();
+        for (int32_t k = 0; px && k < *side * *side; k++)
+            alpha.push_back(px[4 * k + 3]);
+        ilDeleteImages(1, &id);
+        return alpha;
     }
     // Share of the picture's pixels that are not the transparent entry.
     static double covered(const std::string& path)
@@ -680,4 +867,71 @@ TEST_F(BudTools, RandomBatchPutsTheEditedAvatarBack)
     EXPECT_EQ(0, memcmp(&edited.sizes, &soul->sizes, sizeof edited - offsetof(avatar_soul, sizes)));
     EXPECT_EQ(0.0f, b->sex);
     EXPECT_EQ(0xFF123456u, gizmo(BTN_ColorSkin)->colour);
+}
+
+// Zoomed moods: the render cropped to the square around what it covers, scaled to the chosen
+// size, mirrored left to right and named with that size; zoom and close-up both set write
+// only the zoomed pictures. Worked again here from the tool's own render of each animation
+// (its rows top last in memory): the box of the pixels with any alpha, in memory rows, made
+// square about its middle (the shorter side grown by half the difference each way, halves
+// truncated), read back mirrored at the zoomed size, pixel centre to nearest pixel, opaque
+// where the alpha is 0xF8 or more, must give the saved picture but for its edges, which the
+// tool's bilinear scaling softens.
+TEST_F(BudTools, ZoomedMoodsAreTheAvatarsSquareBoxScaledAndMirrored)
+{
+    start();
+    b->avatar->soul->sizes[11] = {3.0f, 3.0f, 3.0f}; // a large left hand, so a mirror shows
+    const struct {
+        int32_t id, size;
+        bool closeup_too;
+    } cases[] = {{BTN_SetSize50x50z, 50, false}, {BTN_SetSize80x80z, 80, false}, {BTN_SetSize200x200z, 200, false},
+                 {BTN_SetSize64x64z, 64, true}};
+    for (const auto& c : cases) {
+        click(c.id);
+        b->render_c = c.closeup_too;
+        std::string dir = "zoom" + std::to_string(c.size);
+        std::filesystem::create_directories(dir);
+        answer({dir + "/m1.png"}); // cut at the digit: the base is dir/m
+        run(BTN_SaveMoods);
+        std::vector<std::string> want;
+        for (int32_t i = 0; i < AVATAR_ANIM_COUNT; i++) {
+            char name[80];
+            snprintf(name, sizeof name, "m%03dz%s.png", c.size, avatar_anim_name(i));
+            want.push_back(name);
+        }
+        std::vector<std::string> names = want;
+        std::sort(want.begin(), want.end());
+        ASSERT_EQ(want, files_in(dir.c_str())) << c.size;
+
+        for (int32_t i = 0; i < AVATAR_ANIM_COUNT; i++) {
+            int32_t R = 0;
+            std::vector<uint8_t> alpha = render_alpha(i, &R);
+            ASSERT_EQ(400, R);
+            int32_t x0 = R, y0 = R, x1 = -1, y1 = -1;
+            for (int32_t y = 0; y < R; y++)
+                for (int32_t x = 0; x < R; x++)
+                    if (alpha[y * R + x])
+                        x0 = std::min(x0, x), x1 = std::max(x1, x), y0 = std::min(y0, y), y1 = std::max(y1, y);
+            ASSERT_GE(x1, x0) << avatar_anim_name(i);
+            int32_t w = x1 - x0 + 1, h = y1 - y0 + 1;
+            if (w > h)
+                y0 -= (w - h) / 2, h = w;
+            else
+                x0 -= (h - w) / 2, w = h;
+            x0 = std::min(std::max(x0, 0), R - w);
+            y0 = std::min(std::max(y0, 0), R - h);
+            int zw;
+            std::vector<bool> zoomed = coverage(dir + "/" + names[i], &zw);
+            ASSERT_EQ(c.size, zw);
+            int n = c.size, differ = 0;
+            for (int y = 0; y < n; y++)
+                for (int x = 0; x < n; x++) {
+                    int32_t sx = x0 + ((n - 1 - x) * w + w / 2) / n, sy = y0 + h - 1 - (y * h + h / 2) / n;
+                    differ += (alpha[sy * R + sx] >= 0xF8) != zoomed[y * n + x];
+                }
+            // Edges alone differ in up to about 3.5 n pixels; a shifted, unmirrored or upturned
+            // box in well over 15 n.
+            EXPECT_LT(differ, 5 * n) << names[i];
+        }
+    }
 }
