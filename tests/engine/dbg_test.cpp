@@ -1,5 +1,4 @@
-// The log: where each level's text goes, and long messages. (The session line is pinned
-// by the Lua environment's start-up tests, which read it from ERROR.TXT.)
+// The log: where each level's text goes, the session line, and long messages.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -50,6 +49,34 @@ TEST_F(DbgTest, EachLevelReachesItsOwnOutputs)
     EXPECT_EQ(LOGGED.status, "s4\n"); // status reaches only its hook
     EXPECT_EQ(harness_read_file("WARN.TXT"), "w2\n");
     EXPECT_EQ(harness_read_file("ERROR.TXT"), "e3\n");
+}
+
+// Once the session is named, the first warning puts "\n+++ New Session %s\n\n" into
+// WARN.TXT before its own text and the first error does the same in ERROR.TXT, each once;
+// both files are appended to, so what an earlier run left stays.
+TEST_F(DbgTest, SessionLineWrittenOncePerFileAndAppended)
+{
+    harness_write_file("ERROR.TXT", "earlier run\n");
+    dbg_warning("old\n"); // no session named yet: no line
+    dbg_set_session("Build7");
+    dbg_warning("one\n");
+    dbg_warning("two\n");
+    EXPECT_EQ(harness_read_file("WARN.TXT"), "old\n\n+++ New Session Build7\n\none\ntwo\n");
+    EXPECT_EQ(harness_read_file("ERROR.TXT"), "earlier run\n") << "a warning writes no error session line";
+    // The session line goes through the hook like any warning.
+    EXPECT_EQ(LOGGED.warning, "old\n\n+++ New Session Build7\n\none\ntwo\n");
+
+    dbg_error("bad\n");
+    dbg_error("worse\n");
+    EXPECT_EQ(harness_read_file("ERROR.TXT"), "earlier run\n\n+++ New Session Build7\n\nbad\nworse\n");
+    EXPECT_EQ(LOGGED.error, "\n+++ New Session Build7\n\nbad\nworse\n");
+
+    // A name of 100 characters keeps its first 63, and naming the session again arms both
+    // files once more.
+    dbg_set_session(std::string(100, 'n').c_str());
+    EXPECT_EQ(std::string(dbg_session), std::string(63, 'n'));
+    dbg_error("again\n");
+    EXPECT_TRUE(harness_ends_with(harness_read_file("ERROR.TXT"), ("\n+++ New Session " + std::string(63, 'n') + "\n\nagain\n").c_str()));
 }
 
 TEST_F(DbgTest, AnUnwritableLogFileIsSkippedAndOverlongTextIsCut)

@@ -1,5 +1,5 @@
-// File dialogs: what is asked of the platform's dialog, and the working folder kept across
-// the call. (Answers and cancels are driven through the avatar editor's tests.)
+// File dialogs: what is asked of the platform's dialog, what a cancel gives, and the working
+// folder kept across the call.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -17,6 +17,7 @@ namespace {
 std::string asked;
 const char* answer;    // the path the "user" picks
 const char* wander_to; // the folder the "user" browses into
+bool cancel;           // the "user" closes the dialog without a choice
 
 BOOL fake_dialog(plat_dialog_kind kind, OPENFILENAMEA* ofn)
 {
@@ -29,6 +30,8 @@ BOOL fake_dialog(plat_dialog_kind kind, OPENFILENAMEA* ofn)
     asked = std::string(kind == PLAT_DIALOG_SAVE ? "save " : "open ") + ofn->lpstrTitle + " " + filter + " " +
             std::to_string(ofn->nFilterIndex) + (ofn->Flags & OFN_OVERWRITEPROMPT ? " ask " : " ") + ofn->lpstrFile;
     if (wander_to && chdir(wander_to) != 0)
+        return FALSE;
+    if (cancel)
         return FALSE;
     snprintf(ofn->lpstrFile, ofn->nMaxFile, "%s", answer);
     return TRUE;
@@ -46,6 +49,7 @@ struct FileDialog : testing::Test {
         plat_set_file_dialog(fake_dialog);
         answer = "/tmp/a.xml";
         wander_to = NULL;
+        cancel = false;
         start = cwd();
     }
     void TearDown() override
@@ -89,4 +93,16 @@ TEST_F(FileDialog, WorkingFolderIsRestoredAfterBrowsingAndAnOverlongOneGivesNoDe
     ASSERT_NE(nullptr, file_dialog_save("t", "local/avatar/soul/me.xml", "*.XML"));
     EXPECT_EQ("save t All|*.*|*.XML|*.XML|| 2 ask ", asked);
     EXPECT_EQ(deep, cwd());
+}
+
+// A cancelled dialog gives null, after browsing too, and the folder is still put back.
+TEST_F(FileDialog, ACancelGivesNullAndStillRestoresTheWorkingFolder)
+{
+    cancel = true;
+    for (const char* folder : {(const char*)NULL, "/"}) {
+        wander_to = folder;
+        EXPECT_EQ(nullptr, file_dialog_open("t", "a.xml", "*.XML")) << (folder ? folder : "stay");
+        EXPECT_EQ(nullptr, file_dialog_save("t", "a.xml", "*.XML")) << (folder ? folder : "stay");
+        EXPECT_EQ(start, cwd());
+    }
 }

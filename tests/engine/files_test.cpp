@@ -1,6 +1,5 @@
-// Data-file loader: header checks, record lifetime, offset validation on corrupted and cut
-// files, the resolvers and the whole-file buffer. (The name splitter is read through the
-// avatars' bone mapping.)
+// Data-file loader: header checks, record lifetime, offset validation on corrupted, hostile
+// and cut files, the resolvers, the whole-file buffer and the name splitter.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -80,6 +79,44 @@ image make_xtx()
     wr_buf out;
     wr_xtx_file(&out, tiles, 2, keys, 3);
     return image(out);
+}
+
+// Every record within its count resolves, as the validation promises the readers.
+bool resolves_all(const std::vector<uint8_t>& block)
+{
+    files_data d = {};
+    d.payload = block.data() + 12;
+    d.payload_size = (uint32_t)block.size() - 12;
+    uint32_t magic = files_u32(block.data(), 0);
+    bool ok = true;
+    if (magic == FILES_MAGIC_XOX) {
+        for (uint32_t i = 0; i < files_word(&d, FILES_XOX_MATERIAL_COUNT); i++) {
+            const uint8_t* m = files_xox_material(&d, i);
+            ok = ok && m && (files_u32(m, FILES_XOX_MAT_STRIP_COUNT) == 0 || files_xox_strips(&d, m));
+        }
+        for (uint32_t i = 0; i < files_word(&d, FILES_XOX_MORPH_COUNT); i++) {
+            const uint8_t* m = files_xox_morph(&d, i);
+            ok = ok && m && (files_u32(m, FILES_XOX_MORPH_VERTICES) == 0 || files_xox_deltas(&d, m));
+        }
+        uint32_t verts = files_word(&d, FILES_XOX_VERTEX_COUNT);
+        ok = ok && (verts == 0 || files_xox_vertex(&d, verts - 1));
+        ok = ok && (files_word(&d, FILES_XOX_INDEX_COUNT) == 0 || files_xox_indices(&d));
+    } else if (magic == FILES_MAGIC_XSX) {
+        uint32_t tracks = files_word(&d, FILES_XSX_TRACK_COUNT);
+        for (uint32_t i = 0; i < files_word(&d, FILES_XSX_BONE_COUNT); i++) {
+            const uint8_t* b = files_xsx_bone(&d, i);
+            int32_t first = b ? files_xsx_first_track(&d, b) : -1;
+            ok = ok && b && first >= 0 && first + files_u32(b, FILES_XSX_BONE_TRACK_COUNT) <= tracks;
+        }
+        for (uint32_t i = 0; i < tracks; i++) {
+            const uint8_t* t = files_xsx_track(&d, i);
+            ok = ok && t && (files_u32(t, FILES_XSX_TRACK_KEY_COUNT) == 0 || files_xsx_keys(&d, t));
+        }
+    } else {
+        for (uint32_t i = 0; i < files_word(&d, FILES_XTX_TILE_COUNT); i++)
+            ok = ok && files_xtx_tile(&d, i);
+    }
+    return ok;
 }
 
 struct Files : testing::Test {
@@ -223,6 +260,35 @@ TEST(FilesValidate, CorruptedFieldsAreRejected)
     }
 }
 
+// Every payload word of each kind overwritten with hostile values, and every cut of each
+// file: whatever the validator accepts must resolve every record within its counts (and, in
+// the sanitizer build, never read outside the exact-size block); a cut file is accepted
+// only when nothing but the 12-byte header is left, and a bare mesh not even then (it has
+// nothing to draw).
+TEST(FilesValidate, HostileWordsAndTruncationsStayInside)
+{
+    image (*makers[])() = {make_xox, make_xsx, make_xtx};
+    const uint32_t values[] = {0, 1, 3, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFFFFF4, 0x1000};
+    for (auto make : makers) {
+        SCOPED_TRACE(make == make_xox ? "xox" : make == make_xsx ? "xsx" : "xtx");
+        const image base = make();
+        for (uint32_t at = 0; at + 4 <= base.b.size() - 12; at += 2)
+            for (uint32_t v : values) {
+                image x = base;
+                x.set32(at, v);
+                std::vector<uint8_t> copy(x.b);
+                if (files_validate(copy.data(), (uint32_t)copy.size())) {
+                    EXPECT_TRUE(resolves_all(copy)) << "word " << at << " = " << v;
+                }
+            }
+        for (size_t n = 0; n < base.b.size(); n++) {
+            std::vector<uint8_t> cut(base.b.begin(), base.b.begin() + n);
+            bool ok = files_validate(cut.empty() ? nullptr : cut.data(), (uint32_t)n);
+            EXPECT_EQ(ok, n == 12 && make != make_xox) << "cut to " << n;
+        }
+    }
+}
+
 TEST(FilesBuffer, ReadsWholeFilesWithSpareBytes)
 {
     files_buffer b;
@@ -246,4 +312,28 @@ TEST(FilesBuffer, ReadsWholeFilesWithSpareBytes)
     EXPECT_EQ(strlen(b.name), 255u);
     EXPECT_FALSE(files_buffer_setup(&b, "t.txt", false, 0xFFFFFFFE, 0)) << "a size that cannot be held";
     EXPECT_EQ(b.data, nullptr);
+}
+
+// The base word runs from after the last folder or side prefix to the first '_' or '.'
+// behind it; "left_" gives -1 and "right_" 1.
+TEST(FilesSplitSide, CutsToTheBaseWord)
+{
+    struct {
+        const char* in;
+        const char* out;
+        int side;
+    } cases[] = {
+        {"left_arm_upper", "arm", -1},
+        {"data/xsx/right_leg.001", "leg", 1},
+        {"head", "head", 0},
+        {"body.xox", "body", 0},
+        {"a\\b\\left_hand", "hand", -1},
+        {"", "", 0},
+    };
+    for (auto& c : cases) {
+        char buf[64];
+        strcpy(buf, c.in);
+        EXPECT_EQ(files_split_side(buf), c.side) << c.in;
+        EXPECT_STREQ(buf, c.out) << c.in;
+    }
 }

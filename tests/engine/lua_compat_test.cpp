@@ -1,6 +1,6 @@
-// The older-API behaviours rebuilt on Lua 5.1: resume classification, the non-raising
-// userdata check and the collector figures. (The alerting runners are seen through the safe
-// layer, which always installs the alert function.)
+// The older-API behaviours rebuilt on Lua 5.1: runners that report through _ALERT (or the
+// error stream without one), resume classification, the non-raising userdata check and the
+// collector figures.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -21,6 +21,68 @@ struct CompatTest : testing::Test {
 };
 
 }  // namespace
+
+// A failed load or run hands its message to _ALERT and leaves the stack as it was; a run
+// that succeeds keeps all its results. Without an alert function the message goes to the
+// error stream.
+TEST_F(CompatTest, FailuresGoToAlertOrTheErrorStreamAndLeaveTheStackAsItWas)
+{
+    luaL_dostring(L, "alerts = {} _ALERT = function(m) alerts[#alerts + 1] = m end");
+    ASSERT_EQ(compat_dostring(L, "return 1, 2, 3"), 0);
+    EXPECT_EQ(lua_gettop(L), 3);
+    lua_settop(L, 0);
+    struct {
+        const char* what;
+        bool file;
+        const char* text;
+        const char* alert;
+    } cases[] = {
+        {"run error", false, "error('boom', 0)", "boom"},
+        {"syntax error", false, "this is not lua", "[string \"this is not lua\"]:1: '=' expected near 'is'"},
+        {"missing file", true, "no/such/file.lua", "cannot open no/such/file.lua: No such file or directory"},
+    };
+    for (auto& c : cases) {
+        EXPECT_NE(c.file ? compat_dofile(L, c.text) : compat_dostring(L, c.text), 0) << c.what;
+        EXPECT_EQ(lua_gettop(L), 0) << c.what;
+        EXPECT_EQ(lua_fixture_eval(L, "alerts[#alerts]"), c.alert) << c.what;
+    }
+    EXPECT_EQ(lua_fixture_eval(L, "#alerts"), "3");
+
+    luaL_dostring(L, "_ALERT = nil");
+    testing::internal::CaptureStderr();
+    EXPECT_NE(compat_dostring(L, "error('to stderr', 0)"), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "to stderr\n");
+    EXPECT_EQ(lua_gettop(L), 0);
+}
+
+// A yield hands back its values, an error leaves the thread dead with its message on top,
+// and a thread given nothing to run is refused without being marked dead.
+TEST_F(CompatTest, ResumeClassifiesYieldErrorAndNothingToRun)
+{
+    struct {
+        const char* chunk; // null: nothing loaded
+        compat_resume_result result;
+        const char* top;
+        bool dead;
+    } cases[] = {
+        {"coroutine.yield(7) return 1", COMPAT_RESUME_YIELDED, "7", false},
+        {"error('inside', 0)", COMPAT_RESUME_FAILED, "inside", true},
+        {nullptr, COMPAT_RESUME_FAILED, "cannot resume dead coroutine", false},
+    };
+    for (auto& c : cases) {
+        lua_State* co = lua_newthread(L);
+        if (c.chunk)
+            luaL_loadstring(co, c.chunk);
+        EXPECT_EQ(compat_resume(co, 0), c.result) << (c.chunk ? c.chunk : "nothing");
+        EXPECT_STREQ(lua_tostring(co, -1), c.top);
+        EXPECT_EQ(compat_thread_is_dead(co), c.dead);
+        lua_settop(co, 0);
+        if (c.dead) { // stays refused, also with an empty stack
+            EXPECT_EQ(compat_resume(co, 0), COMPAT_RESUME_FAILED);
+        }
+        lua_pop(L, 1);
+    }
+}
 
 // Failed and yielding threads are classified through the safe layer's thread queue.
 TEST_F(CompatTest, AFinishedCoroutineIsRefusedNotCalled)

@@ -18,3 +18,20 @@ TEST(Mem, CountGrowsByEachRequestOnlyAndBlocksAreZeroed)
     mem_free(mem_alloc(0));
     EXPECT_EQ(mem.bytes, start + 100) << "reallocations and frees leave the count";
 }
+
+// The count is raised before the runtime heap is asked, so a request it refuses is counted
+// too, and a raw block is counted like a zeroed one. The count is 32 bits: 2^62 adds 0 and
+// 2^62 + 7 adds 7.
+TEST(Mem, RawAndFailedRequestsAreCounted)
+{
+    uint32_t start = mem.bytes;
+    mem_free(mem_alloc_raw(24));
+    EXPECT_EQ(mem.bytes, start + 24);
+    mem.bytes = start;
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the sanitizer's allocator aborts on impossible sizes";
+#endif
+    EXPECT_EQ(mem_alloc(((size_t)1 << 62) + 7), nullptr);
+    EXPECT_EQ(mem.bytes, start + 7);
+    mem.bytes = start;
+}

@@ -1,9 +1,9 @@
-// Pools and growable arrays: hand-out order, reuse, growth and its limit. (Lists are walked
-// by every pool owner's tests; growable arrays keep and zero their elements under the cut
-// maps' tests.)
+// Lists, pools and growable arrays: the insert forms and unlinking, hand-out order, reuse,
+// growth and its limit.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "engine/code/pool.h"
 
@@ -15,7 +15,44 @@ struct rec {
     char pad[20];
 };
 
+// The values of the records in walk order, forward from the head or backward from the tail.
+std::vector<int> walk(list* l, bool forward)
+{
+    std::vector<int> v;
+    for (list_node* n = forward ? list_first(l) : list_last(l); forward ? n->next : n->previous;
+         n = forward ? n->next : n->previous)
+        v.push_back(((rec*)n)->value);
+    return v;
+}
+
 } // namespace
+
+// list_insert puts a node after the first node given, or before the second when the first is
+// null; unlinking clears the node's links. Both walks must agree after each change.
+TEST(List, InsertAfterOrBeforeAppendAndUnlink)
+{
+    list l;
+    list_setup(&l);
+    EXPECT_TRUE(walk(&l, true).empty());
+    rec a{}, b{}, c{}, d{};
+    a.value = 1, b.value = 2, c.value = 3, d.value = 4;
+    list_append(&l, &b.node);                     // b
+    list_insert(&l.head, &a.node, nullptr);       // a b
+    list_insert(list_last(&l), &d.node, nullptr); // a b d
+    list_insert(nullptr, &c.node, &d.node);       // a b c d
+    EXPECT_EQ(walk(&l, true), (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(walk(&l, false), (std::vector<int>{4, 3, 2, 1}));
+
+    list_unlink(&a.node);
+    list_unlink(&c.node);
+    EXPECT_EQ(a.node.next, nullptr);
+    EXPECT_EQ(a.node.previous, nullptr);
+    EXPECT_EQ(walk(&l, true), (std::vector<int>{2, 4}));
+    EXPECT_EQ(walk(&l, false), (std::vector<int>{4, 2}));
+    list_unlink(&b.node);
+    list_unlink(&d.node);
+    EXPECT_TRUE(list_empty(&l));
+}
 
 // Eight records a chunk: the first eight come in address order from one chunk, the ninth
 // from a second; given back, records return last in first out, zeroed.
@@ -52,6 +89,28 @@ TEST(Pool, HandsOutInAddressOrderGrowsByChunksAndReusesLastInFirstOut)
     EXPECT_NE(pool_alloc(&p), nullptr);
     pool_clean(&p);
     pool_clean(&p); // twice is safe
+}
+
+// Granule 16, no initial capacity: the 17th element grows the array to 32, the new element
+// zeroed and the first 16 kept.
+TEST(GrowArray, AllocGrowsByWholeGranulesWithZeroedElements)
+{
+    grow_array a;
+    ASSERT_TRUE(grow_array_setup(&a, sizeof(int), 16, 0));
+    EXPECT_EQ(a.data, nullptr);
+    for (int i = 0; i < 17; i++) {
+        int* e = (int*)grow_array_alloc(&a, 1);
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(*e, 0) << i;
+        *e = i + 1;
+        EXPECT_EQ(a.capacity, i < 16 ? 16 : 32) << i;
+    }
+    EXPECT_EQ(a.count, 17);
+    for (int i = 0; i < 17; i++)
+        EXPECT_EQ(((int*)a.data)[i], i + 1) << "growth keeps the old elements";
+    grow_array_clean(&a);
+    EXPECT_EQ(a.data, nullptr);
+    EXPECT_EQ(a.count, 0);
 }
 
 TEST(GrowArray, ExpandRoundsUpToTheGranuleAndRefusesCountsPastTheSignedLimit)

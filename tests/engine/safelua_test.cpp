@@ -1,6 +1,6 @@
-// The safe Lua layer: error reports, protected runners and loaders, the script-thread
-// queue, print and the console's call completion. (The file-and-line report of a failing
-// script file is pinned by the Lua environment's start-up tests.)
+// The safe Lua layer: error reports with the line that names the script and its line,
+// protected runners and loaders, the script-thread queue, print and the console's call
+// completion.
 #include <gtest/gtest.h>
 
 #include <stdio.h>
@@ -66,6 +66,71 @@ TEST_F(SafeluaTest, PlainErrorHasEmptySecondLineThenTheRunnerErrorAndCpcallPopsI
     EXPECT_FALSE(safelua_cpcall(L, body, nullptr));
     EXPECT_EQ(LOGGED.error, "LUA ERROR from body in lua_cpcall\n");
     EXPECT_EQ(lua_gettop(L), 1);
+}
+
+// The report's second line is the message's leading "chunk:line: " turned into a line a tool
+// can follow, "../../../vizavev/" + chunk + "(" + line + ") : LUAFILE\n"; a message that does
+// not start that way gets an empty second line. A file chunk is named by its path; a buffer
+// chunk by [string "text"], the text cut at its first line break or after 43 characters
+// (the 60 bytes of a chunk name less the 17 of ' [string "..."] ' with its end), "..."
+// marking a cut.
+TEST_F(SafeluaTest, ScriptErrorsNameTheirChunkAndLineOnTheSecondLine)
+{
+    enum how { DOFILE, DOBUFFER, THREAD };
+    const std::string long_text = "error('far') -- " + std::string(40, 'p'); // 56 characters
+    const std::string long_name = "[string \"error('far') -- " + std::string(27, 'p') + "...\"]"; // 16 + 27
+    struct {
+        const char* what;
+        how run;
+        std::string text;    // the file name or the chunk
+        std::string message; // the first report line, after "LUA ERROR "
+        std::string where;   // the second line
+    } cases[] = {
+        {"runtime error at line 12 of a file", DOFILE, "local/lua/startup.lua",
+         "local/lua/startup.lua:12: bad value", "../../../vizavev/local/lua/startup.lua(12) : LUAFILE\n"},
+        {"syntax error at line 3 of a file", DOFILE, "bad.lua", "bad.lua:3: unexpected symbol near '='",
+         "../../../vizavev/bad.lua(3) : LUAFILE\n"},
+        {"a missing file: a colon, but no number after it", DOFILE, "absent.lua",
+         "cannot open absent.lua: No such file or directory", ""},
+        {"runtime error in a buffer", DOBUFFER, "x = nil + 1",
+         "[string \"x = nil + 1\"]:1: attempt to perform arithmetic on a nil value",
+         "../../../vizavev/[string \"x = nil + 1\"](1) : LUAFILE\n"},
+        {"syntax error on a buffer's second line", DOBUFFER, "a = 1\nb = = 2",
+         "[string \"a = 1...\"]:2: unexpected symbol near '='", "../../../vizavev/[string \"a = 1...\"](2) : LUAFILE\n"},
+        {"a long buffer's name is cut", DOBUFFER, long_text, long_name + ":1: far",
+         "../../../vizavev/" + long_name + "(1) : LUAFILE\n"},
+        {"a colon inside the chunk name ends the scan early", DOBUFFER, "t = {} t:nope()",
+         "[string \"t = {} t:nope()\"]:1: attempt to call method 'nope' (a nil value)", ""},
+        {"an error raised in a file and run from a buffer names the file", DOBUFFER, "dofile('lib.lua') f()",
+         "lib.lua:2: deep", "../../../vizavev/lib.lua(2) : LUAFILE\n"},
+        {"a plain text has no position", DOBUFFER, "error('boom', 0)", "boom", ""},
+        {"a queued thread failing in its second resume", THREAD, "coroutine.yield() error('late')",
+         "[string \"coroutine.yield() error('late')\"]:1: late",
+         "../../../vizavev/[string \"coroutine.yield() error('late')\"](1) : LUAFILE\n"},
+    };
+    ASSERT_EQ(0, mkdir("local", 0777));
+    ASSERT_EQ(0, mkdir("local/lua", 0777));
+    harness_write_file("local/lua/startup.lua", (std::string(11, '\n') + "error('bad value')\n").c_str());
+    harness_write_file("bad.lua", "a = 1\nb = 2\nc = = 3\n");
+    harness_write_file("lib.lua", "function f()\n  error('deep')\nend\n");
+    for (const auto& c : cases) {
+        LOGGED.error.clear();
+        std::string tail;
+        if (c.run == DOFILE) {
+            EXPECT_FALSE(safelua_dofile(L, c.text.c_str())) << c.what;
+            tail = "LUA ERROR lua_dofile(\"" + c.text + "\") failed. in lua_cpcall\n";
+        } else if (c.run == DOBUFFER) {
+            EXPECT_FALSE(safelua_dobuffer(L, c.text.c_str(), c.text.size())) << c.what;
+            tail = "LUA ERROR lua_dobuffer(\"" + c.text + "\") failed. in lua_cpcall\n";
+        } else {
+            ASSERT_TRUE(queue(c.text.c_str())) << c.what;
+            ASSERT_TRUE(safelua_threads_update(L));
+            EXPECT_EQ(LOGGED.error, "") << c.what;
+            ASSERT_TRUE(safelua_threads_update(L));
+        }
+        EXPECT_EQ(LOGGED.error, "LUA ERROR " + c.message + "\n" + c.where + tail) << c.what;
+        EXPECT_EQ(lua_gettop(L), 0) << c.what;
+    }
 }
 
 TEST_F(SafeluaTest, TostringConvertsNumbersInPlaceAndRefusesOtherSlots)

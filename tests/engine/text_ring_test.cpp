@@ -1,5 +1,5 @@
-// Text ring: dropping and wrapping (at the block's very end too), and lines too long for
-// the ring. (The cursor, the forward walk and many wraps are driven by the console's tests.)
+// Text ring: setup and reset, dropping and wrapping (at the block's very end too), many
+// wraps, and lines too long for the ring. (The cursor is driven by the console's tests.)
 #include <gtest/gtest.h>
 
 #include <string>
@@ -18,7 +18,64 @@ std::vector<std::string> lines_back(const text_ring* r)
     return v;
 }
 
+int lines_forward(const text_ring* r)
+{
+    int n = 0;
+    for (text_ring_entry* e = r->oldest; e != r->newest; e = text_ring_next(r, e))
+        n++;
+    return n;
+}
+
 } // namespace
+
+// A ring starts and resets empty; one with no room for the 8-byte placeholder fails setup,
+// and one with room for the placeholder only (16 bytes: a 1-character line needs
+// (1 + 20) & ~3 = 20) takes no line. A ring never set up ignores pushes.
+TEST(TextRing, SetupAndResetGiveAnEmptyRingAndTooSmallARingFails)
+{
+    text_ring r{};
+    text_ring_push(&r, "ignored");
+    EXPECT_EQ(r.count, 0);
+    ASSERT_TRUE(text_ring_setup(&r, 128));
+    EXPECT_EQ(r.oldest, r.newest);
+    EXPECT_STREQ(text_ring_get(&r), "");
+    text_ring_push(&r, "x");
+    text_ring_reset(&r); // keeps the block, empties the ring
+    EXPECT_EQ(r.size, 128);
+    EXPECT_NE(r.block, nullptr);
+    EXPECT_EQ(r.count, 0);
+    EXPECT_TRUE(lines_back(&r).empty());
+    text_ring_clean(&r);
+    EXPECT_EQ(r.block, nullptr);
+
+    EXPECT_FALSE(text_ring_setup(&r, 4));
+    EXPECT_EQ(r.block, nullptr);
+    ASSERT_TRUE(text_ring_setup(&r, 16));
+    text_ring_push(&r, "x");
+    EXPECT_EQ(r.count, 0);
+    text_ring_clean(&r);
+}
+
+// Lines of many lengths pushed through a 512-byte ring: after every push both walks count
+// the same lines, they are the newest pushed, newest first, and every entry stays inside.
+TEST(TextRing, ManyWrapsKeepTheNewestLinesIntact)
+{
+    text_ring r{};
+    ASSERT_TRUE(text_ring_setup(&r, 512));
+    std::vector<std::string> pushed;
+    for (int i = 0; i < 400; i++) {
+        pushed.push_back("line " + std::to_string(i) + " " + std::string((i * 7) % 61, 'a' + i % 26));
+        text_ring_push(&r, pushed.back().c_str());
+        std::vector<std::string> back = lines_back(&r);
+        ASSERT_EQ((int)back.size(), r.count) << "push " << i;
+        ASSERT_EQ(lines_forward(&r), r.count) << "push " << i;
+        ASSERT_GE(r.count, 1);
+        for (size_t k = 0; k < back.size(); k++)
+            ASSERT_EQ(back[k], pushed[pushed.size() - 1 - k]) << "push " << i << " line " << k;
+        ASSERT_LE((uint8_t*)r.newest + sizeof(text_ring_entry), r.block + r.size);
+    }
+    text_ring_clean(&r);
+}
 
 // In 64 bytes: a line of n characters needs (n + 1 + 8 + 3) & ~3 bytes plus the next
 // 8-byte placeholder.

@@ -1,10 +1,11 @@
-// The Direct3D-shaped device on GL: what it shows (clears, culling, depth, lighting, texture
-// stages) and how it keeps its contract (reset with live default-pool objects, refused
-// out-of-range draws). Render targets are read back by the avatar render tests, and fault
-// injection by every engine test that makes a device call fail.
+// The Direct3D-shaped device on GL: what it shows (clears, culling, depth, lighting, the
+// order of the transforms, texture stages) and how it keeps its contract (reset with live
+// default-pool objects, refused out-of-range draws, injected faults and their log, no device
+// without a GL context). Render targets are read back by the avatar render tests.
 
 #include "platform/d3d8.h"
 
+#include <SDL2/SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -107,6 +108,8 @@ struct D3d8 : ::testing::Test {
     uint32_t pixel(int x, int y) { return d3d8_read_pixel(dev, x, y); }
 };
 
+const D3DMATRIX IDENTITY = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+
 } // namespace
 
 TEST_F(D3d8, ClearIgnoresTheWriteMasksAndTransformedDepthRunsFromZeroToOne)
@@ -187,6 +190,31 @@ TEST_F(D3d8, LightingLightsFacesTowardsTheLightAndNeverPreTransformedVertices)
     clear(0xFF000000);
     triangle_2d(0xFF336699, false);
     EXPECT_TRUE(near(pixel(5, 5), 0xFF336699)) << "pre-transformed vertices are not lit";
+}
+
+TEST_F(D3d8, WorldAppliesBeforeViewAndProjection)
+{
+    set(D3DRS_LIGHTING, FALSE);
+    set(D3DRS_CULLMODE, D3DCULL_NONE);
+    D3DMATRIX world = IDENTITY, view = IDENTITY, proj = IDENTITY;
+    world.m[3][0] = 1.0f;   // move right by 1
+    view.m[0][0] = 0.5f;    // then halve x: the square lands right of the centre
+    proj.m[1][1] = 2.0f;    // then stretch y
+    dev->lpVtbl->SetTransform(dev, D3DTS_WORLD, &world);
+    dev->lpVtbl->SetTransform(dev, D3DTS_VIEW, &view);
+    dev->lpVtbl->SetTransform(dev, D3DTS_PROJECTION, &proj);
+    clear(0xFF000000);
+    const float h = 0.25f;
+    V3 sq[6] = {{-h, h, 0.5f, 0, 0, -1, ~0u}, {h, h, 0.5f, 0, 0, -1, ~0u}, {-h, -h, 0.5f, 0, 0, -1, ~0u},
+                {h, h, 0.5f, 0, 0, -1, ~0u}, {h, -h, 0.5f, 0, 0, -1, ~0u}, {-h, -h, 0.5f, 0, 0, -1, ~0u}};
+    EXPECT_EQ(draw(FVF_V3, D3DPT_TRIANGLELIST, sq, 6, 2), D3D_OK);
+    // Row vectors: x = (x + 1) * 0.5 in [0.375, 0.625] -> pixels 22..26 of 32; y = 2y in
+    // [-0.5, 0.5] -> pixels 8..24. Any other order would put the square elsewhere.
+    EXPECT_TRUE(near(pixel(24, 16), 0xFFFFFFFF));
+    EXPECT_TRUE(near(pixel(24, 10), 0xFFFFFFFF));
+    EXPECT_TRUE(near(pixel(20, 16), 0xFF000000));
+    EXPECT_TRUE(near(pixel(28, 16), 0xFF000000));
+    EXPECT_TRUE(near(pixel(24, 6), 0xFF000000));
 }
 
 TEST_F(D3d8, TexturesArePointSampledWrapAndModulateAndAMissingOneCountsAsWhite)
@@ -271,3 +299,55 @@ TEST_F(D3d8, DrawsOutsideTheirBuffersAreRefused)
         << "a released index buffer is unbound";
 }
 
+TEST_F(D3d8, FaultsSkipThenFailForTheirCountAndAreLogged)
+{
+    // Skip one call, then fail two; a count of 0 fails every call from then on.
+    struct restore {
+        ~restore()
+        {
+            d3d8_fault_clear();
+            d3d8_log_stop();
+        }
+    } restore_faults_and_log;
+    d3d8_log_start();
+    d3d8_fault_set(D3D8_CALL_Present, D3DERR_DEVICELOST, 1, 2);
+    EXPECT_EQ(dev->lpVtbl->Present(dev, nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    EXPECT_EQ(dev->lpVtbl->Present(dev, nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
+    EXPECT_EQ(dev->lpVtbl->Present(dev, nullptr, nullptr, nullptr, nullptr), D3DERR_DEVICELOST);
+    EXPECT_EQ(dev->lpVtbl->Present(dev, nullptr, nullptr, nullptr, nullptr), D3D_OK);
+    ASSERT_EQ(d3d8_log_count(), 4u);
+    EXPECT_EQ(d3d8_log_get(1)->result, D3DERR_DEVICELOST);
+    EXPECT_STREQ(d3d8_call_name(d3d8_log_get(1)->call), "Present");
+
+    d3d8_fault_set(D3D8_CALL_SetRenderState, E_FAIL, 0, 0); // every call from now on
+    for (int i = 0; i < 3; i++)
+        EXPECT_EQ(dev->lpVtbl->SetRenderState(dev, D3DRS_ZENABLE, 0), E_FAIL);
+    DWORD v = 7;
+    dev->lpVtbl->GetRenderState(dev, D3DRS_ZENABLE, &v);
+    EXPECT_EQ(v, (DWORD)D3DZB_TRUE) << "a failed call changes nothing";
+    d3d8_fault_set(D3D8_CALL_Direct3DCreate8, E_FAIL, 0, 1);
+    EXPECT_EQ(Direct3DCreate8(D3D_SDK_VERSION), nullptr);
+    EXPECT_EQ(Direct3DCreate8(120), nullptr) << "another SDK version";
+}
+
+TEST(D3d8Create, WithoutAGlContextTheDeviceIsNotAvailable)
+{
+    gl_window win = {};
+    ASSERT_TRUE(gl_window_open(&win, 16, 16));
+    SDL_GL_MakeCurrent(win.window, nullptr);
+    IDirect3D8* d3d = Direct3DCreate8(D3D_SDK_VERSION);
+    ASSERT_NE(d3d, nullptr);
+    D3DDISPLAYMODE mode = {};
+    EXPECT_EQ(d3d->lpVtbl->GetAdapterDisplayMode(d3d, D3DADAPTER_DEFAULT, &mode), D3D_OK);
+    EXPECT_EQ(mode.Format, (D3DFORMAT)D3DFMT_X8R8G8B8);
+    EXPECT_GT(mode.Width, 0u);
+    D3DPRESENT_PARAMETERS pp = {};
+    pp.Windowed = TRUE;
+    IDirect3DDevice8* dev = (IDirect3DDevice8*)&pp; // must be cleared
+    EXPECT_EQ(d3d->lpVtbl->CreateDevice(d3d, 0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &pp, &dev),
+              D3DERR_NOTAVAILABLE);
+    EXPECT_EQ(dev, nullptr);
+    EXPECT_EQ(d3d->lpVtbl->Release(d3d), 0u);
+    SDL_GL_MakeCurrent(win.window, (SDL_GLContext)win.context);
+    gl_window_close(&win);
+}

@@ -147,6 +147,22 @@ struct Window : ::testing::Test {
 
 } // namespace
 
+// The window is GL-backed, resizable, shown at the asked client size and in front.
+TEST_F(Window, HasAnOpenGlClientAreaOfTheAskedSizeAndComesToTheFront)
+{
+    SDL_Window* w = plat_window_sdl(window);
+    ASSERT_NE(w, nullptr);
+    int cw = 0, ch = 0;
+    SDL_GetWindowSize(w, &cw, &ch);
+    EXPECT_EQ(cw, 800);
+    EXPECT_EQ(ch, 600);
+    Uint32 flags = SDL_GetWindowFlags(w);
+    EXPECT_TRUE(flags & SDL_WINDOW_OPENGL);
+    EXPECT_TRUE(flags & SDL_WINDOW_RESIZABLE);
+    EXPECT_TRUE(flags & SDL_WINDOW_SHOWN);
+    EXPECT_EQ(GetForegroundWindow(), window);
+}
+
 TEST_F(Window, KeysBecomeKeyDownsWithRepeatsAndReturnAlsoACharacter)
 {
     IDirectInputDevice8A* kb = device(DI8DEVTYPE_KEYBOARD, &c_dfDIKeyboard);
