@@ -495,8 +495,8 @@ TEST_F(Cmps, ManyLayersAndATexturePoolCleanedFirst)
 }
 
 // A script's cut map stays until unref (the library keeps it under its pointer) clears its
-// entry, then the collector frees it; a failed allocation gives a table whose getptr raises; cleaning the
-// library removes its global.
+// entry, then the collector frees it; a failed allocation gives a table whose getptr
+// raises; cleaning the library removes its global.
 TEST_F(Cmps, ScriptsOwnTheirCutMapsUntilUnref)
 {
     lua_State* L = luaL_newstate();

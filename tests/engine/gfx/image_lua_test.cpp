@@ -459,6 +459,31 @@ TEST_F(Hmap, CellsAreAddressedByNumberWithinTheMapAndAGridOverATileMap)
     EXPECT_TRUE(fails("t.image = nil m:build_from_mmap(t, 1)", "(bad DevIL*)"));
 }
 
+// Every method's first argument must be a height map; anything else is the argument error
+// "bad hmap" (a DevIL* image too, though it is a userdata as well).
+TEST_F(Hmap, MethodsRefuseAFirstArgumentThatIsNoMap)
+{
+    ASSERT_EQ(run("m = hmap.alloc() img = devil.alloc()"), "");
+    const char* calls[][2] = {
+        {"m.get(img, 0, 0)", "get"},   {"m.set({}, 0, 0, 1)", "set"},  {"m.build(5, 1, 1)", "build"},
+        {"m.draw('m', img)", "draw"}, {"hmap.free(img)", "free"}, {"m.build_from_mmap(nil, {}, 1)", "build_from_mmap"},
+    };
+    for (const auto& c : calls)
+        EXPECT_TRUE(fails(c[0], (std::string("bad argument #1 to '") + c[1] + "' (bad hmap)").c_str())) << run(c[0]);
+}
+
+// A cell no one set reads 0, and so does every cell of a rebuilt map: building again gives
+// fresh zeroed cells. 3 x 2 cells, all six set to 9 through x = 0..5 of row 0, rebuilt,
+// then cell 2 + 1 x 3 = 5 set to 5.5: cells 0-4 read 0.
+TEST_F(Hmap, CellsNeverSetReadZeroAlsoAfterARebuild)
+{
+    EXPECT_EQ(run("m = hmap.alloc() m:build(3, 2) m:set(1, 0, 4)"), "");
+    EXPECT_EQ(eval("m:get(0, 0) .. ' ' .. m:get(1, 0) .. ' ' .. m:get(2, 1)"), "0 4 0");
+    EXPECT_EQ(run("for n = 0, 5 do m:set(n, 0, 9) end m:build(3, 2) m:set(2, 1, 5.5)"), "");
+    EXPECT_EQ(run("s = {} for n = 0, 5 do s[n + 1] = m:get(n, 0) end"), "");
+    EXPECT_EQ(eval("table.concat(s, ' ')"), "0 0 0 0 0 5.5");
+}
+
 TEST_F(Hmap, BuildRefusesSizesPastTheImageLimitsBeforeAllocating)
 {
     // 16384 cells a side and 256 MB of 12-byte cells: 16384 x 1365 cells take 268369920
