@@ -277,6 +277,36 @@ TEST_F(Avatars, MeshChoicesAreReadFromTheLinksScriptSkippingWhatIsNoEntry)
     EXPECT_EQ(avatars_find_xox_link(&groups[5], "anything"), nullptr);
 }
 
+// Lookups ignore ASCII case and give -1 for unknown or null names; the index lookups give
+// null outside their tables. An unknown entry name takes the last "default" entry.
+TEST(AvatarNames, LookupsIgnoreCaseRefuseUnknownNamesAndPickTheLastDefault)
+{
+    struct {
+        int32_t (*find)(const char*);
+        const char* name;
+        int index;
+    } finds[] = {
+        {avatar_part_find, "LEFT_HAND", 11}, {avatar_part_find, "hand", -1}, {avatar_group_find, "Hair_Base", 7},
+        {avatar_group_find, "", -1}, {avatar_bone_find, "EyeBall", 14}, {avatar_bone_find, "left_hand", -1},
+        {avatar_surface_find, "SOLE", 16}, {avatar_anim_find, "Cycle_Quad_Run", 32}, {avatar_morph_find, "Fist0", 18},
+        {avatar_morph_find, nullptr, -1}, {avatar_anim_find, nullptr, -1},
+    };
+    for (const auto& f : finds)
+        EXPECT_EQ(f.find(f.name), f.index) << (f.name ? f.name : "null");
+    EXPECT_STREQ(avatar_anim_name(0), "_base");
+    EXPECT_STREQ(avatar_morph_name(21), "point5");
+    EXPECT_EQ(avatar_anim_name(33), nullptr);
+    EXPECT_EQ(avatar_anim_name(-1), nullptr);
+    EXPECT_EQ(avatar_morph_name(22), nullptr);
+    EXPECT_EQ(avatar_morph_name(-1), nullptr);
+
+    xox_link links[4] = {{"first", "a", 0, 0}, {"Default", "b", 0, 0}, {"other", "c", 0, 0}, {"DEFAULT", "d", 0, 0}};
+    avatar_group g = {"hat", 4, links};
+    EXPECT_EQ(avatars_find_xox_link(&g, "unknown"), &links[3]);
+    EXPECT_EQ(avatars_find_xox_link(&g, nullptr), &links[3]);
+    EXPECT_EQ(avatars_find_xox_link(&g, "OTHER"), &links[2]);
+}
+
 TEST_F(Avatars, MissingOrBrokenLinksLeaveGroupsEmptyAndAMissingSharedAnimationFailsStartUp)
 {
     ASSERT_TRUE(relink("head = { a = { xox = 'a' } }\nerror('broken')\n")); // what it made is kept

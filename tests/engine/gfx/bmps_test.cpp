@@ -194,6 +194,40 @@ TEST_F(Bmps, CopiesAreCutToBothBitmapsAndOnlyBgraIsWritten)
     EXPECT_EQ(grey->info.data[0], 0) << "only BGRA bitmaps are written";
 }
 
+// A made bitmap: packed rows (4 bytes a pixel for BGRA, 1 for luminance), zeroed pixels.
+// A fill and a copy are cut to their rectangles and to a clip box as well as to the bitmap:
+// the fill {-2, 1, w 4} reaches columns 0-1 of row 1 only; the copy of source columns 0-9
+// to row 1 is cut to the 8 columns of the bitmap, then to the clip x 4..6: source columns
+// 4 and 5 land on columns 4 and 5, the rest of the row keeps the white.
+TEST_F(Bmps, MadeBitmapsAreZeroedAndFillsAndCopiesKeepToTheirRectanglesAndClip)
+{
+    gfx_bmps* dst = bmps_alloc(&pool, BMIP_BGRA, 8, 2, 1, nullptr);
+    gfx_bmps* src = bmps_alloc(&pool, BMIP_BGRA, 10, 1, 1, nullptr);
+    gfx_bmps* grey = bmps_alloc(&pool, BMIP_LUMINANCE, 5, 3, 1, "");
+    ASSERT_TRUE(dst && src && grey);
+    EXPECT_STREQ(dst->name, "");
+    EXPECT_EQ((std::vector<int>{32, 64, 4, 5, 15, BMIP_LUMINANCE}), (std::vector<int>{dst->info.row, dst->info.size,
+              src->info.bpp, grey->info.row, grey->info.size, grey->info.format}));
+    const uint32_t* px = (const uint32_t*)dst->info.data;
+    EXPECT_EQ(std::vector<uint32_t>(px, px + 16), std::vector<uint32_t>(16, 0u));
+    for (int x = 0; x < 10; x++)
+        memcpy(src->info.data + 4 * x, &x, 4);
+    const uint32_t W = 0xFFFFFFFF;
+    bmps_fill(&dst->info, W, nullptr);
+    bmps_rect part = {-2, 1, 0, 4, 5, 1};
+    bmps_fill(&dst->info, 0x11, &part);
+    bmps_rect s = {0, 0, 0, 10, 1, 1}, t = {0, 1, 0, 10, 1, 1};
+    bmps_clip clip = {4, 0, 0, 6, 10, 1};
+    bmps_copy_rect(&src->info, &s, &dst->info, &t, &clip, -1.0f);
+    EXPECT_EQ(std::vector<uint32_t>(px, px + 16),
+              (std::vector<uint32_t>{W, W, W, W, W, W, W, W, 0x11, 0x11, W, W, 4, 5, W, W}));
+    gfx_bmps_free(grey);
+    bmps_clean(&pool);
+    EXPECT_EQ(live_images(), 0);
+    bmps_clean(&pool);
+    ASSERT_TRUE(bmps_reset(&pool));
+}
+
 namespace {
 
 // The image library never returned on the first and third file and overran its buffer on
@@ -458,6 +492,30 @@ TEST_F(Cmps, ManyLayersAndATexturePoolCleanedFirst)
     cmps_clean(&GFX.cmps_pool);
     EXPECT_EQ(live_cutmaps(), 0);
     cmps_clean(&GFX.cmps_pool);
+}
+
+// A script's cut map stays until unref (the library keeps it under its pointer) clears its
+// entry, then the collector frees it; a failed allocation gives a table whose getptr
+// raises; cleaning the library removes its global.
+TEST_F(Cmps, ScriptsOwnTheirCutMapsUntilUnref)
+{
+    lua_State* L = luaL_newstate();
+    ASSERT_TRUE(safelua_cpcall(L, safelua_open_libs, nullptr));
+    ASSERT_TRUE(safelua_cpcall(L, cmps_lua_setup, &GFX));
+    EXPECT_EQ(lua_fixture_run(L, "m = cmps.alloc('map.xml') p = m.getptr() k = (cmps[p] == m) m = nil collectgarbage()"),
+              "");
+    EXPECT_EQ(lua_fixture_eval(L, "k"), "true");
+    EXPECT_EQ(live_cutmaps(), 1);
+    EXPECT_NE(((gfx_cmps*)list_first(&GFX.cmps_pool.records.live))->holder, nullptr);
+    EXPECT_EQ(lua_fixture_run(L, "cmps[p].unref() gone = (rawget(cmps, p) == nil) collectgarbage()"), "");
+    EXPECT_EQ(lua_fixture_eval(L, "gone"), "true") << "unref clears the entry";
+    EXPECT_EQ(live_cutmaps(), 0);
+    harness_write_file("bad.xml", "<cutmap size='4'></cutmap>");
+    EXPECT_NE(lua_fixture_run(L, "cmps.alloc('bad.xml').getptr()").find("null pointer in gfx_cmps usedata"),
+              std::string::npos);
+    cmps_lua_clean(L);
+    EXPECT_EQ(lua_fixture_eval(L, "cmps"), "nil");
+    lua_close(L);
 }
 
 TEST_F(Txts, FileTexturesAndFailuresThatLeaveNothingBehind)

@@ -5,8 +5,10 @@
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/font.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "engine/code/gfx/bmps.h"
 #include "engine/code/gfx/d3d_state.h"
@@ -30,6 +32,74 @@ TEST_F(D3dBuffers, ADrawThatDoesNotFitStartsTheBufferAgainAndOneTooBigIsRefused)
     EXPECT_EQ(GFX.d3d_gfx.reset_flag, 0);
     EXPECT_EQ(errors(), "");
     gfx_end_scene(&GFX);
+}
+
+// Each 2D draw's lock of the 2D buffer (offset, bytes, flags) and the start vertex of its
+// draw, from the device's call log.
+static std::vector<std::vector<uint32_t>> draws_2d()
+{
+    std::vector<std::vector<uint32_t>> out;
+    for (uint32_t i = 0; i < d3d8_log_count(); i++) {
+        const d3d8_record* r = d3d8_log_get(i);
+        if (r->call == D3D8_CALL_VertexBufferLock)
+            out.push_back({r->a[0], r->a[1], r->a[2]});
+        if (r->call == D3D8_CALL_DrawPrimitive && !out.empty())
+            out.back().push_back(r->a[1]);
+    }
+    return out;
+}
+
+// Quads of 4 vertices (112 bytes): the first of a frame discards (0x2000) and starts at
+// vertex 0, the next appends without overwriting (0x1000) at vertex 4; after the present the
+// first discards again, and so does one that would pass the 2340 vertices (2338 + 4).
+TEST_F(D3dBuffers, TwoDDrawsAppendWithinAFrameAndDiscardAfterThePresentOrWhenFull)
+{
+    ASSERT_TRUE(setup_gfx());
+    const uint32_t DISCARD = D3DLOCK_DISCARD, APPEND = D3DLOCK_NOOVERWRITE;
+    auto quad = [] { gfx_draw2d_quad(0, 0, 8, 8, ~0u, ~0u, ~0u, ~0u); };
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    d3d8_log_start();
+    quad();
+    quad();
+    gfx_end_scene(&GFX);
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    quad();
+    static d3d_vertex_2d many[2338];
+    ASSERT_TRUE(d3d_buffers_draw2d(&D3D_BUFFERS, many, 2338, D3DPT_POINTLIST, 2338));
+    quad();
+    EXPECT_EQ(draws_2d(), (std::vector<std::vector<uint32_t>>{{0, 112, DISCARD, 0}, {112, 112, APPEND, 4},
+                                                               {0, 112, DISCARD, 0}, {0, 2338 * 28, DISCARD, 0},
+                                                               {0, 112, DISCARD, 0}}));
+    gfx_end_scene(&GFX);
+}
+
+// A device object that cannot be made logs the record's line, then the kind's line, and
+// leaves the live counts as they were.
+TEST_F(D3dBuffers, FailedCreationsLogTheirLinesAndLeaveTheCountsAlone)
+{
+    ASSERT_TRUE(setup_gfx());
+    int32_t vtxs = D3D_BUFFERS.vtx_count, idxs = D3D_BUFFERS.idx_count, txts = D3D_BUFFERS.txt_count;
+    struct {
+        d3d8_call call;
+        bool (*made)();
+        const char* logged;
+    } cases[] = {
+        {D3D8_CALL_CreateVertexBuffer, [] { return d3d_buffers_alloc_vtx(&D3D_BUFFERS, 0x112, 32, 8) != nullptr; },
+         "Failed to allocate vertex buffer,\nFailed to setup vertex buffer,\n"},
+        {D3D8_CALL_CreateIndexBuffer, [] { return d3d_buffers_alloc_idx(&D3D_BUFFERS, 8) != nullptr; },
+         "Failed to allocate index buffer,\nFailed to setup index buffer,\n"},
+        {D3D8_CALL_CreateTexture, [] { return d3d_buffers_alloc_txt(&D3D_BUFFERS, 0, 4, 4, 1, nullptr) != nullptr; },
+         "Failed to DX9 : CreateTexture\nFailed to setup texture buffer,\n"},
+    };
+    for (const auto& c : cases) {
+        std::remove("ERROR.TXT");
+        d3d8_fault_set(c.call, D3DERR_OUTOFVIDEOMEMORY, 0, 1);
+        EXPECT_FALSE(c.made()) << c.logged;
+        d3d8_fault_clear();
+        EXPECT_NE(errors().find(c.logged), std::string::npos) << errors();
+    }
+    EXPECT_EQ((std::vector<int32_t>{vtxs, idxs, txts}),
+              (std::vector<int32_t>{D3D_BUFFERS.vtx_count, D3D_BUFFERS.idx_count, D3D_BUFFERS.txt_count}));
 }
 
 TEST_F(D3dBuffers, VertexLocksWaitForTheResetWhileIndexLocksDoNot)

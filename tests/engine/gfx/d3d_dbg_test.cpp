@@ -167,6 +167,30 @@ TEST_F(ConsoleDraw, LinesLoggedWhileTheScrollBackIsDrawnJoinItAfterwards)
     EXPECT_NE(since.find("****D3DCHECK****"), std::string::npos) << since;
 }
 
+// The cursor is solid (alpha 0xF0) after a typed character or a key and fades by 0x10 of
+// alpha at each drawn frame, wrapping from 0x00 back to 0xF0: 8 frames leave 0x70, 8 more
+// 0xF0 again. Without a font the panel and the cursor are still drawn, no text.
+TEST_F(ConsoleDraw, TheCursorIsSolidAfterTypingThenFadesAndWraps)
+{
+    d3d_dbg_char(&D3D_DBG, '`');
+    d3d_dbg_char(&D3D_DBG, 'A');
+    EXPECT_EQ(D3D_DBG.line.cursor_colour, 0xF0FFFFFFu);
+    slides(8);
+    EXPECT_EQ(D3D_DBG.line.cursor_colour, 0x70FFFFFFu);
+    slides(8);
+    EXPECT_EQ(D3D_DBG.line.cursor_colour, 0xF0FFFFFFu);
+    slides(1);
+    d3d_dbg_key(&D3D_DBG, 37); // Left
+    EXPECT_EQ(D3D_DBG.line.cursor_colour, 0xF0FFFFFFu);
+
+    d3d_dbg_lose(&D3D_DBG);
+    ASSERT_EQ(D3D_DBG.font, nullptr);
+    frame();
+    EXPECT_EQ(D3D_DBG.line.cursor_colour, 0xE0FFFFFFu);
+    EXPECT_EQ(channel(pixel(4, 58), 16), channel(pixel(60, 58), 16)) << "no prompt drawn";
+    EXPECT_NE(pixel(32, 1), CLEAR) << "the panel still is";
+}
+
 using ConsoleFont = DeviceTest;
 
 TEST_F(ConsoleFont, FollowsTheDeviceAndIsNeededOnlyAtSetup)

@@ -201,6 +201,50 @@ TEST_F(Text, WordsAndLineBreaksAndTheDrawnWordMatchesItsMeasure)
     EXPECT_EQ(GFX.last_texture, nullptr);
 }
 
+// Codes as UTF-8 assembles them, up to four bytes; a sequence cut by the terminator ends
+// the string without reading past it, and so does an encoded zero; a continuation byte or
+// a lead above 0xF0 with bit 0x04 is invalid and only itself is stepped over.
+TEST(Utf8, DecodesLeadsAndStopsAtTheEnd)
+{
+    struct utf8_case {
+        const char* text;
+        std::vector<std::pair<int, uint32_t>> steps; // result, code when a code
+        size_t stop;                                  // bytes read at the end
+    } cases[] = {
+        {"\xC3\xA9\xC2\xA9z", {{FONT_UTF8_CODE, 0xE9}, {FONT_UTF8_CODE, 0xA9}, {FONT_UTF8_CODE, 'z'}, {FONT_UTF8_END, 0}}, 5},
+        {"\xE2\x82\xAC\xF0\x9F\x98\x80", {{FONT_UTF8_CODE, 0x20AC}, {FONT_UTF8_CODE, 0x1F600}, {FONT_UTF8_END, 0}}, 7},
+        {"\xE2\x82\0AB", {{FONT_UTF8_END, 0}}, 2},
+        {"\x80\xF4", {{FONT_UTF8_INVALID, 0}, {FONT_UTF8_INVALID, 0}, {FONT_UTF8_END, 0}}, 2},
+        {"\xC0\x80x", {{FONT_UTF8_END, 0}}, 0}, // not stepped over: the string ends at its start
+    };
+    for (const utf8_case& c : cases) {
+        const char* t = c.text;
+        for (const auto& step : c.steps) {
+            uint32_t code = 0;
+            int got = font_utf8_next(&t, &code);
+            EXPECT_EQ(std::make_pair(got, got == FONT_UTF8_CODE ? code : 0u), step) << c.text;
+        }
+        EXPECT_EQ((size_t)(t - c.text), c.stop) << c.text;
+    }
+}
+
+// Without a current font the console's font stands in: a text measures its byte length
+// times the size (3 x 16) and drawing moves the pen by that much; a glyph measures and
+// moves nothing. A text drawn in a font binds its page once and unbinds it at the end.
+TEST_F(Text, WithoutAFontTheConsoleFontStandsInAndTextBindsItsPageOnce)
+{
+    font_draw_text(&GFX, "AiA x");
+    EXPECT_EQ(draws_binds(), 2) << "the page, then none";
+    font_select(&GFX, nullptr);
+    font_set_style(&GFX, 8.0f, 16.0f, 0.0f, 0, 0);
+    font_set_pos(&GFX, 10.0f, 20.0f);
+    EXPECT_EQ(row({font_text_width(&GFX, "abc"), font_glyph_width(&GFX, 'a')}), row({48, 0}));
+    font_draw_text(&GFX, "abc");
+    EXPECT_FLOAT_EQ(GFX.pen_x, 58.0f);
+    font_draw_glyph(&GFX, 'a');
+    EXPECT_FLOAT_EQ(GFX.pen_x, 58.0f);
+}
+
 TEST_F(FontSetup, BadFilesFailAndLeaveNothingBehind)
 {
     ASSERT_TRUE(setup_gfx());

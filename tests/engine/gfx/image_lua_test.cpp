@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/engine/gfx/image_lua_fixture.h"
+#include "tools/writer/wr_image.h"
 #include "tools/writer/wr_xtx.h"
 
 namespace {
@@ -198,6 +199,56 @@ TEST_F(Devil, AttributeStackAndStrings)
     EXPECT_EQ(run("for i = 1, 32 do pcall(devil.pop) end"), "");
 }
 
+// Freed images are closed: load and select_frame refuse them, get still runs, and freeing
+// or collecting them again deletes nothing more; the collector deletes images no script
+// holds. A clone outlives its original, a copy takes the other's size, and a palette can be
+// taken from another image or from the image itself.
+TEST_F(Devil, ClosedImagesClonesCopiesAndPalettes)
+{
+    EXPECT_EQ(run("img = devil.alloc() img:create(2, 2, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE') img:free()"), "");
+    EXPECT_EQ(harness_il_images(), baseline);
+    for (const char* code : {"img:load('x.png')", "img:select_frame(1)", "img:create(1, 1, 1, 1, 'IL_RGB', 'IL_BYTE')"})
+        EXPECT_TRUE(fails(code, "attempt to use a closed image")) << code;
+    EXPECT_EQ(run("w = img:get('IL_IMAGE_WIDTH') devil.free(img) img = nil"
+                  " for i = 1, 5 do devil.alloc() end collectgarbage() collectgarbage()"), "");
+    EXPECT_EQ(harness_il_images(), baseline);
+
+    EXPECT_EQ(run("a = devil.alloc() a:create(5, 4, 1, 3, 'IL_RGB', 'IL_UNSIGNED_BYTE')"
+                  " c = a:clone() a:free() d = devil.alloc() d:copy(c) d:convert('IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
+    EXPECT_EQ(eval("c:get('IL_IMAGE_WIDTH') .. ' ' .. d:get('IL_IMAGE_HEIGHT')"), "5 4");
+    EXPECT_EQ(eval("(c:get('IL_IMAGE_FORMAT') == devil.ENUM.IL_RGB) and (d:get('IL_IMAGE_FORMAT') == devil.ENUM.IL_LUMINANCE)"),
+              "true");
+
+    const uint8_t indices[4] = {0, 1, 2, 1};
+    const uint8_t palette[9] = {0, 0, 0, 255, 0, 0, 0, 255, 0};
+    ASSERT_TRUE(wr_image_save_indexed("pal.png", 2, 2, indices, palette, 3));
+    EXPECT_EQ(run("p = devil.alloc() p:load('pal.png')"
+                  " b = devil.alloc() b:create(2, 2, 1, 1, 'IL_COLOUR_INDEX', 'IL_UNSIGNED_BYTE')"
+                  " b:copy_pal(p) p:free() b:copy_pal(b)"), "");
+    ilBindImage(image("b"));
+    const ILubyte* pal = ilGetPalette();
+    ASSERT_NE(pal, nullptr);
+    ASSERT_GE(ilGetInteger(IL_PALETTE_NUM_COLS), 3);
+    int bpp = ilGetInteger(IL_PALETTE_BPP);
+    EXPECT_EQ((std::vector<int>{255, 0, 0, 0, 255, 0}),
+              (std::vector<int>{pal[bpp], pal[bpp + 1], pal[bpp + 2], pal[2 * bpp], pal[2 * bpp + 1], pal[2 * bpp + 2]}));
+}
+
+// select_frame makes every later method work on that frame of an animated image (frame 0
+// is the image itself); a frame the image lacks makes the bind fail.
+TEST_F(Devil, SelectedFrameIsUsedByEveryLaterMethod)
+{
+    EXPECT_EQ(run("img = devil.alloc() img:create(2, 2, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
+    ilBindImage(image("img"));
+    ASSERT_EQ(ilCreateSubImage(IL_SUB_NEXT, 2), 2u); // two more frames
+    EXPECT_EQ(run("img:select_frame(2) img:create(5, 3, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"), "");
+    EXPECT_EQ(eval("img:get('IL_IMAGE_WIDTH')"), "5");
+    EXPECT_EQ(run("img:select_frame(0)"), "");
+    EXPECT_EQ(eval("img:get('IL_IMAGE_WIDTH')"), "2");
+    EXPECT_EQ(run("img:select_frame(9)"), "");
+    EXPECT_TRUE(harness_ends_with(eval("img:get('IL_IMAGE_WIDTH')"), "DevIL ERROR illegal operation"));
+}
+
 TEST(DevilUnset, EveryCallIsRefusedUntilTheLibraryIsSetUp)
 {
     // Run in a process of its own, before anything initialised the image library.
@@ -229,6 +280,24 @@ TEST_F(Mmap, CutupMakesARowByRowGridAndRangeChecks)
     EXPECT_TRUE(fails("t.cutup({mmap = img}, 1, 1)", "(bad mmap)"));
     EXPECT_TRUE(fails("t.image = 5 t:cutup(1, 1)", "(bad DevIL*)"));
     EXPECT_EQ(run("t:free() mmap.free(t) t.mmap:free()"), "");
+}
+
+// set_tile writes x, y, w, h (read back by get_tile); get_master_tile follows the links to
+// the master map's tile and names its image, 0 for a tile without a link; a collected
+// master leaves no link behind, and a map without tiles has no tile to give.
+TEST_F(Mmap, TilesAreWrittenAndReadAndMasterTilesFollowTheLinks)
+{
+    ASSERT_EQ(run(TILE), "");
+    EXPECT_EQ(run("a = devil.alloc() a:create(8, 8, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"
+                  " b = devil.alloc() b:create(8, 8, 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"
+                  " t = mmap.alloc() t.image = a t:cutup(4, 4) t:set_tile({x = 1, y = 2, w = 3, h = 4}, 1, 1)"
+                  " do local s = mmap.alloc() s.image = b s:cutup(4, 4) t:keymap(s) end"), "");
+    std::string sa = std::to_string(image("a")), sb = std::to_string(image("b"));
+    EXPECT_EQ(eval("tile(t, 'get_tile', 3)"), "1,2,3,4 m0 b" + sa);
+    EXPECT_EQ(eval("tile(t, 'get_master_tile', 1, 0)"), "0,0,4,4 m" + sb + " b" + sa) << "blank: the master's first";
+    EXPECT_EQ(run("collectgarbage() collectgarbage()"), "");
+    EXPECT_EQ(eval("tile(t, 'get_master_tile', 1, 0)"), "4,0,4,4 m0 b" + sa);
+    EXPECT_TRUE(fails("u = mmap.alloc() u.image = a u:get_tile({}, 0)", "requested tile out of range"));
 }
 
 // Merging, trimming and packing are pinned through a saved file below; here the edges.
@@ -388,6 +457,31 @@ TEST_F(Hmap, CellsAreAddressedByNumberWithinTheMapAndAGridOverATileMap)
     EXPECT_EQ(eval("m:get(4, 6)"), "0") << "4 x 3 tiles give 5 x 7 cells, all flat";
     EXPECT_TRUE(fails("m:get(5, 6)", "requested height out of range"));
     EXPECT_TRUE(fails("t.image = nil m:build_from_mmap(t, 1)", "(bad DevIL*)"));
+}
+
+// Every method's first argument must be a height map; anything else is the argument error
+// "bad hmap" (a DevIL* image too, though it is a userdata as well).
+TEST_F(Hmap, MethodsRefuseAFirstArgumentThatIsNoMap)
+{
+    ASSERT_EQ(run("m = hmap.alloc() img = devil.alloc()"), "");
+    const char* calls[][2] = {
+        {"m.get(img, 0, 0)", "get"},   {"m.set({}, 0, 0, 1)", "set"},  {"m.build(5, 1, 1)", "build"},
+        {"m.draw('m', img)", "draw"}, {"hmap.free(img)", "free"}, {"m.build_from_mmap(nil, {}, 1)", "build_from_mmap"},
+    };
+    for (const auto& c : calls)
+        EXPECT_TRUE(fails(c[0], (std::string("bad argument #1 to '") + c[1] + "' (bad hmap)").c_str())) << run(c[0]);
+}
+
+// A cell no one set reads 0, and so does every cell of a rebuilt map: building again gives
+// fresh zeroed cells. 3 x 2 cells, all six set to 9 through x = 0..5 of row 0, rebuilt,
+// then cell 2 + 1 x 3 = 5 set to 5.5: cells 0-4 read 0.
+TEST_F(Hmap, CellsNeverSetReadZeroAlsoAfterARebuild)
+{
+    EXPECT_EQ(run("m = hmap.alloc() m:build(3, 2) m:set(1, 0, 4)"), "");
+    EXPECT_EQ(eval("m:get(0, 0) .. ' ' .. m:get(1, 0) .. ' ' .. m:get(2, 1)"), "0 4 0");
+    EXPECT_EQ(run("for n = 0, 5 do m:set(n, 0, 9) end m:build(3, 2) m:set(2, 1, 5.5)"), "");
+    EXPECT_EQ(run("s = {} for n = 0, 5 do s[n + 1] = m:get(n, 0) end"), "");
+    EXPECT_EQ(eval("table.concat(s, ' ')"), "0 0 0 0 0 5.5");
 }
 
 TEST_F(Hmap, BuildRefusesSizesPastTheImageLimitsBeforeAllocating)

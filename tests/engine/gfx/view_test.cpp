@@ -2,6 +2,9 @@
 // pixels (camera mode is seen through the maze's camera and its projections).
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <vector>
+
 #include "engine/code/gfx/d3d_buffers.h"
 #include "engine/code/gfx/d3d_state.h"
 #include "engine/code/gfx/gfx.h"
@@ -23,6 +26,50 @@ TEST(View, ScreenModeScalesOffsetsOnly)
     EXPECT_TRUE(view_project_offset(&v, &o));
     EXPECT_NEAR(o.x, 20.0f, 1e-3f);
     EXPECT_NEAR(o.y, 20.0f, 1e-3f);
+}
+
+// The screen size is read only at a build: a view not rebuilt after a resize keeps
+// projecting onto the old centre. A reset keeps the mode and goes back to no shift and
+// zoom 1. In camera mode the point the camera stands on lands at the screen centre, 10
+// units right lands 10 pixels right, and the build leaves the negated camera position in
+// the derived transform and the owner's light alone.
+TEST(View, ResizesWaitForABuildResetsKeepTheModeAndTheCameraLooksFromItsPosition)
+{
+    int kept_w = GFX.screen_width, kept_h = GFX.screen_height;
+    GFX.screen_width = 800;
+    GFX.screen_height = 600;
+    auto project = [](gfx_view* v, float x, float y, float z) {
+        vec3 p = {x, y, z};
+        EXPECT_TRUE(view_project(v, &p));
+        return std::vector<float>{std::round(p.x * 1000) / 1000, std::round(p.y * 1000) / 1000};
+    };
+    gfx_view v;
+    ASSERT_TRUE(view_setup(&v, VIEW_MODE_SCREEN));
+    GFX.screen_width = 1000;
+    GFX.screen_height = 500;
+    EXPECT_EQ(project(&v, 0, 0, 0), (std::vector<float>{400, 300}));
+    view_build(&v);
+    EXPECT_EQ(project(&v, 0, 0, 0), (std::vector<float>{500, 250}));
+    v.derived.position = {5, 5, 3};
+    ASSERT_TRUE(view_reset(&v));
+    EXPECT_EQ(v.mode, (int32_t)VIEW_MODE_SCREEN);
+    EXPECT_EQ((std::vector<float>{0, 0, 1}), (std::vector<float>{v.derived.position.x, v.derived.position.y,
+                                                                v.derived.position.z}));
+
+    GFX.screen_width = 800;
+    GFX.screen_height = 600;
+    ASSERT_TRUE(view_setup(&v, VIEW_MODE_CAMERA));
+    v.light_dir = {0, 0, 1};
+    v.camera.position = {30, -40, 50};
+    v.camera.orientation = {0, 0, 0, 1};
+    v.camera.scale = {1, 1, 1};
+    view_build(&v);
+    EXPECT_EQ(project(&v, 30, -40, 50), (std::vector<float>{400, 300}));
+    EXPECT_EQ(project(&v, 40, -40, 50)[0], 410.0f);
+    EXPECT_EQ((std::vector<float>{-30, 40, -50, 1}),
+              (std::vector<float>{v.derived.position.x, v.derived.position.y, v.derived.position.z, v.light_dir.z}));
+    GFX.screen_width = kept_w;
+    GFX.screen_height = kept_h;
 }
 
 namespace {

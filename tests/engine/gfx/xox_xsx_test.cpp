@@ -121,6 +121,43 @@ TEST_F(Xox, WeightsAreAbsoluteAndANewBufferIsRefilled)
     EXPECT_FLOAT_EQ(vertex_buffer(mesh)[3 * 8 + 2], -2.0f);
 }
 
+// Morph names map to the avatar morphs without case, a later morph of a name winning
+// ("smile" is morph 9); weights are found by name the same way. Vertices are written only
+// when a weight changed since the last write, and a mesh without morphs once per buffer.
+TEST_F(Xox, KnownMorphNamesMapLastOneWinningAndOnlyAChangeRewritesTheVertices)
+{
+    wr_xox_mesh m = quad_mesh("skin");
+    m.morphs = {uniform_morph("SMILE", 0, 1, 0), uniform_morph("wobble", 1, 0, 0), uniform_morph("smile", 0, 2, 0)};
+    xox_mesh* mesh = load(m);
+    ASSERT_NE(mesh, nullptr);
+    std::vector<int> mapped;
+    for (int i = 0; i < 22; i++)
+        if (mesh->morph_map[i] != XOX_NO_MORPH)
+            mapped.push_back(i * 100 + mesh->morph_map[i]);
+    EXPECT_EQ(mapped, std::vector<int>{9 * 100 + 2});
+    EXPECT_EQ(xox_find_weight(mesh, "WOBBLE"), &mesh->weights[1]);
+    EXPECT_EQ(xox_find_weight(mesh, "none"), nullptr);
+
+    xox_mesh* plain = load(quad_mesh("skin"), "plain.xox");
+    ASSERT_NE(plain, nullptr);
+    EXPECT_TRUE(plain->weights == nullptr && plain->morph_map == nullptr);
+    struct {
+        xox_mesh* mesh;
+        float weight; // set on weight 0 of a mesh with morphs before the update
+        uint32_t locks;
+    } steps[] = {{mesh, 0, 1}, {mesh, 0, 0}, {mesh, 0.5f, 1}, {mesh, 0.5f, 0}, {plain, 0, 1}, {plain, 0, 0}};
+    for (const auto& st : steps) {
+        if (st.mesh->weights)
+            st.mesh->weights[0].weight = st.weight;
+        d3d8_log_start();
+        xox_update(st.mesh);
+        EXPECT_EQ(d3d8_log_count_of(D3D8_CALL_VertexBufferLock), st.locks) << st.weight;
+        d3d8_log_stop();
+    }
+    EXPECT_FLOAT_EQ(vertex_buffer(mesh)[0 * 8 + 1], 0.5f); // y 0 + 0.5 x 1 of "SMILE"
+    xox_free(plain);
+}
+
 // A mesh of two materials: "skin" with strips of 4, 2 and 3 indices (the 2-index strip
 // draws nothing but still takes its indices) and "Hair" from index 9, a morph on all four
 // vertices, and vertex 3's normal x 0.5.
