@@ -124,6 +124,25 @@ TEST_F(App, StartsInOrderAndEachFailureLogsAndCleansEverything)
     EXPECT_EQ(APP.window, nullptr);
 }
 
+// Setup keeps the program's path (no console window has it as its title here), the
+// counter's frequency and its value at setup as the last frame, and the 33 ms period that
+// the first frames are paced to before a state sets its own.
+TEST_F(App, SetupKeepsThePathTheClockAndAThirtyThreeMillisecondPeriod)
+{
+    failing.clear();
+    APP.frame_period = 10;
+    ASSERT_TRUE(app_setup(&APP));
+    LARGE_INTEGER frequency, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    EXPECT_NE(APP.path[0], 0);
+    EXPECT_EQ(APP.console_window, nullptr);
+    EXPECT_EQ(APP.frequency, frequency.QuadPart);
+    EXPECT_GT(APP.last_frame, 0);
+    EXPECT_LE(APP.last_frame, now.QuadPart);
+    EXPECT_EQ(APP.frame_period, 33);
+}
+
 // Each message from a known state (console on or off, master and shown menus); the outcome
 // summarised as what the console got, the displayed menu, the resize flag, the pointer and
 // whether a quit was posted.

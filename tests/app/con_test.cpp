@@ -25,6 +25,14 @@ void write_script(const char* name, const char* text)
     harness_write_file((std::string("local/lua/") + name + ".lua").c_str(), text);
 }
 
+// Every script the environment runs, each quiet; xlate has its onexit.
+void write_quiet_installation()
+{
+    for (const char* name : {"global", "zel", "tdata", "input", "journal", "profile", "soul", "startup"})
+        write_script(name, "");
+    write_script("xlate", "function xlate.onexit() end");
+}
+
 // The folder local/lua/, options cleared, the log captured, and a Lua state L of its own
 // with the options library; eval runs on the environment's state, call on L.
 struct ConTest : testing::Test {
@@ -112,6 +120,46 @@ TEST_F(ConTest, ScriptsSeeOnlyTheLibrariesBeforeThemAndCloseRunsOnexitOnce)
     EXPECT_FALSE(con_dofile(&CON, "local/lua/startup.lua"));
     EXPECT_FALSE(con_exec_line("x = 1"));
     EXPECT_FALSE(con_postsetup(&CON));
+}
+
+// A startup.lua that raises is as fatal as a missing one: its error names the script's
+// line (the call on line 2), then the start-up failure; the state is closed and the
+// options are written.
+TEST_F(ConTest, AStartupScriptThatRaisesIsFatal)
+{
+    write_quiet_installation();
+    write_script("startup", "\nopt.nothing_here()");
+    EXPECT_FALSE(con_setup(&CON));
+    EXPECT_EQ(CON.L, nullptr);
+    size_t at = LOGGED.error.find("../../../vizavev/local/lua/startup.lua(2) : LUAFILE\n");
+    ASSERT_NE(at, std::string::npos) << LOGGED.error;
+    EXPECT_NE(LOGGED.error.find("Failed to run config file startup.lua\n", at), std::string::npos);
+    EXPECT_TRUE(harness_file_exists("local/lua/opts.lua"));
+}
+
+// The runners answer whether the text ran: a string at once is true, or false when it
+// raises; a thread string that does not compile is false and queues nothing; one that
+// yields goes on at each later update, one resume per update.
+TEST_F(ConTest, RunnersAnswerWhetherTheScriptRan)
+{
+    write_quiet_installation();
+    ASSERT_TRUE(con_setup(&CON));
+    const char* queued = "(function() local t = debug.getregistry().safelua_threads local n = 0 "
+                         "for k in pairs(t or {}) do n = n + (type(k) == 'number' and 1 or 0) end return n end)()";
+    EXPECT_TRUE(con_dostring(&CON, "m = 3"));
+    EXPECT_EQ(eval("m"), "3");
+    EXPECT_FALSE(con_dostring(&CON, "error('x')"));
+    EXPECT_FALSE(con_thread_string(&CON, "x = = 2"));
+    EXPECT_EQ(eval(queued), "0");
+    EXPECT_TRUE(con_exec_line("n = 1 coroutine.yield() n = 2 coroutine.yield() n = 3"));
+    EXPECT_EQ(eval(queued), "1");
+    std::string seen;
+    for (int i = 0; i < 4; i++) {
+        con_update(&CON);
+        seen += eval("n") + " ";
+    }
+    EXPECT_EQ(seen, "1 2 3 3 ");
+    EXPECT_EQ(eval(queued), "0") << "a finished thread is dropped";
 }
 
 TEST_F(ConTest, ReloadRegistersSecondStageAgain)

@@ -185,6 +185,41 @@ TEST_F(EntryTest, AFrameReadsDevicesAndRunsScriptsBeforeTheUpdateAndPumpsLast)
     std::filesystem::remove("local/lua/startup.lua");
 }
 
+namespace {
+// Like closing the window: WM_DESTROY posts the quit message while it is dispatched.
+LRESULT closing_wndproc(HWND h, UINT m, WPARAM w, LPARAM l)
+{
+    if (m == WM_DESTROY)
+        PostQuitMessage(0);
+    return wndproc(h, m, w, l);
+}
+} // namespace
+
+// The quit posted while a message is dispatched is taken by the same pump, after the
+// messages already queued; a pump that finds no quit answers false.
+TEST_F(EntryTest, AQuitPostedWhileDispatchingIsTakenInTheSamePump)
+{
+    plat_set_msg_source(msg_script_source);
+    plat_set_wndproc(closing_wndproc);
+    const struct {
+        std::vector<MSG> batch;
+        bool quit;
+        const char* want;
+    } cases[] = {
+        {{message(WM_DESTROY, WIN, 0), message(WM_PAINT, WIN, 4)}, true, "2:0 15:4 "},
+        {{message(WM_PAINT, WIN, 5)}, false, "15:5 "},
+    };
+    for (auto& c : cases) {
+        events.clear();
+        MSG_SCRIPT = c.batch;
+        EXPECT_EQ(main_loop_pump(), c.quit) << c.want;
+        std::string got;
+        for (auto& e : events)
+            got += e + " ";
+        EXPECT_EQ(got, c.want);
+    }
+}
+
 // ---- the timing driver and run flags ----
 
 namespace {

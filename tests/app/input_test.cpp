@@ -167,6 +167,61 @@ TEST_F(Input, DeviceFailures)
     EXPECT_EQ(DI_INPUT.window, GetDesktopWindow());
 }
 
+// While the window is in the background the devices cannot be acquired and list nothing;
+// items buffered meanwhile are gone once it is back, and only later ones are listed.
+TEST_F(Input, NoEventsWhileTheWindowIsInTheBackground)
+{
+    start();
+    plat_di8_push_item(plat_di8_keyboard_source(), 30, 0x80);
+    plat_di8_set_foreground(FALSE);
+    plat_di8_push_item(plat_di8_keyboard_source(), 31, 0x80);
+    EXPECT_EQ(frame(), "");
+    plat_di8_set_foreground(TRUE);
+    EXPECT_EQ(frame(), ""); // acquired again this frame; the earlier items are gone
+    plat_di8_push_item(plat_di8_keyboard_source(), 32, 0x80);
+    EXPECT_EQ(frame(), "17,16,32,128 ");
+}
+
+// The name tables map both ways (144 key, 164 joystick and 11 mouse names; samples from
+// each list), input[0] to input[23] are tables and nothing past them, and KEYS holds its
+// 48 functions: nine for each of p1_ to p4_ and the unprefixed block, then click, grab and
+// menu (9 x 5 + 3).
+TEST_F(Input, NameTablesMapBothWaysAndKeysHoldsItsFunctions)
+{
+    ASSERT_EQ(run("function names(t) local n = 0 for k in pairs(input[t]) do "
+                  "if type(k) == 'string' then n = n + 1 end end return n end"),
+              "");
+    const struct {
+        const char* expr;
+        const char* want;
+    } cases[] = {
+        {"names('key_names'), names('joy_names'), names('mouse_names')", "144,164,11"},
+        {"input.key_names.ESCAPE, input.key_names[200], input.key_names.NUMPADENTER", "1,UP,156"},
+        {"input.key_names[1], input.key_names['1'], input.key_names[237]", "ESCAPE,2,MEDIASELECT"},
+        {"input.joy_names.B127, input.joy_names[175], input.joy_names.POV3", "175,B127,44"},
+        {"input.joy_names.FS1, input.joy_names[176], input.joy_names.ARX", "268,VX,220"},
+        {"input.mouse_names[19], input.mouse_names.Z, input.mouse_names.B1", "B7,8,13"},
+        {"(function() for k = 0, 23 do if type(input[k]) ~= 'table' then return k end end return 'all' end)()",
+         "all"},
+        {"input[24]", "nil"},
+        {"(function() local n = 0 for _, v in pairs(KEYS) do n = n + (type(v) == 'function' and 1 or 0) end "
+         "return n end)()",
+         "48"},
+        {"type(KEYS.p3_inout), type(KEYS.p4_out), type(KEYS.out), type(KEYS.p5_left)",
+         "function,function,function,nil"},
+    };
+    for (auto& c : cases)
+        EXPECT_EQ(eval((std::string("r(") + c.expr + ")").c_str()), c.want) << c.expr;
+
+    // Every key the devices can report has a name.
+    for (int sc = 0; sc < 512; sc++) {
+        DWORD dik = plat_di8_dik_from_scancode(sc);
+        if (dik) {
+            EXPECT_EQ(eval(("type(input.key_names[" + std::to_string(dik) + "])").c_str()), "string") << dik;
+        }
+    }
+}
+
 // One frame of calls, in order, each result worked from the rules: a change of held sets
 // pressed (down) or released (up), and both edges stay set until the frame loop clears them;
 // an axis presses the direction of its sign and releases the other; values truncate towards
@@ -255,4 +310,38 @@ TEST_F(Input, InstallationBindingsReachKeys)
     event(17, 16, 1, 0x80); // Escape
     ASSERT_TRUE(dispatch());
     EXPECT_FALSE(INPUT.menu.held);
+}
+
+// The installation's joystick and zoom bindings. Joystick events (device key 1) find the
+// handlers of every joystick in input[0]; the script maps an axis v to (v - 32768) / 16384:
+// 0 gives -2 (left held), 40000 gives 0.44, truncated to 0 (both released), 32768 gives 0.
+// Page Up zooms in, Page Down out.
+TEST_F(Input, InstallationJoystickAxesAndZoomKeys)
+{
+    std::filesystem::create_directories("local/lua");
+    harness_write_file("local/lua/input.lua", harness_read_file(DORVALE_SOURCE_DIR "/local/lua/input.lua").c_str());
+    lua_close(L);
+    L = luaL_newstate();
+    luaL_openlibs(L);
+    input_lua_setup(L);
+    const input_player& p = INPUT.players[4];
+    const struct {
+        input_event e;
+        const char* want; // leftright, left held, left released, in held, out held
+    } cases[] = {
+        {{1, 0, 0, 0}, "-2 1 0 0 0"},           // X fully left
+        {{1, 0, 0, 40000}, "0 0 1 0 0"},        // inside the dead quarter
+        {{1, 0, 0, 0}, "-2 1 1 0 0"},           // left again (released stays until the frame ends)
+        {{1, 0, 0, 32768}, "0 0 1 0 0"},        // centred
+        {{17, 16, 201, 0x80}, "0 0 1 1 0"},     // Page Up
+        {{17, 16, 209, 0x80}, "0 0 1 1 1"},     // Page Down
+    };
+    for (auto& c : cases) {
+        event(c.e.device_key, c.e.kind_key, c.e.offset, c.e.data);
+        ASSERT_TRUE(dispatch());
+        std::string got = std::to_string(p.leftright);
+        for (int v : {p.left.held, p.left.released, p.in.held, p.out.held})
+            got += " " + std::to_string(v);
+        EXPECT_EQ(got, c.want) << c.e.data;
+    }
 }

@@ -120,6 +120,22 @@ TEST_F(Journal, TextReadsBackAsWholeGroups)
     }
 }
 
+// Only position 0 is a seek: 5 is refused and leaves the reader where it was (after 4 and
+// 5 the next read is 6); past the end the last value repeats; 0 rewinds to the first value.
+TEST_F(Journal, SeekRewindsOnlyToTheStart)
+{
+    for (float v : {4.0f, 5.0f, 6.0f})
+        jstream_write(s, v);
+    EXPECT_TRUE(jstream_seek(s, 0));
+    EXPECT_EQ(read_n(s, 2), (std::vector<float>{4, 5}));
+    EXPECT_FALSE(jstream_seek(s, 5));
+    EXPECT_EQ(read_n(s, 2), (std::vector<float>{6, 6}));
+    EXPECT_TRUE(jstream_eof(s));
+    EXPECT_TRUE(jstream_seek(s, 0));
+    EXPECT_FALSE(jstream_eof(s));
+    EXPECT_EQ(jstream_read(s), 4.0f);
+}
+
 TEST_F(Journal, TextAfterSingleWritesStartsItsOwnGroup)
 {
     jstream_write(s, 1.0f);

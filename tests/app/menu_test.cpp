@@ -2,15 +2,19 @@
 // makes, and the logo's animation cycle on a real device.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "app/code/app.h"
 #include "app/code/con.h"
 #include "app/code/main_state.h"
 #include "app/code/menu.h"
 #include "engine/code/gfx/gfx.h"
+#include "platform/d3d8.h"
 #include "tests/harness/staged_fixture.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/lua_fixture.h"
@@ -87,6 +91,33 @@ TEST_F(MenuActions, ContinueHidesThePauseMenu)
     EXPECT_EQ(nullptr, HUD.displayed_menu);
 }
 
+// The two records left to the implementer run, at once, the text of the button released
+// over them; a gizmo of another kind, or none, runs nothing.
+TEST_F(MenuActions, SetOptRecordsRunTheTextOfTheirButton)
+{
+    CON.L = luaL_newstate();
+    luaL_openlibs(CON.L);
+    hudgizmo g;
+    memset(&g, 0, sizeof g);
+    g.text = "ran = (ran or 0) + 1";
+    const struct {
+        int id;
+        int32_t kind;
+        hudgizmo* gizmo;
+        int runs; // the count afterwards
+    } cases[] = {{MENU_SetOpt, HUDGIZMO_DATA_BUTTON, &g, 1},
+                 {MENU_SetOptLang, HUDGIZMO_DATA_BUTTON, &g, 2},
+                 {MENU_SetOpt, HUDGIZMO_DATA_TEXT, &g, 2},
+                 {MENU_SetOpt, HUDGIZMO_DATA_BUTTON, NULL, 2}};
+    for (auto& c : cases) {
+        g.data_kind = c.kind;
+        act(c.id, c.gizmo);
+        EXPECT_EQ(lua_fixture_eval(CON.L, "ran"), std::to_string(c.runs)) << menu_table[c.id].name << " " << c.kind;
+    }
+    lua_close(CON.L);
+    CON.L = NULL;
+}
+
 // ---- the whole state on a device, with the installation's scripts ----
 
 namespace {
@@ -155,4 +186,80 @@ TEST_F(MenuState, TheLogoAnimationStartsAgainAfter128Frames)
     EXPECT_EQ(0, menu_logo_frame);
     EXPECT_FLOAT_EQ(1.0f, menu_logo_zoom);
     EXPECT_EQ("", harness_read_file("ERROR.TXT"));
+}
+
+// Setup points the HUD at the menu's table, and the installation's menu.lua builds a gizmo
+// for every record that acts or lays out a panel.
+TEST_F(MenuState, SetupPointsTheHudAtTheTableAndEveryRecordIsLinked)
+{
+    ASSERT_TRUE(menu_setup(&MENU, &GFX));
+    EXPECT_EQ(menu_table, HUD.menu_table);
+    for (int id : {MENU_StartAvatarEditor, MENU_StartLevelTest, MENU_StartAmaze, MENU_LayoutMain,
+                   MENU_LayoutContinueQuit, MENU_LayoutOptions, MENU_LayoutLang, MENU_LayoutAmazeBasic,
+                   MENU_Options, MENU_Quit, MENU_Continue, MENU_Restart, MENU_MainMenu, MENU_Lang})
+        EXPECT_NE(nullptr, menu_table[id].gizmo) << menu_table[id].name;
+    EXPECT_EQ("", harness_read_file("ERROR.TXT"));
+}
+
+TEST_F(MenuState, WithoutLuaTheMenuLibraryFailsSetup)
+{
+    con_close(&CON);
+    EXPECT_FALSE(menu_setup(&MENU, &GFX));
+    EXPECT_NE(std::string::npos, harness_read_file("ERROR.TXT").find("MENU.LUA subsystem failed to initialize,\n"));
+}
+
+namespace {
+
+// Keeps every world matrix the device is given, then passes the call on.
+IDirect3DDevice8Vtbl recording_vtbl;
+const IDirect3DDevice8Vtbl* real_vtbl;
+std::vector<D3DMATRIX> worlds;
+
+HRESULT record_transform(IDirect3DDevice8* self, D3DTRANSFORMSTATETYPE state, const D3DMATRIX* m)
+{
+    if (state == D3DTS_WORLD)
+        worlds.push_back(*m);
+    return real_vtbl->SetTransform(self, state, m);
+}
+
+} // namespace
+
+// One logo frame draws eight copies. The first frame of a cycle has the zoom 1.0254663, so
+// copy 0 is scaled 0.04 x 1.0254663 at z 32; each next copy is five times larger, a quarter
+// turn further about Z (its first row at right angles to the one before) and further back
+// by 0.34 times its own scale: copy 1 at z = 32 + 0.34 x 5 x 0.04 x 1.0254663.
+TEST_F(MenuState, LogoDrawsEightCopiesFiveTimesApart)
+{
+    ASSERT_TRUE(menu_setup(&MENU, &GFX));
+    menu_update(&MENU, UPDATE_FRAME_END);
+    IDirect3DDevice8* device = GFX.d3d_gfx.device;
+    real_vtbl = device->lpVtbl;
+    recording_vtbl = *real_vtbl;
+    recording_vtbl.SetTransform = record_transform;
+    device->lpVtbl = &recording_vtbl;
+    menu_logo_zoom = 1.0f;
+    menu_logo_frame = 0;
+    worlds.clear();
+    bool began = gfx_begin_scene(&GFX);
+    if (began) {
+        menu_draw(&MENU);
+        gfx_end_scene(&GFX);
+    }
+    device->lpVtbl = real_vtbl;
+    ASSERT_TRUE(began);
+
+    auto row = [](const D3DMATRIX& m) { return std::array<float, 3>{m.m[0][0], m.m[0][1], m.m[0][2]}; };
+    auto scale = [&](const D3DMATRIX& m) { return std::hypot(m.m[0][0], m.m[0][1], m.m[0][2]); };
+    const float s0 = 0.04f * 1.0254663f;
+    ASSERT_EQ(8u, worlds.size());
+    EXPECT_NEAR(s0, scale(worlds[0]), 1e-6f);
+    EXPECT_FLOAT_EQ(32.0f, worlds[0].m[3][2]);
+    EXPECT_NEAR(32.0f + 0.34f * 5.0f * s0, worlds[1].m[3][2], 1e-4f);
+    for (size_t i = 1; i < worlds.size(); i++) {
+        EXPECT_NEAR(5.0f, scale(worlds[i]) / scale(worlds[i - 1]), 1e-3f) << i;
+        auto a = row(worlds[i - 1]), b = row(worlds[i]);
+        float cosine = (a[0] * b[0] + a[1] * b[1] + a[2] * b[2]) / (scale(worlds[i - 1]) * scale(worlds[i]));
+        EXPECT_NEAR(0.0f, cosine, 1e-4f) << i;
+        EXPECT_GT(worlds[i].m[3][2], worlds[i - 1].m[3][2]) << i;
+    }
 }

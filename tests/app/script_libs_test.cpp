@@ -13,13 +13,18 @@
 #include "app/code/con.h"
 #include "app/code/soul_lib.h"
 #include "app/code/zel.h"
+#include "engine/code/files.h"
 #include "engine/code/gfx/avatar.h"
+#include "engine/code/gfx/avatars.h"
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/gfx/soul.h"
+#include "engine/code/gfx/xsx.h"
 #include "engine/code/safelua.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/log_capture.h"
 #include "tests/harness/lua_fixture.h"
+#include "tools/writer/wr_avatar.h"
+#include "tools/writer/wr_mesh.h"
 
 namespace {
 
@@ -37,6 +42,13 @@ int register_all(lua_State* L)
     tdata_lua_setup(L);
     profile_lua_setup(L);
     xlate_lua_setup(L);
+    soul_lua_setup(L);
+    return 0;
+}
+
+// The soul library again, after a test has changed its script or the loaded animations.
+int register_soul(lua_State* L)
+{
     soul_lua_setup(L);
     return 0;
 }
@@ -190,4 +202,47 @@ TEST_F(ScriptLibs, RandomSoulFillsSlotsAndSurfacesForTheChosenSexAndFailuresLeav
     a.soul = NULL;
     pick("");
     EXPECT_FALSE(soul_randomize(L, &a, 0));
+}
+
+// soul.info.animframes gives each slot the length of the animation loaded in it: a walk
+// cycle written 24 frames long sits in slot 9 (the tenth name), so both its name and index
+// 10 read 24; the slot before holds nothing and reads 0.
+TEST_F(ScriptLibs, AnimFramesReadTheLoadedAnimationsLength)
+{
+    mkdir("data", 0777);
+    mkdir("data/avatar", 0777);
+    mkdir("data/avatar/xsx", 0777);
+    wr_xsx_anim anim;
+    wr_avatar_skeleton(&anim, 24.0f);
+    ASSERT_TRUE(wr_xsx_save("data/avatar/xsx/cycle_walk.xsx", &anim));
+    files_setup(&FILES);
+    xsxs_setup(&GFX.xsxs);
+    EXPECT_TRUE(avatar_anim_load(&GFX.avatars.anims[9], "cycle_walk"));
+    EXPECT_TRUE(safelua_cpcall(L, register_soul, NULL));
+    const struct {
+        const char* expr;
+        const char* want;
+    } cases[] = {{"soul.info.animframes.cycle_walk", "24"},
+                 {"soul.info.animframes[10]", "24"},
+                 {"soul.info.animframes[9]", "0"}};
+    for (auto& c : cases)
+        EXPECT_EQ(eval(c.expr), c.want) << c.expr;
+    xsxs_clean(&GFX.xsxs);
+    files_clean(&FILES);
+}
+
+// The installation's soul.lua picks each group's mesh choice by the weight the sex gives
+// it: "round" weighs 0 for boi (its boi number), so twenty boy souls all wear the
+// "default" head (group 11). The script paints the eye white and every colour opaque.
+TEST_F(ScriptLibs, InstalledScriptPicksChoicesWeightedBySex)
+{
+    harness_write_file("local/lua/soul.lua", harness_read_file(DORVALE_SOURCE_DIR "/local/lua/soul.lua").c_str());
+    ASSERT_TRUE(safelua_cpcall(L, register_soul, NULL));
+    for (int i = 0; i < 20; i++) {
+        ASSERT_TRUE(soul_randomize(L, &a, 1));
+        EXPECT_EQ(slot(6, 0), "11:default") << i;
+    }
+    EXPECT_EQ(soul.surfaces[9].argb, 0xFFFFFFFFu); // eye
+    EXPECT_EQ(soul.surfaces[0].argb >> 24, 0xFFu);  // skin, opaque
+    EXPECT_EQ("", LOGGED.error);
 }

@@ -229,6 +229,34 @@ TEST_F(Sfx, DeviceAndContextFailures)
     }
 }
 
+// The check behind every wrapped OpenAL call: no pending error is success and logs
+// nothing; an error (a play on a source name that was never made: AL_INVALID_NAME, 0xa001)
+// is one error line naming the file, line, stamp, error and the call's text.
+TEST_F(Sfx, CheckReportsTheFailingCall)
+{
+    ASSERT_TRUE(start_loopback(1));
+    EXPECT_TRUE(sfx_check("fine()", "f.cpp", 1, "stamp"));
+    EXPECT_EQ(LOGGED.error, "");
+    alSourcePlay(0xBADu);
+    EXPECT_FALSE(sfx_check("alSourcePlay(x)", "dir/f.cpp", 12, "Sun Dec  6 10:00:00 2026"));
+    EXPECT_EQ(LOGGED.error, "\ndir/f.cpp(12) : Sun Dec  6 10:00:00 2026 ****OPENALCHECK**** "
+                            "Invalid Name($a001)==alSourcePlay(x)\n");
+    EXPECT_TRUE(sfx_check("next()", "f.cpp", 2, "stamp")) << "reading the error clears it";
+}
+
+// With sound off a load reports success without reading the file, so native callers go on
+// as if the effect were there.
+TEST_F(Sfx, SoundOffLoadsReportSuccessWithoutReadingTheFile)
+{
+    ASSERT_TRUE(sfx_setup(&SFX)); // the option sfx_enabled is false
+    record_calls();
+    uint32_t b = sfx_buffer_alloc(&SFX);
+    EXPECT_TRUE(sfx_load_wav(&SFX, b, "missing.wav"));
+    EXPECT_TRUE(sfx_load_wav(&SFX, b, "music.ogg"));
+    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(LOGGED.error, "");
+}
+
 // ---- playing, loading and freeing ----
 
 // The voice count is kept within 1..32. Four voices in strict rotation: the fifth effect
@@ -431,6 +459,22 @@ TEST_F(Stream, ShortFileFillsTheBlockWithCopiesAndLoops)
     ASSERT_EQ(last_block.size(), 16384u);
     EXPECT_EQ(memcmp(last_block.data(), last_block.data() + 2000, 2000), 0);
     EXPECT_EQ(memcmp(last_block.data(), last_block.data() + 14000, 2000), 0);
+    EXPECT_EQ(LOGGED.error, "");
+}
+
+// A file far shorter than the queue (1000 frames, 0.045 s) keeps sounding for 40 frames of
+// 1024 samples (1.9 s, more than the four 8192-sample blocks hold): each update refills one
+// played block, looping the file, and the source never runs dry.
+TEST_F(Stream, ShortMusicKeepsPlayingForManyTimesItsLength)
+{
+    write_ogg("short.ogg", 1, 22050, 1000);
+    sfx_stream_open(&SFX.music, "short.ogg");
+    ASSERT_EQ(frames_to_play(4), 4);
+    for (int i = 0; i < 40; i++) {
+        sfx_update(&SFX);
+        EXPECT_GT(render(1024), 3000) << "frame " << i;
+    }
+    EXPECT_EQ(state(), AL_PLAYING);
     EXPECT_EQ(LOGGED.error, "");
 }
 
