@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "engine/code/gfx/bmps.h"
 #include "engine/code/gfx/d3d_state.h"
@@ -29,6 +30,46 @@ TEST_F(D3dBuffers, ADrawThatDoesNotFitStartsTheBufferAgainAndOneTooBigIsRefused)
     EXPECT_FALSE(d3d_buffers_draw2d(&D3D_BUFFERS, many, 2341, D3DPT_POINTLIST, 2341));
     EXPECT_EQ(GFX.d3d_gfx.reset_flag, 0);
     EXPECT_EQ(errors(), "");
+    gfx_end_scene(&GFX);
+}
+
+TEST_F(D3dBuffers, TwoDDrawsAppendWithinAFrameAndStartAfreshAfterPresent)
+{
+    // 28-byte vertices. The first draw of a frame discards and starts at vertex 0; each later
+    // one locks with no-overwrite where the last ended: a second quad from vertex 4 (byte
+    // 4 x 28 = 112), then a line from vertex 8 (byte 224). Present rewinds the buffer, so the
+    // next frame's first draw discards again at 0 and the one after it follows at 4.
+    struct step {
+        bool new_frame; // end the scene (Present) and begin the next before drawing
+        bool quad;      // a quad of 4 vertices, else a line of 2
+        uint32_t offset, bytes, flags, start;
+    } steps[] = {
+        {false, true, 0, 112, D3DLOCK_DISCARD, 0},
+        {false, true, 112, 112, D3DLOCK_NOOVERWRITE, 4},
+        {false, false, 224, 56, D3DLOCK_NOOVERWRITE, 8},
+        {true, true, 0, 112, D3DLOCK_DISCARD, 0},
+        {false, false, 112, 56, D3DLOCK_NOOVERWRITE, 4},
+    };
+    ASSERT_TRUE(setup_gfx());
+    ASSERT_TRUE(gfx_begin_scene(&GFX));
+    for (const step& s : steps) {
+        if (s.new_frame) {
+            gfx_end_scene(&GFX);
+            ASSERT_TRUE(gfx_begin_scene(&GFX));
+        }
+        d3d8_log_start();
+        if (s.quad)
+            gfx_draw2d_quad(0, 0, 8, 8, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF);
+        else
+            gfx_draw2d_line(0, 0, 8, 8, 0.5f, 0xFFFFFFFF, 0xFFFFFFFF);
+        const d3d8_record* lock = d3d8_log_get((uint32_t)d3d8_log_find(D3D8_CALL_VertexBufferLock, 0));
+        const d3d8_record* draw = d3d8_log_get((uint32_t)d3d8_log_find(D3D8_CALL_DrawPrimitive, 0));
+        ASSERT_TRUE(lock && draw);
+        EXPECT_EQ(std::vector<uint32_t>({lock->a[0], lock->a[1], lock->a[2], draw->a[1]}),
+                  std::vector<uint32_t>({s.offset, s.bytes, s.flags, s.start}))
+            << "offset " << s.offset;
+    }
+    d3d8_log_stop();
     gfx_end_scene(&GFX);
 }
 
