@@ -512,12 +512,13 @@ TEST_F(Hmap, RelaxationOverSeveralTilesEndsOnTheLastForwardPass)
     // gives (0, 1) x 2 x 2 = (0, 4), column 4 row 2 (0, -4), column 6 row 2 (4, 0); no link
     // is flat. Corners shared by two tiles are pulled by both: each visit satisfies the
     // visited tile's steps exactly, so when two tiles disagree the last one visited wins.
-    // Pass 0 runs backwards and pass 31, the last, forwards.
+    // Pass 0 runs backwards and pass 31, the last, forwards. In A, B and C every later pair
+    // of passes repeats passes 0 and 1, so the heights end as pass 1 leaves them.
     //
     // A: tiles (0, 4) | flat. Pass 0 visits the flat tile (nothing to do), then the left
     // one: its left and right edges become -2 over 2. Pass 1: the left tile is satisfied;
     // the flat one pulls the shared edge back: e = (0 - 4) x 0.5, so -2 + 2 = 0 and 2 - 2 =
-    // 0. Pass 2 repeats pass 0. After pass 31: top -2 0 0, bottom 2 0 0; both centres 0.
+    // 0. Top -2 0 0, bottom 2 0 0; both centres 0.
     // B: tiles (0, 4) | (0, -4). Pass 0: the right tile makes both its edges 2 over -2, then
     // the left one its left edge -2 over 2 and the shared edge e = (4 - -4) x 0.5 = 4,
     // -2 over 2. Pass 1: the right tile's e = (-4 - 4) x 0.5 takes the shared edge back to
