@@ -395,12 +395,10 @@ bool mmap_layout(mmap* src, mmap* dst, int32_t border)
         cx += s->w + b2;
     }
     free(order);
-    if (!ok) {
-        dst->count = placed; // the tiles placed so far stay; the rest were never filled
-        if (placed == 0)
-            tiles_free(dst);
+    // On a failure the count stays n: the tiles placed so far keep their places and the
+    // rest stay as allocated (0 x 0 at 0, 0, unlinked); no pixels are copied.
+    if (!ok)
         return false;
-    }
     return layout_copy(src, dst);
 }
 

@@ -57,9 +57,11 @@ bool mmap_shrink(mmap* m);
 // itself, so a map may be its own master); tiles without a match keep their link.
 bool mmap_keymap(mmap* m, mmap* master);
 // Packs the non-empty tiles of src, tallest first, into dst's image with border pixels of
-// free space around each, replacing dst's tiles, and copies their pixels. False (dst keeping
-// what was placed, without pixels) when a tile does not fit; false when src has no
-// non-empty tile, when either has no pixels, when src is dst or the border is negative.
+// free space around each, replacing dst's tiles with one per such tile, and copies their
+// pixels. False when a tile does not fit: dst keeps all its tiles, those placed so far and
+// the others zero (0 x 0 at 0, 0, no link), and no pixels are copied. False, dst left
+// alone, when src has no non-empty tile, when either has no pixels, when src is dst or the
+// border is negative.
 // Image-library errors of the copy are left pending for the caller.
 bool mmap_layout(mmap* src, mmap* dst, int32_t border);
 // Writes m's tiles and, for each tile of key, 1 + the number of m's first tile linked to

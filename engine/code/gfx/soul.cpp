@@ -177,9 +177,8 @@ bool soul_load(avatar_soul* soul, const char* name)
         snprintf(path, sizeof path, "local/avatar/soul/%s.xml", name ? name : "");
     TiXmlDocument doc;
     load_document(&doc, path);
-    char step[600];
-    snprintf(step, sizeof step, "LoadFile(%s)", path);
-    if (xml_failed(&doc, step))
+    // The step is named as the call reads; the file's name follows as the document's value.
+    if (xml_failed(&doc, "LoadFile(path)"))
         return false;
     TiXmlElement* flavour = flavour_of(&doc);
     if (!flavour)

@@ -367,7 +367,8 @@ protected:
     }
     void TearDown() override
     {
-        ilDeleteImages(1, &image);
+        if (image) // SetUp makes it last
+            ilDeleteImages(1, &image);
         d3d8_fault_clear();
         Avatar::TearDown();
     }

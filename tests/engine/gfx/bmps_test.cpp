@@ -37,9 +37,12 @@ void save_grey(const char* path, int w, int h, uint8_t v)
 
 void save_rgb(const char* path, int w, int h, uint8_t r, uint8_t g, uint8_t b)
 {
-    std::vector<uint8_t> px;
-    for (int i = 0; i < w * h; i++)
-        px.insert(px.end(), {r, g, b});
+    std::vector<uint8_t> px((size_t)w * h * 3);
+    for (size_t i = 0; i < px.size(); i += 3) {
+        px[i] = r;
+        px[i + 1] = g;
+        px[i + 2] = b;
+    }
     ASSERT_TRUE(wr_image_save(path, w, h, 3, px.data()));
 }
 
@@ -232,7 +235,18 @@ namespace {
 
 // The image library never returned on the first and third file and overran its buffer on
 // the second. The inputs are the fuzz corpus's regressions (after its selector byte).
-struct ImageFiles : DeviceTest {};
+struct ImageFiles : DeviceTest {
+    void SetUp() override
+    {
+        DeviceTest::SetUp();
+        devil_library_ready(true);
+    }
+    void TearDown() override
+    {
+        devil_library_ready(false); // as a program starts
+        DeviceTest::TearDown();
+    }
+};
 
 std::string corpus(const char* name)
 {
@@ -244,7 +258,6 @@ std::string corpus(const char* name)
 TEST_F(ImageFiles, DamagedAndHugeFilesAreRefusedOnEveryPath)
 {
     ASSERT_TRUE(setup_gfx());
-    devil_library_ready(true);
     lua_State* L = luaL_newstate();
     ASSERT_TRUE(safelua_cpcall(L, ImageLua::open_body, nullptr));
     for (const char* input : {"png-chunk-past-end", "png-huge", "jpeg-segment-after-scan", "jpeg-huge"}) {

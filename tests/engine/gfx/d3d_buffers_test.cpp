@@ -51,7 +51,8 @@ static std::vector<std::vector<uint32_t>> draws_2d()
 
 // Quads of 4 vertices (112 bytes): the first of a frame discards (0x2000) and starts at
 // vertex 0, the next appends without overwriting (0x1000) at vertex 4; after the present the
-// first discards again, and so does one that would pass the 2340 vertices (2338 + 4).
+// first discards again and the next appends at vertex 4 again; one that would pass the 2340
+// vertices (8 + 2338) discards too, and so does the quad after it (2338 + 4).
 TEST_F(D3dBuffers, TwoDDrawsAppendWithinAFrameAndDiscardAfterThePresentOrWhenFull)
 {
     ASSERT_TRUE(setup_gfx());
@@ -64,11 +65,13 @@ TEST_F(D3dBuffers, TwoDDrawsAppendWithinAFrameAndDiscardAfterThePresentOrWhenFul
     gfx_end_scene(&GFX);
     ASSERT_TRUE(gfx_begin_scene(&GFX));
     quad();
+    quad();
     static d3d_vertex_2d many[2338];
     ASSERT_TRUE(d3d_buffers_draw2d(&D3D_BUFFERS, many, 2338, D3DPT_POINTLIST, 2338));
     quad();
     EXPECT_EQ(draws_2d(), (std::vector<std::vector<uint32_t>>{{0, 112, DISCARD, 0}, {112, 112, APPEND, 4},
-                                                               {0, 112, DISCARD, 0}, {0, 2338 * 28, DISCARD, 0},
+                                                               {0, 112, DISCARD, 0}, {112, 112, APPEND, 4},
+                                                               {0, 2338 * 28, DISCARD, 0},
                                                                {0, 112, DISCARD, 0}}));
     gfx_end_scene(&GFX);
 }

@@ -51,6 +51,12 @@ void DeviceTest::TearDown()
     d3d8_log_stop();
     d3d8_set_texture_pitch_pad(0);
     gl_window_close(&win);
+    // The roots SetUp zeroed go back to zero, as a program starts with them, and the log
+    // loses the console's hooks, so no later test reaches a console that is gone.
+    memset(&GFX, 0, sizeof(GFX));
+    memset(&D3D_BUFFERS, 0, sizeof(D3D_BUFFERS));
+    memset(&OPT, 0, sizeof(OPT));
+    dbg_reset_for_tests();
 }
 
 bool DeviceTest::setup_gfx() { return gfx_setup(&GFX); }

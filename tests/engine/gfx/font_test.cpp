@@ -49,7 +49,7 @@ bool load_hand_font(font* f, const char* base)
 }
 
 struct Text : DeviceTest {
-    font hand;
+    font hand = {}; // zero until loaded, so a failed SetUp leaves nothing to free
     void SetUp() override
     {
         DeviceTest::SetUp();
@@ -74,7 +74,7 @@ struct FontSetup : DeviceTest {};
 // The hand font stands in for Comic16: 'A' is 10 pixels wide at page size 16, so 20 at the
 // bubbles' size 32 (spacing 0), and drawn 3 x 2 below the pen.
 struct Bubbles : DeviceTest {
-    bubs m;
+    bubs m = {}; // zero until set up, so a failed SetUp leaves nothing to clean
     void SetUp() override
     {
         DeviceTest::SetUp();

@@ -46,6 +46,7 @@ struct ImageLua : testing::Test {
             EXPECT_EQ(ilGetError(), (ILenum)IL_NO_ERROR) << "no error left pending";
         }
         files_clean(&FILES);
+        devil_library_ready(false); // as a program starts
         log_capture_stop();
     }
     std::string run(const char* code) { return lua_fixture_run(L, code); }

@@ -365,12 +365,18 @@ TEST_F(Mmap, ScriptCodeRunDuringACallCannotFreeTheTilesInUse)
     EXPECT_TRUE(fails("t:keymap(p)", "(bad mmap)")) << "fields are read raw";
 }
 
-TEST_F(Mmap, LayoutPacksTallestFirstWithBordersAndCopiesPixels)
+// Three 10 x 10 cells across a 30 x 10 image, each a box in its top left corner.
+static void three_cells(uint32_t sheet)
 {
-    uint32_t sheet = grey(30, 10);
     box(sheet, 0, 0, 4, 2, 1);   // cell 0: 4 x 2
     box(sheet, 10, 0, 3, 5, 2);  // cell 1: 3 x 5
     box(sheet, 20, 0, 6, 2, 3);  // cell 2: 6 x 2
+}
+
+TEST_F(Mmap, LayoutPacksTallestFirstWithBordersAndCopiesPixels)
+{
+    uint32_t sheet = grey(30, 10);
+    three_cells(sheet);
     Map src(sheet);
     ASSERT_TRUE(mmap_cutup(&src.m, 10, 10));
     ASSERT_TRUE(mmap_shrink(&src.m));
@@ -396,10 +402,12 @@ TEST_F(Mmap, LayoutPacksTallestFirstWithBordersAndCopiesPixels)
     const uint8_t* px = ilGetData() + (1 * 12 + 1) * 4;
     EXPECT_EQ(std::vector<int>({px[0], px[2], px[3]}), std::vector<int>({2, 2, 255}));
 
-    // Too low: the first shelf fits, the second does not; what was placed stays.
+    // Too low: the first shelf fits, the second does not; what was placed stays. The count
+    // is the 3 tiles to place: the first shelf (5 high + 2 x 1 border = 7) takes cells 1
+    // and 0, cell 2 starts a shelf at y 7 and 7 + 2 + 2 > 8; the third tile stays unplaced.
     Map low(grey(12, 8));
     EXPECT_FALSE(mmap_layout(&src.m, &low.m, 1));
-    EXPECT_EQ(low.m.count, 2);
+    EXPECT_EQ(low.m.count, 3);
     // Too narrow for one tile even on a shelf of its own.
     Map narrow(grey(7, 40));
     EXPECT_FALSE(mmap_layout(&src.m, &narrow.m, 1));
@@ -410,6 +418,51 @@ TEST_F(Mmap, LayoutPacksTallestFirstWithBordersAndCopiesPixels)
     // Replacing the packed tiles and freeing the source leave no stale links anywhere.
     mmap_clean(&src.m);
     EXPECT_EQ(dst.m.tiles[0].link, nullptr);
+}
+
+TEST_F(Mmap, AFailedLayoutKeepsEveryTileAndTheUnplacedOnesAreZero)
+{
+    // The three cells trimmed: cell 0 4 x 2, cell 1 3 x 5, cell 2 6 x 2, offsets 0; packed
+    // with border 1 in the order 1, 0, 2. Into 12 x 8: cell 1 at (1, 1), cell 0 at
+    // (1 + 3 + 2, 1) = (6, 1); cell 2 needs a shelf at y 5 + 2 = 7 and 7 + 2 + 2 > 8. Into
+    // 12 x 6 nothing fits: 0 + 5 + 2 > 6. Either way the map holds the 3 tiles to place.
+    // Keys, per sheet cell, 1 + the packed tile linked to it: cell 0 is tile 2, cell 1 tile
+    // 1, and an unplaced cell 0.
+    struct packing {
+        int w, h;
+        xtx_tile tiles[3];
+        uint16_t keys[3];
+    } cases[] = {
+        {12, 8, {{1, 1, 3, 5, 0, 0}, {6, 1, 4, 2, 0, 0}, {0, 0, 0, 0, 0, 0}}, {2, 1, 0}},
+        {12, 6, {{0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0}}, {0, 0, 0}},
+    };
+    ASSERT_EQ(run(TILE), "");
+    uint32_t sheet = grey(30, 10);
+    three_cells(sheet);
+    ASSERT_EQ(run("sheet = devil.alloc() s = mmap.alloc() s.image = sheet"), "");
+    ilBindImage(image("sheet"));
+    ilCopyImage(sheet);
+    ASSERT_EQ(run("s:cutup(10, 10) s:shrink()"), "");
+    std::string sheet_name = std::to_string(image("sheet"));
+    for (const packing& c : cases) {
+        std::string code = "img = devil.alloc() img:create(" + std::to_string(c.w) + ", " + std::to_string(c.h) +
+                           ", 1, 1, 'IL_LUMINANCE', 'IL_UNSIGNED_BYTE')"
+                           " p = mmap.alloc() p.image = img s:layout(p, 1) p:saveXTX(s, 'packed.xtx')";
+        ASSERT_EQ(run(code.c_str()), "") << c.h;
+        std::string base = " b" + std::to_string(image("img"));
+        for (int i = 0; i < 3; i++) {
+            const xtx_tile& t = c.tiles[i];
+            std::string shown = std::to_string(t.x) + "," + std::to_string(t.y) + "," + std::to_string(t.w) + "," +
+                                std::to_string(t.h) + " m" + (t.w ? sheet_name : "0") + base;
+            std::string got = eval(("tile(p, 'get_tile', " + std::to_string(i) + ")").c_str());
+            EXPECT_EQ(got, shown) << c.h << " tile " << i;
+        }
+        // 40 + 12 x 3 tiles + 2 x 3 keys = 82 bytes.
+        wr_buf expected;
+        wr_xtx_file(&expected, c.tiles, 3, c.keys, 3);
+        ASSERT_EQ(expected.bytes.size(), 82u);
+        EXPECT_EQ(harness_read_file("packed.xtx"), std::string(expected.bytes.begin(), expected.bytes.end())) << c.h;
+    }
 }
 
 TEST_F(Mmap, SavedXtxMatchesTheToolsWriterByteForByte)
@@ -545,6 +598,63 @@ TEST_F(Hmap, MasterColumnAndRowGiveTheSlope)
     EXPECT_FLOAT_EQ(m.cells[2].slope_x, 0.0f);
     hmap_clean(&m);
     hmap_clean(&m);
+}
+
+TEST_F(Hmap, RelaxationOverSeveralTilesEndsOnTheLastForwardPass)
+{
+    // Slopes through links into a 32 x 12 sheet of 4 x 4 cells with k = 2: column 0 row 2
+    // gives (0, 1) x 2 x 2 = (0, 4), column 4 row 2 (0, -4), column 6 row 2 (4, 0); no link
+    // is flat. Corners shared by two tiles are pulled by both: each visit satisfies the
+    // visited tile's steps exactly, so when two tiles disagree the last one visited wins.
+    // Pass 0 runs backwards and pass 31, the last, forwards. In A, B and C every later pair
+    // of passes repeats passes 0 and 1, so the heights end as pass 1 leaves them.
+    //
+    // A: tiles (0, 4) | flat. Pass 0 visits the flat tile (nothing to do), then the left
+    // one: its left and right edges become -2 over 2. Pass 1: the left tile is satisfied;
+    // the flat one pulls the shared edge back: e = (0 - 4) x 0.5, so -2 + 2 = 0 and 2 - 2 =
+    // 0. Top -2 0 0, bottom 2 0 0; both centres 0.
+    // B: tiles (0, 4) | (0, -4). Pass 0: the right tile makes both its edges 2 over -2, then
+    // the left one its left edge -2 over 2 and the shared edge e = (4 - -4) x 0.5 = 4,
+    // -2 over 2. Pass 1: the right tile's e = (-4 - 4) x 0.5 takes the shared edge back to
+    // 2 over -2. Top -2 2 2, bottom 2 -2 -2.
+    // C: (4, 0) above flat, one column. Pass 0: the top tile makes rows 0 and 2 read -2 2.
+    // Pass 1: the flat tile below: left edge e = (0 - 2) x 0.5 = -1 gives -1 over -1, right
+    // edge 1 over 1, then top e = (0 - 2) x 0.5 = -1 gives 0 0, bottom 0 0. Rows -2 2 | 0 0
+    // | 0 0.
+    // D: (4, 0) | flat agree (heights 0, 4, 4 across fit both) and the steps keep the sum of
+    // the corners at 0: every corner row settles at -8/3 4/3 4/3 (within float rounding of
+    // the geometric approach); the centres are (-8/3 + 4/3) / 2 = -2/3 and 4/3.
+    const float third = 1.0f / 3.0f;
+    struct relax_case {
+        const char* name;
+        int across, down;
+        int master[2]; // each tile's master cell (row 2), -1 for none
+        std::vector<float> heights; // every cell, row by row
+    } cases[] = {
+        {"A", 2, 1, {0, -1}, {-2, 0, 0, /**/ 0, 0, 0, /**/ 2, 0, 0}},
+        {"B", 2, 1, {0, 4}, {-2, 2, 2, /**/ 0, 0, 0, /**/ 2, -2, -2}},
+        {"C", 1, 2, {6, -1}, {-2, 2, /**/ 0, 0, /**/ 0, 0, /**/ 0, 0, /**/ 0, 0}},
+        {"D", 2, 1, {6, -1},
+         {-8 * third, 4 * third, 4 * third, /**/ -2 * third, 4 * third, 0, /**/ -8 * third, 4 * third, 4 * third}},
+    };
+    Map sheet(grey(32, 12));
+    ASSERT_TRUE(mmap_cutup(&sheet.m, 4, 4));
+    for (const relax_case& c : cases) {
+        Map level(grey(4 * c.across, 4 * c.down));
+        ASSERT_TRUE(mmap_cutup(&level.m, 4, 4));
+        for (int i = 0; i < 2; i++)
+            level.m.tiles[i].link = c.master[i] < 0 ? nullptr : &sheet.m.tiles[2 * 8 + c.master[i]];
+        hmap m;
+        hmap_setup(&m);
+        ASSERT_TRUE(hmap_build_from_mmap(&m, &level.m, 2.0f));
+        std::vector<float> heights;
+        for (int i = 0; i < m.count; i++)
+            heights.push_back(m.cells[i].height);
+        hmap_clean(&m);
+        ASSERT_EQ(heights.size(), c.heights.size()) << c.name;
+        for (size_t i = 0; i < heights.size(); i++)
+            EXPECT_NEAR(heights[i], c.heights[i], 1e-5) << c.name << " cell " << i;
+    }
 }
 
 TEST_F(Hmap, DrawShiftsOddRowsByHalfACell)

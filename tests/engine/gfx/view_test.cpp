@@ -16,12 +16,18 @@
 // flip.
 TEST(View, ScreenModeScalesOffsetsOnly)
 {
+    // The view takes the root's screen size; the root is shared by every test of the
+    // program, so the size goes back as found before anything can fail.
+    const int32_t saved_width = GFX.screen_width, saved_height = GFX.screen_height;
     GFX.screen_width = 800;
     GFX.screen_height = 600;
     gfx_view v;
-    ASSERT_TRUE(view_setup(&v, VIEW_MODE_SCREEN));
+    bool made = view_setup(&v, VIEW_MODE_SCREEN);
     v.derived.position = {5.0f, 5.0f, 2.0f};
     view_build(&v);
+    GFX.screen_width = saved_width;
+    GFX.screen_height = saved_height;
+    ASSERT_TRUE(made);
     vec3 o = {10, 10, 0};
     EXPECT_TRUE(view_project_offset(&v, &o));
     EXPECT_NEAR(o.x, 20.0f, 1e-3f);
