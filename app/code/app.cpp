@@ -172,13 +172,16 @@ bool app_reset(app* a)
 }
 
 // A frame that took longer than the period does not wait; the next period counts from the
-// end of this call, not from the planned frame start.
+// end of this call, not from the planned frame start. Each wait lasts at least 1 ms, so
+// after frame_period of them the period has passed whatever the counter says: a counter
+// that stands still, steps back or runs at another rate than `frequency` claims cannot hold
+// the frame (and with it the message pump) for ever.
 void app_wait_frame(app* a)
 {
     int64_t period = (int64_t)a->frame_period * a->frequency / 1000;
     LARGE_INTEGER now;
     QueryPerformanceCounter(&now);
-    while (now.QuadPart - a->last_frame < period) {
+    for (int32_t waits = 0; now.QuadPart - a->last_frame < period && waits < a->frame_period; waits++) {
         WaitForSingleObject(a->process, 1);
         QueryPerformanceCounter(&now);
     }

@@ -11,6 +11,7 @@
 #include "engine/code/gfx/gfx.h"
 #include "platform/plat_core.h"
 #include "platform/plat_msg.h"
+#include "tests/app/shell_globals_fixture.h"
 #include "tests/harness/log_capture.h"
 
 namespace {
@@ -56,8 +57,10 @@ hudgizmo* const MASTER = (hudgizmo*)0x1000;
 hudgizmo* const OTHER = (hudgizmo*)0x2000;
 
 struct App : ::testing::Test {
+    shell_globals saved;
     void SetUp() override
     {
+        shell_globals_save(&saved);
         APP = app();
         HUD = hud_subsystem();
         app_set_hooks(&recording);
@@ -70,6 +73,7 @@ struct App : ::testing::Test {
         app_set_hooks(nullptr);
         log_capture_stop();
         plat_msg_clean();
+        shell_globals_restore(&saved);
     }
 };
 
@@ -184,6 +188,7 @@ TEST(Pacing, FramesWaitInMillisecondStepsForTheRestOfThePeriodAndLongOnesNotAtAl
 {
     static int64_t now_ns = 5000000000;
     static int waits;
+    const app before = APP;
     plat_set_clock([] { return now_ns; }, 1000000000);
     plat_set_sleep([](DWORD ms) {
         waits++;
@@ -207,4 +212,48 @@ TEST(Pacing, FramesWaitInMillisecondStepsForTheRestOfThePeriodAndLongOnesNotAtAl
     }
     plat_set_clock(nullptr, 0);
     plat_set_sleep(nullptr);
+    APP = before;
+}
+
+// Each wait lasts at least 1 ms, so a frame never waits more than its period's count of them,
+// whatever the counter does: 33 waits for a 33 ms period (10 for 10 ms) where, without that
+// bound, a counter that stands still or stands behind the last frame would keep the frame
+// waiting for ever, and one that runs a million times slower than its stated frequency
+// would need 33 million waits.
+TEST(Pacing, AFrameWaitsAtMostItsPeriodInMillisecondStepsWhateverTheCounterDoes)
+{
+    static int64_t now_ticks;
+    static int64_t ticks_per_wait;
+    static int waits;
+    const app before = APP;
+    plat_set_clock([] { return now_ticks; }, 1000000000);
+    plat_set_sleep([](DWORD ms) {
+        waits++;
+        now_ticks += (int64_t)ms * ticks_per_wait;
+    });
+    const struct {
+        const char* name;
+        int64_t frequency, ticks_per_wait, last_frame_ahead;
+        int32_t period;
+        int waits;
+    } cases[] = {
+        {"counter standing still", 1000000000, 0, 0, 33, 33},
+        {"last frame ahead of the counter", 1000000000, 1000000, 1000000000000LL, 33, 33},
+        {"counter slower than its frequency", 1000000000, 1, 0, 10, 10},
+    };
+    for (auto& c : cases) {
+        now_ticks = 5000000000;
+        ticks_per_wait = c.ticks_per_wait;
+        APP = app();
+        APP.frequency = c.frequency;
+        APP.frame_period = c.period;
+        APP.last_frame = now_ticks + c.last_frame_ahead;
+        waits = 0;
+        app_wait_frame(&APP);
+        EXPECT_EQ(waits, c.waits) << c.name;
+        EXPECT_EQ(APP.last_frame, now_ticks) << c.name;
+    }
+    plat_set_clock(nullptr, 0);
+    plat_set_sleep(nullptr);
+    APP = before;
 }
