@@ -14,6 +14,7 @@
 #include "app/code/entry.h"
 #include "app/code/opt.h"
 #include "engine/code/safelua.h"
+#include "tests/app/shell_globals_fixture.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/log_capture.h"
 #include "tests/harness/lua_fixture.h"
@@ -29,8 +30,10 @@ void write_script(const char* name, const char* text)
 // with the options library; eval runs on the environment's state, call on L.
 struct ConTest : testing::Test {
     lua_State* L = nullptr;
+    shell_globals saved;
     void SetUp() override
     {
+        shell_globals_save(&saved);
         log_capture_start();
         memset(&OPT, 0, sizeof(OPT));
         mkdir("local", 0777);
@@ -44,6 +47,7 @@ struct ConTest : testing::Test {
         lua_close(L);
         con_close(&CON);
         log_capture_stop();
+        shell_globals_restore(&saved);
     }
     std::string eval(const char* expr) { return lua_fixture_eval(CON.L, expr); }
     std::string call(const char* expr) { return lua_fixture_eval(L, expr); }
