@@ -57,10 +57,10 @@ hudgizmo* const MASTER = (hudgizmo*)0x1000;
 hudgizmo* const OTHER = (hudgizmo*)0x2000;
 
 struct App : ::testing::Test {
-    shell_globals saved;
+    shell_globals* saved = nullptr;
     void SetUp() override
     {
-        shell_globals_save(&saved);
+        saved = shell_globals_save();
         APP = app();
         HUD = hud_subsystem();
         app_set_hooks(&recording);
@@ -73,7 +73,8 @@ struct App : ::testing::Test {
         app_set_hooks(nullptr);
         log_capture_stop();
         plat_msg_clean();
-        shell_globals_restore(&saved);
+        shell_globals_restore(saved);
+        saved = nullptr;
     }
 };
 

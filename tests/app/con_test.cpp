@@ -30,10 +30,10 @@ void write_script(const char* name, const char* text)
 // with the options library; eval runs on the environment's state, call on L.
 struct ConTest : testing::Test {
     lua_State* L = nullptr;
-    shell_globals saved;
+    shell_globals* saved = nullptr;
     void SetUp() override
     {
-        shell_globals_save(&saved);
+        saved = shell_globals_save();
         log_capture_start();
         memset(&OPT, 0, sizeof(OPT));
         mkdir("local", 0777);
@@ -47,7 +47,8 @@ struct ConTest : testing::Test {
         lua_close(L);
         con_close(&CON);
         log_capture_stop();
-        shell_globals_restore(&saved);
+        shell_globals_restore(saved);
+        saved = nullptr;
     }
     std::string eval(const char* expr) { return lua_fixture_eval(CON.L, expr); }
     std::string call(const char* expr) { return lua_fixture_eval(L, expr); }

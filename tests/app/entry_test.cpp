@@ -10,10 +10,17 @@
 #include <string>
 #include <vector>
 
+#include "app/code/app.h"
 #include "app/code/con.h"
 #include "app/code/di_input.h"
 #include "app/code/entry.h"
 #include "app/code/input.h"
+#include "app/code/opt.h"
+#include "engine/code/gfx/d3d_buffers.h"
+#include "engine/code/gfx/d3d_dbg.h"
+#include "engine/code/gfx/gfx.h"
+#include "engine/code/mem.h"
+#include "engine/code/timer.h"
 #include "platform/dinput8.h"
 #include "platform/plat_core.h"
 #include "platform/plat_window.h"
@@ -46,10 +53,10 @@ const main_state_hooks state_fail = {f_setup, nullptr, f_clean, nullptr, nullptr
 // The frames pace on the fake clock: the application's counter runs at its rate, and each
 // pacing wait moves it on by the time waited.
 struct EntryTest : testing::Test {
-    shell_globals saved;
+    shell_globals* saved = nullptr;
     void SetUp() override
     {
-        shell_globals_save(&saved);
+        saved = shell_globals_save();
         events.clear();
         log_capture_start();
         fake_ms = 7000;
@@ -69,7 +76,8 @@ struct EntryTest : testing::Test {
         plat_set_wndproc(nullptr);
         log_capture_stop();
         main_state_prev = main_state_curr = main_state_next = nullptr;
-        shell_globals_restore(&saved);
+        shell_globals_restore(saved);
+        saved = nullptr;
     }
 };
 
@@ -390,16 +398,17 @@ int note_first_frame(MSG*, int)
 // The program on a staged game folder, on the real clock; the shell's records are put back
 // afterwards.
 struct StartState : testing::Test {
-    shell_globals saved;
+    shell_globals* saved = nullptr;
     void SetUp() override
     {
-        shell_globals_save(&saved);
+        saved = shell_globals_save();
         ASSERT_TRUE(staged_fixture_stage());
     }
     void TearDown() override
     {
         plat_set_msg_source(nullptr);
-        shell_globals_restore(&saved);
+        shell_globals_restore(saved);
+        saved = nullptr;
     }
 };
 

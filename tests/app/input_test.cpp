@@ -31,10 +31,10 @@ const char* JOIN = "function r(...) local o = {} for i = 1, select('#', ...) do 
 // local/lua/input.lua here: the tables stay empty), the devices reset, the log captured.
 struct Input : ::testing::Test {
     lua_State* L = nullptr;
-    shell_globals saved;
+    shell_globals* saved = nullptr;
     void SetUp() override
     {
-        shell_globals_save(&saved);
+        saved = shell_globals_save();
         INPUT = input_state();
         input_events.count = 0;
         plat_di8_reset_for_tests();
@@ -52,7 +52,8 @@ struct Input : ::testing::Test {
         di_input_clean(&DI_INPUT);
         log_capture_stop();
         plat_di8_reset_for_tests();
-        shell_globals_restore(&saved);
+        shell_globals_restore(saved);
+        saved = nullptr;
     }
     std::string run(const char* code) { return lua_fixture_run(L, code); }
     std::string eval(const char* expr) { return lua_fixture_eval(L, expr); }

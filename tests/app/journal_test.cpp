@@ -36,10 +36,10 @@ std::vector<float> runs(std::vector<std::pair<int, float>> r)
 struct Journal : testing::Test {
     lua_State* L = nullptr;
     jstream* s = nullptr;
-    shell_globals saved;
+    shell_globals* saved = nullptr;
     void SetUp() override
     {
-        shell_globals_save(&saved);
+        saved = shell_globals_save();
         mkdir("local", 0777);
         mkdir("local/lua", 0777);
         harness_write_file("local/lua/journal.lua", "script_saw = type(journal.alloc_stream)");
@@ -54,7 +54,8 @@ struct Journal : testing::Test {
     {
         lua_close(L);
         journals_clean(&JOURNALS);
-        shell_globals_restore(&saved);
+        shell_globals_restore(saved);
+        saved = nullptr;
     }
     std::string text_of(jstream* stream)
     {

@@ -185,16 +185,17 @@ int driver(MSG* out, int max)
 }
 
 struct MenuRun : testing::Test {
-    shell_globals saved;
+    shell_globals* saved = nullptr;
     void SetUp() override
     {
-        shell_globals_save(&saved);
+        saved = shell_globals_save();
         ASSERT_TRUE(staged_fixture_stage());
     }
     void TearDown() override
     {
         plat_set_msg_source(NULL);
-        shell_globals_restore(&saved);
+        shell_globals_restore(saved);
+        saved = nullptr;
     }
 };
 

@@ -100,12 +100,13 @@ int driver(MSG*, int)
 
 // An index into cases. The run changes the shell's records; they are put back afterwards.
 struct Screens : testing::TestWithParam<int> {
-    shell_globals saved;
-    void SetUp() override { shell_globals_save(&saved); }
+    shell_globals* saved = nullptr;
+    void SetUp() override { saved = shell_globals_save(); }
     void TearDown() override
     {
         plat_set_msg_source(NULL);
-        shell_globals_restore(&saved);
+        shell_globals_restore(saved);
+        saved = nullptr;
     }
 };
 

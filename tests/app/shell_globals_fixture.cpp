@@ -2,13 +2,57 @@
 
 #include "tests/app/shell_globals_fixture.h"
 
+#include <cstdint>
 #include <cstring>
+
+#include "app/code/app.h"
+#include "app/code/con.h"
+#include "app/code/di_input.h"
+#include "app/code/hud/hud.h"
+#include "app/code/input.h"
+#include "app/code/journal.h"
+#include "app/code/main_state.h"
+#include "app/code/menu.h"
+#include "app/code/opt.h"
+#include "app/code/sfx/sfx.h"
+#include "engine/code/dbg.h"
+#include "engine/code/gfx/d3d_buffers.h"
+#include "engine/code/gfx/d3d_dbg.h"
+#include "engine/code/gfx/gfx.h"
+#include "engine/code/mem.h"
+
+struct shell_globals {
+    opts opt;
+    app app_rec;
+    con_subsystem con;
+    input_state input;
+    input_event_list events;
+    d3d_dbg console;
+    d3d_buffers buffers;
+    gfx root;
+    hud_subsystem hud;
+    sfx_subsystem sfx;
+    journals_subsystem journals;
+    mem_heap heap;
+    menu_state menu;
+    menu_def menu_records[MENU_RECORDS + 1];
+    float logo_zoom;
+    float cartoon_clock;
+    int32_t logo_frame;
+    const main_state_hooks *prev, *curr, *next;
+    uint32_t clock_last, clock_now;
+    int32_t mind_time, mind_step, until_tick, body_time, body_step;
+    dbg_hook print_hook, warning_hook, error_hook, status_hook;
+    char session[sizeof dbg_session];
+    unsigned char warning_new_session, error_new_session;
+};
 
 // The records are plain data; byte copies keep the pointers that INPUT holds into itself.
 template <typename T> static void copy(T* to, const T* from) { memcpy((void*)to, (const void*)from, sizeof(T)); }
 
-void shell_globals_save(shell_globals* g)
+shell_globals* shell_globals_save(void)
 {
+    shell_globals* g = new shell_globals;
     copy(&g->opt, &OPT);
     copy(&g->app_rec, &APP);
     copy(&g->con, &CON);
@@ -24,6 +68,7 @@ void shell_globals_save(shell_globals* g)
     copy(&g->menu, &MENU);
     memcpy(g->menu_records, menu_table, sizeof menu_table);
     g->logo_zoom = menu_logo_zoom;
+    g->cartoon_clock = hudgizmo_cartoon_clock;
     g->logo_frame = menu_logo_frame;
     g->prev = main_state_prev;
     g->curr = main_state_curr;
@@ -42,10 +87,13 @@ void shell_globals_save(shell_globals* g)
     memcpy(g->session, dbg_session, sizeof dbg_session);
     g->warning_new_session = dbg_warning_new_session;
     g->error_new_session = dbg_error_new_session;
+    return g;
 }
 
-void shell_globals_restore(const shell_globals* g)
+void shell_globals_restore(shell_globals* g)
 {
+    if (!g)
+        return;
     copy(&OPT, &g->opt);
     copy(&APP, &g->app_rec);
     copy(&CON, &g->con);
@@ -61,6 +109,7 @@ void shell_globals_restore(const shell_globals* g)
     copy(&MENU, &g->menu);
     memcpy(menu_table, g->menu_records, sizeof menu_table);
     menu_logo_zoom = g->logo_zoom;
+    hudgizmo_cartoon_clock = g->cartoon_clock;
     menu_logo_frame = g->logo_frame;
     main_state_prev = g->prev;
     main_state_curr = g->curr;
@@ -79,4 +128,5 @@ void shell_globals_restore(const shell_globals* g)
     memcpy(dbg_session, g->session, sizeof dbg_session);
     dbg_warning_new_session = g->warning_new_session;
     dbg_error_new_session = g->error_new_session;
+    delete g;
 }
