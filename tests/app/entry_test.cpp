@@ -287,7 +287,7 @@ TEST_F(EntryTest, RunFlagsSeeOnlyUpperCaseInTheFirstEightCharacters)
 
 // Worked by hand from the three formats: FPS is 1000 / the TOTAL average (1000 / 33 = 30,
 // 1000 / 3 = 333, 1000 / 1001 = 0), 1000 / 1 = 1000 capped at 999, and 0 while no average
-// is published; %3d pads to three places and never cuts (DRAW 1234, txts 4444). GC is the
+// is published; %3d pads to three places and never cuts (DRAW 1234). GC is the
 // Lua state's memory in use in kilobytes and GCT its collection threshold, the collector's
 // default pause of 200 % making that twice the memory in use; without a Lua state both are 0.
 TEST_F(EntryTest, StatusLinesShowTheCappedFrameRateTheTimesAndTheCounts)
@@ -297,14 +297,14 @@ TEST_F(EntryTest, StatusLinesShowTheCappedFrameRateTheTimesAndTheCounts)
     D3D_DBG.DRAW.last = 1234;
     D3D_BUFFERS.dynavtx_count = 1;
     D3D_BUFFERS.vtx_count = 22;
-    D3D_BUFFERS.idx_count = 333;
-    D3D_BUFFERS.txt_count = 4444;
+    D3D_BUFFERS.idx_count = 3;
+    D3D_BUFFERS.txt_count = 44;
     mem.bytes = 123456789;
     GFX.avatars.avatar_count = 5;
     GFX.avatars.soul_count = 6;
     GFX.xsxs.count = 33;
     GFX.xoxs.count = 7;
-    const std::string counts = "dynavtxs=  1 vtxs= 22 idxs=333 txts=4444 mem=123456789\n"
+    const std::string counts = "dynavtxs=  1 vtxs= 22 idxs=  3 txts= 44 mem=123456789\n"
                                "avatars=  5 souls=  6 xsxs= 33 xoxs=  7\n";
     lua_State* L = luaL_newstate();
     luaL_openlibs(L);
