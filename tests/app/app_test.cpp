@@ -11,6 +11,7 @@
 #include "engine/code/gfx/gfx.h"
 #include "platform/plat_core.h"
 #include "platform/plat_msg.h"
+#include "tests/app/shell_globals_fixture.h"
 #include "tests/harness/log_capture.h"
 
 namespace {
@@ -56,8 +57,10 @@ hudgizmo* const MASTER = (hudgizmo*)0x1000;
 hudgizmo* const OTHER = (hudgizmo*)0x2000;
 
 struct App : ::testing::Test {
+    shell_globals* saved = nullptr;
     void SetUp() override
     {
+        saved = shell_globals_save();
         APP = app();
         HUD = hud_subsystem();
         app_set_hooks(&recording);
@@ -70,6 +73,8 @@ struct App : ::testing::Test {
         app_set_hooks(nullptr);
         log_capture_stop();
         plat_msg_clean();
+        shell_globals_restore(saved);
+        saved = nullptr;
     }
 };
 
@@ -203,6 +208,7 @@ TEST(Pacing, FramesWaitInMillisecondStepsForTheRestOfThePeriodAndLongOnesNotAtAl
 {
     static int64_t now_ns = 5000000000;
     static int waits;
+    const app before = APP;
     plat_set_clock([] { return now_ns; }, 1000000000);
     plat_set_sleep([](DWORD ms) {
         waits++;
@@ -226,4 +232,5 @@ TEST(Pacing, FramesWaitInMillisecondStepsForTheRestOfThePeriodAndLongOnesNotAtAl
     }
     plat_set_clock(nullptr, 0);
     plat_set_sleep(nullptr);
+    APP = before;
 }

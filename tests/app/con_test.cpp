@@ -14,6 +14,7 @@
 #include "app/code/entry.h"
 #include "app/code/opt.h"
 #include "engine/code/safelua.h"
+#include "tests/app/shell_globals_fixture.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/log_capture.h"
 #include "tests/harness/lua_fixture.h"
@@ -37,8 +38,10 @@ void write_quiet_installation()
 // with the options library; eval runs on the environment's state, call on L.
 struct ConTest : testing::Test {
     lua_State* L = nullptr;
+    shell_globals* saved = nullptr;
     void SetUp() override
     {
+        saved = shell_globals_save();
         log_capture_start();
         memset(&OPT, 0, sizeof(OPT));
         mkdir("local", 0777);
@@ -52,6 +55,8 @@ struct ConTest : testing::Test {
         lua_close(L);
         con_close(&CON);
         log_capture_stop();
+        shell_globals_restore(saved);
+        saved = nullptr;
     }
     std::string eval(const char* expr) { return lua_fixture_eval(CON.L, expr); }
     std::string call(const char* expr) { return lua_fixture_eval(L, expr); }

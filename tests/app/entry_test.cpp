@@ -3,22 +3,33 @@
 // injected clock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "app/code/app.h"
 #include "app/code/con.h"
 #include "app/code/di_input.h"
 #include "app/code/entry.h"
 #include "app/code/input.h"
+#include "app/code/opt.h"
+#include "engine/code/gfx/d3d_buffers.h"
+#include "engine/code/gfx/d3d_dbg.h"
+#include "engine/code/gfx/gfx.h"
+#include "engine/code/mem.h"
+#include "engine/code/timer.h"
 #include "platform/dinput8.h"
 #include "platform/plat_core.h"
 #include "platform/plat_window.h"
+#include "tests/app/shell_globals_fixture.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/log_capture.h"
 #include "tests/harness/lua_fixture.h"
 #include "tests/harness/msg_script.h"
+#include "tests/harness/staged_fixture.h"
 
 namespace {
 
@@ -39,22 +50,34 @@ const main_state_hooks state_a = {a_setup, nullptr, a_clean, nullptr, nullptr, n
 const main_state_hooks state_b = {b_setup, nullptr, b_clean, nullptr, nullptr, nullptr};
 const main_state_hooks state_fail = {f_setup, nullptr, f_clean, nullptr, nullptr, nullptr};
 
+// The frames pace on the fake clock: the application's counter runs at its rate, and each
+// pacing wait moves it on by the time waited.
 struct EntryTest : testing::Test {
+    shell_globals* saved = nullptr;
     void SetUp() override
     {
+        saved = shell_globals_save();
         events.clear();
         log_capture_start();
         fake_ms = 7000;
         plat_set_clock(fake_clock, 1000);
+        plat_set_sleep([](DWORD ms) { fake_ms += ms; });
+        APP = app();
+        APP.frequency = 1000;
+        APP.frame_period = 33;
+        APP.last_frame = fake_ms;
         main_state_prev = main_state_curr = main_state_next = nullptr;
     }
     void TearDown() override
     {
         plat_set_clock(nullptr, 0);
+        plat_set_sleep(nullptr);
         plat_set_msg_source(nullptr);
         plat_set_wndproc(nullptr);
         log_capture_stop();
         main_state_prev = main_state_curr = main_state_next = nullptr;
+        shell_globals_restore(saved);
+        saved = nullptr;
     }
 };
 
@@ -293,4 +316,170 @@ TEST_F(EntryTest, RunFlagsSeeOnlyUpperCaseInTheFirstEightCharacters)
     } cases[] = {{"TC", 3}, {"tc", 0}, {"", 0}, {"xTxT", 1}, {"1234567C", 2}, {"12345678C", 0}};
     for (auto& c : cases)
         EXPECT_EQ(parse_run_flags(c.text), c.want) << c.text;
+}
+
+// ---- the status lines and the console's status flag ----
+
+// Worked by hand from the three formats: FPS is 1000 / the TOTAL average (1000 / 33 = 30,
+// 1000 / 3 = 333, 1000 / 1001 = 0), 1000 / 1 = 1000 capped at 999, and 0 while no average
+// is published; %3d pads to three places and never cuts (DRAW 1234). GC is the
+// Lua state's memory in use in kilobytes and GCT its collection threshold, the collector's
+// default pause of 200 % making that twice the memory in use; without a Lua state both are 0.
+TEST_F(EntryTest, StatusLinesShowTheCappedFrameRateTheTimesAndTheCounts)
+{
+    D3D_DBG.TOTAL.last = 12;
+    D3D_DBG.CELLS.last = 3;
+    D3D_DBG.DRAW.last = 1234;
+    D3D_BUFFERS.dynavtx_count = 1;
+    D3D_BUFFERS.vtx_count = 22;
+    D3D_BUFFERS.idx_count = 3;
+    D3D_BUFFERS.txt_count = 44;
+    mem.bytes = 123456789;
+    GFX.avatars.avatar_count = 5;
+    GFX.avatars.soul_count = 6;
+    GFX.xsxs.count = 33;
+    GFX.xoxs.count = 7;
+    const std::string counts = "dynavtxs=  1 vtxs= 22 idxs=  3 txts= 44 mem=123456789\n"
+                               "avatars=  5 souls=  6 xsxs= 33 xoxs=  7\n";
+    lua_State* L = luaL_newstate();
+    luaL_openlibs(L);
+    const struct {
+        int32_t average;
+        bool lua;
+        const char* fps;
+    } cases[] = {{0, false, "  0"},   {1, false, "999"},  {2, false, "500"}, {3, true, "333"},
+                 {33, false, " 30"},  {1000, true, "  1"}, {1001, false, "  0"}};
+    for (auto& c : cases) {
+        D3D_DBG.TOTAL.published_average = c.average;
+        CON.L = c.lua ? L : nullptr;
+        LOGGED.status.clear();
+        main_loop_status();
+        int kb = c.lua ? lua_gc(L, LUA_GCCOUNT, 0) : 0;
+        std::string gc = "GC=" + std::to_string(kb) + "k GCT=" + std::to_string(2 * kb) + "k\n";
+        EXPECT_EQ(LOGGED.status, std::string("FPS=") + c.fps + " TOTAL= 12 CELLS=  3 DRAW=1234 " + gc + counts)
+            << c.average;
+    }
+    CON.L = nullptr;
+    lua_close(L);
+}
+
+// Frames of 40 ms on the real TOTAL timer. The first frame's stop finds the timer never
+// started and takes no sample; frames 2 to 12 take one each, and the eleventh sample (more
+// than 10) publishes their average of 40 ms, so FPS reads 0 up to frame 11 and 1000 / 40 =
+// 25 from frame 12. Every frame sends its three lines and sets the console's status flag
+// from show_debug: hidden (1) while it is off, shown (0) while it is on.
+TEST_F(EntryTest, FramesShowNoFrameRateBeforeTheFirstAverageAndShowDebugHidesTheStatus)
+{
+    CON = con_subsystem();
+    for (timer* t : {&D3D_DBG.TOTAL, &D3D_DBG.CELLS, &D3D_DBG.DRAW})
+        ASSERT_TRUE(timer_setup(t));
+    plat_set_msg_source(msg_script_source);
+    MSG_SCRIPT.clear();
+    for (int frame = 1; frame <= 12; frame++) {
+        bool show = frame % 3 != 0;
+        OPT.show_debug = show;
+        D3D_DBG.status_hidden = show ? 1 : 0;
+        LOGGED.status.clear();
+        fake_ms += 40;
+        bool quit = false;
+        ASSERT_TRUE(main_loop_frame(&quit));
+        EXPECT_EQ(D3D_DBG.status_hidden, show ? 0 : 1) << frame;
+        EXPECT_EQ(std::count(LOGGED.status.begin(), LOGGED.status.end(), '\n'), 3) << frame;
+        std::string first = LOGGED.status.substr(0, LOGGED.status.find('\n') + 1);
+        const char* want = frame == 1 ? "FPS=  0 TOTAL=  0 CELLS=  0 DRAW=  0 GC=0k GCT=0k\n"
+                         : frame < 12 ? "FPS=  0 TOTAL= 40 CELLS=  0 DRAW=  0 GC=0k GCT=0k\n"
+                                      : "FPS= 25 TOTAL= 40 CELLS=  0 DRAW=  0 GC=0k GCT=0k\n";
+        EXPECT_EQ(first, want) << frame;
+    }
+}
+
+// ---- the state requested at start-up ----
+
+// The choice values of the options: 5, 6 and 7 name their states, everything else (the
+// menu's own 4, 0 for an option never set, the window choices 1 to 3, values past the list,
+// negative ones) requests the menu.
+TEST_F(EntryTest, RequestedStateIsTheNamedOneOrElseTheMenu)
+{
+    const struct {
+        int32_t choice;
+        const main_state_hooks* want;
+    } cases[] = {{5, &main_state_structor}, {6, &main_state_bud_test}, {7, &main_state_amaze},
+                 {4, &main_state_menu},     {0, &main_state_menu},      {1, &main_state_menu},
+                 {3, &main_state_menu},     {8, &main_state_menu},      {42, &main_state_menu},
+                 {-1, &main_state_menu},    {INT32_MIN, &main_state_menu}};
+    for (auto& c : cases) {
+        main_state_next = nullptr;
+        set_next_main_state(c.choice);
+        EXPECT_EQ(main_state_next, c.want) << c.choice;
+    }
+}
+
+namespace {
+
+// Asked by the message pump at the end of every frame (and again while it empties the
+// queue): at its first call notes the states as the first frame left them, and ends the run.
+const main_state_hooks *first_prev, *first_curr;
+int start_frames;
+int note_first_frame(MSG*, int)
+{
+    if (++start_frames == 1) {
+        first_prev = main_state_prev;
+        first_curr = main_state_curr;
+        PostQuitMessage(0);
+    }
+    return 0;
+}
+
+// The program on a staged game folder, on the real clock; the shell's records are put back
+// afterwards.
+struct StartState : testing::Test {
+    shell_globals* saved = nullptr;
+    void SetUp() override
+    {
+        saved = shell_globals_save();
+        ASSERT_TRUE(staged_fixture_stage());
+    }
+    void TearDown() override
+    {
+        plat_set_msg_source(nullptr);
+        shell_globals_restore(saved);
+        saved = nullptr;
+    }
+};
+
+} // namespace
+
+// The start-up script's start_state picks the state of the first frame: the menu set up at
+// start is cleaned and the named state set up in that frame, the menu itself too (left and
+// entered again). A choice that names no state, or no choice at all, means the menu.
+TEST_F(StartState, TheFirstFrameEntersTheStateThatStartStateNames)
+{
+    const std::string startup = harness_read_file("local/lua/startup.lua");
+    const std::string line = "opt.start_state(\"main_state_menu\")";
+    ASSERT_NE(startup.find(line), std::string::npos);
+    const struct {
+        const char* line;
+        const main_state_hooks* want;
+    } cases[] = {
+        {"opt.start_state(\"main_state_structor\")", &main_state_structor},
+        {"opt.start_state(\"main_state_amaze\")", &main_state_amaze},
+        {"opt.start_state(\"main_state_menu\")", &main_state_menu},
+        {"opt.start_state(\"fullscreen\")", &main_state_menu},
+        {"", &main_state_menu},
+    };
+    for (auto& c : cases) {
+        std::string text = startup;
+        text.replace(text.find(line), line.size(), c.line);
+        harness_write_file("local/lua/startup.lua", text.c_str());
+        std::remove("ERROR.TXT");
+        first_prev = first_curr = nullptr;
+        start_frames = 0;
+        main_state_prev = nullptr;
+        plat_set_msg_source(note_first_frame);
+        EXPECT_EQ(dorvale_main(), 0) << c.line;
+        plat_set_msg_source(nullptr);
+        EXPECT_EQ(first_prev, &main_state_menu) << c.line;
+        EXPECT_EQ(first_curr, c.want) << c.line;
+        EXPECT_EQ(harness_read_file("ERROR.TXT"), "") << c.line;
+    }
 }

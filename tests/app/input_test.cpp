@@ -15,6 +15,7 @@
 #include "app/code/input.h"
 #include "platform/dinput8.h"
 #include "platform/plat_window.h"
+#include "tests/app/shell_globals_fixture.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/log_capture.h"
 #include "tests/harness/lua_fixture.h"
@@ -30,8 +31,10 @@ const char* JOIN = "function r(...) local o = {} for i = 1, select('#', ...) do 
 // local/lua/input.lua here: the tables stay empty), the devices reset, the log captured.
 struct Input : ::testing::Test {
     lua_State* L = nullptr;
+    shell_globals* saved = nullptr;
     void SetUp() override
     {
+        saved = shell_globals_save();
         INPUT = input_state();
         input_events.count = 0;
         plat_di8_reset_for_tests();
@@ -49,6 +52,8 @@ struct Input : ::testing::Test {
         di_input_clean(&DI_INPUT);
         log_capture_stop();
         plat_di8_reset_for_tests();
+        shell_globals_restore(saved);
+        saved = nullptr;
     }
     std::string run(const char* code) { return lua_fixture_run(L, code); }
     std::string eval(const char* expr) { return lua_fixture_eval(L, expr); }

@@ -9,6 +9,7 @@
 
 #include "app/code/journal.h"
 #include "engine/code/safelua.h"
+#include "tests/app/shell_globals_fixture.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/lua_fixture.h"
 
@@ -35,8 +36,10 @@ std::vector<float> runs(std::vector<std::pair<int, float>> r)
 struct Journal : testing::Test {
     lua_State* L = nullptr;
     jstream* s = nullptr;
+    shell_globals* saved = nullptr;
     void SetUp() override
     {
+        saved = shell_globals_save();
         mkdir("local", 0777);
         mkdir("local/lua", 0777);
         harness_write_file("local/lua/journal.lua", "script_saw = type(journal.alloc_stream)");
@@ -51,6 +54,8 @@ struct Journal : testing::Test {
     {
         lua_close(L);
         journals_clean(&JOURNALS);
+        shell_globals_restore(saved);
+        saved = nullptr;
     }
     std::string text_of(jstream* stream)
     {

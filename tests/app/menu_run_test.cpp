@@ -19,6 +19,7 @@
 #include "engine/code/gfx/gfx.h"
 #include "platform/d3d8.h"
 #include "platform/plat_msg.h"
+#include "tests/app/shell_globals_fixture.h"
 #include "tests/harness/staged_fixture.h"
 #include "tests/harness/harness.h"
 #include "tools/writer/wr_image.h"
@@ -184,7 +185,18 @@ int driver(MSG* out, int max)
 }
 
 struct MenuRun : testing::Test {
-    void SetUp() override { ASSERT_TRUE(staged_fixture_stage()); }
+    shell_globals* saved = nullptr;
+    void SetUp() override
+    {
+        saved = shell_globals_save();
+        ASSERT_TRUE(staged_fixture_stage());
+    }
+    void TearDown() override
+    {
+        plat_set_msg_source(NULL);
+        shell_globals_restore(saved);
+        saved = nullptr;
+    }
 };
 
 } // namespace

@@ -15,6 +15,7 @@
 #include "app/code/menu.h"
 #include "engine/code/gfx/gfx.h"
 #include "platform/d3d8.h"
+#include "tests/app/shell_globals_fixture.h"
 #include "tests/harness/staged_fixture.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/lua_fixture.h"
@@ -25,8 +26,10 @@ namespace {
 
 struct MenuActions : testing::Test {
     hudgizmo panels[5];
+    shell_globals* saved = nullptr;
     void SetUp() override
     {
+        saved = shell_globals_save();
         memset(panels, 0, sizeof panels);
         for (int i = 0; i < 5; i++)
             menu_table[MENU_LayoutMain + i].gizmo = &panels[i];
@@ -39,6 +42,8 @@ struct MenuActions : testing::Test {
             menu_table[i].gizmo = NULL;
         main_state_curr = main_state_next = NULL;
         HUD.displayed_menu = NULL;
+        shell_globals_restore(saved);
+        saved = nullptr;
     }
     void act(int id, hudgizmo* g = NULL) { menu_table[id].handler(&menu_table[id], g, 1, 0); }
     // Which of the five panels show, as a string of 0/1 from main to amaze.
@@ -123,8 +128,10 @@ TEST_F(MenuActions, SetOptRecordsRunTheTextOfTheirButton)
 namespace {
 
 struct MenuState : StagedFixture {
+    shell_globals* saved = nullptr;
     void SetUp() override
     {
+        saved = shell_globals_save();
         memset(&MENU, 0, sizeof MENU);
         ASSERT_NO_FATAL_FAILURE(staged_open(false));
         main_state_curr = &main_state_menu;
@@ -133,6 +140,8 @@ struct MenuState : StagedFixture {
     {
         menu_clean(&MENU);
         staged_close();
+        shell_globals_restore(saved);
+        saved = nullptr;
     }
     std::string eval(const char* expr) { return lua_fixture_eval(CON.L, expr); }
 };

@@ -19,6 +19,7 @@
 #include "engine/code/gfx/gfx.h"
 #include "platform/d3d8_debug.h"
 #include "platform/plat_msg.h"
+#include "tests/app/shell_globals_fixture.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/staged_fixture.h"
 #include "tools/writer/wr_image.h"
@@ -97,7 +98,17 @@ int driver(MSG*, int)
     return 0;
 }
 
-struct Screens : testing::TestWithParam<int> {}; // an index into cases
+// An index into cases. The run changes the shell's records; they are put back afterwards.
+struct Screens : testing::TestWithParam<int> {
+    shell_globals* saved = nullptr;
+    void SetUp() override { saved = shell_globals_save(); }
+    void TearDown() override
+    {
+        plat_set_msg_source(NULL);
+        shell_globals_restore(saved);
+        saved = nullptr;
+    }
+};
 
 } // namespace
 

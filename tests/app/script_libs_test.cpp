@@ -20,6 +20,7 @@
 #include "engine/code/gfx/soul.h"
 #include "engine/code/gfx/xsx.h"
 #include "engine/code/safelua.h"
+#include "tests/app/shell_globals_fixture.h"
 #include "tests/harness/harness.h"
 #include "tests/harness/log_capture.h"
 #include "tests/harness/lua_fixture.h"
@@ -58,8 +59,16 @@ struct ScriptLibs : testing::Test {
     avatar a;
     avatar_soul soul;
 
+    shell_globals* saved = nullptr;
+    std::string tz; // the time zone setting before the test ("" with the flag: none)
+    bool had_tz = false;
+
     void SetUp() override
     {
+        saved = shell_globals_save();
+        const char* zone = getenv("TZ");
+        had_tz = zone != NULL;
+        tz = zone ? zone : "";
         log_capture_start();
         memset(&GFX.avatars, 0, sizeof GFX.avatars);
         GFX.avatars.groups[11].count = 2;
@@ -98,9 +107,14 @@ struct ScriptLibs : testing::Test {
         lua_close(L);
         memset(&GFX.avatars, 0, sizeof GFX.avatars);
         zel_set_clock(NULL);
-        unsetenv("TZ");
+        if (had_tz)
+            setenv("TZ", tz.c_str(), 1);
+        else
+            unsetenv("TZ");
         tzset();
         log_capture_stop();
+        shell_globals_restore(saved);
+        saved = NULL;
     }
     std::string eval(const char* expr) { return lua_fixture_eval(L, expr); }
     void pick(const char* what) { lua_fixture_run(L, (std::string("pick = '") + what + "'").c_str()); }

@@ -14,9 +14,9 @@
 
 sfx_subsystem SFX;
 
-// Names handed out while sound is off. Kept outside the record, which setup zeroes, so
-// handles made before and after a reset stay distinct.
-static uint32_t sfx_counter = 1;
+// Kept outside the record, which setup zeroes, so handles made before and after a reset
+// stay distinct.
+uint32_t sfx_counter = 1;
 
 // ---- check ----
 

@@ -25,6 +25,8 @@ struct sfx_subsystem {
 };
 
 extern sfx_subsystem SFX;
+// The next name handed out while sound is off (starts at 1).
+extern uint32_t sfx_counter;
 
 // Zero, then open the device and context, make the voices and the music stream.
 // True with sound off as well (SFX stays disabled when the option sfx_enabled is false).

@@ -36,10 +36,20 @@ int open_libs(lua_State* L)
 
 // Each test starts with the real OpenAL calls, options cleared, the log captured and a Lua
 // state with the library, and ends with the sound closed.
+// The options, the sound record, its handle counter and its door to OpenAL are put back as
+// they were.
 struct Sfx : testing::Test {
     lua_State* L = nullptr;
+    opts saved_opt;
+    sfx_subsystem saved_sfx;
+    sfx_al_api saved_al;
+    uint32_t saved_counter;
     void SetUp() override
     {
+        memcpy(&saved_opt, &OPT, sizeof OPT);
+        memcpy((void*)&saved_sfx, &SFX, sizeof SFX);
+        saved_al = sfx_al;
+        saved_counter = sfx_counter;
         sfx_al = sfx_al_default;
         memset(&OPT, 0, sizeof(OPT));
         log_capture_start();
@@ -50,8 +60,11 @@ struct Sfx : testing::Test {
     {
         lua_close(L);
         sfx_clean(&SFX);
-        sfx_al = sfx_al_default;
         log_capture_stop();
+        memcpy((void*)&SFX, &saved_sfx, sizeof SFX);
+        memcpy(&OPT, &saved_opt, sizeof OPT);
+        sfx_al = saved_al;
+        sfx_counter = saved_counter;
     }
     std::string run(const char* code) { return lua_fixture_run(L, code); }
 };
@@ -552,4 +565,28 @@ TEST_F(Stream, FileThatStopsDecodingEndsTheMusicInsteadOfHanging)
     EXPECT_EQ(SFX.music.file, nullptr);
     EXPECT_NE(state(), AL_PLAYING);
     EXPECT_NE(LOGGED.error.find("Music stream stopped"), std::string::npos);
+}
+
+// The music plays at the gain of sfx_background_volume as it stood when the file was opened:
+// the source's gain reads back as the option, and the mixed tone's peak scales with it,
+// measured against the peak at 1.0 (0.5 halves it, 0.25 quarters it).
+TEST_F(Stream, MusicGainFollowsTheBackgroundVolume)
+{
+    const float volumes[] = {1.0f, 0.5f, 0.25f, 0.1f};
+    int full = 0;
+    for (float v : volumes) {
+        OPT.sfx_background_volume = v;
+        sfx_stream_open(&SFX.music, "a.ogg");
+        ASSERT_EQ(frames_to_play(6), 4) << v;
+        ALfloat gain = -1;
+        alGetSourcef(SFX.music.source, AL_GAIN, &gain);
+        EXPECT_FLOAT_EQ(gain, v);
+        render(1024); // past the mixer's fade-in
+        int peak = render(4096);
+        if (v == 1.0f)
+            full = peak;
+        ASSERT_GT(full, 5000);
+        EXPECT_NEAR((double)peak / full, v, 0.03) << v;
+    }
+    EXPECT_EQ(LOGGED.error, "");
 }
