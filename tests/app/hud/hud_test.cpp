@@ -100,7 +100,8 @@ TEST_F(HudSub, EverySlotFromTheFirstToTheLastIsUpdatedClickedAndDrawn)
 }
 
 // Four full-window trees whose one button each covers the pointer at (10, 10): display
-// gizmo d (A), contexts c1 (B) and c2 (C), menu m (M). Which button takes a press, after a
+// gizmo d (A), contexts c1 (B) and c2 (C), menu m (M); and menu s whose button lies at
+// (0, 0)-(5, 5), off the pointer. Which button takes a press, after a
 // number of frames without one: the update runs over the displayed menu alone when there is
 // one, else the context slots from the highest down, then the display gizmo; and it sees
 // the rectangles of the previous frame's layout, so a tree never laid out takes nothing.
@@ -117,6 +118,7 @@ TEST_F(HudSub, UpdateOrderAcrossTheMenuTheContextSlotsAndTheDisplayGizmo)
         {"d:display()", 1, "A"},
         {"d:display() c1:context(2, 'none')", 1, "B"}, // the empty slot 1 is skipped
         {"d:display() c2:context(1, 'none') m:mastermenu()", 1, "M"},
+        {"d:display() c2:context(1, 'none') s:mastermenu()", 1, nullptr}, // off the menu's button
         {"d:display() c2:context(1, 'none')", 0, nullptr},
         {"m:mastermenu()", 0, nullptr}, // its layout follows its update
     };
@@ -126,7 +128,8 @@ TEST_F(HudSub, UpdateOrderAcrossTheMenuTheContextSlotsAndTheDisplayGizmo)
         for (hudgizmo*& slot : HUD.contexts)
             slot = nullptr;
         ASSERT_TRUE(run("d = hud.alloc():build{{button='A'}} c1 = hud.alloc():build{{button='B'}}"
-                        "c2 = hud.alloc():build{{button='C'}} m = hud.alloc():build{{button='M'}}"));
+                        "c2 = hud.alloc():build{{button='C'}} m = hud.alloc():build{{button='M'}}"
+                        "s = hud.alloc():build{xalign=-1, yalign=-1, {button='S', min_width=5, min_height=5}}"));
         ASSERT_TRUE(run(c.shown));
         INPUT.click = {};
         for (int i = 0; i < c.frames; i++)

@@ -102,9 +102,10 @@ TEST_F(HudTree, GridKeysAreLaidOutAsGivenAndOnlyNegativeCountsAreHeld)
         // 0, -1, 0, 1, 2: B starts in column -1 (none, so it keeps 10), C in column 0 (30
         // like A), D ends the row at 2; 30 + 10 + 30 + 10 = 80.
         {"", ", span_width=-1}", 4, {2, 1, 80, 10}, {0, 30, 40, 70}, {0, 0, 0, 0}},
-        // Spans -3 of three: SW = SH = -1, the root of -1 is held at 0, so R = 0 and K = 0.
-        // The counter goes -3, -2, -1, never reaching 0: one row 30 + 10 + 10.
-        {"", ", span_width=-3, span_height=-3}", 3, {0, 0, 50, 10}, {0, 30, 40}, {0, 0, 0}},
+        // A -1 wide and -7 high: SW = 1, SH = -5, the root of (1 - 5) / 2 = -2 is held at 0,
+        // so R = 0 and K = 0. The counter goes -1, then 0 and 1, each ending a row: rows A B
+        // (30 + 10) and C.
+        {"", ", span_width=-1, span_height=-7}", 3, {0, 0, 40, 20}, {0, 30, 0}, {0, 0, 10}},
         // Limit -1: K = -1, R = (4 - 1 - 1) / -1 = -2, both held at 0; every child ends its
         // row: a column 30 wide and 4 x 10 high.
         {"limit_wide=-1,", "}", 4, {0, 0, 30, 40}, {0, 0, 0, 0}, {0, 10, 20, 30}},
