@@ -1,6 +1,6 @@
 // The HUD drawn on the real device and read back: a displayed tree's faces land where the
-// layout put them, the pointer's transforms and what its depth clear leaves, and the
-// cartoon avatar's place.
+// layout put them, the pointer's transforms, light and depth clear, the text fonts' spacing,
+// and the cartoon avatar's place.
 #include <IL/il.h>
 #include <unistd.h>
 

@@ -1,5 +1,6 @@
-// Gizmo kinds and faces: the click flow, group rings, handle drags and their fractions,
-// text measuring, wrapping and justification, face quads and the cartoon clock.
+// Gizmo kinds and faces: hit edges and the click flow, group rings (only in a tree linked
+// under a menu table), overlapping gizmos, handle drags and their fractions, gfx fills, text
+// measuring, wrapping and justification, face quads, styles and shades, the cartoon clock.
 #include "app/code/main_state.h"
 #include "tests/app/hud/hud_fixture.h"
 

@@ -1,6 +1,7 @@
-// The HUD subsystem: what takes input while a menu is shown, the lifetime of shown gizmos
-// (freed, collected, rebuilt) and use before setup; then the Lua library
-// hud: every table key, the nesting depth and the argument errors.
+// The HUD subsystem: what takes input while a menu is shown and in which order the menu,
+// the context slots and the display gizmo see a press, the lifetime of shown gizmos (freed,
+// collected, rebuilt) and use before setup; the Lua library hud: every table key, children,
+// the nesting depth, the argument errors, placing and context slots; the pointer's pose.
 #include "tests/app/hud/hud_fixture.h"
 
 namespace {
