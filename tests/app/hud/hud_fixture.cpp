@@ -105,6 +105,8 @@ void HudTest::TearDown()
     run("xlate = {onexit = function() end}"); // the second stage that registers it is not run
     con_close(&CON);
     hud_clean(&HUD);
+    memset(&HUD, 0, sizeof(HUD)); // the window size, root and tables the tests set
+    INPUT = {};
     hud_gfx = &hud_gfx_engine;
     error_sink = nullptr;
     dbg_reset_for_tests();
