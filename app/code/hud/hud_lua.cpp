@@ -112,12 +112,11 @@ static void read_color(hudgizmo* g, const char* v) { g->colour = (uint32_t)strto
 static void read_lua(hudgizmo* g, const char* v) { g->lua = str_pool_add(&HUD.script_pool, v); }
 static void read_target(hudgizmo* g, const char* v) { g->target_name = name_of(v); }
 static void read_group(hudgizmo* g, const char* v) { g->group_name = name_of(v); }
-// Negative limits and spans below 1 mean nothing; they are held to the meaningful range so
-// that the grid never gets a column or row count below zero.
-static void read_limit_wide(hudgizmo* g, const char* v) { g->limit_wide = atoi(v) < 0 ? 0 : atoi(v); }
-static void read_limit_high(hudgizmo* g, const char* v) { g->limit_high = atoi(v) < 0 ? 0 : atoi(v); }
-static void read_span_width(hudgizmo* g, const char* v) { g->span_width = atoi(v) < 1 ? 1 : atoi(v); }
-static void read_span_height(hudgizmo* g, const char* v) { g->span_height = atoi(v) < 1 ? 1 : atoi(v); }
+// Limits and spans are kept as given; the grid holds the counts they lead to (hud_tree.cpp).
+static void read_limit_wide(hudgizmo* g, const char* v) { g->limit_wide = atoi(v); }
+static void read_limit_high(hudgizmo* g, const char* v) { g->limit_high = atoi(v); }
+static void read_span_width(hudgizmo* g, const char* v) { g->span_width = atoi(v); }
+static void read_span_height(hudgizmo* g, const char* v) { g->span_height = atoi(v); }
 static void read_min_width(hudgizmo* g, const char* v) { g->min_width = (float)atoi(v); }
 static void read_min_height(hudgizmo* g, const char* v) { g->min_height = (float)atoi(v); }
 static void read_max_width(hudgizmo* g, const char* v) { g->max_width = (float)atoi(v); }
@@ -263,13 +262,16 @@ static int l_free(lua_State* L)
     return 0;
 }
 
-// Reads the table (argument 2) into the root (argument 1, a light userdata) and links it.
+// Reads the table (argument 2) into the root (argument 1, a light userdata) and, when a
+// state's menu table is current, links it: a tree built without one has no group rings,
+// targets or records.
 static int read_and_link(lua_State* L)
 {
     hudgizmo* root = (hudgizmo*)lua_touserdata(L, 1);
     lua_settop(L, 2);
     hudgizmo_read_table(L, root);
-    hudgizmo_link(root, HUD.menu_table);
+    if (HUD.menu_table)
+        hudgizmo_link(root, HUD.menu_table);
     return 0;
 }
 

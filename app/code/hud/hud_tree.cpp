@@ -160,21 +160,27 @@ static void content_size(hudgizmo* g, float* width, float* height)
 
 // ---- Measure ------------------------------------------------------------------------------
 
+// Columns K and rows R from the spans' sums SW, SH and the limits. Limits and spans come from
+// scripts as given, so a negative limit or negative spans can make a count, or the argument
+// of the square root, negative: that count or argument is held at 0; every other value is
+// used as it is. (With no columns every child of span 0 or more ends its row, as with a
+// negative count, and no column or row is equalised.)
 static void choose_grid(hudgizmo* g, int64_t span_w, int64_t span_h)
 {
     int64_t columns, rows;
-    if (g->limit_wide > 0) {
-        int64_t l = g->limit_wide;
+    if (int64_t l = g->limit_wide) {
         columns = l < span_w ? l : span_w;
         rows = l < span_w ? (span_h + l - 1) / l : 1;
-    } else if (g->limit_high > 0) {
-        int64_t l = g->limit_high;
+    } else if (int64_t l = g->limit_high) {
         rows = l < span_h ? l : span_h;
         columns = l < span_h ? (span_w + l - 1) / l : 1;
     } else {
-        rows = (int64_t)sqrtf((float)(span_w + span_h) * 0.5f);
+        float half = (float)(span_w + span_h) * 0.5f;
+        rows = (int64_t)sqrtf(half > 0.0f ? half : 0.0f);
         columns = rows ? (span_w + rows - 1) / rows : 0;
     }
+    columns = columns < 0 ? 0 : columns;
+    rows = rows < 0 ? 0 : rows;
     g->columns = (int32_t)(columns > INT32_MAX ? INT32_MAX : columns);
     g->rows = (int32_t)(rows > INT32_MAX ? INT32_MAX : rows);
 }

@@ -1,6 +1,6 @@
 // The HUD drawn on the real device and read back: a displayed tree's faces land where the
-// layout put them, the pointer's transforms and what its depth clear leaves, and the
-// cartoon avatar's place.
+// layout put them, the pointer's transforms, light and depth clear, the text fonts' spacing,
+// and the cartoon avatar's place.
 #include <IL/il.h>
 #include <unistd.h>
 
@@ -107,6 +107,59 @@ TEST_F(HudDraw, PointerStandsAtTheMouseTiltedAndClearsOnlyDepth)
     EXPECT_EQ(corner & 0xffffff, 0xff0000u); // the scene under it keeps its colour
 }
 
+// The pointer's device calls in order: view, projection and world, a clear of the depth
+// buffer alone to 1.0, the directional light 0 enabled; a hidden pointer makes none.
+TEST_F(HudDraw, PointerSetsItsTransformsAndLightInOrderAndAHiddenOneNothing)
+{
+    using rec = std::array<uint32_t, 3>; // call, first and second argument
+    const uint32_t one = 0x3f800000;     // 1.0f
+    const std::vector<rec> drawn = {
+        {D3D8_CALL_SetTransform, D3DTS_VIEW, 0},       {D3D8_CALL_SetTransform, D3DTS_PROJECTION, 0},
+        {D3D8_CALL_SetTransform, D3DTS_WORLD, 0},      {D3D8_CALL_Clear, 0, D3DCLEAR_ZBUFFER},
+        {D3D8_CALL_SetLight, 0, D3DLIGHT_DIRECTIONAL}, {D3D8_CALL_LightEnable, 0, TRUE},
+    };
+    for (uint8_t hidden : {0, 1}) {
+        HUD.pointer.hidden = hidden;
+        ASSERT_TRUE(gfx_begin_scene(&GFX));
+        d3d8_log_start();
+        hud_pointer_draw(&HUD.pointer);
+        d3d8_log_stop();
+        gfx_end_scene(&GFX);
+        std::vector<rec> calls;
+        for (uint32_t i = 0; i < d3d8_log_count() && calls.size() < drawn.size(); i++) {
+            const d3d8_record* r = d3d8_log_get(i);
+            calls.push_back({(uint32_t)r->call, r->a[0], r->call == D3D8_CALL_SetTransform ? 0 : r->a[1]});
+            if (r->call == D3D8_CALL_Clear) {
+                EXPECT_EQ(r->a[3], one); // the depth it clears to
+            }
+        }
+        EXPECT_EQ(calls, hidden ? std::vector<rec>{} : drawn) << (int)hidden;
+    }
+    HUD.pointer.hidden = 0;
+}
+
+// The outline font spaces its letters by -2 in every use; another font by 1 when measuring
+// or wrapping and 0 on one line. The font key matches without case.
+TEST_F(HudDraw, TextFontsAndTheirSpacing)
+{
+    hud_gfx = &fake_calls;
+    ASSERT_TRUE(run("o = hud.alloc():build{text='a b'} c = hud.alloc():build{text='a b', font='COMIC'}"));
+    hudgizmo *o = gizmo("o"), *c = gizmo("c");
+    EXPECT_EQ(o->text_font, &GFX.outline16);
+    EXPECT_EQ(c->text_font, &GFX.comic16);
+    for (float aspect : {0.0f, 1.0f}) {
+        o->aspect = c->aspect = aspect;
+        FAKE.spacings.clear();
+        hudgizmo_draw(o);
+        hudgizmo_draw(c);
+        // One line: the measuring style for the width, then the drawing style; wrapped: the
+        // measuring style alone, which the drawing keeps.
+        std::vector<float> want = aspect == 0.0f ? std::vector<float>{-2, -2, 1, 0} : std::vector<float>{-2, 1};
+        EXPECT_EQ(FAKE.spacings, want) << aspect;
+    }
+    hud_gfx = &hud_gfx_engine;
+}
+
 TEST_F(HudDraw, TheCartoonAvatarBreathesBelowTheBalloonsAndCleanGivesItBack)
 {
     HudTest::TearDown(); // the fixture's own HUD and Lua
@@ -114,6 +167,7 @@ TEST_F(HudDraw, TheCartoonAvatarBreathesBelowTheBalloonsAndCleanGivesItBack)
     hud_gfx = &hud_gfx_engine;
     int32_t before = GFX.avatars.avatar_count;
     ASSERT_TRUE(hud_setup(&HUD, &GFX));
+    EXPECT_EQ(GFX.avatars.avatar_count, before + 1);
     ASSERT_TRUE(run("c = hud.alloc():build{{button='b', style='cartoon', min_width=40, min_height=20}} c:display()"));
     ASSERT_TRUE(frame());
     gfx_end_scene(&GFX);
@@ -127,6 +181,8 @@ TEST_F(HudDraw, TheCartoonAvatarBreathesBelowTheBalloonsAndCleanGivesItBack)
         EXPECT_NEAR(want[i], m[i], 1e-4f) << i;
     EXPECT_EQ(a->layers[0].slot, &GFX.avatars.anims[8]); // cycle_breath alone
     EXPECT_EQ(a->layers[1].slot, nullptr);
+    EXPECT_TRUE(hud_reset(&HUD)); // gives its avatar back and takes another
+    EXPECT_EQ(GFX.avatars.avatar_count, before + 1);
     hud_clean(&HUD);
     EXPECT_EQ(GFX.avatars.avatar_count, before);
     EXPECT_EQ(gizmo("c"), nullptr);

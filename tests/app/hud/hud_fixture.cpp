@@ -22,7 +22,7 @@ static void quad(float x1, float y1, float x2, float y2, uint32_t c1, uint32_t, 
     FAKE.quads.push_back({x1, y1, x2, y2, c1});
 }
 static void select(gfx*, font*) {}
-static void style(gfx*, float, float, float, uint32_t, uint32_t) {}
+static void style(gfx*, float, float, float spacing, uint32_t, uint32_t) { FAKE.spacings.push_back(spacing); }
 static void pos(gfx*, float x, float y)
 {
     FAKE.pen_x = x;
@@ -105,6 +105,8 @@ void HudTest::TearDown()
     run("xlate = {onexit = function() end}"); // the second stage that registers it is not run
     con_close(&CON);
     hud_clean(&HUD);
+    memset(&HUD, 0, sizeof(HUD)); // the window size, root and tables the tests set
+    INPUT = {};
     hud_gfx = &hud_gfx_engine;
     error_sink = nullptr;
     dbg_reset_for_tests();

@@ -25,6 +25,7 @@ struct fake_gfx {
     std::vector<std::string> words;    // drawn words and texts, in order
     std::vector<float> word_x;         // pen x where each was drawn
     std::vector<float> word_y;
+    std::vector<float> spacings;       // every font_set_style spacing
     int balloons = 0;
     std::vector<float> balloon;        // the last: x, y, width, height, anchor x, y, alpha
     int avatar_draws = 0;

@@ -1,5 +1,6 @@
-// Gizmo kinds and faces: the click flow, group rings, handle drags and their fractions,
-// text measuring, wrapping and justification, face quads and the cartoon clock.
+// Gizmo kinds and faces: hit edges and the click flow, group rings (only in a tree linked
+// under a menu table), overlapping gizmos, handle drags and their fractions, gfx fills, text
+// measuring, wrapping and justification, face quads, styles and shades, the cartoon clock.
 #include "app/code/main_state.h"
 #include "tests/app/hud/hud_fixture.h"
 
@@ -114,8 +115,11 @@ TEST_F(HudButton, PressAndReleaseMakeAClickOnlyInsideAndConsumeTheirEdges)
 
 TEST_F(HudKinds, GroupRingSelectsOneAndShowsItsTarget)
 {
+    menu_def no_records[1] = {}; // a table is current, so the tree is linked
+    HUD.menu_table = no_records;
     hudgizmo* g = build("g", "{{button='a', group='g', target='pa', selected=1}, {button='b', group='g', target='pb'},"
                              "{button='c', group='g'}, {label='pa'}, {label='pb', hide=1}}");
+    HUD.menu_table = nullptr;
     hudgizmo *a = child(g, 0), *b = child(g, 1), *pa = child(g, 3), *pb = child(g, 4);
     place(b, 0, 0, 50, 20);
     for (int round = 0; round < 2; round++) { // a second click keeps it selected
@@ -130,6 +134,76 @@ TEST_F(HudKinds, GroupRingSelectsOneAndShowsItsTarget)
         EXPECT_TRUE(pa->flags & HUDGIZMO_HIDDEN);
         EXPECT_FALSE(pb->flags & HUDGIZMO_HIDDEN);
     }
+}
+
+// The same tree built without a menu table and under one: only the second gets its group
+// ring and targets, so only there does releasing b select it and show its panel pb.
+TEST_F(HudKinds, OnlyATreeBuiltUnderAMenuTableGetsItsRingsAndTargets)
+{
+    menu_def table[] = {{"b", 0, nullptr, 0, record_call, nullptr, 0}, {}};
+    const struct {
+        menu_def* table;
+        bool selected, panel_shown;
+        size_t handler_calls;
+    } cases[] = {{nullptr, false, false, 0}, {table, true, true, 1}};
+    for (const auto& c : cases) {
+        calls.clear();
+        HUD.menu_table = c.table;
+        hudgizmo* g = build("g", "{{button='a', group='g', target='pa'}, {button='b', group='g', target='pb'},"
+                                 "{label='pa', hide=1}, {label='pb', hide=1}}");
+        HUD.menu_table = nullptr;
+        hudgizmo *b = child(g, 1), *pb = child(g, 3);
+        EXPECT_EQ(b->group_next != nullptr, c.selected) << c.selected;
+        EXPECT_EQ(b->target == pb, c.selected) << c.selected;
+        place(b, 0, 0, 50, 20);
+        set_pointer(10, 10);
+        press();
+        frame(g);
+        EXPECT_EQ(HUD.pressed, b); // a button either way
+        release();
+        frame(g);
+        EXPECT_EQ((b->flags & HUDGIZMO_SELECTED) != 0, c.selected) << c.selected;
+        EXPECT_EQ(!(pb->flags & HUDGIZMO_HIDDEN), c.panel_shown) << c.selected;
+        EXPECT_EQ(calls.size(), c.handler_calls) << c.selected;
+    }
+}
+
+void place_all(hudgizmo* g)
+{
+    place(g, 0, 0, 50, 50);
+    for (list_node* n = list_first(&g->children); n->next; n = n->next)
+        place_all((hudgizmo*)n);
+}
+
+// Every gizmo of the tree covers (0, 0)-(50, 50) and the press lands at (10, 10): the update
+// pass visits children before their parent and siblings in order, and the first that takes
+// the press consumes it, so no later one sees it.
+TEST_F(HudKinds, OfOverlappingGizmosInOneTreeTheFirstUpdatedTakesThePress)
+{
+    const struct {
+        const char *tree, *taker; // null: nobody, the press is left for the state
+    } cases[] = {
+        {"{{button='a', {button='inner'}}, {button='b'}}", "inner"}, // deepest first
+        {"{{button='a'}, {button='b'}}", "a"},                       // earlier sibling
+        {"{button='outer', {button='x'}}", "x"},                     // the root after its children
+        {"{{button='a', hide=1}, {button='b'}}", "b"},               // hidden: skipped
+        {"{{gfx=1, {button='a'}}, {button='b'}}", "b"},              // a gfx subtree never updates
+        {"{{text='t', {button='a'}}, {button='b'}}", "b"},           // nor a text gizmo's children
+        {"{{handle='h'}, {button='b'}}", "h"},                       // a handle takes it like a button
+        {"{gfx=1, {button='a'}}", nullptr},
+    };
+    for (const auto& c : cases) {
+        hudgizmo* g = build("g", c.tree);
+        ASSERT_NE(g, nullptr) << c.tree;
+        place_all(g);
+        HUD.pressed = nullptr;
+        set_pointer(10, 10);
+        press();
+        hudgizmo_update(g);
+        EXPECT_STREQ(HUD.pressed ? HUD.pressed->name : nullptr, c.taker) << c.tree;
+        EXPECT_EQ(INPUT.click.pressed, c.taker ? 0 : 1) << c.tree;
+    }
+    HUD.pressed = nullptr;
 }
 
 struct HudHandle : HudKinds {
@@ -159,7 +233,8 @@ TEST_F(HudHandle, DragClampsWritesFractionsAndCallsHandlersInOrder)
     INPUT.click = {0, 1, 1}; // pressed and released in one frame: the drag ends at once
     frame(h);
     EXPECT_EQ(HUD.pressed, nullptr);
-    EXPECT_EQ(calls.size(), 3u);
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].event, 1); // ended, not dragging
     calls.clear();
     INPUT.click = {1, 1, 1}; // up then down: a press that starts a drag
     frame(h);
@@ -190,6 +265,36 @@ TEST_F(HudHandle, DragClampsWritesFractionsAndCallsHandlersInOrder)
     set_pointer(-500, 15);
     frame(free_handle);
     EXPECT_EQ(free_handle->x, -505.0f);
+}
+
+// A 20 x 20 handle at (10, 10) takes presses on its whole rectangle, the last column and
+// row (29) included, unlike a button; 30 is outside.
+TEST_F(HudKinds, HandleHitTakesTheLastColumnAndRow)
+{
+    const struct {
+        float x, y;
+        bool hit;
+    } points[] = {{29, 29, true}, {10, 10, true}, {30, 15, false}, {15, 30, false}, {9, 15, false}};
+    for (const auto& p : points) {
+        hudgizmo* h = build("h", "{handle='h'}");
+        place(h, 10, 10, 20, 20);
+        HUD.pressed = nullptr;
+        set_pointer(p.x, p.y);
+        press();
+        frame(h);
+        EXPECT_EQ(HUD.pressed == h, p.hit) << p.x << "," << p.y;
+    }
+    HUD.pressed = nullptr;
+}
+
+// One quad from (x, y) to (x + w - 1, y + h - 1): (10, 20) and 30 x 40 end at (39, 59).
+TEST_F(HudKinds, GfxFillsItsRectangle)
+{
+    hudgizmo* g = build("g", "{gfx=1, color='0x80112233'}");
+    place(g, 10, 20, 30, 40);
+    hudgizmo_draw(g);
+    EXPECT_EQ(corners(), (std::vector<std::array<float, 4>>{{10, 20, 39, 59}}));
+    EXPECT_EQ(FAKE.quads[0].colour, 0x80112233u);
 }
 
 // What a draw of g writes, each word as "word@x,y".
@@ -223,6 +328,23 @@ TEST_F(HudKinds, OneLineTextIsCentredATinyAspectWraps)
     EXPECT_EQ(hudgizmo_text_height(g), 96.0f);
     place(g, 0, 0, 46, 96);
     EXPECT_EQ(drawn(g), (words{"aa@0,0", "bbb@0,32", "c@0,64"})); // no alignment key: justified
+}
+
+// An empty text measures 2 x 8 wide and, wrapped, 0 high; a gizmo made text by `font` alone
+// has no text and measures and draws as an empty one, on one line or wrapped.
+TEST_F(HudKinds, EmptyAndMissingTextsMeasureTheInset)
+{
+    hudgizmo* g = build("g", "{text='', aspect=1}");
+    EXPECT_EQ((std::vector<float>{hudgizmo_text_width(g), hudgizmo_text_height(g)}), (std::vector<float>{16, 0}));
+    hudgizmo* f = build("f", "{font='outline'}");
+    EXPECT_EQ(f->text, nullptr);
+    EXPECT_EQ(hudgizmo_text_width(f), 16.0f);
+    place(f, 0, 0, 10, 10);
+    // One line: "" centred, x = 0 + (10 - 16) / 2 + 8, y = 0 + (10 - 32) / 2; wrapped: nothing.
+    EXPECT_EQ(drawn(f), (words{"@5,-11"}));
+    f->aspect = 2.0f;
+    EXPECT_EQ(hudgizmo_text_height(f), 0.0f);
+    EXPECT_EQ(drawn(f), words{});
 }
 
 TEST_F(HudKinds, WrappedLinesAlignAndJustify)
@@ -270,6 +392,34 @@ TEST_F(HudKinds, FaceQuadsAndShadesRaisedAndDown)
     }
     // Down lights from the bottom right: its second quad is light, its fourth dark.
     EXPECT_GT(FAKE.quads[1].colour & 0xff, FAKE.quads[3].colour & 0xff);
+}
+
+// Quads per style and state, and the hover shades of 0xff808080: fill c, light + 34 (0xa2),
+// dark - 34 (0x5e), down fill - 8 (0x78).
+TEST_F(HudKinds, FaceStylesAndHoverShades)
+{
+    const struct {
+        const char* style;
+        int state;
+        std::vector<uint32_t> colours;
+    } cases[] = {
+        {"normal", HUDGIZMO_FACE_HOVER, {0xff808080, 0xffa2a2a2, 0xffa2a2a2, 0xff5e5e5e, 0xff5e5e5e}},
+        {"normal", HUDGIZMO_FACE_HOVER | HUDGIZMO_FACE_DOWN,
+         {0xff787878, 0xffa2a2a2, 0xffa2a2a2, 0xff5e5e5e, 0xff5e5e5e}},
+        {"nofill", HUDGIZMO_FACE_HOVER, {0xffa2a2a2, 0xffa2a2a2, 0xff5e5e5e, 0xff5e5e5e}}, // the bevel only
+        {"invisible", 0, {}},
+        {"normal", HUDGIZMO_FACE_FAINT, {}}, // the faint bit draws nothing but a cartoon
+    };
+    for (const auto& c : cases) {
+        hudgizmo* g = build("g", std::string("{button='b', color='0xff808080', style='") + c.style + "'}");
+        place(g, 10, 20, 30, 16);
+        FAKE.quads.clear();
+        hudgizmo_face_draw(g, c.state);
+        std::vector<uint32_t> colours;
+        for (const fake_quad& q : FAKE.quads)
+            colours.push_back(q.colour);
+        EXPECT_EQ(colours, c.colours) << c.style << " " << c.state;
+    }
 }
 
 TEST_F(HudKinds, CartoonFacesAdvanceOneClockAndWrapOnlyForAPositiveLength)

@@ -1,6 +1,7 @@
-// The HUD subsystem: what takes input while a menu is shown, the lifetime of shown gizmos
-// (freed, collected, rebuilt) and use before setup; then the Lua library
-// hud: every table key, the nesting depth and the argument errors.
+// The HUD subsystem: what takes input while a menu is shown and in which order the menu,
+// the context slots and the display gizmo see a press, the lifetime of shown gizmos (freed,
+// collected, rebuilt) and use before setup; the Lua library hud: every table key, children,
+// the nesting depth, the argument errors, placing and context slots; the pointer's pose.
 #include "tests/app/hud/hud_fixture.h"
 
 namespace {
@@ -54,6 +55,9 @@ TEST_F(HudSub, ShownMenuTakesInputWhileTheDisplayGizmoIsStillLaidOutAndDrawn)
     click_at(500, 500); // on the display gizmo's button, off the menu's
     EXPECT_EQ(hits, 0);
     EXPECT_EQ(first(display)->w, 800.0f);
+    FAKE.quads.clear();
+    hud_draw(&HUD);
+    EXPECT_EQ(FAKE.quads.size(), 10u); // both faces, the display gizmo's under the menu's
     click_at(50, 50);
     EXPECT_EQ(hits, 1);
     EXPECT_EQ(menu->record, nullptr);
@@ -94,6 +98,49 @@ TEST_F(HudSub, EverySlotFromTheFirstToTheLastIsUpdatedClickedAndDrawn)
     press();
     hud_update(&HUD);
     EXPECT_EQ(HUD.pressed, nullptr);
+}
+
+// Four full-window trees whose one button each covers the pointer at (10, 10): display
+// gizmo d (A), contexts c1 (B) and c2 (C), menu m (M); and menu s whose button lies at
+// (0, 0)-(5, 5), off the pointer. Which button takes a press, after a
+// number of frames without one: the update runs over the displayed menu alone when there is
+// one, else the context slots from the highest down, then the display gizmo; and it sees
+// the rectangles of the previous frame's layout, so a tree never laid out takes nothing.
+TEST_F(HudSub, UpdateOrderAcrossTheMenuTheContextSlotsAndTheDisplayGizmo)
+{
+    const struct {
+        const char* shown;
+        int frames;
+        const char* taker;
+    } cases[] = {
+        {"d:display() c1:context(1, 'none') c2:context(2, 'none')", 1, "C"},
+        {"d:display() c2:context(1, 'none') c1:context(2, 'none')", 1, "B"}, // slots, not build order
+        {"d:display() c1:context(1, 'none')", 1, "B"},
+        {"d:display()", 1, "A"},
+        {"d:display() c1:context(2, 'none')", 1, "B"}, // the empty slot 1 is skipped
+        {"d:display() c2:context(1, 'none') m:mastermenu()", 1, "M"},
+        {"d:display() c2:context(1, 'none') s:mastermenu()", 1, nullptr}, // off the menu's button
+        {"d:display() c2:context(1, 'none')", 0, nullptr},
+        {"m:mastermenu()", 0, nullptr}, // its layout follows its update
+    };
+    for (const auto& c : cases) {
+        HUD.display_gizmo = HUD.displayed_menu = HUD.master_menu = HUD.pressed = nullptr;
+        HUD.context_count = 0;
+        for (hudgizmo*& slot : HUD.contexts)
+            slot = nullptr;
+        ASSERT_TRUE(run("d = hud.alloc():build{{button='A'}} c1 = hud.alloc():build{{button='B'}}"
+                        "c2 = hud.alloc():build{{button='C'}} m = hud.alloc():build{{button='M'}}"
+                        "s = hud.alloc():build{xalign=-1, yalign=-1, {button='S', min_width=5, min_height=5}}"));
+        ASSERT_TRUE(run(c.shown));
+        INPUT.click = {};
+        for (int i = 0; i < c.frames; i++)
+            hud_update(&HUD);
+        set_pointer(10, 10);
+        press();
+        hud_update(&HUD);
+        EXPECT_STREQ(HUD.pressed ? HUD.pressed->name : nullptr, c.taker) << c.shown << " " << c.frames;
+    }
+    HUD.pressed = nullptr;
 }
 
 TEST_F(HudSub, FreedOrCollectedShownTreesLeaveNoReferences)
@@ -230,12 +277,72 @@ TEST_F(HudLua, EveryKeyOfTheTable)
                                   g->max_width, g->max_height, (float)g->span_width, (float)g->span_height}));
     EXPECT_EQ(g->colour, 0xff102030u);
     EXPECT_EQ(g->style, HUDGIZMO_STYLE_NOFILL);
+    EXPECT_EQ(g->data_kind, HUDGIZMO_DATA_BASE);
+    EXPECT_EQ(g->kind, &hudgizmo_kind_base);
 
-    // Defaults: absent alignments stretch.
+    // Defaults: absent alignments stretch; a present one of another type is ignored.
     g = build("g", "{selected=1, hide=2, style='unknown'}");
     EXPECT_EQ(g->flags, HUDGIZMO_SELECTED | HUDGIZMO_STRETCH_X | HUDGIZMO_STRETCH_Y);
     EXPECT_EQ(g->colour, 0xcc7777ccu);
     EXPECT_EQ(g->style, 0);
+    EXPECT_EQ((std::vector<float>{(float)g->span_width, (float)g->span_height, g->max_width, g->max_height}),
+              (std::vector<float>{1, 1, 1e38f, 1e38f}));
+    g = build("g", "{xalign=0, yalign={}, selected=false}");
+    EXPECT_EQ(g->flags, 0u);
+}
+
+// Children are the table's array part up to the first element that is not a table; they
+// leave the HUD's list of roots and point at their parent and the tree's root.
+TEST_F(HudLua, ChildrenEndAtTheFirstGap)
+{
+    hudgizmo* g = build("g", "{{label='a'}, {label='b', {}, {}}, 'text', {label='c'}}");
+    ASSERT_EQ(list_count(&g->children), 2);
+    hudgizmo *b = child(g, 1), *bb = child(b, 0);
+    EXPECT_EQ(list_count(&b->children), 2);
+    EXPECT_EQ((std::vector<const void*>{g->root, b->parent, bb->root, bb->parent, bb->lua_slot}),
+              (std::vector<const void*>{g, g, g, b, nullptr}));
+    EXPECT_EQ(list_count(&HUD.gizmos.live), 1);
+}
+
+// What display, mastermenu and hide leave when nothing can be placed: "old" with no gizmo
+// before, an unknown mode, a tree without children, a userdata without a tree.
+TEST_F(HudLua, PlacingWithNothingToPlaceChangesNothing)
+{
+    hudgizmo* m = build("m", "{{handle='h'}}");
+    child(m, 0)->x = 7.0f;
+    ASSERT_TRUE(run("hud.hide() m:display('old') m:display('sideways')"));
+    EXPECT_EQ(child(m, 0)->x, 7.0f);
+    EXPECT_EQ(HUD.display_gizmo, m);
+    ASSERT_TRUE(run("hud.hide()"));
+    EXPECT_EQ(HUD.display_gizmo, nullptr);
+    EXPECT_TRUE(run("e = hud.alloc():build{} e:display('center') hud.alloc():mastermenu('center')"));
+    EXPECT_EQ(HUD.display_gizmo, gizmo("e"));
+    EXPECT_EQ(HUD.displayed_menu, nullptr);
+    EXPECT_EQ(HUD.master_menu, nullptr);
+}
+
+// The slot and mode of `context`: without arguments slot 1 at the pointer; numbers outside
+// 0..16 change nothing; hud.context takes its slot first, so anything but 0 finds no gizmo
+// and is refused before the count changes.
+TEST_F(HudLua, ContextSlotRules)
+{
+    hudgizmo* g = build("g", "{{handle='h'}}");
+    set_pointer(30, 40);
+    ASSERT_TRUE(run("g:context()"));
+    EXPECT_EQ(HUD.context_count, 1);
+    EXPECT_EQ(HUD.contexts[0], g);
+    EXPECT_EQ((std::vector<float>{child(g, 0)->x, child(g, 0)->y}), (std::vector<float>{30, 40}));
+    ASSERT_TRUE(run("g:context(16, 'center')"));
+    for (const char* ignored : {"g:context(17)", "g:context(-1)", "g:context(-20)", "g:context(1e300)"}) {
+        ASSERT_TRUE(run(ignored)) << ignored;
+        EXPECT_EQ(HUD.context_count, 16) << ignored;
+    }
+    for (const char* refused : {"hud.context(3.9, g)", "hud.context(5)"}) {
+        errors.clear();
+        EXPECT_FALSE(run(refused)) << refused;
+        EXPECT_NE(errors.find("bad hudgizmo"), std::string::npos) << refused;
+        EXPECT_EQ(HUD.context_count, 16) << refused;
+    }
 }
 
 // The last kind key read decides the kind, in the order gfx, button and toggle, the handle
@@ -302,6 +409,8 @@ TEST_F(HudTest, PointerLeansWithMotionEasesAnEighthBackAndKeepsItsLimits)
         {-80, 30, 0, 0, true, -73.75f, 28.125f},
         // 0 + 8 - 38 / 8 = 3.25, kept at 0; 120 - 105 / 8 = 106.875, kept at 90.
         {0, 120, 0, 200, true, 0, 90},
+        // -200 + 120 / 8 = -185, kept at -80; -200 + 230 / 8 = -171.25, kept at -90.
+        {-200, -200, 0, 0, false, -80, -90},
     };
     const float DEG = 0.017453292f;
     for (const row& r : rows) {
@@ -316,6 +425,22 @@ TEST_F(HudTest, PointerLeansWithMotionEasesAnEighthBackAndKeepsItsLimits)
         EXPECT_NEAR(r.want_turn, p->turn / DEG, 1e-3f) << r.turn << " " << r.dx;
         EXPECT_EQ(p->x, p->last_x);
     }
+}
+
+// Set up without a graphics root: the resting pose, no model, and an update and a draw
+// that need none.
+TEST_F(HudTest, PointerStartsAtRestWithoutAModel)
+{
+    hud_pointer* p = &HUD.pointer;
+    ASSERT_TRUE(hud_pointer_setup(p, &HUD));
+    const float DEG = 0.017453292f;
+    EXPECT_EQ(p->owner, &HUD);
+    EXPECT_EQ(p->mesh, nullptr);
+    EXPECT_FLOAT_EQ(p->tilt, -80.0f * DEG);
+    EXPECT_FLOAT_EQ(p->turn, 30.0f * DEG);
+    hud_pointer_update(p);
+    hud_pointer_draw(p);
+    EXPECT_FLOAT_EQ(p->tilt, -80.0f * DEG);
 }
 
 } // namespace

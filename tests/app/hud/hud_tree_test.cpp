@@ -1,5 +1,6 @@
-// Gizmo trees: the child grid and its sizes, the layout's alignment, stretching and
-// limits, and where handles and shown trees are placed.
+// Gizmo trees: the child grid and its sizes, limits and spans as scripts give them, the
+// layout's alignment and stretching, where handles and shown trees are placed, linking to
+// menu records, name interning, the finds, and which passes reach which gizmos.
 #include "tests/app/hud/hud_fixture.h"
 
 namespace {
@@ -83,6 +84,56 @@ TEST_F(HudTree, SpansCountInTheGrid)
     EXPECT_EQ(child(g, 2)->y, 10.0f);
 }
 
+// Limits and spans as scripts give them; only a count or a root's argument that would go
+// negative is held at 0. Children are 10 x 10 (A 30 wide) in a left and top aligned 800 x 600.
+TEST_F(HudTree, GridKeysAreLaidOutAsGivenAndOnlyNegativeCountsAreHeld)
+{
+    const std::string A = "{min_width=30, min_height=10", B = "{min_width=10, min_height=10}";
+    const struct {
+        std::string keys, first; // the container's keys, the first child's extra keys
+        int children;
+        floats grid;              // columns, rows, measured width and height
+        floats xs, ys;            // each child's place
+    } cases[] = {
+        // Span 0: SW = 3, SH = 4, R = (int)sqrt(3.5) = 1, K = (3 + 0) / 1 = 3. A does not move
+        // the column counter, so B starts in column 0 too and takes A's width 30; one row
+        // 30 + 30 + 10 + 10 = 80 wide.
+        {"", ", span_width=0}", 4, {3, 1, 80, 10}, {0, 30, 60, 70}, {0, 0, 0, 0}},
+        // Span -1: SW = 2, SH = 4, R = (int)sqrt(3) = 1, K = (2 + 0) / 1 = 2. The counter goes
+        // 0, -1, 0, 1, 2: B starts in column -1 (none, so it keeps 10), C in column 0 (30
+        // like A), D ends the row at 2; 30 + 10 + 30 + 10 = 80.
+        {"", ", span_width=-1}", 4, {2, 1, 80, 10}, {0, 30, 40, 70}, {0, 0, 0, 0}},
+        // A -1 wide and -7 high: SW = 1, SH = -5, the root of (1 - 5) / 2 = -2 is held at 0,
+        // so R = 0 and K = 0. The counter goes -1, then 0 and 1, each ending a row: rows A B
+        // (30 + 10) and C.
+        {"", ", span_width=-1, span_height=-7}", 3, {0, 0, 40, 20}, {0, 30, 0}, {0, 0, 10}},
+        // Limit -1: K = -1, R = (4 - 1 - 1) / -1 = -2, both held at 0; every child ends its
+        // row: a column 30 wide and 4 x 10 high.
+        {"limit_wide=-1,", "}", 4, {0, 0, 30, 40}, {0, 0, 0, 0}, {0, 10, 20, 30}},
+        // limit_high -1 likewise: R = -1, K = (4 - 1 - 1) / -1 = -2.
+        {"limit_high=-1,", "}", 4, {0, 0, 30, 40}, {0, 0, 0, 0}, {0, 10, 20, 30}},
+        // Limit 0 is no limit: R = (int)sqrt(4) = 2, K = (4 + 1) / 2 = 2; column 0 (A and C)
+        // 30 wide, column 1 10: rows 40 wide.
+        {"limit_wide=0,", "}", 4, {2, 2, 40, 20}, {0, 30, 0, 30}, {0, 0, 10, 10}},
+    };
+    for (const auto& c : cases) {
+        std::string tree = "{xalign=-1, yalign=-1," + c.keys + A + c.first + ",";
+        for (int i = 1; i < c.children; i++)
+            tree += B + ",";
+        hudgizmo* g = build("g", tree + "}");
+        ASSERT_NE(g, nullptr) << tree;
+        measure_and_layout(g);
+        EXPECT_EQ(grid(g), c.grid) << tree;
+        floats xs, ys;
+        for (int i = 0; i < c.children; i++) {
+            xs.push_back(child(g, i)->x);
+            ys.push_back(child(g, i)->y);
+        }
+        EXPECT_EQ(xs, c.xs) << tree;
+        EXPECT_EQ(ys, c.ys) << tree;
+    }
+}
+
 TEST_F(HudTree, AlignmentPlacesTheBlockInsideAnyButtonInset)
 {
     // A 10 x 10 child in 800 x 600: left/top, centre, right/bottom.
@@ -140,6 +191,104 @@ TEST_F(HudTree, HandlesKeepTheirPlaceThroughLayoutsAndDisplayPlacesThem)
         hud_update(&HUD);
         EXPECT_EQ((floats{child(p, 0)->x, child(p, 0)->y}), (floats{m.x, m.y})) << m.mode;
     }
+}
+
+TEST_F(HudTree, LinkBuildsRingsTargetsAndRecords)
+{
+    menu_def table[] = {
+        {"MENU_A", 0, nullptr, 0, nullptr, nullptr, 0}, {"MENU_B", 1, nullptr, 0, nullptr, nullptr, 0},
+        {"MENU_A", 2, nullptr, 0, nullptr, nullptr, 0}, {"HX", 3, nullptr, 0, nullptr, nullptr, 0},
+        {"HY", 4, nullptr, 0, nullptr, nullptr, 0},     {nullptr, 0, nullptr, 0, nullptr, nullptr, 0},
+    };
+    HUD.menu_table = table;
+    hudgizmo* g = build("g", "{{button='MENU_A', group='g', target='pa'}, {button='MENU_B', group='g', target='pb'},"
+                             "{button='c', group='G'}, {label='pa', hide=1}, {label='pb', hide=1},"
+                             "{handle_x='HX', handle_y='HY'}, {button='lone', target='nowhere'}}");
+    hudgizmo *a = child(g, 0), *b = child(g, 1), *c = child(g, 2), *h = child(g, 5), *lone = child(g, 6);
+    // The ring from its anchor a, each later member inserted right after a: a, b gives
+    // a -> b -> a; then c (group 'G' is the same name) gives a -> c -> b -> a.
+    EXPECT_EQ((std::vector<hudgizmo*>{a->group_next, c->group_next, b->group_next, lone->group_next}),
+              (std::vector<hudgizmo*>{c, b, a, nullptr}));
+    EXPECT_EQ((std::vector<hudgizmo*>{a->target, b->target, lone->target}),
+              (std::vector<hudgizmo*>{child(g, 3), child(g, 4), nullptr}));
+    // Every matching record points at the gizmo; the last one wins in the gizmo.
+    EXPECT_EQ((std::vector<menu_def*>{a->record, b->record, h->handle_x_record, h->handle_y_record}),
+              (std::vector<menu_def*>{&table[2], &table[1], &table[3], &table[4]}));
+    EXPECT_EQ((std::vector<hudgizmo*>{table[0].gizmo, table[1].gizmo, table[2].gizmo, table[3].gizmo, table[4].gizmo}),
+              (std::vector<hudgizmo*>{a, b, a, h, h}));
+    // Freeing the tree leaves no record pointing into it.
+    EXPECT_TRUE(run("hud.free(g)"));
+    for (menu_def* r = table; r->name; r++)
+        EXPECT_EQ(r->gizmo, nullptr) << r->name;
+    HUD.menu_table = nullptr;
+}
+
+// Names, groups and targets are interned without case (so one spelling, the first, serves
+// every case), texts and Lua strings with it; linking compares the interned name byte-wise.
+TEST_F(HudTree, NamesIgnoreCaseTextsAndScriptsKeepItAndLinkingMatchesTheFirstSpelling)
+{
+    ASSERT_TRUE(run("a = hud.alloc():build{label='Panel', group='G', target='T', text='None', lua='x=1'}"
+                    "b = hud.alloc():build{label='PANEL', group='g', target='t', text='none', lua='X=1'}"));
+    hudgizmo *a = gizmo("a"), *b = gizmo("b");
+    EXPECT_EQ((std::vector<const char*>{b->name, b->group_name, b->target_name}),
+              (std::vector<const char*>{a->name, a->group_name, a->target_name}));
+    EXPECT_EQ((std::vector<std::string>{b->name, b->text, b->lua}), (std::vector<std::string>{"Panel", "none", "X=1"}));
+
+    menu_def table[] = {{"MENU_Quit", 0, nullptr, 0, nullptr, nullptr, 0}, {}};
+    build("first", "{label='Menu_Quit'}"); // this spelling is interned first
+    HUD.menu_table = table;
+    hudgizmo* g = build("g", "{button='MENU_Quit'}");
+    HUD.menu_table = nullptr;
+    EXPECT_STREQ(g->name, "Menu_Quit");
+    EXPECT_EQ(g->record, nullptr);
+    EXPECT_EQ(table[0].gizmo, nullptr);
+}
+
+TEST_F(HudTree, FindShownSkipsOnlyHiddenDirectChildren)
+{
+    hudgizmo* g = build("g", "{label='root', {label='a', hide=1, {label='deep'}},"
+                             "{label='b', {label='c', hide=1, {label='x'}}}}");
+    auto name = [](const char* n) { return str_pool_add(&HUD.name_pool, n); };
+    hudgizmo *deep = child(child(g, 0), 0), *x = child(child(child(g, 1), 0), 0);
+    const struct {
+        const char* name;
+        hudgizmo *found, *shown;
+    } cases[] = {
+        {"deep", deep, nullptr}, // under a hidden direct child
+        {"X", x, x},             // hidden deeper down: still found
+        {"root", g, g},
+        {"nobody", nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(hudgizmo_find(g, name(c.name)), c.found) << c.name;
+        EXPECT_EQ(hudgizmo_find_shown(g, name(c.name)), c.shown) << c.name;
+    }
+    EXPECT_EQ(hudgizmo_find(g, nullptr), nullptr);
+}
+
+TEST_F(HudTree, PassesSkipGfxSubtreesTextChildrenAndHiddenChildren)
+{
+    hudgizmo* g = build("g", "{gfx=1, {button='B', min_width=20, min_height=20}}");
+    hudgizmo* t = build("t", "{text='hi', {min_width=500, min_height=500}}");
+    hudgizmo* h = build("h", "{hide=1, {gfx=1, min_width=5, min_height=5}, {hide=1, gfx=1, min_width=5}}");
+    measure_and_layout(g);
+    hudgizmo* b = child(g, 0);
+    set_pointer(b->x + 1, b->y + 1);
+    press();
+    hudgizmo_update(g);
+    EXPECT_EQ(HUD.pressed, nullptr); // a gfx gizmo's buttons never react...
+    EXPECT_EQ(INPUT.click.pressed, 1);
+    FAKE.quads.clear();
+    hudgizmo_draw(g);
+    EXPECT_EQ(FAKE.quads.size(), 1u + 5u); // ...but are drawn: the fill, then a face of five
+    // A text gizmo's children are not measured: "hi" is 2 x 10 + 2 x 8 wide, one line high.
+    hudgizmo_measure(t);
+    EXPECT_EQ((floats{t->measured_width, t->measured_height}), (floats{36, 32}));
+    // The hidden flag of the gizmo a pass starts on is ignored; a hidden child is skipped.
+    measure_and_layout(h);
+    FAKE.quads.clear();
+    hudgizmo_draw(h);
+    EXPECT_EQ(FAKE.quads.size(), 1u);
 }
 
 } // namespace
