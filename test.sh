@@ -1,13 +1,38 @@
 #!/usr/bin/env bash
-# Sets up and builds everything, then runs every test: once in the normal build and once
-# with AddressSanitizer and UndefinedBehaviorSanitizer; last, the fuzz targets are built
-# with clang and each runs a few seconds over its committed corpus.
+# Sets up and builds everything, then runs every test: in the normal build each test program
+# runs whole, in one process, as a developer runs it by hand; with AddressSanitizer and
+# UndefinedBehaviorSanitizer each test runs in a process of its own; last, the fuzz targets
+# are built with clang and each runs a few seconds over its committed corpus.
 set -euo pipefail
 root=$(cd "$(dirname "$0")" && pwd)
 jobs=$(nproc)
 
 "$root/scripts/setup.sh" build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-ctest --test-dir "$root/build" -j "$jobs" --output-on-failure
+
+# Every test program whole, side by side, each in a scratch folder of its own; a program
+# that fails or outlives its time shows the end of its output and fails this script.
+whole_work=$(mktemp -d)
+programs=()
+pids=()
+for p in $(find "$root/build" -maxdepth 1 -type f -executable -name 'test_*' | sort); do
+    name=$(basename "$p")
+    mkdir "$whole_work/$name"
+    (cd "$whole_work/$name" && exec timeout -k 10 600 "$p" >"$whole_work/$name.log" 2>&1) &
+    programs+=("$name")
+    pids+=($!)
+done
+whole_failed=0
+for i in "${!programs[@]}"; do
+    name=${programs[$i]}
+    if wait "${pids[$i]}"; then
+        echo "$name whole: $(grep -E '^\[  PASSED  \]' "$whole_work/$name.log" || echo 'passed')"
+    else
+        tail -n 60 "$whole_work/$name.log"
+        echo "$name whole FAILED: its output is in $whole_work/$name.log"
+        whole_failed=1
+    fi
+done
+[ "$whole_failed" -eq 0 ] && rm -rf "$whole_work"
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS=suppressions=$root/scripts/lsan.supp:print_suppressions=0
@@ -42,4 +67,5 @@ for i in "${!fuzz_targets[@]}"; do
     fi
 done
 [ "$fuzz_failed" -eq 0 ] && rmdir "$fuzz_work"
-exit "$fuzz_failed"
+[ "$whole_failed" -eq 0 ] || echo "A test program run whole FAILED (above)."
+exit $((whole_failed | fuzz_failed))
