@@ -28,9 +28,10 @@ int lines_forward(const text_ring* r)
 
 } // namespace
 
-// A ring starts and resets empty; one with no room for the 8-byte placeholder fails setup,
-// and one with room for the placeholder only (16 bytes: a 1-character line needs
-// (1 + 20) & ~3 = 20) takes no line. A ring never set up ignores pushes.
+// A ring starts and resets empty, and a ring never set up ignores pushes. A line fits when
+// its need, (length + 20) & ~3, is below the ring's size: "x" needs (1 + 20) & ~3 = 20, so
+// a ring of 4 bytes has no room for the 8-byte placeholder and fails setup, rings of 8, 16
+// and 20 bytes take no line, and one of 24 takes "x".
 TEST(TextRing, SetupAndResetGiveAnEmptyRingAndTooSmallARingFails)
 {
     text_ring r{};
@@ -40,7 +41,7 @@ TEST(TextRing, SetupAndResetGiveAnEmptyRingAndTooSmallARingFails)
     EXPECT_EQ(r.oldest, r.newest);
     EXPECT_STREQ(text_ring_get(&r), "");
     text_ring_push(&r, "x");
-    text_ring_reset(&r); // keeps the block, empties the ring
+    text_ring_reset(&r); // a block of the same size, empty
     EXPECT_EQ(r.size, 128);
     EXPECT_NE(r.block, nullptr);
     EXPECT_EQ(r.count, 0);
@@ -48,12 +49,22 @@ TEST(TextRing, SetupAndResetGiveAnEmptyRingAndTooSmallARingFails)
     text_ring_clean(&r);
     EXPECT_EQ(r.block, nullptr);
 
-    EXPECT_FALSE(text_ring_setup(&r, 4));
-    EXPECT_EQ(r.block, nullptr);
-    ASSERT_TRUE(text_ring_setup(&r, 16));
-    text_ring_push(&r, "x");
-    EXPECT_EQ(r.count, 0);
-    text_ring_clean(&r);
+    const struct {
+        int32_t size;
+        bool set_up;
+        std::vector<std::string> back;
+    } cases[] = {{4, false, {}}, {8, true, {}}, {16, true, {}}, {20, true, {}}, {24, true, {"x"}}};
+    for (const auto& c : cases) {
+        text_ring t{};
+        EXPECT_EQ(text_ring_setup(&t, c.size), c.set_up) << c.size;
+        EXPECT_EQ(t.block != nullptr, c.set_up) << c.size;
+        text_ring_push(&t, "x");
+        EXPECT_EQ(t.count, (int32_t)c.back.size()) << c.size;
+        if (t.block) {
+            EXPECT_EQ(lines_back(&t), c.back) << c.size;
+        }
+        text_ring_clean(&t);
+    }
 }
 
 // Lines of many lengths pushed through a 512-byte ring: after every push both walks count
