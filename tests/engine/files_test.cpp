@@ -81,7 +81,11 @@ image make_xtx()
     return image(out);
 }
 
-// Every record within its count resolves, as the validation promises the readers.
+// What the validation promises the readers of an accepted file: every record within its
+// count resolves, and every reference a reader follows stays inside what it names: each
+// index names a vertex, each material's strips use indices from its first one up to the
+// index count, each morph's vertex range lies among the vertices, each bone's tracks among
+// the tracks, and each parent chain ends at a root within as many steps as there are bones.
 bool resolves_all(const std::vector<uint8_t>& block)
 {
     files_data d = {};
@@ -90,31 +94,48 @@ bool resolves_all(const std::vector<uint8_t>& block)
     uint32_t magic = files_u32(block.data(), 0);
     bool ok = true;
     if (magic == FILES_MAGIC_XOX) {
-        for (uint32_t i = 0; i < files_word(&d, FILES_XOX_MATERIAL_COUNT); i++) {
+        uint32_t verts = files_word(&d, FILES_XOX_VERTEX_COUNT), idxs = files_word(&d, FILES_XOX_INDEX_COUNT);
+        const uint8_t* indices = files_xox_indices(&d);
+        ok = ok && (idxs == 0 || indices) && (verts == 0 || files_xox_vertex(&d, verts - 1));
+        for (uint32_t i = 0; ok && i < idxs; i++)
+            ok = files_u16(indices, 2 * i) < verts;
+        for (uint32_t i = 0; ok && i < files_word(&d, FILES_XOX_MATERIAL_COUNT); i++) {
             const uint8_t* m = files_xox_material(&d, i);
-            ok = ok && m && (files_u32(m, FILES_XOX_MAT_STRIP_COUNT) == 0 || files_xox_strips(&d, m));
+            uint32_t strips = m ? files_u32(m, FILES_XOX_MAT_STRIP_COUNT) : 0;
+            const uint8_t* lengths = strips ? files_xox_strips(&d, m) : nullptr;
+            ok = m && (strips == 0 || lengths);
+            uint64_t used = m ? files_u32(m, FILES_XOX_MAT_FIRST_INDEX) : 0;
+            for (uint32_t s = 0; ok && s < strips; s++)
+                used += files_u16(lengths, 2 * s);
+            ok = ok && (strips == 0 || used <= idxs);
         }
-        for (uint32_t i = 0; i < files_word(&d, FILES_XOX_MORPH_COUNT); i++) {
+        for (uint32_t i = 0; ok && i < files_word(&d, FILES_XOX_MORPH_COUNT); i++) {
             const uint8_t* m = files_xox_morph(&d, i);
-            ok = ok && m && (files_u32(m, FILES_XOX_MORPH_VERTICES) == 0 || files_xox_deltas(&d, m));
+            uint32_t n = m ? files_u32(m, FILES_XOX_MORPH_VERTICES) : 0;
+            ok = m && (n == 0 || (files_xox_deltas(&d, m) && (uint64_t)files_u32(m, FILES_XOX_MORPH_FIRST) + n <= verts));
         }
-        uint32_t verts = files_word(&d, FILES_XOX_VERTEX_COUNT);
-        ok = ok && (verts == 0 || files_xox_vertex(&d, verts - 1));
-        ok = ok && (files_word(&d, FILES_XOX_INDEX_COUNT) == 0 || files_xox_indices(&d));
     } else if (magic == FILES_MAGIC_XSX) {
-        uint32_t tracks = files_word(&d, FILES_XSX_TRACK_COUNT);
-        for (uint32_t i = 0; i < files_word(&d, FILES_XSX_BONE_COUNT); i++) {
+        uint32_t tracks = files_word(&d, FILES_XSX_TRACK_COUNT), bones = files_word(&d, FILES_XSX_BONE_COUNT);
+        for (uint32_t i = 0; ok && i < bones; i++) {
             const uint8_t* b = files_xsx_bone(&d, i);
             int32_t first = b ? files_xsx_first_track(&d, b) : -1;
-            ok = ok && b && first >= 0 && first + files_u32(b, FILES_XSX_BONE_TRACK_COUNT) <= tracks;
+            ok = b && first >= 0 && first + files_u32(b, FILES_XSX_BONE_TRACK_COUNT) <= tracks;
+            uint32_t steps = 0;
+            for (const uint8_t* up = b; ok && files_u32(up, FILES_XSX_BONE_PARENT) != 0; steps++) {
+                int32_t parent = files_xsx_parent(&d, up);
+                ok = parent >= 0 && steps < bones;
+                up = ok ? files_xsx_bone(&d, (uint32_t)parent) : nullptr;
+            }
         }
-        for (uint32_t i = 0; i < tracks; i++) {
+        for (uint32_t i = 0; ok && i < tracks; i++) {
             const uint8_t* t = files_xsx_track(&d, i);
-            ok = ok && t && (files_u32(t, FILES_XSX_TRACK_KEY_COUNT) == 0 || files_xsx_keys(&d, t));
+            ok = t && (files_u32(t, FILES_XSX_TRACK_KEY_COUNT) == 0 || files_xsx_keys(&d, t));
         }
     } else {
         for (uint32_t i = 0; i < files_word(&d, FILES_XTX_TILE_COUNT); i++)
             ok = ok && files_xtx_tile(&d, i);
+        uint32_t end = files_word(&d, FILES_XTX_END);
+        ok = ok && (end == 0 || files_range(&d, end, 0));
     }
     return ok;
 }
@@ -261,30 +282,52 @@ TEST(FilesValidate, CorruptedFieldsAreRejected)
 }
 
 // Every payload word of each kind overwritten with hostile values, and every cut of each
-// file: whatever the validator accepts must resolve every record within its counts (and, in
-// the sanitizer build, never read outside the exact-size block); a cut file is accepted
-// only when nothing but the 12-byte header is left, and a bare mesh not even then (it has
-// nothing to draw).
+// file: whatever the validator accepts must keep every reader inside (resolves_all; and, in
+// the sanitizer build, the validator itself never reads outside the exact-size block). A cut
+// file is accepted only when nothing but the 12-byte header is left, and a bare mesh not
+// even then (it has nothing to draw): the heads alone are 56 (mesh), 32 (animation) and 28
+// (tiles) payload bytes. The empty animation and tile file are the heads alone, all zero but
+// the tile file's end word: cut and followed by zeros (counts of none, a length of 0, an
+// end of 0), they read as whole to a check that looks past the size it was given.
 TEST(FilesValidate, HostileWordsAndTruncationsStayInside)
 {
-    image (*makers[])() = {make_xox, make_xsx, make_xtx};
-    const uint32_t values[] = {0, 1, 3, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFFFFF4, 0x1000};
-    for (auto make : makers) {
-        SCOPED_TRACE(make == make_xox ? "xox" : make == make_xsx ? "xsx" : "xtx");
-        const image base = make();
+    const struct {
+        const char* name;
+        image (*make)();
+        bool bare_header_ok;
+    } kinds[] = {
+        {"xox", make_xox, false},
+        {"xsx", make_xsx, true},
+        {"xtx", make_xtx, true},
+        {"empty xsx", [] { wr_xsx_anim a; wr_buf out; wr_xsx_file(&out, &a); return image(out); }, true},
+        {"empty xtx", [] { wr_buf out; wr_xtx_file(&out, nullptr, 0, nullptr, 0); return image(out); }, true},
+    };
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(kind.name);
+        const image base = kind.make();
+        ASSERT_TRUE(base.valid());
+        // Edge values, and every word of the file that could be an offset into it (a record
+        // named where another is meant, a parent pointing back down its own chain).
+        std::vector<uint32_t> values = {0, 1, 2, 3, 0x7FFFFFFF, 0x80000000, 0xFFFFFFFF, 0xFFFFFFF4, 0x1000};
+        for (uint32_t at = 0; at + 4 <= base.b.size() - 12; at += 4)
+            if (base.get32(at) > 3 && base.get32(at) <= base.b.size() - 12)
+                values.push_back(base.get32(at));
         for (uint32_t at = 0; at + 4 <= base.b.size() - 12; at += 2)
             for (uint32_t v : values) {
                 image x = base;
                 x.set32(at, v);
-                std::vector<uint8_t> copy(x.b);
-                if (files_validate(copy.data(), (uint32_t)copy.size())) {
-                    EXPECT_TRUE(resolves_all(copy)) << "word " << at << " = " << v;
+                if (x.valid()) {
+                    EXPECT_TRUE(resolves_all(x.b)) << "word " << at << " = " << v;
                 }
             }
+        // Each cut twice: in a block of its exact size, and followed by zeros.
         for (size_t n = 0; n < base.b.size(); n++) {
             std::vector<uint8_t> cut(base.b.begin(), base.b.begin() + n);
             bool ok = files_validate(cut.empty() ? nullptr : cut.data(), (uint32_t)n);
-            EXPECT_EQ(ok, n == 12 && make != make_xox) << "cut to " << n;
+            EXPECT_EQ(ok, n == 12 && kind.bare_header_ok) << "cut to " << n;
+            cut.resize(base.b.size(), 0);
+            EXPECT_EQ(files_validate(cut.data(), (uint32_t)n), n == 12 && kind.bare_header_ok)
+                << "cut to " << n << ", zeros behind";
         }
     }
 }

@@ -55,8 +55,9 @@ TEST_F(CompatTest, FailuresGoToAlertOrTheErrorStreamAndLeaveTheStackAsItWas)
     EXPECT_EQ(lua_gettop(L), 0);
 }
 
-// A yield hands back its values, an error leaves the thread dead with its message on top,
-// and a thread given nothing to run is refused without being marked dead.
+// A yield hands back its values, an error leaves the thread dead with its message on top
+// (and any later resume is refused as dead, the message a dead coroutine gets), and a
+// thread given nothing to run is refused without being marked dead.
 TEST_F(CompatTest, ResumeClassifiesYieldErrorAndNothingToRun)
 {
     struct {
@@ -77,8 +78,9 @@ TEST_F(CompatTest, ResumeClassifiesYieldErrorAndNothingToRun)
         EXPECT_STREQ(lua_tostring(co, -1), c.top);
         EXPECT_EQ(compat_thread_is_dead(co), c.dead);
         lua_settop(co, 0);
-        if (c.dead) { // stays refused, also with an empty stack
+        if (c.dead) { // stays refused as dead, also with an empty stack
             EXPECT_EQ(compat_resume(co, 0), COMPAT_RESUME_FAILED);
+            EXPECT_STREQ(lua_tostring(co, -1), "cannot resume dead coroutine");
         }
         lua_pop(L, 1);
     }

@@ -9,11 +9,13 @@
 
 namespace {
 
-// Lines from the newest back to the oldest, as the console reads them.
+// Lines from the newest back to the oldest, as the console reads them. Every entry takes at
+// least 12 bytes, so a walk longer than size / 12 has met a loop in the links.
 std::vector<std::string> lines_back(const text_ring* r)
 {
     std::vector<std::string> v;
-    for (text_ring_entry* e = text_ring_previous(r, r->newest); e; e = text_ring_previous(r, e))
+    for (text_ring_entry* e = text_ring_previous(r, r->newest); e && v.size() <= (size_t)r->size / 12;
+         e = text_ring_previous(r, e))
         v.push_back(text_ring_entry_text(e));
     return v;
 }
@@ -21,16 +23,17 @@ std::vector<std::string> lines_back(const text_ring* r)
 int lines_forward(const text_ring* r)
 {
     int n = 0;
-    for (text_ring_entry* e = r->oldest; e != r->newest; e = text_ring_next(r, e))
+    for (text_ring_entry* e = r->oldest; e && e != r->newest && n <= r->size / 12; e = text_ring_next(r, e))
         n++;
     return n;
 }
 
 } // namespace
 
-// A ring starts and resets empty; one with no room for the 8-byte placeholder fails setup,
-// and one with room for the placeholder only (16 bytes: a 1-character line needs
-// (1 + 20) & ~3 = 20) takes no line. A ring never set up ignores pushes.
+// A ring starts and resets empty, and a ring never set up ignores pushes. A line fits when
+// its need, (length + 20) & ~3, is below the ring's size: "x" needs (1 + 20) & ~3 = 20, so
+// a ring of 4 bytes has no room for the 8-byte placeholder and fails setup, rings of 8, 16
+// and 20 bytes take no line, and one of 24 takes "x".
 TEST(TextRing, SetupAndResetGiveAnEmptyRingAndTooSmallARingFails)
 {
     text_ring r{};
@@ -40,7 +43,7 @@ TEST(TextRing, SetupAndResetGiveAnEmptyRingAndTooSmallARingFails)
     EXPECT_EQ(r.oldest, r.newest);
     EXPECT_STREQ(text_ring_get(&r), "");
     text_ring_push(&r, "x");
-    text_ring_reset(&r); // keeps the block, empties the ring
+    text_ring_reset(&r); // a block of the same size, empty
     EXPECT_EQ(r.size, 128);
     EXPECT_NE(r.block, nullptr);
     EXPECT_EQ(r.count, 0);
@@ -48,31 +51,62 @@ TEST(TextRing, SetupAndResetGiveAnEmptyRingAndTooSmallARingFails)
     text_ring_clean(&r);
     EXPECT_EQ(r.block, nullptr);
 
-    EXPECT_FALSE(text_ring_setup(&r, 4));
-    EXPECT_EQ(r.block, nullptr);
-    ASSERT_TRUE(text_ring_setup(&r, 16));
-    text_ring_push(&r, "x");
-    EXPECT_EQ(r.count, 0);
-    text_ring_clean(&r);
+    const struct {
+        int32_t size;
+        bool set_up;
+        std::vector<std::string> back;
+    } cases[] = {{4, false, {}}, {8, true, {}}, {16, true, {}}, {20, true, {}}, {24, true, {"x"}}};
+    for (const auto& c : cases) {
+        text_ring t{};
+        EXPECT_EQ(text_ring_setup(&t, c.size), c.set_up) << c.size;
+        EXPECT_EQ(t.block != nullptr, c.set_up) << c.size;
+        text_ring_push(&t, "x");
+        EXPECT_EQ(t.count, (int32_t)c.back.size()) << c.size;
+        if (t.block) {
+            EXPECT_EQ(lines_back(&t), c.back) << c.size;
+        }
+        text_ring_clean(&t);
+    }
 }
 
-// Lines of many lengths pushed through a 512-byte ring: after every push both walks count
-// the same lines, they are the newest pushed, newest first, and every entry stays inside.
+// Lines of many lengths pushed through a 512-byte ring. What the ring must hold is worked
+// by a byte map of the block instead of its links: a line of n characters takes need =
+// (n + 20) & ~3 bytes at the placeholder's place p (0 when p + need reaches the size), the
+// bytes [p, p + need) are written, and p moves on by need - 8. A line survives until a byte
+// of its entry (its need less the next placeholder's 8) is written over, and the ring holds
+// the newest lines back to the first one that lost a byte. After every push both walks
+// count those lines, they are the newest pushed, newest first, and every entry stays inside.
 TEST(TextRing, ManyWrapsKeepTheNewestLinesIntact)
 {
+    const int32_t SIZE = 512;
     text_ring r{};
-    ASSERT_TRUE(text_ring_setup(&r, 512));
+    ASSERT_TRUE(text_ring_setup(&r, SIZE));
     std::vector<std::string> pushed;
+    std::vector<int> owner(SIZE, -1); // the line whose entry holds each byte
+    std::vector<bool> damaged;
+    int32_t p = 0;
     for (int i = 0; i < 400; i++) {
         pushed.push_back("line " + std::to_string(i) + " " + std::string((i * 7) % 61, 'a' + i % 26));
         text_ring_push(&r, pushed.back().c_str());
-        std::vector<std::string> back = lines_back(&r);
-        ASSERT_EQ((int)back.size(), r.count) << "push " << i;
+
+        int32_t need = ((int32_t)pushed.back().size() + 20) & ~3;
+        if (p + need >= SIZE)
+            p = 0;
+        for (int32_t b = p; b < p + need; b++)
+            if (owner[b] >= 0)
+                damaged[owner[b]] = true;
+        for (int32_t b = p; b < p + need; b++)
+            owner[b] = b < p + need - 8 ? i : -1;
+        damaged.push_back(false);
+        p += need - 8;
+        std::vector<std::string> expected;
+        for (int k = i; k >= 0 && !damaged[k]; k--)
+            expected.push_back(pushed[k]);
+
+        ASSERT_EQ(lines_back(&r), expected) << "push " << i;
+        ASSERT_EQ(r.count, (int32_t)expected.size()) << "push " << i;
         ASSERT_EQ(lines_forward(&r), r.count) << "push " << i;
-        ASSERT_GE(r.count, 1);
-        for (size_t k = 0; k < back.size(); k++)
-            ASSERT_EQ(back[k], pushed[pushed.size() - 1 - k]) << "push " << i << " line " << k;
-        ASSERT_LE((uint8_t*)r.newest + sizeof(text_ring_entry), r.block + r.size);
+        ASSERT_EQ((uint8_t*)r.newest, r.block + p) << "push " << i;
     }
     text_ring_clean(&r);
 }

@@ -147,7 +147,9 @@ struct Window : ::testing::Test {
 
 } // namespace
 
-// The window is GL-backed, resizable, shown at the asked client size and in front.
+// The window is GL-backed, resizable, shown at the asked client size and in front. After a
+// lost focus has sent it to the back, showing it again brings it to the front (and reports
+// that it was visible already).
 TEST_F(Window, HasAnOpenGlClientAreaOfTheAskedSizeAndComesToTheFront)
 {
     SDL_Window* w = plat_window_sdl(window);
@@ -160,6 +162,12 @@ TEST_F(Window, HasAnOpenGlClientAreaOfTheAskedSizeAndComesToTheFront)
     EXPECT_TRUE(flags & SDL_WINDOW_OPENGL);
     EXPECT_TRUE(flags & SDL_WINDOW_RESIZABLE);
     EXPECT_TRUE(flags & SDL_WINDOW_SHOWN);
+    EXPECT_EQ(GetForegroundWindow(), window);
+
+    push(SDL_WINDOWEVENT, [](SDL_Event& e) { e.window.event = SDL_WINDOWEVENT_FOCUS_LOST; });
+    pump();
+    EXPECT_EQ(GetForegroundWindow(), nullptr);
+    EXPECT_EQ(ShowWindow(window, SW_SHOWDEFAULT), TRUE);
     EXPECT_EQ(GetForegroundWindow(), window);
 }
 
