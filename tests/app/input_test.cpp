@@ -45,6 +45,16 @@ struct Input : ::testing::Test {
         ASSERT_EQ(lua_gettop(L), 0);
         ASSERT_EQ(run(JOIN), "");
     }
+    // A fresh Lua state whose input library runs the installation's input.lua.
+    void use_installed_script()
+    {
+        std::filesystem::create_directories("local/lua");
+        harness_write_file("local/lua/input.lua", harness_read_file(DORVALE_SOURCE_DIR "/local/lua/input.lua").c_str());
+        lua_close(L);
+        L = luaL_newstate();
+        luaL_openlibs(L);
+        input_lua_setup(L);
+    }
     void TearDown() override
     {
         CON.L = nullptr;
@@ -299,12 +309,7 @@ TEST_F(Input, DeviceHandlerFirstThenKindAndAnErrorEndsOnlyThisFrame)
 // the middle one grabs; Escape is left to the window, so it presses nothing here.
 TEST_F(Input, InstallationBindingsReachKeys)
 {
-    std::filesystem::create_directories("local/lua");
-    harness_write_file("local/lua/input.lua", harness_read_file(DORVALE_SOURCE_DIR "/local/lua/input.lua").c_str());
-    lua_close(L);
-    L = luaL_newstate();
-    luaL_openlibs(L);
-    input_lua_setup(L);
+    use_installed_script();
     event(9, 8, 12, 0x80);    // first mouse, left button
     event(9, 8, 13, 0x80);    // right button
     event(9, 8, 14, 0x80);    // middle button
@@ -323,12 +328,7 @@ TEST_F(Input, InstallationBindingsReachKeys)
 // Page Up zooms in, Page Down out.
 TEST_F(Input, InstallationJoystickAxesAndZoomKeys)
 {
-    std::filesystem::create_directories("local/lua");
-    harness_write_file("local/lua/input.lua", harness_read_file(DORVALE_SOURCE_DIR "/local/lua/input.lua").c_str());
-    lua_close(L);
-    L = luaL_newstate();
-    luaL_openlibs(L);
-    input_lua_setup(L);
+    use_installed_script();
     const input_player& p = INPUT.players[4];
     const struct {
         input_event e;
