@@ -432,20 +432,7 @@ int note_first_frame(MSG*, int)
 
 // The program on a staged game folder, on the real clock; the shell's records are put back
 // afterwards.
-struct StartState : testing::Test {
-    shell_globals* saved = nullptr;
-    void SetUp() override
-    {
-        saved = shell_globals_save();
-        ASSERT_TRUE(staged_fixture_stage());
-    }
-    void TearDown() override
-    {
-        plat_set_msg_source(nullptr);
-        shell_globals_restore(saved);
-        saved = nullptr;
-    }
-};
+struct StartState : ShellProgramRun {};
 
 } // namespace
 

@@ -184,20 +184,7 @@ int driver(MSG* out, int max)
     return n;
 }
 
-struct MenuRun : testing::Test {
-    shell_globals* saved = nullptr;
-    void SetUp() override
-    {
-        saved = shell_globals_save();
-        ASSERT_TRUE(staged_fixture_stage());
-    }
-    void TearDown() override
-    {
-        plat_set_msg_source(NULL);
-        shell_globals_restore(saved);
-        saved = nullptr;
-    }
-};
+struct MenuRun : ShellProgramRun {};
 
 } // namespace
 

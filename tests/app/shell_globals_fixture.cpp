@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "app/code/app.h"
 #include "app/code/con.h"
@@ -20,73 +21,40 @@
 #include "engine/code/gfx/d3d_dbg.h"
 #include "engine/code/gfx/gfx.h"
 #include "engine/code/mem.h"
+#include "platform/plat_msg.h"
+#include "tests/harness/staged_fixture.h"
 
-struct shell_globals {
-    opts opt;
-    app app_rec;
-    con_subsystem con;
-    input_state input;
-    input_event_list events;
-    d3d_dbg console;
-    d3d_buffers buffers;
-    gfx root;
-    hud_subsystem hud;
-    sfx_subsystem sfx;
-    journals_subsystem journals;
-    mem_heap heap;
-    menu_state menu;
-    menu_def menu_records[MENU_RECORDS + 1];
-    float logo_zoom;
-    float cartoon_clock;
-    int32_t logo_frame;
-    const main_state_hooks *prev, *curr, *next;
-    uint32_t clock_last, clock_now;
-    int32_t mind_time, mind_step, until_tick, body_time, body_step;
-    dbg_hook print_hook, warning_hook, error_hook, status_hook;
-    char session[sizeof dbg_session];
-    unsigned char warning_new_session, error_new_session;
+// Every record saved and put back, as its address and size. The records are plain data:
+// byte copies keep the pointers that INPUT holds into itself.
+struct shell_record {
+    void* at;
+    size_t size;
+};
+#define SHELL_RECORD(x) {(void*)&(x), sizeof(x)}
+static const shell_record shell_records[] = {
+    SHELL_RECORD(OPT), SHELL_RECORD(APP), SHELL_RECORD(CON), SHELL_RECORD(INPUT), SHELL_RECORD(input_events),
+    SHELL_RECORD(D3D_DBG), SHELL_RECORD(D3D_BUFFERS), SHELL_RECORD(GFX), SHELL_RECORD(HUD), SHELL_RECORD(SFX),
+    SHELL_RECORD(JOURNALS), SHELL_RECORD(mem), SHELL_RECORD(MENU), SHELL_RECORD(menu_table),
+    SHELL_RECORD(menu_logo_zoom), SHELL_RECORD(hudgizmo_cartoon_clock), SHELL_RECORD(menu_logo_frame),
+    SHELL_RECORD(main_state_prev), SHELL_RECORD(main_state_curr), SHELL_RECORD(main_state_next),
+    SHELL_RECORD(state_clock_last), SHELL_RECORD(state_clock_now), SHELL_RECORD(mind_time),
+    SHELL_RECORD(mind_step), SHELL_RECORD(until_tick), SHELL_RECORD(body_time), SHELL_RECORD(body_step),
+    SHELL_RECORD(dbg_print_hook), SHELL_RECORD(dbg_warning_hook), SHELL_RECORD(dbg_error_hook),
+    SHELL_RECORD(dbg_status_hook), SHELL_RECORD(dbg_session), SHELL_RECORD(dbg_warning_new_session),
+    SHELL_RECORD(dbg_error_new_session),
 };
 
-// The records are plain data; byte copies keep the pointers that INPUT holds into itself.
-template <typename T> static void copy(T* to, const T* from) { memcpy((void*)to, (const void*)from, sizeof(T)); }
+struct shell_globals {
+    std::vector<unsigned char> bytes; // the records above, one after another
+};
 
 shell_globals* shell_globals_save(void)
 {
     shell_globals* g = new shell_globals;
-    copy(&g->opt, &OPT);
-    copy(&g->app_rec, &APP);
-    copy(&g->con, &CON);
-    copy(&g->input, &INPUT);
-    copy(&g->events, &input_events);
-    copy(&g->console, &D3D_DBG);
-    copy(&g->buffers, &D3D_BUFFERS);
-    copy(&g->root, &GFX);
-    copy(&g->hud, &HUD);
-    copy(&g->sfx, &SFX);
-    copy(&g->journals, &JOURNALS);
-    copy(&g->heap, &mem);
-    copy(&g->menu, &MENU);
-    memcpy(g->menu_records, menu_table, sizeof menu_table);
-    g->logo_zoom = menu_logo_zoom;
-    g->cartoon_clock = hudgizmo_cartoon_clock;
-    g->logo_frame = menu_logo_frame;
-    g->prev = main_state_prev;
-    g->curr = main_state_curr;
-    g->next = main_state_next;
-    g->clock_last = state_clock_last;
-    g->clock_now = state_clock_now;
-    g->mind_time = mind_time;
-    g->mind_step = mind_step;
-    g->until_tick = until_tick;
-    g->body_time = body_time;
-    g->body_step = body_step;
-    g->print_hook = dbg_print_hook;
-    g->warning_hook = dbg_warning_hook;
-    g->error_hook = dbg_error_hook;
-    g->status_hook = dbg_status_hook;
-    memcpy(g->session, dbg_session, sizeof dbg_session);
-    g->warning_new_session = dbg_warning_new_session;
-    g->error_new_session = dbg_error_new_session;
+    for (const shell_record& r : shell_records) {
+        const unsigned char* from = (const unsigned char*)r.at;
+        g->bytes.insert(g->bytes.end(), from, from + r.size);
+    }
     return g;
 }
 
@@ -94,39 +62,23 @@ void shell_globals_restore(shell_globals* g)
 {
     if (!g)
         return;
-    copy(&OPT, &g->opt);
-    copy(&APP, &g->app_rec);
-    copy(&CON, &g->con);
-    copy(&INPUT, &g->input);
-    copy(&input_events, &g->events);
-    copy(&D3D_DBG, &g->console);
-    copy(&D3D_BUFFERS, &g->buffers);
-    copy(&GFX, &g->root);
-    copy(&HUD, &g->hud);
-    copy(&SFX, &g->sfx);
-    copy(&JOURNALS, &g->journals);
-    copy(&mem, &g->heap);
-    copy(&MENU, &g->menu);
-    memcpy(menu_table, g->menu_records, sizeof menu_table);
-    menu_logo_zoom = g->logo_zoom;
-    hudgizmo_cartoon_clock = g->cartoon_clock;
-    menu_logo_frame = g->logo_frame;
-    main_state_prev = g->prev;
-    main_state_curr = g->curr;
-    main_state_next = g->next;
-    state_clock_last = g->clock_last;
-    state_clock_now = g->clock_now;
-    mind_time = g->mind_time;
-    mind_step = g->mind_step;
-    until_tick = g->until_tick;
-    body_time = g->body_time;
-    body_step = g->body_step;
-    dbg_print_hook = g->print_hook;
-    dbg_warning_hook = g->warning_hook;
-    dbg_error_hook = g->error_hook;
-    dbg_status_hook = g->status_hook;
-    memcpy(dbg_session, g->session, sizeof dbg_session);
-    dbg_warning_new_session = g->warning_new_session;
-    dbg_error_new_session = g->error_new_session;
+    size_t at = 0;
+    for (const shell_record& r : shell_records) {
+        memcpy(r.at, g->bytes.data() + at, r.size);
+        at += r.size;
+    }
     delete g;
+}
+
+void ShellProgramRun::SetUp()
+{
+    saved = shell_globals_save();
+    ASSERT_TRUE(staged_fixture_stage());
+}
+
+void ShellProgramRun::TearDown()
+{
+    plat_set_msg_source(nullptr);
+    shell_globals_restore(saved);
+    saved = nullptr;
 }

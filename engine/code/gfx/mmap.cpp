@@ -370,7 +370,6 @@ bool mmap_layout(mmap* src, mmap* dst, int32_t border)
     dst->across = dst->down = 0;
     int64_t b2 = 2 * (int64_t)border;
     int64_t cx = 0, cy = 0, shelf = 0;
-    int32_t placed = 0;
     for (int32_t i = 0; ok && i < n; i++) {
         const mmap_tile* s = order[i];
         if (cx + s->w + b2 > dst->image_w) {
@@ -383,7 +382,7 @@ bool mmap_layout(mmap* src, mmap* dst, int32_t border)
             ok = false;
             break;
         }
-        mmap_tile* t = &dst->tiles[placed++];
+        mmap_tile* t = &dst->tiles[i];
         t->x = (int32_t)(cx + border);
         t->y = (int32_t)(cy + border);
         t->w = s->w;
